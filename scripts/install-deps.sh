@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Vireon needs to build, run and test.
+# Idempotent: asks dpkg first and touches apt only when something is missing.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake pkg-config
+  # Qt 6 (Core, Gui, Network, Qml, Quick, QuickControls2) and the QML modules the interface imports
+  qt6-base-dev qt6-declarative-dev qt6-qpa-plugins libgl-dev
+  qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript
+  qml6-module-qtquick qml6-module-qtquick-window qml6-module-qtquick-controls
+  qml6-module-qtquick-templates qml6-module-qtquick-layouts qml6-module-qtquick-dialogs
+  qml6-module-qt-labs-settings qml6-module-qtcore qml6-module-qttest
+  # audio back end
+  libsdl2-dev
+  # fonts for the interface texts and glyphs
+  fonts-dejavu-core
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "[install-deps] installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends "${missing[@]}"

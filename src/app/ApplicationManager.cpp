@@ -1,0 +1,116 @@
+// Construction, destruction, the generic properties and the persisted language.
+#include "app/ApplicationManager.h"
+
+#include "app/AppInfo.h"
+#include "app/AppPaths.h"
+#include "models/InputChannelsModel.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QDebug>
+#include <QSettings>
+
+namespace {
+
+const QString kLanguageKey = QStringLiteral("UI/Language");
+
+QSettings openSettings()
+{
+    return QSettings(AppInfo::organisationName, AppInfo::applicationName);
+}
+
+} // namespace
+
+ApplicationManager::ApplicationManager(QObject *parent)
+    : QObject(parent)
+    , m_recordingPath(AppPaths::defaultRecordingPath())
+{
+    {
+        QSettings settings = openSettings();
+        const QString saved = settings.value(kLanguageKey, QStringLiteral("EN")).toString();
+        if (settings.status() == QSettings::NoError && !saved.isEmpty())
+            m_currentLanguage = saved;
+    }
+
+    if (QCoreApplication *app = QCoreApplication::instance())
+        app->installEventFilter(this);
+
+    connect(&m_timecodeTimer, &QTimer::timeout, this, &ApplicationManager::updateTimecode);
+    m_timecodeTimer.setInterval(33);
+
+    connect(&m_audioLevelTimer, &QTimer::timeout, this, &ApplicationManager::updateAudioLevel);
+    m_audioLevelTimer.start(25);
+
+    connect(&m_metricsTimer, &QTimer::timeout, this, &ApplicationManager::updateMetrics);
+    m_metricsTimer.start(2000);
+
+    m_activeSessionName = QStringLiteral("Session_") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+
+    refreshAudioInputDevices();
+    refreshAudioOutputDevices();
+}
+
+ApplicationManager::~ApplicationManager()
+{
+    // The channel model is gone by now when the process exits; QPointer already reads null.
+    m_timecodeTimer.stop();
+    m_audioLevelTimer.stop();
+    m_metricsTimer.stop();
+    m_countdownTimer.stop();
+}
+
+ApplicationManager *ApplicationManager::instance()
+{
+    static ApplicationManager manager;
+    return &manager;
+}
+
+void ApplicationManager::setChannelsModel(InputChannelsModel *model)
+{
+    m_channelsModel = model;
+}
+
+void ApplicationManager::runInitialization()
+{
+    QTimer::singleShot(250, this, [this] {
+        if (m_splashStatusText == QLatin1String("DONE"))
+            return;
+        m_splashStatusText = QStringLiteral("DONE");
+        emit splashStatusTextChanged();
+    });
+}
+
+void ApplicationManager::setCurrentLanguage(const QString &language)
+{
+    if (m_currentLanguage == language)
+        return;
+    m_currentLanguage = language;
+    QSettings settings = openSettings();
+    settings.setValue(kLanguageKey, language);
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        qWarning() << "[ApplicationManager] Could not save the interface language.";
+    emit currentLanguageChanged();
+}
+
+// --- generic setters: store a changed value, emit once ---
+
+void ApplicationManager::setActiveSessionName(const QString &name) { setGeneric(m_activeSessionName, name, &ApplicationManager::activeSessionNameChanged); }
+void ApplicationManager::setMasterAudioDevice(const QString &device) { setGeneric(m_masterAudioDevice, device, &ApplicationManager::masterAudioDeviceChanged); }
+void ApplicationManager::setRecordingPath(const QString &path) { setGeneric(m_recordingPath, path, &ApplicationManager::recordingPathChanged); }
+void ApplicationManager::setSeparateAudioRecordingEnabled(bool enabled) { setGeneric(m_separateAudioRecordingEnabled, enabled, &ApplicationManager::separateAudioRecordingEnabledChanged); }
+void ApplicationManager::setRecordingResolutionIndex(int index) { setGeneric(m_recordingResolutionIndex, index, &ApplicationManager::recordingResolutionIndexChanged); }
+void ApplicationManager::setRecordingFramerateIndex(int index) { setGeneric(m_recordingFramerateIndex, index, &ApplicationManager::recordingFramerateIndexChanged); }
+void ApplicationManager::setRecordingQualityIndex(int index) { setGeneric(m_recordingQualityIndex, index, &ApplicationManager::recordingQualityIndexChanged); }
+void ApplicationManager::setRecordingEncoderIndex(int index) { setGeneric(m_recordingEncoderIndex, index, &ApplicationManager::recordingEncoderIndexChanged); }
+void ApplicationManager::setAdvancedQualityEnabled(bool enabled) { setGeneric(m_advancedQualityEnabled, enabled, &ApplicationManager::advancedQualityEnabledChanged); }
+void ApplicationManager::setRateControlMode(const QString &mode) { setGeneric(m_rateControlMode, mode, &ApplicationManager::rateControlModeChanged); }
+void ApplicationManager::setTargetBitrateKbps(int kbps) { setGeneric(m_targetBitrateKbps, kbps, &ApplicationManager::targetBitrateKbpsChanged); }
+void ApplicationManager::setMaxBitrateKbps(int kbps) { setGeneric(m_maxBitrateKbps, kbps, &ApplicationManager::maxBitrateKbpsChanged); }
+void ApplicationManager::setKeyframeInterval(int seconds) { setGeneric(m_keyframeInterval, seconds, &ApplicationManager::keyframeIntervalChanged); }
+void ApplicationManager::setBFrames(int count) { setGeneric(m_bFrames, count, &ApplicationManager::bFramesChanged); }
+void ApplicationManager::setEncoderProfile(const QString &profile) { setGeneric(m_encoderProfile, profile, &ApplicationManager::encoderProfileChanged); }
+void ApplicationManager::setLookaheadEnabled(bool enabled) { setGeneric(m_lookaheadEnabled, enabled, &ApplicationManager::lookaheadEnabledChanged); }
+void ApplicationManager::setColorSpace(const QString &space) { setGeneric(m_colorSpace, space, &ApplicationManager::colorSpaceChanged); }
+void ApplicationManager::setColorRange(const QString &range) { setGeneric(m_colorRange, range, &ApplicationManager::colorRangeChanged); }
+void ApplicationManager::setIsCapturingKeybind(bool capturing) { setGeneric(m_isCapturingKeybind, capturing, &ApplicationManager::isCapturingKeybindChanged); }

@@ -1,0 +1,336 @@
+// ApplicationManager: the one back-end object of the program. QML sees it as the singleton
+// AppManager; the remote control and the live video items reach it through instance().
+//
+// It holds the recording state, the channel routing, the recording settings, the hardware
+// and performance read-outs and the keybinds, and exposes all of it as properties with one
+// NOTIFY signal each. The class is split into one source file per concern:
+//   ApplicationManager.cpp          construction, properties, settings, start-up hand-over
+//   ApplicationManagerRecording.cpp takes, programme source and keybinds
+//   ApplicationManagerRouting.cpp   audio device lists
+//   ApplicationManagerHardware.cpp  recording resolution and frame-rate tables
+//   ApplicationManagerMetrics.cpp   CPU/RAM read-outs, log file and manuals
+//
+// Threads: everything here runs on the GUI thread.
+#pragma once
+
+#include "models/InputChannelsModel.h"
+#include "recording/TimelineCut.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTime>
+#include <QTimer>
+#include <QVariantList>
+
+#include <array>
+
+
+class ApplicationManager : public QObject
+{
+    Q_OBJECT
+
+    Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
+    Q_PROPERTY(bool isArming READ isArming NOTIFY armingStateChanged)
+    Q_PROPERTY(int countdownSeconds READ countdownSeconds NOTIFY countdownSecondsChanged)
+    Q_PROPERTY(QString timecode READ timecode NOTIFY timecodeChanged)
+    Q_PROPERTY(QString activeSessionName READ activeSessionName WRITE setActiveSessionName NOTIFY activeSessionNameChanged)
+    Q_PROPERTY(QVariantList audioInputDevices READ audioInputDevices NOTIFY audioInputDevicesChanged)
+    Q_PROPERTY(QString masterAudioDevice READ masterAudioDevice WRITE setMasterAudioDevice NOTIFY masterAudioDeviceChanged)
+    Q_PROPERTY(int activeSourceId READ activeSourceId WRITE setActiveSourceId NOTIFY activeSourceChanged)
+    Q_PROPERTY(QVariantList encoderCapabilities READ encoderCapabilities NOTIFY encoderCapabilitiesChanged)
+    Q_PROPERTY(QString splashStatusText READ splashStatusText NOTIFY splashStatusTextChanged)
+    Q_PROPERTY(QString recordingPath READ recordingPath WRITE setRecordingPath NOTIFY recordingPathChanged)
+    Q_PROPERTY(QString hardwareGpuInfo READ hardwareGpuInfo NOTIFY hardwareInfoChanged)
+    Q_PROPERTY(QString hardwareCpuInfo READ hardwareCpuInfo NOTIFY hardwareInfoChanged)
+    Q_PROPERTY(QString hardwareSummary READ hardwareSummary NOTIFY hardwareInfoChanged)
+    Q_PROPERTY(QVariantList audioOutputDevices READ audioOutputDevices NOTIFY audioOutputDevicesChanged)
+    Q_PROPERTY(QString masterAudioOutputDevice READ masterAudioOutputDevice WRITE setMasterAudioOutputDevice NOTIFY masterAudioOutputDeviceChanged)
+    Q_PROPERTY(float masterAudioLevel READ masterAudioLevel NOTIFY masterAudioLevelChanged)
+    Q_PROPERTY(float masterAudioLevelRight READ masterAudioLevelRight NOTIFY masterAudioLevelChanged)
+    Q_PROPERTY(bool liveMonitoringEnabled READ liveMonitoringEnabled WRITE setLiveMonitoringEnabled NOTIFY liveMonitoringEnabledChanged)
+    Q_PROPERTY(bool separateAudioRecordingEnabled READ separateAudioRecordingEnabled WRITE setSeparateAudioRecordingEnabled NOTIFY separateAudioRecordingEnabledChanged)
+    Q_PROPERTY(double currentFps READ currentFps NOTIFY performanceMetricsChanged)
+    Q_PROPERTY(int droppedFrames READ droppedFrames NOTIFY performanceMetricsChanged)
+    Q_PROPERTY(double diskWriteSpeedMBs READ diskWriteSpeedMBs NOTIFY performanceMetricsChanged)
+    Q_PROPERTY(QString perfLogFilePath READ perfLogFilePath NOTIFY perfLogFilePathChanged)
+    Q_PROPERTY(int recordingResolutionIndex READ recordingResolutionIndex WRITE setRecordingResolutionIndex NOTIFY recordingResolutionIndexChanged)
+    Q_PROPERTY(int recordingFramerateIndex READ recordingFramerateIndex WRITE setRecordingFramerateIndex NOTIFY recordingFramerateIndexChanged)
+    Q_PROPERTY(int recordingQualityIndex READ recordingQualityIndex WRITE setRecordingQualityIndex NOTIFY recordingQualityIndexChanged)
+    Q_PROPERTY(int recordingEncoderIndex READ recordingEncoderIndex WRITE setRecordingEncoderIndex NOTIFY recordingEncoderIndexChanged)
+    Q_PROPERTY(QString activeResolutionName READ activeResolutionName NOTIFY recordingResolutionIndexChanged)
+    Q_PROPERTY(double selectedGlobalFps READ selectedGlobalFps NOTIFY recordingFramerateIndexChanged)
+    Q_PROPERTY(bool advancedQualityEnabled READ advancedQualityEnabled WRITE setAdvancedQualityEnabled NOTIFY advancedQualityEnabledChanged)
+    Q_PROPERTY(QString rateControlMode READ rateControlMode WRITE setRateControlMode NOTIFY rateControlModeChanged)
+    Q_PROPERTY(int targetBitrateKbps READ targetBitrateKbps WRITE setTargetBitrateKbps NOTIFY targetBitrateKbpsChanged)
+    Q_PROPERTY(int maxBitrateKbps READ maxBitrateKbps WRITE setMaxBitrateKbps NOTIFY maxBitrateKbpsChanged)
+    Q_PROPERTY(int keyframeInterval READ keyframeInterval WRITE setKeyframeInterval NOTIFY keyframeIntervalChanged)
+    Q_PROPERTY(int bFrames READ bFrames WRITE setBFrames NOTIFY bFramesChanged)
+    Q_PROPERTY(QString encoderProfile READ encoderProfile WRITE setEncoderProfile NOTIFY encoderProfileChanged)
+    Q_PROPERTY(bool lookaheadEnabled READ lookaheadEnabled WRITE setLookaheadEnabled NOTIFY lookaheadEnabledChanged)
+    Q_PROPERTY(QString colorSpace READ colorSpace WRITE setColorSpace NOTIFY colorSpaceChanged)
+    Q_PROPERTY(QString colorRange READ colorRange WRITE setColorRange NOTIFY colorRangeChanged)
+    Q_PROPERTY(bool isBenchmarking READ isBenchmarking NOTIFY benchmarkStateChanged)
+    Q_PROPERTY(QString benchmarkSummary READ benchmarkSummary NOTIFY benchmarkStateChanged)
+    Q_PROPERTY(int recommendedResolutionIndex READ recommendedResolutionIndex NOTIFY benchmarkStateChanged)
+    Q_PROPERTY(int recommendedFramerateIndex READ recommendedFramerateIndex NOTIFY benchmarkStateChanged)
+    Q_PROPERTY(int recommendedEncoderIndex READ recommendedEncoderIndex NOTIFY benchmarkStateChanged)
+    Q_PROPERTY(int recommendedQualityIndex READ recommendedQualityIndex NOTIFY benchmarkStateChanged)
+    Q_PROPERTY(bool isCapturingKeybind READ isCapturingKeybind WRITE setIsCapturingKeybind NOTIFY isCapturingKeybindChanged)
+    Q_PROPERTY(QString currentLanguage READ currentLanguage WRITE setCurrentLanguage NOTIFY currentLanguageChanged)
+    Q_PROPERTY(QString cpuUsage READ cpuUsage NOTIFY metricsChanged)
+    Q_PROPERTY(QString ramUsage READ ramUsage NOTIFY metricsChanged)
+
+public:
+    explicit ApplicationManager(QObject *parent = nullptr);
+    ~ApplicationManager() override;
+
+    // The process-wide instance, created on first use (thread-safe) and kept to exit.
+    static ApplicationManager *instance();
+
+    // Non-owning; the entry routine creates the model after the manager and destroys it
+    // before, so it clears the pointer again before leaving.
+    void setChannelsModel(InputChannelsModel *model);
+    InputChannelsModel *channelsModel() const { return m_channelsModel; }
+
+    // --- read accessors ---
+    bool isRecording() const { return m_isRecording; }
+    bool isArming() const { return m_isArming; }
+    int countdownSeconds() const { return m_countdownSeconds; }
+    QString timecode() const { return m_timecode; }
+    QString activeSessionName() const { return m_activeSessionName; }
+    QVariantList audioInputDevices() const { return m_audioInputDevices; }
+    QString masterAudioDevice() const { return m_masterAudioDevice; }
+    int activeSourceId() const { return m_activeSourceId; }
+    QVariantList encoderCapabilities() const { return m_encoderCapabilities; }
+    QString splashStatusText() const { return m_splashStatusText; }
+    QString recordingPath() const { return m_recordingPath; }
+    QString hardwareGpuInfo() const { return m_hardwareGpuInfo; }
+    QString hardwareCpuInfo() const { return m_hardwareCpuInfo; }
+    QString hardwareSummary() const { return m_hardwareSummary; }
+    QVariantList audioOutputDevices() const { return m_audioOutputDevices; }
+    QString masterAudioOutputDevice() const { return m_masterAudioOutputDevice; }
+    float masterAudioLevel() const { return m_masterAudioLevel; }
+    float masterAudioLevelRight() const { return m_masterAudioLevelRight; }
+    bool liveMonitoringEnabled() const { return m_liveMonitoringEnabled; }
+    bool separateAudioRecordingEnabled() const { return m_separateAudioRecordingEnabled; }
+    double currentFps() const { return m_currentFps; }
+    int droppedFrames() const { return m_droppedFrames; }
+    double diskWriteSpeedMBs() const { return m_diskWriteSpeedMBs; }
+    QString perfLogFilePath() const;
+    int recordingResolutionIndex() const { return m_recordingResolutionIndex; }
+    int recordingFramerateIndex() const { return m_recordingFramerateIndex; }
+    int recordingQualityIndex() const { return m_recordingQualityIndex; }
+    int recordingEncoderIndex() const { return m_recordingEncoderIndex; }
+    QString activeResolutionName() const;
+    double selectedGlobalFps() const;
+    bool advancedQualityEnabled() const { return m_advancedQualityEnabled; }
+    QString rateControlMode() const { return m_rateControlMode; }
+    int targetBitrateKbps() const { return m_targetBitrateKbps; }
+    int maxBitrateKbps() const { return m_maxBitrateKbps; }
+    int keyframeInterval() const { return m_keyframeInterval; }
+    int bFrames() const { return m_bFrames; }
+    QString encoderProfile() const { return m_encoderProfile; }
+    bool lookaheadEnabled() const { return m_lookaheadEnabled; }
+    QString colorSpace() const { return m_colorSpace; }
+    QString colorRange() const { return m_colorRange; }
+    bool isBenchmarking() const { return m_isBenchmarking; }
+    QString benchmarkSummary() const { return m_benchmarkSummary; }
+    int recommendedResolutionIndex() const { return m_recommendedResolutionIndex; }
+    int recommendedFramerateIndex() const { return m_recommendedFramerateIndex; }
+    int recommendedEncoderIndex() const { return m_recommendedEncoderIndex; }
+    int recommendedQualityIndex() const { return m_recommendedQualityIndex; }
+    bool isCapturingKeybind() const { return m_isCapturingKeybind; }
+    QString currentLanguage() const { return m_currentLanguage; }
+    QString cpuUsage() const { return m_cpuUsage; }
+    QString ramUsage() const { return m_ramUsage; }
+
+    // The switch log of the current (or last) take.
+    const QList<TimelineCut> &timelineCuts() const { return m_timelineCuts; }
+
+    // --- setters ---
+    Q_INVOKABLE void setActiveSessionName(const QString &name);
+    void setMasterAudioDevice(const QString &device);
+    void setActiveSourceId(int sourceId);
+    void setRecordingPath(const QString &path);
+    void setMasterAudioOutputDevice(const QString &device);
+    void setLiveMonitoringEnabled(bool enabled);
+    void setSeparateAudioRecordingEnabled(bool enabled);
+    void setRecordingResolutionIndex(int index);
+    void setRecordingFramerateIndex(int index);
+    void setRecordingQualityIndex(int index);
+    void setRecordingEncoderIndex(int index);
+    void setAdvancedQualityEnabled(bool enabled);
+    void setRateControlMode(const QString &mode);
+    void setTargetBitrateKbps(int kbps);
+    void setMaxBitrateKbps(int kbps);
+    void setKeyframeInterval(int seconds);
+    void setBFrames(int count);
+    void setEncoderProfile(const QString &profile);
+    void setLookaheadEnabled(bool enabled);
+    void setColorSpace(const QString &space);
+    void setColorRange(const QString &range);
+    void setIsCapturingKeybind(bool capturing);
+    void setCurrentLanguage(const QString &language);
+
+    // --- keybinds (source indices 0..3) ---
+    Q_INVOKABLE void setSourceKey(int sourceIndex, int key);
+    Q_INVOKABLE int getSourceKey(int sourceIndex) const;
+    Q_INVOKABLE QString getSourceKeyName(int sourceIndex) const;
+    Q_INVOKABLE QString keyToString(int key) const;
+
+    // --- audio devices ---
+    Q_INVOKABLE void refreshAudioInputDevices();
+    Q_INVOKABLE void refreshAudioOutputDevices();
+
+    // --- logs and manuals ---
+    Q_INVOKABLE void openLogFile();
+    Q_INVOKABLE void clearLogFile();
+    Q_INVOKABLE QStringList getRecentLogs();
+    Q_INVOKABLE QString manualFilePath(const QString &lang = QString()) const;
+    Q_INVOKABLE void openManualFile(const QString &lang = QString());
+    Q_INVOKABLE QString getManualContent(const QString &lang = QString()) const;
+
+    // --- start-up ---
+    Q_INVOKABLE void runInitialization();
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    // Milliseconds between the start of the take and now, on the monotonic clock.
+    qint64 elapsedTakeMs() const;
+
+signals:
+    void isRecordingChanged();
+    void armingStateChanged();
+    void countdownSecondsChanged();
+    void timecodeChanged();
+    void activeSessionNameChanged();
+    void recordingPathChanged();
+    void audioInputDevicesChanged();
+    void masterAudioDeviceChanged();
+    void activeSourceChanged();
+    void encoderCapabilitiesChanged();
+    void hardwareInfoChanged();
+    void splashStatusTextChanged();
+    void metricsChanged();
+    void audioOutputDevicesChanged();
+    void masterAudioOutputDeviceChanged();
+    void masterAudioLevelChanged();
+    void liveMonitoringEnabledChanged();
+    void separateAudioRecordingEnabledChanged();
+    void channelAudioLevelChanged(int channelId, float levelLeft, float levelRight);
+    void keybindsChanged();
+    void isCapturingKeybindChanged();
+    void performanceMetricsChanged();
+    void recordingResolutionIndexChanged();
+    void recordingFramerateIndexChanged();
+    void recordingQualityIndexChanged();
+    void recordingEncoderIndexChanged();
+    void benchmarkStateChanged();
+    void perfLogFilePathChanged();
+    void currentLanguageChanged();
+    void advancedQualityEnabledChanged();
+    void rateControlModeChanged();
+    void targetBitrateKbpsChanged();
+    void maxBitrateKbpsChanged();
+    void keyframeIntervalChanged();
+    void bFramesChanged();
+    void encoderProfileChanged();
+    void lookaheadEnabledChanged();
+    void colorSpaceChanged();
+    void colorRangeChanged();
+
+public slots:
+    void updateTimecode();
+    void updateMetrics();
+    void updateAudioLevel();
+
+private:
+    // Store a changed value and announce it once; an equal value changes nothing.
+    template <typename T>
+    void setGeneric(T &member, const T &value, void (ApplicationManager::*changed)())
+    {
+        if (member == value)
+            return;
+        member = value;
+        emit (this->*changed)();
+    }
+
+    // Makes c + 1 the programme source and logs the cut when a take runs.
+    void switchToSource(int sourceId);
+
+    QString m_currentLanguage = QStringLiteral("EN");
+    bool m_isRecording = false;
+    bool m_isArming = false;
+    int m_countdownSeconds = 3;
+    QString m_timecode = QStringLiteral("00:00:00:00");
+    QString m_recordingPath;
+    QString m_activeSessionName;
+    QVariantList m_audioInputDevices;
+    QString m_masterAudioDevice = QStringLiteral("Default system input");
+    int m_activeSourceId = 1;
+    QVariantList m_encoderCapabilities;
+    QString m_hardwareGpuInfo = QStringLiteral("Detecting GPU...");
+    QString m_hardwareCpuInfo = QStringLiteral("Detecting CPU...");
+    QString m_hardwareSummary = QStringLiteral("Scanning hardware acceleration...");
+    QString m_splashStatusText = QStringLiteral("Initializing...");
+    QVariantList m_audioOutputDevices;
+    QString m_masterAudioOutputDevice = QStringLiteral("Default system output");
+    float m_masterAudioLevel = 0.0f;
+    float m_masterAudioLevelRight = 0.0f;
+    bool m_liveMonitoringEnabled = false;
+    bool m_separateAudioRecordingEnabled = false;
+    QString m_cpuUsage = QStringLiteral("CPU: 0%");
+    QString m_ramUsage = QStringLiteral("RAM: 0 MB");
+
+    QTimer m_timecodeTimer;
+    QTimer m_metricsTimer;
+    QTimer m_audioLevelTimer;
+    QTimer m_countdownTimer;
+
+    QTime m_recordStartTime;
+    qint64 m_recordStartNs = 0;
+    QList<TimelineCut> m_timelineCuts;
+
+    bool m_isCapturingKeybind = false;
+    std::array<int, 4> m_sourceKeys = {0x31, 0x32, 0x33, 0x34}; // the keys 1..4; 0 = none
+
+    double m_currentFps = 60.0;
+    int m_droppedFrames = 0;
+    double m_diskWriteSpeedMBs = 0.0;
+
+    int m_recordingResolutionIndex = 2;
+    int m_recordingFramerateIndex = 4;
+    int m_recordingQualityIndex = 2;
+    int m_recordingEncoderIndex = 0;
+    bool m_advancedQualityEnabled = false;
+    QString m_rateControlMode = QStringLiteral("CBR");
+    int m_targetBitrateKbps = 16000;
+    int m_maxBitrateKbps = 24000;
+    int m_keyframeInterval = 2;
+    int m_bFrames = 2;
+    QString m_encoderProfile = QStringLiteral("High");
+    bool m_lookaheadEnabled = false;
+    QString m_colorSpace = QStringLiteral("Rec.709");
+    QString m_colorRange = QStringLiteral("Limited (16-235)");
+
+    // Sequence format of the timeline and frame rate handed to every encoder.
+    double m_timelineFps = 30.0;
+    int m_timelineWidth = 1920;
+    int m_timelineHeight = 1080;
+
+    bool m_isBenchmarking = false;
+    QString m_benchmarkSummary;
+    int m_recommendedResolutionIndex = 2;
+    int m_recommendedFramerateIndex = 8;
+    int m_recommendedEncoderIndex = 0;
+    int m_recommendedQualityIndex = 2;
+
+    QPointer<InputChannelsModel> m_channelsModel;
+
+    // CPU time of this process at the previous metrics update, for the CPU share.
+    qint64 m_lastCpuTimeNs = -1;
+    qint64 m_lastCpuSampleNs = 0;
+};

@@ -1,0 +1,124 @@
+#include "app/CommandLine.h"
+
+#include "app/AppInfo.h"
+
+#include <QCommandLineParser>
+
+#include <cstdio>
+
+namespace {
+
+struct Parser
+{
+    QCommandLineParser parser;
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Show this help and exit.")};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("Show the version and exit.")};
+    QCommandLineOption headless{QStringLiteral("headless"),
+                                QStringLiteral("Run the back end and the remote control without windows.")};
+    QCommandLineOption output{QStringLiteral("output"),
+                              QStringLiteral("Record sessions under DIR."), QStringLiteral("DIR")};
+    QCommandLineOption session{QStringLiteral("session"),
+                               QStringLiteral("Name of the recording session."), QStringLiteral("NAME")};
+    QCommandLineOption port{QStringLiteral("port"),
+                            QStringLiteral("Port of the remote-control server (default 8080)."),
+                            QStringLiteral("N")};
+
+    Parser()
+    {
+        parser.setApplicationDescription(
+            QStringLiteral("Vireon %1 - multi-camera ISO recorder").arg(AppInfo::displayVersion));
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        parser.addOptions({help, version, headless, output, session, port});
+    }
+};
+
+} // namespace
+
+namespace CommandLine {
+
+CommandLineResult parse(const QStringList &args)
+{
+    Parser p;
+    CommandLineResult result;
+    if (!p.parser.parse(args)) {
+        result.action = CommandLineResult::Action::Error;
+        result.errorText = p.parser.errorText();
+        return result;
+    }
+    if (!p.parser.positionalArguments().isEmpty()) {
+        result.action = CommandLineResult::Action::Error;
+        result.errorText = QStringLiteral("Unexpected argument '%1'.")
+                               .arg(p.parser.positionalArguments().constFirst());
+        return result;
+    }
+    if (p.parser.isSet(p.help)) {
+        result.action = CommandLineResult::Action::ShowHelp;
+        return result;
+    }
+    if (p.parser.isSet(p.version)) {
+        result.action = CommandLineResult::Action::ShowVersion;
+        return result;
+    }
+
+    CommandLineOptions &o = result.options;
+    o.headless = p.parser.isSet(p.headless);
+    if (p.parser.isSet(p.output)) {
+        o.outputDir = p.parser.value(p.output);
+        if (o.outputDir.trimmed().isEmpty()) {
+            result.action = CommandLineResult::Action::Error;
+            result.errorText = QStringLiteral("--output needs a folder.");
+            return result;
+        }
+    }
+    if (p.parser.isSet(p.session)) {
+        o.sessionName = p.parser.value(p.session);
+        if (o.sessionName.trimmed().isEmpty()) {
+            result.action = CommandLineResult::Action::Error;
+            result.errorText = QStringLiteral("--session needs a name.");
+            return result;
+        }
+    }
+    if (p.parser.isSet(p.port)) {
+        bool ok = false;
+        const int port = p.parser.value(p.port).toInt(&ok);
+        if (!ok || port < 1 || port > 65535) {
+            result.action = CommandLineResult::Action::Error;
+            result.errorText = QStringLiteral("--port needs a number from 1 to 65535, not '%1'.")
+                                   .arg(p.parser.value(p.port));
+            return result;
+        }
+        o.port = port;
+    }
+    return result;
+}
+
+QString usageText()
+{
+    Parser p;
+    // helpText() names the program after argv[0]; keep the usage line stable.
+    QString text = p.parser.helpText();
+    const int firstNewline = text.indexOf(QLatin1Char('\n'));
+    return QStringLiteral("Usage: vireon [options]") + text.mid(firstNewline);
+}
+
+int handleNonRunActions(const CommandLineResult &result)
+{
+    switch (result.action) {
+    case CommandLineResult::Action::Run:
+        return -1;
+    case CommandLineResult::Action::ShowHelp:
+        std::fputs(qPrintable(usageText()), stdout);
+        return 0;
+    case CommandLineResult::Action::ShowVersion:
+        std::printf("Vireon %s\n", qPrintable(AppInfo::displayVersion));
+        return 0;
+    case CommandLineResult::Action::Error:
+        std::fprintf(stderr, "vireon: %s\n\n%s", qPrintable(result.errorText), qPrintable(usageText()));
+        return 2;
+    }
+    return 2;
+}
+
+} // namespace CommandLine

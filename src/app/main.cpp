@@ -1,0 +1,115 @@
+// Process entry: parses the command line, brings up SDL, the back end, the log and the QML
+// interface in a fixed order, runs the event loop and tears everything down again.
+#include "app/AppInfo.h"
+#include "app/ApplicationManager.h"
+#include "app/CommandLine.h"
+#include "app/LogHandler.h"
+#include "app/QuitOnSignal.h"
+#include "app/StartupSequence.h"
+#include "models/InputChannelsModel.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickStyle>
+
+#include <SDL.h>
+
+#include <memory>
+
+namespace {
+
+QStringList argumentsOf(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+    return args;
+}
+
+void initSdl()
+{
+    // SDL video is never used, but the start-up asks for it with audio; on a machine
+    // without a display it fails and takes audio down with it, so bring audio up alone.
+    if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO) != 0 && SDL_WasInit(SDL_INIT_AUDIO) == 0)
+        SDL_InitSubSystem(SDL_INIT_AUDIO);
+}
+
+void applyCommandLine(ApplicationManager *manager, const CommandLineOptions &options)
+{
+    if (!options.outputDir.isEmpty()) {
+        manager->setRecordingPath(QDir(options.outputDir).absolutePath());
+        qDebug() << "[Vireon] Recording path:" << manager->recordingPath();
+    }
+    if (!options.sessionName.isEmpty()) {
+        manager->setActiveSessionName(options.sessionName.trimmed());
+        qDebug() << "[Vireon] Session:" << manager->activeSessionName();
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const CommandLineResult commandLine = CommandLine::parse(argumentsOf(argc, argv));
+    if (const int exitCode = CommandLine::handleNonRunActions(commandLine); exitCode >= 0)
+        return exitCode;
+    const CommandLineOptions &options = commandLine.options;
+
+    // Without windows there is no need for a display.
+    if (options.headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QGuiApplication app(argc, argv);
+    initSdl();
+
+    ApplicationManager *manager = ApplicationManager::instance();
+    app.installEventFilter(manager);
+
+    LogHandler::install();
+    qDebug() << "[Vireon] Engine initialized successfully.";
+
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
+    QCoreApplication::setOrganizationName(AppInfo::organisationName);
+    QCoreApplication::setOrganizationDomain(AppInfo::organisationDomain);
+    QCoreApplication::setApplicationName(AppInfo::applicationName);
+    QCoreApplication::setApplicationVersion(AppInfo::displayVersion);
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.ico")));
+
+    qmlRegisterSingletonInstance("Vireon", 1, 0, "AppManager", manager);
+    // The remote-control server and the update manager register here, in that order after
+    // AppManager, and the server starts listening (on options.port when given).
+
+    applyCommandLine(manager, options);
+    QuitOnSignal quitOnSignal;
+
+    InputChannelsModel channelsModel;
+    manager->setChannelsModel(&channelsModel);
+    QObject::connect(manager, &ApplicationManager::channelAudioLevelChanged,
+                     &channelsModel, &InputChannelsModel::setAudioLevel);
+
+    std::unique_ptr<QQmlApplicationEngine> engine;
+    std::unique_ptr<SplashToMainSwitch> splashSwitch;
+    if (options.headless) {
+        qDebug() << "[Vireon] Running headless.";
+    } else {
+        engine = std::make_unique<QQmlApplicationEngine>();
+        engine->rootContext()->setContextProperty(QStringLiteral("ChannelsModel"), &channelsModel);
+        engine->addImportPath(QStringLiteral("qrc:/"));
+        QObject::connect(engine.get(), &QQmlApplicationEngine::objectCreated, &Startup::logRootObjectLoad);
+        engine->load(Startup::splashWindowUrl);
+        splashSwitch = std::make_unique<SplashToMainSwitch>(engine.get(), manager);
+        manager->runInitialization();
+    }
+
+    const int exitCode = app.exec();
+
+    SDL_Quit();
+    splashSwitch.reset();
+    engine.reset();
+    manager->setChannelsModel(nullptr);
+    return exitCode;
+}

@@ -1,0 +1,91 @@
+// InputChannelsModel: the list model of the four input channels (ids 1-4) that the
+// interface shows in the monitoring grid, the source windows and the mixer strips.
+// It holds presentation state and per-channel flags only; devices live in the
+// ApplicationManager, which calls the setters here. GUI thread only.
+#pragma once
+
+#include <QAbstractListModel>
+#include <QList>
+#include <QString>
+
+class InputChannelsModel : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(int activeVideoCount READ activeVideoCount NOTIFY activeVideoCountChanged)
+    Q_PROPERTY(int firstInactiveChannelId READ firstInactiveChannelId NOTIFY activeVideoCountChanged)
+    Q_PROPERTY(QList<int> activeChannelIds READ activeChannelIds NOTIFY activeVideoCountChanged)
+
+public:
+    enum Role {
+        ChannelIdRole = Qt::UserRole + 1,
+        ChannelNameRole,
+        FormatRole,
+        StatusRole,
+        IsRecordingRole,
+        AudioLevelRole,
+        AudioLevelRightRole,
+        IsoEnabledRole,
+        StorageEnabledRole,
+        StoragePathRole,
+        HasActiveVideoRole,
+        HasActiveAudioRole,
+    };
+
+    explicit InputChannelsModel(QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    int activeVideoCount() const;
+    int firstInactiveChannelId() const;
+    QList<int> activeChannelIds() const;
+
+    Q_INVOKABLE void setIsoEnabled(int id, bool enabled);
+    Q_INVOKABLE void setStorageEnabled(int id, bool enabled);
+    Q_INVOKABLE void setStoragePath(int id, const QString &path);
+    Q_INVOKABLE void setHasActiveVideo(int id, bool hasVideo);
+    Q_INVOKABLE void setHasActiveAudio(int id, bool hasAudio);
+    Q_INVOKABLE int getActiveChannelIdAt(int activeIndex) const;
+    Q_INVOKABLE void setChannelName(int id, const QString &name);
+    Q_INVOKABLE QString getChannelName(int id) const;
+    Q_INVOKABLE bool isIsoEnabled(int id) const;
+    Q_INVOKABLE bool isStorageEnabled(int id) const;
+    Q_INVOKABLE bool isChannelRecording(int id) const;
+    Q_INVOKABLE bool hasActiveVideo(int id) const;
+    Q_INVOKABLE void disableChannelVideo(int id);
+
+    // Used by the manager, not by QML.
+    void setRecording(int id, bool recording);
+    void setStatus(int id, const QString &status);
+    // A negative right level means a mono source: the right meter mirrors the left.
+    void setAudioLevel(int id, float left, float right);
+
+signals:
+    void activeVideoCountChanged();
+
+private:
+    struct Channel
+    {
+        int id = 0;
+        QString name;
+        QString format;
+        QString status = QStringLiteral("INIT");
+        bool isRecording = false;
+        float audioLevel = 0.0f;
+        float audioLevelRight = 0.0f;
+        bool isoEnabled = false;
+        bool storageEnabled = false;
+        QString storagePath;
+        bool hasActiveVideo = false;
+        bool hasActiveAudio = false;
+    };
+
+    // Row of the first channel with that id, -1 when there is none.
+    int rowOf(int id) const;
+    void emitRowChanged(int row, const QList<int> &roles);
+
+    QList<Channel> m_channels;
+};

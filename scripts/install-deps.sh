@@ -14,6 +14,8 @@ PACKAGES=(
   qml6-module-qt-labs-settings qml6-module-qtcore qml6-module-qttest
   # audio back end
   libsdl2-dev
+  # cameras (V4L2 through libv4l2)
+  libv4l-dev
   # fonts for the interface texts and glyphs
   fonts-dejavu-core
 )

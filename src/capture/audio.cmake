@@ -1,0 +1,1 @@
+# Audio capture sources of vireon_core.

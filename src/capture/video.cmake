@@ -1,0 +1,1 @@
+# Video capture sources of vireon_core.

@@ -1,0 +1,1 @@
+# WAV writer sources of vireon_core.

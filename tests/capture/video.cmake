@@ -1,0 +1,1 @@
+# Video capture tests.

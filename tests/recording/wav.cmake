@@ -1,0 +1,1 @@
+# WAV writer tests.

@@ -32,7 +32,8 @@ SplashToMainSwitch::SplashToMainSwitch(QQmlApplicationEngine *engine, Applicatio
 
 void SplashToMainSwitch::onSplashStatusTextChanged()
 {
-    if (m_manager->splashStatusText() != QLatin1String("DONE") || !m_engine)
+    // The main window is loaded once, whatever else announces the status again.
+    if (m_manager->splashStatusText() != QLatin1String("DONE") || !m_engine || m_mainLoadCount > 0)
         return;
 
     const QList<QObject *> splashObjects = m_engine->rootObjects();

@@ -1,0 +1,445 @@
+#include "app/ApplicationManager.h"
+
+#include <QDate>
+#include <QKeyEvent>
+#include <QMetaProperty>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+
+// Stand-ins for the interface's text fields: the key filter recognises them by class name.
+class FakeTextField : public QObject
+{
+    Q_OBJECT
+};
+
+class WindowWithFocus : public QWindow
+{
+public:
+    QObject *focused = nullptr;
+    QObject *focusObject() const override { return focused ? focused : const_cast<WindowWithFocus *>(this); }
+};
+
+class TestApplicationManager : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void propertyDefaultsAndSignals_data();
+    void propertyDefaultsAndSignals();
+    void genericSetterEmitsOnceForAChange_data();
+    void genericSetterEmitsOnceForAChange();
+    void sessionNameStartsWithTodaysDate();
+    void languagePersistsAcrossManagers();
+    void equalLanguageWritesNothing();
+    void activeSourceAcceptsOnlyChannelsOneToFour_data();
+    void activeSourceAcceptsOnlyChannelsOneToFour();
+    void keyToString_data();
+    void keyToString();
+    void sourceKeysAreBoundCheckedAndAnnounced();
+    void keyFilterSwitchesSources();
+    void keyFilterLeavesTextEntryAlone();
+    void keyFilterFollowsRebinding();
+    void recordingTablesNameTheirIndices_data();
+    void recordingTablesNameTheirIndices();
+    void runInitializationSignalsDoneOnce();
+    void metricsMeasureThisProcess();
+    void audioDeviceListsStartWithTheDefaults();
+
+private:
+    QTemporaryDir m_settingsDir;
+};
+
+void TestApplicationManager::initTestCase()
+{
+    QVERIFY(m_settingsDir.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir.path());
+}
+
+void TestApplicationManager::init()
+{
+    QSettings("Vireon", "Vireon").clear();
+}
+
+void TestApplicationManager::propertyDefaultsAndSignals_data()
+{
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QByteArray>("notify");
+
+    auto row = [](const char *name, const QVariant &value, const char *notify) {
+        QTest::newRow(name) << QByteArray(name) << value << QByteArray(notify);
+    };
+    row("isRecording", false, "isRecordingChanged");
+    row("isArming", false, "armingStateChanged");
+    row("countdownSeconds", 3, "countdownSecondsChanged");
+    row("timecode", "00:00:00:00", "timecodeChanged");
+    row("masterAudioDevice", "Default system input", "masterAudioDeviceChanged");
+    row("activeSourceId", 1, "activeSourceChanged");
+    row("splashStatusText", "Initializing...", "splashStatusTextChanged");
+    row("hardwareGpuInfo", "Detecting GPU...", "hardwareInfoChanged");
+    row("hardwareCpuInfo", "Detecting CPU...", "hardwareInfoChanged");
+    row("hardwareSummary", "Scanning hardware acceleration...", "hardwareInfoChanged");
+    row("masterAudioOutputDevice", "Default system output", "masterAudioOutputDeviceChanged");
+    row("masterAudioLevel", 0.0f, "masterAudioLevelChanged");
+    row("masterAudioLevelRight", 0.0f, "masterAudioLevelChanged");
+    row("liveMonitoringEnabled", false, "liveMonitoringEnabledChanged");
+    row("separateAudioRecordingEnabled", false, "separateAudioRecordingEnabledChanged");
+    row("currentFps", 60.0, "performanceMetricsChanged");
+    row("droppedFrames", 0, "performanceMetricsChanged");
+    row("diskWriteSpeedMBs", 0.0, "performanceMetricsChanged");
+    row("recordingResolutionIndex", 2, "recordingResolutionIndexChanged");
+    row("recordingFramerateIndex", 4, "recordingFramerateIndexChanged");
+    row("recordingQualityIndex", 2, "recordingQualityIndexChanged");
+    row("recordingEncoderIndex", 0, "recordingEncoderIndexChanged");
+    row("activeResolutionName", "1920x1080 (1080p FHD)", "recordingResolutionIndexChanged");
+    row("selectedGlobalFps", 29.97, "recordingFramerateIndexChanged");
+    row("advancedQualityEnabled", false, "advancedQualityEnabledChanged");
+    row("rateControlMode", "CBR", "rateControlModeChanged");
+    row("targetBitrateKbps", 16000, "targetBitrateKbpsChanged");
+    row("maxBitrateKbps", 24000, "maxBitrateKbpsChanged");
+    row("keyframeInterval", 2, "keyframeIntervalChanged");
+    row("bFrames", 2, "bFramesChanged");
+    row("encoderProfile", "High", "encoderProfileChanged");
+    row("lookaheadEnabled", false, "lookaheadEnabledChanged");
+    row("colorSpace", "Rec.709", "colorSpaceChanged");
+    row("colorRange", "Limited (16-235)", "colorRangeChanged");
+    row("isBenchmarking", false, "benchmarkStateChanged");
+    row("benchmarkSummary", "", "benchmarkStateChanged");
+    row("recommendedResolutionIndex", 2, "benchmarkStateChanged");
+    row("recommendedFramerateIndex", 8, "benchmarkStateChanged");
+    row("recommendedEncoderIndex", 0, "benchmarkStateChanged");
+    row("recommendedQualityIndex", 2, "benchmarkStateChanged");
+    row("isCapturingKeybind", false, "isCapturingKeybindChanged");
+    row("currentLanguage", "EN", "currentLanguageChanged");
+    row("cpuUsage", "CPU: 0%", "metricsChanged");
+    row("ramUsage", "RAM: 0 MB", "metricsChanged");
+}
+
+void TestApplicationManager::propertyDefaultsAndSignals()
+{
+    QFETCH(QByteArray, property);
+    QFETCH(QVariant, value);
+    QFETCH(QByteArray, notify);
+
+    ApplicationManager manager;
+    const QMetaObject *meta = manager.metaObject();
+    const int index = meta->indexOfProperty(property.constData());
+    QVERIFY2(index >= 0, property.constData());
+    const QMetaProperty metaProperty = meta->property(index);
+    QVERIFY(metaProperty.hasNotifySignal());
+    QCOMPARE(metaProperty.notifySignal().name(), notify);
+
+    const QVariant actual = metaProperty.read(&manager);
+    if (value.typeId() == QMetaType::Double)
+        QCOMPARE(actual.toDouble(), value.toDouble());
+    else
+        QCOMPARE(actual.toString(), value.toString());
+}
+
+void TestApplicationManager::genericSetterEmitsOnceForAChange_data()
+{
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<QVariant>("newValue");
+
+    QTest::newRow("activeSessionName") << QByteArray("activeSessionName") << QVariant("Interview");
+    QTest::newRow("masterAudioDevice") << QByteArray("masterAudioDevice") << QVariant("USB Mic");
+    QTest::newRow("recordingPath") << QByteArray("recordingPath") << QVariant("/tmp/takes");
+    QTest::newRow("separateAudioRecordingEnabled") << QByteArray("separateAudioRecordingEnabled") << QVariant(true);
+    QTest::newRow("recordingResolutionIndex") << QByteArray("recordingResolutionIndex") << QVariant(17);
+    QTest::newRow("recordingFramerateIndex") << QByteArray("recordingFramerateIndex") << QVariant(-3);
+    QTest::newRow("recordingQualityIndex") << QByteArray("recordingQualityIndex") << QVariant(0);
+    QTest::newRow("recordingEncoderIndex") << QByteArray("recordingEncoderIndex") << QVariant(1);
+    QTest::newRow("advancedQualityEnabled") << QByteArray("advancedQualityEnabled") << QVariant(true);
+    QTest::newRow("rateControlMode") << QByteArray("rateControlMode") << QVariant("VBR");
+    QTest::newRow("targetBitrateKbps") << QByteArray("targetBitrateKbps") << QVariant(8000);
+    QTest::newRow("maxBitrateKbps") << QByteArray("maxBitrateKbps") << QVariant(0);
+    QTest::newRow("keyframeInterval") << QByteArray("keyframeInterval") << QVariant(1);
+    QTest::newRow("bFrames") << QByteArray("bFrames") << QVariant(0);
+    QTest::newRow("encoderProfile") << QByteArray("encoderProfile") << QVariant("Main");
+    QTest::newRow("lookaheadEnabled") << QByteArray("lookaheadEnabled") << QVariant(true);
+    QTest::newRow("colorSpace") << QByteArray("colorSpace") << QVariant("Rec.601");
+    QTest::newRow("colorRange") << QByteArray("colorRange") << QVariant("Full (0-255)");
+    QTest::newRow("isCapturingKeybind") << QByteArray("isCapturingKeybind") << QVariant(true);
+    QTest::newRow("case-sensitive string") << QByteArray("rateControlMode") << QVariant("cbr");
+}
+
+void TestApplicationManager::genericSetterEmitsOnceForAChange()
+{
+    QFETCH(QByteArray, property);
+    QFETCH(QVariant, newValue);
+
+    ApplicationManager manager;
+    const QMetaProperty metaProperty = manager.metaObject()->property(
+        manager.metaObject()->indexOfProperty(property.constData()));
+    QVERIFY(metaProperty.isWritable());
+    QSignalSpy spy(&manager, metaProperty.notifySignal());
+
+    const QVariant original = metaProperty.read(&manager);
+    QVERIFY(metaProperty.write(&manager, original));
+    QCOMPARE(spy.count(), 0);
+
+    QVERIFY(metaProperty.write(&manager, newValue));
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(metaProperty.read(&manager).toString(), newValue.toString());
+
+    QVERIFY(metaProperty.write(&manager, newValue));
+    QCOMPARE(spy.count(), 1);
+}
+
+void TestApplicationManager::sessionNameStartsWithTodaysDate()
+{
+    ApplicationManager manager;
+    QCOMPARE(manager.activeSessionName(),
+             QStringLiteral("Session_") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+}
+
+void TestApplicationManager::languagePersistsAcrossManagers()
+{
+    {
+        ApplicationManager manager;
+        QCOMPARE(manager.currentLanguage(), QStringLiteral("EN"));
+        QSignalSpy spy(&manager, &ApplicationManager::currentLanguageChanged);
+        manager.setCurrentLanguage(QStringLiteral("SR"));
+        QCOMPARE(spy.count(), 1);
+    }
+    QCOMPARE(QSettings("Vireon", "Vireon").value("UI/Language").toString(), QStringLiteral("SR"));
+    ApplicationManager restarted;
+    QCOMPARE(restarted.currentLanguage(), QStringLiteral("SR"));
+}
+
+void TestApplicationManager::equalLanguageWritesNothing()
+{
+    ApplicationManager manager;
+    manager.setCurrentLanguage(QStringLiteral("SR"));
+    // Someone else changes the stored value; setting the same language again must not
+    // touch the store.
+    QSettings("Vireon", "Vireon").setValue("UI/Language", "XX");
+    QSignalSpy spy(&manager, &ApplicationManager::currentLanguageChanged);
+    manager.setCurrentLanguage(QStringLiteral("SR"));
+    QCOMPARE(spy.count(), 0);
+    QCOMPARE(QSettings("Vireon", "Vireon").value("UI/Language").toString(), QStringLiteral("XX"));
+}
+
+void TestApplicationManager::activeSourceAcceptsOnlyChannelsOneToFour_data()
+{
+    QTest::addColumn<int>("requested");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<int>("emitted");
+    QTest::newRow("0 ignored") << 0 << 1 << 0;
+    QTest::newRow("5 ignored") << 5 << 1 << 0;
+    QTest::newRow("same ignored") << 1 << 1 << 0;
+    QTest::newRow("4 taken") << 4 << 4 << 1;
+}
+
+void TestApplicationManager::activeSourceAcceptsOnlyChannelsOneToFour()
+{
+    QFETCH(int, requested);
+    QFETCH(int, expected);
+    QFETCH(int, emitted);
+    ApplicationManager manager;
+    QSignalSpy spy(&manager, &ApplicationManager::activeSourceChanged);
+    manager.setActiveSourceId(requested);
+    QCOMPARE(manager.activeSourceId(), expected);
+    QCOMPARE(spy.count(), emitted);
+    // No take runs, so no cut is logged.
+    QVERIFY(manager.timelineCuts().isEmpty());
+}
+
+void TestApplicationManager::keyToString_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("none") << 0 << QString();
+    QTest::newRow("negative") << -7 << QString();
+    QTest::newRow("digit 1") << int(Qt::Key_1) << "1";
+    QTest::newRow("digit 0") << int(Qt::Key_0) << "0";
+    QTest::newRow("F1") << int(Qt::Key_F1) << "F1";
+    QTest::newRow("letter") << int(Qt::Key_A) << "A";
+}
+
+void TestApplicationManager::keyToString()
+{
+    QFETCH(int, key);
+    QFETCH(QString, text);
+    ApplicationManager manager;
+    QCOMPARE(manager.keyToString(key), text);
+}
+
+void TestApplicationManager::sourceKeysAreBoundCheckedAndAnnounced()
+{
+    ApplicationManager manager;
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(manager.getSourceKey(i), Qt::Key_1 + i);
+        QCOMPARE(manager.getSourceKeyName(i), QString::number(i + 1));
+    }
+    QCOMPARE(manager.getSourceKey(-1), 0);
+    QCOMPARE(manager.getSourceKey(4), 0);
+    QCOMPARE(manager.getSourceKeyName(4), QString());
+
+    QSignalSpy spy(&manager, &ApplicationManager::keybindsChanged);
+    manager.setSourceKey(4, Qt::Key_F2);
+    manager.setSourceKey(-1, Qt::Key_F2);
+    QCOMPARE(spy.count(), 0);
+
+    manager.setSourceKey(2, Qt::Key_F3);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(manager.getSourceKey(2), int(Qt::Key_F3));
+    QCOMPARE(manager.getSourceKeyName(2), QStringLiteral("F3"));
+
+    // Duplicates are allowed; the first source with the key wins in the filter.
+    manager.setSourceKey(3, Qt::Key_F3);
+    QCOMPARE(manager.getSourceKey(3), int(Qt::Key_F3));
+}
+
+void TestApplicationManager::keyFilterSwitchesSources()
+{
+    ApplicationManager manager;
+    QObject target;
+    QSignalSpy spy(&manager, &ApplicationManager::activeSourceChanged);
+
+    QKeyEvent press2(QEvent::KeyPress, Qt::Key_2, Qt::NoModifier, "2");
+    QVERIFY(manager.eventFilter(&target, &press2));
+    QCOMPARE(manager.activeSourceId(), 2);
+    QCOMPARE(spy.count(), 1);
+
+    // The same key again is consumed but changes nothing.
+    QVERIFY(manager.eventFilter(&target, &press2));
+    QCOMPARE(spy.count(), 1);
+
+    QKeyEvent release2(QEvent::KeyRelease, Qt::Key_2, Qt::NoModifier, "2");
+    QVERIFY(!manager.eventFilter(&target, &release2));
+
+    QKeyEvent press9(QEvent::KeyPress, Qt::Key_9, Qt::NoModifier, "9");
+    QVERIFY(!manager.eventFilter(&target, &press9));
+    QCOMPARE(manager.activeSourceId(), 2);
+
+    // Keys pressed while a hotkey is being assigned go to the assigning window.
+    manager.setIsCapturingKeybind(true);
+    QKeyEvent press3(QEvent::KeyPress, Qt::Key_3, Qt::NoModifier, "3");
+    QVERIFY(!manager.eventFilter(&target, &press3));
+    QCOMPARE(manager.activeSourceId(), 2);
+    manager.setIsCapturingKeybind(false);
+
+    // Through the real application filter as well.
+    QKeyEvent press4(QEvent::KeyPress, Qt::Key_4, Qt::NoModifier, "4");
+    QCoreApplication::sendEvent(&target, &press4);
+    QCOMPARE(manager.activeSourceId(), 4);
+}
+
+void TestApplicationManager::keyFilterLeavesTextEntryAlone()
+{
+    ApplicationManager manager;
+    QKeyEvent press3(QEvent::KeyPress, Qt::Key_3, Qt::NoModifier, "3");
+
+    FakeTextField field;
+    QVERIFY(!manager.eventFilter(&field, &press3));
+    QCOMPARE(manager.activeSourceId(), 1);
+
+    // Key presses reach the window first; its focused text field must still get the digit.
+    WindowWithFocus window;
+    window.focused = &field;
+    QVERIFY(!manager.eventFilter(&window, &press3));
+    QCOMPARE(manager.activeSourceId(), 1);
+
+    window.focused = nullptr;
+    QVERIFY(manager.eventFilter(&window, &press3));
+    QCOMPARE(manager.activeSourceId(), 3);
+}
+
+void TestApplicationManager::keyFilterFollowsRebinding()
+{
+    ApplicationManager manager;
+    QObject target;
+    manager.setSourceKey(1, Qt::Key_F2);
+    manager.setSourceKey(0, 0);
+
+    QKeyEvent press1(QEvent::KeyPress, Qt::Key_1, Qt::NoModifier, "1");
+    QKeyEvent pressF2(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier);
+    QKeyEvent press2(QEvent::KeyPress, Qt::Key_2, Qt::NoModifier, "2");
+
+    QVERIFY(!manager.eventFilter(&target, &press2)); // no longer bound
+    QVERIFY(manager.eventFilter(&target, &pressF2));
+    QCOMPARE(manager.activeSourceId(), 2);
+    QVERIFY(!manager.eventFilter(&target, &press1)); // unbound (0) never matches
+}
+
+void TestApplicationManager::recordingTablesNameTheirIndices_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("resolution");
+    QTest::addColumn<double>("fps");
+    QTest::newRow("0") << 0 << "3840x2160 (4K UHD)" << 60.0;
+    QTest::newRow("1") << 1 << "2560x1440 (2K QHD)" << 59.94;
+    QTest::newRow("3") << 3 << "1280x720 (720p HD)" << 30.0;
+    QTest::newRow("4") << 4 << "640x480 (SD)" << 29.97;
+    QTest::newRow("7") << 7 << "1920x1080 (1080p FHD)" << 23.976;
+    QTest::newRow("8") << 8 << "1920x1080 (1080p FHD)" << 30.0;
+    QTest::newRow("-1") << -1 << "1920x1080 (1080p FHD)" << 30.0;
+}
+
+void TestApplicationManager::recordingTablesNameTheirIndices()
+{
+    QFETCH(int, index);
+    QFETCH(QString, resolution);
+    QFETCH(double, fps);
+    ApplicationManager manager;
+    manager.setRecordingResolutionIndex(index);
+    manager.setRecordingFramerateIndex(index);
+    QCOMPARE(manager.activeResolutionName(), resolution);
+    QCOMPARE(manager.selectedGlobalFps(), fps);
+}
+
+void TestApplicationManager::runInitializationSignalsDoneOnce()
+{
+    ApplicationManager manager;
+    QSignalSpy spy(&manager, &ApplicationManager::splashStatusTextChanged);
+    manager.runInitialization();
+    manager.runInitialization();
+    QTest::qWait(150);
+    QCOMPARE(spy.count(), 0); // not before 250 ms
+    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 2000);
+    QCOMPARE(manager.splashStatusText(), QStringLiteral("DONE"));
+    QTest::qWait(300);
+    QCOMPARE(spy.count(), 1);
+}
+
+void TestApplicationManager::metricsMeasureThisProcess()
+{
+    ApplicationManager manager;
+    QSignalSpy spy(&manager, &ApplicationManager::metricsChanged);
+    manager.updateMetrics();
+    // Burn some CPU so the second sample has something to measure.
+    volatile double sink = 0;
+    for (int i = 0; i < 20000000; ++i)
+        sink = sink + i * 0.5;
+    manager.updateMetrics();
+    QCOMPARE(spy.count(), 2);
+
+    const QRegularExpression ram(QStringLiteral("^RAM: \\d+\\.\\d MB$"));
+    QVERIFY2(ram.match(manager.ramUsage()).hasMatch(), qPrintable(manager.ramUsage()));
+    QVERIFY(manager.ramUsage() != QStringLiteral("RAM: 0.0 MB"));
+    const QRegularExpression cpu(QStringLiteral("^CPU: (\\d+)%$"));
+    const QRegularExpressionMatch match = cpu.match(manager.cpuUsage());
+    QVERIFY2(match.hasMatch(), qPrintable(manager.cpuUsage()));
+    QVERIFY(match.captured(1).toInt() <= 100);
+}
+
+void TestApplicationManager::audioDeviceListsStartWithTheDefaults()
+{
+    ApplicationManager manager;
+    QSignalSpy inputs(&manager, &ApplicationManager::audioInputDevicesChanged);
+    QCOMPARE(manager.audioInputDevices().value(0).toString(), QStringLiteral("Default system input"));
+    QCOMPARE(manager.audioOutputDevices().value(0).toString(), QStringLiteral("Default system output"));
+    manager.refreshAudioInputDevices();
+    QCOMPARE(inputs.count(), 1); // announced even when nothing changed
+}
+
+QTEST_MAIN(TestApplicationManager)
+#include "tst_applicationmanager.moc"

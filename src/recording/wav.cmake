@@ -1,1 +1,4 @@
 # WAV writer sources of vireon_core.
+target_sources(vireon_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/WavWriter.h
+  ${CMAKE_CURRENT_LIST_DIR}/WavWriter.cpp)

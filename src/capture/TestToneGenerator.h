@@ -1,0 +1,70 @@
+// TestToneGenerator: the built-in audio input "Test Tone", one thread.
+// A 1 kHz sine at -18 dBFS sounds during the first 100 ms of every whole second of the
+// monotonic clock and silence fills the rest. The virtual cameras flash white at every whole
+// second of the same clock, so a recording of both shows its audio/video offset directly.
+//
+// start()/stop() run on the owner's thread (the GUI thread, through AudioCapture). The thread
+// "TestTone" paces itself on the monotonic clock and hands each 5 ms block to the sink given
+// to start(), the only cross-thread call, as a sound card hands blocks to SDL's callback:
+// a block is delivered once the moment of its last sample has passed. stop() wakes the
+// thread and joins it before returning, so the sink is never called after stop().
+//
+// Frame k of a run is the moment anchor + k / 48 000 s (anchor = the clock at start()), so a
+// late wake-up only delays delivery; it never stretches, drops or repeats audio.
+#pragma once
+
+#include <QtGlobal>
+
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class QThread;
+
+class TestToneGenerator
+{
+public:
+    using Sink = std::function<void(const float *samples, size_t count)>;
+
+    static constexpr int kSampleRate = 48000;
+    static constexpr int kFrequencyHz = 1000;
+    static constexpr double kLevelDbfs = -18.0;
+    static constexpr qint64 kBeepDurationNs = 100'000'000;
+    // 5 ms blocks: as often as a low-latency sound card delivers, and far below the 25 ms
+    // mixer tick, so the tone never looks bursty to the meters.
+    static constexpr int kBlockFrames = kSampleRate / 200;
+
+    TestToneGenerator();
+    ~TestToneGenerator();
+    TestToneGenerator(const TestToneGenerator &) = delete;
+    TestToneGenerator &operator=(const TestToneGenerator &) = delete;
+
+    // Starts the thread with `channels` interleaved channels (below 1 counts as 2), each
+    // carrying the same tone. Returns false if it is already running.
+    bool start(int channels, Sink sink);
+    void stop();
+    bool isRunning() const;
+
+    // Linear peak amplitude of the beep: 10^(-18/20), about 0.1259.
+    static float amplitude();
+    // The tone's value at a moment of the monotonic clock (nanoseconds).
+    static float valueAt(qint64 monotonicNs);
+    // The moment of frame `frame` of a run anchored at `anchorNs`. Exact integer arithmetic
+    // (1e9 / 48 000 = 62 500 / 3 ns), good for centuries of running.
+    static qint64 frameTimeNs(qint64 anchorNs, quint64 frame);
+    // Fills `frames` interleaved frames starting at frame `firstFrame` of a run anchored at
+    // `anchorNs`.
+    static void render(float *out, int channels, qint64 anchorNs, quint64 firstFrame, int frames);
+
+private:
+    void run(int channels, qint64 anchorNs);
+
+    std::unique_ptr<QThread> m_thread; // Owner's thread only.
+    Sink m_sink;                       // Set before the thread starts; read by it only.
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_quit = false; // Guarded by m_mutex.
+};

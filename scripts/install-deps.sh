@@ -16,6 +16,10 @@ PACKAGES=(
   libsdl2-dev
   # cameras (V4L2 through libv4l2)
   libv4l-dev
+  # video encoding (FFmpeg libraries; the ffmpeg/ffprobe tools for tests and benchmarks)
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
+  # graphics adapter names for the hardware report
+  libpci-dev
   # fonts for the interface texts and glyphs
   fonts-dejavu-core
 )

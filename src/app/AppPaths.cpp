@@ -3,15 +3,21 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMutex>
 #include <QStandardPaths>
 
 namespace AppPaths {
 
 QString applicationDirectory()
 {
-    if (!QCoreApplication::instance())
-        return {};
-    return QCoreApplication::applicationDirPath();
+    // Remembered, so messages logged while the program winds down after the application
+    // object is gone (a take being finalised) still reach the same log file.
+    static QBasicMutex mutex;
+    static QString lastKnown;
+    const QMutexLocker locker(&mutex);
+    if (QCoreApplication::instance())
+        lastKnown = QCoreApplication::applicationDirPath();
+    return lastKnown;
 }
 
 bool isInstalledLayout()

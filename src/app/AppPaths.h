@@ -7,7 +7,7 @@
 
 namespace AppPaths {
 
-// Folder of the executable, or empty before the application object exists.
+// Folder of the executable; empty until the application object has existed.
 QString applicationDirectory();
 
 // True when the program runs from its install location (or any read-only folder): its own

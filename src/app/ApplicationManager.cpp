@@ -3,6 +3,10 @@
 
 #include "app/AppInfo.h"
 #include "app/AppPaths.h"
+#include "capture/AudioCapture.h"
+#include "capture/ISource.h"
+#include "recording/IEncoder.h"
+#include "recording/WavWriter.h"
 #include "models/InputChannelsModel.h"
 
 #include <QCoreApplication>
@@ -53,10 +57,18 @@ ApplicationManager::ApplicationManager(QObject *parent)
 ApplicationManager::~ApplicationManager()
 {
     // The channel model is gone by now when the process exits; QPointer already reads null.
+    // A take still running is finished: every file completed, the timeline written.
+    if (m_isRecording)
+        stopRecording();
     m_timecodeTimer.stop();
     m_audioLevelTimer.stop();
     m_metricsTimer.stop();
     m_countdownTimer.stop();
+    m_monitor.close();
+    for (int id = AudioMixer::kFirstChannel; id <= AudioMixer::kLastChannel; ++id) {
+        removeChannelAudioInput(id);
+        stopChannelCamera(id);
+    }
 }
 
 ApplicationManager *ApplicationManager::instance()

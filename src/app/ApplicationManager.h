@@ -6,13 +6,17 @@
 // NOTIFY signal each. The class is split into one source file per concern:
 //   ApplicationManager.cpp          construction, properties, settings, start-up hand-over
 //   ApplicationManagerRecording.cpp takes, programme source and keybinds
-//   ApplicationManagerRouting.cpp   audio device lists
+//   ApplicationManagerRouting.cpp   cameras and audio inputs per channel, mixer, monitoring
 //   ApplicationManagerHardware.cpp  recording resolution and frame-rate tables
 //   ApplicationManagerMetrics.cpp   CPU/RAM read-outs, log file and manuals
 //
 // Threads: everything here runs on the GUI thread.
 #pragma once
 
+#include "app/AudioMixer.h"
+#include "app/ChannelCameraConfig.h"
+#include "app/FramePump.h"
+#include "app/MonitorOutput.h"
 #include "models/InputChannelsModel.h"
 #include "recording/TimelineCut.h"
 
@@ -26,6 +30,16 @@
 #include <QVariantList>
 
 #include <array>
+#include <functional>
+#include <map>
+#include <memory>
+
+class AudioCapture;
+class IEncoder;
+class ISource;
+class WavWriter;
+class QFile;
+struct EncoderConfig;
 
 
 class ApplicationManager : public QObject
@@ -82,6 +96,8 @@ class ApplicationManager : public QObject
     Q_PROPERTY(QString currentLanguage READ currentLanguage WRITE setCurrentLanguage NOTIFY currentLanguageChanged)
     Q_PROPERTY(QString cpuUsage READ cpuUsage NOTIFY metricsChanged)
     Q_PROPERTY(QString ramUsage READ ramUsage NOTIFY metricsChanged)
+    // Why the last take could not start or was stopped early; empty when all went well.
+    Q_PROPERTY(QString lastRecordingError READ lastRecordingError NOTIFY lastRecordingErrorChanged)
 
 public:
     explicit ApplicationManager(QObject *parent = nullptr);
@@ -146,6 +162,7 @@ public:
     QString currentLanguage() const { return m_currentLanguage; }
     QString cpuUsage() const { return m_cpuUsage; }
     QString ramUsage() const { return m_ramUsage; }
+    QString lastRecordingError() const { return m_lastRecordingError; }
 
     // The switch log of the current (or last) take.
     const QList<TimelineCut> &timelineCuts() const { return m_timelineCuts; }
@@ -181,9 +198,47 @@ public:
     Q_INVOKABLE QString getSourceKeyName(int sourceIndex) const;
     Q_INVOKABLE QString keyToString(int key) const;
 
-    // --- audio devices ---
+    // --- routing: cameras and audio inputs per channel (ids 1..4) ---
     Q_INVOKABLE void refreshAudioInputDevices();
     Q_INVOKABLE void refreshAudioOutputDevices();
+    Q_INVOKABLE QVariantList getAvailableCameras() const;
+    Q_INVOKABLE QVariantList getCameraFormats(const QString &deviceLink) const;
+    Q_INVOKABLE void setCameraForChannel(int channelId, const QString &deviceLink, int width = 1920,
+                                         int height = 1080, float framerate = 30.0f,
+                                         const QString &colorRange = QStringLiteral("Default"));
+    Q_INVOKABLE void removeCameraFromChannel(int channelId);
+    Q_INVOKABLE QString getCameraLinkForChannel(int channelId) const;
+    Q_INVOKABLE QString getCameraNameForChannel(int channelId) const;
+    Q_INVOKABLE int getCameraWidthForChannel(int channelId) const;
+    Q_INVOKABLE int getCameraHeightForChannel(int channelId) const;
+    Q_INVOKABLE float getCameraFramerateForChannel(int channelId) const;
+    Q_INVOKABLE QString getCameraColorRangeForChannel(int channelId) const;
+    Q_INVOKABLE void setAudioInputForChannel(int channelId, const QString &deviceName);
+    Q_INVOKABLE QString getChannelAudioInput(int channelId) const;
+    Q_INVOKABLE void setChannelSeparateAudioEnabled(int channelId, bool enabled);
+    Q_INVOKABLE bool isChannelSeparateAudioEnabled(int channelId) const;
+    Q_INVOKABLE void setChannelCameraLink(int channelId, int cameraId);
+    Q_INVOKABLE int getChannelCameraLink(int channelId) const;
+
+    // --- mixer ---
+    Q_INVOKABLE void setChannelAudioVolume(int channelId, float volume);
+    Q_INVOKABLE float getChannelAudioVolume(int channelId) const;
+    Q_INVOKABLE float getChannelAudioFader(int channelId) const;
+    Q_INVOKABLE void setChannelAudioMute(int channelId, bool mute);
+    Q_INVOKABLE bool isChannelAudioMuted(int channelId) const;
+    Q_INVOKABLE void setChannelAudioSolo(int channelId, bool solo);
+    Q_INVOKABLE bool isChannelAudioSolo(int channelId) const;
+    Q_INVOKABLE void setMasterAudioVolume(float volume);
+    Q_INVOKABLE float masterAudioVolume() const;
+    Q_INVOKABLE float masterAudioFader() const;
+
+    // The channel's camera, shared for the length of one read; null when it has none.
+    std::shared_ptr<ISource> sourceForChannel(int channelId) const;
+    // The channel's audio input, or null; owned by the manager.
+    AudioCapture *audioCaptureForChannel(int channelId) const;
+    AudioMixer &mixer() { return m_mixer; }
+    // What the last 25 ms tick mixed: the master and the channel outputs.
+    const MixerOutput &lastMixerOutput() const { return m_mixerOutput; }
 
     // --- logs and manuals ---
     Q_INVOKABLE void openLogFile();
@@ -192,6 +247,23 @@ public:
     Q_INVOKABLE QString manualFilePath(const QString &lang = QString()) const;
     Q_INVOKABLE void openManualFile(const QString &lang = QString());
     Q_INVOKABLE QString getManualContent(const QString &lang = QString()) const;
+
+    // --- recording ---
+    Q_INVOKABLE void startRecording();
+    Q_INVOKABLE void stopRecording();
+    Q_INVOKABLE void cancelArming();
+    Q_INVOKABLE void generateTimeline();
+    // Writes the timeline of the last take; false when it could not be written.
+    bool exportTimeline(qint64 durationMs);
+    // Folder of the running or last take; empty before the first.
+    QString currentTakeFolder() const { return m_currentTakeFolder; }
+    QString startTimecode() const { return m_startTimecode; }
+    const std::map<int, QString> &videoPaths() const { return m_videoPaths; }
+    const std::map<int, QString> &isoAudioPaths() const { return m_isoAudioPaths; }
+    QString masterWavPath() const { return m_masterWavPath; }
+    // Makes the encoder of each recorded camera (tests give their own).
+    using EncoderFactory = std::function<std::shared_ptr<IEncoder>()>;
+    void setEncoderFactory(EncoderFactory factory) { m_encoderFactory = std::move(factory); }
 
     // --- start-up ---
     Q_INVOKABLE void runInitialization();
@@ -241,11 +313,16 @@ signals:
     void lookaheadEnabledChanged();
     void colorSpaceChanged();
     void colorRangeChanged();
+    void lastRecordingErrorChanged();
+    // A take ended (normally, after a failure or at exit); its files are complete.
+    void takeFinished(const QString &takeFolder);
 
 public slots:
     void updateTimecode();
     void updateMetrics();
     void updateAudioLevel();
+    void onCountdownTimeout();
+    void triggerRecordingStart();
 
 private:
     // Store a changed value and announce it once; an equal value changes nothing.
@@ -260,6 +337,23 @@ private:
 
     // Makes c + 1 the programme source and logs the cut when a take runs.
     void switchToSource(int sourceId);
+
+    // Logs and refuses a channel id outside 1..4 given to a routing operation.
+    bool acceptChannel(int channelId, const char *operation) const;
+    void stopChannelCamera(int channelId);
+    void removeChannelAudioInput(int channelId);
+    void openMonitorOutput();
+
+    // Recording helpers.
+    EncoderConfig encoderConfigFor(int channelId, const ISource &source) const;
+    void appendTakeAudio();
+    void stopOnRecordingFailure();
+    void setLastRecordingError(const QString &error);
+    qint64 takeBytesWritten() const;
+    qint64 takeDroppedFrames() const;
+    void openPerfLog();
+    void writePerfLogRowIfDue(qint64 elapsedNs);
+    void closePerfLog();
 
     QString m_currentLanguage = QStringLiteral("EN");
     bool m_isRecording = false;
@@ -284,6 +378,7 @@ private:
     bool m_separateAudioRecordingEnabled = false;
     QString m_cpuUsage = QStringLiteral("CPU: 0%");
     QString m_ramUsage = QStringLiteral("RAM: 0 MB");
+    QString m_lastRecordingError;
 
     QTimer m_timecodeTimer;
     QTimer m_metricsTimer;
@@ -293,6 +388,31 @@ private:
     QTime m_recordStartTime;
     qint64 m_recordStartNs = 0;
     QList<TimelineCut> m_timelineCuts;
+
+    // The running (or last) take.
+    QString m_currentTakeFolder;
+    QString m_startTimecode = QStringLiteral("00:00:00:00");
+    QString m_masterWavPath;
+    std::map<int, QString> m_videoPaths;
+    std::map<int, QString> m_isoAudioPaths;
+    std::unique_ptr<WavWriter> m_masterWavWriter;
+    std::map<int, std::unique_ptr<WavWriter>> m_isoWavWriters;
+    FramePump m_framePump;
+    qint64 m_takeAudioFrames = 0; // frames appended to the master file in this take
+    qint64 m_lastTakeDurationMs = 0;
+    EncoderFactory m_encoderFactory;
+
+    // Figures of the running take for the read-outs and the performance log.
+    struct TakeStats
+    {
+        qint64 lastSampleNs = 0;
+        qint64 lastFramesSent = 0;
+        qint64 lastBytesWritten = 0;
+        qint64 droppedFrames = 0;   // of encoders already stopped
+        qint64 perfLogSeconds = 0;  // rows written
+    };
+    TakeStats m_takeStats;
+    std::unique_ptr<QFile> m_perfLog;
 
     bool m_isCapturingKeybind = false;
     std::array<int, 4> m_sourceKeys = {0x31, 0x32, 0x33, 0x34}; // the keys 1..4; 0 = none
@@ -329,6 +449,19 @@ private:
     int m_recommendedQualityIndex = 2;
 
     QPointer<InputChannelsModel> m_channelsModel;
+
+    // Routing, keyed by channel id.
+    std::map<int, std::shared_ptr<ISource>> m_channelSources;
+    std::map<int, std::unique_ptr<AudioCapture>> m_channelAudioCaptures;
+    std::map<int, ChannelCameraConfig> m_cameraConfigs;
+    std::map<int, QString> m_channelAudioInputs;
+    std::map<int, bool> m_separateAudioFlags;
+    std::map<int, int> m_cameraLinks;
+
+    // Holds plain pointers to the captures above; declared after them so it goes first.
+    AudioMixer m_mixer;
+    MixerOutput m_mixerOutput;
+    MonitorOutput m_monitor;
 
     // CPU time of this process at the previous metrics update, for the CPU share.
     qint64 m_lastCpuTimeNs = -1;

@@ -4,6 +4,8 @@
 #include "common/MonotonicClock.h"
 
 #include "app/AppPaths.h"
+#include "recording/IEncoder.h"
+#include "recording/WavWriter.h"
 
 #include <QDesktopServices>
 #include <QFile>
@@ -72,8 +74,83 @@ void ApplicationManager::updateMetrics()
     }
     m_lastCpuTimeNs = cpuNs;
     m_lastCpuSampleNs = nowNs;
-
     emit metricsChanged();
+
+    // Recording figures: frames per second reaching each encoder, frames lost, bytes written.
+    if (m_isRecording) {
+        const double seconds = double(nowNs - m_takeStats.lastSampleNs) / 1e9;
+        const qint64 frames = m_framePump.totalFramesSent();
+        const qint64 bytes = takeBytesWritten();
+        const int encoders = int(m_framePump.encoders().size());
+        if (seconds > 0.0) {
+            m_currentFps = encoders > 0 ? double(frames - m_takeStats.lastFramesSent) / seconds / encoders : 0.0;
+            m_diskWriteSpeedMBs = double(bytes - m_takeStats.lastBytesWritten) / seconds / 1e6;
+        }
+        m_droppedFrames = int(takeDroppedFrames());
+        m_takeStats.lastSampleNs = nowNs;
+        m_takeStats.lastFramesSent = frames;
+        m_takeStats.lastBytesWritten = bytes;
+    } else {
+        m_diskWriteSpeedMBs = 0.0;
+    }
+    emit performanceMetricsChanged();
+}
+
+qint64 ApplicationManager::takeBytesWritten() const
+{
+    qint64 bytes = 0;
+    for (const auto &[id, encoder] : m_framePump.encoders())
+        bytes += encoder->bytesWritten();
+    if (m_masterWavWriter)
+        bytes += m_masterWavWriter->samplesWritten() * WavFormat::bytesPerSample;
+    for (const auto &[id, writer] : m_isoWavWriters)
+        bytes += writer->samplesWritten() * WavFormat::bytesPerSample;
+    return bytes;
+}
+
+qint64 ApplicationManager::takeDroppedFrames() const
+{
+    qint64 dropped = m_takeStats.droppedFrames;
+    for (const auto &[id, encoder] : m_framePump.encoders())
+        dropped += encoder->droppedFrames();
+    return dropped;
+}
+
+// --- performance log: one row per second of every take ---
+
+void ApplicationManager::openPerfLog()
+{
+    m_perfLog = std::make_unique<QFile>(AppPaths::perfLogFilePath());
+    if (!m_perfLog->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+        qWarning() << "[ApplicationManager] Cannot write the performance log" << m_perfLog->fileName()
+                   << m_perfLog->errorString();
+        m_perfLog.reset();
+        return;
+    }
+    if (m_perfLog->size() == 0)
+        m_perfLog->write("take_folder,elapsed_s,frames_sent,dropped_frames,bytes_written,cpu_time_s,ram_mb\n");
+}
+
+void ApplicationManager::writePerfLogRowIfDue(qint64 elapsedNs)
+{
+    if (!m_perfLog || elapsedNs / 1000000000 <= m_takeStats.perfLogSeconds)
+        return;
+    m_takeStats.perfLogSeconds = elapsedNs / 1000000000;
+    const QString row = QStringLiteral("\"%1\",%2,%3,%4,%5,%6,%7\n")
+                            .arg(m_currentTakeFolder)
+                            .arg(m_takeStats.perfLogSeconds)
+                            .arg(m_framePump.totalFramesSent())
+                            .arg(takeDroppedFrames())
+                            .arg(takeBytesWritten())
+                            .arg(double(processCpuTimeNs()) / 1e9, 0, 'f', 3)
+                            .arg(double(qMax<qint64>(0, residentSetBytes())) / 1048576.0, 0, 'f', 1);
+    m_perfLog->write(row.toUtf8());
+    m_perfLog->flush();
+}
+
+void ApplicationManager::closePerfLog()
+{
+    m_perfLog.reset();
 }
 
 QString ApplicationManager::perfLogFilePath() const

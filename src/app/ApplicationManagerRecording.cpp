@@ -1,34 +1,22 @@
-// Recording control: the running timecode, the programme source (the activeSourceId setter,
-// the keybinds of sources 1-4 and the application-wide key filter that turns those keys
-// into source switches).
+// Recording control: take folders and files, start and stop, the running timecode, the
+// frame pump, the audio appends of the 25 ms tick, failures during a take and arming.
 #include "app/ApplicationManager.h"
 
+#include "app/TakeNaming.h"
 #include "common/MonotonicClock.h"
+#include "capture/ISource.h"
+#include "recording/EncoderConfig.h"
+#include "recording/IEncoder.h"
+#include "recording/TimelineExport.h"
+#include "recording/WavWriter.h"
 
+#include <QDateTime>
 #include <QDebug>
-#include <QKeyEvent>
-#include <QKeySequence>
-#include <QWindow>
-
+#include <QDir>
 
 namespace {
 
-
-// Objects that take typed text: the source keys must reach them as ordinary characters.
-bool isTextEntry(const QObject *object)
-{
-    if (!object)
-        return false;
-    const QLatin1String className(object->metaObject()->className());
-    static const QLatin1String kTextClasses[] = {
-        QLatin1String("TextInput"), QLatin1String("TextEdit"), QLatin1String("LineEdit"),
-        QLatin1String("TextField"), QLatin1String("SpinBox")};
-    for (const QLatin1String &textClass : kTextClasses) {
-        if (QString(className).contains(textClass))
-            return true;
-    }
-    return false;
-}
+constexpr int kSampleRate = 48000;
 
 } // namespace
 
@@ -37,81 +25,306 @@ qint64 ApplicationManager::elapsedTakeMs() const
     return (monotonicNowNs() - m_recordStartNs) / 1000000;
 }
 
+void ApplicationManager::setLastRecordingError(const QString &error)
+{
+    if (m_lastRecordingError == error)
+        return;
+    m_lastRecordingError = error;
+    emit lastRecordingErrorChanged();
+}
+
+EncoderConfig ApplicationManager::encoderConfigFor(int channelId, const ISource &source) const
+{
+    EncoderConfig config;
+    config.outputPath = TakeNaming::cameraFilePath(m_currentTakeFolder, channelId);
+    config.width = source.width() >= 1 ? source.width() : m_timelineWidth;
+    config.height = source.height() >= 1 ? source.height() : m_timelineHeight;
+    config.fps = m_timelineFps;
+    config.targetBitrateKbps = m_targetBitrateKbps;
+    config.keyframeIntervalSeconds = m_keyframeInterval;
+    config.bFrames = m_bFrames;
+    config.useHevc = m_recordingEncoderIndex == 1;
+    // The chosen entry of the encoder list names the codec and the FFmpeg encoder.
+    const QVariantMap entry = m_encoderCapabilities.value(m_recordingEncoderIndex).toMap();
+    if (!entry.isEmpty()) {
+        config.useHevc = entry.value(QStringLiteral("codec")).toString() == QLatin1String("hevc");
+        config.encoderName = entry.value(QStringLiteral("encoder")).toString();
+    }
+    config.startTimecode = m_startTimecode;
+    return config;
+}
+
+void ApplicationManager::startRecording()
+{
+    if (m_isRecording)
+        return;
+    qDebug() << "[ApplicationManager] startRecording() triggered.";
+
+    const QString sessionFolder = TakeNaming::sessionFolderName(m_activeSessionName, QDateTime::currentDateTime());
+    const QString sessionPath = QDir(m_recordingPath).filePath(sessionFolder);
+    if (!QDir().mkpath(sessionPath))
+        qWarning() << "[ApplicationManager] Cannot create the session folder" << sessionPath;
+    const QString takeFolder = QDir(sessionPath).filePath(TakeNaming::takeFolderName(TakeNaming::nextTakeNumber(sessionPath)));
+    const bool takeFolderMade = QDir().mkpath(takeFolder);
+    m_currentTakeFolder = takeFolder;
+    qDebug() << "[ApplicationManager] Recording to take folder:" << takeFolder;
+
+    m_videoPaths.clear();
+    m_isoAudioPaths.clear();
+    m_timelineCuts.clear();
+    m_timelineCuts.append(TimelineCut{m_activeSourceId, 0});
+
+    m_mixer.reset();
+    // The start time of day names the take in every file's timecode.
+    m_recordStartTime = QTime::currentTime();
+    m_startTimecode = TakeNaming::startTimecodeText(m_recordStartTime);
+
+    m_masterWavPath = TakeNaming::masterAudioFilePath(takeFolder);
+    m_masterWavWriter = std::make_unique<WavWriter>();
+    if (m_masterWavWriter->open(m_masterWavPath, kSampleRate, 2))
+        qDebug() << "[ApplicationManager] Started Master Audio Recorder:" << m_masterWavPath;
+    else
+        qWarning() << "[ApplicationManager] Failed to start Master WAV recorder at:" << m_masterWavPath;
+
+    m_isoWavWriters.clear();
+    for (const auto &[channelId, capture] : m_channelAudioCaptures) {
+        if (!isChannelSeparateAudioEnabled(channelId))
+            continue;
+        const QString path = TakeNaming::channelAudioFilePath(takeFolder, channelId);
+        auto writer = std::make_unique<WavWriter>();
+        if (!writer->open(path, kSampleRate, 2))
+            continue;
+        qDebug() << "[ApplicationManager] Started ISO Audio Recorder for channel" << channelId << "at" << path;
+        m_isoWavWriters[channelId] = std::move(writer);
+        m_isoAudioPaths[channelId] = path;
+    }
+
+    m_framePump.clear();
+    m_framePump.setFrameRate(m_timelineFps);
+    for (const auto &[channelId, source] : m_channelSources) {
+        if (!source || !source->isRunning())
+            continue;
+        const EncoderConfig config = encoderConfigFor(channelId, *source);
+        std::shared_ptr<IEncoder> encoder = m_encoderFactory ? m_encoderFactory() : nullptr;
+        if (!encoder) {
+            qWarning() << "[ApplicationManager] Failed to start Video Encoder for channel" << channelId
+                       << "- no video encoder available";
+            continue;
+        }
+        if (!encoder->open(config)) {
+            qWarning() << "[ApplicationManager] Failed to start Video Encoder for channel" << channelId
+                       << "-" << encoder->lastError();
+            continue;
+        }
+        qDebug() << "[ApplicationManager] Started Video Encoder for channel" << channelId << "at" << config.outputPath
+                 << "with" << encoder->encoderName();
+        m_framePump.addChannel(channelId, encoder, config.width, config.height);
+        m_videoPaths[channelId] = config.outputPath;
+    }
+
+    // A take that could not open a single file would record nothing: say so, do not start.
+    if (!m_masterWavWriter->isOpen() && m_isoWavWriters.empty() && m_framePump.isEmpty()) {
+        const QString error = takeFolderMade
+            ? QStringLiteral("No file of the take could be opened in %1").arg(takeFolder)
+            : QStringLiteral("Cannot create the take folder %1").arg(takeFolder);
+        qWarning() << "[ApplicationManager] Recording not started:" << error;
+        m_masterWavWriter.reset();
+        QDir().rmdir(takeFolder);
+        setLastRecordingError(error);
+        return;
+    }
+    setLastRecordingError(QString());
+
+    m_isRecording = true;
+    m_recordStartNs = monotonicNowNs();
+    m_takeAudioFrames = 0;
+    m_takeStats = TakeStats{};
+    m_takeStats.lastSampleNs = m_recordStartNs;
+    openPerfLog();
+
+    if (m_channelsModel) {
+        for (int id = 1; id <= 4; ++id)
+            m_channelsModel->setRecording(id, true);
+    }
+    m_timecodeTimer.start(33);
+    // The first frame of every file is the picture at the start.
+    m_framePump.pump(1, [this](int id) { return sourceForChannel(id); });
+    emit isRecordingChanged();
+}
+
+void ApplicationManager::stopRecording()
+{
+    if (!m_isRecording)
+        return;
+    qDebug() << "[ApplicationManager] stopRecording() triggered.";
+
+    const qint64 endNs = monotonicNowNs();
+    // Fill the last frame slots so the video ends where the audio ends.
+    m_framePump.pump(m_framePump.slotsCovering(endNs - m_recordStartNs), [this](int id) { return sourceForChannel(id); });
+
+    m_isRecording = false;
+    m_timecodeTimer.stop();
+    emit isRecordingChanged();
+
+    if (m_channelsModel) {
+        for (int id = 1; id <= 4; ++id)
+            m_channelsModel->setRecording(id, false);
+    }
+
+    for (const auto &[channelId, encoder] : m_framePump.encoders()) {
+        if (!encoder->stop())
+            qWarning() << "[ApplicationManager] Video file of channel" << channelId << "is incomplete:" << encoder->lastError();
+        m_takeStats.droppedFrames += encoder->droppedFrames();
+    }
+    m_framePump.clear();
+
+    if (m_masterWavWriter) {
+        m_masterWavWriter->close();
+        m_masterWavWriter.reset();
+    }
+    for (auto &[channelId, writer] : m_isoWavWriters)
+        writer->close();
+    m_isoWavWriters.clear();
+    closePerfLog();
+
+    qint64 durationMs = (endNs - m_recordStartNs) / 1000000;
+    if (durationMs < 1)
+        durationMs = 1000;
+    m_lastTakeDurationMs = durationMs;
+    exportTimeline(durationMs);
+    emit takeFinished(m_currentTakeFolder);
+}
+
 void ApplicationManager::updateTimecode()
 {
     if (!m_isRecording)
         return;
+    m_timecode = TakeNaming::timecodeText(m_recordStartTime.msecsTo(QTime::currentTime()));
+    emit timecodeChanged();
+
+    const qint64 elapsedNs = monotonicNowNs() - m_recordStartNs;
+    m_framePump.pump(m_framePump.slotsStartedBy(elapsedNs), [this](int id) { return sourceForChannel(id); });
+
+    writePerfLogRowIfDue(elapsedNs);
+    stopOnRecordingFailure();
 }
 
-void ApplicationManager::switchToSource(int sourceId)
+void ApplicationManager::appendTakeAudio()
 {
-    m_activeSourceId = sourceId;
-    emit activeSourceChanged();
-    if (m_isRecording)
-        m_timelineCuts.append(TimelineCut{sourceId, elapsedTakeMs()});
-}
-
-void ApplicationManager::setActiveSourceId(int sourceId)
-{
-    if (sourceId < 1 || sourceId > 4 || sourceId == m_activeSourceId)
+    if (!m_isRecording)
         return;
-    switchToSource(sourceId);
-}
 
-void ApplicationManager::setSourceKey(int sourceIndex, int key)
-{
-    if (sourceIndex < 0 || sourceIndex > 3)
-        return;
-    m_sourceKeys[size_t(sourceIndex)] = key;
-    emit keybindsChanged();
-    qDebug() << "[ApplicationManager] Keybind set for CAM" << sourceIndex + 1 << "->" << keyToString(key);
-}
-
-int ApplicationManager::getSourceKey(int sourceIndex) const
-{
-    if (sourceIndex < 0 || sourceIndex > 3)
-        return 0;
-    return m_sourceKeys[size_t(sourceIndex)];
-}
-
-QString ApplicationManager::getSourceKeyName(int sourceIndex) const
-{
-    if (sourceIndex < 0 || sourceIndex > 3)
-        return QString();
-    return keyToString(m_sourceKeys[size_t(sourceIndex)]);
-}
-
-QString ApplicationManager::keyToString(int key) const
-{
-    if (key <= 0)
-        return QString();
-    if (key >= Qt::Key_0 && key <= Qt::Key_9)
-        return QString(QChar(key));
-    const QString text = QKeySequence(key).toString(QKeySequence::NativeText);
-    return text.isEmpty() ? QString::number(key) : text;
-}
-
-bool ApplicationManager::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() != QEvent::KeyPress)
-        return QObject::eventFilter(watched, event);
-    if (m_isCapturingKeybind)
-        return false;
-    // Key presses reach the window before its focused item; a text field with focus must
-    // still receive the digits, so look at the window's focus object too.
-    if (isTextEntry(watched))
-        return false;
-    if (const auto *window = qobject_cast<const QWindow *>(watched); window && isTextEntry(window->focusObject()))
-        return false;
-
-    const int key = static_cast<QKeyEvent *>(event)->key();
-    for (int c = 0; c < 4; ++c) {
-        const int bound = m_sourceKeys[size_t(c)];
-        if (bound == 0 || bound != key)
-            continue;
-        if (m_activeSourceId != c + 1)
-            switchToSource(c + 1);
-        return true;
+    // The inputs are the audio clock. With none running, the take's audio is silence, kept
+    // as long as the take so the files stay in step with the video.
+    std::vector<float> master = m_mixerOutput.master;
+    if (master.empty() && m_channelAudioCaptures.empty()) {
+        const qint64 due = (monotonicNowNs() - m_recordStartNs) * kSampleRate / 1000000000;
+        if (due > m_takeAudioFrames)
+            master.assign(size_t(due - m_takeAudioFrames) * 2, 0.0f);
     }
-    return QObject::eventFilter(watched, event);
+    const qint64 frames = qint64(master.size() / 2);
+    if (m_masterWavWriter && m_masterWavWriter->isOpen() && !master.empty())
+        m_masterWavWriter->writeSamples(master);
+    m_takeAudioFrames += frames;
+
+    for (auto &[channelId, writer] : m_isoWavWriters) {
+        if (!writer->isOpen())
+            continue;
+        auto output = m_mixerOutput.channels.find(channelId);
+        if (output != m_mixerOutput.channels.end())
+            writer->writeSamples(output->second);
+        // A channel whose input stopped keeps time with silence.
+        const qint64 missing = m_takeAudioFrames - writer->framesWritten();
+        if (missing > 0)
+            writer->writeSamples(std::vector<float>(size_t(missing) * 2, 0.0f));
+    }
+}
+
+void ApplicationManager::stopOnRecordingFailure()
+{
+    QString failure;
+    for (const auto &[channelId, encoder] : m_framePump.encoders()) {
+        if (encoder->hasFailed()) {
+            failure = QStringLiteral("Camera %1: %2").arg(channelId).arg(encoder->lastError());
+            break;
+        }
+    }
+    if (failure.isEmpty() && m_masterWavWriter && m_masterWavWriter->hasError())
+        failure = QStringLiteral("Master audio: %1").arg(m_masterWavWriter->errorString());
+    for (const auto &[channelId, writer] : m_isoWavWriters) {
+        if (failure.isEmpty() && writer->hasError())
+            failure = QStringLiteral("Channel %1 audio: %2").arg(channelId).arg(writer->errorString());
+    }
+    if (failure.isEmpty())
+        return;
+
+    qWarning() << "[ApplicationManager] Recording stopped after a write failure:" << failure;
+    setLastRecordingError(failure);
+    stopRecording();
+}
+
+bool ApplicationManager::exportTimeline(qint64 durationMs)
+{
+    TimelineExportInput input;
+    input.sessionName = m_activeSessionName;
+    input.takeFolderPath = m_currentTakeFolder;
+    input.startTimecode = m_startTimecode;
+    input.durationMs = durationMs;
+    input.frameRate = m_timelineFps;
+    input.width = m_timelineWidth;
+    input.height = m_timelineHeight;
+    input.videoPaths = m_videoPaths;
+    input.isoAudioPaths = m_isoAudioPaths;
+    input.cameraLinks = m_cameraLinks;
+    input.masterWavPath = m_masterWavPath;
+    input.cuts = m_timelineCuts;
+
+    if (!timelineHasRecordedFiles(input)) {
+        qDebug() << "[ApplicationManager] No recorded files to export to XML.";
+        return false;
+    }
+    QString writtenPath, error;
+    if (!writeTimeline(input, &writtenPath, &error)) {
+        qWarning() << "[ApplicationManager] Failed to export XML to:" << timelineOutputPath(input) << "-" << error;
+        setLastRecordingError(QStringLiteral("Timeline: %1").arg(error));
+        return false;
+    }
+    qDebug() << "[ApplicationManager] Successfully exported DaVinci Resolve XML to:" << writtenPath;
+    return true;
+}
+
+void ApplicationManager::generateTimeline()
+{
+    // Written again with the last take's real length: a fixed length would cut a longer take
+    // short or stretch a shorter one.
+    exportTimeline(m_lastTakeDurationMs > 0 ? m_lastTakeDurationMs : 10000);
+}
+
+// --- arming: a countdown state the interface can show; the system never enters it itself ---
+
+void ApplicationManager::cancelArming()
+{
+    if (!m_isArming)
+        return;
+    m_countdownTimer.stop();
+    m_isArming = false;
+    emit armingStateChanged();
+}
+
+void ApplicationManager::onCountdownTimeout()
+{
+    if (m_countdownSeconds > 1) {
+        --m_countdownSeconds;
+        emit countdownSecondsChanged();
+        return;
+    }
+    m_countdownTimer.stop();
+    m_isArming = false;
+    emit armingStateChanged();
+    startRecording();
+}
+
+void ApplicationManager::triggerRecordingStart()
+{
+    startRecording();
 }

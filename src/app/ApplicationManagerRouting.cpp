@@ -1,5 +1,11 @@
-// Routing of devices to channels: the audio device lists and the 25 ms audio tick.
+// Routing of devices to channels: the device lists, each channel's camera and audio input,
+// the mixer strips, the 25 ms audio tick and live monitoring.
 #include "app/ApplicationManager.h"
+
+#include "capture/AudioCapture.h"
+#include "capture/CameraCapture.h"
+
+#include <QDebug>
 
 #include <SDL.h>
 
@@ -17,11 +23,36 @@ QVariantList listSdlAudioDevices(const QString &defaultEntry, int isCapture)
     return devices;
 }
 
+// Names that mean "this channel has no audio input".
+bool isNoAudioName(const QString &name)
+{
+    return name.isEmpty() || name == QLatin1String("None") || name == QLatin1String("Off")
+        || name == AudioCapture::noAudioName();
+}
+
+template <typename Map, typename Value>
+Value valueOr(const Map &map, int key, Value fallback)
+{
+    auto it = map.find(key);
+    return it == map.end() ? fallback : it->second;
+}
+
 } // namespace
+
+bool ApplicationManager::acceptChannel(int channelId, const char *operation) const
+{
+    if (AudioMixer::isValidChannel(channelId))
+        return true;
+    qWarning() << "[ApplicationManager]" << operation << "ignored: no channel" << channelId;
+    return false;
+}
+
+// --- device lists ---
 
 void ApplicationManager::refreshAudioInputDevices()
 {
     m_audioInputDevices = listSdlAudioDevices(QStringLiteral("Default system input"), 1);
+    m_audioInputDevices.append(AudioCapture::testToneName());
     emit audioInputDevicesChanged();
 }
 
@@ -31,17 +62,289 @@ void ApplicationManager::refreshAudioOutputDevices()
     emit audioOutputDevicesChanged();
 }
 
-void ApplicationManager::setMasterAudioOutputDevice(const QString &device)
+QVariantList ApplicationManager::getAvailableCameras() const
 {
-    setGeneric(m_masterAudioOutputDevice, device, &ApplicationManager::masterAudioOutputDeviceChanged);
+    QVariantList cameras;
+    for (const DeviceInfo &device : CameraCapture::listDevices())
+        cameras.append(QVariantMap{{QStringLiteral("name"), device.friendlyName},
+                                   {QStringLiteral("link"), device.devicePath}});
+    return cameras;
+}
+
+QVariantList ApplicationManager::getCameraFormats(const QString &deviceLink) const
+{
+    QVariantList formats;
+    if (deviceLink.isEmpty())
+        return formats;
+    for (const CameraFormat &format : CameraCapture::listFormats(deviceLink)) {
+        const float fps = format.fpsDenominator < 1 ? 30.0f
+                                                    : float(format.fpsNumerator) / float(format.fpsDenominator);
+        formats.append(QVariantMap{{QStringLiteral("width"), uint(format.width)},
+                                   {QStringLiteral("height"), uint(format.height)},
+                                   {QStringLiteral("fps"), double(fps)},
+                                   {QStringLiteral("formatName"), format.subtypeName}});
+    }
+    return formats;
+}
+
+// --- cameras ---
+
+std::shared_ptr<ISource> ApplicationManager::sourceForChannel(int channelId) const
+{
+    auto it = m_channelSources.find(channelId);
+    return it == m_channelSources.end() ? nullptr : it->second;
+}
+
+void ApplicationManager::stopChannelCamera(int channelId)
+{
+    auto it = m_channelSources.find(channelId);
+    if (it == m_channelSources.end())
+        return;
+    // Readers holding the pointer finish their read on a stopped source, then it goes.
+    if (auto *camera = dynamic_cast<CameraCapture *>(it->second.get()))
+        camera->stop();
+    m_channelSources.erase(it);
+}
+
+void ApplicationManager::setCameraForChannel(int channelId, const QString &deviceLink, int width,
+                                             int height, float framerate, const QString &colorRange)
+{
+    if (!acceptChannel(channelId, "setCameraForChannel"))
+        return;
+    qDebug() << "[ApplicationManager] Setting camera for channel" << channelId << "to" << deviceLink;
+    stopChannelCamera(channelId);
+
+    if (deviceLink.isEmpty()) {
+        qDebug() << "Disabled camera capture for channel" << channelId;
+        return;
+    }
+
+    auto camera = std::make_shared<CameraCapture>();
+    const CameraFormat format = chooseCameraFormat(CameraCapture::listFormats(deviceLink), width, height,
+                                                   framerate, colorRange);
+    if (!camera->start(deviceLink, format)) {
+        qWarning() << "Failed to start camera capture for channel" << channelId << "-" << camera->lastError();
+        return;
+    }
+
+    QString name = QStringLiteral("Camera %1").arg(channelId);
+    for (const DeviceInfo &device : CameraCapture::listDevices()) {
+        if (device.devicePath == deviceLink) {
+            name = device.friendlyName;
+            break;
+        }
+    }
+    camera->setName(name);
+    m_channelSources[channelId] = camera;
+    m_cameraConfigs[channelId] = ChannelCameraConfig{deviceLink, name, width, height, framerate, colorRange};
+    if (m_channelsModel)
+        m_channelsModel->setHasActiveVideo(channelId, true);
+    qDebug() << "Successfully started camera capture for channel" << channelId << ":" << name;
+}
+
+void ApplicationManager::removeCameraFromChannel(int channelId)
+{
+    if (!acceptChannel(channelId, "removeCameraFromChannel"))
+        return;
+    stopChannelCamera(channelId);
+    m_cameraConfigs.erase(channelId);
+    if (m_channelsModel)
+        m_channelsModel->setHasActiveVideo(channelId, false);
+}
+
+QString ApplicationManager::getCameraLinkForChannel(int channelId) const
+{
+    return valueOr(m_cameraConfigs, channelId, ChannelCameraConfig{}).deviceLink;
+}
+
+QString ApplicationManager::getCameraNameForChannel(int channelId) const
+{
+    return valueOr(m_cameraConfigs, channelId, ChannelCameraConfig{}).deviceName;
+}
+
+int ApplicationManager::getCameraWidthForChannel(int channelId) const
+{
+    return valueOr(m_cameraConfigs, channelId, ChannelCameraConfig{}).width;
+}
+
+int ApplicationManager::getCameraHeightForChannel(int channelId) const
+{
+    return valueOr(m_cameraConfigs, channelId, ChannelCameraConfig{}).height;
+}
+
+float ApplicationManager::getCameraFramerateForChannel(int channelId) const
+{
+    return valueOr(m_cameraConfigs, channelId, ChannelCameraConfig{}).framerate;
+}
+
+QString ApplicationManager::getCameraColorRangeForChannel(int channelId) const
+{
+    return valueOr(m_cameraConfigs, channelId, ChannelCameraConfig{}).colorRange;
+}
+
+// --- audio inputs ---
+
+AudioCapture *ApplicationManager::audioCaptureForChannel(int channelId) const
+{
+    auto it = m_channelAudioCaptures.find(channelId);
+    return it == m_channelAudioCaptures.end() ? nullptr : it->second.get();
+}
+
+void ApplicationManager::removeChannelAudioInput(int channelId)
+{
+    auto it = m_channelAudioCaptures.find(channelId);
+    if (it == m_channelAudioCaptures.end())
+        return;
+    // Detach before the capture goes, so the mixer never reads a destroyed input.
+    m_mixer.setSource(channelId, nullptr);
+    it->second->stop();
+    m_channelAudioCaptures.erase(it);
+}
+
+void ApplicationManager::setAudioInputForChannel(int channelId, const QString &deviceName)
+{
+    if (!acceptChannel(channelId, "setAudioInputForChannel"))
+        return;
+    m_channelAudioInputs[channelId] = deviceName;
+    removeChannelAudioInput(channelId);
+
+    const bool wantsAudio = !isNoAudioName(deviceName);
+    if (m_channelsModel)
+        m_channelsModel->setHasActiveAudio(channelId, wantsAudio);
+    if (!wantsAudio)
+        return;
+
+    auto capture = std::make_unique<AudioCapture>();
+    const QString deviceToOpen = deviceName == QLatin1String("Default system input") ? QString() : deviceName;
+    if (!capture->start(deviceToOpen, 2)) {
+        qWarning() << "[ApplicationManager] Failed to start audio input for channel" << channelId << "on" << deviceName;
+        // The channel has no input after all; the model must not show audio that is not there.
+        if (m_channelsModel)
+            m_channelsModel->setHasActiveAudio(channelId, false);
+        return;
+    }
+    m_mixer.setSource(channelId, capture.get());
+    m_channelAudioCaptures[channelId] = std::move(capture);
+    qDebug() << "[ApplicationManager] Audio input for channel" << channelId << "connected:" << deviceName;
+}
+
+QString ApplicationManager::getChannelAudioInput(int channelId) const
+{
+    return valueOr(m_channelAudioInputs, channelId, QString());
+}
+
+void ApplicationManager::setChannelSeparateAudioEnabled(int channelId, bool enabled)
+{
+    if (!acceptChannel(channelId, "setChannelSeparateAudioEnabled"))
+        return;
+    m_separateAudioFlags[channelId] = enabled;
+    emit separateAudioRecordingEnabledChanged();
+}
+
+bool ApplicationManager::isChannelSeparateAudioEnabled(int channelId) const
+{
+    return valueOr(m_separateAudioFlags, channelId, false);
+}
+
+void ApplicationManager::setChannelCameraLink(int channelId, int cameraId)
+{
+    if (!acceptChannel(channelId, "setChannelCameraLink"))
+        return;
+    if (cameraId != 0 && !AudioMixer::isValidChannel(cameraId)) {
+        qWarning() << "[ApplicationManager] setChannelCameraLink ignored: no camera channel" << cameraId;
+        return;
+    }
+    m_cameraLinks[channelId] = cameraId;
+}
+
+int ApplicationManager::getChannelCameraLink(int channelId) const
+{
+    return valueOr(m_cameraLinks, channelId, 0);
+}
+
+// --- mixer strips ---
+
+void ApplicationManager::setChannelAudioVolume(int channelId, float volume)
+{
+    if (acceptChannel(channelId, "setChannelAudioVolume"))
+        m_mixer.setVolume(channelId, volume);
+}
+
+float ApplicationManager::getChannelAudioVolume(int channelId) const { return m_mixer.volume(channelId); }
+float ApplicationManager::getChannelAudioFader(int channelId) const { return m_mixer.volume(channelId); }
+
+void ApplicationManager::setChannelAudioMute(int channelId, bool mute)
+{
+    if (acceptChannel(channelId, "setChannelAudioMute"))
+        m_mixer.setMuted(channelId, mute);
+}
+
+bool ApplicationManager::isChannelAudioMuted(int channelId) const { return m_mixer.isMuted(channelId); }
+
+void ApplicationManager::setChannelAudioSolo(int channelId, bool solo)
+{
+    if (acceptChannel(channelId, "setChannelAudioSolo"))
+        m_mixer.setSolo(channelId, solo);
+}
+
+bool ApplicationManager::isChannelAudioSolo(int channelId) const { return m_mixer.isSolo(channelId); }
+void ApplicationManager::setMasterAudioVolume(float volume) { m_mixer.setMasterVolume(volume); }
+float ApplicationManager::masterAudioVolume() const { return m_mixer.masterVolume(); }
+float ApplicationManager::masterAudioFader() const { return m_mixer.masterVolume(); }
+
+// --- monitoring ---
+
+void ApplicationManager::openMonitorOutput()
+{
+    // A device that cannot be opened leaves monitoring off, so the switch shows the truth.
+    m_liveMonitoringEnabled = m_monitor.open(m_masterAudioOutputDevice);
 }
 
 void ApplicationManager::setLiveMonitoringEnabled(bool enabled)
 {
-    setGeneric(m_liveMonitoringEnabled, enabled, &ApplicationManager::liveMonitoringEnabledChanged);
+    if (m_liveMonitoringEnabled == enabled)
+        return;
+    if (enabled) {
+        openMonitorOutput();
+    } else {
+        m_monitor.close();
+        m_liveMonitoringEnabled = false;
+    }
+    emit liveMonitoringEnabledChanged();
 }
+
+void ApplicationManager::setMasterAudioOutputDevice(const QString &device)
+{
+    if (m_masterAudioOutputDevice == device)
+        return;
+    m_masterAudioOutputDevice = device;
+    emit masterAudioOutputDeviceChanged();
+    if (m_liveMonitoringEnabled) {
+        setLiveMonitoringEnabled(false);
+        setLiveMonitoringEnabled(true);
+    }
+}
+
+// --- the 25 ms tick ---
 
 void ApplicationManager::updateAudioLevel()
 {
-    // The mixer arrives with the audio inputs; until then there is nothing to drain.
+    m_mixer.process(m_mixerOutput);
+
+    m_masterAudioLevel = m_mixer.masterLevelLeft();
+    m_masterAudioLevelRight = m_mixer.masterLevelRight();
+    emit masterAudioLevelChanged();
+
+    for (int id = AudioMixer::kFirstChannel; id <= AudioMixer::kLastChannel; ++id) {
+        float left = 0.0f, right = 0.0f;
+        m_mixer.stripLevels(id, left, right);
+        emit channelAudioLevelChanged(id, left, right);
+        if (m_channelsModel)
+            m_channelsModel->setAudioLevel(id, left, right);
+    }
+
+    appendTakeAudio();
+
+    if (m_liveMonitoringEnabled)
+        m_monitor.queue(m_mixerOutput.master);
 }

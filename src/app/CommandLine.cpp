@@ -17,6 +17,11 @@ struct Parser
                                QStringLiteral("Show the version and exit.")};
     QCommandLineOption headless{QStringLiteral("headless"),
                                 QStringLiteral("Run the back end and the remote control without windows.")};
+    QCommandLineOption demo{QStringLiteral("demo"),
+                            QStringLiteral("Put a built-in test pattern and the test tone on channels 1-4.")};
+    QCommandLineOption record{QStringLiteral("record"),
+                              QStringLiteral("Record one take of SECONDS at once, print its folder and exit."),
+                              QStringLiteral("SECONDS")};
     QCommandLineOption output{QStringLiteral("output"),
                               QStringLiteral("Record sessions under DIR."), QStringLiteral("DIR")};
     QCommandLineOption session{QStringLiteral("session"),
@@ -30,7 +35,7 @@ struct Parser
         parser.setApplicationDescription(
             QStringLiteral("Vireon %1 - multi-camera ISO recorder").arg(AppInfo::displayVersion));
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser.addOptions({help, version, headless, output, session, port});
+        parser.addOptions({help, version, headless, demo, record, output, session, port});
     }
 };
 
@@ -64,6 +69,7 @@ CommandLineResult parse(const QStringList &args)
 
     CommandLineOptions &o = result.options;
     o.headless = p.parser.isSet(p.headless);
+    o.demo = p.parser.isSet(p.demo);
     if (p.parser.isSet(p.output)) {
         o.outputDir = p.parser.value(p.output);
         if (o.outputDir.trimmed().isEmpty()) {
@@ -79,6 +85,17 @@ CommandLineResult parse(const QStringList &args)
             result.errorText = QStringLiteral("--session needs a name.");
             return result;
         }
+    }
+    if (p.parser.isSet(p.record)) {
+        bool ok = false;
+        const double seconds = p.parser.value(p.record).toDouble(&ok);
+        if (!ok || !(seconds > 0.0) || seconds > 24.0 * 3600.0) {
+            result.action = CommandLineResult::Action::Error;
+            result.errorText = QStringLiteral("--record needs a number of seconds above 0, not '%1'.")
+                                   .arg(p.parser.value(p.record));
+            return result;
+        }
+        o.recordSeconds = seconds;
     }
     if (p.parser.isSet(p.port)) {
         bool ok = false;

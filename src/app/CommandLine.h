@@ -8,6 +8,8 @@
 struct CommandLineOptions
 {
     bool headless = false;
+    bool demo = false;     // built-in devices on every channel
+    double recordSeconds = 0; // > 0: record one take of this length at once, then exit
     QString outputDir;     // empty: keep the default recording path
     QString sessionName;   // empty: keep the dated default session name
     int port = -1;         // -1: the remote-control server's default port

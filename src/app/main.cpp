@@ -3,10 +3,12 @@
 #include "app/AppInfo.h"
 #include "app/ApplicationManager.h"
 #include "app/CommandLine.h"
+#include "app/DemoSetup.h"
 #include "app/LogHandler.h"
 #include "app/QuitOnSignal.h"
 #include "app/StartupSequence.h"
 #include "models/InputChannelsModel.h"
+#include "models/VideoStreamItem.h"
 
 #include <QDebug>
 #include <QDir>
@@ -15,9 +17,11 @@
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickStyle>
+#include <QTimer>
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -79,6 +83,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(AppInfo::displayVersion);
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.ico")));
 
+    qmlRegisterType<VideoStreamItem>("Vireon", 1, 0, "VideoStreamItem");
     qmlRegisterSingletonInstance("Vireon", 1, 0, "AppManager", manager);
     // The remote-control server and the update manager register here, in that order after
     // AppManager, and the server starts listening (on options.port when given).
@@ -90,6 +95,8 @@ int main(int argc, char *argv[])
     manager->setChannelsModel(&channelsModel);
     QObject::connect(manager, &ApplicationManager::channelAudioLevelChanged,
                      &channelsModel, &InputChannelsModel::setAudioLevel);
+    if (options.demo)
+        DemoSetup::apply(*manager);
 
     std::unique_ptr<QQmlApplicationEngine> engine;
     std::unique_ptr<SplashToMainSwitch> splashSwitch;
@@ -105,11 +112,35 @@ int main(int argc, char *argv[])
         manager->runInitialization();
     }
 
+    // --record: one take of the given length, its folder on stdout, then the program ends.
+    int recordExitCode = 0;
+    if (options.recordSeconds > 0.0) {
+        QTimer::singleShot(0, manager, [&] {
+            manager->startRecording();
+            if (!manager->isRecording()) {
+                std::fprintf(stderr, "vireon: the take did not start: %s\n", qPrintable(manager->lastRecordingError()));
+                recordExitCode = 1;
+                QCoreApplication::quit();
+                return;
+            }
+            QTimer::singleShot(qRound(options.recordSeconds * 1000.0), manager, &ApplicationManager::stopRecording);
+        });
+        QObject::connect(manager, &ApplicationManager::takeFinished, manager, [&](const QString &takeFolder) {
+            std::printf("%s\n", qPrintable(QDir::toNativeSeparators(takeFolder)));
+            std::fflush(stdout);
+            if (!manager->lastRecordingError().isEmpty()) {
+                std::fprintf(stderr, "vireon: %s\n", qPrintable(manager->lastRecordingError()));
+                recordExitCode = 1;
+            }
+            QCoreApplication::quit();
+        });
+    }
+
     const int exitCode = app.exec();
 
     SDL_Quit();
     splashSwitch.reset();
     engine.reset();
     manager->setChannelsModel(nullptr);
-    return exitCode;
+    return exitCode != 0 ? exitCode : recordExitCode;
 }

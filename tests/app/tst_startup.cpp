@@ -3,6 +3,7 @@
 #include "app/ApplicationManager.h"
 #include "app/StartupSequence.h"
 #include "models/InputChannelsModel.h"
+#include "models/VideoStreamItem.h"
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
@@ -35,6 +36,7 @@ void TestStartup::initTestCase()
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
     QQuickStyle::setStyle(QStringLiteral("Basic"));
+    qmlRegisterType<VideoStreamItem>("Vireon", 1, 0, "VideoStreamItem");
     qmlRegisterSingletonInstance("Vireon", 1, 0, "AppManager", ApplicationManager::instance());
     m_engine = new QQmlApplicationEngine(this);
     m_engine->rootContext()->setContextProperty(QStringLiteral("ChannelsModel"), &m_model);

@@ -1,0 +1,30 @@
+#include "app/DemoSetup.h"
+
+#include "app/ApplicationManager.h"
+#include "capture/AudioCapture.h"
+#include "capture/CameraCapture.h"
+
+#include <QDebug>
+
+namespace DemoSetup {
+
+void apply(ApplicationManager &manager)
+{
+    const QList<DeviceInfo> devices = CameraCapture::listDevices();
+    for (int channel = 1; channel <= 4; ++channel) {
+        const QString patternName = QStringLiteral("Test Pattern %1").arg(channel);
+        auto device = std::find_if(devices.cbegin(), devices.cend(),
+                                   [&](const DeviceInfo &d) { return d.friendlyName == patternName; });
+        if (device == devices.cend()) {
+            qWarning() << "[Vireon] Demo: no device" << patternName;
+            continue;
+        }
+        manager.setCameraForChannel(channel, device->devicePath, 1920, 1080, 30.0f, QStringLiteral("Default"));
+        manager.setAudioInputForChannel(channel, AudioCapture::testToneName());
+        manager.setChannelSeparateAudioEnabled(channel, true);
+        manager.setChannelCameraLink(channel, channel);
+    }
+    qDebug() << "[Vireon] Demo routing: test patterns and test tone on channels 1-4.";
+}
+
+} // namespace DemoSetup

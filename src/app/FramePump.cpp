@@ -1,0 +1,89 @@
+#include "app/FramePump.h"
+
+#include "capture/ISource.h"
+#include "recording/IEncoder.h"
+
+#include <cmath>
+
+void FramePump::addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height)
+{
+    Channel channel;
+    channel.encoder = std::move(encoder);
+    channel.width = width;
+    channel.height = height;
+    m_channels[channelId] = std::move(channel);
+}
+
+qint64 FramePump::slotsStartedBy(qint64 elapsedNs) const
+{
+    if (elapsedNs < 0)
+        return 0;
+    return qint64(std::floor(double(elapsedNs) * m_fps / 1e9)) + 1;
+}
+
+qint64 FramePump::slotsCovering(qint64 durationNs) const
+{
+    return std::max<qint64>(1, qint64(std::llround(double(durationNs) * m_fps / 1e9)));
+}
+
+VideoFrame FramePump::pictureFor(Channel &channel, const std::shared_ptr<ISource> &source)
+{
+    if (source && source->isRunning()) {
+        VideoFrame frame;
+        frame.width = source->width();
+        frame.height = source->height();
+        source->latestFrame(frame.pixels);
+        if (frame.width >= 1 && frame.height >= 1
+            && frame.pixels.size() >= qsizetype(frame.width) * frame.height * 4)
+            channel.lastPicture = frame;
+    }
+    if (channel.lastPicture.pixels.isEmpty()) {
+        // Nothing from the camera yet: black at the encoder's size (alpha 255).
+        VideoFrame black;
+        black.width = channel.width;
+        black.height = channel.height;
+        black.pixels = QByteArray(qsizetype(black.width) * black.height * 4, '\0');
+        for (qsizetype i = 3; i < black.pixels.size(); i += 4)
+            black.pixels[i] = char(0xff);
+        channel.lastPicture = black;
+    }
+    return channel.lastPicture;
+}
+
+int FramePump::pump(qint64 dueFrames, const SourceLookup &sourceFor)
+{
+    int sent = 0;
+    for (auto &[channelId, channel] : m_channels) {
+        if (!channel.encoder || channel.framesSent >= dueFrames)
+            continue;
+        VideoFrame frame = pictureFor(channel, sourceFor(channelId));
+        while (channel.framesSent < dueFrames) {
+            frame.frameIndex = channel.framesSent++;
+            channel.encoder->writeFrame(frame);
+            ++sent;
+        }
+    }
+    return sent;
+}
+
+qint64 FramePump::framesSent(int channelId) const
+{
+    auto it = m_channels.find(channelId);
+    return it == m_channels.end() ? 0 : it->second.framesSent;
+}
+
+qint64 FramePump::totalFramesSent() const
+{
+    qint64 total = 0;
+    for (const auto &[id, channel] : m_channels)
+        total += channel.framesSent;
+    return total;
+}
+
+const std::map<int, std::shared_ptr<IEncoder>> FramePump::encoders() const
+{
+    std::map<int, std::shared_ptr<IEncoder>> encoders;
+    for (const auto &[id, channel] : m_channels)
+        encoders[id] = channel.encoder;
+    return encoders;
+}

@@ -1,0 +1,62 @@
+// FramePump: feeds each recording encoder its camera's newest picture, paced by the
+// monotonic clock, so every MP4 of a take holds one frame per frame slot of the timeline
+// rate whatever the camera delivers (a slow, stalled or stopped camera repeats its last
+// picture; one that never delivered gives black). Frame indices stay consecutive.
+//
+// GUI thread only: the recording tick calls pump(); the encoders take the pictures by
+// reference count (no copy) and do their work on their own threads.
+#pragma once
+
+#include "capture/VideoFrame.h"
+
+#include <QByteArray>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class IEncoder;
+class ISource;
+
+class FramePump
+{
+public:
+    using SourceLookup = std::function<std::shared_ptr<ISource>(int channelId)>;
+
+    explicit FramePump(double fps = 30.0) : m_fps(fps) {}
+
+    void setFrameRate(double fps) { m_fps = fps; }
+    double frameRate() const { return m_fps; }
+
+    // A channel to feed; width and height are the encoder's size, used for black frames.
+    void addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height);
+    void clear() { m_channels.clear(); }
+    bool isEmpty() const { return m_channels.empty(); }
+
+    // Frame slots that have begun after elapsedNs of the take: slot k starts at k / fps.
+    qint64 slotsStartedBy(qint64 elapsedNs) const;
+    // Frame slots that fill a take of durationNs: the take's frame count at its end.
+    qint64 slotsCovering(qint64 durationNs) const;
+
+    // Sends every channel the frames due up to `dueFrames` in total; returns frames sent.
+    int pump(qint64 dueFrames, const SourceLookup &sourceFor);
+
+    qint64 framesSent(int channelId) const;
+    qint64 totalFramesSent() const;
+    const std::map<int, std::shared_ptr<IEncoder>> encoders() const;
+
+private:
+    struct Channel
+    {
+        std::shared_ptr<IEncoder> encoder;
+        qint64 framesSent = 0;
+        VideoFrame lastPicture; // pixels empty until the camera delivered once
+        int width = 0;
+        int height = 0;
+    };
+
+    VideoFrame pictureFor(Channel &channel, const std::shared_ptr<ISource> &source);
+
+    double m_fps;
+    std::map<int, Channel> m_channels;
+};

@@ -1,0 +1,35 @@
+// Names of a take on disk: the session folder, the numbered take folders and the files in
+// them, and the timecode texts. Pure functions, so the rules are tested without recording.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace TakeNaming {
+
+// The session folder name for a session name: blanks removed around it; an empty name (or
+// the placeholder "SESSION_001_ACTIVE") becomes "Session_" + date and time to the second.
+// Characters that cannot stand in a folder name (/ \ : * ? " < > | and control characters)
+// become "_", and a name of dots only becomes "_", so the folder always lands inside the
+// recording path.
+QString sessionFolderName(const QString &sessionName, const QDateTime &now);
+
+// The next take number in a session folder: one more than the largest number after "Take_"
+// among its sub-folders (names that do not parse are ignored); 1 in an empty or missing folder.
+int nextTakeNumber(const QString &sessionFolderPath);
+
+// "Take_01", "Take_02", ..., "Take_100".
+QString takeFolderName(int takeNumber);
+
+// "<take>/Camera_01.mp4", "<take>/Channel_01_Audio.wav", "<take>/Master_Audio_Output.wav".
+QString cameraFilePath(const QString &takeFolder, int channelId);
+QString channelAudioFilePath(const QString &takeFolder, int channelId);
+QString masterAudioFilePath(const QString &takeFolder);
+
+// Running timecode "HH:MM:SS:FF" of elapsed milliseconds, always 30 frames per second.
+QString timecodeText(qint64 elapsedMs);
+
+// Time of day as a start timecode: "HH:mm:ss:00".
+QString startTimecodeText(const QTime &timeOfDay);
+
+} // namespace TakeNaming

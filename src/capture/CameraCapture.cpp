@@ -1,0 +1,251 @@
+#include "capture/CameraCapture.h"
+
+#include "capture/FrameConversion.h"
+#include "capture/TestPatternDevices.h"
+#include "capture/V4l2Capture.h"
+#include "capture/V4l2Devices.h"
+#include "capture/V4l2Mapping.h"
+
+#include <QDebug>
+#include <QMutexLocker>
+
+namespace {
+
+// Pictures swapped out wait here until every reader has let go of them. Three cover a reader
+// that holds one picture while the next is being converted; a reader that keeps pictures
+// longer (an encoder queue) just means a fresh array now and then.
+constexpr std::size_t MaxSpareBuffers = 3;
+
+// Opaque black, what readers see between a start and the first picture.
+QByteArray blackPicture(int width, int height)
+{
+    QByteArray picture(qsizetype(width) * height * 4, '\0');
+    uchar *pixels = reinterpret_cast<uchar *>(picture.data());
+    for (qsizetype i = 3; i < picture.size(); i += 4)
+        pixels[i] = 255;
+    return picture;
+}
+
+// True when no reader holds the array any more, so writing into it cannot disturb anyone.
+// QByteArray::isDetached() reads the count relaxed; the acquire load here also orders our
+// writes after every reader's last read of the pixels (the reader's release of its reference).
+bool isHeldByNoOneElse(QByteArray &buffer)
+{
+    const QArrayData *data = buffer.data_ptr().d_ptr();
+    return data && data->ref_.loadAcquire() == 1;
+}
+
+} // namespace
+
+CameraCapture::CameraCapture()
+    : m_name(QStringLiteral("Camera"))
+{
+}
+
+CameraCapture::~CameraCapture()
+{
+    stop();
+}
+
+unsigned int CameraCapture::textureId() const
+{
+    return 0;
+}
+
+int CameraCapture::width() const
+{
+    return m_width.load();
+}
+
+int CameraCapture::height() const
+{
+    return m_height.load();
+}
+
+void CameraCapture::updateTexture()
+{
+    if (!m_newPicture.load(std::memory_order_acquire))
+        return;
+    QMutexLocker lock(&m_frameMutex);
+    m_newPicture.store(false);
+}
+
+void CameraCapture::latestFrame(QByteArray &out)
+{
+    QMutexLocker lock(&m_frameMutex);
+    m_newPicture.store(false);
+    out = m_picture;
+}
+
+QString CameraCapture::name() const
+{
+    return m_name;
+}
+
+void CameraCapture::setName(const QString &name)
+{
+    m_name = name;
+}
+
+void CameraCapture::toggleFlip()
+{
+    m_flip.store(!m_flip.load());
+}
+
+void CameraCapture::showPropertyPage()
+{
+}
+
+QList<DeviceInfo> CameraCapture::listDevices()
+{
+    return listV4l2Devices() + listTestPatternDevices();
+}
+
+QList<CameraFormat> CameraCapture::listFormats(const QString &deviceKey)
+{
+    if (isTestPatternKey(deviceKey))
+        return normaliseCameraFormats(testPatternFormats());
+    if (isV4l2DeviceKey(deviceKey))
+        return normaliseCameraFormats(listV4l2Formats(deviceKey));
+    return {};
+}
+
+std::unique_ptr<ICaptureDevice> CameraCapture::createDevice(const QString &deviceKey)
+{
+    if (isTestPatternKey(deviceKey))
+        return std::make_unique<TestPatternDevice>(deviceKey);
+    if (isV4l2DeviceKey(deviceKey))
+        return std::make_unique<V4l2Capture>(deviceKey);
+    return nullptr;
+}
+
+bool CameraCapture::start(const QString &deviceKey, const CameraFormat &format)
+{
+    std::unique_ptr<ICaptureDevice> device = createDevice(deviceKey);
+    if (!device) {
+        stop();
+        m_lastError = QStringLiteral("Unknown camera device: \"%1\"").arg(deviceKey);
+        qWarning() << "[CameraCapture]" << m_lastError;
+        return false;
+    }
+    return start(std::move(device), deviceKey, format);
+}
+
+bool CameraCapture::start(std::unique_ptr<ICaptureDevice> device, const QString &deviceKey,
+                          const CameraFormat &format)
+{
+    stop();
+    m_lastError.clear();
+    if (!device) {
+        m_lastError = QStringLiteral("No capture device");
+        return false;
+    }
+    if (!device->open(format)) {
+        m_lastError = device->lastError();
+        device->stop();
+        return false;
+    }
+    const CaptureGeometry geometry = device->geometry();
+    if (geometry.width < 1 || geometry.height < 1) {
+        m_lastError = QStringLiteral("Device reported an empty picture size");
+        device->stop();
+        return false;
+    }
+
+    // No device thread runs here, so the producer-side state can be set without the lock.
+    m_geometry = geometry;
+    m_spareBuffers.clear();
+    {
+        QMutexLocker lock(&m_frameMutex);
+        m_picture = blackPicture(geometry.width, geometry.height);
+        m_newPicture.store(false);
+    }
+    m_width.store(geometry.width);
+    m_height.store(geometry.height);
+    m_deviceKey = deviceKey;
+
+    // Running before the first delivery can arrive, or that delivery would be dropped.
+    m_running.store(true, std::memory_order_release);
+    if (!device->start([this](const uchar *bgr, qsizetype length) { deliverBgr(bgr, length); })) {
+        m_running.store(false);
+        m_lastError = device->lastError();
+        device->stop();
+        return false;
+    }
+    m_device = std::move(device);
+    return true;
+}
+
+void CameraCapture::stop()
+{
+    // Cleared first, so a picture arriving during the tear-down is dropped.
+    m_running.store(false, std::memory_order_release);
+    if (!m_device)
+        return;
+    m_device->stop();
+    // Keep a failure the device reported while it ran; the next start clears it.
+    const QString deviceError = m_device->lastError();
+    if (!deviceError.isEmpty())
+        m_lastError = deviceError;
+    m_device.reset();
+}
+
+QString CameraCapture::deviceKey() const
+{
+    return m_deviceKey;
+}
+
+QString CameraCapture::lastError() const
+{
+    if (m_device) {
+        const QString deviceError = m_device->lastError();
+        if (!deviceError.isEmpty())
+            return deviceError;
+    }
+    return m_lastError;
+}
+
+void CameraCapture::deliverBgr(const uchar *bgr, qsizetype length)
+{
+    if (!m_running.load(std::memory_order_acquire) || !bgr)
+        return;
+    const CaptureGeometry &geometry = m_geometry;
+    const qsizetype stride = geometry.rowStride > 0
+        ? geometry.rowStride
+        : bgr24RowStride(length, geometry.width, geometry.height);
+
+    QByteArray picture = takeSpareBuffer(qsizetype(geometry.width) * geometry.height * 4);
+    // data() does not copy: the array is not shared (takeSpareBuffer() made sure).
+    if (!convertBgr24ToRgba(bgr, length, stride, geometry.width, geometry.height,
+                            geometry.topDown, m_flip.load(), reinterpret_cast<uchar *>(picture.data()))) {
+        recycleBuffer(std::move(picture));
+        return;
+    }
+    {
+        QMutexLocker lock(&m_frameMutex);
+        m_picture.swap(picture);
+        m_newPicture.store(true, std::memory_order_release);
+    }
+    recycleBuffer(std::move(picture));
+}
+
+QByteArray CameraCapture::takeSpareBuffer(qsizetype size)
+{
+    for (auto it = m_spareBuffers.begin(); it != m_spareBuffers.end(); ++it) {
+        if (it->size() == size && isHeldByNoOneElse(*it)) {
+            QByteArray buffer = std::move(*it);
+            m_spareBuffers.erase(it);
+            return buffer;
+        }
+    }
+    return QByteArray(size, Qt::Uninitialized);
+}
+
+void CameraCapture::recycleBuffer(QByteArray &&buffer)
+{
+    if (buffer.isEmpty())
+        return;
+    m_spareBuffers.push_back(std::move(buffer));
+    if (m_spareBuffers.size() > MaxSpareBuffers)
+        m_spareBuffers.erase(m_spareBuffers.begin());
+}

@@ -1,0 +1,48 @@
+// Camera device and format records shared by every device layer, and the two rules that work
+// on format lists: how a device's offer is cleaned up and how a format is chosen for a
+// requested size, rate and subtype. Plain values, pure functions.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+
+struct DeviceInfo
+{
+    QString friendlyName;
+    // The key that start() and listFormats() take: a stable device path, or a built-in
+    // device's key.
+    QString devicePath;
+};
+
+struct CameraFormat
+{
+    // Position of this format in the device's own enumeration (informational).
+    int capsIndex = 0;
+    int width = 0;
+    int height = 0;
+    // Frame rate = fpsNumerator / fpsDenominator; device layers use 10 000 000 over the frame
+    // interval in 100-ns units.
+    qint32 fpsNumerator = 0;
+    qint32 fpsDenominator = 1;
+    // The device's pixel format code (a fourcc), 0 when unknown.
+    quint32 subtype = 0;
+    // "RGB24", "YUY2", "MJPEG" or "Unknown"; empty for a format made up without a device.
+    QString subtypeName;
+
+    // 0 when the denominator is not positive.
+    float frameRate() const;
+};
+
+// Drops repeats (same width, height, fpsDenominator and subtype; the first one stays) and
+// orders the rest: more pixels first, then the higher frame rate; otherwise the device's order.
+QList<CameraFormat> normaliseCameraFormats(const QList<CameraFormat> &formats);
+
+// Picks the format to open for a requested size, rate and subtype name:
+// among the formats of exactly that size whose rate is within 1 fps of the request, the first
+// whose subtypeName matches `name` ignoring case (or the first at all when name is "Default"),
+// else the first of them; with none of that size and rate, the first format of the list (the
+// largest). An empty list yields a format made of the request itself (rate as
+// rate * 1000 / 1000, capsIndex 0, no subtype).
+CameraFormat chooseCameraFormat(const QList<CameraFormat> &formats, int width, int height,
+                                float fps, const QString &name);

@@ -1,0 +1,51 @@
+// ISource: the video source everything downstream reads pictures from (the live preview, the
+// recording tick, the remote preview stream).
+//
+// A source is a single-producer, many-reader slot for the newest picture. The device thread
+// replaces the picture whole under the source's frame mutex; readers take the newest picture
+// whenever they like and never see a half-written one. Pictures are RGBA8888, top row first,
+// rows of exactly width * 4 bytes, alpha 255.
+//
+// Sources are shared (std::shared_ptr): a reader holds the pointer for one read, so a source
+// removed from its channel meanwhile stays alive until that read is done. A reader checks
+// isRunning() first and treats a stopped source as "no signal", then calls latestFrame(),
+// width() and height(), and accepts the picture only when it holds width * height * 4 bytes.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+
+class ISource
+{
+public:
+    virtual ~ISource() = default;
+
+    // No texture is created on this platform; nothing in the program reads one.
+    virtual unsigned int textureId() const = 0;
+    // Picture size; 0 until a start has succeeded.
+    virtual int width() const = 0;
+    virtual int height() const = 0;
+    // Takes the new-picture flag (the same one latestFrame() clears) without copying anything.
+    virtual void updateTexture() = 0;
+    // Hands out the newest picture. The array is implicitly shared with the source: no pixel is
+    // copied, and the source never writes into an array a reader still holds.
+    virtual void latestFrame(QByteArray &out) = 0;
+    virtual QString name() const = 0;
+    virtual void setName(const QString &name) = 0;
+    // Inverts the row order of subsequent pictures.
+    virtual void toggleFlip() {}
+    // Opens the device's own settings dialog where the platform has one.
+    virtual void showPropertyPage() {}
+
+    // True from a successful start until stop.
+    bool isRunning() const { return m_running.load(std::memory_order_acquire); }
+
+protected:
+    ISource() = default;
+    ISource(const ISource &) = delete;
+    ISource &operator=(const ISource &) = delete;
+
+    std::atomic<bool> m_running{false};
+};

@@ -1,0 +1,155 @@
+#include "capture/V4l2Mapping.h"
+
+#include <QRegularExpression>
+
+#include <linux/videodev2.h>
+
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+constexpr qint64 HundredNsPerSecond = 10'000'000;
+
+const QSize CommonSizes[] = {
+    {320, 240}, {640, 360}, {640, 480}, {800, 600}, {1024, 768}, {1280, 720},
+    {1280, 960}, {1600, 1200}, {1920, 1080}, {2560, 1440}, {3840, 2160},
+};
+
+const quint32 CommonRates[] = {60, 50, 30, 25, 24, 20, 15, 10, 5};
+
+bool onGrid(int value, int minimum, int maximum, int step)
+{
+    if (value < minimum || value > maximum)
+        return false;
+    return step <= 1 || (value - minimum) % step == 0;
+}
+
+// Sign of a/b - c/d for positive denominators, without overflow for 32-bit parts.
+int compareFractions(quint64 a, quint64 b, quint64 c, quint64 d)
+{
+    const unsigned __int128 left = (unsigned __int128)a * d;
+    const unsigned __int128 right = (unsigned __int128)c * b;
+    return left < right ? -1 : (left > right ? 1 : 0);
+}
+
+bool intervalOnStepGrid(quint32 rate, V4l2Fraction minimum, V4l2Fraction step)
+{
+    // (1/rate - min) / step must be a whole number:
+    // ((min.d - rate * min.n) * step.d) / (rate * min.d * step.n).
+    if (step.numerator == 0 || step.denominator == 0)
+        return true;
+    const __int128 top = ((__int128)minimum.denominator - (__int128)rate * minimum.numerator)
+        * step.denominator;
+    const __int128 bottom = (__int128)rate * minimum.denominator * step.numerator;
+    return bottom != 0 && top % bottom == 0;
+}
+
+} // namespace
+
+QString v4l2SubtypeName(quint32 pixelFormat)
+{
+    switch (pixelFormat) {
+    case V4L2_PIX_FMT_YUYV:
+        return QStringLiteral("YUY2");
+    case V4L2_PIX_FMT_MJPEG:
+    case V4L2_PIX_FMT_JPEG:
+        return QStringLiteral("MJPEG");
+    case V4L2_PIX_FMT_RGB24:
+    case V4L2_PIX_FMT_BGR24:
+        return QStringLiteral("RGB24");
+    default:
+        return QStringLiteral("Unknown");
+    }
+}
+
+bool v4l2IntervalToRate(V4l2Fraction interval, qint32 *fpsNumerator, qint32 *fpsDenominator)
+{
+    if (interval.numerator == 0 || interval.denominator == 0)
+        return false;
+    const quint64 hundredNs = (quint64(interval.numerator) * HundredNsPerSecond
+                               + interval.denominator / 2)
+        / interval.denominator;
+    *fpsNumerator = qint32(HundredNsPerSecond);
+    *fpsDenominator = qint32(std::clamp<quint64>(hundredNs, 1, quint64(INT32_MAX)));
+    return true;
+}
+
+bool rateToV4l2Interval(qint32 fpsNumerator, qint32 fpsDenominator, V4l2Fraction *interval)
+{
+    if (fpsNumerator <= 0 || fpsDenominator <= 0)
+        return false;
+    const qint32 divisor = std::gcd(fpsNumerator, fpsDenominator);
+    interval->numerator = quint32(fpsDenominator / divisor);
+    interval->denominator = quint32(fpsNumerator / divisor);
+    return true;
+}
+
+QList<QSize> v4l2RangeFrameSizes(int minWidth, int maxWidth, int stepWidth, int minHeight,
+                                 int maxHeight, int stepHeight)
+{
+    QList<QSize> sizes;
+    if (maxWidth < 1 || maxHeight < 1 || minWidth > maxWidth || minHeight > maxHeight)
+        return sizes;
+    for (const QSize &size : CommonSizes) {
+        if (onGrid(size.width(), minWidth, maxWidth, stepWidth)
+            && onGrid(size.height(), minHeight, maxHeight, stepHeight))
+            sizes.append(size);
+    }
+    const QSize largest(maxWidth, maxHeight);
+    if (!sizes.contains(largest))
+        sizes.append(largest);
+    return sizes;
+}
+
+QList<V4l2Fraction> v4l2RangeFrameIntervals(V4l2Fraction minimum, V4l2Fraction maximum,
+                                            V4l2Fraction step, bool continuous)
+{
+    QList<V4l2Fraction> intervals;
+    if (minimum.numerator == 0 || minimum.denominator == 0 || maximum.denominator == 0)
+        return intervals;
+    intervals.append(minimum);
+    for (quint32 rate : CommonRates) {
+        // The interval 1/rate lies in [minimum, maximum].
+        if (compareFractions(1, rate, minimum.numerator, minimum.denominator) <= 0)
+            continue; // as short as the minimum, already listed, or shorter than allowed
+        if (compareFractions(1, rate, maximum.numerator, maximum.denominator) > 0)
+            continue;
+        if (!continuous && !intervalOnStepGrid(rate, minimum, step))
+            continue;
+        intervals.append(V4l2Fraction{1, rate});
+    }
+    return intervals;
+}
+
+QString v4l2DeviceKey(const QString &node, const QMap<QString, QString> &byIdLinks)
+{
+    // QMap iterates in key order, so the first match is the first link by name.
+    for (auto it = byIdLinks.cbegin(); it != byIdLinks.cend(); ++it) {
+        if (it.value() == node)
+            return it.key();
+    }
+    return node;
+}
+
+bool isV4l2DeviceKey(const QString &key)
+{
+    if (isV4l2NodePath(key))
+        return true;
+    static const QRegularExpression linkPattern(QStringLiteral("^/dev/v4l/[^/]+/[^/]+$"));
+    return !key.contains(QLatin1String("/../")) && !key.endsWith(QLatin1String("/.."))
+        && linkPattern.match(key).hasMatch();
+}
+
+bool isV4l2NodePath(const QString &path)
+{
+    static const QRegularExpression nodePattern(QStringLiteral("^/dev/video[0-9]+$"));
+    return nodePattern.match(path).hasMatch();
+}
+
+int v4l2NodeNumber(const QString &nodeName)
+{
+    static const QRegularExpression namePattern(QStringLiteral("^(?:/dev/)?video([0-9]{1,9})$"));
+    const QRegularExpressionMatch match = namePattern.match(nodeName);
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}

@@ -1,0 +1,18 @@
+// VideoFrame: one picture on its way from a source to an encoder.
+// Owned by value; copying it shares the pixel array (QByteArray is implicitly shared), so a
+// frame queued into an encoder costs a reference count, not a copy of the picture.
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+struct VideoFrame
+{
+    // RGBA8888, top row first, rows of exactly width * 4 bytes, alpha 255.
+    QByteArray pixels;
+    int width = 0;
+    int height = 0;
+    // Running number of this frame within the take for one encoder: 0, 1, 2, ... without gaps
+    // or repeats, because the encoder derives the sample time from it alone.
+    qint64 frameIndex = 0;
+};

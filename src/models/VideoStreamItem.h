@@ -1,0 +1,44 @@
+// VideoStreamItem: the QML item that shows one channel's live picture, letterboxed on black.
+//
+// It polls the channel's source every 33 ms on the GUI thread and never talks to devices.
+// The picture it keeps shares the source's pixel array (no copy); a tick that finds the same
+// array as before (no new picture) does not repaint.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QQuickPaintedItem>
+#include <QTimer>
+
+class VideoStreamItem : public QQuickPaintedItem
+{
+    Q_OBJECT
+    Q_PROPERTY(int channelIndex READ channelIndex WRITE setChannelIndex NOTIFY channelIndexChanged)
+
+public:
+    explicit VideoStreamItem(QQuickItem *parent = nullptr);
+
+    int channelIndex() const { return m_channelIndex; }
+    void setChannelIndex(int channelIndex);
+
+    void paint(QPainter *painter) override;
+
+    // Where a picture of imageSize lands in an item of itemSize: the largest size that fits
+    // with the aspect ratio kept, centred.
+    static QRectF letterboxRect(const QSizeF &imageSize, const QSizeF &itemSize);
+
+    // The picture shown now; null while the channel has no signal.
+    QImage currentImage() const { return m_image; }
+
+signals:
+    void channelIndexChanged();
+
+public slots:
+    void onTimeout();
+
+private:
+    int m_channelIndex = 0;
+    QTimer m_timer;
+    QByteArray m_pixels; // keeps the shared picture alive while m_image points into it
+    QImage m_image;
+};

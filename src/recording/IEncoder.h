@@ -1,0 +1,52 @@
+// IEncoder: one channel's video encoder, writing one MP4 file per take.
+// The application manager owns each encoder (shared per channel) and calls it from the GUI
+// thread only: open() once, writeFrame() on every frame slot, the state getters on every
+// tick, stop() when the take ends, then destroys it. An implementation encodes on a worker
+// thread of its own, so writeFrame() never waits for the encoder.
+#pragma once
+
+#include "capture/VideoFrame.h"
+#include "recording/EncoderConfig.h"
+
+#include <QString>
+#include <QtGlobal>
+
+class IEncoder
+{
+public:
+    // Completes the file when stop() was not called.
+    virtual ~IEncoder() = default;
+
+    // Creates the file and starts the worker. false (with lastError()) when nothing will be
+    // recorded; the encoder is then inert.
+    virtual bool open(const EncoderConfig &config) = 0;
+
+    // Queues a frame (the pixels are shared, not copied). Ignored before a successful open()
+    // and after stop(). When about two seconds of frames are already waiting, or after a write
+    // failure, the frame is dropped and counted instead.
+    virtual void writeFrame(const VideoFrame &frame) = 0;
+
+    // Encodes everything queued, flushes the encoder, completes the file. false when the file
+    // is incomplete (a write failed, the disk is full) or the encoder never opened. Calling it
+    // again returns the same result and does nothing else.
+    virtual bool stop() = 0;
+
+    // Changes the target bitrate of a running constant- or variable-bitrate take from the
+    // next frame on (a constant-quality take ignores it).
+    virtual void setBitrate(int kbps) = 0;
+
+    // The first failure: open, a write, the trailer. Empty when all is well.
+    virtual QString lastError() const = 0;
+    // A write error or a full disk happened after open(): the file stops growing and the
+    // caller should end the take (what was written before stays playable).
+    virtual bool hasFailed() const = 0;
+    // Frames handed to the encoder since open().
+    virtual qint64 framesEncoded() const = 0;
+    // Frames lost since open(): queue overflow, unusable pictures, encode or write failures.
+    virtual qint64 droppedFrames() const = 0;
+    // Bytes that have reached the file.
+    virtual qint64 bytesWritten() const = 0;
+    // The encoder really in use after any fall-back ("libx264", "hevc_nvenc", ...), empty
+    // before a successful open().
+    virtual QString encoderName() const = 0;
+};

@@ -1,0 +1,46 @@
+// XmemlWriter: the text of one xmeml (FCP7 XML, version 4) timeline document from a
+// TimelineExportJob. Pure: no files, no clock, no state kept between calls. The job is made
+// by TimelineExport.cpp from the recorded take; tests reach this through
+// buildXmemlDocument().
+#pragma once
+
+#include "recording/TimelineCut.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+
+#include <map>
+
+struct TimelineVideoClip
+{
+    int channelId = 1;
+    QString clipName; // "clip-cam-%1"
+    QString filePath;
+};
+
+struct TimelineAudioClip
+{
+    int channelId = 1;
+    QString filePath;
+};
+
+struct TimelineExportJob
+{
+    QString projectName;
+    QString sequenceName;
+    QString mediaFolder; // the take folder; forward slashes, absolute
+    double frameRate = 30.0;
+    int width = 1920;
+    int height = 1080;
+    qint64 durationMs = 0;
+    QString masterAudioPath;
+    QString startTimecode;
+    QList<TimelineVideoClip> videoClips; // channel order
+    QList<TimelineAudioClip> audioClips; // channel order
+    std::map<int, int> audioToCamera;    // audio channel id → linked camera channel id (> 0)
+    QList<TimelineCut> cuts;             // log order
+};
+
+QByteArray writeXmemlDocument(const TimelineExportJob &job);

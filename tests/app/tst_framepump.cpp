@@ -1,0 +1,159 @@
+#include "app/FramePump.h"
+#include "capture/ISource.h"
+#include "recording/IEncoder.h"
+
+#include <QTest>
+
+// Records what it is given.
+class RecordingEncoder : public IEncoder
+{
+public:
+    bool open(const EncoderConfig &) override { return true; }
+    void writeFrame(const VideoFrame &frame) override { frames.push_back(frame); }
+    bool stop() override { return true; }
+    void setBitrate(int) override {}
+    QString lastError() const override { return {}; }
+    bool hasFailed() const override { return false; }
+    qint64 framesEncoded() const override { return qint64(frames.size()); }
+    qint64 droppedFrames() const override { return 0; }
+    qint64 bytesWritten() const override { return 0; }
+    QString encoderName() const override { return QStringLiteral("test"); }
+
+    std::vector<VideoFrame> frames;
+};
+
+// A source whose picture the test sets.
+class StillSource : public ISource
+{
+public:
+    void setPicture(int w, int h, char fill)
+    {
+        m_w = w;
+        m_h = h;
+        m_picture = QByteArray(qsizetype(w) * h * 4, fill);
+        m_running = true;
+    }
+    void stop() { m_running = false; }
+    unsigned int textureId() const override { return 0; }
+    int width() const override { return m_w; }
+    int height() const override { return m_h; }
+    void updateTexture() override {}
+    void latestFrame(QByteArray &out) override { out = m_picture; }
+    QString name() const override { return {}; }
+    void setName(const QString &) override {}
+
+    QByteArray m_picture;
+    int m_w = 0, m_h = 0;
+};
+
+class TestFramePump : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void frameSlots_data();
+    void frameSlots();
+    void framesAreConsecutiveAndRepeatThePicture();
+    void blackUntilTheCameraDelivers();
+    void stoppedCameraRepeatsItsLastPicture();
+    void picturesAreSharedNotCopied();
+};
+
+void TestFramePump::frameSlots_data()
+{
+    QTest::addColumn<double>("fps");
+    QTest::addColumn<qint64>("elapsedNs");
+    QTest::addColumn<qint64>("started");
+    QTest::addColumn<qint64>("covering");
+    QTest::newRow("start") << 30.0 << qint64(0) << qint64(1) << qint64(1);
+    QTest::newRow("just before slot 2") << 30.0 << qint64(33333332) << qint64(1) << qint64(1);
+    QTest::newRow("slot 2") << 30.0 << qint64(33333334) << qint64(2) << qint64(1);
+    QTest::newRow("10 s") << 30.0 << qint64(10000000000LL) << qint64(301) << qint64(300);
+    QTest::newRow("60 s at 29.97") << 29.97 << qint64(60000000000LL) << qint64(1799) << qint64(1798);
+}
+
+void TestFramePump::frameSlots()
+{
+    QFETCH(double, fps);
+    QFETCH(qint64, elapsedNs);
+    QFETCH(qint64, started);
+    QFETCH(qint64, covering);
+    FramePump pump(fps);
+    QCOMPARE(pump.slotsStartedBy(elapsedNs), started);
+    QCOMPARE(pump.slotsCovering(elapsedNs), covering);
+}
+
+void TestFramePump::framesAreConsecutiveAndRepeatThePicture()
+{
+    FramePump pump;
+    auto encoder = std::make_shared<RecordingEncoder>();
+    auto source = std::make_shared<StillSource>();
+    source->setPicture(4, 2, 'a');
+    pump.addChannel(1, encoder, 4, 2);
+    auto lookup = [&](int) { return std::static_pointer_cast<ISource>(source); };
+
+    QCOMPARE(pump.pump(1, lookup), 1);
+    QCOMPARE(pump.pump(1, lookup), 0); // nothing new is due
+    QCOMPARE(pump.pump(4, lookup), 3); // a late tick catches up
+    QCOMPARE(encoder->frames.size(), size_t(4));
+    for (size_t i = 0; i < encoder->frames.size(); ++i) {
+        QCOMPARE(encoder->frames[i].frameIndex, qint64(i));
+        QCOMPARE(encoder->frames[i].pixels, source->m_picture);
+        QCOMPARE(encoder->frames[i].width, 4);
+    }
+    QCOMPARE(pump.framesSent(1), qint64(4));
+    QCOMPARE(pump.totalFramesSent(), qint64(4));
+}
+
+void TestFramePump::blackUntilTheCameraDelivers()
+{
+    FramePump pump;
+    auto encoder = std::make_shared<RecordingEncoder>();
+    auto source = std::make_shared<StillSource>(); // running, but no picture yet
+    pump.addChannel(2, encoder, 8, 6);
+    pump.pump(1, [&](int) { return std::static_pointer_cast<ISource>(source); });
+    QCOMPARE(encoder->frames.size(), size_t(1));
+    const VideoFrame &black = encoder->frames[0];
+    QCOMPARE(black.width, 8);
+    QCOMPARE(black.height, 6);
+    QCOMPARE(black.pixels.size(), 8 * 6 * 4);
+    QCOMPARE(black.pixels.count(char(0)), 8 * 6 * 3);
+
+    source->setPicture(8, 6, 'z');
+    pump.pump(2, [&](int) { return std::static_pointer_cast<ISource>(source); });
+    QCOMPARE(encoder->frames[1].pixels, source->m_picture);
+}
+
+void TestFramePump::stoppedCameraRepeatsItsLastPicture()
+{
+    FramePump pump;
+    auto encoder = std::make_shared<RecordingEncoder>();
+    auto source = std::make_shared<StillSource>();
+    source->setPicture(2, 2, 'q');
+    pump.addChannel(1, encoder, 2, 2);
+    pump.pump(1, [&](int) { return std::static_pointer_cast<ISource>(source); });
+    const QByteArray last = source->m_picture;
+
+    source->stop();
+    pump.pump(3, [&](int) { return std::static_pointer_cast<ISource>(source); });
+    // The camera removed from its channel altogether.
+    pump.pump(5, [](int) { return std::shared_ptr<ISource>(); });
+    QCOMPARE(encoder->frames.size(), size_t(5));
+    QCOMPARE(encoder->frames[4].pixels, last);
+    QCOMPARE(encoder->frames[4].frameIndex, qint64(4));
+}
+
+void TestFramePump::picturesAreSharedNotCopied()
+{
+    FramePump pump;
+    auto encoder = std::make_shared<RecordingEncoder>();
+    auto source = std::make_shared<StillSource>();
+    source->setPicture(1920, 1080, 'x');
+    pump.addChannel(1, encoder, 1920, 1080);
+    pump.pump(3, [&](int) { return std::static_pointer_cast<ISource>(source); });
+    QCOMPARE(encoder->frames[0].pixels.constData(), source->m_picture.constData());
+    QCOMPARE(encoder->frames[2].pixels.constData(), source->m_picture.constData());
+}
+
+QTEST_GUILESS_MAIN(TestFramePump)
+#include "tst_framepump.moc"

@@ -1,0 +1,103 @@
+#include "app/TakeNaming.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestTakeNaming : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sessionFolderName_data();
+    void sessionFolderName();
+    void nextTakeNumber_data();
+    void nextTakeNumber();
+    void filePaths();
+    void timecode_data();
+    void timecode();
+};
+
+void TestTakeNaming::sessionFolderName_data()
+{
+    QTest::addColumn<QString>("session");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("plain") << "Interview" << "Interview";
+    QTest::newRow("trimmed") << "  Pod 7 \t" << "Pod 7";
+    QTest::newRow("blanks") << "   " << "Session_2025-01-31_09-05-07";
+    QTest::newRow("empty") << "" << "Session_2025-01-31_09-05-07";
+    QTest::newRow("placeholder") << "SESSION_001_ACTIVE" << "Session_2025-01-31_09-05-07";
+    QTest::newRow("slashes cannot escape") << "../../etc/x" << ".._.._etc_x";
+    QTest::newRow("windows-illegal") << "A:B*C?\"D\"<E>|F\\G" << "A_B_C__D__E__F_G";
+    QTest::newRow("dots only") << ".." << "_";
+    QTest::newRow("control characters") << QStringLiteral("a\nb\x01") << "a_b_";
+    QTest::newRow("unicode kept") << "Šišmiš & Jež" << "Šišmiš & Jež";
+}
+
+void TestTakeNaming::sessionFolderName()
+{
+    QFETCH(QString, session);
+    QFETCH(QString, folder);
+    const QDateTime now(QDate(2025, 1, 31), QTime(9, 5, 7));
+    QCOMPARE(TakeNaming::sessionFolderName(session, now), folder);
+}
+
+void TestTakeNaming::nextTakeNumber_data()
+{
+    QTest::addColumn<QStringList>("folders");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<int>("next");
+    QTest::newRow("empty") << QStringList{} << QStringList{} << 1;
+    QTest::newRow("01 and 07 and x") << QStringList{"Take_01", "Take_07", "Take_x"} << QStringList{} << 8;
+    QTest::newRow("123") << QStringList{"Take_123"} << QStringList{} << 124;
+    QTest::newRow("files do not count") << QStringList{"Take_02"} << QStringList{"Take_09"} << 3;
+    QTest::newRow("other folders ignored") << QStringList{"Takes_5", "Take_3"} << QStringList{} << 4;
+}
+
+void TestTakeNaming::nextTakeNumber()
+{
+    QFETCH(QStringList, folders);
+    QFETCH(QStringList, files);
+    QFETCH(int, next);
+    QTemporaryDir dir;
+    for (const QString &folder : folders)
+        QVERIFY(QDir(dir.path()).mkdir(folder));
+    for (const QString &file : files) {
+        QFile f(dir.filePath(file));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(TakeNaming::nextTakeNumber(dir.path()), next);
+    QCOMPARE(TakeNaming::nextTakeNumber(dir.filePath("missing")), 1);
+}
+
+void TestTakeNaming::filePaths()
+{
+    QCOMPARE(TakeNaming::takeFolderName(1), QStringLiteral("Take_01"));
+    QCOMPARE(TakeNaming::takeFolderName(100), QStringLiteral("Take_100"));
+    QCOMPARE(TakeNaming::cameraFilePath("/r/S/Take_01", 1), QStringLiteral("/r/S/Take_01/Camera_01.mp4"));
+    QCOMPARE(TakeNaming::channelAudioFilePath("/r/S/Take_01", 4), QStringLiteral("/r/S/Take_01/Channel_04_Audio.wav"));
+    QCOMPARE(TakeNaming::masterAudioFilePath("/r/S/Take_01"), QStringLiteral("/r/S/Take_01/Master_Audio_Output.wav"));
+}
+
+void TestTakeNaming::timecode_data()
+{
+    QTest::addColumn<qint64>("ms");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("zero") << qint64(0) << "00:00:00:00";
+    QTest::newRow("1h 2m 3.5s") << qint64(3723500) << "01:02:03:15";
+    QTest::newRow("last frame of a second") << qint64(999) << "00:00:00:29";
+    QTest::newRow("a day and more") << qint64(100 * 3600000LL) << "100:00:00:00";
+    QTest::newRow("negative clock step") << qint64(-40) << "00:00:00:00";
+}
+
+void TestTakeNaming::timecode()
+{
+    QFETCH(qint64, ms);
+    QFETCH(QString, text);
+    QCOMPARE(TakeNaming::timecodeText(ms), text);
+    QCOMPARE(TakeNaming::startTimecodeText(QTime(14, 3, 9, 870)), QStringLiteral("14:03:09:00"));
+}
+
+QTEST_GUILESS_MAIN(TestTakeNaming)
+#include "tst_takenaming.moc"

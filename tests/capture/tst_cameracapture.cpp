@@ -1,0 +1,367 @@
+// CameraCapture as its readers see it: the picture hand-over (no half-written or recycled
+// picture ever reaches a reader, no copy per read), the readers' rules, failed starts, and a
+// built-in test pattern running through the whole path. A hand-driven device stands in for a
+// camera where a test needs to choose each sample.
+#include "capture/CameraCapture.h"
+#include "capture/FrameConversion.h"
+#include "capture/TestPatternDevices.h"
+#include "capture/TestPatternRenderer.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+// Delivers exactly the samples a test pushes, on the caller's thread.
+class ManualDevice : public ICaptureDevice
+{
+public:
+    explicit ManualDevice(CaptureGeometry geometry, bool opens = true)
+        : m_geometry(geometry)
+        , m_opens(opens)
+    {
+    }
+
+    bool open(const CameraFormat &) override { return m_opens; }
+    CaptureGeometry geometry() const override { return m_geometry; }
+    bool start(DeliverFunction deliver) override
+    {
+        m_deliver = std::move(deliver);
+        return true;
+    }
+    void stop() override { m_isStopped = true; }
+    QString lastError() const override { return m_opens ? QString() : QStringLiteral("refused"); }
+
+    // Keeps delivering after stop, as a late driver callback would.
+    void push(const QByteArray &sample)
+    {
+        if (m_deliver)
+            m_deliver(reinterpret_cast<const uchar *>(sample.constData()), sample.size());
+    }
+    bool isStopped() const { return m_isStopped; }
+
+private:
+    CaptureGeometry m_geometry;
+    bool m_opens;
+    DeliverFunction m_deliver;
+    std::atomic<bool> m_isStopped{false};
+};
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray result;
+    for (int value : values)
+        result.append(char(value));
+    return result;
+}
+
+// A tight BGR picture whose every byte is `value`.
+QByteArray uniformSample(int width, int height, int value)
+{
+    return QByteArray(qsizetype(width) * height * 3, char(value));
+}
+
+bool isUniformRgba(const QByteArray &picture, uchar value)
+{
+    const uchar *pixels = reinterpret_cast<const uchar *>(picture.constData());
+    for (qsizetype i = 0; i < picture.size(); i += 4) {
+        if (pixels[i] != value || pixels[i + 1] != value || pixels[i + 2] != value || pixels[i + 3] != 255)
+            return false;
+    }
+    return true;
+}
+
+// Starts `camera` on a hand-driven device and returns the device (owned by the camera).
+ManualDevice *startManual(CameraCapture &camera, CaptureGeometry geometry)
+{
+    auto device = std::make_unique<ManualDevice>(geometry);
+    ManualDevice *raw = device.get();
+    if (!camera.start(std::move(device), QStringLiteral("manual"), CameraFormat{}))
+        return nullptr;
+    return raw;
+}
+
+} // namespace
+
+class TestCameraCapture : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void paddedBottomUpSampleAndFlip();
+    void readersRules();
+    void heldPictureIsNeverOverwritten();
+    void sampleThatCannotHoldThePictureIsDropped_data();
+    void sampleThatCannotHoldThePictureIsDropped();
+    void stoppedSourceKeepsItsPictureAndTakesNoMore();
+    void failedStartKeepsTheSize_data();
+    void failedStartKeepsTheSize();
+    void readersNeverSeeHalfWrittenPictures();
+    void listsBuiltInDevicesLast();
+    void testPatternRunsThroughTheSource();
+};
+
+void TestCameraCapture::paddedBottomUpSampleAndFlip()
+{
+    CameraCapture camera;
+    ManualDevice *device = startManual(camera, {2, 2, 0, false});
+    QVERIFY(device);
+
+    // Rows padded to 8 bytes, bottom row first, as a bitmap delivers them.
+    const QByteArray sample = bytes({1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0});
+    device->push(sample);
+    QByteArray picture;
+    camera.latestFrame(picture);
+    QCOMPARE(picture, bytes({9, 8, 7, 255, 12, 11, 10, 255, 3, 2, 1, 255, 6, 5, 4, 255}));
+
+    // The flip applies from the next sample on, and survives a restart.
+    camera.toggleFlip();
+    camera.latestFrame(picture);
+    QCOMPARE(picture, bytes({9, 8, 7, 255, 12, 11, 10, 255, 3, 2, 1, 255, 6, 5, 4, 255}));
+    device->push(sample);
+    camera.latestFrame(picture);
+    QCOMPARE(picture, bytes({3, 2, 1, 255, 6, 5, 4, 255, 9, 8, 7, 255, 12, 11, 10, 255}));
+
+    device = startManual(camera, {2, 2, 0, false});
+    QVERIFY(device);
+    device->push(sample);
+    camera.latestFrame(picture);
+    QCOMPARE(picture, bytes({3, 2, 1, 255, 6, 5, 4, 255, 9, 8, 7, 255, 12, 11, 10, 255}));
+}
+
+void TestCameraCapture::readersRules()
+{
+    CameraCapture camera;
+    QCOMPARE(camera.width(), 0);
+    QCOMPARE(camera.height(), 0);
+    QVERIFY(!camera.isRunning());
+    QCOMPARE(camera.textureId(), 0u);
+
+    ManualDevice *device = startManual(camera, {8, 4, 0, true});
+    QVERIFY(device);
+    QVERIFY(camera.isRunning());
+    QCOMPARE(camera.width(), 8);
+    QCOMPARE(camera.height(), 4);
+
+    // Started, nothing delivered yet: a whole picture, opaque black.
+    QByteArray first;
+    camera.latestFrame(first);
+    QCOMPARE(first.size(), 8 * 4 * 4);
+    QVERIFY(isUniformRgba(first, 0));
+
+    device->push(uniformSample(8, 4, 40));
+    camera.updateTexture(); // takes the new-picture flag; latestFrame still returns the picture
+    QByteArray a;
+    QByteArray b;
+    camera.latestFrame(a);
+    camera.latestFrame(b);
+    QVERIFY(isUniformRgba(a, 40));
+    QCOMPARE(a, b);
+    // Handed out by reference count, not copied.
+    QVERIFY(a.isSharedWith(b));
+}
+
+void TestCameraCapture::heldPictureIsNeverOverwritten()
+{
+    CameraCapture camera;
+    ManualDevice *device = startManual(camera, {16, 8, 0, true});
+    QVERIFY(device);
+
+    device->push(uniformSample(16, 8, 10));
+    QByteArray held;
+    camera.latestFrame(held);
+    const QByteArray snapshot(held.constData(), held.size()); // a deep copy
+
+    // Enough pictures to cycle through every spare buffer the source keeps.
+    QByteArray newest;
+    for (int value = 11; value < 30; ++value) {
+        device->push(uniformSample(16, 8, value));
+        camera.latestFrame(newest);
+        QVERIFY(isUniformRgba(newest, uchar(value)));
+    }
+    QCOMPARE(held, snapshot);
+}
+
+void TestCameraCapture::sampleThatCannotHoldThePictureIsDropped_data()
+{
+    QTest::addColumn<qsizetype>("rowStride");
+    QTest::addColumn<qsizetype>("length");
+
+    QTest::newRow("one byte short, stride from length") << qsizetype(0) << qsizetype(4 * 2 * 3 - 1);
+    QTest::newRow("empty sample") << qsizetype(0) << qsizetype(0);
+    QTest::newRow("padded rows, last row cut") << qsizetype(16) << qsizetype(16 + 11);
+}
+
+void TestCameraCapture::sampleThatCannotHoldThePictureIsDropped()
+{
+    QFETCH(qsizetype, rowStride);
+    QFETCH(qsizetype, length);
+
+    CameraCapture camera;
+    ManualDevice *device = startManual(camera, {4, 2, rowStride, true});
+    QVERIFY(device);
+    const qsizetype fullLength = rowStride > 0 ? rowStride * 2 : 4 * 2 * 3;
+    device->push(QByteArray(fullLength, char(77)));
+    QByteArray before;
+    camera.latestFrame(before);
+    QVERIFY(isUniformRgba(before, 77));
+
+    device->push(QByteArray(length, char(99)));
+    QByteArray after;
+    camera.latestFrame(after);
+    QCOMPARE(after, before);
+}
+
+void TestCameraCapture::stoppedSourceKeepsItsPictureAndTakesNoMore()
+{
+    CameraCapture camera;
+    ManualDevice *device = startManual(camera, {4, 4, 0, true});
+    QVERIFY(device);
+    device->push(uniformSample(4, 4, 50));
+
+    camera.stop();
+    QVERIFY(!camera.isRunning());
+    camera.stop(); // idempotent
+    QCOMPARE(camera.width(), 4);
+    QByteArray picture;
+    camera.latestFrame(picture);
+    QVERIFY(isUniformRgba(picture, 50));
+
+    // A late delivery after stop (the callback racing the tear-down) changes nothing.
+    camera.deliverBgr(reinterpret_cast<const uchar *>(uniformSample(4, 4, 60).constData()), 4 * 4 * 3);
+    camera.latestFrame(picture);
+    QVERIFY(isUniformRgba(picture, 50));
+}
+
+void TestCameraCapture::failedStartKeepsTheSize_data()
+{
+    QTest::addColumn<QString>("deviceKey");
+    QTest::addColumn<bool>("deviceRefuses");
+
+    QTest::newRow("key of no device") << "no such camera" << false;
+    QTest::newRow("test pattern out of range") << "vireon:testpattern:0" << false;
+    QTest::newRow("video node that does not exist") << "/dev/video987" << false;
+    QTest::newRow("device refuses to open") << "" << true;
+}
+
+void TestCameraCapture::failedStartKeepsTheSize()
+{
+    QFETCH(QString, deviceKey);
+    QFETCH(bool, deviceRefuses);
+
+    CameraCapture camera;
+    QVERIFY(startManual(camera, {6, 2, 0, true}));
+    QVERIFY(camera.lastError().isEmpty());
+
+    const CameraFormat hd = chooseCameraFormat({}, 1280, 720, 30.0f, QStringLiteral("Default"));
+    const bool started = deviceRefuses
+        ? camera.start(std::make_unique<ManualDevice>(CaptureGeometry{1280, 720, 0, true}, false),
+                       QStringLiteral("refusing"), hd)
+        : camera.start(deviceKey, hd);
+    QVERIFY(!started);
+    QVERIFY(!camera.isRunning());
+    QCOMPARE(camera.width(), 6);
+    QCOMPARE(camera.height(), 2);
+    QVERIFY(!camera.lastError().isEmpty());
+}
+
+void TestCameraCapture::readersNeverSeeHalfWrittenPictures()
+{
+    constexpr int Width = 320;
+    constexpr int Height = 180;
+    constexpr int Pictures = 400;
+
+    CameraCapture camera;
+    ManualDevice *device = startManual(camera, {Width, Height, 0, true});
+    QVERIFY(device);
+
+    std::atomic<bool> producerDone{false};
+    std::thread producer([&] {
+        for (int i = 0; i < Pictures; ++i)
+            device->push(uniformSample(Width, Height, 1 + i % 250));
+        producerDone = true;
+    });
+
+    // Readers keep a few pictures around, as a preview and an encoder queue do, so the
+    // source has to tell held pictures from free ones while it recycles.
+    QList<QByteArray> held;
+    int reads = 0;
+    int torn = 0;
+    while (!producerDone || reads < 10) {
+        QByteArray picture;
+        camera.latestFrame(picture);
+        ++reads;
+        const uchar first = uchar(picture.at(0));
+        if (picture.size() != Width * Height * 4 || !isUniformRgba(picture, first))
+            ++torn;
+        held.append(picture);
+        if (held.size() > 3)
+            held.removeFirst();
+        for (const QByteArray &old : std::as_const(held)) {
+            if (!isUniformRgba(old, uchar(old.at(0))))
+                ++torn;
+        }
+    }
+    producer.join();
+    QCOMPARE(torn, 0);
+    QVERIFY(reads >= 10);
+}
+
+void TestCameraCapture::listsBuiltInDevicesLast()
+{
+    const QList<DeviceInfo> devices = CameraCapture::listDevices();
+    QVERIFY(devices.size() >= TestPatternDeviceCount);
+    const QList<DeviceInfo> builtIn = devices.mid(devices.size() - TestPatternDeviceCount);
+    for (int i = 0; i < TestPatternDeviceCount; ++i) {
+        QCOMPARE(builtIn[i].friendlyName, QStringLiteral("Test Pattern %1").arg(i + 1));
+        QCOMPARE(builtIn[i].devicePath, QStringLiteral("vireon:testpattern:%1").arg(i + 1));
+    }
+    for (const DeviceInfo &device : devices.first(devices.size() - TestPatternDeviceCount))
+        QVERIFY2(device.devicePath.startsWith(QLatin1String("/dev/")), qPrintable(device.devicePath));
+
+    QStringList listed;
+    for (const CameraFormat &format : CameraCapture::listFormats(QStringLiteral("vireon:testpattern:2")))
+        listed.append(QStringLiteral("%1x%2@%3 %4").arg(format.width).arg(format.height).arg(qRound(format.frameRate())).arg(format.subtypeName));
+    QCOMPARE(listed, (QStringList{"1920x1080@60 RGB24", "1920x1080@30 RGB24", "1280x720@60 RGB24",
+                                  "1280x720@30 RGB24", "640x480@60 RGB24", "640x480@30 RGB24"}));
+}
+
+void TestCameraCapture::testPatternRunsThroughTheSource()
+{
+    const QString key = QStringLiteral("vireon:testpattern:3");
+    const CameraFormat format = chooseCameraFormat(CameraCapture::listFormats(key), 640, 480, 60.0f,
+                                                   QStringLiteral("Default"));
+    CameraCapture camera;
+    QVERIFY2(camera.start(key, format), qPrintable(camera.lastError()));
+    QCOMPARE(camera.deviceKey(), key);
+    QCOMPARE(camera.width(), 640);
+    QCOMPARE(camera.height(), 480);
+
+    const TestPatternRenderer reader(3, 640, 480);
+    auto counterNow = [&] {
+        QByteArray picture;
+        camera.latestFrame(picture);
+        return picture.size() == 640 * 480 * 4 ? reader.readCounter(reinterpret_cast<const uchar *>(picture.constData())) : -2;
+    };
+    // The counter of a running pattern keeps rising.
+    int first = -1;
+    QTRY_VERIFY_WITH_TIMEOUT((first = counterNow()) >= 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(counterNow() >= first + 3, 5000);
+
+    // Stopping joins the pattern's thread; it must not wait for anything.
+    QElapsedTimer timer;
+    timer.start();
+    camera.stop();
+    QVERIFY2(timer.elapsed() < 2000, "stop() waited for the device thread");
+    QVERIFY(!camera.isRunning());
+
+    const int last = counterNow();
+    QTest::qWait(100);
+    QCOMPARE(counterNow(), last);
+}
+
+QTEST_GUILESS_MAIN(TestCameraCapture)
+#include "tst_cameracapture.moc"

@@ -1,0 +1,12 @@
+# Hardware detection of vireon_core: graphics adapters through libpci, the hardware report
+# and encoder list, the devices report and the benchmark's decision.
+# GLOBAL: the imported target is linked to vireon_core, which other directories link in turn.
+pkg_check_modules(LIBPCI REQUIRED IMPORTED_TARGET GLOBAL libpci)
+
+target_sources(vireon_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/GpuAdapters.h ${CMAKE_CURRENT_LIST_DIR}/GpuAdapters.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HardwareReport.h ${CMAKE_CURRENT_LIST_DIR}/HardwareReport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DevicesReport.h ${CMAKE_CURRENT_LIST_DIR}/DevicesReport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/EncoderBenchmark.h ${CMAKE_CURRENT_LIST_DIR}/EncoderBenchmark.cpp
+)
+target_link_libraries(vireon_core PUBLIC PkgConfig::LIBPCI)

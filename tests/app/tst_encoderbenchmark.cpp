@@ -1,0 +1,167 @@
+// The benchmark's decision for given measurements: which settings and encoder it recommends,
+// where it gives up frame rate or resolution, and what its summary says.
+#include "app/EncoderBenchmark.h"
+
+#include <QTest>
+
+Q_DECLARE_METATYPE(QList<EncoderMeasurement>)
+
+namespace {
+
+// A measurement of `frames` 1080p frames costing cpuMsPerFrame of CPU and wallMsPerFrame of
+// wall-clock time each.
+EncoderMeasurement measured(int index, const QString &name, const QString &codec, bool hardware,
+                            double cpuMsPerFrame, double wallMsPerFrame, int width = 1920, int height = 1080)
+{
+    EncoderMeasurement m;
+    m.encoderIndex = index;
+    m.name = name;
+    m.codec = codec;
+    m.isHardware = hardware;
+    m.succeeded = true;
+    m.width = width;
+    m.height = height;
+    m.frames = 120;
+    m.cpuMs = cpuMsPerFrame * m.frames;
+    m.wallMs = wallMsPerFrame * m.frames;
+    return m;
+}
+
+EncoderMeasurement failed(int index, const QString &name, const QString &error)
+{
+    EncoderMeasurement m;
+    m.encoderIndex = index;
+    m.name = name;
+    m.errorText = error;
+    return m;
+}
+
+const QString kX264 = QStringLiteral("Software H.264");
+const QString kX265 = QStringLiteral("Software HEVC");
+const QString kNvencH264 = QStringLiteral("NVENC H.264");
+const QString kNvencHevc = QStringLiteral("NVENC HEVC");
+
+BenchmarkPlan plan(int channels, int threads)
+{
+    BenchmarkPlan p;
+    p.channels = channels;
+    p.threads = threads;
+    return p;
+}
+
+} // namespace
+
+class TestEncoderBenchmark : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void decision_data()
+    {
+        QTest::addColumn<QList<EncoderMeasurement>>("measurements");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("threads");
+        QTest::addColumn<bool>("sustainable");
+        QTest::addColumn<int>("resolution");
+        QTest::addColumn<int>("framerate");
+        QTest::addColumn<int>("globalFramerate");
+        QTest::addColumn<int>("encoder");
+        QTest::addColumn<int>("quality");
+        QTest::addColumn<QString>("headline");
+
+        const EncoderMeasurement x264 = measured(0, kX264, QStringLiteral("h264"), false, 12.0, 7.0);
+        const EncoderMeasurement x265 = measured(1, kX265, QStringLiteral("hevc"), false, 45.0, 25.0);
+
+        // Four 1080p60 channels would need 144 % of two threads; four at 30 need 72 %.
+        QTest::newRow("software only on two threads")
+            << QList<EncoderMeasurement>{x264, x265} << 4 << 2 << true << 2 << 4 << 3 << 0 << 2
+            << QStringLiteral("Hardware baseline optimal for 1080p30 Software H.264 (4 channels, 72% CPU)");
+        QTest::newRow("one channel keeps 60 fps")
+            << QList<EncoderMeasurement>{x264, x265} << 1 << 2 << true << 2 << 8 << 0 << 0 << 2
+            << QStringLiteral("Hardware baseline optimal for 1080p60 Software H.264 (1 channel, 36% CPU)");
+        QTest::newRow("hardware takes 1080p60 off the CPU")
+            << QList<EncoderMeasurement>{x264, x265, measured(2, kNvencH264, QStringLiteral("h264"), true, 1.5, 3.0)}
+            << 4 << 2 << true << 2 << 8 << 0 << 2 << 2
+            << QStringLiteral("Hardware baseline optimal for 1080p60 NVENC H.264 (4 channels, 18% CPU, 72% engine)");
+        // 240 frames a second at 5 ms each would keep the engine busy 120 % of the time.
+        QTest::newRow("slow engine drops to 30 fps, still hardware")
+            << QList<EncoderMeasurement>{x264, x265, measured(2, kNvencH264, QStringLiteral("h264"), true, 1.5, 5.0)}
+            << 4 << 2 << true << 2 << 4 << 3 << 2 << 2
+            << QStringLiteral("Hardware baseline optimal for 1080p30 NVENC H.264 (4 channels, 9% CPU, 60% engine)");
+        QTest::newRow("H.264 before HEVC when both fit")
+            << QList<EncoderMeasurement>{x264, x265, measured(2, kNvencH264, QStringLiteral("h264"), true, 2.0, 2.0),
+                                         measured(3, kNvencHevc, QStringLiteral("hevc"), true, 1.0, 2.0)}
+            << 4 << 2 << true << 2 << 8 << 0 << 2 << 2
+            << QStringLiteral("Hardware baseline optimal for 1080p60 NVENC H.264 (4 channels, 24% CPU, 48% engine)");
+        QTest::newRow("HEVC when the H.264 encoder failed")
+            << QList<EncoderMeasurement>{x264, x265, failed(2, kNvencH264, QStringLiteral("No NVENC capable devices found")),
+                                         measured(3, kNvencHevc, QStringLiteral("hevc"), true, 1.0, 2.0)}
+            << 4 << 2 << true << 2 << 8 << 0 << 3 << 2
+            << QStringLiteral("Hardware baseline optimal for 1080p60 NVENC HEVC (4 channels, 12% CPU, 48% engine)");
+        // 1080p frames at 32 ms: 1080p30 needs 192 %, 720p30 85 %, 640x480 at 30 28 %.
+        QTest::newRow("slow CPU gives up resolution")
+            << QList<EncoderMeasurement>{measured(0, kX264, QStringLiteral("h264"), false, 32.0, 20.0)}
+            << 4 << 2 << true << 4 << 4 << 3 << 0 << 0
+            << QStringLiteral("Hardware baseline optimal for 480p30 Software H.264 (4 channels, 28% CPU)");
+        // Measured at 720p: 6 ms is 13.5 ms per 1080p frame, so 1080p30 needs 81 %.
+        QTest::newRow("cost scales with the measured frame size")
+            << QList<EncoderMeasurement>{measured(0, kX264, QStringLiteral("h264"), false, 6.0, 4.0, 1280, 720)}
+            << 4 << 2 << true << 3 << 8 << 0 << 0 << 1
+            << QStringLiteral("Hardware baseline optimal for 720p60 Software H.264 (4 channels, 72% CPU)");
+        // 640x480 at 30 on four channels: 178 % with 200 ms per 1080p frame, 160 % with 180 ms.
+        QTest::newRow("nothing fits: smallest settings, cheapest encoder")
+            << QList<EncoderMeasurement>{measured(0, kX264, QStringLiteral("h264"), false, 200.0, 100.0),
+                                         measured(1, kX265, QStringLiteral("hevc"), false, 180.0, 100.0)}
+            << 4 << 2 << false << 4 << 4 << 3 << 1 << 0
+            << QStringLiteral("Hardware below baseline: 480p30 Software HEVC (4 channels, needs 160% CPU)");
+        QTest::newRow("no measurement keeps the defaults")
+            << QList<EncoderMeasurement>{failed(0, kX264, QStringLiteral("Encoder not found"))}
+            << 4 << 2 << false << 2 << 8 << 0 << 0 << 2
+            << QStringLiteral("Benchmark failed: no encoder could encode test frames");
+    }
+    void decision()
+    {
+        QFETCH(QList<EncoderMeasurement>, measurements);
+        QFETCH(int, channels);
+        QFETCH(int, threads);
+        QFETCH(bool, sustainable);
+        QFETCH(int, resolution);
+        QFETCH(int, framerate);
+        QFETCH(int, globalFramerate);
+        QFETCH(int, encoder);
+        QFETCH(int, quality);
+        QFETCH(QString, headline);
+
+        const BenchmarkRecommendation rec = recommendSettings(measurements, plan(channels, threads));
+        QCOMPARE(rec.isSustainable, sustainable);
+        QCOMPARE(rec.resolutionIndex, resolution);
+        QCOMPARE(rec.framerateIndex, framerate);
+        QCOMPARE(rec.globalFramerateIndex, globalFramerate);
+        QCOMPARE(rec.encoderIndex, encoder);
+        QCOMPARE(rec.qualityIndex, quality);
+        const QStringList lines = rec.summary.split(QLatin1Char('\n'));
+        QCOMPARE(lines.first(), headline);
+        QCOMPARE(lines.size(), 1 + measurements.size());
+    }
+
+    void wholeSummary()
+    {
+        const QList<EncoderMeasurement> measurements = {
+            measured(0, kX264, QStringLiteral("h264"), false, 11.84, 6.96),
+            measured(1, kX265, QStringLiteral("hevc"), false, 45.0, 25.0),
+            failed(2, kNvencH264, QStringLiteral("Cannot load libcuda.so.1")),
+            failed(3, kNvencHevc, QString()),
+        };
+        const BenchmarkRecommendation rec = recommendSettings(measurements, plan(4, 2));
+        QVERIFY(rec.hasMeasurement);
+        QCOMPARE(rec.summary,
+                 QStringLiteral("Hardware baseline optimal for 1080p30 Software H.264 (4 channels, 71% CPU)\n"
+                                "Software H.264: 11.8 ms CPU, 7.0 ms per 1920x1080 frame\n"
+                                "Software HEVC: 45.0 ms CPU, 25.0 ms per 1920x1080 frame\n"
+                                "NVENC H.264: failed (Cannot load libcuda.so.1)\n"
+                                "NVENC HEVC: failed (no frames encoded)"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEncoderBenchmark)
+#include "tst_encoderbenchmark.moc"

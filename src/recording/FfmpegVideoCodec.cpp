@@ -1,0 +1,413 @@
+#include "recording/FfmpegVideoCodec.h"
+
+#include "recording/EncoderGeometry.h"
+
+#include <QDebug>
+#include <QRect>
+
+extern "C" {
+#include <libavutil/hwcontext.h>
+#include <libavutil/imgutils.h>
+}
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace {
+
+// Threads per libx264 encoder. Four 1080p30 channels share two cores, so the channels already
+// keep both busy: one thread each (never sliced threads) costs no more CPU per frame than two
+// or libx264's automatic count (within the noise of bench_encoder, about 10 ms per 1080p frame
+// here) and leaves the fewest threads competing, while one frame still takes well under 33 ms.
+constexpr int kSoftwareEncoderThreads = 1;
+
+// libswscale flags. Equal sizes need only the colour conversion, and of the unscaled paths
+// "area" with full-resolution chroma input is both the cheapest (the SIMD RGBA readers of
+// libswscale serve only full-resolution chroma) and exact: luma untouched, each chroma sample
+// the mean of its 2x2 pixels. About 3.4 ms per 1080p frame here, against 4 ms for "point"
+// (chroma from one row of two) and 6 ms for the "bicubic" of the ffmpeg command line; "fast
+// bilinear" even blurs the luma at equal sizes. Letterboxing scales by nearest neighbour.
+constexpr int kConvertFlags = SWS_AREA | SWS_FULL_CHR_H_INP;
+constexpr int kLetterboxFlags = SWS_POINT;
+
+// Pictures the VAAPI surface pool holds: the encoder's references and its B-frame queue.
+constexpr int kHardwarePoolFrames = 20;
+
+// 4:2:0 limited-range black.
+constexpr uint8_t kBlackLuma = 16;
+constexpr uint8_t kBlackChroma = 128;
+
+enum class Family { X264, X265, Nvenc, Vaapi, Qsv, Other };
+
+Family familyOf(const QString &name)
+{
+    if (name == QLatin1String("libx264"))
+        return Family::X264;
+    if (name == QLatin1String("libx265"))
+        return Family::X265;
+    if (name.endsWith(QLatin1String("_nvenc")))
+        return Family::Nvenc;
+    if (name.endsWith(QLatin1String("_vaapi")))
+        return Family::Vaapi;
+    if (name.endsWith(QLatin1String("_qsv")))
+        return Family::Qsv;
+    return Family::Other;
+}
+
+bool supportsFormat(const AVCodec *codec, AVPixelFormat format)
+{
+    if (!codec->pix_fmts)
+        return format == AV_PIX_FMT_YUV420P;
+    for (const AVPixelFormat *f = codec->pix_fmts; *f != AV_PIX_FMT_NONE; ++f) {
+        if (*f == format)
+            return true;
+    }
+    return false;
+}
+
+void fillRows(uint8_t *data, int linesize, int bytesPerRow, int rows, uint8_t value)
+{
+    for (int row = 0; row < rows; ++row)
+        std::memset(data + qsizetype(row) * linesize, value, size_t(bytesPerRow));
+}
+
+} // namespace
+
+QString ffmpegErrorText(int error)
+{
+    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_make_error_string(buffer, sizeof buffer, error);
+    return QString::fromUtf8(buffer);
+}
+
+ColorDescription colorDescriptionFor(const QString &colorSpace)
+{
+    ColorDescription description;
+    if (colorSpace == QLatin1String("Rec.709 (SDR Standard)")) {
+        description.primaries = AVCOL_PRI_BT709;
+        description.transfer = AVCOL_TRC_BT709;
+        description.matrix = AVCOL_SPC_BT709;
+        description.swsColorspace = SWS_CS_ITU709;
+    } else if (colorSpace == QLatin1String("Rec.2020 (HDR)")) {
+        description.primaries = AVCOL_PRI_BT2020;
+        description.transfer = AVCOL_TRC_BT2020_10;
+        description.matrix = AVCOL_SPC_BT2020_NCL;
+        description.swsColorspace = SWS_CS_BT2020;
+    } else if (colorSpace == QLatin1String("sRGB")) {
+        description.primaries = AVCOL_PRI_BT709;
+        description.transfer = AVCOL_TRC_IEC61966_2_1;
+        description.matrix = AVCOL_SPC_BT709;
+        description.swsColorspace = SWS_CS_ITU709;
+    } else {
+        description.range = AVCOL_RANGE_UNSPECIFIED; // read as limited, like every unlabelled stream
+        description.swsColorspace = SWS_CS_ITU601;
+    }
+    return description;
+}
+
+bool isHevcEncoderName(const QString &encoderName)
+{
+    return encoderName == QLatin1String("libx265") || encoderName.startsWith(QLatin1String("hevc_"));
+}
+
+bool isHardwareEncoderName(const QString &encoderName)
+{
+    const Family family = familyOf(encoderName);
+    return family == Family::Nvenc || family == Family::Vaapi || family == Family::Qsv;
+}
+
+QString softwareEncoderFor(const QString &encoderName, bool useHevc)
+{
+    const bool known = encoderName == QLatin1String("libx264") || isHevcEncoderName(encoderName)
+                       || encoderName.startsWith(QLatin1String("h264_"));
+    const bool hevc = known ? isHevcEncoderName(encoderName) : useHevc;
+    return hevc ? QStringLiteral("libx265") : QStringLiteral("libx264");
+}
+
+bool FfmpegVideoCodec::open(const QString &encoderName, const EncoderConfig &config,
+                            QSize encodedSize, FrameRate rate, bool globalHeader, QString *error)
+{
+    m_name = encoderName;
+    const QByteArray name = encoderName.toUtf8();
+    const AVCodec *codec = avcodec_find_encoder_by_name(name.constData());
+    if (!codec || codec->type != AVMEDIA_TYPE_VIDEO) {
+        *error = QStringLiteral("FFmpeg has no video encoder \"%1\"").arg(encoderName);
+        return false;
+    }
+    CodecContextPtr context(avcodec_alloc_context3(codec));
+    if (!context) {
+        *error = QStringLiteral("Out of memory for encoder %1").arg(encoderName);
+        return false;
+    }
+
+    // One tick of the time base is one frame, so a frame's pts is its frameIndex and
+    // 29.97 (1001/30000 s per tick) stays exact.
+    context->width = encodedSize.width();
+    context->height = encodedSize.height();
+    context->time_base = AVRational{rate.denominator, rate.numerator};
+    context->framerate = AVRational{rate.numerator, rate.denominator};
+    context->gop_size = gopLengthFrames(config.keyframeIntervalSeconds, config.fps);
+    context->max_b_frames = std::max(0, config.bFrames);
+    context->sample_aspect_ratio = AVRational{1, 1};
+
+    m_color = colorDescriptionFor(config.colorSpace);
+    context->color_primaries = m_color.primaries;
+    context->color_trc = m_color.transfer;
+    context->colorspace = m_color.matrix;
+    context->color_range = m_color.range;
+
+    const Family family = familyOf(encoderName);
+    FfmpegOptions options;
+    m_rateControl = std::clamp(config.rateControl, 0, 2);
+    const qint64 targetBps = qint64(std::max(1, config.targetBitrateKbps)) * 1000;
+    // A peak below the target cannot be met; the target wins.
+    m_maxBitrateKbps = std::max(config.maxBitrateKbps, config.targetBitrateKbps);
+    const qint64 peakBps = qint64(std::max(1, m_maxBitrateKbps)) * 1000;
+    switch (m_rateControl) {
+    case 0: // constant bitrate: the peak is the target, one second of buffer
+        context->bit_rate = targetBps;
+        context->rc_max_rate = targetBps;
+        context->rc_buffer_size = int(std::min<qint64>(targetBps, INT_MAX));
+        if (family == Family::Nvenc)
+            options.set("rc", "cbr");
+        break;
+    case 1: // peak-constrained variable bitrate: two seconds at the peak
+        context->bit_rate = targetBps;
+        context->rc_max_rate = peakBps;
+        context->rc_buffer_size = int(std::min<qint64>(2 * peakBps, INT_MAX));
+        if (family == Family::Nvenc)
+            options.set("rc", "vbr");
+        break;
+    default: // constant quality, no bitrate at all
+        if (family == Family::X264 || family == Family::X265) {
+            options.set("crf", config.quality);
+        } else if (family == Family::Nvenc) {
+            options.set("rc", "constqp");
+            options.set("qp", config.quality);
+        } else if (family == Family::Qsv) {
+            context->flags |= AV_CODEC_FLAG_QSCALE;
+            context->global_quality = config.quality * FF_QP2LAMBDA;
+        } else {
+            context->global_quality = config.quality; // VAAPI: the constant quantiser
+        }
+        break;
+    }
+
+    if (family == Family::X264) {
+        options.set("preset", "ultrafast");
+        context->thread_count = kSoftwareEncoderThreads;
+        context->thread_type = FF_THREAD_FRAME;
+    } else if (family == Family::X265) {
+        options.set("preset", "ultrafast");
+        options.set("x265-params", "log-level=error");
+    }
+    if (globalHeader)
+        context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+
+    if (supportsFormat(codec, AV_PIX_FMT_YUV420P)) {
+        m_softwareFormat = AV_PIX_FMT_YUV420P;
+        context->pix_fmt = AV_PIX_FMT_YUV420P;
+    } else if (supportsFormat(codec, AV_PIX_FMT_NV12)) {
+        m_softwareFormat = AV_PIX_FMT_NV12;
+        context->pix_fmt = AV_PIX_FMT_NV12;
+    } else if (!setUpHardwareFrames(codec, context.get(), error)) {
+        return false;
+    }
+
+    const int opened = avcodec_open2(context.get(), codec, options.address());
+    if (opened < 0) {
+        *error = QStringLiteral("Could not open encoder %1: %2").arg(encoderName, ffmpegErrorText(opened));
+        return false;
+    }
+    if (const AVDictionaryEntry *unused = options.first())
+        qDebug() << "[FfmpegEncoder]" << encoderName << "ignored option" << unused->key;
+
+    m_frame.reset(av_frame_alloc());
+    if (!m_frame) {
+        *error = QStringLiteral("Out of memory for a frame");
+        return false;
+    }
+    m_frame->format = m_softwareFormat;
+    m_frame->width = context->width;
+    m_frame->height = context->height;
+    const int allocated = av_frame_get_buffer(m_frame.get(), 0);
+    if (allocated < 0) {
+        *error = QStringLiteral("Could not allocate a frame: %1").arg(ffmpegErrorText(allocated));
+        return false;
+    }
+    if (m_hardwareFrames)
+        m_hardwareFrame.reset(av_frame_alloc());
+    m_context = std::move(context);
+    return true;
+}
+
+bool FfmpegVideoCodec::setUpHardwareFrames(const AVCodec *codec, AVCodecContext *context, QString *error)
+{
+    const AVCodecHWConfig *chosen = nullptr;
+    for (int i = 0; const AVCodecHWConfig *config = avcodec_get_hw_config(codec, i); ++i) {
+        if (config->methods & AV_CODEC_HW_CONFIG_METHOD_HW_FRAMES_CTX) {
+            chosen = config;
+            break;
+        }
+    }
+    if (!chosen) {
+        *error = QStringLiteral("Encoder %1 takes no picture format this program produces").arg(m_name);
+        return false;
+    }
+    AVBufferRef *device = nullptr;
+    const int created = av_hwdevice_ctx_create(&device, chosen->device_type, nullptr, nullptr, 0);
+    m_hardwareDevice.reset(device);
+    if (created < 0) {
+        *error = QStringLiteral("No %1 device for encoder %2: %3")
+                     .arg(QString::fromUtf8(av_hwdevice_get_type_name(chosen->device_type)), m_name,
+                          ffmpegErrorText(created));
+        return false;
+    }
+    m_hardwareFrames.reset(av_hwframe_ctx_alloc(m_hardwareDevice.get()));
+    if (!m_hardwareFrames) {
+        *error = QStringLiteral("Out of memory for GPU frames");
+        return false;
+    }
+    auto *frames = reinterpret_cast<AVHWFramesContext *>(m_hardwareFrames->data);
+    frames->format = chosen->pix_fmt;
+    frames->sw_format = AV_PIX_FMT_NV12;
+    frames->width = context->width;
+    frames->height = context->height;
+    frames->initial_pool_size = kHardwarePoolFrames;
+    const int initialised = av_hwframe_ctx_init(m_hardwareFrames.get());
+    if (initialised < 0) {
+        *error = QStringLiteral("Could not set up GPU frames for %1: %2").arg(m_name, ffmpegErrorText(initialised));
+        return false;
+    }
+    context->hw_frames_ctx = av_buffer_ref(m_hardwareFrames.get());
+    if (!context->hw_frames_ctx) {
+        *error = QStringLiteral("Out of memory for GPU frames");
+        return false;
+    }
+    context->pix_fmt = chosen->pix_fmt;
+    m_softwareFormat = AV_PIX_FMT_NV12;
+    return true;
+}
+
+void FfmpegVideoCodec::fillBlack(AVFrame *target) const
+{
+    const int width = target->width;
+    const int height = target->height;
+    fillRows(target->data[0], target->linesize[0], width, height, kBlackLuma);
+    if (m_softwareFormat == AV_PIX_FMT_NV12) {
+        fillRows(target->data[1], target->linesize[1], width, height / 2, kBlackChroma);
+    } else {
+        fillRows(target->data[1], target->linesize[1], width / 2, height / 2, kBlackChroma);
+        fillRows(target->data[2], target->linesize[2], width / 2, height / 2, kBlackChroma);
+    }
+}
+
+int FfmpegVideoCodec::convert(const VideoFrame &frame, AVFrame *target)
+{
+    const QSize picture(frame.width, frame.height);
+    const QSize encoded(target->width, target->height);
+    const bool fillsFrame = picture == encoded;
+    const QRect rect = fillsFrame ? QRect(QPoint(0, 0), encoded)
+                                  : chromaAlignedRect(letterboxRect(picture, encoded));
+
+    const int writable = av_frame_make_writable(target);
+    if (writable < 0)
+        return writable;
+
+    // The bars stay black between frames unless the geometry changed or the encoder kept the
+    // old buffer and av_frame_make_writable() handed out a new one.
+    const bool hasBars = rect.size() != encoded;
+    if (hasBars && (picture != m_lastPictureSize || target->data[0] != m_lastFrameBuffer))
+        fillBlack(target);
+    m_lastPictureSize = picture;
+    m_lastFrameBuffer = target->data[0];
+    if (rect.isEmpty())
+        return 0; // a picture too small to show: an all-black frame
+
+    // A new scaler only when the picture size changes (a camera reopened at another size).
+    const QSize scaledSize = rect.size();
+    if (!m_scaler || m_scalerSource != picture || m_scalerTarget != scaledSize) {
+        m_scaler.reset(sws_getContext(picture.width(), picture.height(), AV_PIX_FMT_RGBA,
+                                      scaledSize.width(), scaledSize.height(), m_softwareFormat,
+                                      fillsFrame ? kConvertFlags : kLetterboxFlags,
+                                      nullptr, nullptr, nullptr));
+        if (!m_scaler)
+            return AVERROR(EINVAL);
+        m_scalerSource = picture;
+        m_scalerTarget = scaledSize;
+        // RGB in, full range; limited-range YUV out with the matrix the stream is labelled with.
+        const int *coefficients = sws_getCoefficients(m_color.swsColorspace);
+        sws_setColorspaceDetails(m_scaler.get(), coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
+    }
+
+    const uint8_t *source[4] = {reinterpret_cast<const uint8_t *>(frame.pixels.constData()), nullptr,
+                                nullptr, nullptr};
+    const int sourceStride[4] = {frame.width * 4, 0, 0, 0};
+    uint8_t *destination[4] = {};
+    const int left = rect.left();
+    const int top = rect.top();
+    destination[0] = target->data[0] + qsizetype(top) * target->linesize[0] + left;
+    if (m_softwareFormat == AV_PIX_FMT_NV12) {
+        destination[1] = target->data[1] + qsizetype(top / 2) * target->linesize[1] + left;
+    } else {
+        destination[1] = target->data[1] + qsizetype(top / 2) * target->linesize[1] + left / 2;
+        destination[2] = target->data[2] + qsizetype(top / 2) * target->linesize[2] + left / 2;
+    }
+    const int rows = sws_scale(m_scaler.get(), source, sourceStride, 0, frame.height, destination,
+                               target->linesize);
+    return rows > 0 ? 0 : AVERROR(EINVAL);
+}
+
+int FfmpegVideoCodec::sendPicture(const VideoFrame &frame)
+{
+    if (!m_context)
+        return AVERROR(EINVAL);
+    const int converted = convert(frame, m_frame.get());
+    if (converted < 0)
+        return converted;
+    AVFrame *toSend = m_frame.get();
+    toSend->pts = frame.frameIndex;
+    toSend->color_primaries = m_color.primaries;
+    toSend->color_trc = m_color.transfer;
+    toSend->colorspace = m_color.matrix;
+    toSend->color_range = m_color.range;
+    if (m_hardwareFrames) {
+        av_frame_unref(m_hardwareFrame.get());
+        int result = av_hwframe_get_buffer(m_hardwareFrames.get(), m_hardwareFrame.get(), 0);
+        if (result >= 0)
+            result = av_hwframe_transfer_data(m_hardwareFrame.get(), m_frame.get(), 0);
+        if (result >= 0)
+            result = av_frame_copy_props(m_hardwareFrame.get(), m_frame.get());
+        if (result < 0)
+            return result;
+        toSend = m_hardwareFrame.get();
+    }
+    return avcodec_send_frame(m_context.get(), toSend);
+}
+
+int FfmpegVideoCodec::sendEndOfStream()
+{
+    return m_context ? avcodec_send_frame(m_context.get(), nullptr) : AVERROR(EINVAL);
+}
+
+int FfmpegVideoCodec::receivePacket(AVPacket *packet)
+{
+    return m_context ? avcodec_receive_packet(m_context.get(), packet) : AVERROR(EINVAL);
+}
+
+void FfmpegVideoCodec::setBitrate(int kbps)
+{
+    if (!m_context || kbps < 1 || m_rateControl == 2)
+        return;
+    const qint64 targetBps = qint64(kbps) * 1000;
+    m_context->bit_rate = targetBps;
+    if (m_rateControl == 0) {
+        m_context->rc_max_rate = targetBps;
+        m_context->rc_buffer_size = int(std::min<qint64>(targetBps, INT_MAX));
+    } else {
+        const qint64 peakBps = qint64(std::max(kbps, m_maxBitrateKbps)) * 1000;
+        m_context->rc_max_rate = peakBps;
+        m_context->rc_buffer_size = int(std::min<qint64>(2 * peakBps, INT_MAX));
+    }
+}

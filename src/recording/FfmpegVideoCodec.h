@@ -1,0 +1,102 @@
+// FfmpegVideoCodec: one opened FFmpeg video encoder together with the conversion of RGBA
+// pictures into what it takes (4:2:0, uploaded to the GPU for VAAPI).
+// FfmpegEncoder owns one per file: it opens it on the GUI thread before its worker starts and
+// from then on only the worker touches it. FfmpegEncoder::isEncoderUsable() opens a short-lived
+// one to probe an encoder. Not thread-safe; no locks.
+//
+// Each picture is converted exactly once, by libswscale, straight into the encoder's frame:
+// the colour conversion alone when the sizes match, nearest-neighbour scaling into the
+// letterbox rectangle (EncoderGeometry.h) on black bars when they do not.
+#pragma once
+
+#include "capture/VideoFrame.h"
+#include "recording/EncoderConfig.h"
+#include "recording/FfmpegPtr.h"
+#include "recording/FrameRate.h"
+
+#include <QSize>
+#include <QString>
+
+// The library's own text for an FFmpeg error code (av_err2str).
+QString ffmpegErrorText(int error);
+
+// How a colorSpace name is written into the stream and which matrix converts RGB into it.
+struct ColorDescription
+{
+    AVColorPrimaries primaries = AVCOL_PRI_UNSPECIFIED;
+    AVColorTransferCharacteristic transfer = AVCOL_TRC_UNSPECIFIED;
+    AVColorSpace matrix = AVCOL_SPC_UNSPECIFIED;
+    // Limited ("TV") range, always: what players and editors assume for H.264/HEVC. Labelled
+    // as such with the other fields.
+    AVColorRange range = AVCOL_RANGE_MPEG;
+    // libswscale's SWS_CS_* coefficients for RGB → YUV.
+    int swsColorspace = 0;
+};
+
+// "Rec.709 (SDR Standard)" → BT.709; "Rec.2020 (HDR)" → BT.2020 (10-bit transfer, non-constant
+// luminance matrix); "sRGB" → BT.709 primaries and matrix with the sRGB transfer. Anything else
+// leaves the description unset and converts with BT.601, which is what decoders assume for an
+// unlabelled stream.
+ColorDescription colorDescriptionFor(const QString &colorSpace);
+
+// "hevc_*" and "libx265" name HEVC encoders, any other known name H.264.
+bool isHevcEncoderName(const QString &encoderName);
+// nvenc, vaapi and qsv encoders.
+bool isHardwareEncoderName(const QString &encoderName);
+// The software encoder of the codec `encoderName` encodes ("libx264" or "libx265"); for an
+// empty or unknown name, the one of `useHevc`.
+QString softwareEncoderFor(const QString &encoderName, bool useHevc);
+
+class FfmpegVideoCodec
+{
+public:
+    FfmpegVideoCodec() = default;
+    FfmpegVideoCodec(const FfmpegVideoCodec &) = delete;
+    FfmpegVideoCodec &operator=(const FfmpegVideoCodec &) = delete;
+
+    // Opens FFmpeg encoder `encoderName` for `encodedSize` (even) at `rate` with the rate
+    // control, GOP, B-frames and colour description of `config`. `globalHeader`: the container
+    // wants the parameter sets out of band (MP4 does). On failure returns false and sets *error.
+    bool open(const QString &encoderName, const EncoderConfig &config, QSize encodedSize,
+              FrameRate rate, bool globalHeader, QString *error);
+
+    bool isOpen() const { return bool(m_context); }
+    AVCodecContext *context() const { return m_context.get(); }
+    QString name() const { return m_name; }
+
+    // Converts the picture (RGBA, top row first) into the encoder's frame with pts = frameIndex
+    // (the time base is one frame) and sends it. Returns the FFmpeg result (0 on success).
+    int sendPicture(const VideoFrame &frame);
+    // Sends the end of the stream; receivePacket() then returns the delayed packets and finally
+    // AVERROR_EOF.
+    int sendEndOfStream();
+    int receivePacket(AVPacket *packet);
+
+    // New target bitrate for a constant- or variable-bitrate stream, applied by the encoders
+    // that support reconfiguration (libx264 among them) from the next frame on.
+    void setBitrate(int kbps);
+
+private:
+    bool setUpHardwareFrames(const AVCodec *codec, AVCodecContext *context, QString *error);
+    int convert(const VideoFrame &frame, AVFrame *target);
+    void fillBlack(AVFrame *target) const;
+
+    QString m_name;
+    CodecContextPtr m_context;
+    BufferRefPtr m_hardwareDevice;
+    BufferRefPtr m_hardwareFrames;
+    // The picture in system memory: the encoder's own frame, or the upload source.
+    FramePtr m_frame;
+    FramePtr m_hardwareFrame;
+    SwsContextPtr m_scaler;
+    QSize m_scalerSource;
+    QSize m_scalerTarget;
+    AVPixelFormat m_softwareFormat = AV_PIX_FMT_NONE;
+    ColorDescription m_color;
+    int m_rateControl = 0;
+    int m_maxBitrateKbps = 0;
+    // Geometry of the previous picture; the bars are refilled when it changes or the frame
+    // buffer was replaced.
+    QSize m_lastPictureSize;
+    const uint8_t *m_lastFrameBuffer = nullptr;
+};

@@ -1,0 +1,971 @@
+// FfmpegEncoder: the arithmetic a take's timing and framing depend on, and MP4 files read back
+// with libavformat/libavcodec (never the writer's own word): codec, size, every frame and its
+// time, key frames, fragments, timecode, colour, picture placement, rate control, the
+// fall-back from hardware encoders, and the failures a take must survive (full disk,
+// overflowing queue, a killed process).
+#include "recording/EncoderGeometry.h"
+#include "recording/FfmpegEncoder.h"
+#include "recording/FrameRate.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/log.h>
+}
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <numeric>
+#include <thread>
+
+#if defined(Q_OS_LINUX)
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+namespace {
+
+using PictureFunction = std::function<void(int x, int y, qint64 frameIndex, uchar *rgba)>;
+
+QByteArray makePicture(int width, int height, qint64 frameIndex, const PictureFunction &pixel)
+{
+    QByteArray pixels(qsizetype(width) * height * 4, Qt::Uninitialized);
+    auto *data = reinterpret_cast<uchar *>(pixels.data());
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uchar *p = data + (qsizetype(y) * width + x) * 4;
+            pixel(x, y, frameIndex, p);
+            p[3] = 255;
+        }
+    }
+    return pixels;
+}
+
+void setRgb(uchar *p, uchar r, uchar g, uchar b)
+{
+    p[0] = r;
+    p[1] = g;
+    p[2] = b;
+}
+
+// A moving gradient with a little texture: something for an encoder to predict.
+void movingGradient(int x, int y, qint64 frameIndex, uchar *p)
+{
+    setRgb(p, uchar((x + 3 * frameIndex) & 0xff), uchar((y * 2 + frameIndex) & 0xff), uchar((x ^ y) & 0xff));
+}
+
+// Fresh noise every frame: the worst case for a rate controller.
+void noise(int x, int y, qint64 frameIndex, uchar *p)
+{
+    quint32 s = quint32(x * 73856093) ^ quint32(y * 19349663) ^ quint32(frameIndex * 83492791) ^ 0x9e3779b9u;
+    s ^= s << 13;
+    s ^= s >> 17;
+    s ^= s << 5;
+    setRgb(p, uchar(s), uchar(s >> 8), uchar(s >> 16));
+}
+
+VideoFrame frameOf(QByteArray pixels, int width, int height, qint64 frameIndex)
+{
+    VideoFrame frame;
+    frame.pixels = std::move(pixels);
+    frame.width = width;
+    frame.height = height;
+    frame.frameIndex = frameIndex;
+    return frame;
+}
+
+EncoderConfig smallConfig(const QString &path, int width = 320, int height = 180, double fps = 30.0)
+{
+    EncoderConfig config;
+    config.outputPath = path;
+    config.width = width;
+    config.height = height;
+    config.fps = fps;
+    config.targetBitrateKbps = 2000;
+    return config;
+}
+
+// Everything the tests want to know about a file, read back by libavformat and libavcodec.
+struct Readback
+{
+    QString error;
+    AVCodecID codec = AV_CODEC_ID_NONE;
+    int width = 0;
+    int height = 0;
+    AVRational timeBase{0, 1};
+    AVColorPrimaries primaries = AVCOL_PRI_UNSPECIFIED;
+    AVColorTransferCharacteristic transfer = AVCOL_TRC_UNSPECIFIED;
+    AVColorSpace matrix = AVCOL_SPC_UNSPECIFIED;
+    AVColorRange range = AVCOL_RANGE_UNSPECIFIED;
+    QString videoTimecode;
+    bool hasTimecodeTrack = false;
+    QList<qint64> pts;         // video packets in presentation order
+    QList<qint64> keyframePts; // the key frames among them
+    QList<qint64> packetBytes; // video packet sizes, in decoding order
+    qint64 totalPacketBytes = 0;
+    // Decoded (when asked for): picture types in presentation order, errors, the last picture.
+    QList<char> pictureTypes;
+    int decodeErrors = 0;
+    int decodedFrames = 0;
+    QByteArray lastLuma;
+    int lastLumaStride = 0;
+
+    int lumaAt(int x, int y) const
+    {
+        return uchar(lastLuma.at(qsizetype(y) * lastLumaStride + x));
+    }
+};
+
+Readback readBack(const QString &path, bool decode = false)
+{
+    Readback r;
+    AVFormatContext *raw = nullptr;
+    const QByteArray file = path.toUtf8();
+    if (avformat_open_input(&raw, file.constData(), nullptr, nullptr) < 0) {
+        r.error = QStringLiteral("cannot open");
+        return r;
+    }
+    std::unique_ptr<AVFormatContext, void (*)(AVFormatContext *)> format(raw, [](AVFormatContext *c) {
+        avformat_close_input(&c);
+    });
+    if (avformat_find_stream_info(format.get(), nullptr) < 0) {
+        r.error = QStringLiteral("no stream info");
+        return r;
+    }
+    const int videoIndex = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (videoIndex < 0) {
+        r.error = QStringLiteral("no video stream");
+        return r;
+    }
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        if (format->streams[i]->codecpar->codec_tag == MKTAG('t', 'm', 'c', 'd'))
+            r.hasTimecodeTrack = true;
+    }
+    AVStream *stream = format->streams[videoIndex];
+    const AVCodecParameters *par = stream->codecpar;
+    r.codec = par->codec_id;
+    r.width = par->width;
+    r.height = par->height;
+    r.timeBase = stream->time_base;
+    r.primaries = par->color_primaries;
+    r.transfer = par->color_trc;
+    r.matrix = par->color_space;
+    r.range = par->color_range;
+    if (const AVDictionaryEntry *tc = av_dict_get(stream->metadata, "timecode", nullptr, 0))
+        r.videoTimecode = QString::fromUtf8(tc->value);
+
+    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext *)> decoder(nullptr, [](AVCodecContext *c) {
+        avcodec_free_context(&c);
+    });
+    if (decode) {
+        decoder.reset(avcodec_alloc_context3(avcodec_find_decoder(par->codec_id)));
+        avcodec_parameters_to_context(decoder.get(), par);
+        decoder->thread_count = 1;
+        if (avcodec_open2(decoder.get(), decoder->codec, nullptr) < 0) {
+            r.error = QStringLiteral("no decoder");
+            return r;
+        }
+    }
+    std::unique_ptr<AVPacket, void (*)(AVPacket *)> packet(av_packet_alloc(), [](AVPacket *p) { av_packet_free(&p); });
+    std::unique_ptr<AVFrame, void (*)(AVFrame *)> picture(av_frame_alloc(), [](AVFrame *f) { av_frame_free(&f); });
+    QList<std::pair<qint64, char>> types;
+    auto drain = [&] {
+        while (avcodec_receive_frame(decoder.get(), picture.get()) >= 0) {
+            ++r.decodedFrames;
+            types.append({picture->pts, av_get_picture_type_char(picture->pict_type)});
+            if (picture->decode_error_flags)
+                ++r.decodeErrors;
+            r.lastLumaStride = picture->linesize[0];
+            r.lastLuma = QByteArray(reinterpret_cast<const char *>(picture->data[0]),
+                                    qsizetype(picture->linesize[0]) * picture->height);
+        }
+    };
+    int result = 0;
+    while ((result = av_read_frame(format.get(), packet.get())) >= 0) {
+        if (packet->stream_index == videoIndex) {
+            r.pts.append(packet->pts);
+            if (packet->flags & AV_PKT_FLAG_KEY)
+                r.keyframePts.append(packet->pts);
+            r.packetBytes.append(packet->size);
+            r.totalPacketBytes += packet->size;
+            if (decode) {
+                if (avcodec_send_packet(decoder.get(), packet.get()) < 0)
+                    ++r.decodeErrors;
+                drain();
+            }
+        }
+        av_packet_unref(packet.get());
+    }
+    if (decode) {
+        avcodec_send_packet(decoder.get(), nullptr);
+        drain();
+        std::sort(types.begin(), types.end());
+        for (const auto &type : types)
+            r.pictureTypes.append(type.second);
+    }
+    std::sort(r.pts.begin(), r.pts.end());
+    std::sort(r.keyframePts.begin(), r.keyframePts.end());
+    return r;
+}
+
+// Top-level MP4 boxes, in file order ("ftyp", "moov", "moof", "mdat", ..., "mfra").
+QStringList topLevelBoxes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    QStringList boxes;
+    qint64 offset = 0;
+    while (offset + 8 <= bytes.size()) {
+        qint64 size = qFromBigEndian<quint32>(bytes.constData() + offset);
+        const QString type = QString::fromLatin1(bytes.mid(offset + 4, 4));
+        if (size == 1 && offset + 16 <= bytes.size())
+            size = qint64(qFromBigEndian<quint64>(bytes.constData() + offset + 8));
+        if (size < 8)
+            break;
+        boxes.append(type);
+        offset += size;
+    }
+    return boxes;
+}
+
+// The pts each frame index must have in the file's time base.
+qint64 expectedPts(qint64 frameIndex, FrameRate rate, AVRational timeBase)
+{
+    return av_rescale_q(frameIndex, AVRational{rate.denominator, rate.numerator}, timeBase);
+}
+
+// Writes `count` frames of `pixel` (fewer distinct pictures, shared like a repeating camera).
+void writeFrames(IEncoder &encoder, int width, int height, qint64 first, qint64 count,
+                 const PictureFunction &pixel)
+{
+    for (qint64 i = first; i < first + count; ++i) {
+        encoder.writeFrame(frameOf(makePicture(width, height, i, pixel), width, height, i));
+        // Keep within the queue: these tests are about content, not overflow.
+        while (i - encoder.framesEncoded() - encoder.droppedFrames() > 20)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+bool waitFor(const std::function<bool()> &condition, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+constexpr const char *kCrashChildVariable = "VIREON_ENCODER_CRASH_CHILD";
+
+} // namespace
+
+class TestFfmpegEncoder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void frameRateFraction_data();
+    void frameRateFraction();
+    void gopLength_data();
+    void gopLength();
+    void letterboxGeometry_data();
+    void letterboxGeometry();
+
+    void roundTrip_data();
+    void roundTrip();
+    void keyFramesBFramesAndFragments_data();
+    void keyFramesBFramesAndFragments();
+    void colourDescription_data();
+    void colourDescription();
+    void pictureIsUprightAndLetterboxed_data();
+    void pictureIsUprightAndLetterboxed();
+    void rateControl_data();
+    void rateControl();
+    void setBitrateDuringTake();
+
+    void framesQueuedBeforeStopAreEncoded_data();
+    void framesQueuedBeforeStopAreEncoded();
+    void unusablePicturesAreDroppedAndCounted();
+    void queueOverflowDropsAndCounts();
+    void openFailures_data();
+    void openFailures();
+    void relativePathThatLooksLikeAUrl();
+    void fullDiskBecomesState();
+    void killedProcessLeavesPlayableFile();
+    void encoderProbe_data();
+    void encoderProbe();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestFfmpegEncoder::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    av_log_set_level(AV_LOG_ERROR);
+}
+
+void TestFfmpegEncoder::frameRateFraction_data()
+{
+    QTest::addColumn<double>("fps");
+    QTest::addColumn<int>("numerator");
+    QTest::addColumn<int>("denominator");
+    QTest::newRow("29.97") << 29.97 << 30000 << 1001;
+    QTest::newRow("30") << 30.0 << 30 << 1;
+    QTest::newRow("24") << 24.0 << 24 << 1;
+    QTest::newRow("23.976") << 23.976 << 24000 << 1001;
+    QTest::newRow("59.94") << 59.94 << 60000 << 1001;
+    QTest::newRow("100") << 100.0 << 100000 << 1000;
+    QTest::newRow("29.97 as computed") << 30000.0 / 1001.0 << 30000 << 1001;
+    QTest::newRow("29.99 nearer 30") << 29.99 << 30 << 1;
+    QTest::newRow("29.98 nearer 29.97") << 29.98 << 30000 << 1001;
+    QTest::newRow("0.05 off is not a match") << 25.05 << 25050 << 1000;
+    QTest::newRow("12.5") << 12.5 << 12500 << 1000;
+    QTest::newRow("119.99") << 119.99 << 120 << 1;
+    QTest::newRow("zero") << 0.0 << 30 << 1;
+    QTest::newRow("negative") << -25.0 << 30 << 1;
+}
+
+void TestFfmpegEncoder::frameRateFraction()
+{
+    QFETCH(double, fps);
+    QFETCH(int, numerator);
+    QFETCH(int, denominator);
+    const FrameRate rate = ::frameRateFraction(fps);
+    QCOMPARE(rate.numerator, numerator);
+    QCOMPARE(rate.denominator, denominator);
+}
+
+void TestFfmpegEncoder::gopLength_data()
+{
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<double>("fps");
+    QTest::addColumn<int>("frames");
+    QTest::newRow("2 s at 30") << 2 << 30.0 << 60;
+    QTest::newRow("2 s at 29.97 truncates") << 2 << 29.97 << 59;
+    QTest::newRow("1 s at 25") << 1 << 25.0 << 25;
+    QTest::newRow("10 s at 59.94") << 10 << 59.94 << 599;
+    QTest::newRow("0 s: every frame a key frame") << 0 << 30.0 << 1;
+}
+
+void TestFfmpegEncoder::gopLength()
+{
+    QFETCH(int, seconds);
+    QFETCH(double, fps);
+    QFETCH(int, frames);
+    QCOMPARE(gopLengthFrames(seconds, fps), frames);
+}
+
+void TestFfmpegEncoder::letterboxGeometry_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QSize>("encoded");
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<QRect>("aligned");
+    QTest::newRow("640x480 in 1080p: bars left and right")
+        << QSize(640, 480) << QSize(1920, 1080) << QRect(240, 0, 1440, 1080) << QRect(240, 0, 1440, 1080);
+    QTest::newRow("720p in 1080p fills it")
+        << QSize(1280, 720) << QSize(1920, 1080) << QRect(0, 0, 1920, 1080) << QRect(0, 0, 1920, 1080);
+    QTest::newRow("same size")
+        << QSize(1920, 1080) << QSize(1920, 1080) << QRect(0, 0, 1920, 1080) << QRect(0, 0, 1920, 1080);
+    QTest::newRow("16:10 in 16:9: shrinks, bars left and right")
+        << QSize(1920, 1200) << QSize(1920, 1080) << QRect(96, 0, 1728, 1080) << QRect(96, 0, 1728, 1080);
+    QTest::newRow("portrait: odd width and offset")
+        << QSize(1080, 1920) << QSize(1920, 1080) << QRect(656, 0, 607, 1080) << QRect(656, 0, 608, 1080);
+    QTest::newRow("21:9 in 16:9: bars top and bottom, odd offset")
+        << QSize(2560, 1080) << QSize(1920, 1080) << QRect(0, 135, 1920, 810) << QRect(0, 134, 1920, 812);
+    QTest::newRow("empty picture") << QSize(0, 0) << QSize(1920, 1080) << QRect() << QRect();
+    QTest::newRow("a line too thin to show")
+        << QSize(4000, 1) << QSize(320, 180) << QRect() << QRect();
+}
+
+void TestFfmpegEncoder::letterboxGeometry()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QSize, encoded);
+    QFETCH(QRect, rect);
+    QFETCH(QRect, aligned);
+    const QRect computed = letterboxRect(picture, encoded);
+    QCOMPARE(computed, rect);
+    const QRect even = chromaAlignedRect(computed);
+    QCOMPARE(even, aligned);
+    if (!even.isEmpty()) {
+        QVERIFY(QRect(QPoint(0, 0), encoded).contains(even));
+        QCOMPARE(even.left() % 2 + even.top() % 2 + even.width() % 2 + even.height() % 2, 0);
+    }
+}
+
+void TestFfmpegEncoder::roundTrip_data()
+{
+    QTest::addColumn<QString>("encoderName");
+    QTest::addColumn<bool>("useHevc");
+    QTest::addColumn<double>("fps");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<int>("expectedCodec");
+    QTest::addColumn<QString>("expectedEncoder");
+    QTest::newRow("H.264 by default") << QString() << false << 30.0 << 90 << int(AV_CODEC_ID_H264) << "libx264";
+    QTest::newRow("HEVC by default, 25 fps") << QString() << true << 25.0 << 60 << int(AV_CODEC_ID_HEVC) << "libx265";
+    QTest::newRow("libx264 at 29.97") << "libx264" << false << 29.97 << 75 << int(AV_CODEC_ID_H264) << "libx264";
+    QTest::newRow("libx265 named, useHevc ignored") << "libx265" << false << 59.94 << 60 << int(AV_CODEC_ID_HEVC) << "libx265";
+    // Without the hardware these fall back to software of the same codec.
+    QTest::newRow("h264_nvenc") << "h264_nvenc" << false << 30.0 << 30 << int(AV_CODEC_ID_H264) << "libx264";
+    QTest::newRow("hevc_vaapi") << "hevc_vaapi" << false << 30.0 << 30 << int(AV_CODEC_ID_HEVC) << "libx265";
+    QTest::newRow("h264_qsv") << "h264_qsv" << true << 30.0 << 30 << int(AV_CODEC_ID_H264) << "libx264";
+    QTest::newRow("unknown name: useHevc decides") << "no_such_encoder" << true << 30.0 << 30 << int(AV_CODEC_ID_HEVC) << "libx265";
+}
+
+void TestFfmpegEncoder::roundTrip()
+{
+    QFETCH(QString, encoderName);
+    QFETCH(bool, useHevc);
+    QFETCH(double, fps);
+    QFETCH(int, frames);
+    QFETCH(int, expectedCodec);
+    QFETCH(QString, expectedEncoder);
+    if (encoderName.contains('_') && FfmpegEncoder::isEncoderUsable(encoderName))
+        expectedEncoder = encoderName; // this machine has the hardware
+
+    const QString path = m_dir.filePath(QStringLiteral("roundtrip_%1.mp4").arg(QTest::currentDataTag()).replace(' ', '_'));
+    FfmpegEncoder encoder;
+    EncoderConfig config = smallConfig(path, 320, 180, fps);
+    config.encoderName = encoderName;
+    config.useHevc = useHevc;
+    config.startTimecode = QStringLiteral("01:02:03:15");
+    QVERIFY2(encoder.open(config), qPrintable(encoder.lastError()));
+    QCOMPARE(encoder.encoderName(), expectedEncoder);
+    writeFrames(encoder, 320, 180, 0, frames, movingGradient);
+    QVERIFY(encoder.stop());
+    QCOMPARE(encoder.framesEncoded(), qint64(frames));
+    QCOMPARE(encoder.droppedFrames(), qint64(0));
+    QCOMPARE(encoder.bytesWritten(), QFileInfo(path).size());
+    QCOMPARE(encoder.lastError(), QString());
+    QVERIFY(!encoder.hasFailed());
+
+    const Readback r = readBack(path, true);
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    QCOMPARE(int(r.codec), expectedCodec);
+    QCOMPARE(r.width, 320);
+    QCOMPARE(r.height, 180);
+    QCOMPARE(r.pts.size(), frames);
+    QCOMPARE(r.decodedFrames, frames);
+    QCOMPARE(r.decodeErrors, 0);
+    // Frame i is shown at exactly i frame durations of the exact rate: the first at 0.
+    const FrameRate rate = ::frameRateFraction(fps);
+    for (int i = 0; i < frames; ++i)
+        QCOMPARE(r.pts.at(i), expectedPts(i, rate, r.timeBase));
+    if (fps == 25.0) {
+        QCOMPARE(r.pts.at(50) * r.timeBase.num, 2 * qint64(r.timeBase.den)); // frame 50 at 2.0 s
+    }
+    // The take's timecode, both as the video track's tag and as a timecode track.
+    QVERIFY(r.hasTimecodeTrack);
+    QCOMPARE(r.videoTimecode, QStringLiteral("01:02:03:15"));
+    const QStringList boxes = topLevelBoxes(path);
+    QVERIFY2(boxes.contains("moof"), qPrintable(boxes.join(',')));
+}
+
+void TestFfmpegEncoder::keyFramesBFramesAndFragments_data()
+{
+    QTest::addColumn<double>("fps");
+    QTest::addColumn<int>("keyframeSeconds");
+    QTest::addColumn<int>("bFrames");
+    QTest::addColumn<int>("gop");
+    QTest::newRow("30 fps, 2 s, 2 B") << 30.0 << 2 << 2 << 60;
+    QTest::newRow("29.97, 2 s, no B: 59") << 29.97 << 2 << 0 << 59;
+    QTest::newRow("25 fps, 1 s, 3 B") << 25.0 << 1 << 3 << 25;
+    QTest::newRow("30 fps, 10 s: fragments still every 2 s") << 30.0 << 10 << 2 << 300;
+}
+
+void TestFfmpegEncoder::keyFramesBFramesAndFragments()
+{
+    QFETCH(double, fps);
+    QFETCH(int, keyframeSeconds);
+    QFETCH(int, bFrames);
+    QFETCH(int, gop);
+    const QString path = m_dir.filePath(QStringLiteral("gop_%1.mp4").arg(QTest::currentDataTag()).replace(' ', '_'));
+    const int seconds = 7;
+    const int frames = int(seconds * fps);
+    FfmpegEncoder encoder;
+    EncoderConfig config = smallConfig(path, 192, 108, fps);
+    config.keyframeIntervalSeconds = keyframeSeconds;
+    config.bFrames = bFrames;
+    QVERIFY(encoder.open(config));
+    writeFrames(encoder, 192, 108, 0, frames, movingGradient);
+    QVERIFY(encoder.stop());
+
+    const Readback r = readBack(path, true);
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    QCOMPARE(r.pts.size(), frames);
+    const FrameRate rate = ::frameRateFraction(fps);
+    QList<qint64> expectedKeys;
+    for (int i = 0; i < frames; i += gop)
+        expectedKeys.append(expectedPts(i, rate, r.timeBase));
+    QCOMPARE(r.keyframePts, expectedKeys);
+    QCOMPARE(r.pictureTypes.size(), frames);
+    QCOMPARE(r.pictureTypes.contains('B'), bFrames > 0);
+    // A crash loses at most two seconds: a fragment at least that often, whatever the GOP.
+    const QStringList boxes = topLevelBoxes(path);
+    QVERIFY2(boxes.count("moof") >= (seconds + 1) / 2, qPrintable(boxes.join(',')));
+    QCOMPARE(boxes.first(), QStringLiteral("ftyp"));
+    QCOMPARE(boxes.at(1), QStringLiteral("moov"));
+}
+
+void TestFfmpegEncoder::colourDescription_data()
+{
+    QTest::addColumn<QString>("colorSpace");
+    QTest::addColumn<int>("primaries");
+    QTest::addColumn<int>("transfer");
+    QTest::addColumn<int>("matrix");
+    QTest::addColumn<int>("range");
+    QTest::addColumn<int>("redLuma"); // 16 + 219 × Kr of the matrix the tags name
+    QTest::newRow("Rec.709") << "Rec.709 (SDR Standard)" << int(AVCOL_PRI_BT709) << int(AVCOL_TRC_BT709)
+                             << int(AVCOL_SPC_BT709) << int(AVCOL_RANGE_MPEG) << 63;
+    QTest::newRow("Rec.2020") << "Rec.2020 (HDR)" << int(AVCOL_PRI_BT2020) << int(AVCOL_TRC_BT2020_10)
+                              << int(AVCOL_SPC_BT2020_NCL) << int(AVCOL_RANGE_MPEG) << 74;
+    QTest::newRow("sRGB") << "sRGB" << int(AVCOL_PRI_BT709) << int(AVCOL_TRC_IEC61966_2_1)
+                          << int(AVCOL_SPC_BT709) << int(AVCOL_RANGE_MPEG) << 63;
+    // Unlabelled streams are read as BT.601, so that is what an unknown name gets.
+    QTest::newRow("unknown name") << "Rec.601" << int(AVCOL_PRI_UNSPECIFIED) << int(AVCOL_TRC_UNSPECIFIED)
+                                  << int(AVCOL_SPC_UNSPECIFIED) << int(AVCOL_RANGE_UNSPECIFIED) << 81;
+}
+
+void TestFfmpegEncoder::colourDescription()
+{
+    QFETCH(QString, colorSpace);
+    QFETCH(int, primaries);
+    QFETCH(int, transfer);
+    QFETCH(int, matrix);
+    QFETCH(int, range);
+    QFETCH(int, redLuma);
+    const QString path = m_dir.filePath(QStringLiteral("colour_%1.mp4").arg(QTest::currentDataTag()));
+    FfmpegEncoder encoder;
+    EncoderConfig config = smallConfig(path, 128, 72);
+    config.colorSpace = colorSpace;
+    config.rateControl = 2;
+    config.quality = 5;
+    QVERIFY(encoder.open(config));
+    writeFrames(encoder, 128, 72, 0, 5, [](int, int, qint64, uchar *p) { setRgb(p, 255, 0, 0); });
+    QVERIFY(encoder.stop());
+
+    const Readback r = readBack(path, true);
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    QCOMPARE(int(r.primaries), primaries);
+    QCOMPARE(int(r.transfer), transfer);
+    QCOMPARE(int(r.matrix), matrix);
+    QCOMPARE(int(r.range), range);
+    QVERIFY(!r.lastLuma.isEmpty());
+    const int luma = r.lumaAt(64, 36);
+    QVERIFY2(qAbs(luma - redLuma) <= 2, qPrintable(QStringLiteral("Y of red %1, expected %2").arg(luma).arg(redLuma)));
+}
+
+void TestFfmpegEncoder::pictureIsUprightAndLetterboxed_data()
+{
+    QTest::addColumn<QSize>("encoded");
+    QTest::addColumn<QSize>("picture");
+    QTest::newRow("same size") << QSize(320, 180) << QSize(320, 180);
+    QTest::newRow("4:3 into 16:9") << QSize(320, 180) << QSize(160, 120);
+    QTest::newRow("larger picture, scaled down") << QSize(320, 180) << QSize(640, 360);
+    QTest::newRow("portrait") << QSize(320, 180) << QSize(180, 320);
+    QTest::newRow("wide: bars top and bottom") << QSize(320, 180) << QSize(640, 200);
+    QTest::newRow("odd encoder size is made even") << QSize(321, 181) << QSize(321, 181);
+}
+
+void TestFfmpegEncoder::pictureIsUprightAndLetterboxed()
+{
+    QFETCH(QSize, encoded);
+    QFETCH(QSize, picture);
+    const QString path = m_dir.filePath(QStringLiteral("picture_%1.mp4").arg(QTest::currentDataTag()).replace(' ', '_'));
+    FfmpegEncoder encoder;
+    EncoderConfig config = smallConfig(path, encoded.width(), encoded.height());
+    config.rateControl = 2;
+    config.quality = 5;
+    QVERIFY(encoder.open(config));
+    // Upper half white, lower half mid grey: a flipped picture swaps them.
+    const int half = picture.height() / 2;
+    writeFrames(encoder, picture.width(), picture.height(), 0, 5, [half](int, int y, qint64, uchar *p) {
+        const uchar v = y < half ? 255 : 128;
+        setRgb(p, v, v, v);
+    });
+    QVERIFY(encoder.stop());
+
+    const Readback r = readBack(path, true);
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    const QSize even = evenEncodedSize(encoded);
+    QCOMPARE(QSize(r.width, r.height), even);
+    const QRect rect = letterboxRect(picture, even);
+    const auto near = [&](int x, int y, int expected) {
+        const int luma = r.lumaAt(x, y);
+        if (qAbs(luma - expected) <= 4)
+            return true;
+        qWarning("Y(%d,%d) = %d, expected %d", x, y, luma, expected);
+        return false;
+    };
+    const int cx = rect.center().x();
+    QVERIFY(near(cx, rect.top() + rect.height() / 4, 235));       // white, on top
+    QVERIFY(near(cx, rect.top() + rect.height() * 3 / 4, 126));   // grey, below
+    QVERIFY(near(rect.left() + 2, rect.top() + 4, 235));          // the picture reaches its edges
+    QVERIFY(near(rect.right() - 2, rect.bottom() - 4, 126));
+    if (rect.left() >= 4) {                                        // black bars
+        QVERIFY(near(rect.left() / 2, even.height() / 2, 16));
+        QVERIFY(near(rect.right() + (even.width() - rect.right()) / 2, even.height() / 2, 16));
+    }
+    if (rect.top() >= 4) {
+        QVERIFY(near(even.width() / 2, rect.top() / 2, 16));
+        QVERIFY(near(even.width() / 2, rect.bottom() + (even.height() - rect.bottom()) / 2, 16));
+    }
+}
+
+void TestFfmpegEncoder::rateControl_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("targetKbps");
+    QTest::addColumn<int>("maxKbps");
+    QTest::addColumn<int>("quality");
+    QTest::addColumn<int>("minKbps");
+    QTest::addColumn<int>("maxAllowedKbps");
+    QTest::newRow("constant bitrate") << 0 << 800 << 12000 << 20 << 600 << 1000;
+    QTest::newRow("variable, peak above target") << 1 << 800 << 1200 << 20 << 500 << 1300;
+    QTest::newRow("variable, peak below target is raised") << 1 << 800 << 100 << 20 << 500 << 1300;
+    QTest::newRow("quality, coarse: no bitrate applies") << 2 << 800 << 1200 << 45 << 0 << 400;
+    QTest::newRow("quality, fine: no bitrate applies") << 2 << 800 << 1200 << 5 << 3000 << 1000000;
+}
+
+void TestFfmpegEncoder::rateControl()
+{
+    QFETCH(int, mode);
+    QFETCH(int, targetKbps);
+    QFETCH(int, maxKbps);
+    QFETCH(int, quality);
+    QFETCH(int, minKbps);
+    QFETCH(int, maxAllowedKbps);
+    const QString path = m_dir.filePath(QStringLiteral("rate_%1.mp4").arg(QTest::currentDataTag()).replace(' ', '_'));
+    FfmpegEncoder encoder;
+    EncoderConfig config = smallConfig(path, 320, 180);
+    config.rateControl = mode;
+    config.targetBitrateKbps = targetKbps;
+    config.maxBitrateKbps = maxKbps;
+    config.quality = quality;
+    config.keyframeIntervalSeconds = 1;
+    QVERIFY(encoder.open(config));
+    const int frames = 120;
+    writeFrames(encoder, 320, 180, 0, frames, noise);
+    QVERIFY(encoder.stop());
+
+    const Readback r = readBack(path);
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    QCOMPARE(r.pts.size(), frames);
+    const qint64 kbps = r.totalPacketBytes * 8 * 30 / frames / 1000;
+    QVERIFY2(kbps >= minKbps && kbps <= maxAllowedKbps, qPrintable(QStringLiteral("%1 kbit/s").arg(kbps)));
+}
+
+void TestFfmpegEncoder::setBitrateDuringTake()
+{
+    const QString path = m_dir.filePath(QStringLiteral("setbitrate.mp4"));
+    FfmpegEncoder encoder;
+    EncoderConfig config = smallConfig(path, 320, 180);
+    config.targetBitrateKbps = 3000;
+    config.keyframeIntervalSeconds = 1;
+    config.bFrames = 0;
+    QVERIFY(encoder.open(config));
+    writeFrames(encoder, 320, 180, 0, 90, noise);
+    QVERIFY(waitFor([&] { return encoder.framesEncoded() == 90; }, 30000));
+    encoder.setBitrate(300);
+    writeFrames(encoder, 320, 180, 90, 90, noise);
+    QVERIFY(encoder.stop());
+
+    const Readback r = readBack(path);
+    QCOMPARE(r.packetBytes.size(), 180);
+    // Leave the rate controller's buffer a second to adjust.
+    const qint64 before = std::accumulate(r.packetBytes.begin() + 30, r.packetBytes.begin() + 90, qint64(0));
+    const qint64 after = std::accumulate(r.packetBytes.begin() + 120, r.packetBytes.end(), qint64(0));
+    QVERIFY2(after * 4 < before, qPrintable(QStringLiteral("%1 bytes before, %2 after").arg(before).arg(after)));
+}
+
+void TestFfmpegEncoder::framesQueuedBeforeStopAreEncoded_data()
+{
+    QTest::addColumn<bool>("destroyInsteadOfStop");
+    QTest::newRow("stop") << false;
+    QTest::newRow("destroyed without stop") << true;
+}
+
+void TestFfmpegEncoder::framesQueuedBeforeStopAreEncoded()
+{
+    QFETCH(bool, destroyInsteadOfStop);
+    const QString path = m_dir.filePath(QStringLiteral("queued_%1.mp4").arg(destroyInsteadOfStop));
+    const int frames = FfmpegEncoder::queueCapacityFor(30.0) - 2;
+    QCOMPARE(frames, 58);
+    {
+        FfmpegEncoder encoder;
+        QVERIFY(encoder.open(smallConfig(path, 640, 360)));
+        // Two pictures shared by all frames, as a camera that repeats its last picture.
+        const QByteArray a = makePicture(640, 360, 0, movingGradient);
+        const QByteArray b = makePicture(640, 360, 1, movingGradient);
+        for (int i = 0; i < frames; ++i)
+            encoder.writeFrame(frameOf(i % 2 ? b : a, 640, 360, i));
+        if (!destroyInsteadOfStop) {
+            QVERIFY(encoder.stop());
+            QCOMPARE(encoder.framesEncoded(), qint64(frames));
+            QCOMPARE(encoder.droppedFrames(), qint64(0));
+            // Later calls change nothing: the same answer, no frames taken.
+            encoder.writeFrame(frameOf(a, 640, 360, frames));
+            QVERIFY(encoder.stop());
+            QCOMPARE(encoder.framesEncoded(), qint64(frames));
+            QCOMPARE(encoder.droppedFrames(), qint64(0));
+        }
+    }
+    const Readback r = readBack(path);
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    QCOMPARE(r.pts.size(), frames);
+    QVERIFY(topLevelBoxes(path).contains("mfra")); // the trailer was written
+}
+
+void TestFfmpegEncoder::unusablePicturesAreDroppedAndCounted()
+{
+    const QString path = m_dir.filePath(QStringLiteral("unusable.mp4"));
+    FfmpegEncoder encoder;
+    QVERIFY(encoder.open(smallConfig(path, 160, 90)));
+    const QByteArray good = makePicture(160, 90, 0, movingGradient);
+    encoder.writeFrame(frameOf(good, 160, 90, 0));
+    encoder.writeFrame(frameOf(good.left(good.size() - 1), 160, 90, 1)); // a byte short
+    encoder.writeFrame(frameOf(QByteArray(), 0, 0, 2));                  // no picture
+    encoder.writeFrame(frameOf(good, 160, 90, 3));
+    encoder.writeFrame(frameOf(good, 160, 90, 3)); // repeated index
+    encoder.writeFrame(frameOf(good, 160, 90, 2)); // going back
+    encoder.writeFrame(frameOf(good, 160, 90, 4));
+    QVERIFY(encoder.stop());
+    QCOMPARE(encoder.framesEncoded(), qint64(3));
+    QCOMPARE(encoder.droppedFrames(), qint64(4));
+
+    const Readback r = readBack(path);
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    const FrameRate rate{30, 1};
+    // The file keeps time: the missing frames leave gaps, the others keep their times.
+    QCOMPARE(r.pts, (QList<qint64>{expectedPts(0, rate, r.timeBase), expectedPts(3, rate, r.timeBase),
+                                  expectedPts(4, rate, r.timeBase)}));
+}
+
+void TestFfmpegEncoder::queueOverflowDropsAndCounts()
+{
+    const QString path = m_dir.filePath(QStringLiteral("overflow.mp4"));
+    FfmpegEncoder encoder;
+    EncoderConfig config = smallConfig(path, 1920, 1080);
+    QVERIFY(encoder.open(config));
+    const QByteArray a = makePicture(1920, 1080, 0, noise);
+    const QByteArray b = makePicture(1920, 1080, 1, noise);
+    const int written = 400; // far faster than any encoder: the queue must overflow
+    for (int i = 0; i < written; ++i)
+        encoder.writeFrame(frameOf(i % 2 ? b : a, 1920, 1080, i));
+    const qint64 droppedAtOnce = encoder.droppedFrames();
+    QVERIFY2(droppedAtOnce >= written - FfmpegEncoder::queueCapacityFor(30.0) - 60,
+             qPrintable(QString::number(droppedAtOnce)));
+    QVERIFY(encoder.stop());
+    QCOMPARE(encoder.droppedFrames(), droppedAtOnce);
+    QCOMPARE(encoder.framesEncoded() + encoder.droppedFrames(), qint64(written));
+
+    const Readback r = readBack(path);
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    QCOMPARE(r.pts.size(), encoder.framesEncoded());
+    // What was kept keeps its time: every pts is the one of some frame index, rising.
+    const FrameRate rate{30, 1};
+    for (qint64 pts : r.pts) {
+        const qint64 index = av_rescale_q(pts, r.timeBase, AVRational{1, 30});
+        QCOMPARE(pts, expectedPts(index, rate, r.timeBase));
+    }
+    QCOMPARE(r.pts.first(), qint64(0));
+}
+
+void TestFfmpegEncoder::openFailures_data()
+{
+    QTest::addColumn<QString>("relativePath");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<double>("fps");
+    QTest::newRow("missing folder") << "missing/folder/x.mp4" << 320 << 30.0;
+    QTest::newRow("path is a folder") << "." << 320 << 30.0;
+    QTest::newRow("zero width") << "zero.mp4" << 0 << 30.0;
+    QTest::newRow("zero fps") << "zerofps.mp4" << 320 << 0.0;
+}
+
+void TestFfmpegEncoder::openFailures()
+{
+    QFETCH(QString, relativePath);
+    QFETCH(int, width);
+    QFETCH(double, fps);
+    const QString path = m_dir.filePath(relativePath);
+    const bool existed = QFileInfo::exists(path);
+    FfmpegEncoder encoder;
+    QVERIFY(!encoder.open(smallConfig(path, width, 180, fps)));
+    QVERIFY(!encoder.lastError().isEmpty());
+    QCOMPARE(encoder.encoderName(), QString());
+    encoder.writeFrame(frameOf(makePicture(320, 180, 0, movingGradient), 320, 180, 0));
+    QCOMPARE(encoder.framesEncoded(), qint64(0));
+    QCOMPARE(encoder.droppedFrames(), qint64(0));
+    QVERIFY(!encoder.stop());
+    QCOMPARE(QFileInfo::exists(path), existed);
+}
+
+void TestFfmpegEncoder::relativePathThatLooksLikeAUrl()
+{
+    // "rtmp:" is an FFmpeg protocol; here it is only a folder name.
+    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("rtmp:take")));
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir.path()));
+    FfmpegEncoder encoder;
+    const bool opened = encoder.open(smallConfig(QStringLiteral("rtmp:take/Camera_01.mp4"), 160, 90));
+    QDir::setCurrent(previous);
+    QVERIFY2(opened, qPrintable(encoder.lastError()));
+    writeFrames(encoder, 160, 90, 0, 3, movingGradient);
+    QVERIFY(encoder.stop());
+    QCOMPARE(readBack(m_dir.filePath(QStringLiteral("rtmp:take/Camera_01.mp4"))).pts.size(), 3);
+}
+
+void TestFfmpegEncoder::fullDiskBecomesState()
+{
+#if defined(Q_OS_LINUX)
+    const QString path = m_dir.filePath(QStringLiteral("full.mp4"));
+    FfmpegEncoder encoder;
+    EncoderConfig config = smallConfig(path, 320, 180);
+    config.targetBitrateKbps = 4000; // ~500 KB per second of noise
+    config.keyframeIntervalSeconds = 1;
+    QVERIFY(encoder.open(config));
+
+    // The file may grow to 1.2 MB: about two fragments fit, the third does not.
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 1'200'000;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    qint64 written = 0;
+    for (; written < 300 && !encoder.hasFailed(); ++written) {
+        encoder.writeFrame(frameOf(makePicture(320, 180, written, noise), 320, 180, written));
+        while (written - encoder.framesEncoded() - encoder.droppedFrames() > 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    const bool failedDuringTake = waitFor([&] { return encoder.hasFailed(); }, 10000);
+    encoder.writeFrame(frameOf(makePicture(320, 180, 0, noise), 320, 180, 1000));
+    const bool stopped = encoder.stop();
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY(failedDuringTake);
+    QVERIFY(!stopped);
+    QVERIFY2(encoder.lastError().contains(QString::fromLocal8Bit(strerror(EFBIG))), qPrintable(encoder.lastError()));
+    QVERIFY(written < 300);
+    QVERIFY(encoder.droppedFrames() >= 1);
+    // The half-written fragment is cut off: the file ends with its last whole fragment.
+    QCOMPARE(QFileInfo(path).size(), encoder.bytesWritten());
+    QVERIFY(encoder.bytesWritten() <= 1'200'000);
+
+    // What reached the disk before the failure still plays, frame after frame from the start.
+    const Readback r = readBack(path, true);
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    QVERIFY2(r.pts.size() >= 30, qPrintable(QString::number(r.pts.size())));
+    QCOMPARE(r.decodedFrames, r.pts.size());
+    QCOMPARE(r.decodeErrors, 0);
+    for (int i = 0; i < r.pts.size(); ++i)
+        QCOMPARE(r.pts.at(i), expectedPts(i, FrameRate{30, 1}, r.timeBase));
+#else
+    QSKIP("Needs RLIMIT_FSIZE to simulate a full disk.");
+#endif
+}
+
+void TestFfmpegEncoder::killedProcessLeavesPlayableFile()
+{
+    const QString path = m_dir.filePath(QStringLiteral("killed.mp4"));
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kCrashChildVariable), path);
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), QStringList());
+    QVERIFY(child.waitForStarted());
+    // The child reports once several fragments are out, and goes on recording.
+    QVERIFY(child.waitForReadyRead(60000));
+    const QByteArray report = child.readLine().trimmed();
+    QVERIFY2(report.startsWith("recording"), report.constData());
+    child.kill(); // SIGKILL: no destructor, no trailer
+    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+    const QStringList boxes = topLevelBoxes(path);
+    QVERIFY(!boxes.contains("mfra")); // really cut off mid-take
+    const Readback r = readBack(path, true);
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    QVERIFY2(r.pts.size() >= 90, qPrintable(QString::number(r.pts.size())));
+    QCOMPARE(r.decodedFrames, r.pts.size());
+    QCOMPARE(r.decodeErrors, 0);
+    for (int i = 0; i < r.pts.size(); ++i)
+        QCOMPARE(r.pts.at(i), expectedPts(i, FrameRate{30, 1}, r.timeBase));
+    QCOMPARE(r.videoTimecode, QStringLiteral("10:00:00:00"));
+}
+
+void TestFfmpegEncoder::encoderProbe_data()
+{
+    QTest::addColumn<QString>("encoderName");
+    QTest::addColumn<bool>("usable");
+    QTest::newRow("libx264") << "libx264" << true;
+    QTest::newRow("libx265") << "libx265" << true;
+    QTest::newRow("unknown") << "no_such_encoder" << false;
+    QTest::newRow("a decoder's name") << "h264" << false;
+    QTest::newRow("an audio encoder") << "aac" << false;
+}
+
+void TestFfmpegEncoder::encoderProbe()
+{
+    QFETCH(QString, encoderName);
+    QFETCH(bool, usable);
+    QCOMPARE(FfmpegEncoder::isEncoderUsable(encoderName), usable);
+}
+
+// Child of killedProcessLeavesPlayableFile: records until killed.
+static int runCrashChild(const QString &path)
+{
+    FfmpegEncoder *encoder = new FfmpegEncoder; // never destroyed: the process dies with it
+    EncoderConfig config = smallConfig(path, 320, 180);
+    config.keyframeIntervalSeconds = 1;
+    config.startTimecode = QStringLiteral("10:00:00:00");
+    if (!encoder->open(config))
+        return 1;
+    bool reported = false;
+    for (qint64 i = 0;; ++i) {
+        encoder->writeFrame(frameOf(makePicture(320, 180, i, movingGradient), 320, 180, i));
+        if (!reported && encoder->framesEncoded() >= 150) {
+            std::printf("recording %lld\n", static_cast<long long>(i));
+            std::fflush(stdout);
+            reported = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(reported ? 30 : 3));
+    }
+}
+
+int main(int argc, char **argv)
+{
+    const QByteArray childPath = qgetenv(kCrashChildVariable);
+    if (!childPath.isEmpty()) {
+        av_log_set_level(AV_LOG_QUIET);
+        return runCrashChild(QString::fromLocal8Bit(childPath));
+    }
+    QCoreApplication app(argc, argv);
+    TestFfmpegEncoder test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_ffmpegencoder.moc"

@@ -5,6 +5,7 @@
 #include "app/AppPaths.h"
 #include "capture/AudioCapture.h"
 #include "capture/ISource.h"
+#include "recording/FfmpegEncoder.h"
 #include "recording/IEncoder.h"
 #include "recording/WavWriter.h"
 #include "models/InputChannelsModel.h"
@@ -52,6 +53,9 @@ ApplicationManager::ApplicationManager(QObject *parent)
 
     refreshAudioInputDevices();
     refreshAudioOutputDevices();
+    refreshEncoderCapabilities();
+
+    m_encoderFactory = [] { return std::make_shared<FfmpegEncoder>(); };
 }
 
 ApplicationManager::~ApplicationManager()
@@ -60,6 +64,8 @@ ApplicationManager::~ApplicationManager()
     // A take still running is finished: every file completed, the timeline written.
     if (m_isRecording)
         stopRecording();
+    if (m_benchmarkThread.joinable())
+        m_benchmarkThread.join();
     m_timecodeTimer.stop();
     m_audioLevelTimer.stop();
     m_metricsTimer.stop();

@@ -31,6 +31,7 @@
 
 #include <array>
 #include <functional>
+#include <thread>
 #include <map>
 #include <memory>
 
@@ -38,6 +39,7 @@ class AudioCapture;
 class IEncoder;
 class ISource;
 class WavWriter;
+struct BenchmarkRecommendation;
 class QFile;
 struct EncoderConfig;
 
@@ -240,6 +242,14 @@ public:
     // What the last 25 ms tick mixed: the master and the channel outputs.
     const MixerOutput &lastMixerOutput() const { return m_mixerOutput; }
 
+    // --- hardware ---
+    Q_INVOKABLE void refreshEncoderCapabilities();
+    Q_INVOKABLE void saveDevicesInfoFile();
+    Q_INVOKABLE void runHardwareBenchmark();
+    Q_INVOKABLE void applyRecommendedSettings();
+    // The devices report (every camera with its formats, every audio input) as compact JSON.
+    QByteArray devicesReport() const;
+
     // --- logs and manuals ---
     Q_INVOKABLE void openLogFile();
     Q_INVOKABLE void clearLogFile();
@@ -343,6 +353,7 @@ private:
     void stopChannelCamera(int channelId);
     void removeChannelAudioInput(int channelId);
     void openMonitorOutput();
+    void finishBenchmark(const BenchmarkRecommendation &recommendation);
 
     // Recording helpers.
     EncoderConfig encoderConfigFor(int channelId, const ISource &source) const;
@@ -447,6 +458,10 @@ private:
     int m_recommendedFramerateIndex = 8;
     int m_recommendedEncoderIndex = 0;
     int m_recommendedQualityIndex = 2;
+    // The recommended rate in the global frame-rate table; -1 when it has no entry there.
+    int m_recommendedGlobalFramerateIndex = 0;
+    // Feeds and times the encoders of a benchmark run; joined before the next run and at exit.
+    std::thread m_benchmarkThread;
 
     QPointer<InputChannelsModel> m_channelsModel;
 

@@ -4,6 +4,7 @@
 #include "common/MonotonicClock.h"
 
 #include "app/AppPaths.h"
+#include "app/ProcessClock.h"
 #include "recording/IEncoder.h"
 #include "recording/WavWriter.h"
 
@@ -13,7 +14,6 @@
 #include <QThread>
 #include <QUrl>
 
-#include <ctime>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -21,13 +21,6 @@
 
 namespace {
 
-qint64 processCpuTimeNs()
-{
-    timespec ts{};
-    if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts) != 0)
-        return -1;
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
 
 
 // Resident set size of this process in bytes, -1 when it cannot be read.

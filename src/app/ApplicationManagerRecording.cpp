@@ -74,7 +74,6 @@ void ApplicationManager::startRecording()
     m_timelineCuts.clear();
     m_timelineCuts.append(TimelineCut{m_activeSourceId, 0});
 
-    m_mixer.reset();
     // The start time of day names the take in every file's timecode.
     m_recordStartTime = QTime::currentTime();
     m_startTimecode = TakeNaming::startTimecodeText(m_recordStartTime);
@@ -135,6 +134,9 @@ void ApplicationManager::startRecording()
     }
     setLastRecordingError(QString());
 
+    // Audio and video start at the same instant: the inputs drop what they collected while
+    // the files were being opened, and the frame slots count from now.
+    m_mixer.reset();
     m_isRecording = true;
     m_recordStartNs = monotonicNowNs();
     m_takeAudioFrames = 0;
@@ -159,7 +161,10 @@ void ApplicationManager::stopRecording()
     qDebug() << "[ApplicationManager] stopRecording() triggered.";
 
     const qint64 endNs = monotonicNowNs();
-    // Fill the last frame slots so the video ends where the audio ends.
+    // Take the audio that arrived since the last tick, and fill the last frame slots, so
+    // audio and video both end here.
+    m_mixer.process(m_mixerOutput);
+    appendTakeAudio();
     m_framePump.pump(m_framePump.slotsCovering(endNs - m_recordStartNs), [this](int id) { return sourceForChannel(id); });
 
     m_isRecording = false;

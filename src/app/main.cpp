@@ -123,7 +123,8 @@ int main(int argc, char *argv[])
                 QCoreApplication::quit();
                 return;
             }
-            QTimer::singleShot(qRound(options.recordSeconds * 1000.0), manager, &ApplicationManager::stopRecording);
+            QTimer::singleShot(qRound(options.recordSeconds * 1000.0), Qt::PreciseTimer, manager,
+                               &ApplicationManager::stopRecording);
         });
         QObject::connect(manager, &ApplicationManager::takeFinished, manager, [&](const QString &takeFolder) {
             std::printf("%s\n", qPrintable(QDir::toNativeSeparators(takeFolder)));

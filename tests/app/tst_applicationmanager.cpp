@@ -32,6 +32,7 @@ private slots:
 
     void propertyDefaultsAndSignals_data();
     void propertyDefaultsAndSignals();
+    void hardwareIsDetectedAtConstruction();
     void genericSetterEmitsOnceForAChange_data();
     void genericSetterEmitsOnceForAChange();
     void sessionNameStartsWithTodaysDate();
@@ -83,9 +84,6 @@ void TestApplicationManager::propertyDefaultsAndSignals_data()
     row("masterAudioDevice", "Default system input", "masterAudioDeviceChanged");
     row("activeSourceId", 1, "activeSourceChanged");
     row("splashStatusText", "Initializing...", "splashStatusTextChanged");
-    row("hardwareGpuInfo", "Detecting GPU...", "hardwareInfoChanged");
-    row("hardwareCpuInfo", "Detecting CPU...", "hardwareInfoChanged");
-    row("hardwareSummary", "Scanning hardware acceleration...", "hardwareInfoChanged");
     row("masterAudioOutputDevice", "Default system output", "masterAudioOutputDeviceChanged");
     row("masterAudioLevel", 0.0f, "masterAudioLevelChanged");
     row("masterAudioLevelRight", 0.0f, "masterAudioLevelChanged");
@@ -141,6 +139,26 @@ void TestApplicationManager::propertyDefaultsAndSignals()
         QCOMPARE(actual.toDouble(), value.toDouble());
     else
         QCOMPARE(actual.toString(), value.toString());
+}
+
+void TestApplicationManager::hardwareIsDetectedAtConstruction()
+{
+    // The start-up texts are replaced by what detection found before the constructor returns.
+    ApplicationManager manager;
+    QVERIFY(!manager.hardwareGpuInfo().isEmpty());
+    QVERIFY(manager.hardwareGpuInfo() != QStringLiteral("Detecting GPU..."));
+    QVERIFY(manager.hardwareCpuInfo().contains(QStringLiteral("threads")));
+    QVERIFY(manager.hardwareSummary().startsWith(QStringLiteral("[AVAILABLE]"))
+            || manager.hardwareSummary().startsWith(QStringLiteral("[UNAVAILABLE]")));
+    const QVariantList encoders = manager.encoderCapabilities();
+    QVERIFY(encoders.size() >= 2);
+    QCOMPARE(encoders.at(0).toMap().value("name").toString(), QStringLiteral("Software H.264"));
+    QCOMPARE(encoders.at(0).toMap().value("note").toString(), QStringLiteral("CPU Encoding"));
+    QCOMPARE(encoders.at(1).toMap().value("name").toString(), QStringLiteral("Software HEVC"));
+    for (const char *notify : {"hardwareGpuInfo", "hardwareCpuInfo", "hardwareSummary"}) {
+        const QMetaProperty property = manager.metaObject()->property(manager.metaObject()->indexOfProperty(notify));
+        QCOMPARE(property.notifySignal().name(), QByteArray("hardwareInfoChanged"));
+    }
 }
 
 void TestApplicationManager::genericSetterEmitsOnceForAChange_data()

@@ -139,6 +139,7 @@ void ApplicationManager::startRecording()
     m_mixer.reset();
     m_isRecording = true;
     m_recordStartNs = monotonicNowNs();
+    m_framePump.setStartTime(m_recordStartNs);
     m_takeAudioFrames = 0;
     m_takeStats = TakeStats{};
     m_takeStats.lastSampleNs = m_recordStartNs;

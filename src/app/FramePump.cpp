@@ -26,13 +26,18 @@ qint64 FramePump::slotsCovering(qint64 durationNs) const
     return std::max<qint64>(1, qint64(std::llround(double(durationNs) * m_fps / 1e9)));
 }
 
-VideoFrame FramePump::pictureFor(Channel &channel, const std::shared_ptr<ISource> &source)
+qint64 FramePump::slotStartNs(qint64 slot) const
+{
+    return m_startNs + qint64(std::llround(double(slot) * 1e9 / m_fps));
+}
+
+VideoFrame FramePump::pictureFor(Channel &channel, const std::shared_ptr<ISource> &source, qint64 slotEndNs)
 {
     if (source && source->isRunning()) {
         VideoFrame frame;
         frame.width = source->width();
         frame.height = source->height();
-        source->latestFrame(frame.pixels);
+        source->pictureAt(slotEndNs, frame.pixels);
         if (frame.width >= 1 && frame.height >= 1
             && frame.pixels.size() >= qsizetype(frame.width) * frame.height * 4)
             channel.lastPicture = frame;
@@ -56,8 +61,9 @@ int FramePump::pump(qint64 dueFrames, const SourceLookup &sourceFor)
     for (auto &[channelId, channel] : m_channels) {
         if (!channel.encoder || channel.framesSent >= dueFrames)
             continue;
-        VideoFrame frame = pictureFor(channel, sourceFor(channelId));
+        const std::shared_ptr<ISource> source = sourceFor(channelId);
         while (channel.framesSent < dueFrames) {
+            VideoFrame frame = pictureFor(channel, source, slotStartNs(channel.framesSent + 1));
             frame.frameIndex = channel.framesSent++;
             channel.encoder->writeFrame(frame);
             ++sent;
@@ -80,7 +86,7 @@ qint64 FramePump::totalFramesSent() const
     return total;
 }
 
-const std::map<int, std::shared_ptr<IEncoder>> FramePump::encoders() const
+std::map<int, std::shared_ptr<IEncoder>> FramePump::encoders() const
 {
     std::map<int, std::shared_ptr<IEncoder>> encoders;
     for (const auto &[id, channel] : m_channels)

@@ -1,6 +1,7 @@
-// FramePump: feeds each recording encoder its camera's newest picture, paced by the
-// monotonic clock, so every MP4 of a take holds one frame per frame slot of the timeline
-// rate whatever the camera delivers (a slow, stalled or stopped camera repeats its last
+// FramePump: feeds each recording encoder one picture per frame slot of the timeline rate,
+// paced by the monotonic clock, so every MP4 of a take holds exactly the take's length
+// whatever the camera delivers. Each slot gets the picture that had arrived by the slot's
+// end, even when the tick comes late (a slow, stalled or stopped camera repeats its last
 // picture; one that never delivered gives black). Frame indices stay consecutive.
 //
 // GUI thread only: the recording tick calls pump(); the encoders take the pictures by
@@ -27,6 +28,8 @@ public:
 
     void setFrameRate(double fps) { m_fps = fps; }
     double frameRate() const { return m_fps; }
+    // The take's start on the monotonic clock: frame slot k begins k / fps after it.
+    void setStartTime(qint64 startNs) { m_startNs = startNs; }
 
     // A channel to feed; width and height are the encoder's size, used for black frames.
     void addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height);
@@ -43,7 +46,7 @@ public:
 
     qint64 framesSent(int channelId) const;
     qint64 totalFramesSent() const;
-    const std::map<int, std::shared_ptr<IEncoder>> encoders() const;
+    std::map<int, std::shared_ptr<IEncoder>> encoders() const;
 
 private:
     struct Channel
@@ -55,8 +58,10 @@ private:
         int height = 0;
     };
 
-    VideoFrame pictureFor(Channel &channel, const std::shared_ptr<ISource> &source);
+    VideoFrame pictureFor(Channel &channel, const std::shared_ptr<ISource> &source, qint64 slotEndNs);
+    qint64 slotStartNs(qint64 slot) const;
 
     double m_fps;
+    qint64 m_startNs = 0;
     std::map<int, Channel> m_channels;
 };

@@ -9,6 +9,7 @@
 #include "app/StartupSequence.h"
 #include "models/InputChannelsModel.h"
 #include "models/VideoStreamItem.h"
+#include "recording/FfmpegLog.h"
 
 #include <QDebug>
 #include <QDir>
@@ -75,6 +76,7 @@ int main(int argc, char *argv[])
 
     LogHandler::install();
     qDebug() << "[Vireon] Engine initialized successfully.";
+    FfmpegLog::install();
 
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     QCoreApplication::setOrganizationName(AppInfo::organisationName);
@@ -114,8 +116,11 @@ int main(int argc, char *argv[])
 
     // --record: one take of the given length, its folder on stdout, then the program ends.
     int recordExitCode = 0;
+    // Context of the --record connections: gone when main() returns, so a take the manager
+    // finishes later (at exit) never reaches these locals.
+    QObject recordingRun;
     if (options.recordSeconds > 0.0) {
-        QTimer::singleShot(0, manager, [&] {
+        QTimer::singleShot(0, &recordingRun, [&] {
             manager->startRecording();
             if (!manager->isRecording()) {
                 std::fprintf(stderr, "vireon: the take did not start: %s\n", qPrintable(manager->lastRecordingError()));
@@ -123,10 +128,10 @@ int main(int argc, char *argv[])
                 QCoreApplication::quit();
                 return;
             }
-            QTimer::singleShot(qRound(options.recordSeconds * 1000.0), Qt::PreciseTimer, manager,
-                               &ApplicationManager::stopRecording);
+            QTimer::singleShot(qRound(options.recordSeconds * 1000.0), Qt::PreciseTimer, &recordingRun,
+                               [manager] { manager->stopRecording(); });
         });
-        QObject::connect(manager, &ApplicationManager::takeFinished, manager, [&](const QString &takeFolder) {
+        QObject::connect(manager, &ApplicationManager::takeFinished, &recordingRun, [&](const QString &takeFolder) {
             std::printf("%s\n", qPrintable(QDir::toNativeSeparators(takeFolder)));
             std::fflush(stdout);
             if (!manager->lastRecordingError().isEmpty()) {

@@ -1,5 +1,7 @@
 #include "capture/CameraCapture.h"
 
+#include "common/MonotonicClock.h"
+
 #include "capture/FrameConversion.h"
 #include "capture/TestPatternDevices.h"
 #include "capture/V4l2Capture.h"
@@ -75,6 +77,21 @@ void CameraCapture::latestFrame(QByteArray &out)
     QMutexLocker lock(&m_frameMutex);
     m_newPicture.store(false);
     out = m_picture;
+}
+
+void CameraCapture::pictureAt(qint64 timeNs, QByteArray &out)
+{
+    QMutexLocker lock(&m_frameMutex);
+    if (m_history.empty()) {
+        out = m_picture;
+        return;
+    }
+    auto chosen = m_history.cbegin();
+    for (auto it = m_history.cbegin(); it != m_history.cend(); ++it) {
+        if (it->timeNs <= timeNs)
+            chosen = it;
+    }
+    out = chosen->pixels;
 }
 
 QString CameraCapture::name() const
@@ -158,6 +175,7 @@ bool CameraCapture::start(std::unique_ptr<ICaptureDevice> device, const QString 
     {
         QMutexLocker lock(&m_frameMutex);
         m_picture = blackPicture(geometry.width, geometry.height);
+        m_history.clear();
         m_newPicture.store(false);
     }
     m_width.store(geometry.width);
@@ -209,6 +227,7 @@ void CameraCapture::deliverBgr(const uchar *bgr, qsizetype length)
 {
     if (!m_running.load(std::memory_order_acquire) || !bgr)
         return;
+    const qint64 arrivedNs = monotonicNowNs();
     const CaptureGeometry &geometry = m_geometry;
     const qsizetype stride = geometry.rowStride > 0
         ? geometry.rowStride
@@ -224,6 +243,9 @@ void CameraCapture::deliverBgr(const uchar *bgr, qsizetype length)
     {
         QMutexLocker lock(&m_frameMutex);
         m_picture.swap(picture);
+        if (m_history.size() == PictureHistory)
+            m_history.erase(m_history.begin());
+        m_history.push_back(TimedPicture{arrivedNs, m_picture});
         m_newPicture.store(true, std::memory_order_release);
     }
     recycleBuffer(std::move(picture));

@@ -34,6 +34,7 @@ public:
     int height() const override;
     void updateTexture() override;
     void latestFrame(QByteArray &out) override;
+    void pictureAt(qint64 timeNs, QByteArray &out) override;
     QString name() const override;
     void setName(const QString &name) override;
     void toggleFlip() override;
@@ -83,6 +84,15 @@ private:
     mutable QMutex m_frameMutex;
     // Guarded by m_frameMutex: the newest whole picture, shared with readers.
     QByteArray m_picture;
+    // Guarded by m_frameMutex: the last few pictures with the time they arrived, oldest first,
+    // sharing their arrays with m_picture and the readers.
+    struct TimedPicture
+    {
+        qint64 timeNs = 0;
+        QByteArray pixels;
+    };
+    static constexpr size_t PictureHistory = 4;
+    std::vector<TimedPicture> m_history;
     // Set by the device thread under m_frameMutex; cleared by the first reader.
     std::atomic<bool> m_newPicture{false};
 

@@ -32,6 +32,15 @@ public:
     // Hands out the newest picture. The array is implicitly shared with the source: no pixel is
     // copied, and the source never writes into an array a reader still holds.
     virtual void latestFrame(QByteArray &out) = 0;
+    // The newest picture captured at or before timeNs on the monotonic clock (the oldest one
+    // kept when all are newer), so a recording can give each frame slot the picture of its
+    // time even when it reads a little late. Sources without capture times hand out the
+    // newest picture.
+    virtual void pictureAt(qint64 timeNs, QByteArray &out)
+    {
+        Q_UNUSED(timeNs);
+        latestFrame(out);
+    }
     virtual QString name() const = 0;
     virtual void setName(const QString &name) = 0;
     // Inverts the row order of subsequent pictures.

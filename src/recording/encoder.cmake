@@ -13,3 +13,4 @@ target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/FfmpegEncoder.h ${CMAKE_CURRENT_LIST_DIR}/FfmpegEncoder.cpp
 )
 target_link_libraries(vireon_core PUBLIC PkgConfig::FFMPEG)
+target_sources(vireon_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/FfmpegLog.h ${CMAKE_CURRENT_LIST_DIR}/FfmpegLog.cpp)

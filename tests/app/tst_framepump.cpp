@@ -46,6 +46,26 @@ public:
     int m_w = 0, m_h = 0;
 };
 
+// A source that knows when each of its pictures arrived.
+class TimedSource : public StillSource
+{
+public:
+    void add(qint64 timeNs, char fill)
+    {
+        setPicture(2, 2, fill);
+        m_timed.push_back({timeNs, m_picture});
+    }
+    void pictureAt(qint64 timeNs, QByteArray &out) override
+    {
+        out = m_timed.front().second;
+        for (const auto &[t, picture] : m_timed) {
+            if (t <= timeNs)
+                out = picture;
+        }
+    }
+    std::vector<std::pair<qint64, QByteArray>> m_timed;
+};
+
 class TestFramePump : public QObject
 {
     Q_OBJECT
@@ -57,6 +77,7 @@ private slots:
     void blackUntilTheCameraDelivers();
     void stoppedCameraRepeatsItsLastPicture();
     void picturesAreSharedNotCopied();
+    void lateTickGivesEachSlotItsOwnPicture();
 };
 
 void TestFramePump::frameSlots_data()
@@ -153,6 +174,22 @@ void TestFramePump::picturesAreSharedNotCopied()
     pump.pump(3, [&](int) { return std::static_pointer_cast<ISource>(source); });
     QCOMPARE(encoder->frames[0].pixels.constData(), source->m_picture.constData());
     QCOMPARE(encoder->frames[2].pixels.constData(), source->m_picture.constData());
+}
+
+void TestFramePump::lateTickGivesEachSlotItsOwnPicture()
+{
+    // Pictures arrive 10 ms into each 100 ms slot (10 fps); the pump reads only once, late.
+    FramePump pump(10.0);
+    pump.setStartTime(1000000000);
+    auto encoder = std::make_shared<RecordingEncoder>();
+    auto source = std::make_shared<TimedSource>();
+    for (int k = 0; k < 4; ++k)
+        source->add(1000000000 + k * 100000000LL + 10000000, char('a' + k));
+    pump.addChannel(1, encoder, 2, 2);
+    pump.pump(4, [&](int) { return std::static_pointer_cast<ISource>(source); });
+    QCOMPARE(encoder->frames.size(), size_t(4));
+    for (int k = 0; k < 4; ++k)
+        QCOMPARE(encoder->frames[size_t(k)].pixels.at(0), char('a' + k));
 }
 
 QTEST_GUILESS_MAIN(TestFramePump)

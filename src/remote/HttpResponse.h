@@ -1,0 +1,32 @@
+// HttpResponse: the exact bytes the remote-control server writes. Every response closes its
+// connection ("Connection: close"); header lines end with CR LF. Pure functions.
+#pragma once
+
+#include <QByteArray>
+
+namespace HttpResponse {
+
+// 200 with a JSON body and the CORS headers the phone page and other tools rely on.
+QByteArray json(const QByteArray &body);
+// 200 with the control page.
+QByteArray html(const QByteArray &page);
+// 404 with the plain-text body "404 Not Found".
+QByteArray notFound();
+// A refusal with a plain-text body "<status> <reason>": 400, 403, 405, 413 or 501 (405 also
+// names the allowed methods).
+QByteArray error(int status);
+// 204 for OPTIONS: the CORS answer of a preflight, nothing else is done.
+QByteArray preflight();
+// The response without its body, for HEAD; Content-Length stays that of the full response.
+QByteArray withoutBody(const QByteArray &response);
+// "HTTP/1.1 100 Continue", for a client that waits before sending its body.
+QByteArray continueInterim();
+
+// The MJPEG stream: the head once, then one part per picture.
+QByteArray streamHead();
+QByteArray streamPart(const QByteArray &jpeg);
+
+// The reason phrase of a status this server sends ("Not Found"); empty for others.
+QByteArray reasonPhrase(int status);
+
+} // namespace HttpResponse

@@ -1,0 +1,316 @@
+// Whole takes with the built-in devices and the real encoders, judged by reading the files
+// back: every file there, every length matching the take, the timeline well-formed, and the
+// cameras' white flashes in step with the test tone's beeps in the master WAV.
+#include "app/ApplicationManager.h"
+#include "capture/AudioCapture.h"
+#include "capture/CameraCapture.h"
+
+#include "MediaReadback.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QXmlStreamReader>
+
+#include <SDL.h>
+
+#include <cmath>
+
+namespace {
+
+QString testPatternKey(int n)
+{
+    for (const DeviceInfo &device : CameraCapture::listDevices()) {
+        if (device.friendlyName == QStringLiteral("Test Pattern %1").arg(n))
+            return device.devicePath;
+    }
+    return QString();
+}
+
+// Sample positions where a beep starts: a loud sample after at least 10 ms of quiet.
+QList<qint64> beepOnsets(const WavReadback &wav)
+{
+    QList<qint64> onsets;
+    qint64 quiet = 0;
+    for (qint64 i = 0; i < wav.frames(); ++i) {
+        const bool loud = std::abs(int(wav.samples[size_t(i * wav.channels)])) > 100;
+        if (loud && quiet >= 480)
+            onsets.append(i);
+        quiet = loud ? 0 : quiet + 1;
+    }
+    return onsets;
+}
+
+// Frames where a white flash begins: far brighter than the colour bars. The camera and the
+// recording run on their own 30 fps clocks, so a flash picture can fill two frame slots; its
+// first one counts.
+QList<int> flashFrames(const Readback &video)
+{
+    QList<int> flashes;
+    for (int i = 0; i < video.meanLuma.size(); ++i) {
+        const bool bright = video.meanLuma[i] > 200.0;
+        const bool wasBright = i > 0 && video.meanLuma[i - 1] > 200.0;
+        if (bright && !wasBright)
+            flashes.append(i);
+    }
+    return flashes;
+}
+
+bool xmlIsWellFormed(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    QXmlStreamReader reader(&file);
+    while (!reader.atEnd())
+        reader.readNext();
+    *error = reader.errorString();
+    return !reader.hasError();
+}
+
+} // namespace
+
+class TestRecording : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void takeIsCompleteAndInSync();
+    void takesAreNumbered();
+    void startAndStopAreIgnoredWhenTheyDoNothing();
+    void switchesDuringATakeBecomeCuts();
+    void stopRightAfterStartExportsOneSecond();
+    void cameraStoppedMidTakeKeepsItsFileFullLength();
+    void takeWithoutAudioInputsHasSilentMasterOfFullLength();
+    void unwritableRecordingPathDoesNotStart();
+
+private:
+    // Records for about `ms` milliseconds and returns the take folder.
+    QString record(int ms);
+
+    QTemporaryDir m_settingsDir;
+    QTemporaryDir *m_output = nullptr;
+    ApplicationManager *m_manager = nullptr;
+    InputChannelsModel *m_model = nullptr;
+};
+
+void TestRecording::initTestCase()
+{
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
+    QVERIFY(SDL_Init(SDL_INIT_AUDIO) == 0);
+}
+
+void TestRecording::cleanupTestCase()
+{
+    SDL_Quit();
+}
+
+void TestRecording::init()
+{
+    m_output = new QTemporaryDir;
+    m_manager = new ApplicationManager;
+    m_model = new InputChannelsModel;
+    m_manager->setChannelsModel(m_model);
+    m_manager->setRecordingPath(m_output->path());
+    m_manager->setActiveSessionName(QStringLiteral("Test Session"));
+}
+
+void TestRecording::cleanup()
+{
+    delete m_manager;
+    delete m_model;
+    delete m_output;
+}
+
+QString TestRecording::record(int ms)
+{
+    QSignalSpy finished(m_manager, &ApplicationManager::takeFinished);
+    m_manager->startRecording();
+    if (!m_manager->isRecording())
+        return QString();
+    QTest::qWait(ms);
+    m_manager->stopRecording();
+    return finished.isEmpty() ? QString() : finished.first().first().toString();
+}
+
+void TestRecording::takeIsCompleteAndInSync()
+{
+    // One tone only: two tones in the master would add up with whatever phase their
+    // inputs' blocks give them and blur the beeps.
+    for (int channel = 1; channel <= 2; ++channel)
+        m_manager->setCameraForChannel(channel, testPatternKey(channel), 640, 480, 30.0f);
+    m_manager->setAudioInputForChannel(1, AudioCapture::testToneName());
+    m_manager->setChannelSeparateAudioEnabled(1, true);
+    m_manager->setChannelSeparateAudioEnabled(2, true); // no input: no file
+    m_manager->setChannelCameraLink(1, 1);
+    QTest::qWait(200); // the cameras deliver their first pictures
+
+    const QString take = record(3300);
+    QVERIFY(!take.isEmpty());
+    QCOMPARE(take, QDir(m_output->path()).filePath(QStringLiteral("Test Session/Take_01")));
+    QVERIFY(m_manager->lastRecordingError().isEmpty());
+    QVERIFY(!m_model->isChannelRecording(1));
+
+    const WavReadback master = readWav(take + QStringLiteral("/Master_Audio_Output.wav"));
+    QVERIFY(master.headerValid);
+    QCOMPARE(master.channels, 2);
+    QCOMPARE(master.sampleRate, 48000);
+    const double seconds = double(master.frames()) / 48000.0;
+    QVERIFY2(seconds > 3.2 && seconds < 3.6, qPrintable(QString::number(seconds)));
+
+    const WavReadback iso = readWav(take + QStringLiteral("/Channel_01_Audio.wav"));
+    QVERIFY(iso.headerValid);
+    QCOMPARE(iso.frames(), master.frames());
+    QVERIFY(!QFile::exists(take + QStringLiteral("/Channel_02_Audio.wav")));
+
+    const QList<qint64> beeps = beepOnsets(master);
+    QVERIFY2(beeps.size() >= 2, qPrintable(QString::number(beeps.size())));
+
+    for (int channel = 1; channel <= 2; ++channel) {
+        const QString path = take + QStringLiteral("/Camera_0%1.mp4").arg(channel);
+        const Readback video = readBack(path, true);
+        QVERIFY2(video.error.isEmpty(), qPrintable(video.error));
+        QCOMPARE(video.width, 640);
+        // One frame per 30th of a second of the take, as long as the audio.
+        QVERIFY2(std::abs(video.pts.size() - qRound(seconds * 30.0)) <= 1,
+                 qPrintable(QStringLiteral("%1 frames for %2 s").arg(video.pts.size()).arg(seconds)));
+        QCOMPARE(video.decodeErrors, 0);
+        QVERIFY(topLevelBoxes(path).contains(QStringLiteral("moof")));
+        QCOMPARE(video.videoTimecode, m_manager->startTimecode());
+
+        // Every flash lies within one frame of a beep, and every beep has its flash.
+        const QList<int> flashes = flashFrames(video);
+        QString times;
+        for (int f : flashes)
+            times += QStringLiteral(" flash %1").arg(f / 30.0);
+        for (qint64 b : beeps)
+            times += QStringLiteral(" beep %1").arg(b / 48000.0);
+        QVERIFY2(flashes.size() == beeps.size(), qPrintable(times));
+        for (int i = 0; i < flashes.size(); ++i) {
+            const double flashAt = flashes[i] / 30.0;
+            const double beepAt = beeps[i] / 48000.0;
+            QVERIFY2(std::fabs(flashAt - beepAt) <= 1.0 / 30.0 + 0.002,
+                     qPrintable(QStringLiteral("camera %1: flash at %2 s, beep at %3 s").arg(channel).arg(flashAt).arg(beepAt)));
+        }
+    }
+
+    const QString timeline = take + QStringLiteral("/Test Session_Take_01.xml");
+    QString xmlError;
+    QVERIFY2(xmlIsWellFormed(timeline, &xmlError), qPrintable(xmlError));
+}
+
+void TestRecording::takesAreNumbered()
+{
+    QVERIFY(QDir().mkpath(m_output->filePath(QStringLiteral("Test Session/Take_07"))));
+    QVERIFY(QDir().mkpath(m_output->filePath(QStringLiteral("Test Session/Take_x"))));
+    QVERIFY(record(100).endsWith(QStringLiteral("/Take_08")));
+    QVERIFY(record(100).endsWith(QStringLiteral("/Take_09")));
+}
+
+void TestRecording::startAndStopAreIgnoredWhenTheyDoNothing()
+{
+    QSignalSpy changed(m_manager, &ApplicationManager::isRecordingChanged);
+    m_manager->stopRecording();
+    QCOMPARE(changed.count(), 0);
+    m_manager->startRecording();
+    const QString take = m_manager->currentTakeFolder();
+    m_manager->startRecording();
+    QCOMPARE(m_manager->currentTakeFolder(), take);
+    QCOMPARE(changed.count(), 1);
+    m_manager->stopRecording();
+    m_manager->stopRecording();
+    QCOMPARE(changed.count(), 2);
+}
+
+void TestRecording::switchesDuringATakeBecomeCuts()
+{
+    m_manager->setActiveSourceId(2);
+    m_manager->startRecording();
+    QCOMPARE(m_manager->timelineCuts().size(), 1);
+    QCOMPARE(m_manager->timelineCuts().first().channelId, 2);
+    QCOMPARE(m_manager->timelineCuts().first().timeMs, 0);
+    QTest::qWait(120);
+    m_manager->setActiveSourceId(3);
+    m_manager->setActiveSourceId(3);
+    m_manager->stopRecording();
+    QCOMPARE(m_manager->timelineCuts().size(), 2);
+    QCOMPARE(m_manager->timelineCuts().at(1).channelId, 3);
+    QVERIFY(m_manager->timelineCuts().at(1).timeMs >= 100);
+    // Switching after the take changes the source but logs nothing.
+    m_manager->setActiveSourceId(1);
+    QCOMPARE(m_manager->timelineCuts().size(), 2);
+}
+
+void TestRecording::stopRightAfterStartExportsOneSecond()
+{
+    m_manager->startRecording();
+    m_manager->stopRecording();
+    QFile timeline(m_manager->currentTakeFolder() + QStringLiteral("/Test Session_Take_01.xml"));
+    QVERIFY(timeline.open(QIODevice::ReadOnly));
+    const QByteArray xml = timeline.readAll();
+    // Under a millisecond counts as a take of one second: 30 frames.
+    QVERIFY(xml.contains("<duration>30</duration>"));
+}
+
+void TestRecording::cameraStoppedMidTakeKeepsItsFileFullLength()
+{
+    m_manager->setCameraForChannel(2, testPatternKey(2), 640, 480, 30.0f);
+    QTest::qWait(150);
+    m_manager->startRecording();
+    QTest::qWait(700);
+    m_manager->removeCameraFromChannel(2);
+    QTest::qWait(800);
+    m_manager->stopRecording();
+
+    const WavReadback master = readWav(m_manager->masterWavPath());
+    const double seconds = double(master.frames()) / 48000.0;
+    const Readback video = readBack(m_manager->videoPaths().at(2));
+    QVERIFY2(std::abs(video.pts.size() - qRound(seconds * 30.0)) <= 1,
+             qPrintable(QStringLiteral("%1 frames for %2 s").arg(video.pts.size()).arg(seconds)));
+}
+
+void TestRecording::takeWithoutAudioInputsHasSilentMasterOfFullLength()
+{
+    m_manager->setCameraForChannel(1, testPatternKey(1), 640, 480, 30.0f);
+    QTest::qWait(150);
+    const QString take = record(1000);
+    const WavReadback master = readWav(take + QStringLiteral("/Master_Audio_Output.wav"));
+    QVERIFY(master.headerValid);
+    const double seconds = double(master.frames()) / 48000.0;
+    QVERIFY2(seconds > 0.95 && seconds < 1.2, qPrintable(QString::number(seconds)));
+    QVERIFY(std::all_of(master.samples.begin(), master.samples.end(), [](qint16 s) { return s == 0; }));
+    const Readback video = readBack(take + QStringLiteral("/Camera_01.mp4"));
+    QVERIFY(std::abs(video.pts.size() - qRound(seconds * 30.0)) <= 1);
+}
+
+void TestRecording::unwritableRecordingPathDoesNotStart()
+{
+    // A regular file where the recording folder should be: nothing can be created under it.
+    const QString blocker = m_output->filePath(QStringLiteral("not-a-folder"));
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    m_manager->setRecordingPath(blocker);
+    m_manager->setCameraForChannel(1, testPatternKey(1), 640, 480, 30.0f);
+
+    QSignalSpy errors(m_manager, &ApplicationManager::lastRecordingErrorChanged);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(".*")));
+    m_manager->startRecording();
+    QVERIFY(!m_manager->isRecording());
+    QCOMPARE(errors.count(), 1);
+    QVERIFY(!m_manager->lastRecordingError().isEmpty());
+    QVERIFY(!m_model->isChannelRecording(1));
+}
+
+QTEST_MAIN(TestRecording)
+#include "tst_recording.moc"

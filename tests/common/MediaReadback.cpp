@@ -1,0 +1,164 @@
+#include "MediaReadback.h"
+
+#include <QFile>
+#include <QtEndian>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+double meanLumaOf(const AVFrame *picture)
+{
+    double sum = 0.0;
+    for (int y = 0; y < picture->height; ++y) {
+        const uint8_t *row = picture->data[0] + qsizetype(y) * picture->linesize[0];
+        for (int x = 0; x < picture->width; ++x)
+            sum += row[x];
+    }
+    return picture->width > 0 && picture->height > 0 ? sum / (double(picture->width) * picture->height) : 0.0;
+}
+
+} // namespace
+
+Readback readBack(const QString &path, bool decode)
+{
+    Readback r;
+    AVFormatContext *raw = nullptr;
+    const QByteArray file = path.toUtf8();
+    if (avformat_open_input(&raw, file.constData(), nullptr, nullptr) < 0) {
+        r.error = QStringLiteral("cannot open");
+        return r;
+    }
+    std::unique_ptr<AVFormatContext, void (*)(AVFormatContext *)> format(raw, [](AVFormatContext *c) {
+        avformat_close_input(&c);
+    });
+    if (avformat_find_stream_info(format.get(), nullptr) < 0) {
+        r.error = QStringLiteral("no stream info");
+        return r;
+    }
+    const int videoIndex = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (videoIndex < 0) {
+        r.error = QStringLiteral("no video stream");
+        return r;
+    }
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        if (format->streams[i]->codecpar->codec_tag == MKTAG('t', 'm', 'c', 'd'))
+            r.hasTimecodeTrack = true;
+    }
+    AVStream *stream = format->streams[videoIndex];
+    const AVCodecParameters *par = stream->codecpar;
+    r.codec = par->codec_id;
+    r.width = par->width;
+    r.height = par->height;
+    r.timeBase = stream->time_base;
+    r.primaries = par->color_primaries;
+    r.transfer = par->color_trc;
+    r.matrix = par->color_space;
+    r.range = par->color_range;
+    if (const AVDictionaryEntry *tc = av_dict_get(stream->metadata, "timecode", nullptr, 0))
+        r.videoTimecode = QString::fromUtf8(tc->value);
+
+    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext *)> decoder(nullptr, [](AVCodecContext *c) {
+        avcodec_free_context(&c);
+    });
+    if (decode) {
+        decoder.reset(avcodec_alloc_context3(avcodec_find_decoder(par->codec_id)));
+        avcodec_parameters_to_context(decoder.get(), par);
+        decoder->thread_count = 1;
+        if (avcodec_open2(decoder.get(), decoder->codec, nullptr) < 0) {
+            r.error = QStringLiteral("no decoder");
+            return r;
+        }
+    }
+    std::unique_ptr<AVPacket, void (*)(AVPacket *)> packet(av_packet_alloc(), [](AVPacket *p) { av_packet_free(&p); });
+    std::unique_ptr<AVFrame, void (*)(AVFrame *)> picture(av_frame_alloc(), [](AVFrame *f) { av_frame_free(&f); });
+    QList<std::pair<qint64, char>> types;
+    QList<std::pair<qint64, double>> lumaByPts;
+    auto drain = [&] {
+        while (avcodec_receive_frame(decoder.get(), picture.get()) >= 0) {
+            ++r.decodedFrames;
+            types.append({picture->pts, av_get_picture_type_char(picture->pict_type)});
+            lumaByPts.append({picture->pts, meanLumaOf(picture.get())});
+            if (picture->decode_error_flags)
+                ++r.decodeErrors;
+            r.lastLumaStride = picture->linesize[0];
+            r.lastLuma = QByteArray(reinterpret_cast<const char *>(picture->data[0]),
+                                    qsizetype(picture->linesize[0]) * picture->height);
+        }
+    };
+    int result = 0;
+    while ((result = av_read_frame(format.get(), packet.get())) >= 0) {
+        if (packet->stream_index == videoIndex) {
+            r.pts.append(packet->pts);
+            if (packet->flags & AV_PKT_FLAG_KEY)
+                r.keyframePts.append(packet->pts);
+            r.packetBytes.append(packet->size);
+            r.totalPacketBytes += packet->size;
+            if (decode) {
+                if (avcodec_send_packet(decoder.get(), packet.get()) < 0)
+                    ++r.decodeErrors;
+                drain();
+            }
+        }
+        av_packet_unref(packet.get());
+    }
+    if (decode) {
+        avcodec_send_packet(decoder.get(), nullptr);
+        drain();
+        std::sort(types.begin(), types.end());
+        for (const auto &type : types)
+            r.pictureTypes.append(type.second);
+        std::sort(lumaByPts.begin(), lumaByPts.end());
+        for (const auto &luma : lumaByPts)
+            r.meanLuma.append(luma.second);
+    }
+    std::sort(r.pts.begin(), r.pts.end());
+    std::sort(r.keyframePts.begin(), r.keyframePts.end());
+    return r;
+}
+
+QStringList topLevelBoxes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    QStringList boxes;
+    qint64 offset = 0;
+    while (offset + 8 <= bytes.size()) {
+        qint64 size = qFromBigEndian<quint32>(bytes.constData() + offset);
+        const QString type = QString::fromLatin1(bytes.mid(offset + 4, 4));
+        if (size == 1 && offset + 16 <= bytes.size())
+            size = qint64(qFromBigEndian<quint64>(bytes.constData() + offset + 8));
+        if (size < 8)
+            break;
+        boxes.append(type);
+        offset += size;
+    }
+    return boxes;
+}
+
+
+WavReadback readWav(const QString &path)
+{
+    WavReadback wav;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return wav;
+    const QByteArray bytes = file.readAll();
+    wav.fileSize = bytes.size();
+    if (bytes.size() < 44 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE" || bytes.mid(36, 4) != "data")
+        return wav;
+    const char *d = bytes.constData();
+    wav.riffSize = qFromLittleEndian<quint32>(d + 4);
+    wav.channels = qFromLittleEndian<quint16>(d + 22);
+    wav.sampleRate = int(qFromLittleEndian<quint32>(d + 24));
+    wav.dataSize = qFromLittleEndian<quint32>(d + 40);
+    wav.headerValid = wav.riffSize == wav.dataSize + 36 && qint64(wav.dataSize) + 44 <= wav.fileSize;
+    const qint64 available = std::min<qint64>(wav.dataSize, wav.fileSize - 44) / 2;
+    wav.samples.resize(size_t(available));
+    for (qint64 i = 0; i < available; ++i)
+        wav.samples[size_t(i)] = qFromLittleEndian<qint16>(d + 44 + i * 2);
+    return wav;
+}

@@ -1,0 +1,68 @@
+// Reading recorded files back the way an editor would: MP4 through libavformat/libavcodec,
+// WAV from its bytes. Tests judge files by this, never by what the writer reports.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <vector>
+
+// Everything the tests want to know about a file, read back by libavformat and libavcodec.
+struct Readback
+{
+    QString error;
+    AVCodecID codec = AV_CODEC_ID_NONE;
+    int width = 0;
+    int height = 0;
+    AVRational timeBase{0, 1};
+    AVColorPrimaries primaries = AVCOL_PRI_UNSPECIFIED;
+    AVColorTransferCharacteristic transfer = AVCOL_TRC_UNSPECIFIED;
+    AVColorSpace matrix = AVCOL_SPC_UNSPECIFIED;
+    AVColorRange range = AVCOL_RANGE_UNSPECIFIED;
+    QString videoTimecode;
+    bool hasTimecodeTrack = false;
+    QList<qint64> pts;         // video packets in presentation order
+    QList<qint64> keyframePts; // the key frames among them
+    QList<qint64> packetBytes; // video packet sizes, in decoding order
+    qint64 totalPacketBytes = 0;
+    // Decoded (when asked for): picture types in presentation order, errors, the last picture.
+    QList<char> pictureTypes;
+    int decodeErrors = 0;
+    int decodedFrames = 0;
+    QByteArray lastLuma;
+    int lastLumaStride = 0;
+    // Mean luma of every decoded picture, in presentation order.
+    QList<double> meanLuma;
+
+    int lumaAt(int x, int y) const
+    {
+        return uchar(lastLuma.at(qsizetype(y) * lastLumaStride + x));
+    }
+};
+
+// Opens an MP4 and reads every video packet; with decode, decodes every picture too.
+Readback readBack(const QString &path, bool decode = false);
+
+// Top-level MP4 boxes, in file order ("ftyp", "moov", "moof", "mdat", ..., "mfra").
+QStringList topLevelBoxes(const QString &path);
+
+// A 16-bit PCM WAV file as its header says and as its bytes are.
+struct WavReadback
+{
+    bool headerValid = false;
+    int channels = 0;
+    int sampleRate = 0;
+    quint32 riffSize = 0;
+    quint32 dataSize = 0;
+    qint64 fileSize = 0;
+    std::vector<qint16> samples; // the data the header covers, interleaved
+    qint64 frames() const { return channels > 0 ? qint64(samples.size()) / channels : 0; }
+};
+WavReadback readWav(const QString &path);

@@ -61,6 +61,11 @@ ApplicationManager::ApplicationManager(QObject *parent)
 ApplicationManager::~ApplicationManager()
 {
     // The channel model is gone by now when the process exits; QPointer already reads null.
+    shutDown();
+}
+
+void ApplicationManager::shutDown()
+{
     // A take still running is finished: every file completed, the timeline written.
     if (m_isRecording)
         stopRecording();

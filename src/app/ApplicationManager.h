@@ -275,8 +275,12 @@ public:
     using EncoderFactory = std::function<std::shared_ptr<IEncoder>()>;
     void setEncoderFactory(EncoderFactory factory) { m_encoderFactory = std::move(factory); }
 
-    // --- start-up ---
+    // --- start-up and shut-down ---
     Q_INVOKABLE void runInitialization();
+    // Finishes a running take and stops every device and worker thread. The entry routine
+    // calls it when the event loop has ended, while the application object still exists;
+    // the destructor does the same for whatever is still running.
+    void shutDown();
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -144,6 +144,8 @@ int main(int argc, char *argv[])
 
     const int exitCode = app.exec();
 
+    // Finish the take and stop every device thread while everything they use still exists.
+    manager->shutDown();
     SDL_Quit();
     splashSwitch.reset();
     engine.reset();

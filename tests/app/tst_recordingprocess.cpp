@@ -1,0 +1,164 @@
+// The program as a user runs it: `vireon --headless --demo --record S`, ended normally, by
+// SIGTERM, by SIGKILL, and on a disk that fills up. The files it leaves are read back.
+#include "MediaReadback.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+const QString kSession = QStringLiteral("Proc");
+
+double wavSeconds(const WavReadback &wav)
+{
+    return wav.sampleRate > 0 ? double(wav.frames()) / wav.sampleRate : 0.0;
+}
+
+} // namespace
+
+class TestRecordingProcess : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void recordPrintsTheCompleteTake();
+    void sigtermDuringATakeFinishesIt();
+    void killDuringATakeLeavesPlayableFiles();
+    void fullDiskEndsTheTakeWithAnError();
+
+private:
+    // Starts the program (through bash when a file-size limit is wanted).
+    void start(QProcess &process, const QString &output, double seconds, int fileSizeLimitKb = 0);
+    QString takeFolder(const QString &output) const { return output + QLatin1Char('/') + kSession + QStringLiteral("/Take_01"); }
+};
+
+void TestRecordingProcess::start(QProcess &process, const QString &output, double seconds, int fileSizeLimitKb)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    const QStringList args = {QStringLiteral("--headless"), QStringLiteral("--demo"), QStringLiteral("--record"),
+                              QString::number(seconds), QStringLiteral("--output"), output,
+                              QStringLiteral("--session"), kSession};
+    if (fileSizeLimitKb > 0) {
+        QStringList quoted;
+        for (const QString &arg : args)
+            quoted.append(QLatin1Char('\'') + arg + QLatin1Char('\''));
+        process.start(QStringLiteral("/bin/bash"),
+                      {QStringLiteral("-c"), QStringLiteral("ulimit -f %1; exec '%2' %3")
+                                                 .arg(fileSizeLimitKb).arg(QStringLiteral(VIREON_EXECUTABLE), quoted.join(' '))});
+    } else {
+        process.start(QStringLiteral(VIREON_EXECUTABLE), args);
+    }
+    QVERIFY(process.waitForStarted());
+}
+
+void TestRecordingProcess::recordPrintsTheCompleteTake()
+{
+    QTemporaryDir output;
+    QProcess process;
+    start(process, output.path(), 2.5);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 0);
+    const QString take = takeFolder(output.path());
+    QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()).trimmed(), take);
+
+    const QStringList expected = {"Camera_01.mp4", "Camera_02.mp4", "Camera_03.mp4", "Camera_04.mp4",
+                                  "Master_Audio_Output.wav", "Channel_01_Audio.wav", "Channel_02_Audio.wav",
+                                  "Channel_03_Audio.wav", "Channel_04_Audio.wav", "Proc_Take_01.xml"};
+    QStringList files = QDir(take).entryList(QDir::Files);
+    files.sort();
+    QStringList sortedExpected = expected;
+    sortedExpected.sort();
+    QCOMPARE(files, sortedExpected);
+
+    const WavReadback master = readWav(take + QStringLiteral("/Master_Audio_Output.wav"));
+    QVERIFY(master.headerValid);
+    QVERIFY2(std::abs(wavSeconds(master) - 2.5) < 0.05, qPrintable(QString::number(wavSeconds(master))));
+    for (int channel = 1; channel <= 4; ++channel) {
+        const Readback video = readBack(take + QStringLiteral("/Camera_0%1.mp4").arg(channel));
+        QVERIFY2(video.error.isEmpty(), qPrintable(video.error));
+        QCOMPARE(video.width, 1920);
+        QVERIFY2(std::abs(video.pts.size() - 75) <= 1, qPrintable(QString::number(video.pts.size())));
+        QCOMPARE(readWav(take + QStringLiteral("/Channel_0%1_Audio.wav").arg(channel)).frames(), master.frames());
+    }
+}
+
+void TestRecordingProcess::sigtermDuringATakeFinishesIt()
+{
+    QTemporaryDir output;
+    QProcess process;
+    start(process, output.path(), 60);
+    const QString take = takeFolder(output.path());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(take + QStringLiteral("/Master_Audio_Output.wav")), 20000);
+    QTest::qWait(2500);
+    process.terminate();
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+
+    // Finished as at a normal stop: headers final, timeline written, lengths matching.
+    const WavReadback master = readWav(take + QStringLiteral("/Master_Audio_Output.wav"));
+    QVERIFY(master.headerValid);
+    QCOMPARE(qint64(master.dataSize) + 44, master.fileSize);
+    const double seconds = wavSeconds(master);
+    QVERIFY2(seconds > 2.0, qPrintable(QString::number(seconds)));
+    const Readback video = readBack(take + QStringLiteral("/Camera_01.mp4"));
+    QVERIFY2(std::abs(video.pts.size() - qRound(seconds * 30)) <= 1,
+             qPrintable(QStringLiteral("%1 frames, %2 s").arg(video.pts.size()).arg(seconds)));
+    QVERIFY(QFile::exists(take + QStringLiteral("/Proc_Take_01.xml")));
+}
+
+void TestRecordingProcess::killDuringATakeLeavesPlayableFiles()
+{
+    QTemporaryDir output;
+    QProcess process;
+    start(process, output.path(), 60);
+    const QString take = takeFolder(output.path());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(take + QStringLiteral("/Master_Audio_Output.wav")), 20000);
+    QTest::qWait(5000);
+    ::kill(pid_t(process.processId()), SIGKILL);
+    QVERIFY(process.waitForFinished(10000));
+
+    // Nothing was finalised, yet everything up to a few seconds before the kill plays.
+    const WavReadback master = readWav(take + QStringLiteral("/Master_Audio_Output.wav"));
+    QVERIFY(master.headerValid);
+    QVERIFY2(wavSeconds(master) >= 2.0, qPrintable(QString::number(wavSeconds(master))));
+    for (int channel = 1; channel <= 4; ++channel) {
+        const Readback video = readBack(take + QStringLiteral("/Camera_0%1.mp4").arg(channel), true);
+        QVERIFY2(video.error.isEmpty(), qPrintable(video.error));
+        QVERIFY2(video.decodedFrames >= 60, qPrintable(QString::number(video.decodedFrames)));
+        QCOMPARE(video.decodeErrors, 0);
+    }
+}
+
+void TestRecordingProcess::fullDiskEndsTheTakeWithAnError()
+{
+    QTemporaryDir output;
+    QProcess process;
+    // 400 KiB per file: the WAV files reach it after about two seconds.
+    start(process, output.path(), 30, 400);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    const QByteArray errors = process.readAllStandardError();
+    QVERIFY2(errors.contains("Recording stopped after a write failure"), errors.right(2000).constData());
+
+    const QString take = takeFolder(output.path());
+    const WavReadback master = readWav(take + QStringLiteral("/Master_Audio_Output.wav"));
+    QVERIFY(master.headerValid);
+    QVERIFY(master.fileSize <= 400 * 1024);
+    const Readback video = readBack(take + QStringLiteral("/Camera_01.mp4"), true);
+    QVERIFY2(video.error.isEmpty(), qPrintable(video.error));
+    QCOMPARE(video.decodeErrors, 0);
+    QVERIFY(QFile::exists(take + QStringLiteral("/Proc_Take_01.xml")));
+}
+
+QTEST_GUILESS_MAIN(TestRecordingProcess)
+#include "tst_recordingprocess.moc"

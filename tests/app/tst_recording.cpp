@@ -5,6 +5,8 @@
 #include "capture/AudioCapture.h"
 #include "capture/CameraCapture.h"
 
+#include "BuiltInDevices.h"
+
 #include "MediaReadback.h"
 
 #include <QDir>
@@ -21,14 +23,6 @@
 
 namespace {
 
-QString testPatternKey(int n)
-{
-    for (const DeviceInfo &device : CameraCapture::listDevices()) {
-        if (device.friendlyName == QStringLiteral("Test Pattern %1").arg(n))
-            return device.devicePath;
-    }
-    return QString();
-}
 
 // Sample positions where a beep starts: a loud sample after at least 10 ms of quiet.
 QList<qint64> beepOnsets(const WavReadback &wav)

@@ -3,6 +3,8 @@
 #include "app/ApplicationManager.h"
 #include "capture/AudioCapture.h"
 #include "capture/CameraCapture.h"
+
+#include "BuiltInDevices.h"
 #include "capture/ISource.h"
 #include "common/MonotonicClock.h"
 
@@ -16,18 +18,6 @@
 
 #include <cmath>
 
-namespace {
-
-QString testPatternKey(int n)
-{
-    for (const DeviceInfo &device : CameraCapture::listDevices()) {
-        if (device.friendlyName == QStringLiteral("Test Pattern %1").arg(n))
-            return device.devicePath;
-    }
-    return QString();
-}
-
-} // namespace
 
 class TestRouting : public QObject
 {

@@ -2,6 +2,8 @@
 #include "capture/CameraCapture.h"
 #include "models/VideoStreamItem.h"
 
+#include "BuiltInDevices.h"
+
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -64,11 +66,7 @@ void TestVideoStreamItem::followsTheChannelsCamera()
     item.onTimeout();
     QVERIFY(item.currentImage().isNull()); // no camera: black
 
-    QString testPattern;
-    for (const DeviceInfo &device : CameraCapture::listDevices()) {
-        if (device.friendlyName == QLatin1String("Test Pattern 3"))
-            testPattern = device.devicePath;
-    }
+    const QString testPattern = testPatternKey(3);
     QVERIFY(!testPattern.isEmpty());
     manager->setCameraForChannel(3, testPattern, 640, 480, 30.0f);
     QVERIFY(manager->sourceForChannel(3));

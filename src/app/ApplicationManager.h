@@ -328,6 +328,11 @@ signals:
     void colorSpaceChanged();
     void colorRangeChanged();
     void lastRecordingErrorChanged();
+    // A channel's mixer strip or audio routing changed (input, fader, mute, solo, separate
+    // track, camera link): the interface re-reads that channel's getters.
+    void channelAudioStateChanged(int channelId);
+    // A channel's camera was set, replaced or removed.
+    void channelCameraChanged(int channelId);
     // A take ended (normally, after a failure or at exit); its files are complete.
     void takeFinished(const QString &takeFolder);
 
@@ -356,6 +361,7 @@ private:
     bool acceptChannel(int channelId, const char *operation) const;
     void stopChannelCamera(int channelId);
     void removeChannelAudioInput(int channelId);
+    void openChannelAudioInput(int channelId, const QString &deviceName);
     void openMonitorOutput();
     void finishBenchmark(const BenchmarkRecommendation &recommendation);
 

@@ -116,6 +116,7 @@ void ApplicationManager::setCameraForChannel(int channelId, const QString &devic
 
     if (deviceLink.isEmpty()) {
         qDebug() << "Disabled camera capture for channel" << channelId;
+        emit channelCameraChanged(channelId);
         return;
     }
 
@@ -124,6 +125,7 @@ void ApplicationManager::setCameraForChannel(int channelId, const QString &devic
                                                    framerate, colorRange);
     if (!camera->start(deviceLink, format)) {
         qWarning() << "Failed to start camera capture for channel" << channelId << "-" << camera->lastError();
+        emit channelCameraChanged(channelId);
         return;
     }
 
@@ -140,6 +142,7 @@ void ApplicationManager::setCameraForChannel(int channelId, const QString &devic
     if (m_channelsModel)
         m_channelsModel->setHasActiveVideo(channelId, true);
     qDebug() << "Successfully started camera capture for channel" << channelId << ":" << name;
+    emit channelCameraChanged(channelId);
 }
 
 void ApplicationManager::removeCameraFromChannel(int channelId)
@@ -150,6 +153,7 @@ void ApplicationManager::removeCameraFromChannel(int channelId)
     m_cameraConfigs.erase(channelId);
     if (m_channelsModel)
         m_channelsModel->setHasActiveVideo(channelId, false);
+    emit channelCameraChanged(channelId);
 }
 
 QString ApplicationManager::getCameraLinkForChannel(int channelId) const
@@ -208,6 +212,12 @@ void ApplicationManager::setAudioInputForChannel(int channelId, const QString &d
     m_channelAudioInputs[channelId] = deviceName;
     removeChannelAudioInput(channelId);
 
+    openChannelAudioInput(channelId, deviceName);
+    emit channelAudioStateChanged(channelId);
+}
+
+void ApplicationManager::openChannelAudioInput(int channelId, const QString &deviceName)
+{
     const bool wantsAudio = !isNoAudioName(deviceName);
     if (m_channelsModel)
         m_channelsModel->setHasActiveAudio(channelId, wantsAudio);
@@ -239,6 +249,7 @@ void ApplicationManager::setChannelSeparateAudioEnabled(int channelId, bool enab
         return;
     m_separateAudioFlags[channelId] = enabled;
     emit separateAudioRecordingEnabledChanged();
+    emit channelAudioStateChanged(channelId);
 }
 
 bool ApplicationManager::isChannelSeparateAudioEnabled(int channelId) const
@@ -255,6 +266,7 @@ void ApplicationManager::setChannelCameraLink(int channelId, int cameraId)
         return;
     }
     m_cameraLinks[channelId] = cameraId;
+    emit channelAudioStateChanged(channelId);
 }
 
 int ApplicationManager::getChannelCameraLink(int channelId) const
@@ -266,8 +278,10 @@ int ApplicationManager::getChannelCameraLink(int channelId) const
 
 void ApplicationManager::setChannelAudioVolume(int channelId, float volume)
 {
-    if (acceptChannel(channelId, "setChannelAudioVolume"))
-        m_mixer.setVolume(channelId, volume);
+    if (!acceptChannel(channelId, "setChannelAudioVolume"))
+        return;
+    m_mixer.setVolume(channelId, volume);
+    emit channelAudioStateChanged(channelId);
 }
 
 float ApplicationManager::getChannelAudioVolume(int channelId) const { return m_mixer.volume(channelId); }
@@ -275,16 +289,20 @@ float ApplicationManager::getChannelAudioFader(int channelId) const { return m_m
 
 void ApplicationManager::setChannelAudioMute(int channelId, bool mute)
 {
-    if (acceptChannel(channelId, "setChannelAudioMute"))
-        m_mixer.setMuted(channelId, mute);
+    if (!acceptChannel(channelId, "setChannelAudioMute"))
+        return;
+    m_mixer.setMuted(channelId, mute);
+    emit channelAudioStateChanged(channelId);
 }
 
 bool ApplicationManager::isChannelAudioMuted(int channelId) const { return m_mixer.isMuted(channelId); }
 
 void ApplicationManager::setChannelAudioSolo(int channelId, bool solo)
 {
-    if (acceptChannel(channelId, "setChannelAudioSolo"))
-        m_mixer.setSolo(channelId, solo);
+    if (!acceptChannel(channelId, "setChannelAudioSolo"))
+        return;
+    m_mixer.setSolo(channelId, solo);
+    emit channelAudioStateChanged(channelId);
 }
 
 bool ApplicationManager::isChannelAudioSolo(int channelId) const { return m_mixer.isSolo(channelId); }

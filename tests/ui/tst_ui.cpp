@@ -1,0 +1,44 @@
+// Runs the Qt Quick Test cases of this folder with the program's back end registered as the
+// program registers it, so components under test see AppManager, ChannelsModel and
+// VideoStreamItem.
+#include "app/ApplicationManager.h"
+#include "models/InputChannelsModel.h"
+#include "models/VideoStreamItem.h"
+
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickStyle>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtQuickTest>
+
+class UiTestSetup : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void applicationAvailable()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
+        QQuickStyle::setStyle(QStringLiteral("Basic"));
+        qmlRegisterType<VideoStreamItem>("Vireon", 1, 0, "VideoStreamItem");
+        qmlRegisterSingletonInstance("Vireon", 1, 0, "AppManager", ApplicationManager::instance());
+        ApplicationManager::instance()->setChannelsModel(&m_model);
+    }
+
+    void qmlEngineAvailable(QQmlEngine *engine)
+    {
+        engine->addImportPath(QStringLiteral("qrc:/"));
+        engine->rootContext()->setContextProperty(QStringLiteral("ChannelsModel"), &m_model);
+    }
+
+    void cleanupTestCase() { ApplicationManager::instance()->shutDown(); }
+
+private:
+    QTemporaryDir m_settingsDir;
+    InputChannelsModel m_model;
+};
+
+QUICK_TEST_MAIN_WITH_SETUP(vireon_ui, UiTestSetup)
+
+#include "tst_ui.moc"

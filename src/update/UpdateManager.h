@@ -136,9 +136,12 @@ private:
     QNetworkReply *send(Transfer &transfer, const QUrl &url);
     void onRedirected(Transfer &transfer, QNetworkReply *reply, const QUrl &target);
     static QString errorTextOf(const Transfer &transfer, QNetworkReply *reply);
-    static void releaseReply(Transfer &transfer);
+    void releaseReply(Transfer &transfer);
 
-    void stopDownload();
+    enum class RemoveFile { No, Yes };
+    // The cancel clean-up: abort the reply, close the file (removing it when asked), leave
+    // the downloading state and reset the progress.
+    void stopDownload(RemoveFile remove);
     void removeInstallerFile();
     void failDownload(const QString &errorText);
     void rejectInstaller(UpdateTrust::Verdict verdict, const QByteArray &actualSha256);

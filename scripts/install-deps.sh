@@ -20,9 +20,17 @@ PACKAGES=(
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
   # graphics adapter names for the hardware report
   libpci-dev
-  # fonts for the interface texts and glyphs
-  fonts-dejavu-core
+  # fonts for the interface texts and glyphs (the emoji font draws the header and status icons)
+  fonts-dejavu-core fonts-noto-color-emoji
+  # remote control: QR code of the server address; headless Chromium drives the phone page
+  # and zbarimg reads the QR code back in the tests
+  libqrcodegencpp-dev chromium zbar-tools
 )
+# The browser tests run on Node.js with npm; a machine that already has both (from any
+# source) keeps them, Debian's packages bring them otherwise.
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+  PACKAGES+=(nodejs npm)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

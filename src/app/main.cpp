@@ -10,6 +10,8 @@
 #include "models/InputChannelsModel.h"
 #include "models/VideoStreamItem.h"
 #include "recording/FfmpegLog.h"
+#include "remote/RemoteControlServer.h"
+#include "update/UpdateManager.h"
 
 #include <QDebug>
 #include <QDir>
@@ -87,8 +89,12 @@ int main(int argc, char *argv[])
 
     qmlRegisterType<VideoStreamItem>("Vireon", 1, 0, "VideoStreamItem");
     qmlRegisterSingletonInstance("Vireon", 1, 0, "AppManager", manager);
-    // The remote-control server and the update manager register here, in that order after
-    // AppManager, and the server starts listening (on options.port when given).
+    UpdateManager *updates = UpdateManager::instance();
+    qmlRegisterSingletonInstance("Vireon", 1, 0, "UpdateManager", updates);
+    RemoteControlServer *remote = RemoteControlServer::instance();
+    qmlRegisterSingletonInstance("Vireon", 1, 0, "RemoteServer", remote);
+    // Listening from here on, before any window: a phone can connect during start-up.
+    remote->startServer(options.port >= 0 ? options.port : RemoteControlServer::DefaultPort);
 
     applyCommandLine(manager, options);
     QuitOnSignal quitOnSignal;
@@ -111,6 +117,11 @@ int main(int argc, char *argv[])
         QObject::connect(engine.get(), &QQmlApplicationEngine::objectCreated, &Startup::logRootObjectLoad);
         engine->load(Startup::splashWindowUrl);
         splashSwitch = std::make_unique<SplashToMainSwitch>(engine.get(), manager);
+        // A silent update check a little after the main window appears.
+        splashSwitch->setAfterMainLoaded([updates] {
+            if (updates->autoCheckOnStartup())
+                QTimer::singleShot(3000, updates, [updates] { updates->checkForUpdates(true); });
+        });
         manager->runInitialization();
     }
 

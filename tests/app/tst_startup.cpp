@@ -1,5 +1,6 @@
 // The real QML module: the splash window and the main window load without warnings, and
 // the switch between them happens once.
+#include "app/AppInfo.h"
 #include "app/ApplicationManager.h"
 #include "app/StartupSequence.h"
 #include "models/InputChannelsModel.h"
@@ -24,6 +25,7 @@ private slots:
     void init();
     void splashSwitchesToMainOnce();
     void mainWindowHasItsFrame();
+    void cleanupTestCase();
 
 private:
     QTemporaryDir m_settingsDir;
@@ -36,6 +38,10 @@ void TestStartup::initTestCase()
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
     QQuickStyle::setStyle(QStringLiteral("Basic"));
+    // As the program names itself: the interface keeps its layout in the settings store.
+    QCoreApplication::setOrganizationName(AppInfo::organisationName);
+    QCoreApplication::setOrganizationDomain(AppInfo::organisationDomain);
+    QCoreApplication::setApplicationName(AppInfo::applicationName);
     qmlRegisterType<VideoStreamItem>("Vireon", 1, 0, "VideoStreamItem");
     qmlRegisterSingletonInstance("Vireon", 1, 0, "AppManager", ApplicationManager::instance());
     m_engine = new QQmlApplicationEngine(this);
@@ -96,6 +102,13 @@ void TestStartup::mainWindowHasItsFrame()
     QCOMPARE(window->minimumSize(), QSize(1024, 640));
     QVERIFY(window->flags().testFlag(Qt::FramelessWindowHint));
     QCOMPARE(window->color(), QColor(QStringLiteral("#000000")));
+}
+
+void TestStartup::cleanupTestCase()
+{
+    // The windows go before the channel model they show, as in the program.
+    delete m_engine;
+    m_engine = nullptr;
 }
 
 QTEST_MAIN(TestStartup)

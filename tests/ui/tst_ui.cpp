@@ -1,6 +1,7 @@
 // Runs the Qt Quick Test cases of this folder with the program's back end registered as the
 // program registers it, so components under test see AppManager, ChannelsModel and
 // VideoStreamItem.
+#include "app/AppInfo.h"
 #include "app/ApplicationManager.h"
 #include "models/InputChannelsModel.h"
 #include "models/VideoStreamItem.h"
@@ -21,6 +22,10 @@ public slots:
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
         QQuickStyle::setStyle(QStringLiteral("Basic"));
+        // As the program names itself: the interface keeps its layout in the settings store.
+        QCoreApplication::setOrganizationName(AppInfo::organisationName);
+        QCoreApplication::setOrganizationDomain(AppInfo::organisationDomain);
+        QCoreApplication::setApplicationName(AppInfo::applicationName);
         qmlRegisterType<VideoStreamItem>("Vireon", 1, 0, "VideoStreamItem");
         qmlRegisterSingletonInstance("Vireon", 1, 0, "AppManager", ApplicationManager::instance());
         ApplicationManager::instance()->setChannelsModel(&m_model);

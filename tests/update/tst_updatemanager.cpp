@@ -78,7 +78,7 @@ struct Harness
     explicit Harness(const QString &folder)
     {
         manager.setDownloadFolder(folder);
-        manager.setTransferTimeoutMs(2000);
+        manager.setTransferTimeoutMs(5000); // long enough for a loaded CI machine
         manager.setInstallerLauncher([this](const QString &path) {
             launched.append(path);
             launchedExecutable = QFileInfo(path).isExecutable();

@@ -1,10 +1,44 @@
 import QtQuick
+import QtQuick.Layouts
 import QtQuick.Window
+import Qt.labs.settings
 import Vireon
+import "Components/MainLayout.js" as MainLayout
 
 // The main window. Frameless: the header bar moves it and the edge layer resizes it.
 Window {
     id: root
+
+    // The "Layout" group of the application's settings store. A host that has not named the
+    // application (so has no settings store) keeps the width for this run only.
+    readonly property QtObject layoutSettings:
+        (Qt.application.organization !== "" && Qt.application.domain !== ""
+         ? persistentLayoutSettings : sessionLayoutSettings).createObject(root)
+
+    // The mixer's width: as stored, within what the bottom row and the mixer's strips allow.
+    readonly property real mixerMaxWidth: MainLayout.mixerMaxWidth(bottomRow.width, mixerPanel.contentWidth)
+    readonly property real mixerWidth: MainLayout.preferredMixerWidth(root.layoutSettings.audioMixerWidth, mixerMaxWidth)
+
+    readonly property alias headerBar: headerBar
+    readonly property alias statusBar: statusBar
+    readonly property alias splitter: splitter
+    readonly property alias splitterMouse: splitterMouse
+    readonly property alias mixerPanel: mixerPanel
+    readonly property alias resizeLayer: resizeLayer
+
+    // Creates an overlay of this window from fileName, or logs why it could not.
+    function createOverlay(fileName, parentItem, errorPrefix) {
+        const component = Qt.createComponent(fileName)
+        if (component.status !== Component.Ready) {
+            console.error(errorPrefix + component.errorString())
+            return null
+        }
+        return component.createObject(parentItem)
+    }
+
+    function storeMixerWidth(width) {
+        root.layoutSettings.audioMixerWidth = width
+    }
 
     width: 1280
     height: 720
@@ -15,115 +49,236 @@ Window {
     title: "Vireon Studio 2.4.5b"
     color: Colors.backgroundDark
 
-    // Live view of the four channels with their meters, until the monitoring grid and the
-    // mixer panel take this place.
-    Row {
+    Component {
+        id: persistentLayoutSettings
+
+        Settings {
+            property real audioMixerWidth: 320
+
+            category: "Layout"
+        }
+    }
+
+    Component {
+        id: sessionLayoutSettings
+
+        QtObject {
+            property real audioMixerWidth: 320
+        }
+    }
+
+    Shortcut {
+        sequence: "F1"
+        context: Qt.WindowShortcut
+        onActivated: headerBar.openHelpWindow()
+    }
+
+    ColumnLayout {
         anchors.fill: parent
-        anchors.margins: 10
-        spacing: 10
+        spacing: 0
 
-        Grid {
-            id: channelGrid
+        TopHeaderBar {
+            id: headerBar
 
-            width: parent.width - masterMeter.width - parent.spacing
-            height: parent.height
-            columns: 2
+            Layout.fillWidth: true
+            Layout.preferredHeight: 60
+            onAddSourceRequested: channelId => sourceConfigDialog.openForChannel(channelId, false)
+            onRemoteControlRequested: remoteControlDialog.openDialog()
+        }
+
+        ColumnLayout {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.margins: 10
             spacing: 10
 
-            Repeater {
-                model: ChannelsModel
+            IsoMonitorGrid {
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                Layout.minimumHeight: 160
+                Layout.preferredHeight: 1
 
-                Rectangle {
-                    required property int channelId
-                    required property string channelName
-                    required property real audioLevel
-                    required property real audioLevelRight
+                onOpenSourceConfig: (channelId, editMode) => sourceConfigDialog.openForChannel(channelId, editMode)
+            }
 
-                    width: (channelGrid.width - channelGrid.spacing) / 2
-                    height: (channelGrid.height - channelGrid.spacing) / 2
-                    color: Colors.panelDark
-                    border.width: AppManager.activeSourceId === channelId ? 2 : 1
-                    border.color: AppManager.activeSourceId === channelId ? Colors.recRed : Colors.borderDark
+            RowLayout {
+                id: bottomRow
 
-                    VideoStreamItem {
-                        anchors.fill: parent
-                        anchors.margins: 2
-                        anchors.rightMargin: 20
-                        channelIndex: parent.channelId
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                Layout.minimumHeight: 200
+                Layout.preferredHeight: 1
+                spacing: 4
+
+                MainPreviewPanel {
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    Layout.minimumWidth: 260
+                }
+
+                Item {
+                    id: splitter
+
+                    readonly property bool active: splitterMouse.pressed || splitterMouse.containsMouse
+
+                    Layout.preferredWidth: 8
+                    Layout.fillHeight: true
+
+                    Rectangle {
+                        anchors.centerIn: parent
+                        width: splitter.active ? 4 : 2
+                        height: parent.height - 20
+                        radius: 2
+                        color: splitterMouse.pressed ? Colors.accent
+                             : splitterMouse.containsMouse ? "#60a5fa" : Colors.borderDark
+
+                        Behavior on width { NumberAnimation { duration: 120 } }
+                        Behavior on color { ColorAnimation { duration: 120 } }
                     }
 
                     Column {
-                        anchors.right: parent.right
-                        anchors.top: parent.top
-                        anchors.bottom: parent.bottom
-                        anchors.margins: 4
-                        width: 12
+                        anchors.centerIn: parent
+                        spacing: 4
+                        visible: !splitter.active
 
-                        Row {
-                            height: parent.height
-                            spacing: 2
-                            Repeater {
-                                model: [audioLevel, audioLevelRight]
-                                Rectangle {
-                                    required property real modelData
-                                    width: 5
-                                    height: parent.height
-                                    color: Colors.surfaceDark
-                                    Rectangle {
-                                        anchors.bottom: parent.bottom
-                                        width: parent.width
-                                        height: parent.height * Math.min(1, parent.modelData)
-                                        color: Colors.liveGreen
-                                    }
-                                }
+                        Repeater {
+                            model: 3
+                            Rectangle {
+                                width: 2
+                                height: 2
+                                color: "#64748b"
                             }
                         }
                     }
 
-                    Text {
-                        anchors.left: parent.left
-                        anchors.top: parent.top
-                        anchors.margins: 8
-                        text: parent.channelId + "  " + parent.channelName
-                        color: Colors.textPrimary
-                        font: Typography.captionBold
-                    }
-
                     MouseArea {
+                        id: splitterMouse
+
+                        property real pressX: 0
+                        property real pressWidth: 0
+
                         anchors.fill: parent
-                        onClicked: AppManager.activeSourceId = parent.channelId
+                        anchors.leftMargin: -4
+                        anchors.rightMargin: -4
+                        hoverEnabled: true
+                        cursorShape: Qt.SizeHorCursor
+                        // Scene coordinates: the splitter itself moves while the mixer widens.
+                        onPressed: mouse => {
+                            pressX = mapToItem(null, mouse.x, mouse.y).x
+                            pressWidth = root.mixerWidth
+                        }
+                        onPositionChanged: mouse => {
+                            if (!pressed)
+                                return
+                            const x = mapToItem(null, mouse.x, mouse.y).x
+                            root.storeMixerWidth(MainLayout.draggedMixerWidth(pressWidth, pressX, x, root.mixerMaxWidth))
+                        }
+                        onDoubleClicked: root.storeMixerWidth(
+                            MainLayout.doubleClickedMixerWidth(root.mixerWidth, root.mixerMaxWidth))
                     }
+                }
+
+                AudioMixerPanel {
+                    id: mixerPanel
+
+                    Layout.fillHeight: true
+                    Layout.preferredWidth: root.mixerWidth
+                    Layout.minimumWidth: MainLayout.mixerMinWidth
+                    Layout.maximumWidth: root.mixerMaxWidth
                 }
             }
         }
 
-        Rectangle {
-            id: masterMeter
+        BottomStatusBar {
+            id: statusBar
 
-            width: 24
-            height: parent.height
-            color: Colors.panelDark
-            border.color: Colors.borderDark
+            Layout.fillWidth: true
+            Layout.preferredHeight: 32
+        }
+    }
 
-            Row {
-                anchors.fill: parent
-                anchors.margins: 4
-                spacing: 2
-                Repeater {
-                    model: [AppManager.masterAudioLevel, AppManager.masterAudioLevelRight]
-                    Rectangle {
-                        required property real modelData
-                        width: 7
-                        height: parent.height
-                        color: Colors.surfaceDark
-                        Rectangle {
-                            anchors.bottom: parent.bottom
-                            width: parent.width
-                            height: parent.height * Math.min(1, parent.modelData)
-                            color: Colors.accent
-                        }
-                    }
-                }
+    // Overlays of this window, created on first use.
+    Item {
+        id: sourceConfigDialog
+
+        property var dialog: null
+
+        function openForChannel(channelId, editMode) {
+            if (!dialog)
+                dialog = root.createOverlay("Components/SourceConfigDialog.qml", sourceConfigDialog,
+                                            "Error loading source config dialog: ")
+            if (dialog)
+                dialog.openForChannel(channelId, editMode)
+        }
+
+        anchors.fill: parent
+        z: 150
+    }
+
+    Item {
+        id: remoteControlDialog
+
+        property var dialog: null
+
+        function openDialog() {
+            if (!dialog)
+                dialog = root.createOverlay("Components/RemoteControlDialog.qml", remoteControlDialog,
+                                            "Error loading remote control dialog: ")
+            if (dialog)
+                dialog.openDialog()
+        }
+
+        anchors.fill: parent
+        z: 180
+    }
+
+    Item {
+        id: updateDialog
+
+        anchors.fill: parent
+        z: 200
+    }
+
+    // Frameless resizing: edges and corners start a system resize.
+    Item {
+        id: resizeLayer
+
+        readonly property int edge: 7
+        readonly property int corner: 16
+
+        anchors.fill: parent
+        z: 99999
+        visible: root.visibility !== Window.Maximized && root.visibility !== Window.FullScreen
+
+        Repeater {
+            model: [
+                { edges: Qt.LeftEdge, cursor: Qt.SizeHorCursor },
+                { edges: Qt.RightEdge, cursor: Qt.SizeHorCursor },
+                { edges: Qt.TopEdge, cursor: Qt.SizeVerCursor },
+                { edges: Qt.BottomEdge, cursor: Qt.SizeVerCursor },
+                { edges: Qt.TopEdge | Qt.LeftEdge, cursor: Qt.SizeFDiagCursor },
+                { edges: Qt.TopEdge | Qt.RightEdge, cursor: Qt.SizeBDiagCursor },
+                { edges: Qt.BottomEdge | Qt.LeftEdge, cursor: Qt.SizeBDiagCursor },
+                { edges: Qt.BottomEdge | Qt.RightEdge, cursor: Qt.SizeFDiagCursor }
+            ]
+
+            MouseArea {
+                required property var modelData
+
+                readonly property bool isLeft: modelData.edges & Qt.LeftEdge
+                readonly property bool isRight: modelData.edges & Qt.RightEdge
+                readonly property bool isTop: modelData.edges & Qt.TopEdge
+                readonly property bool isBottom: modelData.edges & Qt.BottomEdge
+                readonly property bool isCorner: (isLeft || isRight) && (isTop || isBottom)
+
+                x: isRight ? resizeLayer.width - width : isLeft ? 0 : resizeLayer.corner
+                y: isBottom ? resizeLayer.height - height : isTop ? 0 : resizeLayer.corner
+                width: isCorner ? resizeLayer.corner
+                     : (isLeft || isRight) ? resizeLayer.edge : resizeLayer.width - 2 * resizeLayer.corner
+                height: isCorner ? resizeLayer.corner
+                      : (isTop || isBottom) ? resizeLayer.edge : resizeLayer.height - 2 * resizeLayer.corner
+                cursorShape: modelData.cursor
+                onPressed: root.startSystemResize(modelData.edges)
             }
         }
     }

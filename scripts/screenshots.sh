@@ -1,0 +1,23 @@
+#!/bin/sh
+# Pictures of the main window, offscreen, with the built-in cameras on 0, 1, 3 and 4 channels,
+# idle and recording, in English and Serbian.
+#   scripts/screenshots.sh [OUTPUT_DIR]   (default: build-screens/shots)
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="${BUILD_DIR:-$root/build-screens}"
+out="${1:-$build/shots}"
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j"$(nproc)" --target vireon_screenshot
+mkdir -p "$out"
+
+export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy QT_LOGGING_RULES='qt.qpa.*=false'
+for lang in EN SR; do
+  for state in idle recording; do
+    for n in 0 1 3 4; do
+      file="$out/main_${n}ch_${state}_${lang}.png"
+      "$build/tools/vireon_screenshot" --channels "$n" --state "$state" --language "$lang" --output "$file"
+      echo "$file"
+    done
+  done
+done

@@ -1,0 +1,216 @@
+#include "remote/RemoteApi.h"
+
+#include "app/ApplicationManager.h"
+#include "capture/ISource.h"
+#include "models/InputChannelsModel.h"
+#include "remote/HttpRequestParser.h"
+
+#include <QDebug>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonValue>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+QByteArray compact(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+// The body as a JSON object; anything else (empty, not JSON, an array) is no object.
+std::optional<QJsonObject> bodyObject(const HttpRequest &request)
+{
+    if (request.body.isEmpty())
+        return std::nullopt;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(request.body, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    return document.object();
+}
+
+// A decimal integer from a query item; `fallback` when it is not one.
+int queryInt(const HttpRequest &request, const QString &key, int fallback)
+{
+    bool ok = false;
+    const int value = request.queryValue(key).toInt(&ok);
+    return ok ? value : fallback;
+}
+
+// JSON numbers are doubles; only an integral value in int range counts as an integer.
+int jsonInt(const QJsonValue &value, int fallback)
+{
+    return value.isDouble() ? value.toInt(fallback) : fallback;
+}
+
+bool isChannelId(int id)
+{
+    return id >= 1 && id <= 4;
+}
+
+} // namespace
+
+RemoteApi::RemoteApi(ApplicationManager *manager)
+    : m_manager(manager)
+{
+}
+
+InputChannelsModel *RemoteApi::channelsModel() const
+{
+    return m_channelsModel ? m_channelsModel.data() : m_manager->channelsModel();
+}
+
+QJsonObject RemoteApi::channelStatus(int id) const
+{
+    InputChannelsModel *model = channelsModel();
+    const std::shared_ptr<ISource> source = m_manager->sourceForChannel(id);
+    const QString link = m_manager->getCameraLinkForChannel(id);
+    bool active = false;
+    if (source && source->isRunning())
+        active = true;
+    else if (!link.isEmpty())
+        active = true;
+    else if (model)
+        active = model->hasActiveVideo(id);
+
+    QString name = m_manager->getCameraNameForChannel(id);
+    if (name.isEmpty() && model)
+        name = model->getChannelName(id);
+    if (name.isEmpty())
+        name = QStringLiteral("Camera %1").arg(id);
+
+    return QJsonObject{
+        {QStringLiteral("active"), active},
+        {QStringLiteral("colorRange"), m_manager->getCameraColorRangeForChannel(id)},
+        {QStringLiteral("deviceLink"), link},
+        {QStringLiteral("framerate"), double(m_manager->getCameraFramerateForChannel(id))},
+        {QStringLiteral("height"), m_manager->getCameraHeightForChannel(id)},
+        {QStringLiteral("id"), id},
+        {QStringLiteral("name"), name},
+        {QStringLiteral("width"), m_manager->getCameraWidthForChannel(id)},
+    };
+}
+
+QJsonObject RemoteApi::status() const
+{
+    QJsonArray channels;
+    int activeCount = 0;
+    for (int id = 1; id <= 4; ++id) {
+        const QJsonObject channel = channelStatus(id);
+        if (channel.value(QStringLiteral("active")).toBool())
+            ++activeCount;
+        channels.append(channel);
+    }
+    // QJsonObject keeps its members sorted by key, which is the documented order.
+    return QJsonObject{
+        {QStringLiteral("activeSourceId"), m_manager->activeSourceId()},
+        {QStringLiteral("activeVideoCount"), activeCount},
+        {QStringLiteral("channels"), channels},
+        {QStringLiteral("countdownSeconds"), m_manager->countdownSeconds()},
+        {QStringLiteral("currentFps"), m_manager->currentFps()},
+        {QStringLiteral("isArming"), m_manager->isArming()},
+        {QStringLiteral("isRecording"), m_manager->isRecording()},
+        {QStringLiteral("masterVolume"), double(m_manager->masterAudioVolume())},
+        {QStringLiteral("selectedGlobalFps"), m_manager->selectedGlobalFps()},
+        {QStringLiteral("sessionName"), m_manager->activeSessionName()},
+        {QStringLiteral("timecode"), m_manager->timecode()},
+    };
+}
+
+QByteArray RemoteApi::statusJson() const
+{
+    return compact(status());
+}
+
+QByteArray RemoteApi::devicesJson() const
+{
+    return m_manager->devicesReport();
+}
+
+QByteArray RemoteApi::addSource(const HttpRequest &request)
+{
+    int channelId = 1;
+    QString deviceLink;
+    int width = 1920;
+    int height = 1080;
+    double framerate = 30.0;
+    QString colorRange = QStringLiteral("Default");
+    QString channelName;
+
+    if (const std::optional<QJsonObject> body = bodyObject(request)) {
+        if (body->contains(QStringLiteral("channelId")))
+            channelId = jsonInt(body->value(QStringLiteral("channelId")), 1);
+        if (body->contains(QStringLiteral("deviceLink")))
+            deviceLink = body->value(QStringLiteral("deviceLink")).toString();
+        if (body->contains(QStringLiteral("width")))
+            width = jsonInt(body->value(QStringLiteral("width")), 1920);
+        if (body->contains(QStringLiteral("height")))
+            height = jsonInt(body->value(QStringLiteral("height")), 1080);
+        if (body->contains(QStringLiteral("framerate")))
+            framerate = body->value(QStringLiteral("framerate")).toDouble(30.0);
+        if (body->contains(QStringLiteral("colorRange"))) {
+            const QJsonValue range = body->value(QStringLiteral("colorRange"));
+            colorRange = range.isString() ? range.toString() : QStringLiteral("Default");
+        }
+        if (body->contains(QStringLiteral("channelName")))
+            channelName = body->value(QStringLiteral("channelName")).toString();
+    }
+    if (request.query.hasQueryItem(QStringLiteral("channelId")))
+        channelId = queryInt(request, QStringLiteral("channelId"), 0);
+    if (request.query.hasQueryItem(QStringLiteral("deviceLink")))
+        deviceLink = request.queryValue(QStringLiteral("deviceLink"));
+
+    // A rate beyond single precision would reach the device layer as infinity.
+    if (!std::isfinite(float(framerate)))
+        framerate = 30.0;
+
+    if (isChannelId(channelId)) {
+        m_manager->setCameraForChannel(channelId, deviceLink, width, height, float(framerate), colorRange);
+        InputChannelsModel *model = channelsModel();
+        if (!channelName.isEmpty() && model)
+            model->setChannelName(channelId, channelName);
+        if (m_manager->activeSourceId() <= 0)
+            m_manager->setActiveSourceId(channelId);
+    }
+    return compact(QJsonObject{{QStringLiteral("channelId"), channelId}, {QStringLiteral("status"), QStringLiteral("ok")}});
+}
+
+QByteArray RemoteApi::removeSource(const HttpRequest &request)
+{
+    int channelId = queryInt(request, QStringLiteral("channelId"), 0);
+    if (channelId < 1) {
+        if (const std::optional<QJsonObject> body = bodyObject(request))
+            channelId = jsonInt(body->value(QStringLiteral("channelId")), 0);
+    }
+    if (isChannelId(channelId))
+        m_manager->removeCameraFromChannel(channelId);
+    return compact(QJsonObject{{QStringLiteral("status"), QStringLiteral("ok")}});
+}
+
+QByteArray RemoteApi::switchSource(const HttpRequest &request)
+{
+    QString id = request.queryValue(QStringLiteral("id"));
+    if (id.isEmpty()) {
+        if (const std::optional<QJsonObject> body = bodyObject(request))
+            id = QString::number(jsonInt(body->value(QStringLiteral("id")), 1));
+    }
+    bool ok = false;
+    const int sourceId = id.toInt(&ok);
+    if (ok && isChannelId(sourceId)) {
+        m_manager->setActiveSourceId(sourceId);
+        qDebug() << "[RemoteControlServer] Switched active source to:" << id;
+    }
+    return statusJson();
+}
+
+QByteArray RemoteApi::toggleRecording()
+{
+    if (m_manager->isRecording())
+        m_manager->stopRecording();
+    else
+        m_manager->startRecording();
+    return statusJson();
+}

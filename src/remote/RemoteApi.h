@@ -1,0 +1,43 @@
+// RemoteApi: the JSON routes of the remote control, on top of ApplicationManager and the
+// channel model. Builds the status document and carries out switching, recording and camera
+// routing for a parsed request; the server decides which route a request takes and writes the
+// answer. It holds no state of its own: every answer is built fresh from the manager.
+//
+// GUI thread only (recording control runs synchronously inside the request).
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QPointer>
+
+class ApplicationManager;
+class InputChannelsModel;
+struct HttpRequest;
+
+class RemoteApi
+{
+public:
+    explicit RemoteApi(ApplicationManager *manager);
+
+    // The channel model used for names and the "active" fall-back; without one set, the
+    // manager's own.
+    void setChannelsModel(InputChannelsModel *model) { m_channelsModel = model; }
+    InputChannelsModel *channelsModel() const;
+
+    // The status document: eleven members in key order, four channel objects.
+    QJsonObject status() const;
+    QByteArray statusJson() const;
+    QByteArray devicesJson() const;
+
+    // Each carries out its route and returns the JSON body of the answer.
+    QByteArray addSource(const HttpRequest &request);
+    QByteArray removeSource(const HttpRequest &request);
+    QByteArray switchSource(const HttpRequest &request);
+    QByteArray toggleRecording();
+
+private:
+    QJsonObject channelStatus(int channelId) const;
+
+    ApplicationManager *m_manager;
+    QPointer<InputChannelsModel> m_channelsModel;
+};

@@ -1,0 +1,394 @@
+#include "remote/RemoteControlServer.h"
+
+#include "app/ApplicationManager.h"
+#include "remote/HostCheck.h"
+#include "remote/HttpRequestParser.h"
+#include "remote/HttpResponse.h"
+#include "remote/LocalAddress.h"
+#include "remote/PreviewStream.h"
+#include "remote/QrCodeImage.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
+
+// One connection that has not become a preview client: its request as far as it came, and
+// the timer that cuts it when it goes quiet (child of the socket, deleted with it).
+struct RemoteControlServer::Connection
+{
+    HttpRequestParser parser;
+    QTimer *timer = nullptr;
+    bool answered = false;
+    bool continueSent = false;
+    bool halfClosed = false;
+};
+
+namespace {
+
+enum class Route { Page, Status, Devices, AddSource, RemoveSource, Switch, Record, Stream, NotFound };
+
+Route routeFor(const QString &path)
+{
+    if (path == QLatin1String("/") || path == QLatin1String("/index.html"))
+        return Route::Page;
+    if (path == QLatin1String("/api/status") || path == QLatin1String("/api/sources"))
+        return Route::Status;
+    if (path == QLatin1String("/api/devices") || path == QLatin1String("/devices_info.json"))
+        return Route::Devices;
+    if (path == QLatin1String("/api/add_source"))
+        return Route::AddSource;
+    if (path == QLatin1String("/api/remove_source"))
+        return Route::RemoveSource;
+    if (path == QLatin1String("/api/switch"))
+        return Route::Switch;
+    if (path == QLatin1String("/api/record"))
+        return Route::Record;
+    if (path == QLatin1String("/stream.mjpg") || path == QLatin1String("/preview.mjpg"))
+        return Route::Stream;
+    return Route::NotFound;
+}
+
+bool changesState(Route route)
+{
+    return route == Route::AddSource || route == Route::RemoveSource || route == Route::Switch
+           || route == Route::Record;
+}
+
+void shutdownSending(QTcpSocket *socket)
+{
+    const qintptr descriptor = socket->socketDescriptor();
+    if (descriptor < 0)
+        return;
+#ifdef _WIN32
+    ::shutdown(SOCKET(descriptor), SD_SEND);
+#else
+    ::shutdown(int(descriptor), SHUT_WR);
+#endif
+}
+
+} // namespace
+
+RemoteControlServer::RemoteControlServer(ApplicationManager *manager, QObject *parent)
+    : QObject(parent)
+    , m_manager(manager ? manager : ApplicationManager::instance())
+    , m_api(m_manager)
+    , m_hostNames(HostCheck::localHostNames())
+{
+    m_stream = new PreviewStream([this] { return m_manager->sourceForChannel(m_manager->activeSourceId()); }, this);
+    connect(m_stream, &PreviewStream::clientCountChanged, this, &RemoteControlServer::clientCountChanged);
+}
+
+RemoteControlServer::~RemoteControlServer()
+{
+    if (m_running)
+        stopServer();
+}
+
+RemoteControlServer *RemoteControlServer::instance()
+{
+    static RemoteControlServer server;
+    static const bool stopsAtQuit = [] {
+        if (QCoreApplication *app = QCoreApplication::instance()) {
+            // Close the sockets while the event loop can still delete them.
+            QObject::connect(app, &QCoreApplication::aboutToQuit, &server, [] {
+                if (server.isRunning())
+                    server.stopServer();
+            });
+        }
+        return true;
+    }();
+    Q_UNUSED(stopsAtQuit);
+    return &server;
+}
+
+void RemoteControlServer::setChannelsModel(InputChannelsModel *model)
+{
+    m_api.setChannelsModel(model);
+}
+
+int RemoteControlServer::clientCount() const
+{
+    return m_stream->clientCount();
+}
+
+void RemoteControlServer::startServer()
+{
+    startServer(DefaultPort);
+}
+
+void RemoteControlServer::startServer(int port)
+{
+    if (m_running)
+        stopServer();
+    if (port < 0 || port > 65535) {
+        qCritical() << "[RemoteControlServer] Failed to listen on any port:" << "no such port" << port;
+        return;
+    }
+
+    auto *listener = new QTcpServer(this);
+    // A phone page opens several connections at once, and so do tests and load tools; a
+    // deeper queue keeps a burst from waiting on SYN retries.
+    listener->setListenBacklogSize(128);
+    connect(listener, &QTcpServer::newConnection, this, &RemoteControlServer::onNewConnection);
+    if (!listener->listen(QHostAddress::AnyIPv4, quint16(port))) {
+        const int fallback = port + 1;
+        qWarning() << "[RemoteControlServer] Port" << port << "busy, trying" << fallback;
+        if (fallback > 65535 || !listener->listen(QHostAddress::AnyIPv4, quint16(fallback))) {
+            qCritical() << "[RemoteControlServer] Failed to listen on any port:" << listener->errorString();
+            delete listener;
+            return;
+        }
+    }
+
+    m_listener = listener;
+    m_port = listener->serverPort();
+    m_localIp = LocalAddress::choose(LocalAddress::systemInterfaces());
+    m_serverUrl = QStringLiteral("http://%1:%2/").arg(m_localIp).arg(m_port);
+    m_running = true;
+    regenerateQrCode();
+
+    emit serverStateChanged();
+    emit serverUrlChanged();
+    emit localIpChanged();
+    emit portChanged();
+    emit clientCountChanged();
+    qDebug() << "[RemoteControlServer] Online at:" << m_serverUrl;
+}
+
+void RemoteControlServer::stopServer()
+{
+    m_stream->closeAll();
+    // Requests still being read are cut; their sockets go with the listener.
+    const auto connections = std::exchange(m_connections, {});
+    for (const auto &[socket, connection] : connections) {
+        socket->disconnect(this);
+        socket->abort();
+    }
+    if (m_listener) {
+        m_listener->close();
+        m_listener->deleteLater();
+        m_listener = nullptr;
+    }
+    m_running = false;
+    emit serverStateChanged();
+    emit clientCountChanged();
+    qDebug() << "[RemoteControlServer] Stopped.";
+}
+
+void RemoteControlServer::toggleServer()
+{
+    if (m_running)
+        stopServer();
+    else
+        startServer(m_port > 0 ? m_port : DefaultPort);
+}
+
+void RemoteControlServer::refreshNetworkInfo()
+{
+    m_localIp = LocalAddress::choose(LocalAddress::systemInterfaces());
+    m_serverUrl = QStringLiteral("http://%1:%2/").arg(m_localIp).arg(m_port);
+    regenerateQrCode();
+    emit localIpChanged();
+    emit serverUrlChanged();
+}
+
+void RemoteControlServer::regenerateQrCode()
+{
+    if (m_serverUrl.isEmpty()) {
+        m_qrCodeDataUrl.clear();
+        emit qrCodeDataUrlChanged();
+        return;
+    }
+    QString error;
+    const QString dataUrl = QrCodeImage::dataUrl(m_serverUrl, &error);
+    if (dataUrl.isEmpty()) {
+        qWarning() << "[RemoteControlServer] QR code generation error:" << qPrintable(error);
+        return;
+    }
+    m_qrCodeDataUrl = dataUrl;
+    emit qrCodeDataUrlChanged();
+}
+
+void RemoteControlServer::onNewConnection()
+{
+    while (m_listener && m_listener->hasPendingConnections()) {
+        QTcpSocket *socket = m_listener->nextPendingConnection();
+        connect(socket, &QTcpSocket::readyRead, this, &RemoteControlServer::onSocketReadyRead);
+        connect(socket, &QTcpSocket::disconnected, this, &RemoteControlServer::onSocketDisconnected);
+
+        auto connection = std::make_unique<Connection>();
+        connection->timer = new QTimer(socket);
+        connection->timer->setSingleShot(true);
+        connect(connection->timer, &QTimer::timeout, socket, [socket] {
+            qDebug() << "[RemoteControlServer] Closing an idle connection from" << socket->peerAddress().toString();
+            socket->abort();
+        });
+        connection->timer->start(m_requestTimeoutMs);
+        m_connections.emplace(socket, std::move(connection));
+    }
+}
+
+void RemoteControlServer::onSocketReadyRead()
+{
+    auto *socket = qobject_cast<QTcpSocket *>(sender());
+    if (!socket)
+        return;
+    // Always read: what a preview client or an answered connection still sends is dropped
+    // here rather than piling up in the socket's buffer.
+    const QByteArray bytes = socket->readAll();
+    const auto found = m_connections.find(socket);
+    if (found == m_connections.end() || found->second->answered)
+        return;
+    Connection &connection = *found->second;
+    connection.timer->start(m_requestTimeoutMs);
+
+    switch (connection.parser.feed(bytes)) {
+    case HttpRequestParser::State::Incomplete:
+        if (connection.parser.isHeadComplete() && !connection.continueSent
+            && connection.parser.request().header("Expect").toLower() == "100-continue") {
+            connection.continueSent = true;
+            socket->write(HttpResponse::continueInterim());
+            socket->flush();
+        }
+        break;
+    case HttpRequestParser::State::Failed:
+        qDebug() << "[RemoteControlServer] Refused a request from" << socket->peerAddress().toString() << ":"
+                 << connection.parser.errorText();
+        respond(socket, HttpResponse::error(connection.parser.errorStatus()));
+        break;
+    case HttpRequestParser::State::Complete:
+        handleRequest(socket, connection.parser.request());
+        break;
+    }
+}
+
+void RemoteControlServer::onSocketDisconnected()
+{
+    auto *socket = qobject_cast<QTcpSocket *>(sender());
+    if (!socket)
+        return;
+    m_stream->removeClient(socket);
+    forgetConnection(socket);
+    socket->deleteLater();
+}
+
+void RemoteControlServer::onStreamTimerTimeout()
+{
+    m_stream->tick();
+}
+
+void RemoteControlServer::forgetConnection(QTcpSocket *socket)
+{
+    const auto found = m_connections.find(socket);
+    if (found == m_connections.end())
+        return;
+    found->second->timer->stop();
+    found->second->timer->deleteLater();
+    m_connections.erase(found);
+}
+
+void RemoteControlServer::handleRequest(QTcpSocket *socket, const HttpRequest &request)
+{
+    const QByteArray host = request.header("Host");
+    const QByteArray origin = request.header("Origin");
+    if (!HostCheck::isAllowedHost(host, m_hostNames) || !HostCheck::isSameOrigin(origin, host)) {
+        qDebug() << "[RemoteControlServer] Refused a request for another site: Host" << host << "Origin" << origin;
+        respond(socket, HttpResponse::error(403));
+        return;
+    }
+
+    const Route route = routeFor(request.path);
+    const QByteArray &method = request.method;
+    if (method == "OPTIONS") {
+        // A preflight asks what is allowed; it changes nothing.
+        respond(socket, route == Route::NotFound ? HttpResponse::notFound() : HttpResponse::preflight());
+        return;
+    }
+    const bool headOnly = method == "HEAD";
+    if ((!headOnly && method != "GET" && method != "POST") || (headOnly && changesState(route))) {
+        respond(socket, HttpResponse::error(405));
+        return;
+    }
+    if (route == Route::Stream) {
+        if (headOnly)
+            respond(socket, HttpResponse::streamHead());
+        else
+            startStream(socket);
+        return;
+    }
+
+    QByteArray response;
+    switch (route) {
+    case Route::Page: response = HttpResponse::html(page()); break;
+    case Route::Status: response = HttpResponse::json(m_api.statusJson()); break;
+    case Route::Devices: response = HttpResponse::json(m_api.devicesJson()); break;
+    case Route::AddSource: response = HttpResponse::json(m_api.addSource(request)); break;
+    case Route::RemoveSource: response = HttpResponse::json(m_api.removeSource(request)); break;
+    case Route::Switch: response = HttpResponse::json(m_api.switchSource(request)); break;
+    case Route::Record: response = HttpResponse::json(m_api.toggleRecording()); break;
+    case Route::Stream:
+    case Route::NotFound: response = HttpResponse::notFound(); break;
+    }
+    respond(socket, headOnly ? HttpResponse::withoutBody(response) : response);
+}
+
+void RemoteControlServer::respond(QTcpSocket *socket, const QByteArray &response)
+{
+    const auto found = m_connections.find(socket);
+    if (found == m_connections.end())
+        return;
+    // From here the timer bounds how long the client may take to collect the answer.
+    found->second->answered = true;
+    found->second->timer->start(m_requestTimeoutMs);
+
+    socket->write(response);
+    socket->flush();
+    if (socket->bytesToWrite() == 0) {
+        finishResponse(socket);
+        return;
+    }
+    connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
+        if (socket->bytesToWrite() == 0)
+            finishResponse(socket);
+    });
+}
+
+void RemoteControlServer::finishResponse(QTcpSocket *socket)
+{
+    const auto found = m_connections.find(socket);
+    if (found == m_connections.end() || found->second->halfClosed)
+        return;
+    found->second->halfClosed = true;
+    // Half-close instead of closing: the client sees the end of the answer at once, and what
+    // it may still be sending (say the rest of a refused upload) is read and dropped until it
+    // closes its side. Closing with unread bytes would make the kernel send a reset, which
+    // can destroy the answer before the client has read it.
+    shutdownSending(socket);
+}
+
+void RemoteControlServer::startStream(QTcpSocket *socket)
+{
+    forgetConnection(socket);
+    m_stream->addClient(socket);
+}
+
+QByteArray RemoteControlServer::page()
+{
+    if (m_page.isEmpty()) {
+        QFile file(QStringLiteral(":/remote/remote.html"));
+        if (file.open(QIODevice::ReadOnly))
+            m_page = file.readAll();
+        else
+            qWarning() << "[RemoteControlServer] Cannot read the control page:" << file.errorString();
+    }
+    return m_page;
+}

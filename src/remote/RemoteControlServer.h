@@ -1,0 +1,123 @@
+// RemoteControlServer: the phone remote control. A small HTTP/1.1 server on a TCP listener
+// (port 8080, 8081 when that is busy) that serves the control page, a JSON API (status,
+// devices, switching the programme source, recording, assigning cameras) and the MJPEG
+// preview, and shows its address as a QR code. QML sees it as the singleton RemoteServer.
+//
+// One request per connection: a request is read whole (HttpRequestParser), checked against
+// other sites (HostCheck), answered at once, and the connection is closed; a stream request
+// turns the connection into a preview client instead (PreviewStream). The JSON routes live in
+// RemoteApi on top of ApplicationManager.
+//
+// Ownership: the process-wide instance() lives until exit; tests create their own. The server
+// owns the listener, the listener its sockets (Qt parent). Threads: GUI thread only; sockets,
+// timers and the manager calls all run there.
+#pragma once
+
+#include "remote/RemoteApi.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <unordered_map>
+
+class ApplicationManager;
+class InputChannelsModel;
+class PreviewStream;
+class QTcpServer;
+class QTcpSocket;
+struct HttpRequest;
+
+class RemoteControlServer : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool isRunning READ isRunning NOTIFY serverStateChanged)
+    Q_PROPERTY(QString serverUrl READ serverUrl NOTIFY serverUrlChanged)
+    Q_PROPERTY(QString localIp READ localIp NOTIFY localIpChanged)
+    Q_PROPERTY(int port READ port NOTIFY portChanged)
+    Q_PROPERTY(int clientCount READ clientCount NOTIFY clientCountChanged)
+    Q_PROPERTY(QString qrCodeDataUrl READ qrCodeDataUrl NOTIFY qrCodeDataUrlChanged)
+
+public:
+    static constexpr int DefaultPort = 8080;
+    // How long a connection may sit with an unfinished request, and how long an answered
+    // one may take to close, before it is cut.
+    static constexpr int DefaultRequestTimeoutMs = 10'000;
+
+    // `manager` defaults to ApplicationManager::instance().
+    explicit RemoteControlServer(ApplicationManager *manager = nullptr, QObject *parent = nullptr);
+    ~RemoteControlServer() override;
+
+    // The process-wide server, created on first use (thread-safe); it stops when the
+    // application is about to quit.
+    static RemoteControlServer *instance();
+
+    // The channel model for names and the "active" fall-back; without one, the manager's.
+    void setChannelsModel(InputChannelsModel *model);
+
+    bool isRunning() const { return m_running; }
+    QString serverUrl() const { return m_serverUrl; }
+    QString localIp() const { return m_localIp; }
+    int port() const { return m_port; }
+    int clientCount() const;
+    QString qrCodeDataUrl() const { return m_qrCodeDataUrl; }
+
+    // Open connections that are not preview clients (requests in progress or closing).
+    int pendingConnectionCount() const { return int(m_connections.size()); }
+    PreviewStream *previewStream() const { return m_stream; }
+    // Tests shorten the request idle timeout.
+    void setRequestTimeoutMs(int ms) { m_requestTimeoutMs = ms; }
+
+    // Starts listening on all IPv4 interfaces at `port`, or port + 1 when that is busy; a
+    // running server restarts. Port 0 takes any free port.
+    Q_INVOKABLE void startServer(int port);
+    Q_INVOKABLE void startServer();
+    Q_INVOKABLE void stopServer();
+    Q_INVOKABLE void toggleServer();
+    // Chooses the announced address again and rebuilds the URL and the QR code.
+    Q_INVOKABLE void refreshNetworkInfo();
+
+signals:
+    void serverStateChanged();
+    void serverUrlChanged();
+    void localIpChanged();
+    void portChanged();
+    void clientCountChanged();
+    void qrCodeDataUrlChanged();
+
+public slots:
+    void onNewConnection();
+    void onSocketReadyRead();
+    void onSocketDisconnected();
+    void onStreamTimerTimeout();
+
+private:
+    struct Connection;
+
+    void handleRequest(QTcpSocket *socket, const HttpRequest &request);
+    // Writes a complete answer, then half-closes once it has left and waits for the client
+    // to close (reading and discarding what it still sends).
+    void respond(QTcpSocket *socket, const QByteArray &response);
+    void finishResponse(QTcpSocket *socket);
+    void startStream(QTcpSocket *socket);
+    void forgetConnection(QTcpSocket *socket);
+    void regenerateQrCode();
+    QByteArray page();
+
+    QPointer<QTcpServer> m_listener;
+    PreviewStream *m_stream = nullptr; // child; holds the stream clients and the stream timer
+    bool m_running = false;
+    QString m_serverUrl;
+    QString m_localIp;
+    int m_port = DefaultPort;
+    QString m_qrCodeDataUrl;
+
+    ApplicationManager *m_manager;
+    RemoteApi m_api;
+    QStringList m_hostNames; // names of this machine that a Host header may carry
+    QByteArray m_page;       // the control page, read from the resources once
+    int m_requestTimeoutMs = DefaultRequestTimeoutMs;
+    std::unordered_map<QTcpSocket *, std::unique_ptr<Connection>> m_connections;
+};

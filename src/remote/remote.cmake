@@ -1,0 +1,22 @@
+# Remote control of vireon_core: the HTTP server with its JSON API, the MJPEG preview, the QR
+# code of its address and the phone page (compiled into the resources as :/remote/remote.html).
+# GLOBAL: the imported target is linked to vireon_core, which other directories link in turn.
+pkg_check_modules(QRCODEGEN REQUIRED IMPORTED_TARGET GLOBAL qrcodegencpp)
+
+target_sources(vireon_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/HttpRequestParser.h ${CMAKE_CURRENT_LIST_DIR}/HttpRequestParser.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HttpResponse.h ${CMAKE_CURRENT_LIST_DIR}/HttpResponse.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HostCheck.h ${CMAKE_CURRENT_LIST_DIR}/HostCheck.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LocalAddress.h ${CMAKE_CURRENT_LIST_DIR}/LocalAddress.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/QrCodeImage.h ${CMAKE_CURRENT_LIST_DIR}/QrCodeImage.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PreviewStream.h ${CMAKE_CURRENT_LIST_DIR}/PreviewStream.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RemoteApi.h ${CMAKE_CURRENT_LIST_DIR}/RemoteApi.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RemoteControlServer.h ${CMAKE_CURRENT_LIST_DIR}/RemoteControlServer.cpp
+)
+target_link_libraries(vireon_core PUBLIC PkgConfig::QRCODEGEN)
+
+qt_add_resources(vireon_core remote_page
+  PREFIX "/remote"
+  BASE ${CMAKE_CURRENT_LIST_DIR}
+  FILES ${CMAKE_CURRENT_LIST_DIR}/remote.html
+)

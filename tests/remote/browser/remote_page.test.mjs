@@ -1,0 +1,454 @@
+// The phone page in a phone-sized headless Chromium against the real server (remote_test_host
+// with the built-in devices): adding sources through the dialog, cards that follow the
+// channels, switching, the preview picture, a whole take, the offline notice; then the page's
+// own logic on crafted status answers.
+//
+// Environment: REMOTE_TEST_HOST (the host program), CHROMIUM (the browser binary).
+import { after, before, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import { mkdtempSync, readdirSync, readFileSync, rmSync, statSync } from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+import readline from 'node:readline';
+import { chromium } from 'playwright-core';
+
+const HOST_BINARY = process.env.REMOTE_TEST_HOST;
+const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
+
+// ---- the host program ----
+
+class Host {
+  constructor(binary, args) {
+    this.lines = [];
+    this.waiters = [];
+    this.process = spawn(binary, args, { stdio: ['pipe', 'pipe', 'pipe'] });
+    this.log = [];
+    readline.createInterface({ input: this.process.stdout }).on('line', (line) => {
+      this.lines.push(line);
+      this.waiters = this.waiters.filter((w) => !w(line));
+    });
+    readline.createInterface({ input: this.process.stderr }).on('line', (line) => {
+      this.log.push(line);
+      if (this.log.length > 400)
+        this.log.shift();
+    });
+  }
+
+  // The next line that starts with `prefix` (also one already printed and not yet taken).
+  waitFor(prefix, timeoutMs = 20000) {
+    const index = this.lines.findIndex((l) => l.startsWith(prefix));
+    if (index >= 0)
+      return Promise.resolve(this.lines.splice(index, 1)[0]);
+    return new Promise((resolve, reject) => {
+      const timer = setTimeout(() => reject(new Error('host did not print ' + prefix + '\n' + this.log.slice(-30).join('\n'))), timeoutMs);
+      this.waiters.push((line) => {
+        if (!line.startsWith(prefix))
+          return false;
+        clearTimeout(timer);
+        this.lines.splice(this.lines.indexOf(line), 1);
+        resolve(line);
+        return true;
+      });
+    });
+  }
+
+  async command(text, answerPrefix) {
+    this.process.stdin.write(text + '\n');
+    return this.waitFor(answerPrefix);
+  }
+
+  async quit() {
+    if (this.process.exitCode !== null)
+      return;
+    const exited = new Promise((resolve) => this.process.once('exit', resolve));
+    this.process.stdin.end('quit\n');
+    const timer = setTimeout(() => this.process.kill('SIGKILL'), 15000);
+    await exited;
+    clearTimeout(timer);
+  }
+}
+
+function getJson(port, target) {
+  return new Promise((resolve, reject) => {
+    http.get({ host: '127.0.0.1', port, path: target }, (response) => {
+      let body = '';
+      response.setEncoding('utf8');
+      response.on('data', (chunk) => { body += chunk; });
+      response.on('end', () => {
+        try { resolve(JSON.parse(body)); } catch (e) { reject(e); }
+      });
+    }).on('error', reject);
+  });
+}
+
+function filesUnder(folder) {
+  const found = [];
+  for (const entry of readdirSync(folder, { withFileTypes: true })) {
+    const full = path.join(folder, entry.name);
+    if (entry.isDirectory())
+      found.push(...filesUnder(full));
+    else
+      found.push(full);
+  }
+  return found;
+}
+
+// Reads the channel digit the built-in test pattern burns in at the top left, from the preview
+// picture as the page shows it: -1 before a picture, 0 when no digit 1-4 is recognised (for
+// example on the white flash frame).
+function readPreviewDigit() {
+  const img = document.getElementById('previewImg');
+  if (!img.complete || !img.naturalWidth)
+    return -1;
+  const canvas = document.createElement('canvas');
+  canvas.width = img.naturalWidth;
+  canvas.height = img.naturalHeight;
+  const g = canvas.getContext('2d', { willReadFrequently: true });
+  g.drawImage(img, 0, 0);
+  // The pattern's 5 x 7 font: at 1080 lines the text box sits 40 px from the corner with
+  // 20 px cells and one empty cell around the glyph.
+  const scale = canvas.height / 1080;
+  const glyphs = {
+    1: [0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E],
+    2: [0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F],
+    3: [0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E],
+    4: [0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02],
+  };
+  const rows = [];
+  for (let r = 0; r < 7; ++r) {
+    let bits = 0;
+    for (let c = 0; c < 5; ++c) {
+      const x = Math.floor((40 + 20 * (1 + c) + 10) * scale);
+      const y = Math.floor((40 + 20 * (1 + r) + 10) * scale);
+      const [red, green, blue] = g.getImageData(x, y, 1, 1).data;
+      bits = (bits << 1) | ((red + green + blue) / 3 > 128 ? 1 : 0);
+    }
+    rows.push(bits);
+  }
+  for (const [digit, glyph] of Object.entries(glyphs)) {
+    if (glyph.every((bits, i) => bits === rows[i]))
+      return Number(digit);
+  }
+  return 0;
+}
+
+// ---- set-up ----
+
+let host;
+let port;
+let context;
+let page;
+let workDir;
+const pageRequests = [];
+const consoleErrors = [];
+
+before(async () => {
+  assert.ok(HOST_BINARY, 'REMOTE_TEST_HOST is not set');
+  workDir = mkdtempSync(path.join(os.tmpdir(), 'vireon-remote-page-'));
+  host = new Host(HOST_BINARY, ['--port', '0', '--output', path.join(workDir, 'takes')]);
+  port = Number((await host.waitFor('READY ')).split(' ')[1]);
+
+  context = await chromium.launchPersistentContext(path.join(workDir, 'profile'), {
+    executablePath: CHROMIUM,
+    headless: true,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+    viewport: { width: 390, height: 844 },
+    deviceScaleFactor: 2,
+    isMobile: true,
+    hasTouch: true,
+  });
+  // The digit reader lives in the page, where the preview picture is.
+  await context.addInitScript(`window.readPreviewDigit = ${readPreviewDigit.toString()};`);
+  page = context.pages()[0] || await context.newPage();
+  page.on('request', (request) => pageRequests.push(request.url()));
+  page.on('console', (message) => {
+    if (message.type() === 'error')
+      consoleErrors.push(message.text());
+  });
+  await page.goto(`http://127.0.0.1:${port}/`);
+});
+
+after(async () => {
+  if (context)
+    await context.close();
+  if (host)
+    await host.quit();
+  if (workDir)
+    rmSync(workDir, { recursive: true, force: true });
+});
+
+// ---- the page against the real server ----
+
+test('the page is one self-contained document with the documented head and texts', async () => {
+  assert.equal(await page.title(), 'Vireon Studio - Remote');
+  assert.equal(await page.getAttribute('html', 'lang'), 'sr');
+  assert.equal(await page.getAttribute('meta[name="viewport"]', 'content'),
+    'width=device-width, initial-scale=1.0, maximum-scale=1.0, user-scalable=no');
+  assert.equal(await page.getAttribute('meta[name="theme-color"]', 'content'), '#090d16');
+  assert.equal(await page.getAttribute('meta[name="apple-mobile-web-app-status-bar-style"]', 'content'), 'black-translucent');
+  const colours = await page.evaluate(() => {
+    const style = getComputedStyle(document.documentElement);
+    const names = ['--bg-dark', '--surface-dark', '--panel-dark', '--border', '--accent', '--accent-glow', '--rec-red',
+      '--rec-glow', '--text-main', '--text-muted', '--tally-active', '--tally-preview'];
+    return Object.fromEntries(names.map((n) => [n, style.getPropertyValue(n).trim()]));
+  });
+  assert.deepEqual(colours, {
+    '--bg-dark': '#07090e', '--surface-dark': '#0f141c', '--panel-dark': '#151c27', '--border': '#222d3d',
+    '--accent': '#00ff66', '--accent-glow': 'rgba(0, 255, 102, 0.25)', '--rec-red': '#ff1e27',
+    '--rec-glow': 'rgba(255, 30, 39, 0.4)', '--text-main': '#f3f4f6', '--text-muted': '#94a3b8',
+    '--tally-active': '#ff1e27', '--tally-preview': '#00ff66',
+  });
+  assert.equal((await page.textContent('.brand-title')).trim(), 'VIREON');
+  assert.equal(await page.textContent('#statusBadge'), 'STANDBY');
+  assert.equal(await page.textContent('#recText'), 'START REC');
+  assert.match(await page.textContent('.section-header'), /Video Sources \(Tap to Switch\)/);
+  assert.equal(await page.textContent('.next-main'), 'NEXT CAM');
+  assert.equal(await page.textContent('.next-sub'), 'CYCLE');
+  // Everything the page loaded came from its own origin: no external files.
+  await page.waitForTimeout(600);
+  for (const url of pageRequests)
+    assert.ok(url.startsWith(`http://127.0.0.1:${port}/`), url);
+});
+
+test('with no channel the grid holds only the wide first-source card', async () => {
+  await page.waitForSelector('.add-card.wide');
+  assert.equal(await page.locator('.source-card').count(), 1);
+  assert.equal(await page.textContent('.add-card.wide'), '+DODAJ PRVI VIDEO SOURCE');
+});
+
+async function addSourceThroughDialog(patternName, expectedChannel, channelName) {
+  await page.locator('.add-card').tap();
+  await page.waitForSelector('#sourceDialog:not(.hidden)');
+  await page.waitForFunction((name) => Array.from(document.querySelectorAll('#deviceSelect option')).some((o) => o.textContent === name), patternName);
+  assert.equal(await page.textContent('#dialogTitle'), `DODAJ VIDEO SOURCE (KANAL ${expectedChannel})`);
+  assert.equal(await page.inputValue('#channelSelect'), String(expectedChannel));
+  assert.equal(await page.inputValue('#channelName'), `CAM ${expectedChannel}`);
+  assert.equal(await page.isVisible('#disableBtn'), false);
+  await page.selectOption('#deviceSelect', { label: patternName });
+  const resolutions = await page.locator('#resolutionSelect option').allTextContents();
+  assert.ok(resolutions.includes('1920x1080 (1080p FHD)'), resolutions.join(', '));
+  await page.selectOption('#resolutionSelect', '1920x1080');
+  const rates = await page.locator('#framerateSelect option').allTextContents();
+  assert.ok(rates.some((r) => /^30\.00 fps \(.+\)$/.test(r)), rates.join(', '));
+  await page.selectOption('#framerateSelect', '30.00');
+  if (channelName !== undefined)
+    await page.fill('#channelName', channelName);
+  await page.locator('#applyBtn').tap();
+  await page.waitForSelector('#sourceDialog.hidden', { state: 'attached' });
+  await page.waitForSelector(`#card-${expectedChannel}`);
+}
+
+test('sources added through the dialog appear as cards', async () => {
+  await addSourceThroughDialog('Test Pattern 1', 1, '  Studio A  ');
+  assert.equal(await page.textContent('#card-1 .card-num'), 'CAM 1');
+  assert.equal(await page.textContent('#card-1 .card-name'), 'Test Pattern 1');
+  assert.equal(await page.textContent('.add-card'), '+DODAJ SOURCE');
+  await addSourceThroughDialog('Test Pattern 2', 2);
+
+  const status = await getJson(port, '/api/status');
+  assert.equal(status.channels[0].active, true);
+  assert.equal(status.channels[1].active, true);
+  assert.equal(status.channels[1].width, 1920);
+  assert.equal(status.channels[1].framerate, 30);
+  assert.equal(status.activeVideoCount, 2);
+});
+
+test('cards follow the channels changed elsewhere', async () => {
+  await host.command('camera 3 3', 'OK');
+  await page.waitForSelector('#card-3');
+  assert.equal(await page.textContent('#card-3 .card-name'), 'Test Pattern 3');
+  await host.command('camera 4 4', 'OK');
+  await page.waitForSelector('#card-4');
+  assert.equal(await page.locator('.add-card').count(), 0, 'four channels leave no add card');
+  await host.command('remove 4', 'OK');
+  await host.command('remove 3', 'OK');
+  await page.waitForSelector('#card-3', { state: 'detached' });
+  await page.waitForSelector('#card-4', { state: 'detached' });
+  assert.equal(await page.locator('.add-card').count(), 1);
+});
+
+test('the gear opens the channel settings without switching', async () => {
+  const before = (await getJson(port, '/api/status')).activeSourceId;
+  await page.locator('#card-2 .gear-btn').tap();
+  await page.waitForSelector('#sourceDialog:not(.hidden)');
+  await page.waitForFunction(() => document.getElementById('dialogTitle').textContent === 'PODEŠAVANJE ZA KANAL 2');
+  assert.equal(await page.isVisible('#disableBtn'), true);
+  assert.equal(await page.inputValue('#channelName'), 'Test Pattern 2');
+  await page.locator('#cancelBtn').tap();
+  await page.waitForSelector('#sourceDialog.hidden', { state: 'attached' });
+  assert.equal((await getJson(port, '/api/status')).activeSourceId, before);
+});
+
+test('a tap switches the source and the preview shows it', async () => {
+  await page.locator('#card-2').tap();
+  await page.waitForFunction(() => document.getElementById('card-2').classList.contains('program'));
+  assert.equal(await page.textContent('#pgmBadge'), 'PROGRAM (PGM 2)');
+  assert.equal(await page.textContent('#activeLabel'), 'CAM 2 ACTIVE');
+  assert.equal((await getJson(port, '/api/status')).activeSourceId, 2);
+  await page.waitForFunction(() => window.readPreviewDigit() === 2, null, { timeout: 10000 });
+
+  // NEXT CAM with channels 1 and 2 active and 2 on programme goes to 1.
+  await page.locator('#nextBtn').tap();
+  await page.waitForFunction(() => document.getElementById('card-1').classList.contains('program'));
+  assert.equal((await getJson(port, '/api/status')).activeSourceId, 1);
+  await page.waitForFunction(() => window.readPreviewDigit() === 1, null, { timeout: 10000 });
+  assert.ok((await page.textContent('#fpsBadge')).endsWith(' TARGET)'));
+});
+
+test('the record button runs a whole take', async () => {
+  await page.locator('#recBtn').tap();
+  await page.waitForFunction(() => document.getElementById('recText').textContent === 'STOP REC');
+  assert.equal(await page.textContent('#statusBadge'), 'RECORDING');
+  assert.ok(await page.evaluate(() => document.getElementById('previewBox').classList.contains('recording')));
+  assert.ok(await page.evaluate(() => document.getElementById('recBtn').classList.contains('recording')));
+  assert.equal((await getJson(port, '/api/status')).isRecording, true);
+  await page.waitForFunction(() => /^\d\d:\d\d:\d\d/.test(document.getElementById('timecode').textContent)
+    && document.getElementById('timecode').textContent !== '00:00:00');
+
+  await page.waitForTimeout(2000);
+  await page.locator('#card-2').tap();
+  await page.waitForTimeout(1500);
+  await page.locator('#recBtn').tap();
+  await page.waitForFunction(() => document.getElementById('recText').textContent === 'START REC');
+  assert.equal(await page.textContent('#statusBadge'), 'STANDBY');
+  assert.equal((await getJson(port, '/api/status')).isRecording, false);
+
+  const folder = (await host.waitFor('TAKE ', 60000)).slice(5);
+  const files = filesUnder(folder);
+  const videos = files.filter((f) => f.endsWith('.mp4'));
+  assert.deepEqual(videos.map((f) => path.basename(f)).sort(), ['Camera_01.mp4', 'Camera_02.mp4']);
+  for (const video of videos)
+    assert.ok(statSync(video).size > 20000, video);
+  const master = files.find((f) => path.basename(f) === 'Master_Audio_Output.wav');
+  assert.ok(master && statSync(master).size > 48000 * 4 * 3, 'master WAV of about 3.5 s');
+  const timelines = files.filter((f) => f.endsWith('.xml'));
+  assert.equal(timelines.length, 1);
+  const xml = readFileSync(timelines[0], 'utf8');
+  assert.match(xml, /<xmeml version="4">/);
+  assert.match(xml, /Camera_01\.mp4/);
+  assert.match(xml, /Camera_02\.mp4/);
+  assert.match(xml, /Master_Audio_Output\.wav/);
+  assert.match(xml.trimEnd(), /<\/xmeml>$/);
+});
+
+test('switching a channel off in the dialog removes its card', async () => {
+  await page.locator('#card-2 .gear-btn').tap();
+  await page.waitForFunction(() => document.getElementById('dialogTitle').textContent === 'PODEŠAVANJE ZA KANAL 2');
+  await page.locator('#disableBtn').tap();
+  await page.waitForSelector('#card-2', { state: 'detached' });
+  assert.equal((await getJson(port, '/api/status')).channels[1].active, false);
+});
+
+test('the offline notice appears after four failed polls and goes on the next success', async () => {
+  await page.locator('#card-1').tap();
+  await page.waitForFunction(() => window.readPreviewDigit() === 1, null, { timeout: 10000 });
+  await host.command('stop', 'STOPPED');
+  // Changed while the page cannot see it; the reconnected preview must show it live.
+  await host.command('camera 3 3', 'OK');
+  await page.waitForFunction(() => failCount === 3, null, { timeout: 10000 });
+  assert.equal(await page.isVisible('#offlineOverlay'), false, 'still hidden after three failures');
+  await page.waitForFunction(() => failCount >= 4, null, { timeout: 10000 });
+  assert.equal(await page.isVisible('#offlineOverlay'), true);
+  assert.equal(await page.textContent('#offlineOverlay h2'), 'Povezivanje sa Vireon...');
+  assert.equal(await page.textContent('#offlineOverlay p'), 'Proverite da li je telefon na istoj Wi-Fi mreži kao i računar.');
+
+  await host.command('start', 'READY');
+  await page.waitForSelector('#offlineOverlay', { state: 'hidden', timeout: 5000 });
+  assert.equal(await page.evaluate(() => failCount), 0);
+  // The preview opened a new stream and shows pictures again.
+  await page.waitForFunction(() => document.getElementById('previewImg').src.includes('/stream.mjpg?t='), null, { timeout: 5000 });
+  await page.waitForSelector('#card-3');
+  await page.locator('#card-3').tap();
+  await page.waitForFunction(() => window.readPreviewDigit() === 3, null, { timeout: 10000 });
+});
+
+// ---- the page's own logic on crafted answers ----
+
+function status(overrides) {
+  const channels = [1, 2, 3, 4].map((id) => ({
+    active: false, colorRange: 'Default', deviceLink: '', framerate: 30, height: 1080, id, name: '', width: 1920,
+  }));
+  const base = {
+    activeSourceId: 1, activeVideoCount: 0, channels, countdownSeconds: 3, currentFps: 30, isArming: false,
+    isRecording: false, masterVolume: 1, selectedGlobalFps: 30, sessionName: 'S', timecode: '00:00:00:00',
+  };
+  const result = { ...base, ...overrides };
+  for (const id of overrides.activeIds || [])
+    result.channels[id - 1].active = true;
+  for (const [id, name] of Object.entries(overrides.names || {}))
+    result.channels[Number(id) - 1].name = name;
+  return result;
+}
+
+async function serveStatus(body) {
+  await page.unroute('**/api/status*').catch(() => {});
+  await page.route('**/api/status*', (route) => route.fulfill({
+    status: 200,
+    contentType: 'application/json; charset=utf-8',
+    body: typeof body === 'string' ? body : JSON.stringify(body),
+  }));
+}
+
+async function nextCamTarget() {
+  const switched = new Promise((resolve) => {
+    page.route('**/api/switch*', async (route) => {
+      resolve(new URL(route.request().url()).searchParams.get('id'));
+      await route.fulfill({ status: 200, contentType: 'application/json', body: '{}' });
+    });
+  });
+  await page.locator('#nextBtn').tap();
+  const id = await switched;
+  await page.unroute('**/api/switch*');
+  return Number(id);
+}
+
+test('page logic on crafted status answers', async (t) => {
+  await t.test('arming with no countdown shows three seconds', async () => {
+    await serveStatus(status({ isArming: true, countdownSeconds: 0 }));
+    await page.waitForFunction(() => document.getElementById('recText').textContent === 'ARMING (3s)');
+    assert.equal(await page.textContent('#statusBadge'), 'ARMING');
+  });
+  await t.test('FPS badge', async () => {
+    await serveStatus(status({ currentFps: 29.84, selectedGlobalFps: 29.97 }));
+    await page.waitForFunction(() => document.getElementById('fpsBadge').textContent === '29.8 FPS (30 TARGET)');
+    await serveStatus(status({ currentFps: 12, selectedGlobalFps: 0 }));
+    await page.waitForFunction(() => document.getElementById('fpsBadge').textContent === '12.0 FPS (60 TARGET)');
+  });
+  await t.test('NEXT CAM from 3 with channels 1 and 3 goes to 1', async () => {
+    await serveStatus(status({ activeSourceId: 3, activeIds: [1, 3] }));
+    await page.waitForFunction(() => document.getElementById('card-3') && document.getElementById('card-3').classList.contains('program'));
+    assert.equal(await nextCamTarget(), 1);
+  });
+  await t.test('NEXT CAM with no active channel cycles through 1-4', async () => {
+    await serveStatus(status({ activeSourceId: 4, activeIds: [] }));
+    await page.waitForSelector('.add-card.wide');
+    await page.waitForFunction(() => currentActiveSource === 4);
+    assert.equal(await nextCamTarget(), 1);
+  });
+  await t.test('four active channels leave no add card; names are text, not markup', async () => {
+    await serveStatus(status({ activeIds: [1, 2, 3, 4], names: { 2: '<img src=x onerror="window.__pwned=1">' } }));
+    await page.waitForSelector('#card-4');
+    assert.equal(await page.locator('.add-card').count(), 0);
+    assert.equal(await page.textContent('#card-2 .card-name'), '<img src=x onerror="window.__pwned=1">');
+    assert.equal(await page.locator('#card-2 img').count(), 0);
+    assert.equal(await page.evaluate(() => window.__pwned), undefined);
+    assert.equal(await page.textContent('#card-1 .card-name'), 'Camera 1');
+  });
+  await t.test('an answer that is not JSON counts as a failed poll', async () => {
+    await serveStatus('<html>captive portal</html>');
+    await page.waitForSelector('#offlineOverlay', { state: 'visible', timeout: 10000 });
+    await serveStatus(status({}));
+    await page.waitForSelector('#offlineOverlay', { state: 'hidden', timeout: 5000 });
+  });
+  await page.unroute('**/api/status*');
+});
+
+test('no request of the page failed unexpectedly', () => {
+  // The only console errors allowed are the browser's own notes about the requests that failed
+  // while the server was stopped.
+  const unexpected = consoleErrors.filter((e) => !/Failed to load resource|ERR_CONNECTION_REFUSED|net::/.test(e));
+  assert.deepEqual(unexpected, []);
+});

@@ -1,0 +1,874 @@
+// The remote-control server over real loopback sockets: the exact bytes of its answers, what
+// each route does to the manager, requests that arrive in pieces or break the limits, other
+// sites, many connections at once, and the preview stream with fast, slow and dead clients.
+#include "app/ApplicationManager.h"
+#include "capture/CameraCapture.h"
+#include "models/InputChannelsModel.h"
+#include "remote/HttpResponse.h"
+#include "remote/PreviewStream.h"
+#include "remote/RemoteControlServer.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <SDL.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace {
+
+QString testPatternKey(int n)
+{
+    for (const DeviceInfo &device : CameraCapture::listDevices()) {
+        if (device.friendlyName == QStringLiteral("Test Pattern %1").arg(n))
+            return device.devicePath;
+    }
+    return QString();
+}
+
+QByteArray numberText(double value)
+{
+    return QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+// The parts of a received stream after its head: each part's JPEG bytes.
+QList<QByteArray> streamParts(const QByteArray &received)
+{
+    QList<QByteArray> parts;
+    qsizetype at = received.indexOf("\r\n\r\n");
+    if (at < 0)
+        return parts;
+    at += 4;
+    while (true) {
+        const QByteArray prefix("--frame\r\nContent-Type: image/jpeg\r\nContent-Length: ");
+        if (received.mid(at, prefix.size()) != prefix)
+            break;
+        const qsizetype lengthEnd = received.indexOf("\r\n\r\n", at + prefix.size());
+        if (lengthEnd < 0)
+            break;
+        const qsizetype length = received.mid(at + prefix.size(), lengthEnd - at - prefix.size()).toLongLong();
+        const qsizetype dataStart = lengthEnd + 4;
+        if (received.size() < dataStart + length + 2)
+            break;
+        if (received.mid(dataStart + length, 2) != "\r\n")
+            break;
+        parts.append(received.mid(dataStart, length));
+        at = dataStart + length + 2;
+    }
+    return parts;
+}
+
+} // namespace
+
+class TestRemoteServer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void statusAnswerIsExact();
+    void readOnlyRoutes_data();
+    void readOnlyRoutes();
+    void switchSource_data();
+    void switchSource();
+    void addSource_data();
+    void addSource();
+    void removeSource_data();
+    void removeSource();
+    void recordToggles();
+    void methods_data();
+    void methods();
+    void requestsInPiecesAreReadWhole_data();
+    void requestsInPiecesAreReadWhole();
+    void refusals_data();
+    void refusals();
+    void otherSitesAreRefused_data();
+    void otherSitesAreRefused();
+    void expectContinue();
+    void idleConnectionsAreClosed_data();
+    void idleConnectionsAreClosed();
+    void hundredConnectionsAtOnce();
+    void streamWithoutPictureSendsOnlyItsHead();
+    void streamClientsGetTheSameParts();
+    void streamRepeatsTheLastPictureWithoutCamera();
+    void streamClientThatNeverReads();
+    void stopClosesStreams();
+    void portFallsBackOnce();
+    void bothPortsBusyLeavesItStopped();
+    void networkInfoAndQrCode();
+
+private:
+    QByteArray request(const QByteArray &method, const QByteArray &target, const QByteArray &body = QByteArray(),
+                       const QByteArray &extraHeaders = QByteArray()) const;
+    // Sends the pieces (pausing between them) and reads until the server closes.
+    QByteArray exchange(const QList<QByteArray> &pieces, int pauseMs = 0, int timeoutMs = 10'000);
+    QByteArray exchange(const QByteArray &raw) { return exchange(QList<QByteArray>{raw}); }
+    QJsonObject jsonBodyOf(const QByteArray &response) const;
+    void putPatternOn(int channel, int pattern);
+
+    QTemporaryDir m_dir;
+    ApplicationManager *m_manager = nullptr;
+    InputChannelsModel *m_model = nullptr;
+    RemoteControlServer *m_server = nullptr;
+};
+
+void TestRemoteServer::initTestCase()
+{
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
+    QVERIFY(SDL_Init(SDL_INIT_AUDIO) == 0);
+}
+
+void TestRemoteServer::cleanupTestCase()
+{
+    SDL_Quit();
+}
+
+void TestRemoteServer::init()
+{
+    m_manager = new ApplicationManager;
+    m_manager->setRecordingPath(m_dir.filePath(QStringLiteral("rec")));
+    m_manager->setActiveSessionName(QStringLiteral("RemoteTest"));
+    m_model = new InputChannelsModel;
+    m_manager->setChannelsModel(m_model);
+    m_server = new RemoteControlServer(m_manager);
+    m_server->startServer(0);
+    QVERIFY(m_server->isRunning());
+}
+
+void TestRemoteServer::cleanup()
+{
+    delete m_server;
+    if (m_manager->isRecording())
+        m_manager->stopRecording();
+    m_manager->setChannelsModel(nullptr);
+    delete m_model;
+    delete m_manager;
+    // Sockets scheduled for deletion go now, before the next test's server.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QByteArray TestRemoteServer::request(const QByteArray &method, const QByteArray &target, const QByteArray &body,
+                                     const QByteArray &extraHeaders) const
+{
+    QByteArray raw = method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(m_server->port()) + "\r\n";
+    raw += extraHeaders;
+    if (!body.isEmpty())
+        raw += "Content-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n";
+    return raw + "\r\n" + body;
+}
+
+QByteArray TestRemoteServer::exchange(const QList<QByteArray> &pieces, int pauseMs, int timeoutMs)
+{
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, quint16(m_server->port()));
+    if (!QTest::qWaitFor([&] { return client.state() == QAbstractSocket::ConnectedState; }, 5000))
+        return "<no connection>";
+    for (const QByteArray &piece : pieces) {
+        client.write(piece);
+        client.flush();
+        if (pauseMs > 0)
+            QTest::qWait(pauseMs);
+    }
+    QByteArray reply;
+    const bool closed = QTest::qWaitFor([&] {
+        reply += client.readAll();
+        return client.state() == QAbstractSocket::UnconnectedState;
+    }, timeoutMs);
+    reply += client.readAll();
+    return closed ? reply : reply + "<still open>";
+}
+
+QJsonObject TestRemoteServer::jsonBodyOf(const QByteArray &response) const
+{
+    const qsizetype end = response.indexOf("\r\n\r\n");
+    if (end < 0)
+        return QJsonObject();
+    return QJsonDocument::fromJson(response.mid(end + 4)).object();
+}
+
+void TestRemoteServer::putPatternOn(int channel, int pattern)
+{
+    const QString key = testPatternKey(pattern);
+    QVERIFY(!key.isEmpty());
+    m_manager->setCameraForChannel(channel, key, 1920, 1080, 30.0f);
+    QCOMPARE(m_manager->getCameraLinkForChannel(channel), key);
+}
+
+void TestRemoteServer::statusAnswerIsExact()
+{
+    putPatternOn(2, 2);
+    m_manager->setActiveSourceId(2);
+    const QByteArray reply = exchange(request("GET", "/api/status"));
+
+    const auto channel = [this](int id, bool active, const QByteArray &link, const QByteArray &name) {
+        return "{\"active\":" + QByteArray(active ? "true" : "false") + ",\"colorRange\":\"Default\",\"deviceLink\":\""
+               + link + "\",\"framerate\":30,\"height\":1080,\"id\":" + QByteArray::number(id) + ",\"name\":\"" + name
+               + "\",\"width\":1920}";
+    };
+    const QByteArray body =
+        "{\"activeSourceId\":2,\"activeVideoCount\":1,\"channels\":["
+        + channel(1, false, "", "Source 1") + ',' + channel(2, true, testPatternKey(2).toUtf8(), "Test Pattern 2") + ','
+        + channel(3, false, "", "Source 3") + ',' + channel(4, false, "", "Source 4")
+        + "],\"countdownSeconds\":" + QByteArray::number(m_manager->countdownSeconds())
+        + ",\"currentFps\":" + numberText(m_manager->currentFps())
+        + ",\"isArming\":false,\"isRecording\":false,\"masterVolume\":" + numberText(double(m_manager->masterAudioVolume()))
+        + ",\"selectedGlobalFps\":" + numberText(m_manager->selectedGlobalFps())
+        + ",\"sessionName\":\"RemoteTest\",\"timecode\":\"" + m_manager->timecode().toUtf8() + "\"}";
+    const QByteArray expected = "HTTP/1.1 200 OK\r\n"
+                                "Content-Type: application/json; charset=utf-8\r\n"
+                                "Access-Control-Allow-Origin: *\r\n"
+                                "Access-Control-Allow-Methods: GET, POST, OPTIONS\r\n"
+                                "Content-Length: " + QByteArray::number(body.size()) + "\r\n"
+                                "Connection: close\r\n"
+                                "\r\n" + body;
+    QCOMPARE(reply, expected);
+}
+
+void TestRemoteServer::readOnlyRoutes_data()
+{
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QByteArray>("statusLine");
+    QTest::addColumn<QByteArray>("contentType");
+    QTest::addColumn<QByteArray>("bodyStart");
+
+    QTest::newRow("page") << QByteArray("/") << QByteArray("HTTP/1.1 200 OK") << QByteArray("text/html; charset=utf-8")
+                          << QByteArray("<!DOCTYPE html>");
+    QTest::newRow("index.html") << QByteArray("/index.html") << QByteArray("HTTP/1.1 200 OK")
+                                << QByteArray("text/html; charset=utf-8") << QByteArray("<!DOCTYPE html>");
+    QTest::newRow("sources") << QByteArray("/api/sources") << QByteArray("HTTP/1.1 200 OK")
+                             << QByteArray("application/json; charset=utf-8") << QByteArray("{\"activeSourceId\":");
+    QTest::newRow("status with cache buster") << QByteArray("/api/status?t=123") << QByteArray("HTTP/1.1 200 OK")
+                                              << QByteArray("application/json; charset=utf-8")
+                                              << QByteArray("{\"activeSourceId\":");
+    QTest::newRow("devices") << QByteArray("/api/devices") << QByteArray("HTTP/1.1 200 OK")
+                             << QByteArray("application/json; charset=utf-8") << QByteArray("{\"audioDevices\":");
+    QTest::newRow("devices_info.json") << QByteArray("/devices_info.json") << QByteArray("HTTP/1.1 200 OK")
+                                       << QByteArray("application/json; charset=utf-8") << QByteArray("{\"audioDevices\":");
+    QTest::newRow("paths are case-sensitive") << QByteArray("/API/STATUS") << QByteArray("HTTP/1.1 404 Not Found")
+                                              << QByteArray("text/plain") << QByteArray("404 Not Found");
+    QTest::newRow("unknown") << QByteArray("/favicon.ico") << QByteArray("HTTP/1.1 404 Not Found")
+                             << QByteArray("text/plain") << QByteArray("404 Not Found");
+}
+
+void TestRemoteServer::readOnlyRoutes()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, statusLine);
+    QFETCH(QByteArray, contentType);
+    QFETCH(QByteArray, bodyStart);
+
+    const QByteArray reply = exchange(request("GET", target));
+    QVERIFY2(reply.startsWith(statusLine + "\r\nContent-Type: " + contentType + "\r\n"), reply.left(200).constData());
+    const qsizetype end = reply.indexOf("\r\n\r\n");
+    const QByteArray body = reply.mid(end + 4);
+    QVERIFY(body.startsWith(bodyStart));
+    QVERIFY(reply.left(end).contains("\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n"));
+    QVERIFY(reply.left(end).endsWith("\r\nConnection: close"));
+    if (target.startsWith("/api/devices") || target == "/devices_info.json")
+        QCOMPARE(body, m_manager->devicesReport());
+    if (statusLine.contains("404"))
+        QCOMPARE(reply, HttpResponse::notFound());
+    if (contentType.startsWith("text/html"))
+        QVERIFY(body.contains("<title>Vireon Studio - Remote</title>"));
+}
+
+void TestRemoteServer::switchSource_data()
+{
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("expected");
+
+    // The programme starts on channel 3 in each row.
+    QTest::newRow("query") << QByteArray("/api/switch?id=2") << QByteArray() << 2;
+    QTest::newRow("json body") << QByteArray("/api/switch") << QByteArray("{\"id\":4}") << 4;
+    QTest::newRow("query wins over body") << QByteArray("/api/switch?id=1") << QByteArray("{\"id\":4}") << 1;
+    QTest::newRow("id 0") << QByteArray("/api/switch?id=0") << QByteArray() << 3;
+    QTest::newRow("id 5") << QByteArray("/api/switch?id=5") << QByteArray() << 3;
+    QTest::newRow("negative") << QByteArray("/api/switch?id=-1") << QByteArray() << 3;
+    QTest::newRow("not a number") << QByteArray("/api/switch?id=two") << QByteArray() << 3;
+    QTest::newRow("huge") << QByteArray("/api/switch?id=99999999999999999999") << QByteArray() << 3;
+    QTest::newRow("no id at all") << QByteArray("/api/switch") << QByteArray() << 3;
+    QTest::newRow("body not JSON") << QByteArray("/api/switch") << QByteArray("id=2") << 3;
+    QTest::newRow("body a JSON array") << QByteArray("/api/switch") << QByteArray("[2]") << 3;
+    QTest::newRow("body id out of range") << QByteArray("/api/switch") << QByteArray("{\"id\":9}") << 3;
+    // A body object whose id is not a number means channel 1.
+    QTest::newRow("body id a string") << QByteArray("/api/switch") << QByteArray("{\"id\":\"x\"}") << 1;
+}
+
+void TestRemoteServer::switchSource()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, body);
+    QFETCH(int, expected);
+
+    m_manager->setActiveSourceId(3);
+    const QByteArray reply = exchange(request("POST", target, body));
+    QVERIFY2(reply.startsWith("HTTP/1.1 200 OK\r\n"), reply.constData());
+    QCOMPARE(m_manager->activeSourceId(), expected);
+    QCOMPARE(jsonBodyOf(reply).value(QStringLiteral("activeSourceId")).toInt(), expected);
+}
+
+void TestRemoteServer::addSource_data()
+{
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("answeredChannel");
+    QTest::addColumn<int>("changedChannel"); // 0: nothing changes
+    QTest::addColumn<int>("pattern");
+    QTest::addColumn<QString>("modelName");
+
+    const QByteArray link2 = testPatternKey(2).toUtf8();
+    const QByteArray link3 = testPatternKey(3).toUtf8();
+    QTest::newRow("page's payload")
+        << QByteArray("/api/add_source")
+        << "{\"channelId\":2,\"deviceLink\":\"" + link2 + "\",\"deviceName\":\"Test Pattern 2\",\"width\":1920,"
+           "\"height\":1080,\"framerate\":30,\"colorRange\":\"Default\",\"channelName\":\"Wide\"}"
+        << 2 << 2 << 2 << "Wide";
+    QTest::newRow("query overrides body")
+        << "/api/add_source?channelId=3&deviceLink=" + QByteArray(link3).replace(":", "%3A")
+        << "{\"channelId\":2,\"deviceLink\":\"" + link2 + "\"}" << 3 << 3 << 3 << "Source 3";
+    QTest::newRow("wrong types fall back")
+        << QByteArray("/api/add_source")
+        << "{\"channelId\":4,\"deviceLink\":\"" + link2 + "\",\"width\":\"wide\",\"height\":null,\"framerate\":\"fast\","
+           "\"colorRange\":7,\"channelName\":12}"
+        << 4 << 4 << 2 << "Source 4";
+    QTest::newRow("channel out of range") << QByteArray("/api/add_source?channelId=7") << QByteArray() << 7 << 0 << 0
+                                          << QString();
+    QTest::newRow("query channel not a number") << QByteArray("/api/add_source?channelId=x") << QByteArray() << 0 << 0
+                                                << 0 << QString();
+    QTest::newRow("channel id a fraction in the body")
+        << QByteArray("/api/add_source") << "{\"channelId\":0.5,\"deviceLink\":\"" + link2 + "\"}" << 1 << 1 << 2
+        << "Source 1";
+}
+
+void TestRemoteServer::addSource()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, body);
+    QFETCH(int, answeredChannel);
+    QFETCH(int, changedChannel);
+    QFETCH(int, pattern);
+    QFETCH(QString, modelName);
+
+    const QByteArray reply = exchange(request("POST", target, body));
+    const QByteArray expectedBody = "{\"channelId\":" + QByteArray::number(answeredChannel) + ",\"status\":\"ok\"}";
+    QVERIFY2(reply.endsWith("\r\n\r\n" + expectedBody), reply.constData());
+    for (int id = 1; id <= 4; ++id) {
+        if (id == changedChannel) {
+            QCOMPARE(m_manager->getCameraLinkForChannel(id), testPatternKey(pattern));
+            QCOMPARE(m_manager->getCameraNameForChannel(id), QStringLiteral("Test Pattern %1").arg(pattern));
+            QCOMPARE(m_model->getChannelName(id), modelName);
+            QVERIFY(m_model->hasActiveVideo(id));
+        } else {
+            QVERIFY(m_manager->getCameraLinkForChannel(id).isEmpty());
+        }
+    }
+    if (changedChannel != 0) {
+        QCOMPARE(m_manager->getCameraWidthForChannel(changedChannel), 1920);
+        QCOMPARE(m_manager->getCameraHeightForChannel(changedChannel), 1080);
+        QCOMPARE(m_manager->getCameraFramerateForChannel(changedChannel), 30.0f);
+        QCOMPARE(m_manager->getCameraColorRangeForChannel(changedChannel), QStringLiteral("Default"));
+    }
+}
+
+void TestRemoteServer::removeSource_data()
+{
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("removed"); // 0: channels 1 and 2 keep their cameras
+
+    QTest::newRow("query") << QByteArray("/api/remove_source?channelId=1") << QByteArray() << 1;
+    QTest::newRow("json body") << QByteArray("/api/remove_source") << QByteArray("{\"channelId\":2}") << 2;
+    QTest::newRow("query out of range, body used") << QByteArray("/api/remove_source?channelId=0")
+                                                   << QByteArray("{\"channelId\":2}") << 2;
+    QTest::newRow("query out of range") << QByteArray("/api/remove_source?channelId=9") << QByteArray() << 0;
+    QTest::newRow("body not JSON") << QByteArray("/api/remove_source") << QByteArray("channelId=1") << 0;
+    QTest::newRow("body without id") << QByteArray("/api/remove_source") << QByteArray("{}") << 0;
+}
+
+void TestRemoteServer::removeSource()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, body);
+    QFETCH(int, removed);
+
+    putPatternOn(1, 1);
+    putPatternOn(2, 2);
+    const QByteArray reply = exchange(request("POST", target, body));
+    QVERIFY2(reply.endsWith("\r\n\r\n{\"status\":\"ok\"}"), reply.constData());
+    QCOMPARE(m_manager->getCameraLinkForChannel(1).isEmpty(), removed == 1);
+    QCOMPARE(m_manager->getCameraLinkForChannel(2).isEmpty(), removed == 2);
+}
+
+void TestRemoteServer::recordToggles()
+{
+    putPatternOn(1, 1);
+    const QByteArray started = exchange(request("POST", "/api/record"));
+    QVERIFY(m_manager->isRecording());
+    QCOMPARE(jsonBodyOf(started).value(QStringLiteral("isRecording")).toBool(), true);
+    QTest::qWait(300);
+    const QByteArray stopped = exchange(request("POST", "/api/record"));
+    QVERIFY(!m_manager->isRecording());
+    QCOMPARE(jsonBodyOf(stopped).value(QStringLiteral("isRecording")).toBool(), false);
+    QVERIFY(m_manager->lastRecordingError().isEmpty());
+    QVERIFY(QFileInfo(m_manager->masterWavPath()).size() > 44);
+}
+
+void TestRemoteServer::methods_data()
+{
+    QTest::addColumn<QByteArray>("method");
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QByteArray>("statusLine");
+    QTest::addColumn<bool>("hasBody");
+    QTest::addColumn<bool>("recording"); // after the request
+
+    // Safe methods never act: a preflight or a link checker must not start a take.
+    QTest::newRow("OPTIONS record") << QByteArray("OPTIONS") << QByteArray("/api/record")
+                                    << QByteArray("HTTP/1.1 204 No Content") << false << false;
+    QTest::newRow("OPTIONS unknown path") << QByteArray("OPTIONS") << QByteArray("/nowhere")
+                                          << QByteArray("HTTP/1.1 404 Not Found") << true << false;
+    QTest::newRow("HEAD status") << QByteArray("HEAD") << QByteArray("/api/status") << QByteArray("HTTP/1.1 200 OK")
+                                 << false << false;
+    QTest::newRow("HEAD page") << QByteArray("HEAD") << QByteArray("/") << QByteArray("HTTP/1.1 200 OK") << false
+                               << false;
+    QTest::newRow("HEAD record") << QByteArray("HEAD") << QByteArray("/api/record")
+                                 << QByteArray("HTTP/1.1 405 Method Not Allowed") << true << false;
+    QTest::newRow("GET record") << QByteArray("GET") << QByteArray("/api/record") << QByteArray("HTTP/1.1 200 OK")
+                                << true << true;
+    QTest::newRow("PUT record") << QByteArray("PUT") << QByteArray("/api/record")
+                                << QByteArray("HTTP/1.1 405 Method Not Allowed") << true << false;
+    QTest::newRow("lower-case get") << QByteArray("get") << QByteArray("/api/status")
+                                    << QByteArray("HTTP/1.1 405 Method Not Allowed") << true << false;
+}
+
+void TestRemoteServer::methods()
+{
+    QFETCH(QByteArray, method);
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, statusLine);
+    QFETCH(bool, hasBody);
+    QFETCH(bool, recording);
+
+    const QByteArray reply = exchange(request(method, target));
+    QVERIFY2(reply.startsWith(statusLine + "\r\n"), reply.constData());
+    const qsizetype end = reply.indexOf("\r\n\r\n");
+    QVERIFY(end > 0);
+    QCOMPARE(reply.size() > end + 4, hasBody);
+    QCOMPARE(m_manager->isRecording(), recording);
+    if (method == "HEAD" && statusLine.endsWith("200 OK")) {
+        // The head of a HEAD is the head of the GET, Content-Length included.
+        const QByteArray full = exchange(request("GET", target));
+        QCOMPARE(reply, full.left(full.indexOf("\r\n\r\n") + 4));
+    }
+    if (method == "OPTIONS" && statusLine.contains("204"))
+        QCOMPARE(reply, HttpResponse::preflight());
+}
+
+void TestRemoteServer::requestsInPiecesAreReadWhole_data()
+{
+    QTest::addColumn<int>("pieceCount");
+    QTest::addColumn<int>("pauseMs");
+
+    QTest::newRow("two segments") << 2 << 100;
+    QTest::newRow("five segments") << 5 << 50;
+    QTest::newRow("byte by byte") << 0 << 2;
+}
+
+void TestRemoteServer::requestsInPiecesAreReadWhole()
+{
+    QFETCH(int, pieceCount);
+    QFETCH(int, pauseMs);
+
+    m_manager->setActiveSourceId(1);
+    const QByteArray raw = request("POST", "/api/switch", "{\"id\":4}");
+    QList<QByteArray> pieces;
+    const qsizetype step = pieceCount > 0 ? (raw.size() + pieceCount - 1) / pieceCount : 1;
+    for (qsizetype at = 0; at < raw.size(); at += step)
+        pieces.append(raw.mid(at, step));
+    const QByteArray reply = exchange(pieces, pauseMs, 30'000);
+    QVERIFY2(reply.startsWith("HTTP/1.1 200 OK\r\n"), reply.constData());
+    QCOMPARE(m_manager->activeSourceId(), 4);
+    // Exactly one answer.
+    QCOMPARE(reply.count("HTTP/1.1"), 1);
+}
+
+void TestRemoteServer::refusals_data()
+{
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<int>("status");
+
+    QTest::newRow("garbage request line") << QByteArray("HELLO\r\n\r\n") << 400;
+    QTest::newRow("TLS hello") << QByteArray("\x16\x03\x01\x00\xa5\x01\x00\x00\xa1\x03\x03\r\n\r\n", 15) << 400;
+    QTest::newRow("header block too large")
+        << "GET /api/status HTTP/1.1\r\nX-Pad: " + QByteArray(20'000, 'a') + "\r\n\r\n" << 413;
+    QTest::newRow("body too large")
+        << "POST /api/switch HTTP/1.1\r\nContent-Length: " + QByteArray::number(2 * 1024 * 1024) + "\r\n\r\n{" << 413;
+    QTest::newRow("chunked") << QByteArray("POST /api/record HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n") << 501;
+}
+
+void TestRemoteServer::refusals()
+{
+    QFETCH(QByteArray, raw);
+    QFETCH(int, status);
+
+    const QByteArray reply = exchange(raw);
+    QCOMPARE(reply, HttpResponse::error(status));
+    QVERIFY(!m_manager->isRecording());
+    QTRY_COMPARE(m_server->pendingConnectionCount(), 0);
+}
+
+void TestRemoteServer::otherSitesAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("headers");
+    QTest::addColumn<bool>("refused");
+
+    QTest::newRow("page's own origin") << QByteArray("Origin: http://127.0.0.1:%PORT%\r\n") << false;
+    QTest::newRow("localhost host") << QByteArray("Host: localhost:%PORT%\r\n") << false;
+    QTest::newRow("cross-site fetch") << QByteArray("Origin: http://evil.example\r\n") << true;
+    QTest::newRow("rebinding host") << QByteArray("Host: evil.example:%PORT%\r\n") << true;
+    QTest::newRow("origin on another port") << QByteArray("Origin: http://127.0.0.1:1\r\n") << true;
+    QTest::newRow("null origin") << QByteArray("Origin: null\r\n") << true;
+}
+
+void TestRemoteServer::otherSitesAreRefused()
+{
+    QFETCH(QByteArray, headers);
+    QFETCH(bool, refused);
+
+    headers.replace("%PORT%", QByteArray::number(m_server->port()));
+    QByteArray raw = "POST /api/record HTTP/1.1\r\n";
+    if (!headers.startsWith("Host:"))
+        raw += "Host: 127.0.0.1:" + QByteArray::number(m_server->port()) + "\r\n";
+    raw += headers + "\r\n";
+    const QByteArray reply = exchange(raw);
+    if (refused) {
+        QCOMPARE(reply, HttpResponse::error(403));
+        QVERIFY(!m_manager->isRecording());
+    } else {
+        QVERIFY2(reply.startsWith("HTTP/1.1 200 OK\r\n"), reply.constData());
+        QVERIFY(m_manager->isRecording());
+    }
+}
+
+void TestRemoteServer::expectContinue()
+{
+    m_manager->setActiveSourceId(1);
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, quint16(m_server->port()));
+    QVERIFY(client.waitForConnected(5000));
+    client.write("POST /api/switch HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 8\r\nExpect: 100-continue\r\n\r\n");
+    QByteArray received;
+    QVERIFY(QTest::qWaitFor([&] {
+        received += client.readAll();
+        return received.contains("\r\n\r\n");
+    }, 5000));
+    QCOMPARE(received, HttpResponse::continueInterim());
+    client.write("{\"id\":3}");
+    QVERIFY(QTest::qWaitFor([&] {
+        received += client.readAll();
+        return client.state() == QAbstractSocket::UnconnectedState;
+    }, 5000));
+    received += client.readAll();
+    QVERIFY(received.startsWith(HttpResponse::continueInterim() + "HTTP/1.1 200 OK\r\n"));
+    QCOMPARE(m_manager->activeSourceId(), 3);
+}
+
+void TestRemoteServer::idleConnectionsAreClosed_data()
+{
+    QTest::addColumn<QByteArray>("sent");
+
+    QTest::newRow("nothing sent") << QByteArray();
+    QTest::newRow("half a request line") << QByteArray("GET /api/sta");
+    QTest::newRow("head without its body") << QByteArray("POST /api/switch HTTP/1.1\r\nContent-Length: 10\r\n\r\n{\"id\"");
+}
+
+void TestRemoteServer::idleConnectionsAreClosed()
+{
+    QFETCH(QByteArray, sent);
+
+    m_server->setRequestTimeoutMs(1000);
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, quint16(m_server->port()));
+    QVERIFY(client.waitForConnected(5000));
+    if (!sent.isEmpty())
+        client.write(sent);
+    QTRY_COMPARE_WITH_TIMEOUT(m_server->pendingConnectionCount(), 1, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(client.state(), QAbstractSocket::UnconnectedState, 5000);
+    // Cut without an answer: the request never became whole.
+    QVERIFY(client.readAll().isEmpty());
+    QTRY_COMPARE(m_server->pendingConnectionCount(), 0);
+}
+
+void TestRemoteServer::hundredConnectionsAtOnce()
+{
+    constexpr int Count = 100;
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; i < Count; ++i) {
+        clients.push_back(std::make_unique<QTcpSocket>());
+        clients.back()->connectToHost(QHostAddress::LocalHost, quint16(m_server->port()));
+    }
+    QVERIFY(QTest::qWaitFor([&] {
+        return std::all_of(clients.begin(), clients.end(),
+                           [](const auto &c) { return c->state() == QAbstractSocket::ConnectedState; });
+    }, 10'000));
+    // All connected before anyone asks, then all ask.
+    for (const auto &client : clients)
+        client->write(request("GET", "/api/status"));
+    std::vector<QByteArray> replies(Count);
+    QVERIFY(QTest::qWaitFor([&] {
+        bool allClosed = true;
+        for (int i = 0; i < Count; ++i) {
+            replies[size_t(i)] += clients[size_t(i)]->readAll();
+            allClosed = allClosed && clients[size_t(i)]->state() == QAbstractSocket::UnconnectedState;
+        }
+        return allClosed;
+    }, 20'000));
+    for (int i = 0; i < Count; ++i) {
+        replies[size_t(i)] += clients[size_t(i)]->readAll();
+        QVERIFY2(replies[size_t(i)].startsWith("HTTP/1.1 200 OK\r\n"), qPrintable(QString::number(i)));
+        QCOMPARE(jsonBodyOf(replies[size_t(i)]).value(QStringLiteral("channels")).toArray().size(), 4);
+    }
+    QTRY_COMPARE(m_server->pendingConnectionCount(), 0);
+}
+
+void TestRemoteServer::streamWithoutPictureSendsOnlyItsHead()
+{
+    // No camera anywhere: nothing to encode yet.
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, quint16(m_server->port()));
+    QVERIFY(client.waitForConnected(5000));
+    client.write(request("GET", "/stream.mjpg?t=1"));
+    QTRY_COMPARE(m_server->clientCount(), 1);
+    QTest::qWait(300);
+    QCOMPARE(client.readAll(), HttpResponse::streamHead());
+    QVERIFY(m_server->previewStream()->isTimerActive());
+}
+
+void TestRemoteServer::streamClientsGetTheSameParts()
+{
+    putPatternOn(1, 1);
+    m_manager->setActiveSourceId(1);
+    QSignalSpy counts(m_server, &RemoteControlServer::clientCountChanged);
+    QTcpSocket first;
+    QTcpSocket second;
+    for (QTcpSocket *client : {&first, &second}) {
+        client->connectToHost(QHostAddress::LocalHost, quint16(m_server->port()));
+        QVERIFY(client->waitForConnected(5000));
+    }
+    first.write(request("GET", "/preview.mjpg"));
+    second.write(request("GET", "/stream.mjpg"));
+    QTRY_COMPARE(m_server->clientCount(), 2);
+    QCOMPARE(counts.count(), 2);
+
+    QByteArray a;
+    QByteArray b;
+    QVERIFY(QTest::qWaitFor([&] {
+        a += first.readAll();
+        b += second.readAll();
+        return streamParts(a).size() >= 6 && streamParts(b).size() >= 6;
+    }, 10'000));
+    QVERIFY(a.startsWith(HttpResponse::streamHead()));
+    QVERIFY(b.startsWith(HttpResponse::streamHead()));
+    // Both joined before the first tick: part for part the same bytes.
+    const QList<QByteArray> partsA = streamParts(a);
+    const QList<QByteArray> partsB = streamParts(b);
+    for (qsizetype i = 0; i < 5; ++i)
+        QCOMPARE(partsA.at(i), partsB.at(i));
+    QImage picture;
+    QVERIFY(picture.loadFromData(partsA.first(), "JPEG"));
+    QCOMPARE(picture.size(), QSize(480, 270));
+
+    first.close();
+    QTRY_COMPARE(m_server->clientCount(), 1);
+    const qsizetype before = streamParts(b).size();
+    QVERIFY(QTest::qWaitFor([&] {
+        b += second.readAll();
+        return streamParts(b).size() >= before + 3;
+    }, 5000));
+}
+
+void TestRemoteServer::streamRepeatsTheLastPictureWithoutCamera()
+{
+    putPatternOn(1, 1);
+    m_manager->setActiveSourceId(1);
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, quint16(m_server->port()));
+    QVERIFY(client.waitForConnected(5000));
+    client.write(request("GET", "/stream.mjpg"));
+    QByteArray received;
+    QVERIFY(QTest::qWaitFor([&] {
+        received += client.readAll();
+        return !streamParts(received).isEmpty();
+    }, 5000));
+
+    m_manager->removeCameraFromChannel(1);
+    const QByteArray last = m_server->previewStream()->lastJpeg();
+    QVERIFY(!last.isEmpty());
+    const qsizetype seen = streamParts(received).size();
+    QVERIFY(QTest::qWaitFor([&] {
+        received += client.readAll();
+        return streamParts(received).size() >= seen + 4;
+    }, 5000));
+    const QList<QByteArray> parts = streamParts(received);
+    for (qsizetype i = seen + 1; i < parts.size(); ++i)
+        QCOMPARE(parts.at(i), last);
+}
+
+void TestRemoteServer::streamClientThatNeverReads()
+{
+    putPatternOn(1, 1);
+    m_manager->setActiveSourceId(1);
+    m_server->previewStream()->setStallTimeoutMs(1500);
+
+    // A client with a tiny receive window that never reads: its kernel buffers fill at once.
+    const int stuck = ::socket(AF_INET, SOCK_STREAM, 0);
+    QVERIFY(stuck >= 0);
+    const auto closeStuck = qScopeGuard([stuck] { ::close(stuck); });
+    int small = 2048;
+    ::setsockopt(stuck, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(quint16(m_server->port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QCOMPARE(::connect(stuck, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+    const QByteArray ask = request("GET", "/stream.mjpg");
+    QCOMPARE(::send(stuck, ask.constData(), size_t(ask.size()), 0), ssize_t(ask.size()));
+
+    QTcpSocket reader;
+    reader.connectToHost(QHostAddress::LocalHost, quint16(m_server->port()));
+    QVERIFY(reader.waitForConnected(5000));
+    reader.write(request("GET", "/stream.mjpg"));
+    QTRY_COMPARE(m_server->clientCount(), 2);
+
+    // The reader keeps getting pictures while the other one is stuck, the server holds no
+    // more than about two parts for the stuck one, and drops it once it has taken nothing
+    // for the stall time.
+    QElapsedTimer timer;
+    timer.start();
+    QByteArray received;
+    QVERIFY(QTest::qWaitFor([&] {
+        received += reader.readAll();
+        return m_server->clientCount() == 1;
+    }, 60'000));
+    received += reader.readAll();
+    const QList<QByteArray> parts = streamParts(received);
+    QVERIFY(parts.size() >= 10);
+    qsizetype largestPart = 0;
+    for (const QByteArray &part : parts)
+        largestPart = std::max(largestPart, part.size());
+    qDebug() << "stuck client dropped after" << timer.elapsed() << "ms; largest backlog"
+             << m_server->previewStream()->largestBacklogBytes() << "bytes, parts up to" << largestPart;
+    QVERIFY2(m_server->previewStream()->largestBacklogBytes() <= 4 * (largestPart + 100),
+             qPrintable(QStringLiteral("backlog %1 bytes, parts up to %2")
+                            .arg(m_server->previewStream()->largestBacklogBytes()).arg(largestPart)));
+    QCOMPARE(reader.state(), QAbstractSocket::ConnectedState);
+}
+
+void TestRemoteServer::stopClosesStreams()
+{
+    putPatternOn(1, 1);
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, quint16(m_server->port()));
+    QVERIFY(client.waitForConnected(5000));
+    client.write(request("GET", "/stream.mjpg"));
+    QTRY_COMPARE(m_server->clientCount(), 1);
+
+    QSignalSpy state(m_server, &RemoteControlServer::serverStateChanged);
+    m_server->stopServer();
+    QCOMPARE(m_server->clientCount(), 0);
+    QVERIFY(!m_server->isRunning());
+    QCOMPARE(state.count(), 1);
+    QVERIFY(!m_server->previewStream()->isTimerActive());
+    QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
+
+    // Nothing listens any more; toggling brings it back on the same port.
+    const int port = m_server->port();
+    m_server->toggleServer();
+    QVERIFY(m_server->isRunning());
+    QCOMPARE(m_server->port(), port);
+    QVERIFY(exchange(request("GET", "/api/status")).startsWith("HTTP/1.1 200 OK"));
+}
+
+void TestRemoteServer::portFallsBackOnce()
+{
+    m_server->stopServer();
+    // Find a port whose neighbour is free too, and hold the port itself.
+    QTcpServer blocker;
+    int port = 0;
+    for (int attempt = 0; attempt < 20 && port == 0; ++attempt) {
+        QVERIFY(blocker.listen(QHostAddress::AnyIPv4, 0));
+        QTcpServer probe;
+        if (blocker.serverPort() < 65535 && probe.listen(QHostAddress::AnyIPv4, blocker.serverPort() + 1))
+            port = blocker.serverPort();
+        else
+            blocker.close();
+    }
+    QVERIFY(port != 0);
+
+    QSignalSpy portChanged(m_server, &RemoteControlServer::portChanged);
+    m_server->startServer(port);
+    QVERIFY(m_server->isRunning());
+    QCOMPARE(m_server->port(), port + 1);
+    QVERIFY(m_server->serverUrl().endsWith(QStringLiteral(":%1/").arg(port + 1)));
+    QCOMPARE(portChanged.count(), 1);
+    QVERIFY(exchange(request("GET", "/api/status")).startsWith("HTTP/1.1 200 OK"));
+}
+
+void TestRemoteServer::bothPortsBusyLeavesItStopped()
+{
+    const QString urlBefore = m_server->serverUrl();
+    m_server->stopServer();
+    QTcpServer first;
+    QTcpServer second;
+    int port = 0;
+    for (int attempt = 0; attempt < 20 && port == 0; ++attempt) {
+        QVERIFY(first.listen(QHostAddress::AnyIPv4, 0));
+        if (first.serverPort() < 65535 && second.listen(QHostAddress::AnyIPv4, first.serverPort() + 1))
+            port = first.serverPort();
+        else
+            first.close();
+    }
+    QVERIFY(port != 0);
+
+    QSignalSpy state(m_server, &RemoteControlServer::serverStateChanged);
+    QSignalSpy url(m_server, &RemoteControlServer::serverUrlChanged);
+    m_server->startServer(port);
+    QVERIFY(!m_server->isRunning());
+    QCOMPARE(state.count(), 0);
+    QCOMPARE(url.count(), 0);
+    QCOMPARE(m_server->serverUrl(), urlBefore);
+}
+
+void TestRemoteServer::networkInfoAndQrCode()
+{
+    QVERIFY(m_server->qrCodeDataUrl().startsWith(QStringLiteral("data:image/png;base64,")));
+    QCOMPARE(m_server->serverUrl(), QStringLiteral("http://%1:%2/").arg(m_server->localIp()).arg(m_server->port()));
+
+    m_server->stopServer();
+    QSignalSpy qr(m_server, &RemoteControlServer::qrCodeDataUrlChanged);
+    QSignalSpy url(m_server, &RemoteControlServer::serverUrlChanged);
+    m_server->refreshNetworkInfo();
+    QCOMPARE(qr.count(), 1);
+    QCOMPARE(url.count(), 1);
+    QVERIFY(!m_server->qrCodeDataUrl().isEmpty());
+}
+
+QTEST_MAIN(TestRemoteServer)
+#include "tst_remoteserver.moc"

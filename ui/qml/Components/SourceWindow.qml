@@ -1,0 +1,321 @@
+import QtQuick
+import Vireon
+import "ActiveSource.js" as ActiveSource
+import "Tint.js" as Tint
+
+// One monitoring tile: the live picture of a channel, its label and hotkey, the buttons
+// to configure or remove its camera, and its ISO and STORE flags. A click on the picture
+// makes the channel the programme source.
+Rectangle {
+    id: root
+
+    property int channelIndex: 0
+    property string channelName: ""
+    property bool isRecording: false
+    property bool isIsoEnabled: false
+    property bool isStorageEnabled: false
+    property string keyName: ""
+    readonly property bool isActiveOutput: AppManager.activeSourceId === channelIndex
+    // Animated between 2 and 3 px while the tile is the programme output.
+    property real pulseWidth: 2
+
+    // The window opens the source configuration dialog for it.
+    signal openSourceConfig(int channelId, bool editMode)
+
+    // Reads the channel's state from the model; the model announces every change of it
+    // through dataChanged, which calls this again.
+    function refresh() {
+        channelName = ChannelsModel.getChannelName(channelIndex)
+        isRecording = ChannelsModel.isChannelRecording(channelIndex)
+        isIsoEnabled = ChannelsModel.isIsoEnabled(channelIndex)
+        isStorageEnabled = ChannelsModel.isStorageEnabled(channelIndex)
+        refreshKeyName()
+    }
+
+    function refreshKeyName() {
+        keyName = channelIndex >= 1 ? AppManager.getSourceKeyName(channelIndex - 1) : ""
+    }
+
+    // Removes the channel's camera; when it was the programme, the first other channel with
+    // video (or channel 1) takes over. The next source is chosen before the removal because
+    // the grid may replace this tile as soon as the channel loses its video.
+    function removeCamera() {
+        var removed = channelIndex
+        var next = ActiveSource.afterRemoval(removed, AppManager.activeSourceId,
+                                             id => ChannelsModel.hasActiveVideo(id))
+        AppManager.removeCameraFromChannel(removed)
+        ChannelsModel.setHasActiveVideo(removed, false)
+        AppManager.activeSourceId = next
+    }
+
+    color: Colors.surfaceDark
+    radius: 3
+    clip: true
+    border.width: isActiveOutput ? pulseWidth : isRecording ? 2 : 1
+    border.color: isActiveOutput || isRecording ? Colors.recRed : Colors.borderDark
+
+    onChannelIndexChanged: refresh()
+    Component.onCompleted: refresh()
+
+    SequentialAnimation {
+        running: root.isActiveOutput
+        loops: Animation.Infinite
+        onStopped: root.pulseWidth = 2
+
+        NumberAnimation { target: root; property: "pulseWidth"; from: 2; to: 3; duration: 600; easing.type: Easing.InOutSine }
+        NumberAnimation { target: root; property: "pulseWidth"; from: 3; to: 2; duration: 600; easing.type: Easing.InOutSine }
+    }
+
+    Connections {
+        target: ChannelsModel
+        function onDataChanged() { root.refresh() }
+        function onModelReset() { root.refresh() }
+    }
+
+    Connections {
+        target: AppManager
+        function onKeybindsChanged() { root.refreshKeyName() }
+    }
+
+    component IconButton: Rectangle {
+        id: iconButton
+
+        property string glyph
+        property int glyphSize: 13
+        property bool glyphBold: false
+        property color hoverColor: Colors.accent
+        readonly property bool isHovered: iconArea.containsMouse
+
+        signal clicked()
+
+        width: 26
+        height: 24
+        radius: 3
+        color: isHovered ? Tint.alpha(hoverColor, 0.25) : Colors.panelDark
+        border.width: 1
+        border.color: isHovered ? hoverColor : Colors.borderDark
+
+        Text {
+            anchors.centerIn: parent
+            text: iconButton.glyph
+            font.pixelSize: iconButton.glyphSize
+            font.bold: iconButton.glyphBold
+            color: iconButton.isHovered ? iconButton.hoverColor : Colors.textSecondary
+        }
+
+        MouseArea {
+            id: iconArea
+
+            anchors.fill: parent
+            hoverEnabled: true
+            cursorShape: Qt.PointingHandCursor
+            onClicked: iconButton.clicked()
+        }
+    }
+
+    component FlagBox: Row {
+        id: flagBox
+
+        property string label
+        property bool checked: false
+        property color onColor: Colors.accent
+
+        signal toggled(bool checked)
+
+        spacing: 6
+
+        Rectangle {
+            anchors.verticalCenter: parent.verticalCenter
+            width: 16
+            height: 16
+            radius: 3
+            color: flagBox.checked ? flagBox.onColor : Colors.panelDark
+            border.width: 1
+            border.color: flagBox.checked ? flagBox.onColor : Colors.borderDark
+
+            Rectangle {
+                anchors.centerIn: parent
+                width: 6
+                height: 6
+                radius: 1
+                color: "white"
+                visible: flagBox.checked
+            }
+        }
+
+        Text {
+            anchors.verticalCenter: parent.verticalCenter
+            text: flagBox.label
+            font: Typography.captionBold
+            color: flagBox.checked ? Colors.textPrimary : Colors.textMuted
+        }
+
+        TapHandler {
+            cursorShape: Qt.PointingHandCursor
+            onTapped: flagBox.toggled(!flagBox.checked)
+        }
+    }
+
+    Column {
+        anchors.fill: parent
+
+        Item {
+            id: pictureArea
+
+            width: parent.width
+            height: parent.height - controlsBar.height
+
+            VideoStreamItem {
+                anchors.fill: parent
+                anchors.margins: 2
+                channelIndex: root.channelIndex
+            }
+
+            Rectangle {
+                anchors.fill: parent
+                visible: root.isActiveOutput
+                color: Colors.recRed
+                opacity: 0.06
+            }
+
+            Rectangle {
+                objectName: "programBadge"
+                anchors.horizontalCenter: parent.horizontalCenter
+                anchors.bottom: parent.bottom
+                anchors.bottomMargin: 8
+                visible: root.isActiveOutput
+                width: programText.implicitWidth + 20
+                height: 22
+                radius: 3
+                color: Tint.alpha(Colors.recRed, 0.92)
+
+                Text {
+                    id: programText
+
+                    anchors.centerIn: parent
+                    text: "PROGRAM OUT"
+                    font: Typography.captionBold
+                    color: "white"
+                }
+            }
+
+            MouseArea {
+                anchors.fill: parent
+                cursorShape: Qt.PointingHandCursor
+                onClicked: AppManager.activeSourceId = root.channelIndex
+            }
+
+            Rectangle {
+                x: 8
+                y: 8
+                width: labelRow.implicitWidth + 16
+                height: 24
+                radius: 3
+                color: root.isActiveOutput ? Colors.recRed : Colors.panelDark
+                border.width: 1
+                border.color: root.isActiveOutput ? Colors.recRed : Colors.borderDark
+
+                Behavior on color { ColorAnimation { duration: 150 } }
+
+                Row {
+                    id: labelRow
+
+                    anchors.centerIn: parent
+                    spacing: 6
+
+                    Text {
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: root.channelName
+                        font: Typography.captionBold
+                        color: Colors.textPrimary
+                    }
+
+                    Rectangle {
+                        objectName: "keyPill"
+                        anchors.verticalCenter: parent.verticalCenter
+                        visible: root.keyName !== ""
+                        width: keyText.implicitWidth + 6
+                        height: 16
+                        radius: 2
+                        color: root.isActiveOutput ? "white" : Tint.alpha(Colors.accent, 0.2)
+                        border.width: root.isActiveOutput ? 0 : 1
+                        border.color: Colors.accent
+
+                        Text {
+                            id: keyText
+
+                            anchors.centerIn: parent
+                            text: root.keyName
+                            font.family: "Consolas, Segoe UI"
+                            font.pixelSize: 9
+                            font.bold: true
+                            color: root.isActiveOutput ? Colors.recRed : Colors.accent
+                        }
+                    }
+                }
+            }
+
+            Row {
+                anchors.top: parent.top
+                anchors.right: parent.right
+                anchors.margins: 8
+                spacing: 6
+
+                IconButton {
+                    objectName: "configButton"
+                    glyph: "⚙"
+                    onClicked: root.openSourceConfig(root.channelIndex, true)
+                }
+
+                IconButton {
+                    objectName: "removeButton"
+                    glyph: "✕"
+                    glyphSize: 11
+                    glyphBold: true
+                    hoverColor: Colors.recRed
+                    onClicked: root.removeCamera()
+                }
+            }
+        }
+
+        Item {
+            id: controlsBar
+
+            width: parent.width
+            height: 30
+
+            Row {
+                anchors.left: parent.left
+                anchors.leftMargin: 8
+                anchors.verticalCenter: parent.verticalCenter
+                spacing: 8
+
+                FlagBox {
+                    objectName: "isoBox"
+                    label: "ISO"
+                    checked: root.isIsoEnabled
+                    onToggled: checked => ChannelsModel.setIsoEnabled(root.channelIndex, checked)
+                }
+
+                FlagBox {
+                    objectName: "storeBox"
+                    label: "STORE"
+                    onColor: Colors.liveGreen
+                    checked: root.isStorageEnabled
+                    onToggled: checked => ChannelsModel.setStorageEnabled(root.channelIndex, checked)
+                }
+            }
+
+            Text {
+                objectName: "statusText"
+                anchors.right: parent.right
+                anchors.rightMargin: 8
+                anchors.verticalCenter: parent.verticalCenter
+                text: root.isActiveOutput ? "PROGRAM" : root.isStorageEnabled ? "READY" : "OFF"
+                font: Typography.caption
+                color: root.isActiveOutput ? Colors.recRed
+                                           : root.isStorageEnabled ? Colors.liveGreen : Colors.textMuted
+            }
+        }
+    }
+}

@@ -1,0 +1,138 @@
+import QtQuick
+import QtQuick.Controls
+import Vireon
+import "ComboText.js" as ComboText
+
+// A dark drop-down list. Object entries may carry "supported" (false disables the row) and a
+// note shown at the right of the row.
+ComboBox {
+    id: root
+
+    property string noteRole: "note"
+    property real popupMinWidth: 280
+
+    implicitWidth: 200
+    implicitHeight: 36
+    font: Typography.body
+
+    background: Rectangle {
+        radius: 4
+        color: root.pressed ? Qt.darker(Colors.surfaceDark, 1.1) : Colors.surfaceDark
+        border.width: root.activeFocus || root.popup.visible ? 1.5 : 1
+        border.color: root.activeFocus || root.popup.visible ? Colors.accent
+                    : root.hovered ? Colors.borderLight : Colors.borderDark
+    }
+
+    contentItem: Text {
+        leftPadding: 12
+        rightPadding: 30
+        text: root.displayText
+        font: root.font
+        color: Colors.textPrimary
+        verticalAlignment: Text.AlignVCenter
+        elide: Text.ElideRight
+    }
+
+    indicator: Canvas {
+        id: arrow
+
+        property color fill: root.pressed || root.popup.visible ? Colors.accent
+                           : root.hovered ? Colors.textPrimary : Colors.textSecondary
+
+        x: root.width - width - 14
+        y: (root.height - height) / 2
+        width: 10
+        height: 6
+        onFillChanged: requestPaint()
+        onPaint: {
+            const ctx = getContext("2d")
+            ctx.reset()
+            ctx.moveTo(0, 0)
+            ctx.lineTo(width, 0)
+            ctx.lineTo(width / 2, height)
+            ctx.closePath()
+            ctx.fillStyle = fill
+            ctx.fill()
+        }
+    }
+
+    delegate: ItemDelegate {
+        id: row
+
+        required property int index
+
+        readonly property var entry: ComboText.entryAt(root.model, index)
+        readonly property bool supported: ComboText.isSupported(entry)
+        readonly property bool highlightedRow: root.highlightedIndex === index
+
+        width: ListView.view ? ListView.view.width : root.width
+        height: 34
+        leftPadding: 12
+        rightPadding: 12
+        enabled: supported
+        hoverEnabled: true
+
+        background: Rectangle {
+            color: row.highlightedRow ? Qt.rgba(Colors.accent.r, Colors.accent.g, Colors.accent.b, 0.18)
+                 : row.index % 2 === 0 ? Colors.surfaceDark : Colors.panelDark
+        }
+
+        contentItem: Item {
+            Text {
+                anchors.left: parent.left
+                anchors.right: noteLabel.left
+                anchors.rightMargin: 8
+                anchors.verticalCenter: parent.verticalCenter
+                text: ComboText.rowText(row.entry, root.textRole, root.textAt(row.index))
+                      + (row.supported ? "" : "<font color=\"" + Colors.textMuted + "\"> (Unavailable)</font>")
+                textFormat: row.supported ? Text.PlainText : Text.StyledText
+                font: root.font
+                color: row.highlightedRow ? Colors.accent : Colors.textPrimary
+                elide: Text.ElideRight
+            }
+
+            Text {
+                id: noteLabel
+
+                anchors.right: parent.right
+                anchors.verticalCenter: parent.verticalCenter
+                text: ComboText.noteText(row.entry, root.noteRole)
+                font: Typography.caption
+                color: Colors.textSecondary
+            }
+        }
+    }
+
+    popup: Popup {
+        y: root.height + 2
+        width: Math.max(root.width, root.popupMinWidth)
+        height: Math.min(280, listView.contentHeight + 6)
+        padding: 2
+
+        background: Rectangle {
+            color: Colors.surfaceDark
+            border.color: Colors.borderDark
+            radius: 4
+        }
+
+        contentItem: ListView {
+            id: listView
+
+            clip: true
+            implicitHeight: contentHeight
+            model: root.popup.visible ? root.delegateModel : null
+            currentIndex: root.highlightedIndex
+            boundsBehavior: Flickable.StopAtBounds
+
+            ScrollBar.vertical: ScrollBar {
+                width: 6
+                policy: listView.contentHeight > listView.height ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
+                contentItem: Rectangle {
+                    implicitWidth: 6
+                    radius: 3
+                    color: Colors.borderLight
+                }
+            }
+        }
+    }
+}

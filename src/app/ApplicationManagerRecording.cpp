@@ -222,16 +222,16 @@ void ApplicationManager::appendTakeAudio()
 
     // The inputs are the audio clock. With none running, the take's audio is silence, kept
     // as long as the take so the files stay in step with the video.
-    std::vector<float> master = m_mixerOutput.master;
-    if (master.empty() && m_channelAudioCaptures.empty()) {
+    std::vector<float> silence;
+    if (m_mixerOutput.master.empty() && m_channelAudioCaptures.empty()) {
         const qint64 due = (monotonicNowNs() - m_recordStartNs) * kSampleRate / 1000000000;
         if (due > m_takeAudioFrames)
-            master.assign(size_t(due - m_takeAudioFrames) * 2, 0.0f);
+            silence.assign(size_t(due - m_takeAudioFrames) * 2, 0.0f);
     }
-    const qint64 frames = qint64(master.size() / 2);
+    const std::vector<float> &master = silence.empty() ? m_mixerOutput.master : silence;
     if (m_masterWavWriter && m_masterWavWriter->isOpen() && !master.empty())
         m_masterWavWriter->writeSamples(master);
-    m_takeAudioFrames += frames;
+    m_takeAudioFrames += qint64(master.size() / 2);
 
     for (auto &[channelId, writer] : m_isoWavWriters) {
         if (!writer->isOpen())

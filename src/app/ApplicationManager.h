@@ -488,6 +488,10 @@ private:
     MixerOutput m_mixerOutput;
     MonitorOutput m_monitor;
 
+    // Pictures the cameras had delivered at the previous idle metrics update.
+    quint64 m_idlePicturesSeen = 0;
+    qint64 m_idlePictureSampleNs = 0;
+
     // CPU time of this process at the previous metrics update, for the CPU share.
     qint64 m_lastCpuTimeNs = -1;
     qint64 m_lastCpuSampleNs = 0;

@@ -5,6 +5,7 @@
 
 #include "app/AppPaths.h"
 #include "app/ProcessClock.h"
+#include "capture/ISource.h"
 #include "recording/IEncoder.h"
 #include "recording/WavWriter.h"
 
@@ -84,6 +85,22 @@ void ApplicationManager::updateMetrics()
         m_takeStats.lastFramesSent = frames;
         m_takeStats.lastBytesWritten = bytes;
     } else {
+        // Idle: the pictures per second the running cameras deliver to the previews.
+        quint64 pictures = 0;
+        int running = 0;
+        for (const auto &[id, source] : m_channelSources) {
+            if (source && source->isRunning()) {
+                pictures += source->picturesDelivered();
+                ++running;
+            }
+        }
+        const double seconds = double(nowNs - m_idlePictureSampleNs) / 1e9;
+        if (m_idlePictureSampleNs > 0 && seconds > 0.0 && running > 0 && pictures >= m_idlePicturesSeen)
+            m_currentFps = double(pictures - m_idlePicturesSeen) / seconds / running;
+        else if (running == 0)
+            m_currentFps = 0.0;
+        m_idlePicturesSeen = pictures;
+        m_idlePictureSampleNs = nowNs;
         m_diskWriteSpeedMBs = 0.0;
     }
     emit performanceMetricsChanged();

@@ -248,6 +248,7 @@ void CameraCapture::deliverBgr(const uchar *bgr, qsizetype length)
         m_history.push_back(TimedPicture{arrivedNs, m_picture});
         m_newPicture.store(true, std::memory_order_release);
     }
+    m_picturesDelivered.fetch_add(1, std::memory_order_relaxed);
     recycleBuffer(std::move(picture));
 }
 

@@ -35,6 +35,7 @@ public:
     void updateTexture() override;
     void latestFrame(QByteArray &out) override;
     void pictureAt(qint64 timeNs, QByteArray &out) override;
+    quint64 picturesDelivered() const override { return m_picturesDelivered.load(std::memory_order_relaxed); }
     QString name() const override;
     void setName(const QString &name) override;
     void toggleFlip() override;
@@ -95,6 +96,8 @@ private:
     std::vector<TimedPicture> m_history;
     // Set by the device thread under m_frameMutex; cleared by the first reader.
     std::atomic<bool> m_newPicture{false};
+    // Written by the device thread, read by the metrics on the GUI thread.
+    std::atomic<quint64> m_picturesDelivered{0};
 
     // Device thread only (and the GUI thread while none runs): pictures swapped out, reused
     // once no reader holds them any more.

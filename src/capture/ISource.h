@@ -48,6 +48,9 @@ public:
     // Opens the device's own settings dialog where the platform has one.
     virtual void showPropertyPage() {}
 
+    // Pictures that have arrived since construction, for the frame-rate read-out.
+    virtual quint64 picturesDelivered() const { return 0; }
+
     // True from a successful start until stop.
     bool isRunning() const { return m_running.load(std::memory_order_acquire); }
 

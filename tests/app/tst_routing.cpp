@@ -40,6 +40,7 @@ private slots:
     void tickDrivesMetersAndModel();
     void mixerOutputKeepsRealTime();
     void liveMonitoringOpensOnce();
+    void idleFrameRateIsWhatTheCamerasDeliver();
 
 private:
     QTemporaryDir m_settingsDir;
@@ -303,6 +304,20 @@ void TestRouting::liveMonitoringOpensOnce()
     QVERIFY(m_manager->liveMonitoringEnabled());
     m_manager->setLiveMonitoringEnabled(false);
     QVERIFY(!m_manager->liveMonitoringEnabled());
+}
+
+void TestRouting::idleFrameRateIsWhatTheCamerasDeliver()
+{
+    m_manager->updateMetrics();
+    QCOMPARE(m_manager->currentFps(), 0.0); // no camera, nothing previewed
+
+    m_manager->setCameraForChannel(1, testPatternKey(1), 640, 480, 30.0f);
+    m_manager->setCameraForChannel(2, testPatternKey(2), 640, 480, 30.0f);
+    m_manager->updateMetrics();
+    QTest::qWait(1500);
+    m_manager->updateMetrics();
+    QVERIFY2(m_manager->currentFps() > 25.0 && m_manager->currentFps() < 35.0,
+             qPrintable(QString::number(m_manager->currentFps())));
 }
 
 QTEST_MAIN(TestRouting)

@@ -208,8 +208,11 @@ void ApplicationManager::updateTimecode()
     m_timecode = TakeNaming::timecodeText(m_recordStartTime.msecsTo(QTime::currentTime()));
     emit timecodeChanged();
 
+    // A frame slot is filled once it has ended and a picture taken in it has had another
+    // frame's time to arrive, so every slot gets the picture of its own moment.
     const qint64 elapsedNs = monotonicNowNs() - m_recordStartNs;
-    m_framePump.pump(m_framePump.slotsStartedBy(elapsedNs), [this](int id) { return sourceForChannel(id); });
+    const qint64 frameNs = qint64(1e9 / m_timelineFps);
+    m_framePump.pump(m_framePump.slotsStartedBy(elapsedNs - 2 * frameNs), [this](int id) { return sourceForChannel(id); });
 
     writePerfLogRowIfDue(elapsedNs);
     stopOnRecordingFailure();

@@ -63,7 +63,8 @@ int FramePump::pump(qint64 dueFrames, const SourceLookup &sourceFor)
             continue;
         const std::shared_ptr<ISource> source = sourceFor(channelId);
         while (channel.framesSent < dueFrames) {
-            VideoFrame frame = pictureFor(channel, source, slotStartNs(channel.framesSent + 1));
+            // The picture taken within the slot: the newest one before the slot ends.
+            VideoFrame frame = pictureFor(channel, source, slotStartNs(channel.framesSent + 1) - 1);
             frame.frameIndex = channel.framesSent++;
             channel.encoder->writeFrame(frame);
             ++sent;

@@ -184,7 +184,7 @@ bool CameraCapture::start(std::unique_ptr<ICaptureDevice> device, const QString 
 
     // Running before the first delivery can arrive, or that delivery would be dropped.
     m_running.store(true, std::memory_order_release);
-    if (!device->start([this](const uchar *bgr, qsizetype length) { deliverBgr(bgr, length); })) {
+    if (!device->start([this](const uchar *bgr, qsizetype length, qint64 captureNs) { deliverBgr(bgr, length, captureNs); })) {
         m_running.store(false);
         m_lastError = device->lastError();
         device->stop();
@@ -223,11 +223,12 @@ QString CameraCapture::lastError() const
     return m_lastError;
 }
 
-void CameraCapture::deliverBgr(const uchar *bgr, qsizetype length)
+void CameraCapture::deliverBgr(const uchar *bgr, qsizetype length, qint64 captureNs)
 {
     if (!m_running.load(std::memory_order_acquire) || !bgr)
         return;
-    const qint64 arrivedNs = monotonicNowNs();
+    // The picture's own time places it in the recording, even when it reaches us late.
+    const qint64 takenNs = captureNs >= 0 ? captureNs : monotonicNowNs();
     const CaptureGeometry &geometry = m_geometry;
     const qsizetype stride = geometry.rowStride > 0
         ? geometry.rowStride
@@ -245,7 +246,7 @@ void CameraCapture::deliverBgr(const uchar *bgr, qsizetype length)
         m_picture.swap(picture);
         if (m_history.size() == PictureHistory)
             m_history.erase(m_history.begin());
-        m_history.push_back(TimedPicture{arrivedNs, m_picture});
+        m_history.push_back(TimedPicture{takenNs, m_picture});
         m_newPicture.store(true, std::memory_order_release);
     }
     m_picturesDelivered.fetch_add(1, std::memory_order_relaxed);

@@ -63,7 +63,8 @@ public:
 
     // The device thread's entry: converts one picture and makes it the newest. Samples that
     // cannot hold a whole picture are dropped and leave the current picture as it was.
-    void deliverBgr(const uchar *bgr, qsizetype length);
+    // captureNs is when the picture was taken (monotonic clock); below 0 means "now".
+    void deliverBgr(const uchar *bgr, qsizetype length, qint64 captureNs = -1);
 
 private:
     QByteArray takeSpareBuffer(qsizetype size);
@@ -85,7 +86,7 @@ private:
     mutable QMutex m_frameMutex;
     // Guarded by m_frameMutex: the newest whole picture, shared with readers.
     QByteArray m_picture;
-    // Guarded by m_frameMutex: the last few pictures with the time they arrived, oldest first,
+    // Guarded by m_frameMutex: the last few pictures with the time they were taken, oldest first,
     // sharing their arrays with m_picture and the readers.
     struct TimedPicture
     {

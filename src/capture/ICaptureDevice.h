@@ -28,7 +28,8 @@ struct CaptureGeometry
 class ICaptureDevice
 {
 public:
-    using DeliverFunction = std::function<void(const uchar *bgr, qsizetype length)>;
+    // captureNs: when the picture was taken, on the monotonic clock (monotonicNowNs()).
+    using DeliverFunction = std::function<void(const uchar *bgr, qsizetype length, qint64 captureNs)>;
 
     virtual ~ICaptureDevice() = default;
 

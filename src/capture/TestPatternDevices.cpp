@@ -167,7 +167,7 @@ void TestPatternDevice::run(DeliverFunction deliver)
         const qint64 captureNs = dueNs;
         const bool flash = TestPatternRenderer::crossesWholeSecond(previousCaptureNs, captureNs);
         m_renderer->render(frame, slot, captureNs, flash);
-        deliver(frame, m_frame.size());
+        deliver(frame, m_frame.size(), captureNs);
         previousCaptureNs = captureNs;
 
         // Behind by a whole frame or more (an overloaded machine): go on with the current slot.

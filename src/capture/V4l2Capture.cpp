@@ -1,5 +1,7 @@
 #include "capture/V4l2Capture.h"
 
+#include "common/MonotonicClock.h"
+
 #include "capture/V4l2Devices.h"
 #include "capture/V4l2Mapping.h"
 
@@ -222,7 +224,8 @@ void V4l2Capture::captureLoop(DeliverFunction deliver)
             const MappedBuffer &mapped = m_buffers[buffer.index];
             const size_t used = buffer.bytesused > 0 ? qMin<size_t>(buffer.bytesused, mapped.length)
                                                      : mapped.length;
-            deliver(static_cast<const uchar *>(mapped.start), qsizetype(used));
+            // Dequeued now; the driver's own time stamp may follow another clock.
+            deliver(static_cast<const uchar *>(mapped.start), qsizetype(used), monotonicNowNs());
         }
         if (xioctl(m_fd, VIDIOC_QBUF, &buffer) < 0) {
             fail(QStringLiteral("VIDIOC_QBUF"));

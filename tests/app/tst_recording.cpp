@@ -167,10 +167,7 @@ void TestRecording::takeIsCompleteAndInSync()
     QCOMPARE(iso.frames(), master.frames());
     QVERIFY(!QFile::exists(take + QStringLiteral("/Channel_02_Audio.wav")));
 
-    // A beep in the last moments of the take may have its flash captured after the stop (a
-    // camera picture reaches the program a little after its moment), so those are left out.
-    QList<qint64> beeps = beepOnsets(master);
-    beeps.removeIf([&](qint64 onset) { return onset > master.frames() - 48000 / 5; });
+    const QList<qint64> beeps = beepOnsets(master);
     QVERIFY2(beeps.size() >= 2, qPrintable(QString::number(beeps.size())));
 
     for (int channel = 1; channel <= 2; ++channel) {
@@ -186,25 +183,31 @@ void TestRecording::takeIsCompleteAndInSync()
         QCOMPARE(video.videoTimecode, m_manager->startTimecode());
 
         // Every flash lies within one frame of a beep, and every beep has its flash.
-        QList<int> flashes = flashFrames(video);
-        flashes.removeIf([&](int frame) { return frame / 30.0 > seconds - 0.2; });
+        const QList<int> flashes = flashFrames(video);
         QString times;
         for (int f : flashes)
             times += QStringLiteral(" flash %1").arg(f / 30.0);
         for (qint64 b : beeps)
             times += QStringLiteral(" beep %1").arg(b / 48000.0);
-        // Each flash lies within one frame of a beep. A camera and the recording tick on
-        // clocks of their own; when a picture arrives late and the next on time, both fall
-        // into one frame slot and one of them is not recorded, so on a loaded machine one
-        // flash may be missing, never misplaced.
-        QVERIFY2(flashes.size() >= beeps.size() - 1 && flashes.size() <= beeps.size(), qPrintable(times));
+        auto near = [](double flashAt, double beepAt) { return std::fabs(flashAt - beepAt) <= 1.0 / 30.0 + 0.002; };
+
+        // Every flash lies within one frame of a beep.
         for (int flash : flashes) {
-            const double flashAt = flash / 30.0;
-            const bool matched = std::any_of(beeps.cbegin(), beeps.cend(), [&](qint64 beep) {
-                return std::fabs(flashAt - beep / 48000.0) <= 1.0 / 30.0 + 0.002;
-            });
+            const bool matched = std::any_of(beeps.cbegin(), beeps.cend(),
+                                             [&](qint64 beep) { return near(flash / 30.0, beep / 48000.0); });
             QVERIFY2(matched, qPrintable(QStringLiteral("camera %1:%2").arg(channel).arg(times)));
         }
+        // And every beep has its flash, but for one at most: a camera and the recording tick
+        // on clocks of their own, so on a loaded machine a picture can miss its frame slot;
+        // a beep in the last moments may have its picture taken after the stop.
+        int unmatched = 0;
+        for (qint64 beep : beeps) {
+            if (beep / 48000.0 > seconds - 0.2)
+                continue;
+            if (std::none_of(flashes.cbegin(), flashes.cend(), [&](int flash) { return near(flash / 30.0, beep / 48000.0); }))
+                ++unmatched;
+        }
+        QVERIFY2(unmatched <= 1, qPrintable(QStringLiteral("camera %1:%2").arg(channel).arg(times)));
     }
 
     const QString timeline = take + QStringLiteral("/Test Session_Take_01.xml");

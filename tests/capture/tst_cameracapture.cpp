@@ -39,7 +39,7 @@ public:
     void push(const QByteArray &sample)
     {
         if (m_deliver)
-            m_deliver(reinterpret_cast<const uchar *>(sample.constData()), sample.size());
+            m_deliver(reinterpret_cast<const uchar *>(sample.constData()), sample.size(), -1);
     }
     bool isStopped() const { return m_isStopped; }
 

@@ -198,7 +198,7 @@ void TestTestPattern::openRefusesUnusableRequests()
     if (opens)
         QCOMPARE(device.geometry().width, size.width());
     else
-        QVERIFY(!device.start([](const uchar *, qsizetype) {}));
+        QVERIFY(!device.start([](const uchar *, qsizetype, qint64) {}));
 }
 
 void TestTestPattern::runningDevice()
@@ -221,7 +221,7 @@ void TestTestPattern::runningDevice()
     QMutex seenMutex;
     QList<SeenFrame> seen;
     QList<std::thread::id> threads;
-    QVERIFY(device.start([&](const uchar *bgr, qsizetype length) {
+    QVERIFY(device.start([&](const uchar *bgr, qsizetype length, qint64) {
         QByteArray rgba(qsizetype(Width) * Height * 4, Qt::Uninitialized);
         const bool converted = convertBgr24ToRgba(bgr, length, geometry.rowStride, Width, Height,
                                                   true, false, reinterpret_cast<uchar *>(rgba.data()));

@@ -75,7 +75,7 @@ void ApplicationManager::updateMetrics()
         const double seconds = double(nowNs - m_takeStats.lastSampleNs) / 1e9;
         const qint64 frames = m_framePump.totalFramesSent();
         const qint64 bytes = takeBytesWritten();
-        const int encoders = int(m_framePump.encoders().size());
+        const int encoders = m_framePump.channelCount();
         if (seconds > 0.0) {
             m_currentFps = encoders > 0 ? double(frames - m_takeStats.lastFramesSent) / seconds / encoders : 0.0;
             m_diskWriteSpeedMBs = double(bytes - m_takeStats.lastBytesWritten) / seconds / 1e6;
@@ -109,8 +109,7 @@ void ApplicationManager::updateMetrics()
 qint64 ApplicationManager::takeBytesWritten() const
 {
     qint64 bytes = 0;
-    for (const auto &[id, encoder] : m_framePump.encoders())
-        bytes += encoder->bytesWritten();
+    m_framePump.forEachEncoder([&](int, const IEncoder &encoder) { bytes += encoder.bytesWritten(); });
     if (m_masterWavWriter)
         bytes += m_masterWavWriter->samplesWritten() * WavFormat::bytesPerSample;
     for (const auto &[id, writer] : m_isoWavWriters)
@@ -121,8 +120,7 @@ qint64 ApplicationManager::takeBytesWritten() const
 qint64 ApplicationManager::takeDroppedFrames() const
 {
     qint64 dropped = m_takeStats.droppedFrames;
-    for (const auto &[id, encoder] : m_framePump.encoders())
-        dropped += encoder->droppedFrames();
+    m_framePump.forEachEncoder([&](int, const IEncoder &encoder) { dropped += encoder.droppedFrames(); });
     return dropped;
 }
 

@@ -177,11 +177,11 @@ void ApplicationManager::stopRecording()
             m_channelsModel->setRecording(id, false);
     }
 
-    for (const auto &[channelId, encoder] : m_framePump.encoders()) {
-        if (!encoder->stop())
-            qWarning() << "[ApplicationManager] Video file of channel" << channelId << "is incomplete:" << encoder->lastError();
-        m_takeStats.droppedFrames += encoder->droppedFrames();
-    }
+    m_framePump.forEachEncoder([this](int channelId, IEncoder &encoder) {
+        if (!encoder.stop())
+            qWarning() << "[ApplicationManager] Video file of channel" << channelId << "is incomplete:" << encoder.lastError();
+        m_takeStats.droppedFrames += encoder.droppedFrames();
+    });
     m_framePump.clear();
 
     if (m_masterWavWriter) {
@@ -252,12 +252,10 @@ void ApplicationManager::appendTakeAudio()
 void ApplicationManager::stopOnRecordingFailure()
 {
     QString failure;
-    for (const auto &[channelId, encoder] : m_framePump.encoders()) {
-        if (encoder->hasFailed()) {
-            failure = QStringLiteral("Camera %1: %2").arg(channelId).arg(encoder->lastError());
-            break;
-        }
-    }
+    m_framePump.forEachEncoder([&](int channelId, const IEncoder &encoder) {
+        if (failure.isEmpty() && encoder.hasFailed())
+            failure = QStringLiteral("Camera %1: %2").arg(channelId).arg(encoder.lastError());
+    });
     if (failure.isEmpty() && m_masterWavWriter && m_masterWavWriter->hasError())
         failure = QStringLiteral("Master audio: %1").arg(m_masterWavWriter->errorString());
     for (const auto &[channelId, writer] : m_isoWavWriters) {

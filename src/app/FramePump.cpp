@@ -7,6 +7,8 @@
 
 void FramePump::addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height)
 {
+    if (!encoder)
+        return;
     Channel channel;
     channel.encoder = std::move(encoder);
     channel.width = width;
@@ -85,12 +87,4 @@ qint64 FramePump::totalFramesSent() const
     for (const auto &[id, channel] : m_channels)
         total += channel.framesSent;
     return total;
-}
-
-std::map<int, std::shared_ptr<IEncoder>> FramePump::encoders() const
-{
-    std::map<int, std::shared_ptr<IEncoder>> encoders;
-    for (const auto &[id, channel] : m_channels)
-        encoders[id] = channel.encoder;
-    return encoders;
 }

@@ -46,7 +46,15 @@ public:
 
     qint64 framesSent(int channelId) const;
     qint64 totalFramesSent() const;
-    std::map<int, std::shared_ptr<IEncoder>> encoders() const;
+    int channelCount() const { return int(m_channels.size()); }
+    // Calls f(channelId, encoder) for every channel, without building a copy of the list
+    // (the recording tick asks every 33 ms).
+    template <typename F>
+    void forEachEncoder(F f) const
+    {
+        for (const auto &[channelId, channel] : m_channels)
+            f(channelId, *channel.encoder);
+    }
 
 private:
     struct Channel

@@ -6,6 +6,8 @@
 #include "capture/AudioCapture.h"
 #include "models/InputChannelsModel.h"
 #include "models/VideoStreamItem.h"
+#include "remote/RemoteControlServer.h"
+#include "update/UpdateManager.h"
 
 #include "BuiltInDevices.h"
 
@@ -67,6 +69,8 @@ int main(int argc, char *argv[])
     ApplicationManager *manager = ApplicationManager::instance();
     qmlRegisterType<VideoStreamItem>("Vireon", 1, 0, "VideoStreamItem");
     qmlRegisterSingletonInstance("Vireon", 1, 0, "AppManager", manager);
+    qmlRegisterSingletonInstance("Vireon", 1, 0, "UpdateManager", UpdateManager::instance());
+    qmlRegisterSingletonInstance("Vireon", 1, 0, "RemoteServer", RemoteControlServer::instance());
     InputChannelsModel channelsModel;
     manager->setChannelsModel(&channelsModel);
     QObject::connect(manager, &ApplicationManager::channelAudioLevelChanged,

@@ -1,10 +1,12 @@
 // Runs the Qt Quick Test cases of this folder with the program's back end registered as the
-// program registers it, so components under test see AppManager, ChannelsModel and
-// VideoStreamItem.
+// program registers it, so components under test see AppManager, ChannelsModel,
+// UpdateManager, RemoteServer and VideoStreamItem.
 #include "app/AppInfo.h"
 #include "app/ApplicationManager.h"
 #include "models/InputChannelsModel.h"
 #include "models/VideoStreamItem.h"
+#include "remote/RemoteControlServer.h"
+#include "update/UpdateManager.h"
 
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -28,6 +30,9 @@ public slots:
         QCoreApplication::setApplicationName(AppInfo::applicationName);
         qmlRegisterType<VideoStreamItem>("Vireon", 1, 0, "VideoStreamItem");
         qmlRegisterSingletonInstance("Vireon", 1, 0, "AppManager", ApplicationManager::instance());
+        // Registered but idle: the server is not started and no update check runs.
+        qmlRegisterSingletonInstance("Vireon", 1, 0, "UpdateManager", UpdateManager::instance());
+        qmlRegisterSingletonInstance("Vireon", 1, 0, "RemoteServer", RemoteControlServer::instance());
         ApplicationManager::instance()->setChannelsModel(&m_model);
     }
 

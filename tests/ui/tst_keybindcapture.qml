@@ -1,0 +1,79 @@
+import QtQuick
+import QtTest
+import Vireon
+
+// Key capture for camera hotkeys: what binds, what is ignored, and that the back end's
+// capturing flag always ends up cleared.
+Item {
+    id: host
+
+    width: 200
+    height: 100
+
+    KeybindCapture { id: first; sourceIndex: 2 }
+    KeybindCapture { id: second; sourceIndex: 3 }
+
+    TestCase {
+        name: "KeybindCapture"
+        when: windowShown
+
+        property var savedKeys: []
+
+        function initTestCase() {
+            for (let i = 0; i < 4; ++i)
+                savedKeys.push(AppManager.getSourceKey(i))
+        }
+
+        function cleanup() {
+            first.stop()
+            second.stop()
+            for (let i = 0; i < 4; ++i)
+                AppManager.setSourceKey(i, savedKeys[i])
+        }
+
+        function test_keyIsBoundAndListeningEnds() {
+            first.start()
+            verify(first.listening)
+            verify(AppManager.isCapturingKeybind)
+            keyClick(Qt.Key_F7)
+            verify(!first.listening)
+            verify(!AppManager.isCapturingKeybind)
+            compare(AppManager.getSourceKey(2), Qt.Key_F7)
+        }
+
+        function test_modifiersAloneKeepListening() {
+            first.start()
+            keyClick(Qt.Key_Shift)
+            keyClick(Qt.Key_Control)
+            verify(first.listening)
+            compare(AppManager.getSourceKey(2), savedKeys[2])
+        }
+
+        function test_escapeCancelsWithoutChange() {
+            first.start()
+            keyClick(Qt.Key_Escape)
+            verify(!first.listening)
+            verify(!AppManager.isCapturingKeybind)
+            compare(AppManager.getSourceKey(2), savedKeys[2])
+        }
+
+        function test_secondCardTakesOverAndFlagStaysRaised() {
+            first.start()
+            second.start()
+            verify(!first.listening)
+            verify(second.listening)
+            verify(AppManager.isCapturingKeybind)
+            keyClick(Qt.Key_9)
+            compare(AppManager.getSourceKey(3), Qt.Key_9)
+            compare(AppManager.getSourceKey(2), savedKeys[2])
+            verify(!AppManager.isCapturingKeybind)
+        }
+
+        function test_losingFocusEndsListening() {
+            first.start()
+            host.forceActiveFocus()
+            verify(!first.listening)
+            verify(!AppManager.isCapturingKeybind)
+        }
+    }
+}

@@ -94,13 +94,15 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "vireon_screenshot: Main.qml did not load\n");
             exitCode = 1;
         } else {
-            QTest::qWait(1500); // the cameras deliver their first pictures
+            // The cameras deliver their first pictures and the read-outs (refreshed every 2 s)
+            // show measured figures rather than their start values.
+            QTest::qWait(2500);
             if (recording) {
                 manager->startRecording();
                 if (!waitFor([&] { return manager->isRecording(); }, 8000))
                     std::fprintf(stderr, "vireon_screenshot: the take did not start: %s\n",
                                  qPrintable(manager->lastRecordingError()));
-                QTest::qWait(1200);
+                QTest::qWait(2500);
             }
             const QImage image = window->grabWindow();
             if (image.isNull() || !image.save(output)) {

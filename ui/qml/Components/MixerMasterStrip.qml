@@ -1,0 +1,132 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Vireon
+import "Tint.js" as Tint
+
+Rectangle {
+    id: masterStrip
+
+    // The fader's value; the back end offers no change signal for the master volume, so
+    // the strip keeps what it last set.
+    property real volume: AppManager.masterAudioVolume()
+
+    function setVolume(v) {
+        volume = v
+        AppManager.setMasterAudioVolume(v)
+    }
+
+    width: 120
+    color: Colors.panelDark
+    border.width: 1
+    border.color: Colors.borderDark
+    radius: 3
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 4
+        spacing: 4
+
+        Rectangle {
+            Layout.fillWidth: true
+            Layout.preferredHeight: 18
+            Layout.minimumHeight: 18
+            radius: 2
+            color: Tint.alpha(Colors.accent, 0.15)
+            border.width: 1
+            border.color: Colors.accent
+
+            Text {
+                anchors.centerIn: parent
+                text: "MASTER"
+                font: Typography.captionBold
+                color: Colors.accent
+            }
+        }
+
+        Rectangle {
+            Layout.fillWidth: true
+            Layout.preferredHeight: 26
+            Layout.minimumHeight: 26
+            radius: 3
+            color: Colors.surfaceDark
+            border.width: 1
+            border.color: Colors.borderDark
+            ToolTip.visible: busArea.containsMouse
+            ToolTip.delay: 300
+            ToolTip.text: "Master Program Mix (Failsafe Bus): Sums all assigned channels. Always recorded to Master_Audio_Output.wav."
+
+            Row {
+                anchors.centerIn: parent
+                spacing: 4
+
+                Rectangle {
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: 6
+                    height: 6
+                    radius: 3
+                    color: Colors.liveGreen
+                }
+
+                Text {
+                    anchors.verticalCenter: parent.verticalCenter
+                    // Shrinks where the fallback font is wider than Segoe UI.
+                    width: Math.min(implicitWidth, 112 - 8 - 10)
+                    text: "PROGRAM MIX (FAILSAFE)"
+                    font: Typography.smallBold
+                    fontSizeMode: Text.HorizontalFit
+                    minimumPixelSize: 7
+                    color: Colors.textSecondary
+                }
+            }
+
+            MouseArea {
+                id: busArea
+
+                anchors.fill: parent
+                hoverEnabled: true
+            }
+        }
+
+        DbInputBox {
+            Layout.alignment: Qt.AlignHCenter
+            volumeValue: masterMeter.faderValue
+            onVolumeSet: newVolume => masterStrip.setVolume(newVolume)
+        }
+
+        MixerMeterArea {
+            id: masterMeter
+
+            volume: masterStrip.volume
+            levelLeft: AppManager.masterAudioLevel
+            levelRight: AppManager.masterAudioLevelRight
+            onMoved: value => masterStrip.setVolume(value)
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.preferredHeight: 24
+            Layout.minimumHeight: 24
+            spacing: 4
+
+            Rectangle {
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                radius: 2
+                color: Colors.surfaceDark
+                border.width: 1
+                border.color: Colors.borderDark
+
+                SpeakerIcon {
+                    anchors.centerIn: parent
+                }
+            }
+
+            MixerMonitorBox {
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                onOpacity: 0.2
+            }
+        }
+    }
+}

@@ -1,5 +1,7 @@
 #include "app/AppPaths.h"
 
+#include "app/AppInfo.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -20,6 +22,17 @@ QString applicationDirectory()
     return lastKnown;
 }
 
+// The data folder of an install, relative to the executable ("../share/vireon").
+static QString installedDataDirectory(const QString &applicationDir)
+{
+#ifdef VIREON_RELATIVE_DATADIR
+    return QDir::cleanPath(applicationDir + QLatin1Char('/') + QStringLiteral(VIREON_RELATIVE_DATADIR));
+#else
+    Q_UNUSED(applicationDir);
+    return QString();
+#endif
+}
+
 bool isInstalledLayout()
 {
     const QString dir = applicationDirectory();
@@ -29,6 +42,10 @@ bool isInstalledLayout()
     if (QDir(dir).canonicalPath() == QDir(QStringLiteral(VIREON_INSTALL_BINDIR)).canonicalPath())
         return true;
 #endif
+    // Installed under another prefix (or staged): the data folder sits beside bin.
+    const QString dataDir = installedDataDirectory(dir);
+    if (!dataDir.isEmpty() && QFileInfo(dataDir).isDir())
+        return true;
     return !QFileInfo(dir).isWritable();
 }
 
@@ -37,7 +54,12 @@ QString writableDirectory()
     const QString dir = applicationDirectory();
     if (dir.isEmpty() || !isInstalledLayout())
         return dir;
-    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    // Built from the program's own names rather than AppLocalDataLocation, which follows the
+    // application name and so would move once main() sets it: the first log lines would land
+    // in another folder than the rest.
+    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                            + QLatin1Char('/') + AppInfo::organisationName
+                            + QLatin1Char('/') + AppInfo::applicationName;
     QDir().mkpath(dataDir);
     return dataDir;
 }
@@ -61,10 +83,11 @@ QString perfLogFilePath()
 QString manualPath(const QString &fileName)
 {
     const QString dir = applicationDirectory();
-#ifdef VIREON_INSTALL_DATADIR
-    if (isInstalledLayout())
-        return QStringLiteral(VIREON_INSTALL_DATADIR) + QLatin1Char('/') + fileName;
-#endif
+    if (isInstalledLayout()) {
+        const QString dataDir = installedDataDirectory(dir);
+        if (!dataDir.isEmpty() && QFileInfo::exists(dataDir + QLatin1Char('/') + fileName))
+            return dataDir + QLatin1Char('/') + fileName;
+    }
     return dir + QLatin1Char('/') + fileName;
 }
 

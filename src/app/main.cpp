@@ -1,6 +1,7 @@
 // Process entry: parses the command line, brings up SDL, the back end, the log and the QML
 // interface in a fixed order, runs the event loop and tears everything down again.
 #include "app/AppInfo.h"
+#include "app/AppPaths.h"
 #include "app/ApplicationManager.h"
 #include "app/CommandLine.h"
 #include "app/DemoSetup.h"
@@ -78,6 +79,8 @@ int main(int argc, char *argv[])
 
     LogHandler::install();
     qDebug() << "[Vireon] Engine initialized successfully.";
+    // Where this run reads its manuals from: the first thing to check when help is empty.
+    qDebug().noquote() << "[Vireon] User manual:" << AppPaths::manualPath(QStringLiteral("GETTING_STARTED_EN.md"));
     FfmpegLog::install();
 
     QQuickStyle::setStyle(QStringLiteral("Basic"));

@@ -170,6 +170,18 @@ Item {
             compare(dialog.nameField.text, "CAM 2", "an unnamed channel offers CAM n")
         }
 
+        function test_noChannelOpensNothing_data() {
+            return [{ tag: "no free channel", id: -1 }, { tag: "zero", id: 0 }, { tag: "beyond 4", id: 5 }]
+        }
+
+        function test_noChannelOpensNothing(data) {
+            const dialog = createTemporaryObject(dialogComponent, host)
+            ignoreWarning("SourceConfigDialog: no channel " + data.id)
+            dialog.openForChannel(data.id, false)
+            verify(!dialog.visible)
+            compare(dialog.targetChannelId, 1)
+        }
+
         function test_choosingRebuildsAndKeepsValidPositions() {
             const dialog = openDialog(1, false)
             selectCamera(dialog, "Test Pattern 1")

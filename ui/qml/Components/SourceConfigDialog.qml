@@ -44,6 +44,11 @@ Rectangle {
     }
 
     function openForChannel(channelId, editMode) {
+        // Only the four channels exist; "no free channel" (-1) must not become a target.
+        if (!(channelId >= 1 && channelId <= 4)) {
+            console.warn("SourceConfigDialog: no channel " + channelId)
+            return
+        }
         targetChannelId = channelId
         isEditMode = editMode
         applyFailed = false

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Pictures of the main window, offscreen, with the built-in cameras on 0, 1, 3 and 4 channels,
-# idle and recording, in English and Serbian.
+# idle and recording, in English and Serbian; then the dialogs over the window.
 #   scripts/screenshots.sh [OUTPUT_DIR]   (default: build-screens/shots)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,5 +19,15 @@ for lang in EN SR; do
       "$build/tools/vireon_screenshot" --channels "$n" --state "$state" --language "$lang" --output "$file"
       echo "$file"
     done
+  done
+done
+
+# The main window's dialogs over two channels: source (add and edit), remote control, update
+# offered and update downloading.
+for lang in EN SR; do
+  for overlay in source source-edit remote update update-download; do
+    file="$out/overlay_${overlay}_${lang}.png"
+    "$build/tools/vireon_screenshot" --channels 2 --language "$lang" --overlay "$overlay" --output "$file"
+    echo "$file"
   done
 done

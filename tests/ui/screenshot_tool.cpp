@@ -1,6 +1,7 @@
 // Offscreen pictures of the main window: loads Main.qml with the built-in cameras on the first
 // N channels, optionally starts a take, and saves the window as a PNG.
 //   vireon_screenshot --channels N --state idle|recording --language EN|SR --output FILE
+//                     [--overlay source|source-edit|remote|update|update-download]
 #include "app/AppInfo.h"
 #include "app/ApplicationManager.h"
 #include "capture/AudioCapture.h"
@@ -14,7 +15,10 @@
 #include <QCommandLineParser>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
+#include <QByteArray>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickStyle>
@@ -38,6 +42,68 @@ bool waitFor(Predicate done, int timeoutMs)
     return done();
 }
 
+// --- overlays: the main window's dialogs, opened as the panels open them ---
+
+// Offers a newer version through a manifest given as a data: address (nothing is fetched from
+// the network); with `downloadFromLocalServer` the download runs against the remote-control
+// server's endless preview stream, so the dialog shows a download under way.
+bool offerUpdate(bool downloadFromLocalServer, const QString &downloadFolder)
+{
+    UpdateManager *updates = UpdateManager::instance();
+    RemoteControlServer *server = RemoteControlServer::instance();
+    QString installerUrl = QStringLiteral("https://example.invalid/Vireon_Setup.exe");
+    if (downloadFromLocalServer) {
+        server->startServer(0);
+        installerUrl = QStringLiteral("http://127.0.0.1:%1/stream.mjpg").arg(server->port());
+    }
+    const QJsonObject manifest{
+        {QStringLiteral("version"), QStringLiteral("2.5.0")},
+        {QStringLiteral("releaseDate"), QStringLiteral("2025-03-14")},
+        {QStringLiteral("changelog"), QStringLiteral("- Faster start of a take on four cameras\n"
+                                                     "- Timeline export keeps clip names with accents\n"
+                                                     "- Remote control shows the recording time\n"
+                                                     "- Fixes for audio meters after a device is unplugged")},
+        {QStringLiteral("downloadUrl"), installerUrl}};
+    updates->setServerUrl(QStringLiteral("data:application/json;base64,")
+                          + QString::fromLatin1(QJsonDocument(manifest).toJson(QJsonDocument::Compact).toBase64()));
+    updates->checkForUpdates(true);
+    if (!waitFor([&] { return updates->updateAvailable(); }, 5000))
+        return false;
+    if (downloadFromLocalServer) {
+        updates->setDownloadFolder(downloadFolder);
+        updates->startDownload();
+        QTest::qWait(800);
+        return updates->isDownloading();
+    }
+    return true;
+}
+
+// Opens `overlay` in the loaded main window; false when it is unknown or did not open.
+bool openOverlay(QQuickWindow *window, const QString &overlay, InputChannelsModel &channels,
+                 const QString &scratchFolder)
+{
+    const auto holder = [window](const char *name) { return window->property(name).value<QObject *>(); };
+    if (overlay == QLatin1String("source") || overlay == QLatin1String("source-edit")) {
+        const bool edit = overlay == QLatin1String("source-edit");
+        // Add mode needs a free channel, as the add-source buttons do.
+        const int channel = edit ? 1 : channels.firstInactiveChannelId();
+        if (channel < 1)
+            return false;
+        QObject *dialogs = holder("sourceConfigOverlay");
+        return dialogs && QMetaObject::invokeMethod(dialogs, "openForChannel", Q_ARG(QVariant, channel),
+                                                    Q_ARG(QVariant, edit));
+    }
+    if (overlay == QLatin1String("remote")) {
+        // A free port: a picture must not depend on 8080 being free on this machine.
+        RemoteControlServer::instance()->startServer(0);
+        QObject *dialogs = holder("remoteControlOverlay");
+        return dialogs && QMetaObject::invokeMethod(dialogs, "openDialog");
+    }
+    if (overlay == QLatin1String("update") || overlay == QLatin1String("update-download"))
+        return offerUpdate(overlay == QLatin1String("update-download"), scratchFolder + QStringLiteral("/update"));
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -54,6 +120,9 @@ int main(int argc, char *argv[])
     parser.addOption({ QStringLiteral("state"), QStringLiteral("idle or recording."), QStringLiteral("state"), QStringLiteral("idle") });
     parser.addOption({ QStringLiteral("language"), QStringLiteral("EN or SR."), QStringLiteral("lang"), QStringLiteral("EN") });
     parser.addOption({ QStringLiteral("output"), QStringLiteral("PNG file to write."), QStringLiteral("file") });
+    parser.addOption({ QStringLiteral("overlay"),
+                       QStringLiteral("Dialog to open: source, source-edit, remote, update or update-download."),
+                       QStringLiteral("overlay") });
     parser.process(app);
     const int channels = qBound(0, parser.value(QStringLiteral("channels")).toInt(), 4);
     const bool recording = parser.value(QStringLiteral("state")) == QLatin1String("recording");
@@ -104,6 +173,14 @@ int main(int argc, char *argv[])
                                  qPrintable(manager->lastRecordingError()));
                 QTest::qWait(2500);
             }
+            const QString overlay = parser.value(QStringLiteral("overlay"));
+            if (!overlay.isEmpty()) {
+                if (!openOverlay(window, overlay, channelsModel, takeDir.path())) {
+                    std::fprintf(stderr, "vireon_screenshot: the overlay %s did not open\n", qPrintable(overlay));
+                    exitCode = 1;
+                }
+                QTest::qWait(300);
+            }
             const QImage image = window->grabWindow();
             if (image.isNull() || !image.save(output)) {
                 std::fprintf(stderr, "vireon_screenshot: could not save %s\n", qPrintable(output));
@@ -111,6 +188,9 @@ int main(int argc, char *argv[])
             }
             if (manager->isRecording())
                 manager->stopRecording();
+            UpdateManager::instance()->cancelDownload();
+            if (RemoteControlServer::instance()->isRunning())
+                RemoteControlServer::instance()->stopServer();
         }
     }
     manager->shutDown();

@@ -25,6 +25,9 @@ Window {
     readonly property alias splitterMouse: splitterMouse
     readonly property alias mixerPanel: mixerPanel
     readonly property alias resizeLayer: resizeLayer
+    readonly property alias sourceConfigOverlay: sourceConfigDialog
+    readonly property alias remoteControlOverlay: remoteControlDialog
+    readonly property alias updateOverlay: updateDialog
 
     // Creates an overlay of this window from fileName, or logs why it could not.
     function createOverlay(fileName, parentItem, errorPrefix) {
@@ -232,10 +235,10 @@ Window {
         z: 180
     }
 
-    Item {
+    // Shows itself while the update manager offers a newer version.
+    UpdateDialog {
         id: updateDialog
 
-        anchors.fill: parent
         z: 200
     }
 

@@ -1,0 +1,349 @@
+import QtQuick
+import QtTest
+import Vireon
+import "qrc:/Vireon/ui/qml/Components/SourceFormatLists.js" as Lists
+
+// The source configuration dialog: how a camera's formats become the resolution and frame-rate
+// lists, and what opening, applying and disabling do to the channel, with the built-in cameras.
+Item {
+    id: host
+
+    width: 1280
+    height: 720
+
+    Component { id: dialogComponent; SourceConfigDialog {} }
+
+    TestCase {
+        id: testCase
+
+        name: "SourceConfig"
+        when: windowShown
+
+        // A camera with one size in two encodings (MJPEG 30 fps, YUY2 5 fps) and a smaller size.
+        readonly property var twoEncodings: [
+            { width: 1920, height: 1080, fps: 30.0, formatName: "MJPEG" },
+            { width: 1920, height: 1080, fps: 5.0, formatName: "YUY2" },
+            { width: 1920, height: 1080, fps: 30.0, formatName: "MJPEG" },
+            { width: 640, height: 480, fps: 30.0, formatName: "YUY2" }
+        ]
+        property var savedKeys: []
+
+        function initTestCase() {
+            for (let i = 0; i < 4; ++i)
+                savedKeys.push(AppManager.getSourceKey(i))
+        }
+
+        function resetBackEnd() {
+            for (let id = 1; id <= 4; ++id) {
+                AppManager.removeCameraFromChannel(id)
+                ChannelsModel.setHasActiveVideo(id, false)
+                ChannelsModel.setChannelName(id, "Source " + id)
+            }
+            for (let i = 0; i < 4; ++i)
+                AppManager.setSourceKey(i, savedKeys[i])
+            AppManager.activeSourceId = 1
+            AppManager.isCapturingKeybind = false
+            AppManager.currentLanguage = "EN"
+        }
+
+        function init() {
+            resetBackEnd()
+            failOnWarning(/.*/)
+        }
+
+        function cleanup() {
+            resetBackEnd()
+        }
+
+        function findByName(item, name) {
+            if (!item)
+                return null
+            if (item.objectName === name)
+                return item
+            const kids = item.children || []
+            for (let i = 0; i < kids.length; ++i) {
+                const found = findByName(kids[i], name)
+                if (found)
+                    return found
+            }
+            return null
+        }
+
+        function cameraKey(name) {
+            const camera = AppManager.getAvailableCameras().find(c => c.name === name)
+            verify(camera, name + " is listed")
+            return camera.link
+        }
+
+        function openDialog(channelId, editMode) {
+            const dialog = createTemporaryObject(dialogComponent, host)
+            verify(dialog)
+            dialog.openForChannel(channelId, editMode)
+            verify(dialog.visible)
+            return dialog
+        }
+
+        function selectCamera(dialog, name) {
+            const index = dialog.availableCameras.findIndex(c => c.name === name)
+            verify(index >= 0, name + " offered")
+            dialog.cameraCombo.currentIndex = index
+            dialog.rebuildResolutions()
+        }
+
+        // --- the list rules ---
+
+        function test_lists_data() {
+            return [
+                { tag: "one size in two encodings", formats: twoEncodings, pick: "1920x1080 (1080p FHD)",
+                  resolutions: ["1920x1080 (1080p FHD)", "640x480 (SD)"],
+                  rates: ["30.00 fps (MJPEG)", "5.00 fps (YUY2)"] },
+                { tag: "labels of the common sizes",
+                  formats: [{ width: 3840, height: 2160, fps: 29.97, formatName: "MJPEG" },
+                            { width: 2560, height: 1440, fps: 60, formatName: "MJPEG" },
+                            { width: 1280, height: 720, fps: 59.94, formatName: "YUY2" },
+                            { width: 800, height: 600, fps: 20, formatName: "YUY2" }],
+                  pick: "800x600",
+                  resolutions: ["3840x2160 (4K UHD)", "2560x1440 (2K QHD)", "1280x720 (720p HD)", "800x600"],
+                  rates: ["20.00 fps (YUY2)"] },
+                { tag: "size no format has: every rate, once, unnamed", formats: twoEncodings, pick: "1280x720 (720p HD)",
+                  resolutions: ["1920x1080 (1080p FHD)", "640x480 (SD)"],
+                  rates: ["30.00 fps", "5.00 fps"] },
+                { tag: "no formats", formats: [], pick: "1920x1080 (1080p FHD)",
+                  resolutions: Lists.defaultResolutions,
+                  rates: ["60.00 fps", "59.94 fps", "50.00 fps", "30.00 fps", "29.97 fps", "25.00 fps", "24.00 fps"] }
+            ]
+        }
+
+        function test_lists(data) {
+            compare(Lists.resolutionList(data.formats), data.resolutions)
+            compare(Lists.frameRateList(data.formats, data.pick), data.rates)
+        }
+
+        function test_readingEntriesBack_data() {
+            return [
+                { tag: "labelled size", resolution: "1280x720 (720p HD)", width: 1280, height: 720, rate: "29.97 fps (YUY2)", fps: 29.97 },
+                { tag: "bare size", resolution: "800x600", width: 800, height: 600, rate: "60.00 fps", fps: 60 },
+                { tag: "no size, no rate", resolution: "", width: 1920, height: 1080, rate: "", fps: 30 },
+                { tag: "garbage", resolution: "axb (x)", width: 1920, height: 1080, rate: "fast fps", fps: 30 },
+                { tag: "zero rate", resolution: "0x0", width: 1920, height: 1080, rate: "0.00 fps", fps: 30 }
+            ]
+        }
+
+        function test_readingEntriesBack(data) {
+            const size = Lists.parseResolution(data.resolution)
+            compare(size.width, data.width)
+            compare(size.height, data.height)
+            fuzzyCompare(Lists.parseFrameRate(data.rate), data.fps, 1e-6)
+        }
+
+        function test_editModeMatching() {
+            // 29.97 takes the 30.00 entry when it comes first, not the exact 29.97 one.
+            compare(Lists.indexOfFrameRate(["30.00 fps (MJPEG)", "29.97 fps (YUY2)"], 29.97), 0)
+            compare(Lists.indexOfFrameRate(["60.00 fps", "29.97 fps", "30.00 fps"], 29.97), 1)
+            compare(Lists.indexOfFrameRate(["60.00 fps", "25.00 fps"], 29.97), 0, "none near: the first")
+            compare(Lists.indexOfFrameRate(["60.00 fps", "29.75 fps"], 30), 0, "a quarter apart is not near")
+            compare(Lists.indexOfResolution(["1920x1080 (1080p FHD)", "1280x720 (720p HD)"], 1280, 720), 1)
+            compare(Lists.indexOfResolution(["11280x720", "1280x720 (720p HD)"], 1280, 720), 1, "whole size only")
+            compare(Lists.indexOfResolution(["1920x1080 (1080p FHD)"], 1280, 720), 0)
+            compare(Lists.colorRangeIndex("Full (0-255 PC)"), 1)
+            compare(Lists.colorRangeIndex("Partial (16-235 TV)"), 2)
+            compare(Lists.colorRangeIndex("Default"), 0)
+            compare(Lists.channelName("  Wide  ", 3), "Wide")
+            compare(Lists.channelName("   ", 3), "CAM 3")
+        }
+
+        // --- the dialog with the back end ---
+
+        function test_addModeOpensOnTheFirstCamera() {
+            const dialog = openDialog(2, false)
+            compare(findByName(dialog, "dialogTitle").text, "ADD VIDEO SOURCE (CHANNEL 2)")
+            verify(!dialog.disableButton.visible)
+            compare(dialog.nameField.text, "Source 2")
+            verify(dialog.availableCameras.some(c => c.name === "Test Pattern 1"))
+            compare(dialog.cameraCombo.currentIndex, 0)
+            compare(dialog.colorRangeCombo.currentIndex, 0)
+            compare(dialog.resolutionCombo.model,
+                    Lists.resolutionList(AppManager.getCameraFormats(dialog.availableCameras[0].link)))
+
+            ChannelsModel.setChannelName(2, "")
+            dialog.openForChannel(2, false)
+            compare(dialog.nameField.text, "CAM 2", "an unnamed channel offers CAM n")
+        }
+
+        function test_noChannelOpensNothing_data() {
+            return [{ tag: "no free channel", id: -1 }, { tag: "zero", id: 0 }, { tag: "beyond 4", id: 5 }]
+        }
+
+        function test_noChannelOpensNothing(data) {
+            const dialog = createTemporaryObject(dialogComponent, host)
+            ignoreWarning("SourceConfigDialog: no channel " + data.id)
+            dialog.openForChannel(data.id, false)
+            verify(!dialog.visible)
+            compare(dialog.targetChannelId, 1)
+        }
+
+        function test_choosingRebuildsAndKeepsValidPositions() {
+            const dialog = openDialog(1, false)
+            selectCamera(dialog, "Test Pattern 1")
+            compare(dialog.resolutionCombo.model, ["1920x1080 (1080p FHD)", "1280x720 (720p HD)", "640x480 (SD)"])
+            dialog.resolutionCombo.currentIndex = 2
+            dialog.rebuildFrameRates()
+            dialog.frameRateCombo.currentIndex = 1
+            selectCamera(dialog, "Test Pattern 2")
+            compare(dialog.resolutionCombo.currentIndex, 2, "same lists: positions kept")
+            compare(dialog.frameRateCombo.currentText, "30.00 fps (RGB24)")
+        }
+
+        function test_applyPutsTheCameraOnTheChannel() {
+            const dialog = openDialog(3, false)
+            selectCamera(dialog, "Test Pattern 2")
+            dialog.resolutionCombo.currentIndex = 1
+            dialog.rebuildFrameRates()
+            dialog.frameRateCombo.currentIndex = 1
+            dialog.colorRangeCombo.currentIndex = 2
+            dialog.nameField.text = "   "
+            mouseClick(dialog.applyButton)
+
+            verify(!dialog.visible)
+            verify(ChannelsModel.hasActiveVideo(3))
+            compare(AppManager.getCameraLinkForChannel(3), cameraKey("Test Pattern 2"))
+            compare(AppManager.getCameraWidthForChannel(3), 1280)
+            compare(AppManager.getCameraHeightForChannel(3), 720)
+            fuzzyCompare(AppManager.getCameraFramerateForChannel(3), 30, 0.01)
+            compare(AppManager.getCameraColorRangeForChannel(3), "Partial (16-235 TV)")
+            compare(ChannelsModel.getChannelName(3), "CAM 3")
+        }
+
+        function test_applyKeepsAnExistingProgrammeSource() {
+            const dialog = openDialog(2, false)
+            dialog.nameField.text = " Wide "
+            AppManager.activeSourceId = 4
+            mouseClick(dialog.applyButton)
+            verify(ChannelsModel.hasActiveVideo(2))
+            compare(ChannelsModel.getChannelName(2), "Wide")
+            compare(AppManager.activeSourceId, 4)
+        }
+
+        function test_editModeSelectsTheRunningFormat() {
+            const link = cameraKey("Test Pattern 3")
+            AppManager.setCameraForChannel(2, link, 1920, 1080, 29.97, "Full (0-255 PC)")
+            const dialog = openDialog(2, true)
+            compare(findByName(dialog, "dialogTitle").text, "CONFIGURE CHANNEL 2")
+            verify(dialog.disableButton.visible)
+            compare(dialog.availableCameras[dialog.cameraCombo.currentIndex].link, link)
+            compare(dialog.resolutionCombo.currentText, "1920x1080 (1080p FHD)")
+            // 60 comes first for this camera; 29.97 is nearest the 30.00 entry.
+            compare(dialog.frameRateCombo.model[0], "60.00 fps (RGB24)")
+            compare(dialog.frameRateCombo.currentText, "30.00 fps (RGB24)")
+            compare(dialog.colorRangeCombo.currentIndex, 1)
+
+            AppManager.setCameraForChannel(2, link, 640, 480, 60, "Default")
+            dialog.openForChannel(2, true)
+            compare(dialog.resolutionCombo.currentText, "640x480 (SD)")
+            compare(dialog.frameRateCombo.currentText, "60.00 fps (RGB24)")
+            compare(dialog.colorRangeCombo.currentIndex, 0)
+        }
+
+        function test_noCameraOnlyCloses() {
+            const dialog = openDialog(2, false)
+            // As on a machine without cameras.
+            dialog.availableCameras = []
+            dialog.cameraCombo.currentIndex = 0
+            dialog.rebuildResolutions()
+            compare(dialog.cameraCombo.currentText, "No cameras detected")
+            compare(dialog.resolutionCombo.model, Lists.defaultResolutions)
+            compare(dialog.frameRateCombo.model, Lists.defaultFrameRates)
+            mouseClick(dialog.applyButton)
+            verify(!dialog.visible)
+            verify(!ChannelsModel.hasActiveVideo(2))
+            compare(AppManager.getCameraLinkForChannel(2), "")
+            compare(ChannelsModel.getChannelName(2), "Source 2")
+
+            AppManager.currentLanguage = "SR"
+            dialog.openForChannel(2, false)
+            dialog.availableCameras = []
+            compare(dialog.cameraCombo.currentText, "Nema pronađenih kamera")
+        }
+
+        function test_cameraThatFailsToOpenIsNotShownAsVideo() {
+            const dialog = openDialog(4, false)
+            dialog.availableCameras = [{ name: "Unplugged", link: "/dev/vireon-no-such-camera" }]
+            dialog.cameraCombo.currentIndex = 0
+            dialog.rebuildResolutions()
+            dialog.nameField.text = "Gone"
+            AppManager.activeSourceId = 2
+            ignoreWarning(/Unknown camera device/)
+            ignoreWarning(/Failed to start camera capture for channel 4/)
+            mouseClick(dialog.applyButton)
+            verify(dialog.visible, "the card stays open")
+            verify(dialog.applyFailed)
+            verify(findByName(dialog, "noticeText").text.indexOf("could not be opened") >= 0)
+            verify(!ChannelsModel.hasActiveVideo(4))
+            compare(ChannelsModel.getChannelName(4), "Source 4")
+            compare(AppManager.activeSourceId, 2)
+        }
+
+        function test_disablingMovesTheProgrammeSource_data() {
+            return [
+                { tag: "active, another has video", target: 2, active: 2, video: [2, 3, 4], expected: 3 },
+                { tag: "active, lower one has video", target: 3, active: 3, video: [1, 3], expected: 1 },
+                { tag: "active, none other", target: 4, active: 4, video: [4], expected: 1 },
+                { tag: "not active", target: 2, active: 4, video: [2, 3, 4], expected: 4 }
+            ]
+        }
+
+        function test_disablingMovesTheProgrammeSource(data) {
+            const link = cameraKey("Test Pattern 1")
+            for (const id of data.video)
+                ChannelsModel.setHasActiveVideo(id, true)
+            AppManager.setCameraForChannel(data.target, link, 640, 480, 30, "Default")
+            AppManager.activeSourceId = data.active
+            const dialog = openDialog(data.target, true)
+            mouseClick(dialog.disableButton)
+            verify(!dialog.visible)
+            verify(!ChannelsModel.hasActiveVideo(data.target))
+            compare(AppManager.activeSourceId, data.expected)
+        }
+
+        function test_keyCardBindsTheChannelsKey() {
+            const dialog = openDialog(3, true)
+            const keyText = findByName(dialog, "keyText")
+            compare(keyText.text, AppManager.getSourceKeyName(2))
+            mouseClick(dialog.keyCard)
+            verify(dialog.keyCapture.listening)
+            compare(keyText.text, "Press Key...")
+            compare(findByName(dialog, "keyHint").text, "Waiting for key press (press Esc to cancel)...")
+            keyClick(Qt.Key_F8)
+            verify(!dialog.keyCapture.listening)
+            compare(AppManager.getSourceKey(2), Qt.Key_F8)
+            compare(keyText.text, AppManager.getSourceKeyName(2))
+            verify(keyText.text !== "")
+
+            AppManager.setSourceKey(2, 0)
+            compare(keyText.text, "Key 3", "no key: the channel's default caption")
+        }
+
+        function test_hidingEndsListening_data() {
+            return [{ tag: "cancel" }, { tag: "close" }]
+        }
+
+        function test_hidingEndsListening(data) {
+            const dialog = openDialog(1, false)
+            mouseClick(dialog.keyCard)
+            verify(AppManager.isCapturingKeybind)
+            mouseClick(data.tag === "cancel" ? dialog.cancelButton : dialog.closeButton)
+            verify(!dialog.visible)
+            verify(!AppManager.isCapturingKeybind)
+            compare(AppManager.getSourceKey(0), savedKeys[0])
+        }
+
+        function test_serbianTexts() {
+            AppManager.currentLanguage = "SR"
+            const dialog = openDialog(2, true)
+            compare(findByName(dialog, "dialogTitle").text, "PODEŠAVANJE ZA KANAL 2")
+            dialog.openForChannel(4, false)
+            compare(findByName(dialog, "dialogTitle").text, "DODAJ VIDEO SOURCE (KANAL 4)")
+            compare(findByName(dialog, "keyHint").text, "Kliknite za promenu prečice")
+        }
+    }
+}

@@ -27,6 +27,7 @@ Window {
     readonly property alias sectionList: sectionList
     readonly property alias emptyState: emptyState
     readonly property alias resetButton: resetButton
+    readonly property alias missingNotice: missingNotice
     readonly property alias sourceLabel: sourceLabel
     readonly property alias openFileLabel: openFileLabel
     readonly property alias closeLabel: closeLabel
@@ -289,7 +290,7 @@ Window {
             Layout.rightMargin: 16
             Layout.topMargin: 10
             orientation: ListView.Horizontal
-            spacing: 6
+            spacing: 4
             clip: true
             boundsBehavior: Flickable.StopAtBounds
             model: ManualSections.categories
@@ -300,7 +301,7 @@ Window {
                 required property string modelData
                 readonly property bool active: root.activeCategory === modelData
 
-                width: chipLabel.implicitWidth + 22
+                width: chipLabel.implicitWidth + 12
                 height: 26
                 radius: 13
                 color: active ? Colors.accent : Colors.surfaceDark
@@ -456,6 +457,8 @@ Window {
                 }
                 // Without a manual no search can help: say which file is missing.
                 Text {
+                    id: missingNotice
+
                     width: parent.width
                     horizontalAlignment: Text.AlignHCenter
                     visible: root.manualMissing

@@ -25,6 +25,14 @@ function stateBadgeText(isRecording, isArming) {
     return isArming ? "SYNC ARMING" : "STANDBY"
 }
 
+function firstInstalled(wanted, installed, fallback) {
+    for (var i = 0; i < wanted.length; ++i) {
+        if (installed.indexOf(wanted[i]) >= 0)
+            return wanted[i]
+    }
+    return fallback
+}
+
 function loadText(cpu, ram) {
     return cpu + "   |   " + ram
 }

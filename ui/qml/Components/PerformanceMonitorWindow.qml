@@ -26,6 +26,8 @@ Window {
     // Where the log lines come from and go: the back end, or a stand-in under test.
     property var logSource: AppManager
     readonly property string sessionState: StatusTexts.sessionState(root.isRecording, root.isArming)
+    // "Consolas, Courier New, monospace": the first one installed.
+    readonly property string logFontFamily: MonitorTexts.firstInstalled(["Consolas", "Courier New"], Qt.fontFamilies(), "monospace")
 
     readonly property alias statusDot: statusDot
     readonly property alias stateBadge: stateBadge
@@ -116,7 +118,7 @@ Window {
                 elide: Text.ElideRight
             }
 
-            RowLayout {
+            Row {
                 id: valueRow
 
                 width: parent.width
@@ -292,7 +294,7 @@ Window {
                         color: root.fpsColor(root.currentFps)
                     }
                     Text {
-                        Layout.alignment: Qt.AlignBaseline
+                        anchors.baseline: fpsValue.baseline
                         text: "FPS"
                         font: Typography.captionBold
                         color: Colors.textSecondary
@@ -320,7 +322,7 @@ Window {
                     Text {
                         id: droppedUnit
 
-                        Layout.alignment: Qt.AlignBaseline
+                        anchors.baseline: droppedValue.baseline
                         text: root.droppedFrames === 0 ? "100% SYNC" : "DROPPED"
                         font: Typography.captionBold
                         color: root.droppedFrames === 0 ? Colors.liveGreen : "#ef4444"
@@ -340,7 +342,7 @@ Window {
                         color: root.diskWriteSpeedMBs > 0 ? Colors.accent : Colors.textPrimary
                     }
                     Text {
-                        Layout.alignment: Qt.AlignBaseline
+                        anchors.baseline: diskValue.baseline
                         text: "MB/s"
                         font: Typography.captionBold
                         color: Colors.textSecondary
@@ -354,14 +356,16 @@ Window {
                     Text {
                         id: loadValue
 
-                        Layout.fillWidth: true
-                        Layout.preferredHeight: 30
+                        width: parent.width
+                        height: 30
                         verticalAlignment: Text.AlignVCenter
                         text: MonitorTexts.loadText(root.cpuUsage, root.ramUsage)
                         font.pixelSize: 16
-                        font.bold: true
+                        font.weight: Font.DemiBold
+                        // Shrinks rather than cut the memory figure off in a narrow window.
+                        fontSizeMode: Text.HorizontalFit
+                        minimumPixelSize: 10
                         color: Colors.textPrimary
-                        elide: Text.ElideRight
                     }
                 }
             }
@@ -452,8 +456,7 @@ Window {
 
                         width: ListView.view.width - 10
                         text: modelData
-                        font.family: Typography.monoFamily
-                        font.styleHint: Font.Monospace
+                        font.family: root.logFontFamily
                         font.pixelSize: 11
                         color: root.lineColor(modelData)
                         wrapMode: Text.WrapAnywhere

@@ -25,6 +25,11 @@ Item {
         HelpWindow {}
     }
 
+    Component {
+        id: headerComponent
+        TopHeaderBar { width: 1280; height: 60 }
+    }
+
     readonly property string sampleManual: [
         "# Vireon 2.4.5b - Studio Edition | User Manual",
         "Intro text that belongs to no topic.",
@@ -267,6 +272,24 @@ Item {
             compare(window.manualMissing, content === "")
             compare(window.emptyState.visible, window.filteredSections.length === 0)
             verify(window.sourceLabel.text.indexOf("GETTING_STARTED_EN.md") > 0)
+        }
+
+        function test_headerBarOpensOneWindow() {
+            const header = createTemporaryObject(headerComponent, host)
+            header.openHelpWindow()
+            const window = header.helpWindow
+            verify(window)
+            compare(window.title, "Vireon - User Manual & Help Guide")
+            tryVerify(() => window.visible)
+            window.close()
+            tryVerify(() => !window.visible)
+            if (Qt.platform.pluginName === "offscreen")
+                ignoreWarning("This plugin does not support raise()")
+            // Closing only hides it: the header shows the same window again.
+            header.openHelpWindow()
+            verify(header.helpWindow === window)
+            tryVerify(() => window.visible)
+            window.destroy()
         }
     }
 }

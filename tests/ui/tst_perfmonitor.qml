@@ -26,6 +26,11 @@ Item {
         PerformanceMonitorWindow {}
     }
 
+    Component {
+        id: statusComponent
+        BottomStatusBar { width: 1280; height: 32 }
+    }
+
     TestCase {
         name: "PerformanceMonitor"
         when: windowShown
@@ -224,6 +229,27 @@ Item {
             window.Component.destruction.connect(() => { gone = true })
             window.close()
             tryVerify(() => gone)
+        }
+
+        function test_statusBarMakesANewWindowAfterClose() {
+            const bar = createTemporaryObject(statusComponent, host)
+            bar.openMonitorWindow()
+            const first = bar.monitorWindow
+            verify(first)
+            compare(first.title, "Studio Performance Monitor & Telemetry")
+            tryVerify(() => first.pollTimer.running)
+            if (Qt.platform.pluginName === "offscreen")
+                ignoreWarning("This plugin does not support raise()")
+            bar.openMonitorWindow()
+            verify(bar.monitorWindow === first, "an open monitor is only raised")
+            first.close()
+            // The closed window is gone, not kept hidden with its poll stopped.
+            tryVerify(() => bar.monitorWindow === null)
+            bar.openMonitorWindow()
+            verify(bar.monitorWindow)
+            tryVerify(() => bar.monitorWindow.visible)
+            bar.monitorWindow.close()
+            tryVerify(() => bar.monitorWindow === null)
         }
     }
 }

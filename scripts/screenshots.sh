@@ -1,6 +1,8 @@
 #!/bin/sh
 # Pictures of the main window, offscreen, with the built-in cameras on 0, 1, 3 and 4 channels,
-# idle and recording, in English and Serbian; then the dialogs over the window.
+# idle and recording, in English and Serbian; then the dialogs over the window, the help window
+# (with and without its manual) and the performance monitor (idle and recording), in both
+# languages.
 #   scripts/screenshots.sh [OUTPUT_DIR]   (default: build-screens/shots)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -28,6 +30,19 @@ for lang in EN SR; do
   for overlay in source source-edit remote update update-download; do
     file="$out/overlay_${overlay}_${lang}.png"
     "$build/tools/vireon_screenshot" --channels 2 --language "$lang" --overlay "$overlay" --output "$file"
+    echo "$file"
+  done
+done
+
+for lang in EN SR; do
+  for window in help help-missing; do
+    file="$out/${window}_${lang}.png"
+    "$build/tools/vireon_screenshot" --window "$window" --channels 0 --language "$lang" --output "$file"
+    echo "$file"
+  done
+  for state in idle recording; do
+    file="$out/monitor_${state}_${lang}.png"
+    "$build/tools/vireon_screenshot" --window monitor --channels 2 --state "$state" --language "$lang" --output "$file"
     echo "$file"
   done
 done

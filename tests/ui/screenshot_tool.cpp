@@ -2,8 +2,11 @@
 // N channels, optionally starts a take, and saves the window as a PNG.
 //   vireon_screenshot --channels N --state idle|recording --language EN|SR --output FILE
 //                     [--overlay source|source-edit|remote|update|update-download]
+// With --window help|help-missing|monitor it grabs that secondary window instead: the help
+// window on the shipped manual (or on none), or the performance monitor over this run's log.
 #include "app/AppInfo.h"
 #include "app/ApplicationManager.h"
+#include "app/LogHandler.h"
 #include "capture/AudioCapture.h"
 #include "models/InputChannelsModel.h"
 #include "models/VideoStreamItem.h"
@@ -14,12 +17,14 @@
 
 #include <QCommandLineParser>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QByteArray>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QQmlApplicationEngine>
+#include <QQmlComponent>
 #include <QQmlContext>
 #include <QQuickStyle>
 #include <QQuickWindow>
@@ -104,6 +109,34 @@ bool openOverlay(QQuickWindow *window, const QString &overlay, InputChannelsMode
     return false;
 }
 
+// The help window or the performance monitor, created as the bars create them; null (and a
+// message) when it does not load.
+QQuickWindow *createSecondaryWindow(QQmlEngine &engine, const QString &which, const QString &language)
+{
+    const bool isHelp = which.startsWith(QLatin1String("help"));
+    QQmlComponent component(&engine, QUrl(isHelp ? QStringLiteral("qrc:/Vireon/ui/qml/Components/HelpWindow.qml")
+                                                 : QStringLiteral("qrc:/Vireon/ui/qml/Components/PerformanceMonitorWindow.qml")));
+    auto *window = qobject_cast<QQuickWindow *>(component.create());
+    if (!window) {
+        std::fprintf(stderr, "vireon_screenshot: %s did not load: %s\n", qPrintable(which),
+                     qPrintable(component.errorString()));
+        return nullptr;
+    }
+    if (isHelp) {
+        // The manuals lie beside the program, not beside this tool: hand over the shipped text.
+        QString text;
+        if (which == QLatin1String("help")) {
+            QFile manual(QStringLiteral(VIREON_MANUALS_DIR "/GETTING_STARTED_%1.md")
+                             .arg(language == QLatin1String("SR") ? QStringLiteral("SR") : QStringLiteral("EN")));
+            if (manual.open(QIODevice::ReadOnly))
+                text = QString::fromUtf8(manual.readAll());
+        }
+        QMetaObject::invokeMethod(window, "loadManual", Q_ARG(QVariant, text));
+    }
+    window->show();
+    return window;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -123,6 +156,8 @@ int main(int argc, char *argv[])
     parser.addOption({ QStringLiteral("overlay"),
                        QStringLiteral("Dialog to open: source, source-edit, remote, update or update-download."),
                        QStringLiteral("overlay") });
+    parser.addOption({ QStringLiteral("window"), QStringLiteral("Grab help, help-missing or monitor instead of the main window."),
+                       QStringLiteral("name") });
     parser.process(app);
     const int channels = qBound(0, parser.value(QStringLiteral("channels")).toInt(), 4);
     const bool recording = parser.value(QStringLiteral("state")) == QLatin1String("recording");
@@ -131,11 +166,22 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "vireon_screenshot: --output is required\n");
         return 2;
     }
+    const QString secondary = parser.value(QStringLiteral("window"));
+    if (!secondary.isEmpty() && secondary != QLatin1String("help") && secondary != QLatin1String("help-missing")
+        && secondary != QLatin1String("monitor")) {
+        std::fprintf(stderr, "vireon_screenshot: --window takes help, help-missing or monitor\n");
+        return 2;
+    }
 
     // Settings and takes stay in a folder of this run: a picture never changes the user's setup.
     QTemporaryDir takeDir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, takeDir.filePath(QStringLiteral("settings")));
     ApplicationManager *manager = ApplicationManager::instance();
+    if (secondary == QLatin1String("monitor")) {
+        // The monitor shows the tail of the log: this run's messages, in this tool's folder.
+        manager->clearLogFile();
+        LogHandler::install();
+    }
     qmlRegisterType<VideoStreamItem>("Vireon", 1, 0, "VideoStreamItem");
     qmlRegisterSingletonInstance("Vireon", 1, 0, "AppManager", manager);
     qmlRegisterSingletonInstance("Vireon", 1, 0, "UpdateManager", UpdateManager::instance());
@@ -156,11 +202,16 @@ int main(int argc, char *argv[])
         QQmlApplicationEngine engine;
         engine.rootContext()->setContextProperty(QStringLiteral("ChannelsModel"), &channelsModel);
         engine.addImportPath(QStringLiteral("qrc:/"));
-        engine.load(QUrl(QStringLiteral("qrc:/Vireon/ui/qml/Main.qml")));
-        auto *window = engine.rootObjects().isEmpty() ? nullptr
-                                                      : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+        QQuickWindow *window = nullptr;
+        if (secondary.isEmpty()) {
+            engine.load(QUrl(QStringLiteral("qrc:/Vireon/ui/qml/Main.qml")));
+            window = engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+        } else {
+            window = createSecondaryWindow(engine, secondary, parser.value(QStringLiteral("language")));
+        }
         if (!window) {
-            std::fprintf(stderr, "vireon_screenshot: Main.qml did not load\n");
+            if (secondary.isEmpty())
+                std::fprintf(stderr, "vireon_screenshot: Main.qml did not load\n");
             exitCode = 1;
         } else {
             // The cameras deliver their first pictures and the read-outs (refreshed every 2 s)
@@ -191,6 +242,8 @@ int main(int argc, char *argv[])
             UpdateManager::instance()->cancelDownload();
             if (RemoteControlServer::instance()->isRunning())
                 RemoteControlServer::instance()->stopServer();
+            if (!secondary.isEmpty())
+                delete window; // created here, not by the engine's root list
         }
     }
     manager->shutDown();

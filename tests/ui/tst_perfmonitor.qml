@@ -1,0 +1,255 @@
+import QtQuick
+import QtTest
+import Vireon
+import "qrc:/Vireon/ui/qml/Components/MonitorTexts.js" as MonitorTexts
+
+// The performance monitor: log line colours, the figure cards and state badge for each back-end
+// state, the log poll that runs only while the window is shown, and clearing the log.
+Item {
+    id: host
+
+    // Stands in for the back end's log access, so the program's real log file is left alone.
+    QtObject {
+        id: fakeLog
+
+        property var lines: []
+        property int reads: 0
+        property int clears: 0
+
+        function getRecentLogs() { reads += 1; return lines.slice() }
+        function clearLogFile() { clears += 1; lines = [] }
+        function openLogFile() {}
+    }
+
+    Component {
+        id: monitorComponent
+        PerformanceMonitorWindow {}
+    }
+
+    Component {
+        id: statusComponent
+        BottomStatusBar { width: 1280; height: 32 }
+    }
+
+    TestCase {
+        name: "PerformanceMonitor"
+        when: windowShown
+
+        function init() {
+            failOnWarning(/.*/)
+            fakeLog.lines = ["[ApplicationManager] one", "[ApplicationManager] two"]
+            fakeLog.reads = 0
+            fakeLog.clears = 0
+        }
+
+        function openWindow(properties) {
+            const initial = Object.assign({ logSource: fakeLog }, properties || {})
+            const window = createTemporaryObject(monitorComponent, host, initial)
+            verify(window)
+            window.show()
+            waitForRendering(window.contentItem)
+            return window
+        }
+
+        function test_lineKind_data() {
+            return [
+                { tag: "started", line: "12:00 RECORDING STARTED take 3", kind: "started" },
+                { tag: "stopped", line: "RECORDING STOPPED after 10 s", kind: "stopped" },
+                { tag: "drops", line: "cam 2 DROPS: 4", kind: "drops" },
+                { tag: "no space drops", line: "DROPS:12", kind: "drops" },
+                { tag: "zero drops", line: "cam 2 DROPS: 0", kind: "plain" },
+                { tag: "started wins over drops", line: "RECORDING STARTED DROPS: 3", kind: "started" },
+                { tag: "stopped wins over drops", line: "DROPS: 7 RECORDING STOPPED", kind: "stopped" },
+                { tag: "case matters", line: "recording started", kind: "plain" },
+                { tag: "ordinary", line: "[ApplicationManager] startRecording() triggered.", kind: "plain" },
+                { tag: "empty", line: "", kind: "plain" }
+            ]
+        }
+
+        function test_lineKind(data) {
+            compare(MonitorTexts.logLineKind(data.line), data.kind)
+        }
+
+        function test_gpuName_data() {
+            return [
+                { tag: "short", name: "Intel UHD 630", text: "Intel UHD 630" },
+                { tag: "exactly 25", name: "ABCDEFGHIJKLMNOPQRSTUVWXY", text: "ABCDEFGHIJKLMNOPQRSTUVWXY" },
+                { tag: "26 is cut", name: "ABCDEFGHIJKLMNOPQRSTUVWXYZ", text: "ABCDEFGHIJKLMNOPQRSTUVWXY..." },
+                { tag: "empty", name: "", text: "" }
+            ]
+        }
+
+        function test_gpuName(data) {
+            compare(MonitorTexts.shortGpuName(data.name), data.text)
+        }
+
+        function test_lineColoursInTheList() {
+            const window = openWindow()
+            window.logLines = ["RECORDING STARTED", "RECORDING STOPPED", "DROPS: 2", "DROPS: 0"]
+            const expected = [Colors.liveGreen, Colors.accent, "#f87171", "#94a3b8"]
+            tryCompare(window.logView, "count", 4)
+            for (let i = 0; i < expected.length; ++i) {
+                window.logView.positionViewAtIndex(i, ListView.Contain)
+                const line = window.logView.itemAtIndex(i)
+                verify(line, "line " + i)
+                verify(Qt.colorEqual(line.color, expected[i]), "line " + i + " is " + line.color)
+                compare(line.wrapMode, Text.WrapAnywhere)
+            }
+        }
+
+        function test_stateBadgeAndDot_data() {
+            return [
+                { tag: "standby", recording: false, arming: false, text: "STANDBY", tone: Colors.liveGreen, pulsing: false },
+                { tag: "arming", recording: false, arming: true, text: "SYNC ARMING", tone: Colors.liveGreen, dot: Colors.accent, pulsing: true },
+                { tag: "recording", recording: true, arming: false, text: "RECORDING ACTIVE", tone: Colors.recordingRed, pulsing: true },
+                { tag: "recording wins", recording: true, arming: true, text: "RECORDING ACTIVE", tone: Colors.recordingRed, pulsing: true }
+            ]
+        }
+
+        function test_stateBadgeAndDot(data) {
+            const window = openWindow({ isRecording: data.recording, isArming: data.arming })
+            compare(window.stateBadgeLabel.text, data.text)
+            verify(Qt.colorEqual(window.stateBadgeLabel.color, data.tone))
+            verify(Qt.colorEqual(window.statusDot.color, data.dot !== undefined ? data.dot : data.tone))
+            if (data.recording)
+                verify(Qt.colorEqual(window.stateBadge.color, "#450a0a"))
+            compare(window.statusDot.pulsing, data.pulsing)
+            if (data.pulsing)
+                tryVerify(() => window.statusDot.opacity < 0.6, 2000, "the dot pulses")
+            else
+                compare(window.statusDot.opacity, 1.0)
+        }
+
+        function test_dotSettlesWhenTheTakeEnds() {
+            const window = openWindow({ isRecording: true })
+            tryVerify(() => window.statusDot.opacity < 0.6, 2000)
+            window.isRecording = false
+            compare(window.statusDot.opacity, 1.0)
+            wait(100)
+            compare(window.statusDot.opacity, 1.0)
+        }
+
+        function test_fpsCard_data() {
+            return [
+                { tag: "60", fps: 60, text: "60.0", color: Colors.liveGreen },
+                { tag: "50", fps: 50, text: "50.0", color: Colors.liveGreen },
+                { tag: "24", fps: 24, text: "24.0", color: Colors.accent },
+                { tag: "23.9", fps: 23.94, text: "23.9", color: "#ef4444" }
+            ]
+        }
+
+        function test_fpsCard(data) {
+            const window = openWindow({ currentFps: data.fps })
+            compare(window.fpsValue.text, data.text)
+            verify(Qt.colorEqual(window.fpsValue.color, data.color), "fps colour " + window.fpsValue.color)
+        }
+
+        function test_droppedCard() {
+            const window = openWindow({ droppedFrames: 0 })
+            compare(window.droppedValue.text, "0")
+            compare(window.droppedUnit.text, "100% SYNC")
+            verify(Qt.colorEqual(window.droppedUnit.color, Colors.liveGreen))
+            compare(window.droppedCard.iconLabel.text, "✓")
+            window.droppedFrames = 7
+            compare(window.droppedValue.text, "7")
+            compare(window.droppedUnit.text, "DROPPED")
+            verify(Qt.colorEqual(window.droppedUnit.color, "#ef4444"))
+            compare(window.droppedCard.iconLabel.text, "⚠")
+            verify(Qt.colorEqual(window.droppedCard.iconLabel.color, "#ef4444"))
+        }
+
+        function test_figuresAndStrip() {
+            const window = openWindow({
+                diskWriteSpeedMBs: 12.345, cpuUsage: "CPU: 7%", ramUsage: "RAM: 153.0 MB",
+                activeResolutionName: "1920x1080 (1080p FHD)", gpuInfo: "NVIDIA GeForce RTX 4090 Laptop GPU"
+            })
+            compare(window.diskValue.text, "12.3")
+            compare(window.loadValue.text, "CPU: 7%   |   RAM: 153.0 MB")
+            compare(window.resolutionLabel.text, "ACTIVE RESOLUTION: 1920x1080 (1080p FHD)")
+            compare(window.gpuLabel.text, "GPU: NVIDIA GeForce RTX 4090 L...")
+        }
+
+        function test_logIsReadAtCreationAndPolledWhileShown() {
+            const window = openWindow()
+            compare(window.logLines, fakeLog.lines)
+            // The window reports itself visible at once and tells its bindings a moment later.
+            tryVerify(() => window.pollTimer.running)
+            compare(window.pollTimer.interval, 1000)
+
+            fakeLog.lines = fakeLog.lines.concat(["RECORDING STARTED"])
+            tryCompare(window, "logLines", fakeLog.lines, 2500)
+            tryVerify(() => window.logView.atYEnd)
+
+            window.hide()
+            tryVerify(() => !window.pollTimer.running)
+            const readsWhileHidden = fakeLog.reads
+            fakeLog.lines = ["new line"]
+            wait(1300)
+            compare(fakeLog.reads, readsWhileHidden)
+            verify(window.logLines[0] !== "new line")
+        }
+
+        function test_longLogScrollsToItsEnd() {
+            const many = []
+            for (let i = 0; i < 50; ++i)
+                many.push("[ApplicationManager] line " + i)
+            fakeLog.lines = many
+            const window = openWindow()
+            compare(window.logLines.length, 50)
+            tryVerify(() => window.logView.contentHeight > window.logView.height)
+            tryVerify(() => window.logView.atYEnd)
+        }
+
+        function test_clearEmptiesLogAndList() {
+            const window = openWindow()
+            compare(window.logLines.length, 2)
+            mouseClick(window.clearButton)
+            compare(fakeLog.clears, 1)
+            compare(window.logLines.length, 0)
+            compare(window.logView.count, 0)
+        }
+
+        function test_opensOnTheBackEndWithoutWarnings() {
+            const window = createTemporaryObject(monitorComponent, host)
+            verify(window)
+            window.show()
+            tryVerify(() => window.visible)
+            compare(window.width, 620)
+            compare(window.height, 560)
+            compare(window.minimumWidth, 500)
+            compare(window.minimumHeight, 450)
+            compare(window.title, "Studio Performance Monitor & Telemetry")
+            verify(window.logLines.length <= 50)
+            compare(window.resolutionLabel.text, "ACTIVE RESOLUTION: " + AppManager.activeResolutionName)
+        }
+
+        function test_closingDestroysTheWindow() {
+            const window = openWindow()
+            let gone = false
+            window.Component.destruction.connect(() => { gone = true })
+            window.close()
+            tryVerify(() => gone)
+        }
+
+        function test_statusBarMakesANewWindowAfterClose() {
+            const bar = createTemporaryObject(statusComponent, host)
+            bar.openMonitorWindow()
+            const first = bar.monitorWindow
+            verify(first)
+            compare(first.title, "Studio Performance Monitor & Telemetry")
+            tryVerify(() => first.pollTimer.running)
+            if (Qt.platform.pluginName === "offscreen")
+                ignoreWarning("This plugin does not support raise()")
+            bar.openMonitorWindow()
+            verify(bar.monitorWindow === first, "an open monitor is only raised")
+            first.close()
+            // The closed window is gone, not kept hidden with its poll stopped.
+            tryVerify(() => bar.monitorWindow === null)
+            bar.openMonitorWindow()
+            verify(bar.monitorWindow)
+            tryVerify(() => bar.monitorWindow.visible)
+            bar.monitorWindow.close()
+            tryVerify(() => bar.monitorWindow === null)
+        }
+    }
+}

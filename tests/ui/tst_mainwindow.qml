@@ -63,6 +63,19 @@ Item {
             second.layoutSettings.audioMixerWidth = 320
         }
 
+        // Windows without a parent would keep the program running after the main window.
+        function test_closingClosesSecondaryWindows() {
+            window.headerBar.openHelpWindow()
+            window.statusBar.openMonitorWindow()
+            const help = window.headerBar.helpWindow
+            const monitor = window.statusBar.monitorWindow
+            verify(help && help.visible)
+            verify(monitor && monitor.visible)
+            window.close()
+            verify(!help.visible)
+            tryVerify(() => !window.statusBar.monitorWindow || !window.statusBar.monitorWindow.visible)
+        }
+
         function test_layout() {
             compare(window.width, 1280)
             compare(window.height, 720)

@@ -52,6 +52,14 @@ Window {
     title: "Vireon Studio 2.4.5b"
     color: Colors.backgroundDark
 
+    // The help, settings, monitor and program-output windows have no parent window; left open
+    // they would keep the program running after the main window is closed.
+    onClosing: {
+        headerBar.closeSecondaryWindows()
+        statusBar.closeMonitorWindow()
+        mainPreview.closeOutputWindow()
+    }
+
     Component {
         id: persistentLayoutSettings
 
@@ -114,6 +122,8 @@ Window {
                 spacing: 4
 
                 MainPreviewPanel {
+                    id: mainPreview
+
                     Layout.fillWidth: true
                     Layout.fillHeight: true
                     Layout.minimumWidth: 260

@@ -31,6 +31,11 @@ Rectangle {
         }
     }
 
+    function closeMonitorWindow() {
+        if (root.monitorWindow)
+            root.monitorWindow.close()
+    }
+
     // Activates the monitor window when it is open, else creates a new one.
     function openMonitorWindow() {
         if (root.monitorWindow && root.monitorWindow.visible) {

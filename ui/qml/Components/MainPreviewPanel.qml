@@ -40,6 +40,11 @@ Item {
         }
     }
 
+    function closeOutputWindow() {
+        if (isOutputShown)
+            outputWindow.closeOutput()
+    }
+
     onChannelIndexChanged: {
         if (isOutputShown)
             outputWindow.channelIndex = channelIndex

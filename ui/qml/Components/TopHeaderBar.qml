@@ -46,6 +46,17 @@ Rectangle {
         return window
     }
 
+    function closeSecondaryWindows() {
+        for (const window of [root.helpWindow, root.settingsWindow]) {
+            try {
+                if (window)
+                    window.close()
+            } catch (error) {
+                // Already destroyed.
+            }
+        }
+    }
+
     function openHelpWindow() {
         root.helpWindow = showSingleWindow(root.helpWindow, "HelpWindow.qml", "Error loading help window: ")
     }

@@ -23,6 +23,7 @@ SettingsScrollPage {
 
     readonly property alias pathField: pathField
     readonly property alias sessionField: sessionField
+    readonly property alias todayButton: todayButton
     readonly property alias resolutionBox: resolutionBox
     readonly property alias framerateBox: framerateBox
     readonly property alias encoderBox: encoderBox
@@ -136,6 +137,8 @@ SettingsScrollPage {
             }
 
             SettingsTextButton {
+                id: todayButton
+
                 Layout.preferredWidth: 140
                 Layout.preferredHeight: 36
                 label: "USE TODAY'S DATE"

@@ -10,6 +10,16 @@ Flickable {
     default property alias content: column.data
     property alias spacing: column.spacing
     readonly property bool scrollable: contentHeight > height
+    readonly property alias verticalBar: bar
+
+    // Scrolls just far enough that item (inside the page) is in view.
+    function ensureVisible(item) {
+        const top = item.mapToItem(column, 0, 0).y
+        if (top < contentY)
+            contentY = top
+        else if (top + item.height > contentY + height)
+            contentY = Math.min(top + item.height - height, Math.max(0, contentHeight - height))
+    }
 
     clip: true
     contentWidth: width
@@ -17,6 +27,8 @@ Flickable {
     boundsBehavior: Flickable.StopAtBounds
 
     ScrollBar.vertical: ScrollBar {
+        id: bar
+
         width: 6
         policy: root.scrollable ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
         contentItem: Rectangle {

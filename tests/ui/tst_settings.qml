@@ -156,7 +156,8 @@ Item {
             for (const key of ["recordingPath", "activeSessionName", "recordingResolutionIndex",
                                "recordingFramerateIndex", "recordingEncoderIndex", "recordingQualityIndex",
                                "rateControlMode", "targetBitrateKbps", "maxBitrateKbps", "bFrames",
-                               "keyframeInterval", "advancedQualityEnabled", "currentLanguage", "activeSourceId"])
+                               "keyframeInterval", "advancedQualityEnabled", "currentLanguage", "activeSourceId",
+                               "separateAudioRecordingEnabled", "masterAudioDevice"])
                 saved[key] = AppManager[key]
         }
 
@@ -176,6 +177,8 @@ Item {
             verify(dialog)
             dialog.show()
             tryVerify(() => dialog.visible && dialog.recordingPage.width > 0)
+            // Input reaches the window once it has been shown on screen.
+            waitForRendering(dialog.contentItem)
             return dialog
         }
 
@@ -477,6 +480,32 @@ Item {
             verify(page.framerateBox.currentText.indexOf(String(AppManager.selectedGlobalFps)) === 0,
                    page.framerateBox.currentText + " vs " + AppManager.selectedGlobalFps)
             resetConfig(dialog.recordingConfig)
+        }
+
+        function test_switchesAndListsReachTheBackEnd() {
+            const dialog = openDialog()
+            const autoCheck = UpdateManager.autoCheckOnStartup
+            mouseClick(dialog.recordingPage.advancedSwitch)
+            compare(AppManager.advancedQualityEnabled, !saved.advancedQualityEnabled)
+
+            dialog.currentCategoryIndex = 2
+            const audio = dialog.audioPage
+            mouseClick(audio.separateCheck)
+            compare(AppManager.separateAudioRecordingEnabled, !saved.separateAudioRecordingEnabled)
+            compare(audio.separateCheck.checked, AppManager.separateAudioRecordingEnabled)
+            const inputs = AppManager.audioInputDevices
+            verify(inputs.length > 0)
+            pick(audio.inputBox, inputs.length - 1)
+            compare(AppManager.masterAudioDevice, inputs[inputs.length - 1])
+
+            dialog.currentCategoryIndex = 3
+            const update = dialog.systemPage.updateCard
+            dialog.systemPage.ensureVisible(update.autoCheck)
+            mouseClick(update.autoCheck)
+            compare(UpdateManager.autoCheckOnStartup, !autoCheck)
+            compare(update.autoCheck.checked, !autoCheck)
+            mouseClick(update.autoCheck)
+            compare(UpdateManager.autoCheckOnStartup, autoCheck)
         }
 
         function test_hotkeyCard() {

@@ -172,8 +172,8 @@ GridLayout {
             id: lookaheadSwitch
 
             Layout.preferredHeight: 36
-            checked: AppManager.lookaheadEnabled
-            onToggled: AppManager.lookaheadEnabled = checked
+            shownChecked: AppManager.lookaheadEnabled
+            onCommitted: checked => AppManager.lookaheadEnabled = checked
         }
     }
 

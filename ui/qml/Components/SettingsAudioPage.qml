@@ -134,8 +134,8 @@ ColumnLayout {
                             Layout.fillWidth: true
                             text: "Record Separate Audio Tracks for Each Source"
                             font: Typography.bodyBold
-                            checked: AppManager.separateAudioRecordingEnabled
-                            onToggled: AppManager.separateAudioRecordingEnabled = checked
+                            shownChecked: AppManager.separateAudioRecordingEnabled
+                            onCommitted: checked => AppManager.separateAudioRecordingEnabled = checked
                         }
 
                         Text {
@@ -171,8 +171,8 @@ ColumnLayout {
                             Layout.fillWidth: true
                             text: "Live Monitoring"
                             font: Typography.bodyBold
-                            checked: AppManager.liveMonitoringEnabled
-                            onToggled: AppManager.liveMonitoringEnabled = checked
+                            shownChecked: AppManager.liveMonitoringEnabled
+                            onCommitted: checked => AppManager.liveMonitoringEnabled = checked
                         }
 
                         Text {

@@ -288,8 +288,8 @@ SettingsScrollPage {
             id: advancedSwitch
 
             text: "Unlock Advanced Quality Settings"
-            checked: AppManager.advancedQualityEnabled
-            onToggled: AppManager.advancedQualityEnabled = checked
+            shownChecked: AppManager.advancedQualityEnabled
+            onCommitted: checked => AppManager.advancedQualityEnabled = checked
         }
 
         SettingsAdvancedQuality {

@@ -6,9 +6,21 @@ import Vireon
 Switch {
     id: root
 
+    // The back end's state. A click emits committed() with the new state and then shows the
+    // back end's state again, so a change the back end refused (a monitor output that would
+    // not open) does not stay ticked.
+    property bool shownChecked: false
+
+    signal committed(bool checked)
+
     font: Typography.body
     spacing: 10
     padding: 0
+    checked: shownChecked
+    onToggled: {
+        root.committed(root.checked)
+        root.checked = Qt.binding(() => root.shownChecked)
+    }
 
     indicator: Rectangle {
         x: root.leftPadding

@@ -103,8 +103,8 @@ Rectangle {
             id: autoCheck
 
             text: StatusTexts.tr(root.language, "Check automatically on startup", "Proveri pri pokretanju programa")
-            checked: UpdateManager.autoCheckOnStartup
-            onToggled: UpdateManager.autoCheckOnStartup = !UpdateManager.autoCheckOnStartup
+            shownChecked: UpdateManager.autoCheckOnStartup
+            onCommitted: UpdateManager.autoCheckOnStartup = !UpdateManager.autoCheckOnStartup
         }
 
         SettingsTextButton {

@@ -19,6 +19,11 @@ Item {
         SettingsDialog {}
     }
 
+    Component {
+        id: headerComponent
+        TopHeaderBar { width: 1280; height: 60 }
+    }
+
     // Pages and cards that take typed keys live in the test's own window, where key events go.
     Component {
         id: advancedComponent
@@ -230,6 +235,28 @@ Item {
             compare(dialog.saveButton.width, 130)
             compare(dialog.saveButton.height, 40)
             compare(dialog.currentCategoryIndex, 0)
+        }
+
+        function test_headerKeepsOneWindow() {
+            const header = createTemporaryObject(headerComponent, host)
+            header.openSettingsWindow()
+            const dialog = header.settingsWindow
+            verify(dialog)
+            compare(dialog.title, "Program Settings")
+            verify(dialog.visible)
+            waitForRendering(dialog.contentItem)
+            mouseClick(dialog.tabRepeater.itemAt(2))
+            mouseClick(dialog.saveButton)
+            verify(!dialog.visible, "SAVE SETTINGS closes the window")
+            if (Qt.platform.pluginName === "offscreen")
+                ignoreWarning("This plugin does not support raise()")
+            header.openSettingsWindow()
+            compare(header.settingsWindow, dialog, "the same window again")
+            verify(dialog.visible)
+            compare(dialog.currentCategoryIndex, 2, "on the page it was left on")
+            mouseClick(dialog.closeButton)
+            verify(!dialog.visible)
+            dialog.destroy()
         }
 
         function test_everyPageLoadsCleanly() {

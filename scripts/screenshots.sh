@@ -46,3 +46,17 @@ for lang in EN SR; do
     echo "$file"
   done
 done
+
+# The settings window: each page in both languages; the recording page also scrolled to its
+# end with the advanced grid open and a benchmark result.
+for lang in EN SR; do
+  for page in 0 1 2 3; do
+    file="$out/settings_page${page}_${lang}.png"
+    "$build/tools/vireon_screenshot" --window settings --page "$page" --language "$lang" --output "$file"
+    echo "$file"
+  done
+  file="$out/settings_page0_end_${lang}.png"
+  "$build/tools/vireon_screenshot" --window settings --page 0 --scroll 100000 --advanced --benchmark \
+    --language "$lang" --output "$file"
+  echo "$file"
+done

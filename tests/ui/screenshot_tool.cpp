@@ -4,6 +4,9 @@
 //                     [--overlay source|source-edit|remote|update|update-download]
 // With --window help|help-missing|monitor it grabs that secondary window instead: the help
 // window on the shipped manual (or on none), or the performance monitor over this run's log.
+// The settings window instead, on one of its pages (0-3), optionally scrolled, with the
+// advanced quality grid open, or after a hardware benchmark:
+//   vireon_screenshot --window settings --page N [--scroll PX] [--advanced] [--benchmark] ...
 #include "app/AppInfo.h"
 #include "app/ApplicationManager.h"
 #include "app/LogHandler.h"
@@ -137,6 +140,48 @@ QQuickWindow *createSecondaryWindow(QQmlEngine &engine, const QString &which, co
     return window;
 }
 
+// The settings window on one page; returns the exit code.
+int grabSettingsWindow(InputChannelsModel *channelsModel, ApplicationManager *manager,
+                       const QCommandLineParser &parser, const QString &output)
+{
+    QQmlApplicationEngine engine;
+    engine.rootContext()->setContextProperty(QStringLiteral("ChannelsModel"), channelsModel);
+    engine.addImportPath(QStringLiteral("qrc:/"));
+    if (parser.isSet(QStringLiteral("advanced")))
+        manager->setAdvancedQualityEnabled(true);
+    if (parser.isSet(QStringLiteral("benchmark"))) {
+        manager->runHardwareBenchmark();
+        if (!waitFor([&] { return !manager->isBenchmarking(); }, 180000))
+            std::fprintf(stderr, "vireon_screenshot: the benchmark did not finish\n");
+    }
+    engine.load(QUrl(QStringLiteral("qrc:/Vireon/ui/qml/Components/SettingsDialog.qml")));
+    auto *window = engine.rootObjects().isEmpty() ? nullptr
+                                                  : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+    if (!window) {
+        std::fprintf(stderr, "vireon_screenshot: SettingsDialog.qml did not load\n");
+        return 1;
+    }
+    const int page = qBound(0, parser.value(QStringLiteral("page")).toInt(), 3);
+    window->setProperty("currentCategoryIndex", page);
+    window->show();
+    QTest::qWait(800); // the previews of the sources page get their first pictures
+    static const char *const pageNames[] = {"recordingPage", "sourcesPage", "audioPage", "systemPage"};
+    if (parser.isSet(QStringLiteral("scroll"))) {
+        auto *pageItem = window->property(pageNames[page]).value<QObject *>();
+        if (pageItem && pageItem->property("contentY").isValid()) {
+            const qreal maxY = qMax(0.0, pageItem->property("contentHeight").toReal() - pageItem->property("height").toReal());
+            pageItem->setProperty("contentY", qMin(parser.value(QStringLiteral("scroll")).toDouble(), maxY));
+        }
+        QTest::qWait(100);
+    }
+    const QImage image = window->grabWindow();
+    if (image.isNull() || !image.save(output)) {
+        std::fprintf(stderr, "vireon_screenshot: could not save %s\n", qPrintable(output));
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -156,8 +201,13 @@ int main(int argc, char *argv[])
     parser.addOption({ QStringLiteral("overlay"),
                        QStringLiteral("Dialog to open: source, source-edit, remote, update or update-download."),
                        QStringLiteral("overlay") });
-    parser.addOption({ QStringLiteral("window"), QStringLiteral("Grab help, help-missing or monitor instead of the main window."),
+    parser.addOption({ QStringLiteral("window"),
+                       QStringLiteral("Grab help, help-missing, monitor or settings instead of the main window."),
                        QStringLiteral("name") });
+    parser.addOption({ QStringLiteral("page"), QStringLiteral("Settings page (0-3)."), QStringLiteral("n"), QStringLiteral("0") });
+    parser.addOption({ QStringLiteral("scroll"), QStringLiteral("Settings page scrolled down by this many pixels."), QStringLiteral("px") });
+    parser.addOption({ QStringLiteral("advanced"), QStringLiteral("Settings: advanced quality grid open.") });
+    parser.addOption({ QStringLiteral("benchmark"), QStringLiteral("Settings: run the hardware benchmark first.") });
     parser.process(app);
     const int channels = qBound(0, parser.value(QStringLiteral("channels")).toInt(), 4);
     const bool recording = parser.value(QStringLiteral("state")) == QLatin1String("recording");
@@ -167,9 +217,10 @@ int main(int argc, char *argv[])
         return 2;
     }
     const QString secondary = parser.value(QStringLiteral("window"));
+    const bool settingsWindow = secondary == QLatin1String("settings");
     if (!secondary.isEmpty() && secondary != QLatin1String("help") && secondary != QLatin1String("help-missing")
-        && secondary != QLatin1String("monitor")) {
-        std::fprintf(stderr, "vireon_screenshot: --window takes help, help-missing or monitor\n");
+        && secondary != QLatin1String("monitor") && !settingsWindow) {
+        std::fprintf(stderr, "vireon_screenshot: --window takes help, help-missing, monitor or settings\n");
         return 2;
     }
 
@@ -197,8 +248,8 @@ int main(int argc, char *argv[])
         manager->setAudioInputForChannel(channel, AudioCapture::testToneName());
     }
 
-    int exitCode = 0;
-    {
+    int exitCode = settingsWindow ? grabSettingsWindow(&channelsModel, manager, parser, output) : 0;
+    if (!settingsWindow) {
         QQmlApplicationEngine engine;
         engine.rootContext()->setContextProperty(QStringLiteral("ChannelsModel"), &channelsModel);
         engine.addImportPath(QStringLiteral("qrc:/"));

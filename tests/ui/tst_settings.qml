@@ -1,0 +1,574 @@
+import QtQuick
+import QtQuick.Controls
+import QtTest
+import Vireon
+import "qrc:/Vireon/ui/qml/Components"
+import "qrc:/Vireon/ui/qml/Components/SettingsRules.js" as Rules
+
+// The settings window: typed-number rules, list positions and what they send to the back end,
+// the stored recording positions, folder URLs, the benchmark recommendation, hotkey cards and
+// a clean load of every page.
+Item {
+    id: host
+
+    width: 680
+    height: 720
+
+    Component {
+        id: dialogComponent
+        SettingsDialog {}
+    }
+
+    Component {
+        id: headerComponent
+        TopHeaderBar { width: 1280; height: 60 }
+    }
+
+    // Pages and cards that take typed keys live in the test's own window, where key events go.
+    Component {
+        id: advancedComponent
+        SettingsAdvancedQuality { width: 640 }
+    }
+
+    Component {
+        id: hotkeyComponent
+        SettingsHotkeyCard {}
+    }
+
+    TestCase {
+        name: "SettingsRules"
+
+        function test_typedNumbers_data() {
+            return [
+                { tag: "b-frames 0", value: Rules.bFramesFromText("0"), expected: 2 },
+                { tag: "b-frames 3", value: Rules.bFramesFromText("3"), expected: 3 },
+                { tag: "b-frames negative", value: Rules.bFramesFromText("-4"), expected: 2 },
+                { tag: "target abc in CBR", value: Rules.targetFromText("abc", "CBR"), expected: 16000 },
+                { tag: "target abc in VBR", value: Rules.targetFromText("abc", "VBR"), expected: 16000 },
+                { tag: "target 0 in CQP", value: Rules.targetFromText("0", "CQP"), expected: 20 },
+                { tag: "target 28 in CQP", value: Rules.targetFromText("28", "CQP"), expected: 28 },
+                { tag: "target with spaces", value: Rules.targetFromText(" 12000 ", "CBR"), expected: 12000 },
+                { tag: "max bitrate empty", value: Rules.maxBitrateFromText(""), expected: 24000 },
+                { tag: "max bitrate 30000", value: Rules.maxBitrateFromText("30000"), expected: 30000 },
+                { tag: "keyframe interval x", value: Rules.keyframeIntervalFromText("x"), expected: 2 },
+                { tag: "keyframe interval 4", value: Rules.keyframeIntervalFromText("4"), expected: 4 }
+            ]
+        }
+
+        function test_typedNumbers(data) {
+            compare(data.value, data.expected)
+        }
+
+        function test_targetShown_data() {
+            return [
+                { tag: "CQP hides a bitrate", kbps: 16000, mode: "CQP", expected: "20" },
+                { tag: "CQP level 51 is no level", kbps: 51, mode: "CQP", expected: "20" },
+                { tag: "CQP level 23", kbps: 23, mode: "CQP", expected: "23" },
+                { tag: "CBR bitrate", kbps: 16000, mode: "CBR", expected: "16000" },
+                { tag: "VBR small value", kbps: 30, mode: "VBR", expected: "30" }
+            ]
+        }
+
+        function test_targetShown(data) {
+            compare(Rules.targetText(data.kbps, data.mode), data.expected)
+        }
+
+        function test_listPositions() {
+            compare(Rules.clampIndex(5, 3), 2, "three encoders, stored 5: the last")
+            compare(Rules.clampIndex(1, 3), 1)
+            compare(Rules.clampIndex(-2, 3), 0)
+            compare(Rules.clampIndex(0, 0), -1, "an empty list has no position")
+            compare(Rules.indexOfText(Rules.encoderProfiles, "Weird", 2), 2)
+            compare(Rules.indexOfText(Rules.colorSpaces, "Rec.2020", 1), 2)
+            const positions = Rules.recommendedPositions(
+                { resolutionIndex: 2, framerateIndex: 8, encoderIndex: 5, qualityIndex: 2 }, 3)
+            compare([positions.resolutionIndex, positions.framerateIndex, positions.encoderIndex,
+                     positions.qualityIndex], [2, 8, 2, 2])
+        }
+
+        function test_framerateListToBackEndTable() {
+            // 60.00, 59.94, 50.00, 30.00, 29.97, 25.00, 24.00 and 23.976 fps have a table entry.
+            const rates = [[8, 0], [7, 1], [6, 2], [4, 3], [3, 4], [2, 5], [1, 6], [0, 7]]
+            for (const [listIndex, tableIndex] of rates)
+                compare(Rules.globalFramerateIndex(listIndex), tableIndex, "list entry " + listIndex)
+            for (const listIndex of [5, 9, 10, 11, -1])
+                compare(Rules.globalFramerateIndex(listIndex), -1, "list entry " + listIndex)
+        }
+
+        function test_folderUrlToPath_data() {
+            return [
+                { tag: "linux with escaped space", url: "file:///home/a%20b", path: "/home/a b" },
+                { tag: "windows drive", url: "file:///C:/My%20Takes/Day%201", path: "C:/My Takes/Day 1" },
+                { tag: "windows drive root", url: "file:///D:", path: "D:" },
+                { tag: "escaped percent", url: "file:///srv/100%25%20done", path: "/srv/100% done" },
+                { tag: "unicode", url: "file:///home/ana/Snimci%20%C5%A1", path: "/home/ana/Snimci š" },
+                { tag: "network share", url: "file://server/takes%20x", path: "//server/takes x" },
+                { tag: "stray percent kept", url: "file:///tmp/50%", path: "/tmp/50%" },
+                { tag: "not a file url", url: "/already/a path", path: "/already/a path" }
+            ]
+        }
+
+        function test_folderUrlToPath(data) {
+            compare(Rules.folderUrlToPath(data.url), data.path)
+        }
+
+        function test_pathToFileUrl_data() {
+            return [
+                { tag: "linux", path: "/home/a b", url: "file:///home/a%20b" },
+                { tag: "windows", path: "C:/My Takes", url: "file:///C:/My%20Takes" },
+                { tag: "windows backslashes", path: "C:\\Rec\\Day 1", url: "file:///C:/Rec/Day%201" },
+                { tag: "hash and percent", path: "/rec/#1 100%", url: "file:///rec/%231%20100%25" },
+                { tag: "network share", path: "//server/takes", url: "file://server/takes" }
+            ]
+        }
+
+        function test_pathToFileUrl(data) {
+            compare(Rules.pathToFileUrl(data.path), data.url)
+            if (data.path.indexOf("\\") < 0)
+                compare(Rules.folderUrlToPath(data.url), data.path, "back again")
+        }
+
+        function test_sessionNameUsesUtcDate() {
+            compare(Rules.sessionNameForDate(new Date(Date.UTC(2024, 0, 5, 12, 0))), "Session_2024-01-05")
+            // Late on New Year's Eve in UTC is already the next year east of Greenwich.
+            compare(Rules.sessionNameForDate(new Date(Date.UTC(2024, 11, 31, 23, 59))), "Session_2024-12-31")
+            compare(Rules.sessionNameForDate(new Date(Date.UTC(2025, 8, 30, 0, 1))), "Session_2025-09-30")
+        }
+
+        function test_formatList() {
+            const entries = Rules.formatEntries(index => index !== 4)
+            compare(entries.length, 5)
+            compare(entries[4].name, "AVI (.avi - Legacy Audio Video Interleave)")
+            compare(entries[4].supported, false)
+            compare(Rules.formatPosition(4, entries), 0, "a stored unavailable container shows MP4")
+            compare(Rules.formatPosition(2, entries), 2)
+            compare(Rules.formatPosition(9, entries), 0)
+        }
+    }
+
+    TestCase {
+        id: windowCase
+
+        property var savedKeys: []
+        property var saved: ({})
+
+        name: "SettingsWindow"
+        when: windowShown
+
+        function initTestCase() {
+            for (let i = 0; i < 4; ++i)
+                savedKeys.push(AppManager.getSourceKey(i))
+            for (const key of ["recordingPath", "activeSessionName", "recordingResolutionIndex",
+                               "recordingFramerateIndex", "recordingEncoderIndex", "recordingQualityIndex",
+                               "rateControlMode", "targetBitrateKbps", "maxBitrateKbps", "bFrames",
+                               "keyframeInterval", "advancedQualityEnabled", "currentLanguage", "activeSourceId",
+                               "separateAudioRecordingEnabled", "masterAudioDevice"])
+                saved[key] = AppManager[key]
+        }
+
+        function init() {
+            failOnWarning(/.*/)
+        }
+
+        function cleanup() {
+            for (let i = 0; i < 4; ++i)
+                AppManager.setSourceKey(i, savedKeys[i])
+            for (const key in saved)
+                AppManager[key] = saved[key]
+        }
+
+        function openDialog() {
+            const dialog = createTemporaryObject(dialogComponent, host)
+            verify(dialog)
+            dialog.show()
+            tryVerify(() => dialog.visible && dialog.recordingPage.width > 0)
+            // Input reaches the window once it has been shown on screen.
+            waitForRendering(dialog.contentItem)
+            return dialog
+        }
+
+        function resetConfig(config) {
+            config.resolutionIndex = 2
+            config.framerateIndex = 4
+            config.encoderIndex = 0
+            config.formatIndex = 0
+            config.qualityIndex = 2
+        }
+
+        // Scrolls the page that holds item so a click reaches it.
+        function showInPage(item) {
+            for (let p = item.parent; p; p = p.parent) {
+                if (typeof p.ensureVisible === "function") {
+                    p.ensureVisible(item)
+                    wait(0)
+                    return
+                }
+            }
+        }
+
+        // Opens a list and returns its row index once it is laid out.
+        function openRow(box, index) {
+            showInPage(box)
+            mouseClick(box)
+            tryVerify(() => box.popup.opened)
+            const list = box.popup.contentItem
+            tryVerify(() => list.count > index)
+            list.positionViewAtIndex(index, ListView.Contain)
+            tryVerify(() => list.itemAtIndex(index) !== null, 2000, "row " + index + " of " + list.count)
+            return list.itemAtIndex(index)
+        }
+
+        // Picks entry index of a list the way the operator does: open it, click the row.
+        function pick(box, index) {
+            mouseClick(openRow(box, index))
+            if (box.popup.visible)
+                box.popup.close()
+            tryVerify(() => !box.popup.visible)
+        }
+
+        function test_windowFrame() {
+            const dialog = openDialog()
+            compare(dialog.width, 680)
+            compare(dialog.height, 720)
+            compare(dialog.title, "Program Settings")
+            verify(dialog.flags & Qt.FramelessWindowHint)
+            compare(dialog.saveButton.width, 130)
+            compare(dialog.saveButton.height, 40)
+            compare(dialog.currentCategoryIndex, 0)
+        }
+
+        function test_headerKeepsOneWindow() {
+            const header = createTemporaryObject(headerComponent, host)
+            header.openSettingsWindow()
+            const dialog = header.settingsWindow
+            verify(dialog)
+            compare(dialog.title, "Program Settings")
+            verify(dialog.visible)
+            waitForRendering(dialog.contentItem)
+            mouseClick(dialog.tabRepeater.itemAt(2))
+            mouseClick(dialog.saveButton)
+            verify(!dialog.visible, "SAVE SETTINGS closes the window")
+            if (Qt.platform.pluginName === "offscreen")
+                ignoreWarning("This plugin does not support raise()")
+            header.openSettingsWindow()
+            compare(header.settingsWindow, dialog, "the same window again")
+            verify(dialog.visible)
+            compare(dialog.currentCategoryIndex, 2, "on the page it was left on")
+            mouseClick(dialog.closeButton)
+            verify(!dialog.visible)
+            dialog.destroy()
+        }
+
+        function test_everyPageLoadsCleanly() {
+            const dialog = openDialog()
+            const pages = [dialog.recordingPage, dialog.sourcesPage, dialog.audioPage, dialog.systemPage]
+            for (let i = 3; i >= 0; --i) {
+                mouseClick(dialog.tabRepeater.itemAt(i))
+                compare(dialog.currentCategoryIndex, i)
+                tryVerify(() => pages[i].visible)
+                for (let j = 0; j < 4; ++j)
+                    compare(pages[j].visible, i === j, "page " + j + " with tab " + i)
+                wait(50)
+            }
+            // The advanced grid, a source's pop-up and the other language render too.
+            AppManager.advancedQualityEnabled = true
+            verify(dialog.recordingPage.advancedGrid.visible)
+            dialog.currentCategoryIndex = 1
+            const card = dialog.sourcesPage.cards.itemAt(0)
+            mouseClick(card.propertiesButton)
+            tryVerify(() => card.propertiesPopup.opened)
+            compare(card.propertiesPopup.resolutionBox.currentText, "1920x1080 (1080p FHD)")
+            mouseClick(card.propertiesPopup.okButton)
+            tryVerify(() => !card.propertiesPopup.visible)
+            dialog.currentCategoryIndex = 3
+            mouseClick(dialog.systemPage.serbianButton)
+            compare(AppManager.currentLanguage, "SR")
+            compare(dialog.systemPage.updateCard.checkButton.label, "PROVERI SADA")
+            mouseClick(dialog.systemPage.englishButton)
+            compare(AppManager.currentLanguage, "EN")
+            wait(50)
+        }
+
+        function test_pagesScrollWhenTaller() {
+            const dialog = openDialog()
+            const page = dialog.recordingPage
+            // The benchmark card and the advanced grid do not fit in 514 px.
+            AppManager.advancedQualityEnabled = true
+            tryVerify(() => page.contentHeight > page.height)
+            verify(page.scrollable)
+            compare(page.verticalBar.policy, ScrollBar.AlwaysOn)
+            compare(page.verticalBar.width, 6)
+            verify(page.verticalBar.visible)
+        }
+
+        function test_openingSendsNothing() {
+            const first = openDialog()
+            first.recordingConfig.resolutionIndex = 4
+            first.recordingConfig.qualityIndex = 0
+            first.destroy()
+            wait(0)
+            AppManager.recordingResolutionIndex = 1
+            AppManager.recordingQualityIndex = 3
+            const dialog = openDialog()
+            compare(dialog.recordingPage.resolutionBox.currentIndex, 4)
+            compare(dialog.recordingPage.qualityBox.currentIndex, 0)
+            compare(AppManager.recordingResolutionIndex, 1)
+            compare(AppManager.recordingQualityIndex, 3)
+            resetConfig(dialog.recordingConfig)
+        }
+
+        function test_picksStoreAndReachTheBackEnd() {
+            const dialog = openDialog()
+            const page = dialog.recordingPage
+            pick(page.resolutionBox, 3)
+            compare(dialog.recordingConfig.resolutionIndex, 3)
+            compare(AppManager.recordingResolutionIndex, 3)
+            compare(AppManager.activeResolutionName, "1280x720 (720p HD)")
+
+            pick(page.framerateBox, 8)
+            compare(dialog.recordingConfig.framerateIndex, 8)
+            compare(AppManager.selectedGlobalFps, 60)
+            pick(page.framerateBox, 0)
+            compare(AppManager.selectedGlobalFps, 23.976)
+            pick(page.framerateBox, 5)
+            compare(dialog.recordingConfig.framerateIndex, 5)
+            compare(AppManager.recordingFramerateIndex, -1, "48 fps has no entry in the back end's table")
+
+            pick(page.qualityBox, 4)
+            compare(dialog.recordingConfig.qualityIndex, 4)
+            compare(AppManager.recordingQualityIndex, 4)
+
+            const last = page.encoderBox.count - 1
+            pick(page.encoderBox, last)
+            compare(dialog.recordingConfig.encoderIndex, last)
+            compare(AppManager.recordingEncoderIndex, last)
+            resetConfig(dialog.recordingConfig)
+        }
+
+        function test_positionsSurviveRecreation() {
+            const first = openDialog()
+            pick(first.recordingPage.resolutionBox, 0)
+            pick(first.recordingPage.framerateBox, 9)
+            pick(first.recordingPage.qualityBox, 1)
+            pick(first.recordingPage.formatBox, 2)
+            compare(first.recordingConfig.category, "RecordingConfig")
+            // The store writes when its window goes.
+            first.destroy()
+            wait(0)
+            const second = openDialog()
+            compare(second.recordingConfig.resolutionIndex, 0)
+            compare(second.recordingPage.resolutionBox.currentIndex, 0)
+            compare(second.recordingPage.framerateBox.currentIndex, 9)
+            compare(second.recordingPage.qualityBox.currentIndex, 1)
+            compare(second.recordingPage.formatBox.currentIndex, 2)
+            resetConfig(second.recordingConfig)
+        }
+
+        function test_encoderListClampsStoredPosition() {
+            const dialog = openDialog()
+            const box = dialog.recordingPage.encoderBox
+            verify(box.count >= 1)
+            dialog.recordingConfig.encoderIndex = box.count + 3
+            compare(box.currentIndex, box.count - 1)
+            compare(box.currentText, AppManager.encoderCapabilities[box.count - 1].name)
+            resetConfig(dialog.recordingConfig)
+        }
+
+        function test_aviIsUnavailable() {
+            const dialog = openDialog()
+            const box = dialog.recordingPage.formatBox
+            pick(box, 1)
+            compare(dialog.recordingConfig.formatIndex, 1)
+            if (typeof AppManager.recordingFormatIndex === "number")
+                compare(AppManager.recordingFormatIndex, 1)
+
+            const avi = openRow(box, 4)
+            verify(!avi.enabled, "the AVI row cannot be chosen")
+            mouseClick(avi)
+            box.popup.close()
+            tryVerify(() => !box.popup.visible)
+            compare(dialog.recordingConfig.formatIndex, 1)
+            compare(box.currentIndex, 1)
+            // Reached some other way (the arrow keys of the closed list), it is refused too.
+            verify(!dialog.recordingPage.pickFormat(4))
+            compare(dialog.recordingConfig.formatIndex, 1)
+            if (typeof AppManager.recordingFormatIndex === "number")
+                compare(AppManager.recordingFormatIndex, 1)
+            // A stored AVI position from elsewhere shows MP4, the container that gets written.
+            dialog.recordingConfig.formatIndex = 4
+            compare(box.currentIndex, 0)
+            resetConfig(dialog.recordingConfig)
+        }
+
+        function test_chosenFolderIsStoredAsPlainPath() {
+            const dialog = openDialog()
+            dialog.recordingPage.acceptFolder("file:///tmp/My%20Takes")
+            compare(AppManager.recordingPath, "/tmp/My Takes")
+            compare(dialog.recordingPage.pathField.text, "/tmp/My Takes")
+            compare(dialog.recordingPage.folderDialog.title, "Select Recording Output Path")
+        }
+
+        function test_todaysDateSessionName() {
+            const dialog = openDialog()
+            AppManager.setActiveSessionName("Old")
+            mouseClick(dialog.recordingPage.todayButton)
+            const today = new Date()
+            compare(AppManager.activeSessionName, Rules.sessionNameForDate(today))
+            verify(/^Session_\d{4}-\d{2}-\d{2}$/.test(AppManager.activeSessionName))
+            compare(dialog.recordingPage.sessionField.text, AppManager.activeSessionName)
+        }
+
+        function typeInto(field, text) {
+            field.forceActiveFocus()
+            field.selectAll()
+            for (const c of text)
+                keyClick(c)
+            keyClick(Qt.Key_Return)
+        }
+
+        function test_advancedFieldRules() {
+            const grid = createTemporaryObject(advancedComponent, host)
+            AppManager.rateControlMode = "CBR"
+            AppManager.targetBitrateKbps = 8000
+            typeInto(grid.targetField, "abc")
+            compare(AppManager.targetBitrateKbps, 16000)
+            compare(grid.targetField.text, "16000", "the field shows what was stored")
+
+            // Typing the value already stored leaves the field showing it, not the typed text.
+            typeInto(grid.targetField, "xyz")
+            compare(AppManager.targetBitrateKbps, 16000)
+            compare(grid.targetField.text, "16000")
+
+            AppManager.bFrames = 5
+            typeInto(grid.bFramesField, "0")
+            compare(AppManager.bFrames, 2)
+            typeInto(grid.keyframeField, "4")
+            compare(AppManager.keyframeInterval, 4)
+
+            verify(!grid.maxBitrateField.enabled)
+            verify(Qt.colorEqual(grid.maxBitrateCaption.color, "#555555"))
+            AppManager.rateControlMode = "VBR"
+            verify(grid.maxBitrateField.enabled)
+            typeInto(grid.maxBitrateField, "0")
+            compare(AppManager.maxBitrateKbps, 24000)
+
+            AppManager.rateControlMode = "CQP"
+            compare(grid.targetCaption.text, "CQP Level (1-51)")
+            verify(Qt.colorEqual(grid.targetCaption.color, Colors.accent))
+            compare(grid.targetField.text, "20", "a stored 16000 is no CQP level")
+            typeInto(grid.targetField, "abc")
+            compare(AppManager.targetBitrateKbps, 20)
+            typeInto(grid.targetField, "28")
+            compare(AppManager.targetBitrateKbps, 28)
+            compare(grid.targetField.text, "28")
+            compare(grid.rateControlBox.currentText, "CQP")
+
+            AppManager.rateControlMode = "Unknown"
+            compare(grid.rateControlBox.currentIndex, 0)
+            AppManager.encoderProfile = "Unknown"
+            compare(grid.profileBox.currentText, "High")
+            AppManager.encoderProfile = "High"
+        }
+
+        function test_applyRecommended() {
+            const dialog = openDialog()
+            const page = dialog.recordingPage
+            const card = page.benchmarkCard
+            verify(AppManager.benchmarkSummary === "", "no benchmark has run in this process")
+            verify(!card.applyButton.visible)
+            verify(!card.resultBox.visible)
+
+            AppManager.runHardwareBenchmark()
+            verify(AppManager.isBenchmarking)
+            verify(!card.applyButton.visible, "no recommendation while it runs")
+            verify(!card.benchmarkButton.enabled)
+            compare(card.benchmarkButton.label, "BENCHMARKING HARDWARE...")
+            tryVerify(() => !AppManager.isBenchmarking, 120000)
+            verify(card.applyButton.visible)
+            verify(card.resultBox.visible)
+            verify(card.benchmarkButton.enabled)
+
+            // Lists elsewhere, then apply.
+            pick(page.resolutionBox, 0)
+            pick(page.framerateBox, 10)
+            pick(page.qualityBox, 4)
+            showInPage(card.applyButton)
+            mouseClick(card.applyButton)
+            const encoder = Math.min(AppManager.recommendedEncoderIndex, page.encoderBox.count - 1)
+            compare(page.resolutionBox.currentIndex, AppManager.recommendedResolutionIndex)
+            compare(page.framerateBox.currentIndex, AppManager.recommendedFramerateIndex)
+            compare(page.encoderBox.currentIndex, encoder)
+            compare(page.qualityBox.currentIndex, AppManager.recommendedQualityIndex)
+            compare(dialog.recordingConfig.framerateIndex, AppManager.recommendedFramerateIndex)
+            // The back end records what the lists show.
+            compare(AppManager.recordingResolutionIndex, AppManager.recommendedResolutionIndex)
+            compare(AppManager.recordingEncoderIndex, encoder)
+            compare(AppManager.recordingQualityIndex, AppManager.recommendedQualityIndex)
+            verify(page.framerateBox.currentText.indexOf(String(AppManager.selectedGlobalFps)) === 0,
+                   page.framerateBox.currentText + " vs " + AppManager.selectedGlobalFps)
+            resetConfig(dialog.recordingConfig)
+        }
+
+        function test_switchesAndListsReachTheBackEnd() {
+            const dialog = openDialog()
+            const autoCheck = UpdateManager.autoCheckOnStartup
+            mouseClick(dialog.recordingPage.advancedSwitch)
+            compare(AppManager.advancedQualityEnabled, !saved.advancedQualityEnabled)
+
+            dialog.currentCategoryIndex = 2
+            const audio = dialog.audioPage
+            mouseClick(audio.separateCheck)
+            compare(AppManager.separateAudioRecordingEnabled, !saved.separateAudioRecordingEnabled)
+            compare(audio.separateCheck.checked, AppManager.separateAudioRecordingEnabled)
+            const inputs = AppManager.audioInputDevices
+            verify(inputs.length > 0)
+            pick(audio.inputBox, inputs.length - 1)
+            compare(AppManager.masterAudioDevice, inputs[inputs.length - 1])
+
+            dialog.currentCategoryIndex = 3
+            const update = dialog.systemPage.updateCard
+            dialog.systemPage.ensureVisible(update.autoCheck)
+            mouseClick(update.autoCheck)
+            compare(UpdateManager.autoCheckOnStartup, !autoCheck)
+            compare(update.autoCheck.checked, !autoCheck)
+            mouseClick(update.autoCheck)
+            compare(UpdateManager.autoCheckOnStartup, autoCheck)
+        }
+
+        function test_hotkeyCard() {
+            const card = createTemporaryObject(hotkeyComponent, host, { sourceIndex: 2 })
+            compare(card.keyLabel.text, AppManager.getSourceKeyName(2))
+            compare(card.hintLabel.text, "Click to reassign")
+            mouseClick(card.card)
+            verify(card.listening)
+            verify(AppManager.isCapturingKeybind)
+            compare(card.keyLabel.text, "Press Key...")
+            compare(card.hintLabel.text, "Waiting for key...")
+            compare(card.card.border.width, 2)
+
+            keyClick(Qt.Key_Shift)
+            verify(card.listening, "Shift alone keeps listening")
+            compare(AppManager.getSourceKey(2), savedKeys[2])
+            compare(card.keyLabel.text, "Press Key...")
+
+            keyClick(Qt.Key_F8)
+            verify(!card.listening)
+            verify(!AppManager.isCapturingKeybind)
+            compare(AppManager.getSourceKey(2), Qt.Key_F8)
+            compare(card.keyLabel.text, AppManager.getSourceKeyName(2))
+            compare(card.keyLabel.text, "F8")
+
+            // A key bound elsewhere (the source dialog) shows at once.
+            AppManager.setSourceKey(2, Qt.Key_7)
+            compare(card.keyLabel.text, "7")
+        }
+
+        function test_hotkeyDotFollowsActiveSource() {
+            const card = createTemporaryObject(hotkeyComponent, host, { sourceIndex: 1 })
+            AppManager.activeSourceId = 2
+            verify(Qt.colorEqual(card.dot.color, Colors.recRed))
+            AppManager.activeSourceId = 1
+            verify(Qt.colorEqual(card.dot.color, Colors.borderStrong))
+        }
+    }
+}

@@ -196,8 +196,11 @@ void TestRecording::takeIsCompleteAndInSync()
             times += QStringLiteral(" beep %1").arg(b / 48000.0);
         auto near = [](double flashAt, double beepAt) { return std::fabs(flashAt - beepAt) <= 1.0 / 30.0 + 0.002; };
 
-        // Every flash lies within one frame of a beep.
+        // Every flash lies within one frame of a beep. A take that starts just after a whole
+        // second opens on a flash whose beep began before the first sample: no onset to match.
         for (int flash : flashes) {
+            if (flash == 0)
+                continue;
             const bool matched = std::any_of(beeps.cbegin(), beeps.cend(),
                                              [&](qint64 beep) { return near(flash / 30.0, beep / 48000.0); });
             QVERIFY2(matched, qPrintable(QStringLiteral("camera %1:%2").arg(channel).arg(times)));

@@ -19,6 +19,14 @@ namespace {
 
 const QString kLanguageKey = QStringLiteral("UI/Language");
 
+// The settings window keeps its recording list positions here (its own group; read once).
+const QString kRecordingConfigGroup = QStringLiteral("RecordingConfig");
+
+// Entries of the settings window's lists, for checking stored positions.
+constexpr int kResolutionEntries = 5;
+constexpr int kFramerateEntries = 11;
+constexpr int kQualityEntries = 5;
+
 QSettings openSettings()
 {
     return QSettings(AppInfo::organisationName, AppInfo::applicationName);
@@ -54,6 +62,7 @@ ApplicationManager::ApplicationManager(QObject *parent)
     refreshAudioInputDevices();
     refreshAudioOutputDevices();
     refreshEncoderCapabilities();
+    applyStoredRecordingConfig();
 
     m_encoderFactory = [] { return std::make_shared<FfmpegEncoder>(); };
 }
@@ -101,6 +110,58 @@ void ApplicationManager::runInitialization()
         m_splashStatusText = QStringLiteral("DONE");
         emit splashStatusTextChanged();
     });
+}
+
+void ApplicationManager::applyStoredRecordingConfig()
+{
+    QSettings settings = openSettings();
+    settings.beginGroup(kRecordingConfigGroup);
+    // A missing key keeps the default; a value that is no position in its list is ignored.
+    // entries 0: no upper bound known here.
+    const auto stored = [&settings](const QString &key, int entries, int *index) {
+        const QVariant value = settings.value(key);
+        if (!value.isValid())
+            return false;
+        bool ok = false;
+        const int position = value.toInt(&ok);
+        if (!ok || position < 0 || (entries > 0 && position >= entries)) {
+            qWarning() << "[ApplicationManager] Ignoring stored" << (kRecordingConfigGroup + QLatin1Char('/') + key)
+                       << value.toString();
+            return false;
+        }
+        *index = position;
+        return true;
+    };
+    int index = 0;
+    if (stored(QStringLiteral("resolutionIndex"), kResolutionEntries, &index))
+        setRecordingResolutionIndex(index);
+    if (stored(QStringLiteral("framerateIndex"), kFramerateEntries, &index))
+        setRecordingFramerateIndex(index);
+    // Stored on a machine that may list more encoders: a position past this machine's list
+    // records with the first entry (effectiveEncoderIndex()).
+    if (stored(QStringLiteral("encoderIndex"), 0, &index))
+        setRecordingEncoderIndex(index);
+    // The setter refuses (and logs) a format this program cannot record.
+    if (stored(QStringLiteral("formatIndex"), 0, &index))
+        setRecordingFormatIndex(index);
+    if (stored(QStringLiteral("qualityIndex"), kQualityEntries, &index))
+        setRecordingQualityIndex(index);
+}
+
+bool ApplicationManager::isRecordingFormatAvailable(int index) const
+{
+    const std::optional<RecordingContainer> container = containerForFormatIndex(index);
+    return container && isContainerAvailable(*container);
+}
+
+void ApplicationManager::setRecordingFormatIndex(int index)
+{
+    if (!isRecordingFormatAvailable(index)) {
+        qWarning() << "[ApplicationManager] Recording format" << index << "cannot be recorded; keeping format"
+                   << m_recordingFormatIndex;
+        return;
+    }
+    setGeneric(m_recordingFormatIndex, index, &ApplicationManager::recordingFormatIndexChanged);
 }
 
 void ApplicationManager::setCurrentLanguage(const QString &language)

@@ -18,6 +18,7 @@
 #include "app/FramePump.h"
 #include "app/MonitorOutput.h"
 #include "models/InputChannelsModel.h"
+#include "recording/RecordingContainer.h"
 #include "recording/TimelineCut.h"
 
 #include <QList>
@@ -76,6 +77,9 @@ class ApplicationManager : public QObject
     Q_PROPERTY(int recordingFramerateIndex READ recordingFramerateIndex WRITE setRecordingFramerateIndex NOTIFY recordingFramerateIndexChanged)
     Q_PROPERTY(int recordingQualityIndex READ recordingQualityIndex WRITE setRecordingQualityIndex NOTIFY recordingQualityIndexChanged)
     Q_PROPERTY(int recordingEncoderIndex READ recordingEncoderIndex WRITE setRecordingEncoderIndex NOTIFY recordingEncoderIndexChanged)
+    // Position in the settings window's container list: 0 MP4, 1 MKV, 2 MOV, 3 TS (4 AVI is
+    // never accepted). Read when a take starts; a change during a take applies to the next.
+    Q_PROPERTY(int recordingFormatIndex READ recordingFormatIndex WRITE setRecordingFormatIndex NOTIFY recordingFormatIndexChanged)
     Q_PROPERTY(QString activeResolutionName READ activeResolutionName NOTIFY recordingResolutionIndexChanged)
     Q_PROPERTY(double selectedGlobalFps READ selectedGlobalFps NOTIFY recordingFramerateIndexChanged)
     Q_PROPERTY(bool advancedQualityEnabled READ advancedQualityEnabled WRITE setAdvancedQualityEnabled NOTIFY advancedQualityEnabledChanged)
@@ -142,6 +146,7 @@ public:
     int recordingFramerateIndex() const { return m_recordingFramerateIndex; }
     int recordingQualityIndex() const { return m_recordingQualityIndex; }
     int recordingEncoderIndex() const { return m_recordingEncoderIndex; }
+    int recordingFormatIndex() const { return m_recordingFormatIndex; }
     QString activeResolutionName() const;
     double selectedGlobalFps() const;
     bool advancedQualityEnabled() const { return m_advancedQualityEnabled; }
@@ -181,6 +186,12 @@ public:
     void setRecordingFramerateIndex(int index);
     void setRecordingQualityIndex(int index);
     void setRecordingEncoderIndex(int index);
+    // Refuses (and logs) a format this program cannot record: see isRecordingFormatAvailable.
+    void setRecordingFormatIndex(int index);
+    // True for the positions 0 to 3 when this FFmpeg has the container's muxer; false for AVI
+    // (4: its index is written only at the end, so a crash would lose the whole take) and for
+    // anything outside the list.
+    Q_INVOKABLE bool isRecordingFormatAvailable(int index) const;
     void setAdvancedQualityEnabled(bool enabled);
     void setRateControlMode(const QString &mode);
     void setTargetBitrateKbps(int kbps);
@@ -314,6 +325,7 @@ signals:
     void recordingFramerateIndexChanged();
     void recordingQualityIndexChanged();
     void recordingEncoderIndexChanged();
+    void recordingFormatIndexChanged();
     void benchmarkStateChanged();
     void perfLogFilePathChanged();
     void currentLanguageChanged();
@@ -365,8 +377,13 @@ private:
     void openMonitorOutput();
     void finishBenchmark(const BenchmarkRecommendation &recommendation);
 
+    // Applies the settings window's stored list positions (group "RecordingConfig").
+    void applyStoredRecordingConfig();
+
     // Recording helpers.
     EncoderConfig encoderConfigFor(int channelId, const ISource &source) const;
+    // recordingEncoderIndex, or 0 (the first entry) when it points past the encoder list.
+    int effectiveEncoderIndex() const;
     void appendTakeAudio();
     void stopOnRecordingFailure();
     void setLastRecordingError(const QString &error);
@@ -414,6 +431,7 @@ private:
     QString m_currentTakeFolder;
     QString m_startTimecode = QStringLiteral("00:00:00:00");
     QString m_masterWavPath;
+    RecordingContainer m_takeContainer = RecordingContainer::Mp4; // fixed when the take starts
     std::map<int, QString> m_videoPaths;
     std::map<int, QString> m_isoAudioPaths;
     std::unique_ptr<WavWriter> m_masterWavWriter;
@@ -446,6 +464,7 @@ private:
     int m_recordingFramerateIndex = 4;
     int m_recordingQualityIndex = 2;
     int m_recordingEncoderIndex = 0;
+    int m_recordingFormatIndex = 0;
     bool m_advancedQualityEnabled = false;
     QString m_rateControlMode = QStringLiteral("CBR");
     int m_targetBitrateKbps = 16000;

@@ -33,19 +33,28 @@ void ApplicationManager::setLastRecordingError(const QString &error)
     emit lastRecordingErrorChanged();
 }
 
+int ApplicationManager::effectiveEncoderIndex() const
+{
+    if (m_recordingEncoderIndex < 0 || m_recordingEncoderIndex >= m_encoderCapabilities.size())
+        return 0;
+    return m_recordingEncoderIndex;
+}
+
 EncoderConfig ApplicationManager::encoderConfigFor(int channelId, const ISource &source) const
 {
     EncoderConfig config;
-    config.outputPath = TakeNaming::cameraFilePath(m_currentTakeFolder, channelId);
+    config.container = m_takeContainer;
+    config.outputPath = TakeNaming::cameraFilePath(m_currentTakeFolder, channelId, m_takeContainer);
     config.width = source.width() >= 1 ? source.width() : m_timelineWidth;
     config.height = source.height() >= 1 ? source.height() : m_timelineHeight;
     config.fps = m_timelineFps;
     config.targetBitrateKbps = m_targetBitrateKbps;
     config.keyframeIntervalSeconds = m_keyframeInterval;
     config.bFrames = m_bFrames;
-    config.useHevc = m_recordingEncoderIndex == 1;
+    const int encoderIndex = effectiveEncoderIndex();
+    config.useHevc = encoderIndex == 1;
     // The chosen entry of the encoder list names the codec and the FFmpeg encoder.
-    const QVariantMap entry = m_encoderCapabilities.value(m_recordingEncoderIndex).toMap();
+    const QVariantMap entry = m_encoderCapabilities.value(encoderIndex).toMap();
     if (!entry.isEmpty()) {
         config.useHevc = entry.value(QStringLiteral("codec")).toString() == QLatin1String("hevc");
         config.encoderName = entry.value(QStringLiteral("encoder")).toString();
@@ -97,6 +106,13 @@ void ApplicationManager::startRecording()
         m_isoWavWriters[channelId] = std::move(writer);
         m_isoAudioPaths[channelId] = path;
     }
+
+    // The container and the encoder are fixed for the whole take.
+    m_takeContainer = containerForFormatIndex(m_recordingFormatIndex).value_or(RecordingContainer::Mp4);
+    if (effectiveEncoderIndex() != m_recordingEncoderIndex)
+        qWarning() << "[ApplicationManager] Encoder entry" << m_recordingEncoderIndex
+                   << "does not exist here; recording with"
+                   << m_encoderCapabilities.value(0).toMap().value(QStringLiteral("name")).toString();
 
     m_framePump.clear();
     m_framePump.setFrameRate(m_timelineFps);
@@ -281,6 +297,7 @@ bool ApplicationManager::exportTimeline(qint64 durationMs)
     input.width = m_timelineWidth;
     input.height = m_timelineHeight;
     input.videoPaths = m_videoPaths;
+    input.videoFileExtension = containerExtension(m_takeContainer);
     input.isoAudioPaths = m_isoAudioPaths;
     input.cameraLinks = m_cameraLinks;
     input.masterWavPath = m_masterWavPath;

@@ -39,9 +39,10 @@ QString takeFolderName(int takeNumber)
     return QStringLiteral("Take_%1").arg(takeNumber, 2, 10, QLatin1Char('0'));
 }
 
-QString cameraFilePath(const QString &takeFolder, int channelId)
+QString cameraFilePath(const QString &takeFolder, int channelId, RecordingContainer container)
 {
-    return QStringLiteral("%1/Camera_%2.mp4").arg(takeFolder).arg(channelId, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1/Camera_%2").arg(takeFolder).arg(channelId, 2, 10, QLatin1Char('0'))
+           + containerExtension(container);
 }
 
 QString channelAudioFilePath(const QString &takeFolder, int channelId)

@@ -2,6 +2,8 @@
 // them, and the timecode texts. Pure functions, so the rules are tested without recording.
 #pragma once
 
+#include "recording/RecordingContainer.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -21,8 +23,10 @@ int nextTakeNumber(const QString &sessionFolderPath);
 // "Take_01", "Take_02", ..., "Take_100".
 QString takeFolderName(int takeNumber);
 
-// "<take>/Camera_01.mp4", "<take>/Channel_01_Audio.wav", "<take>/Master_Audio_Output.wav".
-QString cameraFilePath(const QString &takeFolder, int channelId);
+// "<take>/Camera_01" + the container's extension (.mp4, .mkv, .mov, .ts),
+// "<take>/Channel_01_Audio.wav", "<take>/Master_Audio_Output.wav".
+QString cameraFilePath(const QString &takeFolder, int channelId,
+                       RecordingContainer container = RecordingContainer::Mp4);
 QString channelAudioFilePath(const QString &takeFolder, int channelId);
 QString masterAudioFilePath(const QString &takeFolder);
 

@@ -2,12 +2,17 @@
 // application manager on the GUI thread and passed by reference to IEncoder::open().
 #pragma once
 
+#include "recording/RecordingContainer.h"
+
 #include <QString>
 
 struct EncoderConfig
 {
-    // The MP4 file to create (replaced when it exists).
+    // The file to create (replaced when it exists); its extension is the caller's business.
     QString outputPath;
+    // The file format. Every container gets the same frames, times and colour tags; only how
+    // often the file is made safe on disk and where the timecode goes differ (FfmpegEncoder.h).
+    RecordingContainer container = RecordingContainer::Mp4;
     // Encoded size in pixels. 4:2:0 needs even sizes: an odd one is rounded down.
     int width = 0;
     int height = 0;
@@ -35,6 +40,7 @@ struct EncoderConfig
     // A hardware encoder that does not open falls back to the software one of its codec.
     QString encoderName;
     // Start timecode of the take, "HH:mm:ss:ff" (";" before the frames for drop-frame),
-    // written as the file's timecode track. Empty: no timecode track.
+    // written as the file's timecode (a tmcd track in MP4 and MOV, a tag in Matroska; MPEG-TS
+    // keeps none). Empty: no timecode.
     QString startTimecode;
 };

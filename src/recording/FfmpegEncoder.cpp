@@ -16,6 +16,7 @@ extern "C" {
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #if defined(Q_OS_UNIX)
 #include <fcntl.h>
@@ -29,9 +30,54 @@ namespace {
 // an encoder that falls behind cannot take the machine's memory with it.
 constexpr double kQueueSeconds = 2.0;
 
-// A fragment starts at every key frame and at the latest after this long, so a crash loses at
-// most this much. In microseconds, as the muxer's frag_duration option wants it.
+// A fragment (MP4, MOV) or cluster (Matroska) starts at every key frame and at the latest
+// after this long, and an MPEG-TS file is synced at least this often, so a crash loses at most
+// this much. In microseconds, as the mov muxer's frag_duration option wants it.
 constexpr int kMaxFragmentMicroseconds = 2'000'000;
+
+// The Matroska muxer holds a cluster in memory until it is complete; at very high bitrates
+// this ends it before two seconds are up.
+constexpr int kMaxClusterBytes = 8 * 1024 * 1024;
+
+// Muxer options that keep the file playable when the process dies mid-take.
+void setCrashSafeOptions(RecordingContainer container, FfmpegOptions &options)
+{
+    switch (container) {
+    case RecordingContainer::Mp4:
+    case RecordingContainer::Mov:
+        // Fragmented: an empty index up front, then self-contained fragments (moof + mdat) that
+        // start at key frames and last at most kMaxFragmentMicroseconds.
+        options.set("movflags", "frag_keyframe+empty_moov+delay_moov+default_base_moof");
+        options.set("frag_duration", kMaxFragmentMicroseconds);
+        break;
+    case RecordingContainer::Mkv:
+        // A cluster goes to the file only once it is complete; the index (cues) and the
+        // duration written at the end are optional for players.
+        options.set("cluster_time_limit", kMaxFragmentMicroseconds / 1000);
+        options.set("cluster_size_limit", kMaxClusterBytes);
+        break;
+    case RecordingContainer::Ts:
+        // 188-byte packets with the stream tables repeated: any prefix of the file plays.
+        break;
+    }
+    // Hand every completed piece to the operating system at once.
+    options.set("flush_packets", 1);
+}
+
+const char *containerName(RecordingContainer container)
+{
+    switch (container) {
+    case RecordingContainer::Mp4:
+        return "MP4";
+    case RecordingContainer::Mkv:
+        return "Matroska";
+    case RecordingContainer::Mov:
+        return "MOV";
+    case RecordingContainer::Ts:
+        return "MPEG-TS";
+    }
+    return "MP4";
+}
 
 // Thread names are limited to 15 characters on Linux.
 constexpr int kThreadNameLength = 15;
@@ -44,12 +90,20 @@ struct FfmpegEncoder::Output
     AVStream *stream = nullptr; // owned by `format`
     std::unique_ptr<FfmpegVideoCodec> codec;
     PacketPtr packet;
-    // A second descriptor of the file, to push the written fragments to the disk (FFmpeg's own
-    // I/O does not sync, and syncing applies to the file, whichever descriptor wrote it) and
-    // to cut a half-written fragment off after a failed write.
+    // A second descriptor of the file, to push what was written to the disk (FFmpeg's own I/O
+    // does not sync, and syncing applies to the file, whichever descriptor wrote it) and to cut
+    // a half-written fragment off after a failed write.
     int fileDescriptor = -1;
-    // Size of the file after the last complete write: header and whole fragments.
+    // Size of the file after the last complete write: header and whole fragments, clusters or
+    // packets.
     qint64 goodBytes = 0;
+    // MP4, MOV and Matroska files grow by whole fragments or clusters, at most one per two
+    // seconds: each is synced as it arrives. MPEG-TS grows with every frame: syncing each would
+    // cost a disk flush per frame, so it is synced once kMaxFragmentMicroseconds of video have
+    // been written since the last sync.
+    bool syncsOnGrowth = true;
+    qint64 syncedBytes = 0;
+    qint64 lastSyncMediaUs = std::numeric_limits<qint64>::min() / 2; // the first write syncs
 
     ~Output()
     {
@@ -113,10 +167,13 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
     auto output = std::make_unique<Output>();
     const QByteArray path = config.outputPath.toUtf8();
     AVFormatContext *format = nullptr;
-    const int allocated = avformat_alloc_output_context2(&format, nullptr, "mp4", path.constData());
+    const char *muxer = containerMuxerName(config.container);
+    const int allocated = avformat_alloc_output_context2(&format, nullptr, muxer, path.constData());
     output->format.reset(format);
     if (allocated < 0 || !format)
-        return failOpen(QStringLiteral("Could not create an MP4 muxer: %1").arg(ffmpegErrorText(allocated)));
+        return failOpen(QStringLiteral("Could not create the %1 muxer: %2")
+                            .arg(QLatin1String(containerName(config.container)), ffmpegErrorText(allocated)));
+    output->syncsOnGrowth = config.container != RecordingContainer::Ts;
     output->stream = avformat_new_stream(format, nullptr);
     output->packet.reset(av_packet_alloc());
     if (!output->stream || !output->packet)
@@ -148,8 +205,12 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
     if (copied < 0)
         return failOpen(QStringLiteral("Could not set the stream parameters: %1").arg(ffmpegErrorText(copied)));
 
-    if (!config.startTimecode.isEmpty()) {
-        // The muxer turns this tag into a timecode (tmcd) track that refers to the video track.
+    if (!config.startTimecode.isEmpty() && config.container == RecordingContainer::Ts) {
+        qDebug() << "[FfmpegEncoder] MPEG-TS has no place for the start timecode; only the timeline carries it -"
+                 << m_path;
+    } else if (!config.startTimecode.isEmpty()) {
+        // The mov muxer turns this tag into a timecode (tmcd) track that refers to the video
+        // track; the Matroska muxer writes it as the track's TIMECODE tag.
         AVTimecode timecode;
         const QByteArray text = config.startTimecode.toUtf8();
         const int valid = av_timecode_init_from_string(&timecode, codecContext->framerate,
@@ -168,23 +229,18 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
         return failOpen(QStringLiteral("Could not create the file: %1").arg(ffmpegErrorText(opened)));
 
     FfmpegOptions muxerOptions;
-    // Fragmented: an empty index up front, then self-contained fragments (moof + mdat) that
-    // start at key frames and last at most kMaxFragmentMicroseconds.
-    muxerOptions.set("movflags", "frag_keyframe+empty_moov+delay_moov+default_base_moof");
-    muxerOptions.set("frag_duration", kMaxFragmentMicroseconds);
-    // Hand every completed fragment to the operating system at once.
-    muxerOptions.set("flush_packets", 1);
+    setCrashSafeOptions(config.container, muxerOptions);
     const int header = avformat_write_header(format, muxerOptions.address());
     if (header < 0) {
         const QString message = QStringLiteral("Could not write the file header: %1").arg(ffmpegErrorText(header));
         output.reset();
         const QFileInfo info(config.outputPath);
         if (info.isFile() && !info.isSymLink())
-            QFile::remove(config.outputPath); // a file without a header is no MP4
+            QFile::remove(config.outputPath); // a file without a header plays nowhere
         return failOpen(message);
     }
     if (const AVDictionaryEntry *unused = muxerOptions.first())
-        qWarning() << "[FfmpegEncoder] The MP4 muxer ignored option" << unused->key;
+        qWarning() << "[FfmpegEncoder] The" << containerName(config.container) << "muxer ignored option" << unused->key;
 
 #if defined(Q_OS_UNIX)
     output->fileDescriptor = ::open(path.constData(), O_WRONLY | O_CLOEXEC);
@@ -198,8 +254,9 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
     m_isOpen = true;
     m_worker = std::thread([this] { run(); });
     qDebug() << "[FfmpegEncoder] Writing" << m_path << "with" << qPrintable(m_encoderName)
-             << qPrintable(QStringLiteral("%1x%2, %3/%4 fps").arg(encodedSize.width()).arg(encodedSize.height())
-                               .arg(rate.numerator).arg(rate.denominator));
+             << qPrintable(QStringLiteral("%1x%2, %3/%4 fps, %5").arg(encodedSize.width()).arg(encodedSize.height())
+                               .arg(rate.numerator).arg(rate.denominator)
+                               .arg(QLatin1String(containerName(config.container))));
     return true;
 }
 
@@ -355,6 +412,8 @@ bool FfmpegEncoder::writePendingPackets()
         // each fragment would have no duration.
         if (packet->duration <= 0)
             packet->duration = 1;
+        const qint64 mediaTimeUs = av_rescale_q(packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts,
+                                                codecContext->time_base, AV_TIME_BASE_Q);
         av_packet_rescale_ts(packet, codecContext->time_base, output.stream->time_base);
         packet->stream_index = output.stream->index;
         const int written = av_interleaved_write_frame(output.format.get(), packet);
@@ -362,26 +421,35 @@ bool FfmpegEncoder::writePendingPackets()
             recordWriteFailure(QStringLiteral("Could not write to the file: %1").arg(ffmpegErrorText(written)));
             return false;
         }
-        syncIfGrown();
+        syncIfGrown(mediaTimeUs);
     }
 }
 
-void FfmpegEncoder::syncIfGrown()
+void FfmpegEncoder::syncIfGrown(qint64 mediaTimeUs, bool isFinal)
 {
     Output &output = *m_output;
     const qint64 position = avio_tell(output.format->pb);
     // After a failed write the I/O layer still counts what it could not write.
-    if (position <= output.goodBytes || output.format->pb->error < 0)
+    if (output.format->pb->error < 0)
         return;
+    const bool isSyncDue = isFinal || output.syncsOnGrowth
+                           || mediaTimeUs - output.lastSyncMediaUs >= kMaxFragmentMicroseconds;
+    // The trailer of a Matroska file rewrites its header in place: the final sync is always.
+    if ((position > output.syncedBytes && isSyncDue) || isFinal) {
 #if defined(Q_OS_LINUX)
-    // A fragment went out: push it to the disk so a power cut keeps it.
-    if (output.fileDescriptor >= 0 && ::fdatasync(output.fileDescriptor) != 0 && errno != EINVAL) {
-        recordWriteFailure(QStringLiteral("Could not sync the file: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
-        return;
-    }
+        // Push what went out to the disk so a power cut keeps it.
+        if (output.fileDescriptor >= 0 && ::fdatasync(output.fileDescriptor) != 0 && errno != EINVAL) {
+            recordWriteFailure(QStringLiteral("Could not sync the file: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+            return;
+        }
 #endif
-    output.goodBytes = position;
-    m_bytesWritten = position;
+        output.syncedBytes = position;
+        output.lastSyncMediaUs = mediaTimeUs;
+    }
+    if (position > output.goodBytes) {
+        output.goodBytes = position;
+        m_bytesWritten = position;
+    }
 }
 
 void FfmpegEncoder::recordWriteFailure(const QString &message)
@@ -412,7 +480,7 @@ bool FfmpegEncoder::completeFile()
             writePendingPackets();
     }
 
-    // Writing the trailer completes the last fragment and adds the fragment index; after a
+    // Writing the trailer completes the last fragment or cluster and adds the index; after a
     // write error the I/O layer refuses further writes, so the file keeps its last good state.
     const int trailer = av_write_trailer(format);
     if (trailer < 0) {
@@ -424,7 +492,7 @@ bool FfmpegEncoder::completeFile()
         recordWriteFailure(QStringLiteral("Could not write to the file: %1").arg(ffmpegErrorText(format->pb->error)));
         isComplete = false;
     }
-    syncIfGrown();
+    syncIfGrown(0, true);
     const int closed = avio_closep(&format->pb);
     if (closed < 0) {
         recordFailure(QStringLiteral("Could not close the file: %1").arg(ffmpegErrorText(closed)));

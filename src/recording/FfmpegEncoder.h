@@ -1,5 +1,6 @@
-// FfmpegEncoder: IEncoder on FFmpeg. One channel's video as H.264 or HEVC in a fragmented MP4
-// (libx264/libx265, or nvenc/vaapi/qsv where they open), one worker thread per file.
+// FfmpegEncoder: IEncoder on FFmpeg. One channel's video as H.264 or HEVC in an MP4, MOV,
+// Matroska or MPEG-TS file (libx264/libx265, or nvenc/vaapi/qsv where they open), one worker
+// thread per file.
 //
 // Threads. open(), writeFrame(), stop(), setBitrate() and the state getters run on the GUI
 // thread. open() sets up the encoder and writes the file header, then starts the worker
@@ -11,8 +12,15 @@
 // State for the GUI (counters, hasFailed) is atomic; lastError() has a lock of its own, never
 // held together with the queue lock.
 //
-// Files survive a crash: fragments of at most two seconds are written and synced as they
-// complete, so a killed process or a power cut leaves a file that plays up to its last fragment.
+// Files survive a crash, whatever the container:
+//   MP4, MOV  fragmented (an empty index up front, then self-contained fragments of at most
+//             two seconds); a timecode (tmcd) track.
+//   Matroska  clusters of at most two seconds; the timecode as the track's TIMECODE tag.
+//   MPEG-TS   streamable by nature, every frame reaches the file as it is written; no
+//             timecode (the muxer has no place for it; the take's timeline still has it).
+// Every piece reaches the operating system as soon as it is complete and is synced to the
+// disk at least every two seconds of video, so a killed process or a power cut leaves a file
+// that plays up to its last seconds.
 #pragma once
 
 #include "recording/IEncoder.h"
@@ -59,7 +67,8 @@ private:
     void encodeFrame(const VideoFrame &frame);
     bool writePendingPackets();
     bool completeFile();
-    void syncIfGrown();
+    // After every write: counts what reached the file and syncs it when due (see Output).
+    void syncIfGrown(qint64 mediaTimeUs, bool isFinal = false);
     void recordFailure(const QString &message);
     void recordWriteFailure(const QString &message);
     void setLastError(const QString &message);

@@ -56,7 +56,8 @@ public:
 
     // Opens FFmpeg encoder `encoderName` for `encodedSize` (even) at `rate` with the rate
     // control, GOP, B-frames and colour description of `config`. `globalHeader`: the container
-    // wants the parameter sets out of band (MP4 does). On failure returns false and sets *error.
+    // wants the parameter sets out of band (MP4, MOV and Matroska do; MPEG-TS repeats them in
+    // the stream). On failure returns false and sets *error.
     bool open(const QString &encoderName, const EncoderConfig &config, QSize encodedSize,
               FrameRate rate, bool globalHeader, QString *error);
 

@@ -1,4 +1,4 @@
-// IEncoder: one channel's video encoder, writing one MP4 file per take.
+// IEncoder: one channel's video encoder, writing one video file (MP4, MKV, MOV or TS) per take.
 // The application manager owns each encoder (shared per channel) and calls it from the GUI
 // thread only: open() once, writeFrame() on every frame slot, the state getters on every
 // tick, stop() when the take ends, then destroys it. An implementation encodes on a worker

@@ -141,6 +141,7 @@ QByteArray buildXmemlDocument(const TimelineExportInput &input)
     job.height = input.height;
     job.durationMs = input.durationMs;
     job.masterAudioPath = input.masterWavPath;
+    job.videoFileExtension = input.videoFileExtension;
     job.startTimecode = input.startTimecode;
     job.cuts = input.cuts;
 

@@ -31,7 +31,9 @@ struct TimelineExportInput
     int width = 1920;
     int height = 1080;
 
-    std::map<int, QString> videoPaths;    // channel id → recorded MP4
+    std::map<int, QString> videoPaths;    // channel id → recorded video file
+    // The take's video container, for naming a camera whose file is not known (".mkv").
+    QString videoFileExtension = QStringLiteral(".mp4");
     std::map<int, QString> isoAudioPaths; // channel id → separate channel WAV
     std::map<int, int> cameraLinks;       // channel id → linked camera channel id, 0 = none
     QString masterWavPath;                // the master mix, set at every take start

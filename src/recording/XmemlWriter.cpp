@@ -108,6 +108,11 @@ private:
 
     QList<CutClip> cutClipsOf(int channelId) const;
     qint64 frameAt(qint64 ms) const;
+    // The take's video extension, ".mp4" when the job names none.
+    QString videoExtension() const
+    {
+        return m_job.videoFileExtension.isEmpty() ? QStringLiteral(".mp4") : m_job.videoFileExtension;
+    }
 
     const TimelineExportJob &m_job;
     const double m_rate;
@@ -148,7 +153,7 @@ DocumentWriter::DocumentWriter(const TimelineExportJob &job)
         for (int channelId : seen) {
             const QString name = QStringLiteral("Camera_CH%1").arg(channelId);
             m_tracks.append({channelId, name, job.mediaFolder + QLatin1Char('/') + name
-                                                  + QLatin1String(".mp4")});
+                                                  + videoExtension()});
         }
     }
     std::stable_sort(m_tracks.begin(), m_tracks.end(),
@@ -305,7 +310,7 @@ void DocumentWriter::videoClipItem(int v, const TimelineVideoClip &clip, const C
     const QString path = timelineAbsolutePath(clip.filePath);
     QString file = fileNamePart(path);
     if (file.isEmpty())
-        file = clip.clipName + QLatin1String(".mp4");
+        file = clip.clipName + videoExtension();
     const QString itemId = cut ? QStringLiteral("clipitem-v%1-%2").arg(v).arg(cut->k)
                                : QStringLiteral("clipitem-v1-base");
 
@@ -351,7 +356,7 @@ void DocumentWriter::videoFileElement(const TimelineVideoClip &clip)
     const QString path = timelineAbsolutePath(clip.filePath);
     QString file = fileNamePart(path);
     if (file.isEmpty())
-        file = clip.clipName + QLatin1String(".mp4");
+        file = clip.clipName + videoExtension();
     line(8, QStringLiteral("<file id=\"%1\">").arg(fileId));
     element(9, "name", xmlText(file));
     element(9, "pathurl", xmlText(timelineFileUrl(path)));

@@ -36,6 +36,9 @@ struct TimelineExportJob
     int height = 1080;
     qint64 durationMs = 0;
     QString masterAudioPath;
+    // Extension of the take's video files (".mp4", ".mkv", ...). A video clip is named by its
+    // recorded path; this only names a camera that has none (a placeholder, an empty path).
+    QString videoFileExtension = QStringLiteral(".mp4");
     QString startTimecode;
     QList<TimelineVideoClip> videoClips; // channel order
     QList<TimelineAudioClip> audioClips; // channel order

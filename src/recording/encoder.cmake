@@ -1,10 +1,12 @@
 # Video encoder sources of vireon_core: the IEncoder interface and its FFmpeg implementation
-# (libavcodec encoders, the fragmented MP4 muxer of libavformat, libswscale for RGBA → 4:2:0).
+# (libavcodec encoders, the MP4, MOV, Matroska and MPEG-TS muxers of libavformat, libswscale
+# for RGBA → 4:2:0).
 # GLOBAL: the target is linked to vireon_core, which is defined in the parent directory.
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET GLOBAL libavcodec libavformat libavutil libswscale)
 
 target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/EncoderConfig.h
+  ${CMAKE_CURRENT_LIST_DIR}/RecordingContainer.h ${CMAKE_CURRENT_LIST_DIR}/RecordingContainer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/IEncoder.h
   ${CMAKE_CURRENT_LIST_DIR}/FfmpegPtr.h
   ${CMAKE_CURRENT_LIST_DIR}/FrameRate.h ${CMAKE_CURRENT_LIST_DIR}/FrameRate.cpp

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QKeyEvent>
 #include <QMetaProperty>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -37,6 +38,10 @@ private slots:
     void genericSetterEmitsOnceForAChange();
     void sessionNameStartsWithTodaysDate();
     void languagePersistsAcrossManagers();
+    void recordingFormatTakesOnlyWhatCanBeRecorded_data();
+    void recordingFormatTakesOnlyWhatCanBeRecorded();
+    void storedRecordingConfigIsApplied_data();
+    void storedRecordingConfigIsApplied();
     void equalLanguageWritesNothing();
     void activeSourceAcceptsOnlyChannelsOneToFour_data();
     void activeSourceAcceptsOnlyChannelsOneToFour();
@@ -96,6 +101,7 @@ void TestApplicationManager::propertyDefaultsAndSignals_data()
     row("recordingFramerateIndex", 4, "recordingFramerateIndexChanged");
     row("recordingQualityIndex", 2, "recordingQualityIndexChanged");
     row("recordingEncoderIndex", 0, "recordingEncoderIndexChanged");
+    row("recordingFormatIndex", 0, "recordingFormatIndexChanged");
     row("activeResolutionName", "1920x1080 (1080p FHD)", "recordingResolutionIndexChanged");
     row("selectedGlobalFps", 29.97, "recordingFramerateIndexChanged");
     row("advancedQualityEnabled", false, "advancedQualityEnabledChanged");
@@ -174,6 +180,7 @@ void TestApplicationManager::genericSetterEmitsOnceForAChange_data()
     QTest::newRow("recordingFramerateIndex") << QByteArray("recordingFramerateIndex") << QVariant(-3);
     QTest::newRow("recordingQualityIndex") << QByteArray("recordingQualityIndex") << QVariant(0);
     QTest::newRow("recordingEncoderIndex") << QByteArray("recordingEncoderIndex") << QVariant(1);
+    QTest::newRow("recordingFormatIndex") << QByteArray("recordingFormatIndex") << QVariant(2);
     QTest::newRow("advancedQualityEnabled") << QByteArray("advancedQualityEnabled") << QVariant(true);
     QTest::newRow("rateControlMode") << QByteArray("rateControlMode") << QVariant("VBR");
     QTest::newRow("targetBitrateKbps") << QByteArray("targetBitrateKbps") << QVariant(8000);
@@ -230,6 +237,79 @@ void TestApplicationManager::languagePersistsAcrossManagers()
     QCOMPARE(QSettings("Vireon", "Vireon").value("UI/Language").toString(), QStringLiteral("SR"));
     ApplicationManager restarted;
     QCOMPARE(restarted.currentLanguage(), QStringLiteral("SR"));
+}
+
+void TestApplicationManager::recordingFormatTakesOnlyWhatCanBeRecorded_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("available");
+    QTest::newRow("MP4") << 0 << true;
+    QTest::newRow("MKV") << 1 << true;
+    QTest::newRow("MOV") << 2 << true;
+    QTest::newRow("TS") << 3 << true;
+    QTest::newRow("AVI: a crash would lose the take") << 4 << false;
+    QTest::newRow("past the list") << 5 << false;
+    QTest::newRow("negative") << -1 << false;
+}
+
+void TestApplicationManager::recordingFormatTakesOnlyWhatCanBeRecorded()
+{
+    QFETCH(int, index);
+    QFETCH(bool, available);
+    ApplicationManager manager;
+    QCOMPARE(manager.isRecordingFormatAvailable(index), available);
+
+    // Written the way QML writes it, from MOV.
+    manager.setRecordingFormatIndex(2);
+    QSignalSpy spy(&manager, &ApplicationManager::recordingFormatIndexChanged);
+    if (!available)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Recording format %1 cannot be recorded").arg(index)));
+    QVERIFY(manager.setProperty("recordingFormatIndex", index));
+    QCOMPARE(manager.recordingFormatIndex(), available ? index : 2);
+    QCOMPARE(spy.count(), available && index != 2 ? 1 : 0);
+}
+
+void TestApplicationManager::storedRecordingConfigIsApplied_data()
+{
+    // Stored under RecordingConfig; expected: resolution, framerate, encoder, format, quality.
+    QTest::addColumn<QVariantMap>("stored");
+    QTest::addColumn<QList<int>>("expected");
+    QTest::newRow("nothing stored") << QVariantMap() << QList<int>{2, 4, 0, 0, 2};
+    QTest::newRow("every list moved")
+        << QVariantMap{{"resolutionIndex", 0}, {"framerateIndex", 10}, {"encoderIndex", 1},
+                       {"formatIndex", 1}, {"qualityIndex", 4}}
+        << QList<int>{0, 10, 1, 1, 4};
+    QTest::newRow("as text, the way an INI store reads back")
+        << QVariantMap{{"resolutionIndex", "3"}, {"formatIndex", "3"}} << QList<int>{3, 4, 0, 3, 2};
+    // Another machine may list more encoders; the take falls back to the first entry.
+    QTest::newRow("encoder past this machine's list is kept")
+        << QVariantMap{{"encoderIndex", 9}} << QList<int>{2, 4, 9, 0, 2};
+    QTest::newRow("AVI is refused") << QVariantMap{{"formatIndex", 4}} << QList<int>{2, 4, 0, 0, 2};
+    QTest::newRow("values outside the lists are ignored")
+        << QVariantMap{{"resolutionIndex", 5}, {"framerateIndex", -1}, {"encoderIndex", -2},
+                       {"formatIndex", 7}, {"qualityIndex", "high"}}
+        << QList<int>{2, 4, 0, 0, 2};
+}
+
+void TestApplicationManager::storedRecordingConfigIsApplied()
+{
+    QFETCH(QVariantMap, stored);
+    QFETCH(QList<int>, expected);
+    {
+        QSettings settings("Vireon", "Vireon");
+        settings.beginGroup("RecordingConfig");
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+            settings.setValue(it.key(), it.value());
+    }
+    ApplicationManager manager;
+    QCOMPARE((QList<int>{manager.recordingResolutionIndex(), manager.recordingFramerateIndex(),
+                         manager.recordingEncoderIndex(), manager.recordingFormatIndex(),
+                         manager.recordingQualityIndex()}),
+             expected);
+    // The window's group belongs to the window: reading it changes nothing there.
+    QSettings settings("Vireon", "Vireon");
+    settings.beginGroup("RecordingConfig");
+    QCOMPARE(settings.childKeys().size(), stored.size());
 }
 
 void TestApplicationManager::equalLanguageWritesNothing()

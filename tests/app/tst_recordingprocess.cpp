@@ -1,10 +1,13 @@
-// The program as a user runs it: `vireon --headless --demo --record S`, ended normally, by
-// SIGTERM, by SIGKILL, and on a disk that fills up. The files it leaves are read back.
+// The program as a user runs it: `vireon --headless --demo --record S`, ended normally (with
+// the container the settings window stored), by SIGTERM, by SIGKILL, and on a disk that fills
+// up. The files it leaves are read back. Every run gets a settings store of its own, so the
+// developer's settings neither change these takes nor are changed by them.
 #include "MediaReadback.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -26,20 +29,26 @@ class TestRecordingProcess : public QObject
     Q_OBJECT
 
 private slots:
+    void recordPrintsTheCompleteTake_data();
     void recordPrintsTheCompleteTake();
     void sigtermDuringATakeFinishesIt();
     void killDuringATakeLeavesPlayableFiles();
     void fullDiskEndsTheTakeWithAnError();
 
 private:
-    // Starts the program (through bash when a file-size limit is wanted).
-    void start(QProcess &process, const QString &output, double seconds, int fileSizeLimitKb = 0);
+    // Starts the program (through bash when a file-size limit is wanted), with the settings
+    // store in `configHome` (XDG_CONFIG_HOME), or in a fresh folder when that is empty.
+    void start(QProcess &process, const QString &output, double seconds, int fileSizeLimitKb = 0,
+               const QString &configHome = QString());
+    QTemporaryDir m_configHome;
     QString takeFolder(const QString &output) const { return output + QLatin1Char('/') + kSession + QStringLiteral("/Take_01"); }
 };
 
-void TestRecordingProcess::start(QProcess &process, const QString &output, double seconds, int fileSizeLimitKb)
+void TestRecordingProcess::start(QProcess &process, const QString &output, double seconds, int fileSizeLimitKb,
+                                 const QString &configHome)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome.isEmpty() ? m_configHome.path() : configHome);
     env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     process.setProcessEnvironment(env);
@@ -59,19 +68,41 @@ void TestRecordingProcess::start(QProcess &process, const QString &output, doubl
     QVERIFY(process.waitForStarted());
 }
 
+void TestRecordingProcess::recordPrintsTheCompleteTake_data()
+{
+    QTest::addColumn<QVariant>("storedFormat"); // RecordingConfig/formatIndex; invalid: none
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<QString>("demuxer");
+    QTest::newRow("nothing stored: MP4") << QVariant() << ".mp4" << "mov,mp4,m4a,3gp,3g2,mj2";
+    QTest::newRow("MKV chosen in the settings") << QVariant(1) << ".mkv" << "matroska,webm";
+    QTest::newRow("AVI stored: refused, MP4") << QVariant(4) << ".mp4" << "mov,mp4,m4a,3gp,3g2,mj2";
+}
+
 void TestRecordingProcess::recordPrintsTheCompleteTake()
 {
+    QFETCH(QVariant, storedFormat);
+    QFETCH(QString, extension);
+    QFETCH(QString, demuxer);
+    QTemporaryDir configHome;
+    if (storedFormat.isValid()) {
+        // Where the settings window's store lives on Linux.
+        QSettings settings(configHome.filePath(QStringLiteral("Vireon/Vireon.conf")), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("RecordingConfig/formatIndex"), storedFormat);
+        settings.sync();
+        QCOMPARE(settings.status(), QSettings::NoError);
+    }
     QTemporaryDir output;
     QProcess process;
-    start(process, output.path(), 2.5);
+    start(process, output.path(), 2.5, 0, configHome.path());
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitCode(), 0);
     const QString take = takeFolder(output.path());
     QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()).trimmed(), take);
 
-    const QStringList expected = {"Camera_01.mp4", "Camera_02.mp4", "Camera_03.mp4", "Camera_04.mp4",
-                                  "Master_Audio_Output.wav", "Channel_01_Audio.wav", "Channel_02_Audio.wav",
-                                  "Channel_03_Audio.wav", "Channel_04_Audio.wav", "Proc_Take_01.xml"};
+    QStringList expected = {"Master_Audio_Output.wav", "Channel_01_Audio.wav", "Channel_02_Audio.wav",
+                            "Channel_03_Audio.wav", "Channel_04_Audio.wav", "Proc_Take_01.xml"};
+    for (int channel = 1; channel <= 4; ++channel)
+        expected.append(QStringLiteral("Camera_0%1").arg(channel) + extension);
     QStringList files = QDir(take).entryList(QDir::Files);
     files.sort();
     QStringList sortedExpected = expected;
@@ -81,13 +112,28 @@ void TestRecordingProcess::recordPrintsTheCompleteTake()
     const WavReadback master = readWav(take + QStringLiteral("/Master_Audio_Output.wav"));
     QVERIFY(master.headerValid);
     QVERIFY2(std::abs(wavSeconds(master) - 2.5) < 0.05, qPrintable(QString::number(wavSeconds(master))));
+    QFile timeline(take + QStringLiteral("/Proc_Take_01.xml"));
+    QVERIFY(timeline.open(QIODevice::ReadOnly));
+    const QByteArray xml = timeline.readAll();
     for (int channel = 1; channel <= 4; ++channel) {
-        const Readback video = readBack(take + QStringLiteral("/Camera_0%1.mp4").arg(channel));
+        const QString path = take + QStringLiteral("/Camera_0%1").arg(channel) + extension;
+        AVFormatContext *format = nullptr;
+        QVERIFY(avformat_open_input(&format, path.toUtf8().constData(), nullptr, nullptr) >= 0);
+        const QString opened = QString::fromLatin1(format->iformat->name);
+        avformat_close_input(&format);
+        QCOMPARE(opened, demuxer);
+        const Readback video = readBack(path);
         QVERIFY2(video.error.isEmpty(), qPrintable(video.error));
         QCOMPARE(video.width, 1920);
         QVERIFY2(std::abs(video.pts.size() - 75) <= 1, qPrintable(QString::number(video.pts.size())));
         QCOMPARE(readWav(take + QStringLiteral("/Channel_0%1_Audio.wav").arg(channel)).frames(), master.frames());
     }
+    // The timeline points the editor at the files as recorded (only the programme camera, 1,
+    // has clips in a take without switches).
+    const QString first = take + QStringLiteral("/Camera_01") + extension;
+    QVERIFY2(xml.contains(("<pathurl>file://localhost" + first + "</pathurl>").toUtf8()), qPrintable(first));
+    if (extension != QLatin1String(".mp4"))
+        QVERIFY(!xml.contains(".mp4"));
 }
 
 void TestRecordingProcess::sigtermDuringATakeFinishesIt()

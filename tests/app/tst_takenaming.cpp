@@ -76,6 +76,9 @@ void TestTakeNaming::filePaths()
     QCOMPARE(TakeNaming::takeFolderName(1), QStringLiteral("Take_01"));
     QCOMPARE(TakeNaming::takeFolderName(100), QStringLiteral("Take_100"));
     QCOMPARE(TakeNaming::cameraFilePath("/r/S/Take_01", 1), QStringLiteral("/r/S/Take_01/Camera_01.mp4"));
+    QCOMPARE(TakeNaming::cameraFilePath("/r/S/Take_01", 2, RecordingContainer::Mkv), QStringLiteral("/r/S/Take_01/Camera_02.mkv"));
+    QCOMPARE(TakeNaming::cameraFilePath("/r/S/Take_01", 3, RecordingContainer::Mov), QStringLiteral("/r/S/Take_01/Camera_03.mov"));
+    QCOMPARE(TakeNaming::cameraFilePath("/r/S/Take_01", 4, RecordingContainer::Ts), QStringLiteral("/r/S/Take_01/Camera_04.ts"));
     QCOMPARE(TakeNaming::channelAudioFilePath("/r/S/Take_01", 4), QStringLiteral("/r/S/Take_01/Channel_04_Audio.wav"));
     QCOMPARE(TakeNaming::masterAudioFilePath("/r/S/Take_01"), QStringLiteral("/r/S/Take_01/Master_Audio_Output.wav"));
 }

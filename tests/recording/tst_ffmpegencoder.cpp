@@ -1,11 +1,12 @@
-// FfmpegEncoder: the arithmetic a take's timing and framing depend on, and MP4 files read back
+// FfmpegEncoder: the arithmetic a take's timing and framing depend on, and files read back
 // with libavformat/libavcodec (never the writer's own word): codec, size, every frame and its
 // time, key frames, fragments, timecode, colour, picture placement, rate control, the
-// fall-back from hardware encoders, and the failures a take must survive (full disk,
-// overflowing queue, a killed process).
+// fall-back from hardware encoders, the same take in each container (MP4, MKV, MOV, TS), and
+// the failures a take must survive (full disk, overflowing queue, a killed process).
 #include "recording/EncoderGeometry.h"
 #include "recording/FfmpegEncoder.h"
 #include "recording/FrameRate.h"
+#include "recording/RecordingContainer.h"
 
 #include "MediaReadback.h"
 
@@ -37,6 +38,8 @@ extern "C" {
 #include <csignal>
 #include <sys/resource.h>
 #endif
+
+Q_DECLARE_METATYPE(RecordingContainer)
 
 namespace {
 
@@ -131,6 +134,103 @@ bool waitFor(const std::function<bool()> &condition, int timeoutMs)
 }
 
 constexpr const char *kCrashChildVariable = "VIREON_ENCODER_CRASH_CHILD";
+constexpr const char *kCrashContainerVariable = "VIREON_ENCODER_CRASH_CONTAINER";
+
+// The demuxer libavformat picks for a file, and the brand of an MP4/MOV file ("isom", "qt  ").
+struct FileFormat
+{
+    QString demuxer;
+    QString majorBrand;
+};
+
+FileFormat fileFormatOf(const QString &path)
+{
+    FileFormat result;
+    AVFormatContext *format = nullptr;
+    if (avformat_open_input(&format, path.toUtf8().constData(), nullptr, nullptr) < 0)
+        return result;
+    result.demuxer = QString::fromLatin1(format->iformat->name);
+    if (const AVDictionaryEntry *brand = av_dict_get(format->metadata, "major_brand", nullptr, 0))
+        result.majorBrand = QString::fromLatin1(brand->value);
+    avformat_close_input(&format);
+    return result;
+}
+
+// Matroska element ids of the segment's children this test looks for.
+constexpr quint32 kMatroskaCluster = 0x1F43B675;
+constexpr quint32 kMatroskaCues = 0x1C53BB6B;
+
+// The ids of the top-level elements inside a Matroska file's segment, in file order. A
+// segment of unknown size (a file cut off before its end was written) runs to the end of
+// the file.
+QList<quint32> matroskaSegmentChildren(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    const auto *d = reinterpret_cast<const uchar *>(bytes.constData());
+    const qint64 size = bytes.size();
+    // EBML variable-length numbers: the position of the first set bit gives the length.
+    const auto readId = [&](qint64 &pos, quint32 &id) {
+        if (pos >= size || d[pos] == 0)
+            return false;
+        int length = 1;
+        while (!(d[pos] & (0x80 >> (length - 1))))
+            ++length;
+        if (length > 4 || pos + length > size)
+            return false;
+        id = 0;
+        for (int i = 0; i < length; ++i)
+            id = (id << 8) | d[pos + i];
+        pos += length;
+        return true;
+    };
+    const auto readSize = [&](qint64 &pos, qint64 &value, bool &unknown) {
+        if (pos >= size || d[pos] == 0)
+            return false;
+        int length = 1;
+        while (!(d[pos] & (0x80 >> (length - 1))))
+            ++length;
+        if (pos + length > size)
+            return false;
+        quint64 v = d[pos] & (0xFF >> length);
+        bool allOnes = v == (0xFFu >> length);
+        for (int i = 1; i < length; ++i) {
+            v = (v << 8) | d[pos + i];
+            allOnes = allOnes && d[pos + i] == 0xFF;
+        }
+        pos += length;
+        unknown = allOnes;
+        value = qint64(v);
+        return true;
+    };
+
+    QList<quint32> children;
+    qint64 pos = 0;
+    quint32 id = 0;
+    qint64 elementSize = 0;
+    bool unknown = false;
+    // The EBML header, then the segment.
+    if (!readId(pos, id) || id != 0x1A45DFA3 || !readSize(pos, elementSize, unknown))
+        return {};
+    pos += elementSize;
+    if (!readId(pos, id) || id != 0x18538067 || !readSize(pos, elementSize, unknown))
+        return {};
+    const qint64 end = unknown ? size : std::min(size, pos + elementSize);
+    while (pos < end && readId(pos, id) && readSize(pos, elementSize, unknown)) {
+        children.append(id);
+        if (unknown)
+            break;
+        pos += elementSize;
+    }
+    return children;
+}
+
+QString containerTag(RecordingContainer container)
+{
+    return containerExtension(container).mid(1);
+}
 
 } // namespace
 
@@ -168,6 +268,9 @@ private slots:
     void openFailures();
     void relativePathThatLooksLikeAUrl();
     void fullDiskBecomesState();
+    void containerRoundTrip_data();
+    void containerRoundTrip();
+    void killedProcessLeavesPlayableFile_data();
     void killedProcessLeavesPlayableFile();
     void encoderProbe_data();
     void encoderProbe();
@@ -745,12 +848,106 @@ void TestFfmpegEncoder::fullDiskBecomesState()
 #endif
 }
 
+void TestFfmpegEncoder::containerRoundTrip_data()
+{
+    QTest::addColumn<RecordingContainer>("container");
+    QTest::addColumn<QString>("demuxer");
+    QTest::addColumn<QString>("majorBrand");
+    QTest::addColumn<bool>("hasTimecodeTrack");
+    QTest::addColumn<QString>("timecode");
+    const QString timecode = QStringLiteral("01:02:03:15");
+    QTest::newRow("MP4") << RecordingContainer::Mp4 << "mov,mp4,m4a,3gp,3g2,mj2" << "iso5" << true << timecode;
+    QTest::newRow("MKV") << RecordingContainer::Mkv << "matroska,webm" << "" << false << timecode;
+    QTest::newRow("MOV") << RecordingContainer::Mov << "mov,mp4,m4a,3gp,3g2,mj2" << "qt  " << true << timecode;
+    // The MPEG-TS muxer has no place for a timecode.
+    QTest::newRow("TS") << RecordingContainer::Ts << "mpegts" << "" << false << QString();
+}
+
+void TestFfmpegEncoder::containerRoundTrip()
+{
+    QFETCH(RecordingContainer, container);
+    QFETCH(QString, demuxer);
+    QFETCH(QString, majorBrand);
+    QFETCH(bool, hasTimecodeTrack);
+    QFETCH(QString, timecode);
+    QVERIFY(isContainerAvailable(container));
+
+    // The same take in every container: 29.97 fps, B-frames, key frames every second, a GOP
+    // longer than a fragment would be without the two-second limit.
+    const QString path = m_dir.filePath(QStringLiteral("container") + containerExtension(container));
+    const double fps = 29.97;
+    const int seconds = 7;
+    const int frames = int(seconds * fps);
+    FfmpegEncoder encoder;
+    EncoderConfig config = smallConfig(path, 192, 108, fps);
+    config.container = container;
+    config.keyframeIntervalSeconds = 10;
+    config.bFrames = 2;
+    config.startTimecode = QStringLiteral("01:02:03:15");
+    QVERIFY2(encoder.open(config), qPrintable(encoder.lastError()));
+    writeFrames(encoder, 192, 108, 0, frames, movingGradient);
+    QVERIFY(encoder.stop());
+    QCOMPARE(encoder.framesEncoded(), qint64(frames));
+    QCOMPARE(encoder.bytesWritten(), QFileInfo(path).size());
+
+    const FileFormat format = fileFormatOf(path);
+    QCOMPARE(format.demuxer, demuxer);
+    QCOMPARE(format.majorBrand, majorBrand);
+
+    const Readback r = readBack(path, true);
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    QCOMPARE(int(r.codec), int(AV_CODEC_ID_H264));
+    QCOMPARE(QSize(r.width, r.height), QSize(192, 108));
+    QCOMPARE(r.pts.size(), frames);
+    QCOMPARE(r.decodedFrames, frames);
+    QCOMPARE(r.decodeErrors, 0);
+    QVERIFY(r.pictureTypes.contains('B'));
+    // Every frame at its own time (the file's time base may round it, never shift it); the
+    // first may start later than 0 in MPEG-TS.
+    const FrameRate rate = ::frameRateFraction(fps);
+    for (int i = 0; i < frames; ++i)
+        QCOMPARE(r.pts.at(i) - r.pts.first(), expectedPts(i, rate, r.timeBase));
+    const int gop = gopLengthFrames(10, fps);
+    QList<qint64> expectedKeys;
+    for (int i = 0; i < frames; i += gop)
+        expectedKeys.append(r.pts.at(i));
+    QCOMPARE(r.keyframePts, expectedKeys);
+    QCOMPARE(int(r.primaries), int(AVCOL_PRI_BT709));
+    QCOMPARE(int(r.transfer), int(AVCOL_TRC_BT709));
+    QCOMPARE(int(r.matrix), int(AVCOL_SPC_BT709));
+    QCOMPARE(r.hasTimecodeTrack, hasTimecodeTrack);
+    QCOMPARE(r.videoTimecode, timecode);
+
+    // Pieces of at most two seconds, so a crash loses no more.
+    if (container == RecordingContainer::Mp4 || container == RecordingContainer::Mov) {
+        const QStringList boxes = topLevelBoxes(path);
+        QVERIFY2(boxes.count("moof") >= (seconds + 1) / 2, qPrintable(boxes.join(',')));
+    } else if (container == RecordingContainer::Mkv) {
+        const QList<quint32> children = matroskaSegmentChildren(path);
+        QVERIFY2(children.count(kMatroskaCluster) >= (seconds + 1) / 2,
+                 qPrintable(QString::number(children.count(kMatroskaCluster))));
+        QVERIFY(children.contains(kMatroskaCues)); // a complete file has its index
+    }
+}
+
+void TestFfmpegEncoder::killedProcessLeavesPlayableFile_data()
+{
+    QTest::addColumn<RecordingContainer>("container");
+    QTest::addColumn<QString>("timecode");
+    QTest::newRow("MP4") << RecordingContainer::Mp4 << "10:00:00:00";
+    QTest::newRow("MKV") << RecordingContainer::Mkv << "10:00:00:00";
+    QTest::newRow("TS") << RecordingContainer::Ts << "";
+}
+
 void TestFfmpegEncoder::killedProcessLeavesPlayableFile()
 {
-    const QString path = m_dir.filePath(QStringLiteral("killed.mp4"));
+    QFETCH(RecordingContainer, container);
+    QFETCH(QString, timecode);
+    const QString path = m_dir.filePath(QStringLiteral("killed") + containerExtension(container));
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QString::fromLatin1(kCrashChildVariable), path);
+    environment.insert(QString::fromLatin1(kCrashContainerVariable), containerTag(container));
     child.setProcessEnvironment(environment);
     child.start(QCoreApplication::applicationFilePath(), QStringList());
     QVERIFY(child.waitForStarted());
@@ -762,16 +959,34 @@ void TestFfmpegEncoder::killedProcessLeavesPlayableFile()
     QVERIFY(child.waitForFinished(10000));
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);
 
-    const QStringList boxes = topLevelBoxes(path);
-    QVERIFY(!boxes.contains("mfra")); // really cut off mid-take
+    // Really cut off mid-take: no index at the end.
+    if (container == RecordingContainer::Mp4)
+        QVERIFY(!topLevelBoxes(path).contains("mfra"));
+    if (container == RecordingContainer::Mkv) {
+        const QList<quint32> children = matroskaSegmentChildren(path);
+        QVERIFY(children.contains(kMatroskaCluster));
+        QVERIFY(!children.contains(kMatroskaCues));
+    }
     const Readback r = readBack(path, true);
     QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
     QVERIFY2(r.pts.size() >= 90, qPrintable(QString::number(r.pts.size())));
     QCOMPARE(r.decodedFrames, r.pts.size());
     QCOMPARE(r.decodeErrors, 0);
-    for (int i = 0; i < r.pts.size(); ++i)
-        QCOMPARE(r.pts.at(i), expectedPts(i, FrameRate{30, 1}, r.timeBase));
-    QCOMPARE(r.videoTimecode, QStringLiteral("10:00:00:00"));
+    // MPEG-TS is cut wherever the kill fell: a reference frame may be in the file without the
+    // B-frames shown before it, so the last pictures may have gaps, never wrong times.
+    const qsizetype tail = container == RecordingContainer::Ts ? 3 : 0;
+    const FrameRate rate{30, 1};
+    for (qsizetype i = 0; i < r.pts.size(); ++i) {
+        const qint64 pts = r.pts.at(i) - r.pts.first();
+        if (i < r.pts.size() - tail) {
+            QCOMPARE(pts, expectedPts(i, rate, r.timeBase));
+        } else {
+            const qint64 index = av_rescale_q(pts, r.timeBase, AVRational{1, 30});
+            QCOMPARE(pts, expectedPts(index, rate, r.timeBase));
+            QVERIFY(index >= i && index <= i + tail);
+        }
+    }
+    QCOMPARE(r.videoTimecode, timecode);
 }
 
 void TestFfmpegEncoder::encoderProbe_data()
@@ -793,10 +1008,15 @@ void TestFfmpegEncoder::encoderProbe()
 }
 
 // Child of killedProcessLeavesPlayableFile: records until killed.
-static int runCrashChild(const QString &path)
+static int runCrashChild(const QString &path, const QString &container)
 {
     FfmpegEncoder *encoder = new FfmpegEncoder; // never destroyed: the process dies with it
     EncoderConfig config = smallConfig(path, 320, 180);
+    for (RecordingContainer c : {RecordingContainer::Mp4, RecordingContainer::Mkv, RecordingContainer::Mov,
+                                 RecordingContainer::Ts}) {
+        if (containerTag(c) == container)
+            config.container = c;
+    }
     config.keyframeIntervalSeconds = 1;
     config.startTimecode = QStringLiteral("10:00:00:00");
     if (!encoder->open(config))
@@ -818,7 +1038,8 @@ int main(int argc, char **argv)
     const QByteArray childPath = qgetenv(kCrashChildVariable);
     if (!childPath.isEmpty()) {
         av_log_set_level(AV_LOG_QUIET);
-        return runCrashChild(QString::fromLocal8Bit(childPath));
+        return runCrashChild(QString::fromLocal8Bit(childPath),
+                             QString::fromLatin1(qgetenv(kCrashContainerVariable)));
     }
     QCoreApplication app(argc, argv);
     TestFfmpegEncoder test;

@@ -156,6 +156,8 @@ private slots:
     void textIsEscaped();
     void frameArithmetic_data();
     void frameArithmetic();
+    void videoFilesAreNamedAsRecorded_data();
+    void videoFilesAreNamedAsRecorded();
     void fileUrl_data();
     void fileUrl();
     void outputPath_data();
@@ -390,6 +392,55 @@ void TestTimelineExport::frameArithmetic()
              expected);
     // The base track spans the whole sequence.
     QCOMPARE(video.at(0)->child(u"clipitem")->textOf(u"end"), sequence->textOf(u"duration"));
+}
+
+void TestTimelineExport::videoFilesAreNamedAsRecorded_data()
+{
+    QTest::addColumn<QStringList>("recorded"); // channel 1 and 2 files; empty: none
+    QTest::addColumn<QString>("extension");    // the take's container
+    QTest::addColumn<QStringList>("names");    // file names of the video file elements
+    const QString take = QStringLiteral("/rec/Show/Take_01/");
+    QTest::newRow("MKV take") << QStringList{take + "Camera_01.mkv", take + "Camera_02.mkv"} << ".mkv"
+                              << QStringList{"Camera_01.mkv", "Camera_02.mkv"};
+    QTest::newRow("TS take") << QStringList{take + "Camera_01.ts", take + "Camera_02.ts"} << ".ts"
+                             << QStringList{"Camera_01.ts", "Camera_02.ts"};
+    QTest::newRow("the recorded path wins over the extension")
+        << QStringList{take + "Camera_01.mov", take + "Camera_02.mp4"} << ".mkv"
+        << QStringList{"Camera_01.mov", "Camera_02.mp4"};
+    // No camera file: the switched-to cameras stand in, named like the take's files.
+    QTest::newRow("no file, MKV take") << QStringList() << ".mkv" << QStringList{"Camera_CH1.mkv", "Camera_CH2.mkv"};
+    QTest::newRow("no file, no extension known") << QStringList() << "" << QStringList{"Camera_CH1.mp4", "Camera_CH2.mp4"};
+}
+
+void TestTimelineExport::videoFilesAreNamedAsRecorded()
+{
+    QFETCH(QStringList, recorded);
+    QFETCH(QString, extension);
+    QFETCH(QStringList, names);
+    TimelineExportInput input = takeInput(QStringLiteral("/rec/Show/Take_01"), {}, 6000, {{1, 0}, {2, 3000}});
+    for (int i = 0; i < recorded.size(); ++i)
+        input.videoPaths[i + 1] = recorded.at(i);
+    input.videoFileExtension = extension;
+
+    QString error;
+    const std::optional<Node> root = parseXml(buildXmemlDocument(input), &error);
+    QVERIFY2(root, qPrintable(error));
+    const QList<const Node *> tracks = tracksOf(*sequenceOf(*root), u"video");
+    QCOMPARE(tracks.size(), 2);
+    QStringList fileNames, urls, clipNames;
+    for (const Node *track : tracks) {
+        for (const Node *clip : track->all(u"clipitem")) {
+            clipNames << clip->textOf(u"name");
+            if (const Node *file = clip->child(u"file"); file && file->child(u"name")) {
+                fileNames << file->textOf(u"name");
+                urls << file->textOf(u"pathurl");
+            }
+        }
+    }
+    QCOMPARE(fileNames, names);
+    QCOMPARE(urls, (QStringList{"file://localhost/rec/Show/Take_01/" + names.at(0),
+                                "file://localhost/rec/Show/Take_01/" + names.at(1)}));
+    QCOMPARE(clipNames, (QStringList{names.at(0), "Cut 2 - " + names.at(1)}));
 }
 
 void TestTimelineExport::fileUrl_data()

@@ -3,6 +3,7 @@
 
 #include "app/AppInfo.h"
 #include "app/AppPaths.h"
+#include "app/EncoderBenchmark.h"
 #include "capture/AudioCapture.h"
 #include "capture/ISource.h"
 #include "recording/FfmpegEncoder.h"
@@ -135,8 +136,10 @@ void ApplicationManager::applyStoredRecordingConfig()
     int index = 0;
     if (stored(QStringLiteral("resolutionIndex"), kResolutionEntries, &index))
         setRecordingResolutionIndex(index);
+    // The window stores its own list position; the property follows the global frame-rate
+    // table, as the window writes it (48, 120 and Auto have no entry there: -1, read as 30).
     if (stored(QStringLiteral("framerateIndex"), kFramerateEntries, &index))
-        setRecordingFramerateIndex(index);
+        setRecordingFramerateIndex(globalFramerateIndexForSettingsEntry(index));
     // Stored on a machine that may list more encoders: a position past this machine's list
     // records with the first entry (effectiveEncoderIndex()).
     if (stored(QStringLiteral("encoderIndex"), 0, &index))

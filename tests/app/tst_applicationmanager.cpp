@@ -278,7 +278,10 @@ void TestApplicationManager::storedRecordingConfigIsApplied_data()
     QTest::newRow("every list moved")
         << QVariantMap{{"resolutionIndex", 0}, {"framerateIndex", 10}, {"encoderIndex", 1},
                        {"formatIndex", 1}, {"qualityIndex", 4}}
-        << QList<int>{0, 10, 1, 1, 4};
+        << QList<int>{0, -1, 1, 1, 4};
+    // The frame-rate list position is read through the global table: "30.00 fps", "23.976 fps".
+    QTest::newRow("30 fps entry") << QVariantMap{{"framerateIndex", 4}} << QList<int>{2, 3, 0, 0, 2};
+    QTest::newRow("23.976 fps entry") << QVariantMap{{"framerateIndex", 0}} << QList<int>{2, 7, 0, 0, 2};
     QTest::newRow("as text, the way an INI store reads back")
         << QVariantMap{{"resolutionIndex", "3"}, {"formatIndex", "3"}} << QList<int>{3, 4, 0, 3, 2};
     // Another machine may list more encoders; the take falls back to the first entry.

@@ -25,6 +25,8 @@ PACKAGES=(
   # remote control: QR code of the server address; headless Chromium drives the phone page
   # and zbarimg reads the QR code back in the tests
   libqrcodegencpp-dev chromium zbar-tools
+  # Windows layers: cross-compiled with mingw-w64 and their tests run under Wine
+  g++-mingw-w64-x86-64 wine wine64
 )
 # The browser tests run on Node.js with npm; a machine that already has both (from any
 # source) keeps them, Debian's packages bring them otherwise.

@@ -16,7 +16,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#ifdef Q_OS_LINUX
 #include <pthread.h>
+#endif
 
 #include <array>
 
@@ -163,7 +165,9 @@ void ApplicationManager::runHardwareBenchmark()
     // and hands the result back to the GUI thread.
     const QVariantList capabilities = m_encoderCapabilities;
     m_benchmarkThread = std::thread([this, capabilities] {
+#ifdef Q_OS_LINUX
         pthread_setname_np(pthread_self(), "Benchmark");
+#endif
         constexpr int kWidth = 1920, kHeight = 1080, kFrames = 90;
         const QByteArray picture = benchmarkPicture(kWidth, kHeight);
         QTemporaryDir scratch;

@@ -19,15 +19,21 @@
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#include "platform/windows/ProcessCounters.h"
+#endif
 
 namespace {
 
 
 
-// Resident set size of this process in bytes, -1 when it cannot be read.
+// Resident set size of this process in bytes (the working set on Windows), -1 when it cannot
+// be read.
 qint64 residentSetBytes()
 {
-#ifdef Q_OS_LINUX
+#if defined(Q_OS_WIN)
+    return ProcessCounters::workingSetBytes();
+#elif defined(Q_OS_LINUX)
     QFile statm(QStringLiteral("/proc/self/statm"));
     if (!statm.open(QIODevice::ReadOnly))
         return -1;

@@ -5,7 +5,8 @@
 //
 // listGpuAdapters() opens a libpci session of its own for each call, so any thread may call
 // it; it reads sysfs and the ID database and takes a few milliseconds. Everything else here
-// is pure.
+// is pure. The Windows build lists the DXGI adapters instead (GpuAdaptersDxgi.cpp): names are
+// their descriptions, isBusReadable says whether a DXGI factory could be made.
 #pragma once
 
 #include <QList>

@@ -25,11 +25,11 @@ QVariantMap makeEntry(const QString &name, const QString &note, const QString &c
 }
 
 // One vendor's hardware entries: "<family> H.264" and "<family> HEVC" with the first encoder
-// of each list that opens. Returns whether any entry was added.
-bool appendHardwarePair(QVariantList &list, const QString &family, const QStringList &h264Encoders,
-                        const QStringList &hevcEncoders, const EncoderUsableFn &canOpen)
+// of each list that opens. Returns the encoders of the entries added.
+QStringList appendHardwarePair(QVariantList &list, const QString &family, const QStringList &h264Encoders,
+                               const QStringList &hevcEncoders, const EncoderUsableFn &canOpen)
 {
-    bool added = false;
+    QStringList added;
     const std::pair<QString, QStringList> codecs[] = {{QStringLiteral("h264"), h264Encoders},
                                                       {QStringLiteral("hevc"), hevcEncoders}};
     for (const auto &[codec, encoders] : codecs) {
@@ -39,7 +39,7 @@ bool appendHardwarePair(QVariantList &list, const QString &family, const QString
             const QString display = codec == QLatin1String("h264") ? QStringLiteral("H.264")
                                                                     : QStringLiteral("HEVC");
             list.append(makeEntry(family + QLatin1Char(' ') + display, kNoteHardware, codec, encoder));
-            added = true;
+            added.append(encoder);
             break;
         }
     }
@@ -82,15 +82,22 @@ GpuVendorMarks vendorMarks(const QList<GpuAdapter> &adapters)
 
 QString gpuInfoText(const GpuAdapterScan &scan)
 {
+#ifdef Q_OS_WIN
+    const QString failed = QStringLiteral("DXGI Factory creation failed");
+    const QString none = QStringLiteral("No DXGI GPU detected");
+#else
+    const QString failed = QStringLiteral("PCI bus scan failed");
+    const QString none = QStringLiteral("No PCI GPU detected");
+#endif
     if (!scan.isBusReadable)
-        return QStringLiteral("PCI bus scan failed");
+        return failed;
     QStringList names;
     for (const GpuAdapter &adapter : scan.adapters) {
         if (!adapter.name.isEmpty())
             names.append(adapter.name);
     }
     if (names.isEmpty())
-        return QStringLiteral("No PCI GPU detected");
+        return none;
     return names.join(QStringLiteral(" | "));
 }
 
@@ -176,7 +183,27 @@ QString cpuInfoText(const CpuFacts &cpu)
     return QStringLiteral("%1 | %2, %3").arg(processor, cores, threads);
 }
 
-QVariantList encoderCapabilities(const GpuVendorMarks &marks, const EncoderUsableFn &canOpen)
+HardwareEncoderNames linuxHardwareEncoders()
+{
+    return {QStringLiteral("_nvenc"), QStringLiteral("_vaapi"), QStringLiteral("_qsv"), QStringLiteral("_vaapi")};
+}
+
+HardwareEncoderNames windowsHardwareEncoders()
+{
+    return {QStringLiteral("_nvenc"), QStringLiteral("_amf"), QStringLiteral("_qsv"), QStringLiteral("_mf")};
+}
+
+HardwareEncoderNames platformHardwareEncoders()
+{
+#ifdef Q_OS_WIN
+    return windowsHardwareEncoders();
+#else
+    return linuxHardwareEncoders();
+#endif
+}
+
+QVariantList encoderCapabilities(const GpuVendorMarks &marks, const EncoderUsableFn &canOpen,
+                                 const HardwareEncoderNames &names)
 {
     QVariantList list;
     list.append(makeEntry(QStringLiteral("Software H.264"), kNoteSoftware, QStringLiteral("h264"),
@@ -184,25 +211,35 @@ QVariantList encoderCapabilities(const GpuVendorMarks &marks, const EncoderUsabl
     list.append(makeEntry(QStringLiteral("Software HEVC"), kNoteSoftware, QStringLiteral("hevc"),
                           QStringLiteral("libx265")));
 
+    const auto encodersOf = [](const QString &suffix) {
+        return std::pair<QStringList, QStringList>{{QStringLiteral("h264") + suffix}, {QStringLiteral("hevc") + suffix}};
+    };
+    const auto addShared = [&names](std::pair<QStringList, QStringList> &encoders) {
+        if (!encoders.first.contains(QStringLiteral("h264") + names.shared)) {
+            encoders.first.append(QStringLiteral("h264") + names.shared);
+            encoders.second.append(QStringLiteral("hevc") + names.shared);
+        }
+    };
+
     if (marks.nvidia) {
-        appendHardwarePair(list, QStringLiteral("NVENC"), {QStringLiteral("h264_nvenc")},
-                           {QStringLiteral("hevc_nvenc")}, canOpen);
+        const auto encoders = encodersOf(names.nvidia);
+        appendHardwarePair(list, QStringLiteral("NVENC"), encoders.first, encoders.second, canOpen);
     }
-    bool vaapiTaken = false;
+    // The shared path opens the system's default device, which cannot be told apart by vendor;
+    // one pair of entries on it is enough.
+    bool sharedTaken = false;
     if (marks.amd) {
-        vaapiTaken = appendHardwarePair(list, QStringLiteral("AMF"), {QStringLiteral("h264_vaapi")},
-                                        {QStringLiteral("hevc_vaapi")}, canOpen);
+        auto encoders = encodersOf(names.amd);
+        addShared(encoders);
+        const QStringList added = appendHardwarePair(list, QStringLiteral("AMF"), encoders.first, encoders.second, canOpen);
+        sharedTaken = std::any_of(added.cbegin(), added.cend(),
+                                  [&names](const QString &encoder) { return encoder.endsWith(names.shared); });
     }
     if (marks.intel) {
-        // VAAPI opens the system's default render node, which cannot be told apart by vendor;
-        // one pair of entries on it is enough.
-        QStringList h264 = {QStringLiteral("h264_qsv")};
-        QStringList hevc = {QStringLiteral("hevc_qsv")};
-        if (!vaapiTaken) {
-            h264.append(QStringLiteral("h264_vaapi"));
-            hevc.append(QStringLiteral("hevc_vaapi"));
-        }
-        appendHardwarePair(list, QStringLiteral("QuickSync"), h264, hevc, canOpen);
+        auto encoders = encodersOf(names.intel);
+        if (!sharedTaken)
+            addShared(encoders);
+        appendHardwarePair(list, QStringLiteral("QuickSync"), encoders.first, encoders.second, canOpen);
     }
     return list;
 }

@@ -7,7 +7,8 @@
 //            "AMF H.264", "AMF HEVC", "QuickSync H.264", "QuickSync HEVC"
 //   note     "CPU Encoding" for software entries, "Hardware Accelerated" for the others
 //   codec    "h264" or "hevc"
-//   encoder  the FFmpeg encoder that records with it ("libx264", "hevc_nvenc", "h264_vaapi", ...)
+//   encoder  the FFmpeg encoder that records with it ("libx264", "hevc_nvenc", "h264_vaapi",
+//            on Windows "h264_amf", "h264_mf", ...)
 // The list is always "Software H.264", "Software HEVC", then the hardware entries that open on
 // this machine, NVENC before AMF before QuickSync and H.264 before HEVC within a vendor. A
 // position in this list is what recordingEncoderIndex stores.
@@ -36,7 +37,8 @@ GpuVendorMarks vendorMarks(const QStringList &adapterNames);
 GpuVendorMarks vendorMarks(const QList<GpuAdapter> &adapters);
 
 // The adapter names joined by " | "; "No PCI GPU detected" when the bus was read but holds no
-// named display device; "PCI bus scan failed" when the bus could not be read.
+// named display device; "PCI bus scan failed" when the bus could not be read. On Windows the
+// two texts are "No DXGI GPU detected" and "DXGI Factory creation failed".
 QString gpuInfoText(const GpuAdapterScan &scan);
 
 struct CpuFacts
@@ -67,11 +69,29 @@ QString cpuInfoText(const CpuFacts &cpu);
 // the program, fakes in tests).
 using EncoderUsableFn = std::function<bool(const QString &encoderName)>;
 
-// The capability list for these marks. Per vendor the hardware encoders tried are:
-// NVIDIA h264/hevc_nvenc; AMD h264/hevc_vaapi (AMF's counterpart on Linux); Intel
-// h264/hevc_qsv, else h264/hevc_vaapi when no AMF entry already records through VAAPI.
-// An entry appears only when canOpen says its encoder opens.
-QVariantList encoderCapabilities(const GpuVendorMarks &marks, const EncoderUsableFn &canOpen);
+// The FFmpeg encoder name suffixes a platform offers per vendor ("h264" or "hevc" + suffix).
+// `shared` is the system's own hardware path, which opens the default device whatever its
+// vendor (VAAPI on Linux, Media Foundation on Windows).
+struct HardwareEncoderNames
+{
+    QString nvidia;
+    QString amd;
+    QString intel;
+    QString shared;
+};
+// Linux: _nvenc, _vaapi (AMF's counterpart), _qsv, shared _vaapi.
+HardwareEncoderNames linuxHardwareEncoders();
+// Windows: _nvenc, _amf, _qsv, shared _mf.
+HardwareEncoderNames windowsHardwareEncoders();
+// The table of the platform this is built for.
+HardwareEncoderNames platformHardwareEncoders();
+
+// The capability list for these marks. Per vendor the hardware encoders tried are: NVIDIA its
+// own; AMD its own, else the shared one; Intel its own, else the shared one when no AMF entry
+// already records through it. On Linux: NVIDIA h264/hevc_nvenc; AMD h264/hevc_vaapi; Intel
+// h264/hevc_qsv, else h264/hevc_vaapi. An entry appears only when canOpen says its encoder opens.
+QVariantList encoderCapabilities(const GpuVendorMarks &marks, const EncoderUsableFn &canOpen,
+                                 const HardwareEncoderNames &names = platformHardwareEncoders());
 
 // Entries whose note is "Hardware Accelerated".
 int hardwareEntryCount(const QVariantList &capabilities);

@@ -1,12 +1,16 @@
-# Hardware detection of vireon_core: graphics adapters through libpci, the hardware report
-# and encoder list, the devices report and the benchmark's decision.
-# GLOBAL: the imported target is linked to vireon_core, which other directories link in turn.
-pkg_check_modules(LIBPCI REQUIRED IMPORTED_TARGET GLOBAL libpci)
-
+# Hardware detection of vireon_core: graphics adapters (libpci on Linux, DXGI on Windows), the
+# hardware report and encoder list, the devices report and the benchmark's decision.
 target_sources(vireon_core PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/GpuAdapters.h ${CMAKE_CURRENT_LIST_DIR}/GpuAdapters.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/GpuAdapters.h
   ${CMAKE_CURRENT_LIST_DIR}/HardwareReport.h ${CMAKE_CURRENT_LIST_DIR}/HardwareReport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DevicesReport.h ${CMAKE_CURRENT_LIST_DIR}/DevicesReport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/EncoderBenchmark.h ${CMAKE_CURRENT_LIST_DIR}/EncoderBenchmark.cpp
 )
-target_link_libraries(vireon_core PUBLIC PkgConfig::LIBPCI)
+if(WIN32)
+  target_sources(vireon_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/GpuAdaptersDxgi.cpp)
+else()
+  # GLOBAL: the imported target is linked to vireon_core, which other directories link in turn.
+  pkg_check_modules(LIBPCI REQUIRED IMPORTED_TARGET GLOBAL libpci)
+  target_sources(vireon_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/GpuAdapters.cpp)
+  target_link_libraries(vireon_core PUBLIC PkgConfig::LIBPCI)
+endif()

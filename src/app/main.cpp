@@ -28,7 +28,17 @@
 #include <cstdio>
 #include <memory>
 
+#ifdef _WIN32
+#include "platform/windows/WinsockSession.h"
+#endif
+
 namespace {
+
+#ifdef _WIN32
+// The Windows socket layer, started before main() and cleaned up after the singletons are
+// destroyed (they are created later, so they go first).
+const WinsockSession socketLayer;
+#endif
 
 QStringList argumentsOf(int argc, char **argv)
 {

@@ -4,9 +4,13 @@
 
 #include "capture/FrameConversion.h"
 #include "capture/TestPatternDevices.h"
+#ifdef _WIN32
+#include "capture/DirectShowCaptureDevice.h"
+#else
 #include "capture/V4l2Capture.h"
 #include "capture/V4l2Devices.h"
 #include "capture/V4l2Mapping.h"
+#endif
 
 #include <QDebug>
 #include <QMutexLocker>
@@ -111,19 +115,31 @@ void CameraCapture::toggleFlip()
 
 void CameraCapture::showPropertyPage()
 {
+    if (m_device)
+        m_device->showPropertyPage();
 }
 
 QList<DeviceInfo> CameraCapture::listDevices()
 {
+#ifdef _WIN32
+    return listDirectShowCameras() + listTestPatternDevices();
+#else
     return listV4l2Devices() + listTestPatternDevices();
+#endif
 }
 
 QList<CameraFormat> CameraCapture::listFormats(const QString &deviceKey)
 {
     if (isTestPatternKey(deviceKey))
         return normaliseCameraFormats(testPatternFormats());
+#ifdef _WIN32
+    // DirectShow keys are device paths or names; the device list is the only judge of them.
+    if (!deviceKey.isEmpty())
+        return normaliseCameraFormats(listDirectShowCameraFormats(deviceKey));
+#else
     if (isV4l2DeviceKey(deviceKey))
         return normaliseCameraFormats(listV4l2Formats(deviceKey));
+#endif
     return {};
 }
 
@@ -131,8 +147,13 @@ std::unique_ptr<ICaptureDevice> CameraCapture::createDevice(const QString &devic
 {
     if (isTestPatternKey(deviceKey))
         return std::make_unique<TestPatternDevice>(deviceKey);
+#ifdef _WIN32
+    if (!deviceKey.isEmpty())
+        return std::make_unique<DirectShowCaptureDevice>(deviceKey);
+#else
     if (isV4l2DeviceKey(deviceKey))
         return std::make_unique<V4l2Capture>(deviceKey);
+#endif
     return nullptr;
 }
 

@@ -1,6 +1,6 @@
 // CameraCapture: the video source of one channel. It lists the cameras of the machine (V4L2
-// devices first, then the built-in test patterns) and their formats, runs one of them, and
-// turns every delivered 24-bit BGR picture into the RGBA picture readers take.
+// or DirectShow devices first, then the built-in test patterns) and their formats, runs one of
+// them, and turns every delivered 24-bit BGR picture into the RGBA picture readers take.
 //
 // Threads: the application manager creates, starts and stops it on the GUI thread and keeps it
 // in a shared pointer. The running device calls deliverBgr() on its own thread; that is the
@@ -39,10 +39,12 @@ public:
     QString name() const override;
     void setName(const QString &name) override;
     void toggleFlip() override;
-    // V4L2 devices have no settings dialog of their own; nothing to open.
+    // The running device's own settings dialog (DirectShow cameras have one; V4L2 devices and
+    // the test patterns do not). Nothing when stopped.
     void showPropertyPage() override;
 
-    // V4L2 capture devices in node order, then "Test Pattern 1" .. "Test Pattern 4".
+    // The system's cameras (V4L2 devices in node order, or DirectShow devices in enumeration
+    // order on Windows), then "Test Pattern 1" .. "Test Pattern 4".
     static QList<DeviceInfo> listDevices();
     // The formats of one device, de-duplicated and sorted; empty for an unknown key.
     static QList<CameraFormat> listFormats(const QString &deviceKey);

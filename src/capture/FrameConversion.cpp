@@ -1,40 +1,66 @@
 #include "capture/FrameConversion.h"
 
-#include <QtEndian>
-
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
 #include <tmmintrin.h>
 #define VIREON_HAVE_SSSE3_PATH 1
+#endif
+#ifdef _MSC_VER
+#include <intrin.h>
+#include <stdlib.h>
+#endif
+
+// GCC and Clang need the instruction set named on the function that uses it; MSVC compiles
+// every intrinsic anywhere.
+#if defined(_MSC_VER) && !defined(__clang__)
+#define VIREON_TARGET_SSSE3
+#else
+#define VIREON_TARGET_SSSE3 __attribute__((target("ssse3")))
+#endif
+
+// The word path assumes the byte order of x86 and ARM; Windows runs on nothing else.
+#if defined(_WIN32) || (defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__)
+#define VIREON_LITTLE_ENDIAN 1
 #endif
 
 namespace {
 
-constexpr quint32 OpaqueAlpha = 0xFF000000u;
+constexpr std::uint32_t OpaqueAlpha = 0xFF000000u;
+
+inline std::uint32_t byteSwap32(std::uint32_t value)
+{
+#if defined(_MSC_VER) && !defined(__clang__)
+    return _byteswap_ulong(value);
+#else
+    return __builtin_bswap32(value);
+#endif
+}
 
 // Three 32-bit words hold four BGR pixels; each output word is R, G, B, A in memory order
 // (little-endian). Byte-swapping a word whose low three bytes are B, G, R and shifting it
 // down by 8 leaves R, G, B in the low three bytes.
-inline quint32 bgrWordToRgba(quint32 bgrx)
+inline std::uint32_t bgrWordToRgba(std::uint32_t bgrx)
 {
-    return (__builtin_bswap32(bgrx) >> 8) | OpaqueAlpha;
+    return (byteSwap32(bgrx) >> 8) | OpaqueAlpha;
 }
 
 } // namespace
 
-void convertBgr24RowToRgbaWords(const uchar *src, uchar *dst, int width)
+void convertBgr24RowToRgbaWords(const unsigned char *src, unsigned char *dst, int width)
 {
     int x = 0;
-#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN // the word arithmetic assumes the byte order of x86 and ARM
+#ifdef VIREON_LITTLE_ENDIAN
     for (; x + 4 <= width; x += 4, src += 12, dst += 16) {
-        quint32 in[3];
+        std::uint32_t in[3];
         std::memcpy(in, src, sizeof in);
-        const quint32 out[4] = {
+        const std::uint32_t out[4] = {
             bgrWordToRgba(in[0]),
             bgrWordToRgba((in[0] >> 24) | (in[1] << 8)),
             bgrWordToRgba((in[1] >> 16) | (in[2] << 16)),
-            __builtin_bswap32(in[2]) | OpaqueAlpha,
+            byteSwap32(in[2]) | OpaqueAlpha,
         };
         std::memcpy(dst, out, sizeof out);
     }
@@ -48,7 +74,7 @@ namespace {
 // Sixteen pixels per step: three 16-byte loads, four byte shuffles, four stores. Every x86-64
 // processor of the last fifteen years has SSSE3; the check at start-up keeps older ones on the
 // word path.
-__attribute__((target("ssse3"))) void convertRowSsse3(const uchar *src, uchar *dst, int width)
+VIREON_TARGET_SSSE3 void convertRowSsse3(const unsigned char *src, unsigned char *dst, int width)
 {
     const __m128i shuffle = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
     const __m128i alpha = _mm_set1_epi32(static_cast<int>(OpaqueAlpha));
@@ -69,18 +95,29 @@ __attribute__((target("ssse3"))) void convertRowSsse3(const uchar *src, uchar *d
     convertBgr24RowToRgbaWords(src, dst, width - x);
 }
 
-using RowConverter = void (*)(const uchar *, uchar *, int);
+using RowConverter = void (*)(const unsigned char *, unsigned char *, int);
+
+bool hasSsse3()
+{
+#if defined(_MSC_VER) && !defined(__clang__)
+    int registers[4] = {};
+    __cpuid(registers, 1);
+    return (registers[2] & (1 << 9)) != 0; // ECX bit 9 of leaf 1
+#else
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("ssse3");
+#endif
+}
 
 RowConverter pickRowConverter()
 {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("ssse3") ? convertRowSsse3 : convertBgr24RowToRgbaWords;
+    return hasSsse3() ? convertRowSsse3 : convertBgr24RowToRgbaWords;
 }
 #endif
 
 } // namespace
 
-void convertBgr24RowToRgbaPlain(const uchar *src, uchar *dst, int width)
+void convertBgr24RowToRgbaPlain(const unsigned char *src, unsigned char *dst, int width)
 {
     for (int x = 0; x < width; ++x, src += 3, dst += 4) {
         dst[0] = src[2];
@@ -90,7 +127,7 @@ void convertBgr24RowToRgbaPlain(const uchar *src, uchar *dst, int width)
     }
 }
 
-void convertBgr24RowToRgba(const uchar *src, uchar *dst, int width)
+void convertBgr24RowToRgba(const unsigned char *src, unsigned char *dst, int width)
 {
 #ifdef VIREON_HAVE_SSSE3_PATH
     static const RowConverter converter = pickRowConverter();
@@ -100,19 +137,19 @@ void convertBgr24RowToRgba(const uchar *src, uchar *dst, int width)
 #endif
 }
 
-qsizetype bgr24RowStride(qsizetype sampleLength, int width, int height)
+long long bgr24RowStride(long long sampleLength, int width, int height)
 {
     if (width < 1 || height < 1 || sampleLength < 0)
         return 0;
-    return qMax(sampleLength / height, qsizetype(width) * 3);
+    return std::max(sampleLength / height, static_cast<long long>(width) * 3);
 }
 
-bool convertBgr24ToRgba(const uchar *src, qsizetype srcLength, qsizetype srcStride, int width,
-                        int height, bool sourceTopDown, bool flip, uchar *dst)
+bool convertBgr24ToRgba(const unsigned char *src, long long srcLength, long long srcStride, int width,
+                        int height, bool sourceTopDown, bool flip, unsigned char *dst)
 {
     if (!src || !dst || width < 1 || height < 1)
         return false;
-    const qsizetype rowBytes = qsizetype(width) * 3;
+    const long long rowBytes = static_cast<long long>(width) * 3;
     if (srcStride < rowBytes)
         return false;
     // The last row needs only its pixels, not its padding: a tightly cut sample is complete.
@@ -120,7 +157,7 @@ bool convertBgr24ToRgba(const uchar *src, qsizetype srcLength, qsizetype srcStri
         return false;
 
     const bool firstRowIsTop = flip ? !sourceTopDown : sourceTopDown;
-    const qsizetype dstStride = qsizetype(width) * 4;
+    const long long dstStride = static_cast<long long>(width) * 4;
     for (int row = 0; row < height; ++row) {
         const int sourceRow = firstRowIsTop ? row : height - 1 - row;
         convertBgr24RowToRgba(src + sourceRow * srcStride, dst + row * dstStride, width);

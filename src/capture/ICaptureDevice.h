@@ -42,4 +42,7 @@ public:
     virtual void stop() = 0;
     // Thread-safe: the device thread sets it when the device fails while running.
     virtual QString lastError() const = 0;
+    // Opens the device's own settings dialog, where the platform has one (DirectShow), and
+    // returns when the user closes it. Nothing by default.
+    virtual void showPropertyPage() {}
 };

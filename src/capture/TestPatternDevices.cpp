@@ -5,7 +5,9 @@
 
 #include <QRegularExpression>
 
+#ifdef Q_OS_LINUX
 #include <pthread.h>
+#endif
 
 #include <chrono>
 #include <cmath>
@@ -148,7 +150,9 @@ QString TestPatternDevice::lastError() const
 
 void TestPatternDevice::run(DeliverFunction deliver)
 {
+#ifdef Q_OS_LINUX
     pthread_setname_np(pthread_self(), QByteArray("testpattern ").append(QByteArray::number(m_number)).constData());
+#endif
 
     uchar *frame = reinterpret_cast<uchar *>(m_frame.data());
     const qint64 startNs = monotonicNowNs();

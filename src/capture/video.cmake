@@ -1,8 +1,6 @@
 # Video capture sources of vireon_core: the source interface, CameraCapture with its pixel
-# conversion, and two device layers (V4L2 through libv4l2, the built-in test patterns).
-# GLOBAL: the target is linked to vireon_core, which is defined in the parent directory.
-pkg_check_modules(LIBV4L2 REQUIRED IMPORTED_TARGET GLOBAL libv4l2)
-
+# conversion, the system's camera layer (V4L2 through libv4l2 on Linux, DirectShow on Windows)
+# and the built-in test patterns.
 target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/VideoFrame.h
   ${CMAKE_CURRENT_LIST_DIR}/ISource.h
@@ -10,10 +8,21 @@ target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CameraFormat.h ${CMAKE_CURRENT_LIST_DIR}/CameraFormat.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FrameConversion.h ${CMAKE_CURRENT_LIST_DIR}/FrameConversion.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CameraCapture.h ${CMAKE_CURRENT_LIST_DIR}/CameraCapture.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/V4l2Mapping.h ${CMAKE_CURRENT_LIST_DIR}/V4l2Mapping.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/V4l2Devices.h ${CMAKE_CURRENT_LIST_DIR}/V4l2Devices.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/V4l2Capture.h ${CMAKE_CURRENT_LIST_DIR}/V4l2Capture.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TestPatternRenderer.h ${CMAKE_CURRENT_LIST_DIR}/TestPatternRenderer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TestPatternDevices.h ${CMAKE_CURRENT_LIST_DIR}/TestPatternDevices.cpp
 )
-target_link_libraries(vireon_core PUBLIC PkgConfig::LIBV4L2)
+if(WIN32)
+  # The DirectShow layer itself is vireon_windows (src/platform/windows); this is its adapter.
+  target_sources(vireon_core PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/DirectShowCaptureDevice.h ${CMAKE_CURRENT_LIST_DIR}/DirectShowCaptureDevice.cpp
+  )
+else()
+  # GLOBAL: the target is linked to vireon_core, which is defined in the parent directory.
+  pkg_check_modules(LIBV4L2 REQUIRED IMPORTED_TARGET GLOBAL libv4l2)
+  target_sources(vireon_core PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/V4l2Mapping.h ${CMAKE_CURRENT_LIST_DIR}/V4l2Mapping.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/V4l2Devices.h ${CMAKE_CURRENT_LIST_DIR}/V4l2Devices.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/V4l2Capture.h ${CMAKE_CURRENT_LIST_DIR}/V4l2Capture.cpp
+  )
+  target_link_libraries(vireon_core PUBLIC PkgConfig::LIBV4L2)
+endif()

@@ -38,7 +38,8 @@ constexpr int kHardwarePoolFrames = 20;
 constexpr uint8_t kBlackLuma = 16;
 constexpr uint8_t kBlackChroma = 128;
 
-enum class Family { X264, X265, Nvenc, Vaapi, Qsv, Other };
+// Amf and MediaFoundation are the Windows encoders (h264_amf, h264_mf and their HEVC twins).
+enum class Family { X264, X265, Nvenc, Vaapi, Qsv, Amf, MediaFoundation, Other };
 
 Family familyOf(const QString &name)
 {
@@ -52,6 +53,10 @@ Family familyOf(const QString &name)
         return Family::Vaapi;
     if (name.endsWith(QLatin1String("_qsv")))
         return Family::Qsv;
+    if (name.endsWith(QLatin1String("_amf")))
+        return Family::Amf;
+    if (name.endsWith(QLatin1String("_mf")))
+        return Family::MediaFoundation;
     return Family::Other;
 }
 
@@ -114,7 +119,8 @@ bool isHevcEncoderName(const QString &encoderName)
 bool isHardwareEncoderName(const QString &encoderName)
 {
     const Family family = familyOf(encoderName);
-    return family == Family::Nvenc || family == Family::Vaapi || family == Family::Qsv;
+    return family == Family::Nvenc || family == Family::Vaapi || family == Family::Qsv
+           || family == Family::Amf || family == Family::MediaFoundation;
 }
 
 QString softwareEncoderFor(const QString &encoderName, bool useHevc)
@@ -169,8 +175,10 @@ bool FfmpegVideoCodec::open(const QString &encoderName, const EncoderConfig &con
         context->bit_rate = targetBps;
         context->rc_max_rate = targetBps;
         context->rc_buffer_size = int(std::min<qint64>(targetBps, INT_MAX));
-        if (family == Family::Nvenc)
+        if (family == Family::Nvenc || family == Family::Amf)
             options.set("rc", "cbr");
+        else if (family == Family::MediaFoundation)
+            options.set("rate_control", "cbr");
         break;
     case 1: // peak-constrained variable bitrate: two seconds at the peak
         context->bit_rate = targetBps;
@@ -178,6 +186,10 @@ bool FfmpegVideoCodec::open(const QString &encoderName, const EncoderConfig &con
         context->rc_buffer_size = int(std::min<qint64>(2 * peakBps, INT_MAX));
         if (family == Family::Nvenc)
             options.set("rc", "vbr");
+        else if (family == Family::Amf)
+            options.set("rc", "vbr_peak");
+        else if (family == Family::MediaFoundation)
+            options.set("rate_control", "pc_vbr");
         break;
     default: // constant quality, no bitrate at all
         if (family == Family::X264 || family == Family::X265) {
@@ -188,6 +200,15 @@ bool FfmpegVideoCodec::open(const QString &encoderName, const EncoderConfig &con
         } else if (family == Family::Qsv) {
             context->flags |= AV_CODEC_FLAG_QSCALE;
             context->global_quality = config.quality * FF_QP2LAMBDA;
+        } else if (family == Family::Amf) {
+            options.set("rc", "cqp");
+            options.set("qp_i", config.quality);
+            options.set("qp_p", config.quality);
+            options.set("qp_b", config.quality);
+        } else if (family == Family::MediaFoundation) {
+            // Media Foundation's quality runs from 0 (worst) to 100; quantiser 0..51 maps onto it.
+            options.set("rate_control", "quality");
+            options.set("quality", std::clamp(100 - config.quality * 100 / 51, 0, 100));
         } else {
             context->global_quality = config.quality; // VAAPI: the constant quantiser
         }
@@ -202,6 +223,9 @@ bool FfmpegVideoCodec::open(const QString &encoderName, const EncoderConfig &con
         options.set("preset", "ultrafast");
         options.set("x265-params", "log-level=error");
     }
+    // Offered as a hardware encoder: never let Media Foundation settle for its software one.
+    if (family == Family::MediaFoundation)
+        options.set("hw_encoding", 1);
     if (globalHeader)
         context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 

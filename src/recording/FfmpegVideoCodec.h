@@ -41,7 +41,7 @@ ColorDescription colorDescriptionFor(const QString &colorSpace);
 
 // "hevc_*" and "libx265" name HEVC encoders, any other known name H.264.
 bool isHevcEncoderName(const QString &encoderName);
-// nvenc, vaapi and qsv encoders.
+// nvenc, vaapi and qsv encoders, and on Windows amf and Media Foundation (mf) ones.
 bool isHardwareEncoderName(const QString &encoderName);
 // The software encoder of the codec `encoderName` encodes ("libx264" or "libx265"); for an
 // empty or unknown name, the one of `useHevc`.

@@ -1,7 +1,15 @@
 # Remote control of vireon_core: the HTTP server with its JSON API, the MJPEG preview, the QR
 # code of its address and the phone page (compiled into the resources as :/remote/remote.html).
-# GLOBAL: the imported target is linked to vireon_core, which other directories link in turn.
-pkg_check_modules(QRCODEGEN REQUIRED IMPORTED_TARGET GLOBAL qrcodegencpp)
+if(WIN32)
+  # vcpkg's nayuki-qr-code-generator installs a CMake package, not a pkg-config file.
+  find_package(unofficial-nayuki-qr-code-generator CONFIG REQUIRED)
+  # Seen by every directory that links vireon_core, as the pkg-config target is.
+  set_target_properties(unofficial::nayuki-qr-code-generator::nayuki-qr-code-generator
+    PROPERTIES IMPORTED_GLOBAL TRUE)
+else()
+  # GLOBAL: the imported target is linked to vireon_core, which other directories link in turn.
+  pkg_check_modules(QRCODEGEN REQUIRED IMPORTED_TARGET GLOBAL qrcodegencpp)
+endif()
 
 target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/HttpRequestParser.h ${CMAKE_CURRENT_LIST_DIR}/HttpRequestParser.cpp
@@ -13,7 +21,11 @@ target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/RemoteApi.h ${CMAKE_CURRENT_LIST_DIR}/RemoteApi.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RemoteControlServer.h ${CMAKE_CURRENT_LIST_DIR}/RemoteControlServer.cpp
 )
-target_link_libraries(vireon_core PUBLIC PkgConfig::QRCODEGEN)
+if(WIN32)
+  target_link_libraries(vireon_core PUBLIC unofficial::nayuki-qr-code-generator::nayuki-qr-code-generator)
+else()
+  target_link_libraries(vireon_core PUBLIC PkgConfig::QRCODEGEN)
+endif()
 
 qt_add_resources(vireon_core remote_page
   PREFIX "/remote"

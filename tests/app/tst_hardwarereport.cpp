@@ -123,6 +123,54 @@ private slots:
         QCOMPARE(describe(encoderCapabilities(vendorMarks(adapters), opens(openable))), expected);
     }
 
+    // The Windows table: AMF for AMD, Media Foundation as the shared path, never VAAPI.
+    void windowsCapabilities_data()
+    {
+        QTest::addColumn<QStringList>("adapters");
+        QTest::addColumn<QStringList>("openable");
+        QTest::addColumn<QStringList>("expected");
+
+        const QStringList everyWindowsEncoder = {
+            QStringLiteral("h264_nvenc"), QStringLiteral("hevc_nvenc"), QStringLiteral("h264_amf"),
+            QStringLiteral("hevc_amf"), QStringLiteral("h264_qsv"), QStringLiteral("hevc_qsv"),
+            QStringLiteral("h264_mf"), QStringLiteral("hevc_mf")};
+        const QString amfH264 = QStringLiteral("AMF H.264|Hardware Accelerated|h264|h264_amf");
+        const QString amfHevc = QStringLiteral("AMF HEVC|Hardware Accelerated|hevc|hevc_amf");
+        const QString amfMfH264 = QStringLiteral("AMF H.264|Hardware Accelerated|h264|h264_mf");
+        const QString qsvMfH264 = QStringLiteral("QuickSync H.264|Hardware Accelerated|h264|h264_mf");
+        const QString qsvMfHevc = QStringLiteral("QuickSync HEVC|Hardware Accelerated|hevc|hevc_mf");
+
+        QTest::newRow("all three vendors")
+            << QStringList{kIntel, kAmd, kNvidia} << everyWindowsEncoder
+            << QStringList{kSwH264, kSwHevc, kNvencH264, kNvencHevc, amfH264, amfHevc, kQsvH264, kQsvHevc};
+        QTest::newRow("AMD through Media Foundation when AMF does not open")
+            << QStringList{kAmd} << QStringList{QStringLiteral("h264_mf")}
+            << QStringList{kSwH264, kSwHevc, amfMfH264};
+        QTest::newRow("Intel through Media Foundation when QSV does not open")
+            << QStringList{kIntel} << QStringList{QStringLiteral("h264_mf"), QStringLiteral("hevc_mf")}
+            << QStringList{kSwH264, kSwHevc, qsvMfH264, qsvMfHevc};
+        QTest::newRow("AMD and Intel share Media Foundation once")
+            << QStringList{kIntel, kAmd} << QStringList{QStringLiteral("h264_mf"), QStringLiteral("hevc_mf")}
+            << QStringList{kSwH264, kSwHevc, amfMfH264, QStringLiteral("AMF HEVC|Hardware Accelerated|hevc|hevc_mf")};
+        QTest::newRow("Intel may use Media Foundation when AMD records through AMF")
+            << QStringList{kIntel, kAmd} << QStringList{QStringLiteral("h264_amf"), QStringLiteral("h264_mf")}
+            << QStringList{kSwH264, kSwHevc, amfH264, qsvMfH264};
+        QTest::newRow("NVIDIA does not record through Media Foundation")
+            << QStringList{kNvidia} << QStringList{QStringLiteral("h264_mf"), QStringLiteral("hevc_mf")}
+            << QStringList{kSwH264, kSwHevc};
+        QTest::newRow("no VAAPI on Windows")
+            << QStringList{kAmd, kIntel} << QStringList{QStringLiteral("h264_vaapi"), QStringLiteral("hevc_vaapi")}
+            << QStringList{kSwH264, kSwHevc};
+    }
+    void windowsCapabilities()
+    {
+        QFETCH(QStringList, adapters);
+        QFETCH(QStringList, openable);
+        QFETCH(QStringList, expected);
+        QCOMPARE(describe(encoderCapabilities(vendorMarks(adapters), opens(openable), windowsHardwareEncoders())),
+                 expected);
+    }
+
     // The whole report for known machines: GPU text, summary and the number of entries.
     void report_data()
     {

@@ -9,7 +9,7 @@
 #include "app/QuitOnSignal.h"
 #include "app/StartupSequence.h"
 #include "models/InputChannelsModel.h"
-#include "models/VideoStreamItem.h"
+#include "models/QmlRegistration.h"
 #include "recording/FfmpegLog.h"
 #include "remote/RemoteControlServer.h"
 #include "update/UpdateManager.h"
@@ -100,12 +100,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(AppInfo::displayVersion);
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.ico")));
 
-    qmlRegisterType<VideoStreamItem>("Vireon", 1, 0, "VideoStreamItem");
-    qmlRegisterSingletonInstance("Vireon", 1, 0, "AppManager", manager);
+    registerVireonQmlTypes(manager);
     UpdateManager *updates = UpdateManager::instance();
-    qmlRegisterSingletonInstance("Vireon", 1, 0, "UpdateManager", updates);
     RemoteControlServer *remote = RemoteControlServer::instance();
-    qmlRegisterSingletonInstance("Vireon", 1, 0, "RemoteServer", remote);
     // Listening from here on, before any window: a phone can connect during start-up.
     remote->startServer(options.port >= 0 ? options.port : RemoteControlServer::DefaultPort);
 

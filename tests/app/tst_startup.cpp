@@ -4,7 +4,7 @@
 #include "app/ApplicationManager.h"
 #include "app/StartupSequence.h"
 #include "models/InputChannelsModel.h"
-#include "models/VideoStreamItem.h"
+#include "models/QmlRegistration.h"
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
@@ -42,8 +42,7 @@ void TestStartup::initTestCase()
     QCoreApplication::setOrganizationName(AppInfo::organisationName);
     QCoreApplication::setOrganizationDomain(AppInfo::organisationDomain);
     QCoreApplication::setApplicationName(AppInfo::applicationName);
-    qmlRegisterType<VideoStreamItem>("Vireon", 1, 0, "VideoStreamItem");
-    qmlRegisterSingletonInstance("Vireon", 1, 0, "AppManager", ApplicationManager::instance());
+    registerVireonQmlTypes(ApplicationManager::instance());
     m_engine = new QQmlApplicationEngine(this);
     m_engine->rootContext()->setContextProperty(QStringLiteral("ChannelsModel"), &m_model);
     m_engine->addImportPath(QStringLiteral("qrc:/"));

@@ -12,7 +12,7 @@
 #include "app/LogHandler.h"
 #include "capture/AudioCapture.h"
 #include "models/InputChannelsModel.h"
-#include "models/VideoStreamItem.h"
+#include "models/QmlRegistration.h"
 #include "remote/RemoteControlServer.h"
 #include "update/UpdateManager.h"
 
@@ -233,10 +233,7 @@ int main(int argc, char *argv[])
         manager->clearLogFile();
         LogHandler::install();
     }
-    qmlRegisterType<VideoStreamItem>("Vireon", 1, 0, "VideoStreamItem");
-    qmlRegisterSingletonInstance("Vireon", 1, 0, "AppManager", manager);
-    qmlRegisterSingletonInstance("Vireon", 1, 0, "UpdateManager", UpdateManager::instance());
-    qmlRegisterSingletonInstance("Vireon", 1, 0, "RemoteServer", RemoteControlServer::instance());
+    registerVireonQmlTypes(manager);
     InputChannelsModel channelsModel;
     manager->setChannelsModel(&channelsModel);
     QObject::connect(manager, &ApplicationManager::channelAudioLevelChanged,

@@ -4,9 +4,7 @@
 #include "app/AppInfo.h"
 #include "app/ApplicationManager.h"
 #include "models/InputChannelsModel.h"
-#include "models/VideoStreamItem.h"
-#include "remote/RemoteControlServer.h"
-#include "update/UpdateManager.h"
+#include "models/QmlRegistration.h"
 
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -28,11 +26,8 @@ public slots:
         QCoreApplication::setOrganizationName(AppInfo::organisationName);
         QCoreApplication::setOrganizationDomain(AppInfo::organisationDomain);
         QCoreApplication::setApplicationName(AppInfo::applicationName);
-        qmlRegisterType<VideoStreamItem>("Vireon", 1, 0, "VideoStreamItem");
-        qmlRegisterSingletonInstance("Vireon", 1, 0, "AppManager", ApplicationManager::instance());
         // Registered but idle: the server is not started and no update check runs.
-        qmlRegisterSingletonInstance("Vireon", 1, 0, "UpdateManager", UpdateManager::instance());
-        qmlRegisterSingletonInstance("Vireon", 1, 0, "RemoteServer", RemoteControlServer::instance());
+        registerVireonQmlTypes(ApplicationManager::instance());
         ApplicationManager::instance()->setChannelsModel(&m_model);
     }
 

@@ -1,0 +1,9 @@
+// The back-end names the QML module sees: the live video item and the three singletons
+// (AppManager, UpdateManager, RemoteServer). The program, the interface tests and the
+// screenshot tool all register through this one function, so every component finds what
+// it reads in the running program.
+#pragma once
+
+class ApplicationManager;
+
+void registerVireonQmlTypes(ApplicationManager *manager);

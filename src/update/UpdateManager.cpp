@@ -385,8 +385,14 @@ void UpdateManager::onDownloadDataReady()
 {
     if (!m_download.reply || !m_installerFile.isOpen())
         return;
-    if (!writeToInstaller(m_download.reply->readAll()))
+    if (!writeToInstaller(m_download.reply->readAll())) {
         failDownload(m_installerFile.errorString());
+        return;
+    }
+    // The network layer holds back progress reports that follow each other closely, so the
+    // last one before a pause may never come; the bytes on disk are the true figure.
+    const QVariant length = m_download.reply->header(QNetworkRequest::ContentLengthHeader);
+    onDownloadProgress(m_installerFile.pos(), length.isValid() ? length.toLongLong() : -1);
 }
 
 void UpdateManager::onDownloadProgress(qlonglong bytesReceived, qlonglong bytesTotal)

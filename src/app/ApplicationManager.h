@@ -297,6 +297,9 @@ public:
 
     // Milliseconds between the start of the take and now, on the monotonic clock.
     qint64 elapsedTakeMs() const;
+    // Ends the running take after exactly `lengthMs` of recording: the files hold that much
+    // audio and video however late the event loop gets to it (the command line's --record).
+    void limitTakeLength(qint64 lengthMs);
 
 signals:
     void isRecordingChanged();
@@ -425,6 +428,8 @@ private:
 
     QTime m_recordStartTime;
     qint64 m_recordStartNs = 0;
+    // 0: the take runs until stopped.
+    qint64 m_takeLengthLimitNs = 0;
     QList<TimelineCut> m_timelineCuts;
 
     // The running (or last) take.

@@ -14,6 +14,8 @@
 #include <QDebug>
 #include <QDir>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kSampleRate = 48000;
@@ -23,6 +25,12 @@ constexpr int kSampleRate = 48000;
 qint64 ApplicationManager::elapsedTakeMs() const
 {
     return (monotonicNowNs() - m_recordStartNs) / 1000000;
+}
+
+void ApplicationManager::limitTakeLength(qint64 lengthMs)
+{
+    if (m_isRecording && lengthMs > 0)
+        m_takeLengthLimitNs = lengthMs * 1000000;
 }
 
 void ApplicationManager::setLastRecordingError(const QString &error)
@@ -155,6 +163,7 @@ void ApplicationManager::startRecording()
     m_mixer.reset();
     m_isRecording = true;
     m_recordStartNs = monotonicNowNs();
+    m_takeLengthLimitNs = 0;
     m_framePump.setStartTime(m_recordStartNs);
     m_takeAudioFrames = 0;
     m_takeStats = TakeStats{};
@@ -177,7 +186,9 @@ void ApplicationManager::stopRecording()
         return;
     qDebug() << "[ApplicationManager] stopRecording() triggered.";
 
-    const qint64 endNs = monotonicNowNs();
+    qint64 endNs = monotonicNowNs();
+    if (m_takeLengthLimitNs > 0)
+        endNs = std::min(endNs, m_recordStartNs + m_takeLengthLimitNs);
     // Take the audio that arrived since the last tick, and fill the last frame slots, so
     // audio and video both end here.
     m_mixer.process(m_mixerOutput);
@@ -227,6 +238,10 @@ void ApplicationManager::updateTimecode()
     // A frame slot is filled once it has ended and a picture taken in it has had another
     // frame's time to arrive, so every slot gets the picture of its own moment.
     const qint64 elapsedNs = monotonicNowNs() - m_recordStartNs;
+    if (m_takeLengthLimitNs > 0 && elapsedNs >= m_takeLengthLimitNs) {
+        stopRecording();
+        return;
+    }
     const qint64 frameNs = qint64(1e9 / m_timelineFps);
     m_framePump.pump(m_framePump.slotsStartedBy(elapsedNs - 2 * frameNs), [this](int id) { return sourceForChannel(id); });
 
@@ -246,6 +261,18 @@ void ApplicationManager::appendTakeAudio()
         const qint64 due = (monotonicNowNs() - m_recordStartNs) * kSampleRate / 1000000000;
         if (due > m_takeAudioFrames)
             silence.assign(size_t(due - m_takeAudioFrames) * 2, 0.0f);
+    }
+    // A take of limited length keeps exactly its length of audio.
+    if (m_takeLengthLimitNs > 0) {
+        const qint64 room = std::max<qint64>(0, m_takeLengthLimitNs * kSampleRate / 1000000000 - m_takeAudioFrames);
+        const auto cut = [room](std::vector<float> &samples) {
+            if (qint64(samples.size() / 2) > room)
+                samples.resize(size_t(room) * 2);
+        };
+        cut(m_mixerOutput.master);
+        cut(silence);
+        for (auto &[channelId, output] : m_mixerOutput.channels)
+            cut(output);
     }
     const std::vector<float> &master = silence.empty() ? m_mixerOutput.master : silence;
     if (m_masterWavWriter && m_masterWavWriter->isOpen() && !master.empty())

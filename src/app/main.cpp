@@ -149,8 +149,7 @@ int main(int argc, char *argv[])
                 QCoreApplication::quit();
                 return;
             }
-            QTimer::singleShot(qRound(options.recordSeconds * 1000.0), Qt::PreciseTimer, &recordingRun,
-                               [manager] { manager->stopRecording(); });
+            manager->limitTakeLength(qRound64(options.recordSeconds * 1000.0));
         });
         QObject::connect(manager, &ApplicationManager::takeFinished, &recordingRun, [&](const QString &takeFolder) {
             std::printf("%s\n", qPrintable(QDir::toNativeSeparators(takeFolder)));

@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QThread>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -87,6 +88,7 @@ private slots:
     void stopRightAfterStartExportsOneSecond();
     void cameraStoppedMidTakeKeepsItsFileFullLength();
     void takeWithoutAudioInputsHasSilentMasterOfFullLength();
+    void limitedTakeKeepsItsLengthWhenTheLoopIsLate();
     void unwritableRecordingPathDoesNotStart();
     void takeIsRecordedInTheChosenContainer_data();
     void takeIsRecordedInTheChosenContainer();
@@ -305,6 +307,28 @@ void TestRecording::takeWithoutAudioInputsHasSilentMasterOfFullLength()
     QVERIFY(std::all_of(master.samples.begin(), master.samples.end(), [](qint16 s) { return s == 0; }));
     const Readback video = readBack(take + QStringLiteral("/Camera_01.mp4"));
     QVERIFY(std::abs(video.pts.size() - qRound(seconds * 30.0)) <= 1);
+}
+
+// The command line's --record: a busy event loop must not make the files longer.
+void TestRecording::limitedTakeKeepsItsLengthWhenTheLoopIsLate()
+{
+    m_manager->setCameraForChannel(1, testPatternKey(1), 640, 480, 30.0f);
+    m_manager->setAudioInputForChannel(1, AudioCapture::testToneName());
+    m_manager->setChannelSeparateAudioEnabled(1, true);
+    QTest::qWait(150);
+    QSignalSpy finished(m_manager, &ApplicationManager::takeFinished);
+    m_manager->startRecording();
+    QVERIFY(m_manager->isRecording());
+    m_manager->limitTakeLength(600);
+    QThread::msleep(1100); // the loop is late by half a second
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
+
+    const QString take = finished.first().first().toString();
+    const WavReadback master = readWav(take + QStringLiteral("/Master_Audio_Output.wav"));
+    QCOMPARE(master.frames(), qint64(28800));
+    QCOMPARE(readWav(take + QStringLiteral("/Channel_01_Audio.wav")).frames(), qint64(28800));
+    const Readback video = readBack(take + QStringLiteral("/Camera_01.mp4"));
+    QVERIFY2(std::abs(video.pts.size() - 18) <= 1, qPrintable(QString::number(video.pts.size())));
 }
 
 void TestRecording::unwritableRecordingPathDoesNotStart()

@@ -107,17 +107,7 @@ bool DirectShowCapture::open(const std::wstring &deviceKey, int capsIndex, int r
 
 void DirectShowCapture::applyFormat(int capsIndex)
 {
-    ComPtr<IEnumPins> pins;
-    if (FAILED(m_sourceFilter->EnumPins(pins.put())) || !pins)
-        return;
-    ComPtr<IPin> pin;
-    while (pins->Next(1, pin.put(), nullptr) == S_OK && pin) {
-        PIN_DIRECTION direction = PINDIR_INPUT;
-        if (FAILED(pin->QueryDirection(&direction)) || direction != PINDIR_OUTPUT)
-            continue;
-        const ComPtr<IAMStreamConfig> config = pin.query<IAMStreamConfig>(IID_IAMStreamConfig);
-        if (!config)
-            continue;
+    for (const ComPtr<IAMStreamConfig> &config : outputStreamConfigs(m_sourceFilter.get())) {
         int count = 0;
         int capsSize = 0;
         if (FAILED(config->GetNumberOfCapabilities(&count, &capsSize))

@@ -111,18 +111,27 @@ ComPtr<IBaseFilter> bindDirectShowDevice(const std::wstring &deviceKey, std::str
     return filter;
 }
 
-std::vector<DirectShowFormat> directShowFormatsOfFilter(IBaseFilter *filter)
+std::vector<ComPtr<IAMStreamConfig>> outputStreamConfigs(IBaseFilter *filter)
 {
-    std::vector<DirectShowFormat> formats;
+    std::vector<ComPtr<IAMStreamConfig>> configs;
     ComPtr<IEnumPins> pins;
     if (!filter || FAILED(filter->EnumPins(pins.put())) || !pins)
-        return formats;
+        return configs;
     ComPtr<IPin> pin;
     while (pins->Next(1, pin.put(), nullptr) == S_OK && pin) {
         PIN_DIRECTION direction = PINDIR_INPUT;
         if (FAILED(pin->QueryDirection(&direction)) || direction != PINDIR_OUTPUT)
             continue;
-        const ComPtr<IAMStreamConfig> config = pin.query<IAMStreamConfig>(IID_IAMStreamConfig);
+        if (ComPtr<IAMStreamConfig> config = pin.query<IAMStreamConfig>(IID_IAMStreamConfig))
+            configs.push_back(std::move(config));
+    }
+    return configs;
+}
+
+std::vector<DirectShowFormat> directShowFormatsOfFilter(IBaseFilter *filter)
+{
+    std::vector<DirectShowFormat> formats;
+    for (const ComPtr<IAMStreamConfig> &config : outputStreamConfigs(filter)) {
         for (DirectShowFormat &format : directShowFormatsOf(config.get()))
             formats.push_back(std::move(format));
     }

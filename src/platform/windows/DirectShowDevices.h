@@ -36,5 +36,8 @@ std::vector<DirectShowFormat> listDirectShowFormats(const std::wstring &deviceKe
 // it or it cannot be bound.
 ComPtr<IBaseFilter> bindDirectShowDevice(const std::wstring &deviceKey, std::string *error = nullptr);
 
+// The IAMStreamConfig of every output pin of a filter that offers one, in pin order.
+std::vector<ComPtr<IAMStreamConfig>> outputStreamConfigs(IBaseFilter *filter);
+
 // The formats every output pin of a filter offers through IAMStreamConfig, pin after pin.
 std::vector<DirectShowFormat> directShowFormatsOfFilter(IBaseFilter *filter);

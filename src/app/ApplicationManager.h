@@ -454,6 +454,7 @@ private:
         qint64 lastBytesWritten = 0;
         qint64 droppedFrames = 0;   // of encoders already stopped
         qint64 perfLogSeconds = 0;  // rows written
+        qint64 droppedLogged = 0;   // the count last written to the log
     };
     TakeStats m_takeStats;
     std::unique_ptr<QFile> m_perfLog;

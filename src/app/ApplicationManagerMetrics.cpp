@@ -87,6 +87,10 @@ void ApplicationManager::updateMetrics()
             m_diskWriteSpeedMBs = double(bytes - m_takeStats.lastBytesWritten) / seconds / 1e6;
         }
         m_droppedFrames = int(takeDroppedFrames());
+        if (m_droppedFrames > m_takeStats.droppedLogged) {
+            qWarning() << "[ApplicationManager] Frames lost during the take (encoders behind), DROPS:" << m_droppedFrames;
+            m_takeStats.droppedLogged = m_droppedFrames;
+        }
         m_takeStats.lastSampleNs = nowNs;
         m_takeStats.lastFramesSent = frames;
         m_takeStats.lastBytesWritten = bytes;

@@ -177,6 +177,9 @@ void ApplicationManager::startRecording()
     m_timecodeTimer.start(33);
     // The first frame of every file is the picture at the start.
     m_framePump.pump(1, [this](int id) { return sourceForChannel(id); });
+    // Marker lines the performance monitor colours.
+    qDebug().noquote() << "[ApplicationManager] === RECORDING STARTED ===" << m_framePump.channelCount()
+                       << "camera(s) at" << m_timelineFps << "fps, timecode" << m_startTimecode;
     emit isRecordingChanged();
 }
 
@@ -224,6 +227,8 @@ void ApplicationManager::stopRecording()
     if (durationMs < 1)
         durationMs = 1000;
     m_lastTakeDurationMs = durationMs;
+    qDebug().noquote() << "[ApplicationManager] === RECORDING STOPPED ===" << double(durationMs) / 1000.0
+                       << "s, DROPS:" << m_takeStats.droppedFrames;
     exportTimeline(durationMs);
     emit takeFinished(m_currentTakeFolder);
 }

@@ -27,6 +27,8 @@ PACKAGES=(
   libqrcodegencpp-dev chromium zbar-tools
   # Windows layers: cross-compiled with mingw-w64 and their tests run under Wine
   g++-mingw-w64-x86-64 wine wine64
+  # the installation test validates the desktop entry
+  desktop-file-utils
 )
 # The browser tests run on Node.js with npm; a machine that already has both (from any
 # source) keeps them, Debian's packages bring them otherwise.

@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Controls
 import QtTest
 import Vireon
 
@@ -35,6 +36,8 @@ Item {
         property string savedRecordingPath: ""
         property string savedInput: ""
         property int savedFormat: 0
+        // The list a step opened, closed again should the step fail with it open.
+        property var openList: null
 
         name: "UserJourney"
         when: windowShown
@@ -59,6 +62,18 @@ Item {
 
         function init() {
             failOnWarning(/.*/)
+        }
+
+        // A failed step leaves nothing open in front of the next one.
+        function cleanup() {
+            if (openList && openList.popup.visible)
+                openList.popup.close()
+            openList = null
+            const dialogs = [main.sourceConfigOverlay.dialog, main.remoteControlOverlay.dialog]
+            for (const dialog of dialogs) {
+                if (dialog && dialog.visible)
+                    dialog.visible = false
+            }
         }
 
         function cleanupTestCase() {
@@ -141,11 +156,19 @@ Item {
 
         // Opens a drop-down list with a click and clicks the entry that reads text.
         function pickFromList(combo, text) {
+            openList = combo
             mouseClick(combo)
             tryVerify(() => combo.popup.opened, 2000, "the list opens")
             const index = combo.find(text)
             verify(index >= 0, "\"" + text + "\" is offered")
             const list = combo.popup.contentItem
+            // The whole list is on screen, and a list with nothing to scroll has no scroll bar.
+            const corner = list.mapToItem(null, 0, 0)
+            verify(corner.x >= 0 && corner.x + list.width <= combo.Window.width,
+                   "list from " + corner.x + " to " + (corner.x + list.width) + " in " + combo.Window.width)
+            verify(corner.y >= 0 && corner.y + list.height <= combo.Window.height)
+            if (list.contentHeight <= list.height)
+                verify(!list.ScrollBar.vertical.visible, "no scroll bar on a list that fits")
             // Scrolls the entry into the list's view, as the operator would.
             list.positionViewAtIndex(index, ListView.Contain)
             let row = null

@@ -158,7 +158,7 @@ Item {
         function initTestCase() {
             for (let i = 0; i < 4; ++i)
                 savedKeys.push(AppManager.getSourceKey(i))
-            for (const key of ["recordingPath", "activeSessionName", "recordingResolutionIndex",
+            for (const key of ["recordingPath", "activeSessionName", "recordingResolutionIndex", "recordingFormatIndex",
                                "recordingFramerateIndex", "recordingEncoderIndex", "recordingQualityIndex",
                                "rateControlMode", "targetBitrateKbps", "maxBitrateKbps", "bFrames",
                                "keyframeInterval", "advancedQualityEnabled", "currentLanguage", "activeSourceId",

@@ -104,6 +104,7 @@ Window {
             spacing: 10
 
             IsoMonitorGrid {
+                objectName: "monitorGrid"
                 Layout.fillWidth: true
                 Layout.fillHeight: true
                 Layout.minimumHeight: 160

@@ -124,6 +124,7 @@ Rectangle {
             }
 
             Rectangle {
+                objectName: "emptyAddButton"
                 anchors.horizontalCenter: parent.horizontalCenter
                 width: 170
                 height: 38

@@ -7,6 +7,7 @@ import "Tint.js" as Tint
 Rectangle {
     id: strip
 
+    objectName: "channelStrip" + channelId
     required property int channelId
     required property string channelName
     required property real audioLevel

@@ -68,6 +68,7 @@ Window {
             DarkButton {
                 id: closeButton
 
+                objectName: "closeButton"
                 anchors.right: parent.right
                 anchors.rightMargin: 10
                 anchors.verticalCenter: parent.verticalCenter
@@ -122,6 +123,7 @@ Window {
                     delegate: Rectangle {
                         id: tab
 
+                        objectName: modelData.name.toLowerCase() + "Tab"
                         required property var modelData
                         required property int index
                         readonly property bool selected: root.currentCategoryIndex === index

@@ -93,6 +93,7 @@ SettingsScrollPage {
             SettingsTextField {
                 id: pathField
 
+                objectName: "recordingPathField"
                 Layout.fillWidth: true
                 shownText: AppManager.recordingPath
                 onCommitted: text => AppManager.recordingPath = text
@@ -107,6 +108,7 @@ SettingsScrollPage {
             }
 
             SettingsTextButton {
+                objectName: "openOutputFolderButton"
                 Layout.preferredWidth: 160
                 Layout.preferredHeight: 36
                 icon: "📁"

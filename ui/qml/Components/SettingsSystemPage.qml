@@ -57,6 +57,7 @@ SettingsScrollPage {
             SettingsTextButton {
                 id: englishButton
 
+                objectName: "englishButton"
                 readonly property bool chosen: root.language === "EN"
 
                 Layout.preferredWidth: 52
@@ -70,6 +71,7 @@ SettingsScrollPage {
             SettingsTextButton {
                 id: serbianButton
 
+                objectName: "serbianButton"
                 readonly property bool chosen: root.language === "SR"
 
                 Layout.preferredWidth: 52

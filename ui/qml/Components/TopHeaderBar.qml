@@ -137,6 +137,7 @@ Rectangle {
         DarkButton {
             id: addSourceButton
 
+            objectName: "addSourceButton"
             Layout.preferredWidth: 96
             Layout.preferredHeight: 32
             // The model can go before the window when the program ends.
@@ -165,6 +166,7 @@ Rectangle {
         DarkButton {
             id: helpButton
 
+            objectName: "helpButton"
             Layout.preferredWidth: 36
             Layout.preferredHeight: 32
             cursorShape: Qt.PointingHandCursor
@@ -192,6 +194,7 @@ Rectangle {
         DarkButton {
             id: remoteButton
 
+            objectName: "remoteButton"
             Layout.preferredWidth: 38
             Layout.preferredHeight: 32
             onClicked: root.remoteControlRequested()
@@ -234,6 +237,7 @@ Rectangle {
         }
 
         DarkButton {
+            objectName: "settingsButton"
             Layout.preferredWidth: 40
             Layout.preferredHeight: 32
             onClicked: root.openSettingsWindow()

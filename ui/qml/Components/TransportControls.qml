@@ -40,6 +40,7 @@ RowLayout {
     Rectangle {
         id: recordButton
 
+        objectName: "recordButton"
         Layout.preferredWidth: root.isArming ? 130 : 120
         Layout.preferredHeight: 36
         Layout.alignment: Qt.AlignVCenter

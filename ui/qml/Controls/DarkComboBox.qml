@@ -108,6 +108,9 @@ ComboBox {
         width: Math.max(root.width, root.popupMinWidth)
         height: Math.min(280, listView.contentHeight + 6)
         padding: 2
+        // Kept inside the window: a list wider than its box (the mixer's input lists at the
+        // window's right edge) is moved left instead of being cut off.
+        margins: 6
 
         background: Rectangle {
             color: Colors.surfaceDark
@@ -126,7 +129,8 @@ ComboBox {
 
             ScrollBar.vertical: ScrollBar {
                 width: 6
-                policy: listView.contentHeight > listView.height ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
+                // A list that fits has nothing to scroll: no thumb the length of the list.
+                policy: listView.contentHeight > listView.height ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
                 contentItem: Rectangle {
                     implicitWidth: 6
                     radius: 3

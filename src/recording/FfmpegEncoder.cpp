@@ -64,21 +64,6 @@ void setCrashSafeOptions(RecordingContainer container, FfmpegOptions &options)
     options.set("flush_packets", 1);
 }
 
-const char *containerName(RecordingContainer container)
-{
-    switch (container) {
-    case RecordingContainer::Mp4:
-        return "MP4";
-    case RecordingContainer::Mkv:
-        return "Matroska";
-    case RecordingContainer::Mov:
-        return "MOV";
-    case RecordingContainer::Ts:
-        return "MPEG-TS";
-    }
-    return "MP4";
-}
-
 // Thread names are limited to 15 characters on Linux.
 constexpr int kThreadNameLength = 15;
 
@@ -172,7 +157,7 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
     output->format.reset(format);
     if (allocated < 0 || !format)
         return failOpen(QStringLiteral("Could not create the %1 muxer: %2")
-                            .arg(QLatin1String(containerName(config.container)), ffmpegErrorText(allocated)));
+                            .arg(QLatin1String(containerDisplayName(config.container)), ffmpegErrorText(allocated)));
     output->syncsOnGrowth = config.container != RecordingContainer::Ts;
     output->stream = avformat_new_stream(format, nullptr);
     output->packet.reset(av_packet_alloc());
@@ -240,7 +225,7 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
         return failOpen(message);
     }
     if (const AVDictionaryEntry *unused = muxerOptions.first())
-        qWarning() << "[FfmpegEncoder] The" << containerName(config.container) << "muxer ignored option" << unused->key;
+        qWarning() << "[FfmpegEncoder] The" << containerDisplayName(config.container) << "muxer ignored option" << unused->key;
 
 #if defined(Q_OS_UNIX)
     output->fileDescriptor = ::open(path.constData(), O_WRONLY | O_CLOEXEC);
@@ -256,7 +241,7 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
     qDebug() << "[FfmpegEncoder] Writing" << m_path << "with" << qPrintable(m_encoderName)
              << qPrintable(QStringLiteral("%1x%2, %3/%4 fps, %5").arg(encodedSize.width()).arg(encodedSize.height())
                                .arg(rate.numerator).arg(rate.denominator)
-                               .arg(QLatin1String(containerName(config.container))));
+                               .arg(QLatin1String(containerDisplayName(config.container))));
     return true;
 }
 

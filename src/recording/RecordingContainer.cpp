@@ -4,34 +4,46 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <array>
+
+namespace {
+
+struct ContainerFacts
+{
+    const char *extension;
+    const char *muxer;
+    const char *displayName;
+};
+
+// In the order of the enum, which is also the order of the settings window's list.
+constexpr std::array<ContainerFacts, 4> kContainers = {{
+    {".mp4", "mp4", "MP4"},
+    {".mkv", "matroska", "Matroska"},
+    {".mov", "mov", "MOV"},
+    {".ts", "mpegts", "MPEG-TS"},
+}};
+
+const ContainerFacts &factsOf(RecordingContainer container)
+{
+    const auto index = static_cast<size_t>(container);
+    return kContainers[index < kContainers.size() ? index : 0];
+}
+
+} // namespace
+
 QString containerExtension(RecordingContainer container)
 {
-    switch (container) {
-    case RecordingContainer::Mp4:
-        return QStringLiteral(".mp4");
-    case RecordingContainer::Mkv:
-        return QStringLiteral(".mkv");
-    case RecordingContainer::Mov:
-        return QStringLiteral(".mov");
-    case RecordingContainer::Ts:
-        return QStringLiteral(".ts");
-    }
-    return QStringLiteral(".mp4");
+    return QString::fromLatin1(factsOf(container).extension);
 }
 
 const char *containerMuxerName(RecordingContainer container)
 {
-    switch (container) {
-    case RecordingContainer::Mp4:
-        return "mp4";
-    case RecordingContainer::Mkv:
-        return "matroska";
-    case RecordingContainer::Mov:
-        return "mov";
-    case RecordingContainer::Ts:
-        return "mpegts";
-    }
-    return "mp4";
+    return factsOf(container).muxer;
+}
+
+const char *containerDisplayName(RecordingContainer container)
+{
+    return factsOf(container).displayName;
 }
 
 bool isContainerAvailable(RecordingContainer container)
@@ -41,16 +53,8 @@ bool isContainerAvailable(RecordingContainer container)
 
 std::optional<RecordingContainer> containerForFormatIndex(int formatIndex)
 {
-    switch (formatIndex) {
-    case 0:
-        return RecordingContainer::Mp4;
-    case 1:
-        return RecordingContainer::Mkv;
-    case 2:
-        return RecordingContainer::Mov;
-    case 3:
-        return RecordingContainer::Ts;
-    default:
-        return std::nullopt; // 4 is AVI: not crash-safe, never recorded
-    }
+    // 4 is AVI: not crash-safe, never recorded.
+    if (formatIndex < 0 || formatIndex >= int(kContainers.size()))
+        return std::nullopt;
+    return static_cast<RecordingContainer>(formatIndex);
 }

@@ -25,6 +25,9 @@ QString containerExtension(RecordingContainer container);
 // FFmpeg's muxer name: "mp4", "matroska", "mov", "mpegts".
 const char *containerMuxerName(RecordingContainer container);
 
+// Name for messages: "MP4", "Matroska", "MOV", "MPEG-TS".
+const char *containerDisplayName(RecordingContainer container);
+
 // True when this FFmpeg build has the container's muxer.
 bool isContainerAvailable(RecordingContainer container);
 

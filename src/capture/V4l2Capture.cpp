@@ -29,15 +29,6 @@ constexpr quint32 BufferCount = 4;
 // wake-up could delay it.
 constexpr int PollTimeoutMs = 200;
 
-int xioctl(int fd, unsigned long request, void *argument)
-{
-    int result;
-    do {
-        result = v4l2_ioctl(fd, request, argument);
-    } while (result == -1 && errno == EINTR);
-    return result;
-}
-
 QString errnoText(int error)
 {
     return QString::fromLocal8Bit(strerror(error));
@@ -93,7 +84,7 @@ bool V4l2Capture::open(const CameraFormat &format)
     }
 
     v4l2_capability caps{};
-    if (xioctl(m_fd, VIDIOC_QUERYCAP, &caps) < 0)
+    if (v4l2Ioctl(m_fd, VIDIOC_QUERYCAP, &caps) < 0)
         return fail(QStringLiteral("VIDIOC_QUERYCAP"));
     const quint32 nodeCaps = (caps.capabilities & V4L2_CAP_DEVICE_CAPS) ? caps.device_caps : caps.capabilities;
     if (!(nodeCaps & V4L2_CAP_VIDEO_CAPTURE) || !(nodeCaps & V4L2_CAP_STREAMING)) {
@@ -110,7 +101,7 @@ bool V4l2Capture::open(const CameraFormat &format)
     pixFormat.fmt.pix.height = quint32(qMax(format.height, 1));
     pixFormat.fmt.pix.pixelformat = V4L2_PIX_FMT_BGR24;
     pixFormat.fmt.pix.field = V4L2_FIELD_ANY;
-    if (xioctl(m_fd, VIDIOC_S_FMT, &pixFormat) < 0)
+    if (v4l2Ioctl(m_fd, VIDIOC_S_FMT, &pixFormat) < 0)
         return fail(QStringLiteral("VIDIOC_S_FMT"));
     if (pixFormat.fmt.pix.pixelformat != V4L2_PIX_FMT_BGR24) {
         setError(QStringLiteral("%1 cannot deliver BGR24 pictures").arg(m_deviceKey));
@@ -129,7 +120,7 @@ bool V4l2Capture::open(const CameraFormat &format)
         parm.parm.capture.timeperframe.numerator = interval.numerator;
         parm.parm.capture.timeperframe.denominator = interval.denominator;
         // Not every driver lets the rate be set; it then runs at its own, which is still usable.
-        if (xioctl(m_fd, VIDIOC_S_PARM, &parm) < 0)
+        if (v4l2Ioctl(m_fd, VIDIOC_S_PARM, &parm) < 0)
             qDebug().noquote() << "[V4l2Capture] VIDIOC_S_PARM not accepted on" << m_deviceKey
                                << ":" << errnoText(errno);
     }
@@ -143,7 +134,7 @@ bool V4l2Capture::mapBuffers()
     request.count = BufferCount;
     request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     request.memory = V4L2_MEMORY_MMAP;
-    if (xioctl(m_fd, VIDIOC_REQBUFS, &request) < 0)
+    if (v4l2Ioctl(m_fd, VIDIOC_REQBUFS, &request) < 0)
         return fail(QStringLiteral("VIDIOC_REQBUFS"));
     if (request.count < 2) {
         setError(QStringLiteral("%1 offers too few buffers").arg(m_deviceKey));
@@ -156,14 +147,14 @@ bool V4l2Capture::mapBuffers()
         buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         buffer.memory = V4L2_MEMORY_MMAP;
         buffer.index = index;
-        if (xioctl(m_fd, VIDIOC_QUERYBUF, &buffer) < 0)
+        if (v4l2Ioctl(m_fd, VIDIOC_QUERYBUF, &buffer) < 0)
             return fail(QStringLiteral("VIDIOC_QUERYBUF"));
         void *start = v4l2_mmap(nullptr, buffer.length, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd,
                                 buffer.m.offset);
         if (start == MAP_FAILED)
             return fail(QStringLiteral("mmap"));
         m_buffers.push_back({start, buffer.length});
-        if (xioctl(m_fd, VIDIOC_QBUF, &buffer) < 0)
+        if (v4l2Ioctl(m_fd, VIDIOC_QBUF, &buffer) < 0)
             return fail(QStringLiteral("VIDIOC_QBUF"));
     }
     return true;
@@ -179,7 +170,7 @@ bool V4l2Capture::start(DeliverFunction deliver)
     if (m_wakeFd < 0)
         return fail(QStringLiteral("eventfd"));
     v4l2_buf_type type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    if (xioctl(m_fd, VIDIOC_STREAMON, &type) < 0)
+    if (v4l2Ioctl(m_fd, VIDIOC_STREAMON, &type) < 0)
         return fail(QStringLiteral("VIDIOC_STREAMON"));
     m_isStreaming = true;
     m_quit.store(false);
@@ -212,7 +203,7 @@ void V4l2Capture::captureLoop(DeliverFunction deliver)
         v4l2_buffer buffer{};
         buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         buffer.memory = V4L2_MEMORY_MMAP;
-        if (xioctl(m_fd, VIDIOC_DQBUF, &buffer) < 0) {
+        if (v4l2Ioctl(m_fd, VIDIOC_DQBUF, &buffer) < 0) {
             // EAGAIN: nothing ready after all (libv4l2 drops pictures it could not convert);
             // EIO: a transient transfer error, the buffer is already back in the driver.
             if (errno == EAGAIN || errno == EIO)
@@ -227,7 +218,7 @@ void V4l2Capture::captureLoop(DeliverFunction deliver)
             // Dequeued now; the driver's own time stamp may follow another clock.
             deliver(static_cast<const uchar *>(mapped.start), qsizetype(used), monotonicNowNs());
         }
-        if (xioctl(m_fd, VIDIOC_QBUF, &buffer) < 0) {
+        if (v4l2Ioctl(m_fd, VIDIOC_QBUF, &buffer) < 0) {
             fail(QStringLiteral("VIDIOC_QBUF"));
             return;
         }
@@ -251,7 +242,7 @@ void V4l2Capture::releaseDevice()
 {
     if (m_fd >= 0 && m_isStreaming) {
         v4l2_buf_type type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        xioctl(m_fd, VIDIOC_STREAMOFF, &type);
+        v4l2Ioctl(m_fd, VIDIOC_STREAMOFF, &type);
     }
     m_isStreaming = false;
     for (const MappedBuffer &buffer : m_buffers)
@@ -261,7 +252,7 @@ void V4l2Capture::releaseDevice()
         v4l2_requestbuffers request{};
         request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         request.memory = V4L2_MEMORY_MMAP;
-        xioctl(m_fd, VIDIOC_REQBUFS, &request);
+        v4l2Ioctl(m_fd, VIDIOC_REQBUFS, &request);
         v4l2_close(m_fd);
         m_fd = -1;
     }

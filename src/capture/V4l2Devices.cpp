@@ -15,10 +15,7 @@
 #include <cstring>
 #include <fcntl.h>
 
-namespace {
-
-// Retries an ioctl interrupted by a signal, as every V4L2 program must.
-int xioctl(int fd, unsigned long request, void *argument)
+int v4l2Ioctl(int fd, unsigned long request, void *argument)
 {
     int result;
     do {
@@ -26,6 +23,8 @@ int xioctl(int fd, unsigned long request, void *argument)
     } while (result == -1 && errno == EINTR);
     return result;
 }
+
+namespace {
 
 QMap<QString, QString> readByIdLinks()
 {
@@ -68,7 +67,7 @@ QList<V4l2Fraction> frameIntervals(int fd, quint32 pixelFormat, int width, int h
     entry.pixel_format = pixelFormat;
     entry.width = quint32(width);
     entry.height = quint32(height);
-    for (entry.index = 0; xioctl(fd, VIDIOC_ENUM_FRAMEINTERVALS, &entry) == 0; ++entry.index) {
+    for (entry.index = 0; v4l2Ioctl(fd, VIDIOC_ENUM_FRAMEINTERVALS, &entry) == 0; ++entry.index) {
         if (entry.type == V4L2_FRMIVAL_TYPE_DISCRETE) {
             intervals.append({entry.discrete.numerator, entry.discrete.denominator});
             continue;
@@ -84,7 +83,7 @@ QList<V4l2Fraction> frameIntervals(int fd, quint32 pixelFormat, int width, int h
         // Drivers that do not enumerate intervals run at their own rate; offer that one.
         v4l2_streamparm parm{};
         parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        if (xioctl(fd, VIDIOC_G_PARM, &parm) == 0 && parm.parm.capture.timeperframe.denominator != 0)
+        if (v4l2Ioctl(fd, VIDIOC_G_PARM, &parm) == 0 && parm.parm.capture.timeperframe.denominator != 0)
             intervals.append({parm.parm.capture.timeperframe.numerator,
                               parm.parm.capture.timeperframe.denominator});
         else
@@ -98,7 +97,7 @@ QList<QSize> frameSizes(int fd, quint32 pixelFormat)
     QList<QSize> sizes;
     v4l2_frmsizeenum entry{};
     entry.pixel_format = pixelFormat;
-    for (entry.index = 0; xioctl(fd, VIDIOC_ENUM_FRAMESIZES, &entry) == 0; ++entry.index) {
+    for (entry.index = 0; v4l2Ioctl(fd, VIDIOC_ENUM_FRAMESIZES, &entry) == 0; ++entry.index) {
         if (entry.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
             sizes.append(QSize(int(entry.discrete.width), int(entry.discrete.height)));
             continue;
@@ -149,7 +148,7 @@ QList<DeviceInfo> listV4l2Devices()
         if (fd < 0)
             continue; // held exclusively or without permission: not usable here anyway
         v4l2_capability caps{};
-        const bool isCapture = xioctl(fd, VIDIOC_QUERYCAP, &caps) == 0
+        const bool isCapture = v4l2Ioctl(fd, VIDIOC_QUERYCAP, &caps) == 0
             && (captureCapabilities(caps) & V4L2_CAP_VIDEO_CAPTURE);
         v4l2_close(fd);
         if (!isCapture)
@@ -175,7 +174,7 @@ QList<CameraFormat> listV4l2Formats(const QString &deviceKey)
     int capsIndex = 0;
     v4l2_fmtdesc description{};
     description.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    for (description.index = 0; xioctl(fd, VIDIOC_ENUM_FMT, &description) == 0; ++description.index) {
+    for (description.index = 0; v4l2Ioctl(fd, VIDIOC_ENUM_FMT, &description) == 0; ++description.index) {
         // libv4l2 adds the formats it can convert to; they would list every size twice more.
         if (description.flags & V4L2_FMT_FLAG_EMULATED)
             continue;

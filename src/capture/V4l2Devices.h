@@ -18,3 +18,7 @@ QList<CameraFormat> listV4l2Formats(const QString &deviceKey);
 // Opens a key's video node for this layer: refuses keys that do not resolve to /dev/videoN,
 // never blocks. Returns the libv4l2 descriptor, or -1 with *error set.
 int openV4l2Device(const QString &deviceKey, QString *error);
+
+// libv4l2's ioctl on a descriptor of openV4l2Device(), retried while a signal interrupts it,
+// as every V4L2 program must.
+int v4l2Ioctl(int fd, unsigned long request, void *argument);

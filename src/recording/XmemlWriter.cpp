@@ -99,6 +99,8 @@ private:
     void element(int tabs, const char *name, const QString &content);
     void element(int tabs, const char *name, qint64 value);
     void rate(int tabs);
+    // The picture's size and shape; the sequence's own format also states its colour depth.
+    void videoSampleCharacteristics(int tabs, bool withColorDepth);
     void link(const QString &clipRef, const char *mediaType, qint64 trackIndex, qint64 clipIndex);
 
     void videoTrack(int v, const TimelineVideoClip &clip);
@@ -195,6 +197,20 @@ void DocumentWriter::rate(int tabs)
     line(tabs, QStringLiteral("</rate>"));
 }
 
+void DocumentWriter::videoSampleCharacteristics(int tabs, bool withColorDepth)
+{
+    line(tabs, QStringLiteral("<samplecharacteristics>"));
+    rate(tabs + 1);
+    element(tabs + 1, "width", m_job.width);
+    element(tabs + 1, "height", m_job.height);
+    element(tabs + 1, "anamorphic", QStringLiteral("FALSE"));
+    element(tabs + 1, "pixelaspectratio", QStringLiteral("square"));
+    element(tabs + 1, "fielddominance", QStringLiteral("none"));
+    if (withColorDepth)
+        element(tabs + 1, "colordepth", QStringLiteral("24"));
+    line(tabs, QStringLiteral("</samplecharacteristics>"));
+}
+
 void DocumentWriter::link(const QString &clipRef, const char *mediaType, qint64 trackIndex,
                           qint64 clipIndex)
 {
@@ -251,15 +267,7 @@ QByteArray DocumentWriter::document()
 
     line(5, QStringLiteral("<video>"));
     line(6, QStringLiteral("<format>"));
-    line(7, QStringLiteral("<samplecharacteristics>"));
-    rate(8);
-    element(8, "width", m_job.width);
-    element(8, "height", m_job.height);
-    element(8, "anamorphic", QStringLiteral("FALSE"));
-    element(8, "pixelaspectratio", QStringLiteral("square"));
-    element(8, "fielddominance", QStringLiteral("none"));
-    element(8, "colordepth", QStringLiteral("24"));
-    line(7, QStringLiteral("</samplecharacteristics>"));
+    videoSampleCharacteristics(7, true);
     line(6, QStringLiteral("</format>"));
     for (qsizetype i = 0; i < m_tracks.size(); ++i)
         videoTrack(int(i + 1), m_tracks.at(i));
@@ -370,14 +378,7 @@ void DocumentWriter::videoFileElement(const TimelineVideoClip &clip)
     line(9, QStringLiteral("</timecode>"));
     line(9, QStringLiteral("<media>"));
     line(10, QStringLiteral("<video>"));
-    line(11, QStringLiteral("<samplecharacteristics>"));
-    rate(12);
-    element(12, "width", m_job.width);
-    element(12, "height", m_job.height);
-    element(12, "anamorphic", QStringLiteral("FALSE"));
-    element(12, "pixelaspectratio", QStringLiteral("square"));
-    element(12, "fielddominance", QStringLiteral("none"));
-    line(11, QStringLiteral("</samplecharacteristics>"));
+    videoSampleCharacteristics(11, false);
     line(10, QStringLiteral("</video>"));
     line(9, QStringLiteral("</media>"));
     line(8, QStringLiteral("</file>"));

@@ -1,10 +1,11 @@
 // SocketAcceptor: takes the connections waiting on a listening QTcpServer, and rests when the
 // process has run out of file descriptors instead of spinning.
 //
-// QTcpServer (Qt 6.4) retries a failed accept() on the next event-loop turn when the failure
-// is EMFILE/ENFILE: the connection stays in the kernel's queue, the listener stays readable,
-// and the loop burns a core until descriptors come free. So the server's own notifier is
-// switched off (pauseAccepting) and this class watches the descriptor: it accepts up to
+// QTcpServer (Qt 6.4) does not tell EMFILE/ENFILE apart: depending on the error an earlier
+// accept() left behind, it either tries again on every event-loop turn (the connection stays
+// in the kernel's queue, the listener stays readable, a core burns until descriptors come
+// free) or pauses for good (the remote control never answers again). So the server's own
+// notifier is switched off (pauseAccepting) and this class watches the descriptor: it accepts up to
 // MaxPerWake connections per wake-up (a flood cannot starve the event loop), and on a lack of
 // descriptors or kernel memory it stops watching for PauseMs, then tries again; the waiting
 // clients get in once there is room. A connection the peer dropped before it was taken is

@@ -354,14 +354,6 @@ ServerSamples runWindow(int ms, const RemoteControlServer &server)
     return samples;
 }
 
-double median(std::vector<qint64> values)
-{
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    return double(values[values.size() / 2]);
-}
-
 struct WindowResult
 {
     double minFps = 0.0;
@@ -496,11 +488,14 @@ int main(int argc, char *argv[])
 
         // Flat: the median of the last five samples of the whole run within 16 MB of the
         // median of the first five (the encoders' buffers settle within the first seconds).
-        std::vector<qint64> memory = referenceSamples.residentBytes;
-        memory.insert(memory.end(), attackSamples.residentBytes.begin(), attackSamples.residentBytes.end());
-        const size_t edge = std::min<size_t>(5, memory.size() / 2);
-        const double growthMb = memory.size() < 2 ? 0.0
-            : (median({memory.end() - qsizetype(edge), memory.end()}) - median({memory.begin(), memory.begin() + qsizetype(edge)})) / 1048576.0;
+        std::vector<double> memoryMb;
+        for (const ServerSamples *samples : {&referenceSamples, &attackSamples}) {
+            for (const qint64 bytes : samples->residentBytes)
+                memoryMb.push_back(double(bytes) / 1048576.0);
+        }
+        const auto edge = std::ptrdiff_t(std::min<size_t>(5, memoryMb.size() / 2));
+        const double growthMb = memoryMb.size() < 2 ? 0.0
+            : percentile({memoryMb.end() - edge, memoryMb.end()}, 50) - percentile({memoryMb.begin(), memoryMb.begin() + edge}, 50);
         std::printf("resident memory over both windows: %+.1f MB from the first to the last seconds\n", growthMb);
 
         std::printf("recording: %d frames dropped; take %.1f s\n", dropped, takeSeconds);

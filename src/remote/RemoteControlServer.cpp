@@ -202,7 +202,9 @@ void RemoteControlServer::stopServer()
         socket->disconnect(this);
         socket->abort();
     }
-    m_acceptor = nullptr; // goes with the listener
+    if (m_acceptor)
+        m_acceptor->stop(); // deleted with the listener
+    m_acceptor = nullptr;
     if (m_listener) {
         m_listener->close();
         m_listener->deleteLater();

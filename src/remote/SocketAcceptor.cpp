@@ -104,6 +104,12 @@ SocketAcceptor::~SocketAcceptor()
         delete socket.data();
 }
 
+void SocketAcceptor::stop()
+{
+    m_rest.stop();
+    m_notifier->setEnabled(false);
+}
+
 QTcpSocket *SocketAcceptor::nextPendingConnection()
 {
     while (!m_pending.isEmpty()) {

@@ -35,6 +35,10 @@ public:
     SocketAcceptor(QTcpServer *listener, int pauseMs, QObject *parent = nullptr);
     ~SocketAcceptor() override;
 
+    // Stops watching, before the listener closes its descriptor (whose number the next
+    // listener may get).
+    void stop();
+
     bool hasPendingConnections() const { return !m_pending.isEmpty(); }
     QTcpSocket *nextPendingConnection();
     bool isResting() const { return m_rest.isActive(); }

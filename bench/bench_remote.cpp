@@ -13,9 +13,10 @@
 //
 // Each window lasts SECONDS. The clients come from loopback addresses of their own, as the
 // server limits connections per address: the status requests from 25 "phones" (127.0.2.x),
-// each viewer from its own (127.0.3.x), the attacker from one (127.0.9.1). The server and the recorder run on the main thread as in
-// the program; the clients run on a thread of their own so that their work does not delay
-// the server's event loop.
+// each viewer from its own (127.0.3.x), the attacker from one (127.0.9.1). The server and the
+// recorder run on the main thread as in the program; the clients run on a thread of their own
+// and the attacker on another, so that neither's work delays the server's event loop nor the
+// attacker's the measuring clients'.
 #include "app/ApplicationManager.h"
 #include "app/DemoSetup.h"
 #include "models/InputChannelsModel.h"
@@ -444,10 +445,16 @@ int main(int argc, char *argv[])
         QThread loadThread;
         loadThread.setObjectName(QStringLiteral("load"));
         auto *load = new LoadGenerator(quint16(server.port()), server.accessKey().toLatin1(), streamClients,
-                                       statusPerSecond, slowloris);
+                                       statusPerSecond, 0);
         load->moveToThread(&loadThread);
         QObject::connect(&loadThread, &QThread::finished, load, &QObject::deleteLater);
         loadThread.start();
+        QThread attackThread;
+        attackThread.setObjectName(QStringLiteral("attack"));
+        auto *attacker = new LoadGenerator(quint16(server.port()), QByteArray(), 0, 1, slowloris);
+        attacker->moveToThread(&attackThread);
+        QObject::connect(&attackThread, &QThread::finished, attacker, &QObject::deleteLater);
+        attackThread.start();
         QMetaObject::invokeMethod(load, &LoadGenerator::start, Qt::QueuedConnection);
 
         // Two seconds to settle (all clients connected, encoders warm), then the reference.
@@ -462,17 +469,26 @@ int main(int argc, char *argv[])
 
         // The attack starts; its first connections are cut after ten seconds, so the window
         // sees the whole cycle of connecting, holding, being cut and coming back.
-        QMetaObject::invokeMethod(load, &LoadGenerator::startSlowloris, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(attacker, &LoadGenerator::startSlowloris, Qt::BlockingQueuedConnection);
         runFor(2000);
         QMetaObject::invokeMethod(load, &LoadGenerator::beginMeasuring, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(attacker, &LoadGenerator::beginMeasuring, Qt::BlockingQueuedConnection);
         cpuBefore = processCpuSeconds();
         const ServerSamples attackSamples = runWindow(seconds * 1000, server);
         const double attackCpu = processCpuSeconds() - cpuBefore;
         LoadFigures attackFigures;
         QMetaObject::invokeMethod(load, [load] { return load->collect(true); }, Qt::BlockingQueuedConnection,
                                   &attackFigures);
+        LoadFigures attackerFigures;
+        QMetaObject::invokeMethod(attacker, [attacker] { return attacker->collect(true); }, Qt::BlockingQueuedConnection,
+                                  &attackerFigures);
+        attackFigures.slowConnections = attackerFigures.slowConnections;
+        attackFigures.slowRefused = attackerFigures.slowRefused;
+        attackFigures.slowLongestHeldSeconds = attackerFigures.slowLongestHeldSeconds;
         loadThread.quit();
         loadThread.wait();
+        attackThread.quit();
+        attackThread.wait();
 
         manager.updateMetrics();
         const int dropped = manager.droppedFrames();

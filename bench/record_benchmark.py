@@ -49,7 +49,8 @@ def main():
         if result.returncode != 0:
             print(result.stderr[-3000:])
             sys.exit("recording failed")
-        take = result.stdout.strip()
+        # The last line; the phone's address comes before it.
+        take = result.stdout.strip().splitlines()[-1]
         dropped = sum(int(n) for n in re.findall(r"frames, (\d+) dropped", result.stderr))
         cameras = sorted(f for f in os.listdir(take) if f.endswith(".mp4"))
         frames = {f: count_frames(os.path.join(take, f)) for f in cameras}

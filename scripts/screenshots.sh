@@ -24,10 +24,10 @@ for lang in EN SR; do
   done
 done
 
-# The main window's dialogs over two channels: source (add and edit), remote control, update
-# offered and update downloading.
+# The main window's dialogs over two channels: source (add and edit), remote control (with and
+# without the access key), update offered and update downloading.
 for lang in EN SR; do
-  for overlay in source source-edit remote update update-download; do
+  for overlay in source source-edit remote remote-open update update-download; do
     file="$out/overlay_${overlay}_${lang}.png"
     "$build/tools/vireon_screenshot" --channels 2 --language "$lang" --overlay "$overlay" --output "$file"
     echo "$file"

@@ -105,6 +105,12 @@ int main(int argc, char *argv[])
     RemoteControlServer *remote = RemoteControlServer::instance();
     // Listening from here on, before any window: a phone can connect during start-up.
     remote->startServer(options.port >= 0 ? options.port : RemoteControlServer::DefaultPort);
+    // The address to open on the phone, key included, for whoever runs the program without
+    // windows (there is no QR code to scan then).
+    if (remote->isRunning()) {
+        std::printf("Remote control: %s\n", qPrintable(remote->serverUrl()));
+        std::fflush(stdout);
+    }
 
     applyCommandLine(manager, options);
     QuitOnSignal quitOnSignal;

@@ -1,5 +1,7 @@
 #include "remote/HostCheck.h"
 
+#include "remote/HttpRequestParser.h"
+
 #include <QHostAddress>
 #include <QHostInfo>
 
@@ -97,6 +99,17 @@ bool isSameOrigin(const QByteArray &origin, const QByteArray &host)
         return false;
     const QByteArray ours = normalisedAuthority(host);
     return !ours.isEmpty() && normalisedAuthority(origin.mid(scheme.size())) == ours;
+}
+
+bool isOwnOrDirectFetch(const HttpRequest &request)
+{
+    const bool marked = std::any_of(request.headers.cbegin(), request.headers.cend(), [](const auto &entry) {
+        return entry.first.size() > 10 && entry.first.first(10).compare("sec-fetch-", Qt::CaseInsensitive) == 0;
+    });
+    if (!marked)
+        return true;
+    const QByteArray site = request.header("Sec-Fetch-Site").toLower();
+    return site == "same-origin" || site == "none";
 }
 
 } // namespace HostCheck

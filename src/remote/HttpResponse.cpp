@@ -25,11 +25,14 @@ QByteArray reasonPhrase(int status)
     case 200: return "OK";
     case 204: return "No Content";
     case 400: return "Bad Request";
+    case 401: return "Unauthorized";
     case 403: return "Forbidden";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
     case 413: return "Payload Too Large";
+    case 429: return "Too Many Requests";
     case 501: return "Not Implemented";
+    case 503: return "Service Unavailable";
     default: return QByteArray();
     }
 }
@@ -41,6 +44,21 @@ QByteArray json(const QByteArray &body)
            "Access-Control-Allow-Origin: *\r\n"
            "Access-Control-Allow-Methods: GET, POST, OPTIONS\r\n"
            "Content-Length: " + QByteArray::number(body.size()) + "\r\n"
+           "Connection: close\r\n"
+           "\r\n"
+           + body;
+}
+
+QByteArray jsonError(int status, const QByteArray &message, int retryAfterSeconds)
+{
+    const QByteArray body = "{\"error\":\"" + message + "\"}";
+    const QByteArray retry = retryAfterSeconds > 0 ? "Retry-After: " + QByteArray::number(retryAfterSeconds) + "\r\n"
+                                                   : QByteArray();
+    return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n"
+           "Content-Type: application/json; charset=utf-8\r\n"
+           "Access-Control-Allow-Origin: *\r\n"
+           + retry
+           + "Content-Length: " + QByteArray::number(body.size()) + "\r\n"
            "Connection: close\r\n"
            "\r\n"
            + body;
@@ -66,6 +84,8 @@ QByteArray error(int status)
 {
     if (status == 405)
         return plainText(status, "Allow: GET, POST, HEAD, OPTIONS\r\n");
+    if (status == 503)
+        return plainText(status, "Retry-After: 1\r\n");
     return plainText(status);
 }
 

@@ -8,12 +8,15 @@ namespace HttpResponse {
 
 // 200 with a JSON body and the CORS headers the phone page and other tools rely on.
 QByteArray json(const QByteArray &body);
+// A refusal the page reads: `status` (401 or 429) with the body {"error":"<message>"}; 429
+// also says when to come back (Retry-After, in seconds).
+QByteArray jsonError(int status, const QByteArray &message, int retryAfterSeconds = 0);
 // 200 with the control page.
 QByteArray html(const QByteArray &page);
 // 404 with the plain-text body "404 Not Found".
 QByteArray notFound();
-// A refusal with a plain-text body "<status> <reason>": 400, 403, 405, 413 or 501 (405 also
-// names the allowed methods).
+// A refusal with a plain-text body "<status> <reason>": 400, 403, 405, 413, 501 or 503 (405
+// also names the allowed methods, 503 asks to come back in a second).
 QByteArray error(int status);
 // 204 for OPTIONS: the CORS answer of a preflight, nothing else is done.
 QByteArray preflight();

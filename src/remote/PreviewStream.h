@@ -35,6 +35,9 @@ public:
     static constexpr int JpegQuality = 55;
     static constexpr int DefaultStallTimeoutMs = 10'000;
     static constexpr int SendBufferBytes = 256 * 1024;
+    // Viewers at once: a phone or two in practice, room for a monitor wall; each costs a
+    // descriptor and up to two parts of memory, so the number is bounded.
+    static constexpr int MaxClients = 32;
 
     // Gives the programme source of the moment (null when its channel has none).
     using SourceProvider = std::function<std::shared_ptr<ISource>()>;

@@ -1,12 +1,16 @@
 #include "remote/RemoteControlServer.h"
 
 #include "app/ApplicationManager.h"
+#include "remote/AccessKey.h"
 #include "remote/HostCheck.h"
 #include "remote/HttpRequestParser.h"
 #include "remote/HttpResponse.h"
 #include "remote/LocalAddress.h"
 #include "remote/PreviewStream.h"
 #include "remote/QrCodeImage.h"
+#include "remote/RemoteAccessSettings.h"
+#include "remote/RequestAccess.h"
+#include "remote/SocketAcceptor.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -25,6 +29,7 @@
 // the timer that cuts it when it goes quiet (child of the socket, deleted with it).
 struct RemoteControlServer::Connection
 {
+    QString address; // the peer, as counted in the connection limits
     HttpRequestParser parser;
     QTimer *timer = nullptr;
     bool answered = false;
@@ -63,6 +68,15 @@ bool changesState(Route route)
            || route == Route::Record;
 }
 
+// Everything but the page itself and unknown paths reads or drives the recorder.
+bool needsAccess(Route route)
+{
+    return route != Route::Page && route != Route::NotFound;
+}
+
+const QByteArray kKeyRequired("access key required");
+const QByteArray kTooManyWrongKeys("too many wrong access keys");
+
 void shutdownSending(QTcpSocket *socket)
 {
     const qintptr descriptor = socket->socketDescriptor();
@@ -85,6 +99,10 @@ RemoteControlServer::RemoteControlServer(ApplicationManager *manager, QObject *p
 {
     m_stream = new PreviewStream([this] { return m_manager->sourceForChannel(m_manager->activeSourceId()); }, this);
     connect(m_stream, &PreviewStream::clientCountChanged, this, &RemoteControlServer::clientCountChanged);
+    const RemoteAccessSettings::Values access = RemoteAccessSettings::load();
+    m_accessKey = access.key;
+    m_requireAccessKey = access.keyRequired;
+    m_clock.start();
 }
 
 RemoteControlServer::~RemoteControlServer()
@@ -138,7 +156,6 @@ void RemoteControlServer::startServer(int port)
     // A phone page opens several connections at once, and so do tests and load tools; a
     // deeper queue keeps a burst from waiting on SYN retries.
     listener->setListenBacklogSize(128);
-    connect(listener, &QTcpServer::newConnection, this, &RemoteControlServer::onNewConnection);
     if (!listener->listen(QHostAddress::AnyIPv4, quint16(port))) {
         const int fallback = port + 1;
         qWarning() << "[RemoteControlServer] Port" << port << "busy, trying" << fallback;
@@ -150,18 +167,29 @@ void RemoteControlServer::startServer(int port)
     }
 
     m_listener = listener;
+    m_acceptor = new SocketAcceptor(listener, AcceptPauseMs, listener);
+    connect(m_acceptor, &SocketAcceptor::newConnection, this, &RemoteControlServer::onNewConnection);
+    connect(m_acceptor, &SocketAcceptor::resourcesExhausted, this, [this](const QString &text) {
+        // Once per shortage, not once per rest.
+        if (!m_lastAcceptRested) {
+            qWarning() << "[RemoteControlServer] Cannot accept a connection:" << text << "- resting for"
+                       << AcceptPauseMs << "ms at a time until descriptors are free";
+        }
+        m_lastAcceptRested = true;
+    });
     m_port = listener->serverPort();
     m_localIp = LocalAddress::choose(LocalAddress::systemInterfaces());
-    m_serverUrl = QStringLiteral("http://%1:%2/").arg(m_localIp).arg(m_port);
     m_running = true;
-    regenerateQrCode();
+    rebuildServerUrl();
 
     emit serverStateChanged();
     emit serverUrlChanged();
     emit localIpChanged();
     emit portChanged();
     emit clientCountChanged();
-    qDebug() << "[RemoteControlServer] Online at:" << m_serverUrl;
+    // Without the key: the log may end up in a bug report.
+    qDebug() << "[RemoteControlServer] Online at:" << QStringLiteral("http://%1:%2/").arg(m_localIp).arg(m_port)
+             << (m_requireAccessKey ? "(access key required)" : "(open to the network: no access key)");
 }
 
 void RemoteControlServer::stopServer()
@@ -169,10 +197,14 @@ void RemoteControlServer::stopServer()
     m_stream->closeAll();
     // Requests still being read are cut; their sockets go with the listener.
     const auto connections = std::exchange(m_connections, {});
+    m_limits = ConnectionLimits();
     for (const auto &[socket, connection] : connections) {
         socket->disconnect(this);
         socket->abort();
     }
+    if (m_acceptor)
+        m_acceptor->stop(); // deleted with the listener
+    m_acceptor = nullptr;
     if (m_listener) {
         m_listener->close();
         m_listener->deleteLater();
@@ -195,10 +227,55 @@ void RemoteControlServer::toggleServer()
 void RemoteControlServer::refreshNetworkInfo()
 {
     m_localIp = LocalAddress::choose(LocalAddress::systemInterfaces());
-    m_serverUrl = QStringLiteral("http://%1:%2/").arg(m_localIp).arg(m_port);
-    regenerateQrCode();
+    rebuildServerUrl();
     emit localIpChanged();
     emit serverUrlChanged();
+}
+
+void RemoteControlServer::rebuildServerUrl()
+{
+    m_serverUrl = QStringLiteral("http://%1:%2/").arg(m_localIp).arg(m_port);
+    if (m_requireAccessKey)
+        m_serverUrl += QStringLiteral("?key=") + m_accessKey;
+    regenerateQrCode();
+}
+
+void RemoteControlServer::newAccessKey()
+{
+    m_accessKey = AccessKey::generate();
+    RemoteAccessSettings::saveKey(m_accessKey);
+    qDebug() << "[RemoteControlServer] New access key: phones must scan the QR code again.";
+    closeStreamViewers();
+    emit accessKeyChanged();
+    if (!m_localIp.isEmpty()) {
+        rebuildServerUrl();
+        emit serverUrlChanged();
+    }
+}
+
+void RemoteControlServer::setRequireAccessKey(bool required)
+{
+    if (required == m_requireAccessKey)
+        return;
+    m_requireAccessKey = required;
+    RemoteAccessSettings::saveKeyRequired(required);
+    if (required)
+        closeStreamViewers(); // they may have come in without the key
+    else
+        qWarning() << "[RemoteControlServer] Access key switched off: anyone on the network can control the recorder.";
+    emit requireAccessKeyChanged();
+    if (!m_localIp.isEmpty()) {
+        rebuildServerUrl();
+        emit serverUrlChanged();
+    }
+}
+
+void RemoteControlServer::closeStreamViewers()
+{
+    if (m_stream->clientCount() == 0)
+        return;
+    m_stream->closeAll();
+    emit clientCountChanged();
 }
 
 void RemoteControlServer::regenerateQrCode()
@@ -220,12 +297,21 @@ void RemoteControlServer::regenerateQrCode()
 
 void RemoteControlServer::onNewConnection()
 {
-    while (m_listener && m_listener->hasPendingConnections()) {
-        QTcpSocket *socket = m_listener->nextPendingConnection();
+    while (m_acceptor && m_acceptor->hasPendingConnections()) {
+        QTcpSocket *socket = m_acceptor->nextPendingConnection();
+        if (!socket)
+            break;
+        m_lastAcceptRested = false;
+        const QString address = socket->peerAddress().toString();
+        if (!m_limits.tryAdmit(address)) {
+            refuseConnection(socket);
+            continue;
+        }
         connect(socket, &QTcpSocket::readyRead, this, &RemoteControlServer::onSocketReadyRead);
         connect(socket, &QTcpSocket::disconnected, this, &RemoteControlServer::onSocketDisconnected);
 
         auto connection = std::make_unique<Connection>();
+        connection->address = address;
         connection->timer = new QTimer(socket);
         connection->timer->setSingleShot(true);
         connect(connection->timer, &QTimer::timeout, socket, [socket] {
@@ -235,6 +321,30 @@ void RemoteControlServer::onNewConnection()
         connection->timer->start(m_requestTimeoutMs);
         m_connections.emplace(socket, std::move(connection));
     }
+}
+
+void RemoteControlServer::refuseConnection(QTcpSocket *socket)
+{
+    // One summary line every ten seconds at most: a flood must not become a flood of log
+    // writes on the GUI thread.
+    ++m_refusedSinceLog;
+    const qint64 now = m_clock.elapsed();
+    if (m_refusalLoggedMs < 0 || now - m_refusalLoggedMs >= 10'000) {
+        qDebug() << "[RemoteControlServer] Connection limit reached: refused" << m_refusedSinceLog
+                 << "connection(s), the last from" << socket->peerAddress().toString();
+        m_refusedSinceLog = 0;
+        m_refusalLoggedMs = now;
+    }
+    // What the client already sent is read first: closing on unread bytes would reset the
+    // connection and could destroy the answer before the client reads it.
+    socket->readAll();
+    socket->write(HttpResponse::error(503));
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    socket->disconnectFromHost();
+    if (socket->state() == QAbstractSocket::UnconnectedState)
+        socket->deleteLater();
+    else
+        QTimer::singleShot(1000, socket, [socket] { socket->abort(); });
 }
 
 void RemoteControlServer::onSocketReadyRead()
@@ -249,7 +359,6 @@ void RemoteControlServer::onSocketReadyRead()
     if (found == m_connections.end() || found->second->answered)
         return;
     Connection &connection = *found->second;
-    connection.timer->start(m_requestTimeoutMs);
 
     switch (connection.parser.feed(bytes)) {
     case HttpRequestParser::State::Incomplete:
@@ -293,6 +402,7 @@ void RemoteControlServer::forgetConnection(QTcpSocket *socket)
         return;
     found->second->timer->stop();
     found->second->timer->deleteLater();
+    m_limits.release(found->second->address);
     m_connections.erase(found);
 }
 
@@ -318,6 +428,13 @@ void RemoteControlServer::handleRequest(QTcpSocket *socket, const HttpRequest &r
         respond(socket, HttpResponse::error(405));
         return;
     }
+    if (needsAccess(route)) {
+        const QByteArray refusal = refusalFor(socket, request);
+        if (!refusal.isEmpty()) {
+            respond(socket, headOnly ? HttpResponse::withoutBody(refusal) : refusal);
+            return;
+        }
+    }
     if (route == Route::Stream) {
         if (headOnly)
             respond(socket, HttpResponse::streamHead());
@@ -339,6 +456,34 @@ void RemoteControlServer::handleRequest(QTcpSocket *socket, const HttpRequest &r
     case Route::NotFound: response = HttpResponse::notFound(); break;
     }
     respond(socket, headOnly ? HttpResponse::withoutBody(response) : response);
+}
+
+QByteArray RemoteControlServer::refusalFor(QTcpSocket *socket, const HttpRequest &request)
+{
+    const QString address = socket->peerAddress().toString();
+    const qint64 now = m_clock.elapsed();
+    const RequestAccess::Policy policy{m_requireAccessKey, m_accessKey.toLatin1()};
+    switch (RequestAccess::decide(request, policy, m_wrongKeys.isBlocked(address, now))) {
+    case RequestAccess::Decision::Allowed:
+        return QByteArray();
+    case RequestAccess::Decision::ForeignSite:
+        qDebug() << "[RemoteControlServer] Refused a request another site made:" << request.method << request.path
+                 << "Sec-Fetch-Site" << request.header("Sec-Fetch-Site");
+        return HttpResponse::error(403);
+    case RequestAccess::Decision::Blocked: {
+        const qint64 left = m_wrongKeys.blockedUntilMs(address, now) - now;
+        return HttpResponse::jsonError(429, kTooManyWrongKeys, int((left + 999) / 1000));
+    }
+    case RequestAccess::Decision::KeyWrong:
+        if (m_wrongKeys.recordWrongKey(address, now)) {
+            qWarning() << "[RemoteControlServer]" << WrongKeyLimiter::MaxWrongKeys << "wrong access keys from"
+                       << address << "within a minute; refusing it for" << WrongKeyLimiter::BlockMs / 1000 << "s";
+        }
+        return HttpResponse::jsonError(401, kKeyRequired);
+    case RequestAccess::Decision::KeyMissing:
+        return HttpResponse::jsonError(401, kKeyRequired);
+    }
+    return HttpResponse::error(403);
 }
 
 void RemoteControlServer::respond(QTcpSocket *socket, const QByteArray &response)
@@ -377,6 +522,10 @@ void RemoteControlServer::finishResponse(QTcpSocket *socket)
 
 void RemoteControlServer::startStream(QTcpSocket *socket)
 {
+    if (m_stream->clientCount() >= PreviewStream::MaxClients) {
+        respond(socket, HttpResponse::error(503));
+        return;
+    }
     forgetConnection(socket);
     m_stream->addClient(socket);
 }

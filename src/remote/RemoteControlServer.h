@@ -4,17 +4,26 @@
 // preview, and shows its address as a QR code. QML sees it as the singleton RemoteServer.
 //
 // One request per connection: a request is read whole (HttpRequestParser), checked against
-// other sites (HostCheck), answered at once, and the connection is closed; a stream request
-// turns the connection into a preview client instead (PreviewStream). The JSON routes live in
-// RemoteApi on top of ApplicationManager.
+// other sites (HostCheck) and for the access key (RequestAccess), answered at once, and the
+// connection is closed; a stream request turns the connection into a preview client instead
+// (PreviewStream). The JSON routes live in RemoteApi on top of ApplicationManager.
+//
+// Only the operator's phone gets in: the API and the stream need the installation's access
+// key (in the QR code's link; RemoteAccessSettings), wrong keys are rate-limited per address
+// (WrongKeyLimiter), a request must be complete within 10 s of connecting, and connections are
+// capped (ConnectionLimits, PreviewStream::MaxClients). When the process runs out of file
+// descriptors the listener pauses instead of spinning on a connection it cannot take.
 //
 // Ownership: the process-wide instance() lives until exit; tests create their own. The server
 // owns the listener, the listener its sockets (Qt parent). Threads: GUI thread only; sockets,
 // timers and the manager calls all run there.
 #pragma once
 
+#include "remote/ConnectionLimits.h"
 #include "remote/RemoteApi.h"
+#include "remote/WrongKeyLimiter.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -27,6 +36,7 @@ class ApplicationManager;
 class InputChannelsModel;
 class PreviewStream;
 class QTcpServer;
+class SocketAcceptor;
 class QTcpSocket;
 struct HttpRequest;
 
@@ -39,12 +49,17 @@ class RemoteControlServer : public QObject
     Q_PROPERTY(int port READ port NOTIFY portChanged)
     Q_PROPERTY(int clientCount READ clientCount NOTIFY clientCountChanged)
     Q_PROPERTY(QString qrCodeDataUrl READ qrCodeDataUrl NOTIFY qrCodeDataUrlChanged)
+    Q_PROPERTY(QString accessKey READ accessKey NOTIFY accessKeyChanged)
+    Q_PROPERTY(bool requireAccessKey READ requireAccessKey WRITE setRequireAccessKey NOTIFY requireAccessKeyChanged)
 
 public:
     static constexpr int DefaultPort = 8080;
-    // How long a connection may sit with an unfinished request, and how long an answered
-    // one may take to close, before it is cut.
+    // How long after connecting a request must be complete (the clock is not restarted by
+    // each byte, so a client trickling its request cannot hold the connection), and how long
+    // an answered one may take to close, before it is cut.
     static constexpr int DefaultRequestTimeoutMs = 10'000;
+    // How long the listener rests when the process has no file descriptor left.
+    static constexpr int AcceptPauseMs = 250;
 
     // `manager` defaults to ApplicationManager::instance().
     explicit RemoteControlServer(ApplicationManager *manager = nullptr, QObject *parent = nullptr);
@@ -63,6 +78,11 @@ public:
     int port() const { return m_port; }
     int clientCount() const;
     QString qrCodeDataUrl() const { return m_qrCodeDataUrl; }
+    // The access key; serverUrl carries it while it is required.
+    QString accessKey() const { return m_accessKey; }
+    bool requireAccessKey() const { return m_requireAccessKey; }
+    // Switching the key on closes the preview viewers that came in without one.
+    void setRequireAccessKey(bool required);
 
     // Open connections that are not preview clients (requests in progress or closing).
     int pendingConnectionCount() const { return int(m_connections.size()); }
@@ -78,6 +98,9 @@ public:
     Q_INVOKABLE void toggleServer();
     // Chooses the announced address again and rebuilds the URL and the QR code.
     Q_INVOKABLE void refreshNetworkInfo();
+    // Replaces the access key (saved at once): phones must scan the new code; the preview
+    // viewers are closed.
+    Q_INVOKABLE void newAccessKey();
 
 signals:
     void serverStateChanged();
@@ -86,6 +109,8 @@ signals:
     void portChanged();
     void clientCountChanged();
     void qrCodeDataUrlChanged();
+    void accessKeyChanged();
+    void requireAccessKeyChanged();
 
 public slots:
     void onNewConnection();
@@ -97,6 +122,13 @@ private:
     struct Connection;
 
     void handleRequest(QTcpSocket *socket, const HttpRequest &request);
+    // The refusal for a request that may not use an API or stream route; empty when it may.
+    QByteArray refusalFor(QTcpSocket *socket, const HttpRequest &request);
+    // Answers 503 at once and closes: no room for another connection.
+    void refuseConnection(QTcpSocket *socket);
+    // "http://address:port/", with "?key=..." while the key is required.
+    void rebuildServerUrl();
+    void closeStreamViewers();
     // Writes a complete answer, then half-closes once it has left and waits for the client
     // to close (reading and discarding what it still sends).
     void respond(QTcpSocket *socket, const QByteArray &response);
@@ -120,4 +152,13 @@ private:
     QByteArray m_page;       // the control page, read from the resources once
     int m_requestTimeoutMs = DefaultRequestTimeoutMs;
     std::unordered_map<QTcpSocket *, std::unique_ptr<Connection>> m_connections;
+    ConnectionLimits m_limits; // counts exactly the entries of m_connections
+    QString m_accessKey;
+    bool m_requireAccessKey = true;
+    WrongKeyLimiter m_wrongKeys;
+    QElapsedTimer m_clock;      // monotonic time for the wrong-key windows
+    QPointer<SocketAcceptor> m_acceptor; // child of the listener
+    bool m_lastAcceptRested = false;     // the last attempt to accept ran out of descriptors
+    int m_refusedSinceLog = 0;  // connections refused over the limits since the last log line
+    qint64 m_refusalLoggedMs = -1;
 };

@@ -15,6 +15,12 @@ target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/HttpRequestParser.h ${CMAKE_CURRENT_LIST_DIR}/HttpRequestParser.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HttpResponse.h ${CMAKE_CURRENT_LIST_DIR}/HttpResponse.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HostCheck.h ${CMAKE_CURRENT_LIST_DIR}/HostCheck.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/AccessKey.h ${CMAKE_CURRENT_LIST_DIR}/AccessKey.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RequestAccess.h ${CMAKE_CURRENT_LIST_DIR}/RequestAccess.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/WrongKeyLimiter.h ${CMAKE_CURRENT_LIST_DIR}/WrongKeyLimiter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ConnectionLimits.h ${CMAKE_CURRENT_LIST_DIR}/ConnectionLimits.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RemoteAccessSettings.h ${CMAKE_CURRENT_LIST_DIR}/RemoteAccessSettings.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SocketAcceptor.h ${CMAKE_CURRENT_LIST_DIR}/SocketAcceptor.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LocalAddress.h ${CMAKE_CURRENT_LIST_DIR}/LocalAddress.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QrCodeImage.h ${CMAKE_CURRENT_LIST_DIR}/QrCodeImage.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PreviewStream.h ${CMAKE_CURRENT_LIST_DIR}/PreviewStream.cpp

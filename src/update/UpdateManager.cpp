@@ -466,7 +466,7 @@ void UpdateManager::rejectInstaller(UpdateTrust::Verdict verdict, const QByteArr
         emit updateError(kErrorUnreadable);
         break;
     case UpdateTrust::Verdict::Unverifiable:
-        qWarning() << "[UpdateManager] Installer refused: no SHA-256 published and not everything came over HTTPS.";
+        qWarning() << "[UpdateManager] Installer refused: no SHA-256 from a manifest that came over HTTPS, and not everything came over HTTPS.";
         setStatusMessage(kStatusUnverifiable);
         emit updateError(kErrorUnverifiable);
         break;

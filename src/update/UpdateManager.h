@@ -8,7 +8,8 @@
 //
 // Trust: the installer is written to disk as it arrives (never held in memory), hashed from
 // disk when complete, and offered for installation only when UpdateTrust::judge() allows it:
-// a matching SHA-256, or, with none published, manifest and installer both over HTTPS.
+// a matching SHA-256 from a manifest that came over HTTPS, or, without one, manifest and
+// installer both over HTTPS.
 // A redirect from HTTPS to HTTP is refused. A failed, refused or cancelled download removes
 // its file. Status texts are Serbian, as the interface shows them.
 #pragma once

@@ -29,9 +29,9 @@ inline const QString kStatusUnreadable = QStringLiteral("Greška: Instalacioni f
 inline const QString kErrorUnreadable = QStringLiteral(
     "Preuzeti instalacioni fajl nije moguće pročitati radi SHA-256 provere. "
     "Preuzimanje je obustavljeno radi bezbednosti.");
-inline const QString kStatusUnverifiable = QStringLiteral("Greška: Instalacioni fajl nije moguće proveriti (nema SHA-256, veza nije HTTPS).");
+inline const QString kStatusUnverifiable = QStringLiteral("Greška: Instalacioni fajl nije moguće proveriti (nema SHA-256 preko HTTPS, veza nije HTTPS).");
 inline const QString kErrorUnverifiable = QStringLiteral(
-    "Server nije objavio SHA-256 kontrolnu sumu, a manifest ili instalacioni fajl nije preuzet preko HTTPS veze. "
+    "Server nije objavio SHA-256 kontrolnu sumu preko HTTPS veze, a manifest ili instalacioni fajl nije preuzet preko HTTPS veze. "
     "Preuzimanje je obustavljeno radi bezbednosti.");
 inline const QString kStatusReady = QStringLiteral("Preuzimanje završeno! Spreman za instalaciju.");
 inline const QString kStatusCancelled = QStringLiteral("Preuzimanje otkazano.");

@@ -23,7 +23,8 @@ Verdict judge(const Evidence &evidence)
     // A file that cannot be read back cannot be vouched for, whatever the transport.
     if (evidence.actualSha256.isEmpty())
         return Verdict::Unreadable;
-    if (!evidence.expectedSha256.isEmpty()) {
+    // A checksum from a manifest that was not protected on its way is no evidence at all.
+    if (evidence.manifestOverHttps && !evidence.expectedSha256.isEmpty()) {
         return evidence.expectedSha256.toLower().toLatin1() == evidence.actualSha256.toLower()
                    ? Verdict::Verified
                    : Verdict::Mismatch;

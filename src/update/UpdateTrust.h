@@ -1,10 +1,13 @@
 // The two security decisions of the update path, kept as pure functions so each case can
 // be checked on its own. Any thread.
 //
-// An installer is started only when its SHA-256 matched the published one, or, when the
-// manifest publishes none, when the manifest and the installer both came over HTTPS from the
-// first request to the last redirect. Anything else could have been swapped on the way by
-// whoever sits on the network, and starting it would run their program.
+// A published SHA-256 is only as good as the way it travelled: one read from a manifest that
+// came over plain HTTP (or passed through an HTTP hop) could have been written by whoever sits
+// on the network path, together with the file it describes. So a checksum counts only when the
+// manifest came over HTTPS from the first request to the last redirect. An installer is
+// started when such a checksum matched, or, without one, when the manifest and the installer
+// both came over HTTPS only. Anything else could have been swapped on the way, and starting
+// it would run someone else's program.
 #pragma once
 
 #include <QByteArray>
@@ -20,18 +23,18 @@ bool isHttps(const QUrl &url);
 bool isRedirectAllowed(const QUrl &from, const QUrl &to);
 
 enum class Verdict {
-    Verified,          // the published SHA-256 matched
-    TrustedTransport,  // none published; manifest and installer came over HTTPS only
-    Mismatch,          // the published SHA-256 did not match
+    Verified,          // the SHA-256 of a manifest that came over HTTPS matched
+    TrustedTransport,  // no such SHA-256; manifest and installer came over HTTPS only
+    Mismatch,          // the SHA-256 of a manifest that came over HTTPS did not match
     Unreadable,        // the downloaded file could not be read back to be checked
-    Unverifiable,      // none published, and something came over plain HTTP
+    Unverifiable,      // no SHA-256 that counts, and something came over plain HTTP
 };
 
 struct Evidence
 {
     QString expectedSha256;    // as published, any case; empty when none
     QByteArray actualSha256;   // lower-case hex of the file on disk; empty when unreadable
-    bool manifestOverHttps = false;
+    bool manifestOverHttps = false; // every hop of the manifest request was HTTPS
     bool installerOverHttps = false;
 };
 

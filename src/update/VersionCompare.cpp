@@ -16,17 +16,16 @@ quint64 readNumber(QStringView digits)
 }
 
 bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
-bool isAsciiLetter(QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
 
 } // namespace
 
-Version parse(const QString &text)
+QList<quint64> parse(const QString &text)
 {
     QStringView view = QStringView(text).trimmed();
     if (!view.isEmpty() && (view.front() == u'v' || view.front() == u'V'))
         view = view.mid(1);
 
-    Version version;
+    QList<quint64> numbers;
     qsizetype i = 0;
     while (i < view.size()) {
         if (!isAsciiDigit(view[i])) {
@@ -36,32 +35,25 @@ Version parse(const QString &text)
         const qsizetype start = i;
         while (i < view.size() && isAsciiDigit(view[i]))
             ++i;
-        version.numbers.append(readNumber(view.mid(start, i - start)));
+        numbers.append(readNumber(view.mid(start, i - start)));
     }
-    while (version.numbers.size() < 3)
-        version.numbers.append(0);
-
-    qsizetype letters = view.size();
-    while (letters > 0 && isAsciiLetter(view[letters - 1]))
-        --letters;
-    if (letters > 0 && letters < view.size() && isAsciiDigit(view[letters - 1]))
-        version.revision = view.mid(letters).toString().toLower();
-    return version;
+    while (numbers.size() < 3)
+        numbers.append(0);
+    return numbers;
 }
 
 bool isNewer(const QString &candidate, const QString &current)
 {
-    const Version a = parse(candidate);
-    const Version b = parse(current);
-    const qsizetype count = std::max(a.numbers.size(), b.numbers.size());
+    const QList<quint64> a = parse(candidate);
+    const QList<quint64> b = parse(current);
+    const qsizetype count = std::max(a.size(), b.size());
     for (qsizetype i = 0; i < count; ++i) {
-        const quint64 x = a.numbers.value(i, 0);
-        const quint64 y = b.numbers.value(i, 0);
+        const quint64 x = a.value(i, 0);
+        const quint64 y = b.value(i, 0);
         if (x != y)
             return x > y;
     }
-    // An empty revision sorts first; letters compare as text ("b" < "c" < "ca").
-    return a.revision > b.revision;
+    return false;
 }
 
 } // namespace VersionCompare

@@ -5,10 +5,8 @@
 // ("2.4.5b" -> 2,4,5; "v2.5" -> 2,5,0; "2.10" -> 2,10,0). Numbers compare position by
 // position, so "2.10" is newer than "2.4.5b" and "2.4.10" newer than "2.4.5b".
 //
-// Only when all numbers are equal does a revision letter decide: letters that end the text
-// right after its last digit ("2.4.5b") mark a later build of the same numbers, so
-// 2.4.5 < 2.4.5b < 2.4.5c < 2.4.6. Without this a fix published as "2.4.5c" would never be
-// offered to someone running "2.4.5b". Letters anywhere else ("2.4.5-rc1") are separators.
+// Letters never count: versions with equal numbers are equal, so "2.4.5c", "2.4.5rc" or
+// "2.4.5beta" are not offered to someone running "2.4.5b". A fix must raise a number.
 #pragma once
 
 #include <QList>
@@ -16,13 +14,8 @@
 
 namespace VersionCompare {
 
-struct Version
-{
-    QList<quint64> numbers; // at least three
-    QString revision;       // trailing letters after the last digit, lower case; may be empty
-};
-
-Version parse(const QString &text);
+// The numbers of a version, at least three.
+QList<quint64> parse(const QString &text);
 
 // True when `candidate` is a later release than `current`.
 bool isNewer(const QString &candidate, const QString &current);

@@ -131,6 +131,10 @@ void TestCommandLine::headlessRunsUntilTerminatedAndExitsCleanly()
     const QString program = copyProgram();
     QVERIFY(!program.isEmpty());
     QProcess process;
+    // A settings store of this run: the program keeps its remote-control key there.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
+    process.setProcessEnvironment(env);
     process.start(program, {QStringLiteral("--headless"), QStringLiteral("--output"), m_dir.filePath("takes"),
                             QStringLiteral("--session"), QStringLiteral("Pod 7")});
     QVERIFY(process.waitForStarted());
@@ -158,6 +162,7 @@ void TestCommandLine::windowedStartLoadsTheMainWindowOnce()
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
     process.setProcessEnvironment(env);
     process.start(program, {});
     QVERIFY(process.waitForStarted());

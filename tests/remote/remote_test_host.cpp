@@ -5,10 +5,11 @@
 //
 //   camera N P   put "Test Pattern P" on channel N      remove N   take channel N's camera off
 //   stop         stop the server                        start      start it again on its port
-//   quit
+//   newkey       make a new access key                  quit
 //
-// It answers each command with one line ("OK ...", "READY <port>", "STOPPED"); when a take
-// ends it prints "TAKE <folder>". Arguments: [--demo] [--port N] --output DIR.
+// It answers each command with one line ("OK ...", "READY <port> <key>", "STOPPED",
+// "KEY <key>"); when a take ends it prints "TAKE <folder>". Arguments: [--demo] [--port N]
+// --output DIR.
 #include "app/ApplicationManager.h"
 #include "app/DemoSetup.h"
 #include "capture/AudioCapture.h"
@@ -82,7 +83,7 @@ int main(int argc, char *argv[])
     if (!server->isRunning())
         return 1;
     const int port = server->port();
-    say(QStringLiteral("READY %1").arg(port));
+    say(QStringLiteral("READY %1 %2").arg(port).arg(server->accessKey()));
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QByteArray pending;
@@ -111,7 +112,10 @@ int main(int argc, char *argv[])
                 say(QStringLiteral("STOPPED"));
             } else if (command == QLatin1String("start")) {
                 server->startServer(port);
-                say(QStringLiteral("READY %1").arg(server->port()));
+                say(QStringLiteral("READY %1 %2").arg(server->port()).arg(server->accessKey()));
+            } else if (command == QLatin1String("newkey")) {
+                server->newAccessKey();
+                say(QStringLiteral("KEY ") + server->accessKey());
             } else if (command == QLatin1String("quit")) {
                 QCoreApplication::quit();
             } else {

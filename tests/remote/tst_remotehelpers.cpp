@@ -1,9 +1,11 @@
-// The pure pieces of the remote control: which requests count as this server's own, which
-// address is announced, the QR code (read back with zbarimg), the preview picture size.
+// The pure pieces of the remote control: which requests count as this server's own, the
+// limit on wrong access keys over time, which address is announced, the QR code (read back
+// with zbarimg), the preview picture size.
 #include "remote/HostCheck.h"
 #include "remote/LocalAddress.h"
 #include "remote/PreviewStream.h"
 #include "remote/QrCodeImage.h"
+#include "remote/WrongKeyLimiter.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -24,6 +26,9 @@ private slots:
     void hostCheck();
     void originCheck_data();
     void originCheck();
+    void wrongKeyWindows_data();
+    void wrongKeyWindows();
+    void wrongKeyTableStaysSmall();
     void localAddressChoice_data();
     void localAddressChoice();
     void qrCodeReadsBackToTheUrl_data();
@@ -91,6 +96,51 @@ void TestRemoteHelpers::originCheck()
     QCOMPARE(HostCheck::isSameOrigin(origin, host), same);
 }
 
+void TestRemoteHelpers::wrongKeyWindows_data()
+{
+    // Wrong keys from one address at the given seconds; then whether it is refused at `at`.
+    QTest::addColumn<QList<int>>("wrongAt");
+    QTest::addColumn<int>("at");
+    QTest::addColumn<bool>("blocked");
+
+    const QList<int> tenInAMinute{0, 5, 10, 15, 20, 25, 30, 35, 40, 59};
+    QTest::newRow("nine wrong") << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8} << 9 << false;
+    QTest::newRow("ten within a minute") << tenInAMinute << 60 << true;
+    QTest::newRow("refused for a minute") << tenInAMinute << 118 << true;
+    QTest::newRow("back after the minute") << tenInAMinute << 119 << false;
+    QTest::newRow("ten spread over more than a minute") << QList<int>{0, 7, 14, 21, 28, 35, 42, 49, 56, 63} << 64 << false;
+    // Guesses while refused do not prolong it.
+    QTest::newRow("guessing on while refused") << tenInAMinute + QList<int>{70, 80, 90, 100, 110, 118} << 119 << false;
+}
+
+void TestRemoteHelpers::wrongKeyWindows()
+{
+    QFETCH(QList<int>, wrongAt);
+    QFETCH(int, at);
+    QFETCH(bool, blocked);
+
+    WrongKeyLimiter limiter;
+    const QString address = QStringLiteral("192.168.1.50");
+    for (const int second : wrongAt)
+        limiter.recordWrongKey(address, qint64(second) * 1000);
+    QCOMPARE(limiter.isBlocked(address, qint64(at) * 1000), blocked);
+    QVERIFY(!limiter.isBlocked(QStringLiteral("192.168.1.51"), qint64(at) * 1000));
+}
+
+void TestRemoteHelpers::wrongKeyTableStaysSmall()
+{
+    WrongKeyLimiter limiter;
+    const QString guesser = QStringLiteral("10.0.0.1");
+    for (int i = 0; i < WrongKeyLimiter::MaxWrongKeys; ++i)
+        limiter.recordWrongKey(guesser, i);
+    QVERIFY(limiter.isBlocked(guesser, 100));
+    // A flood of one wrong key each from many addresses: bounded, and the block survives.
+    for (int i = 0; i < 5000; ++i)
+        limiter.recordWrongKey(QStringLiteral("10.1.%1.%2").arg(i / 250).arg(i % 250), 1000 + i);
+    QVERIFY(limiter.trackedAddressCount() <= WrongKeyLimiter::MaxTrackedAddresses);
+    QVERIFY(limiter.isBlocked(guesser, 7000));
+}
+
 void TestRemoteHelpers::localAddressChoice_data()
 {
     QTest::addColumn<QList<NetworkInterfaceEntry>>("interfaces");
@@ -135,6 +185,8 @@ void TestRemoteHelpers::qrCodeReadsBackToTheUrl_data()
     QTest::newRow("LAN address") << "http://192.168.1.20:8080/" << 232;
     QTest::newRow("fall-back port") << "http://10.0.0.7:8081/" << -1;
     QTest::newRow("loopback") << "http://127.0.0.1:8080/" << -1;
+    // The phone's link with its access key: 62 characters, version 4 (33 modules).
+    QTest::newRow("with the access key") << "http://192.168.1.20:8080/?key=0123456789abcdef0123456789abcdef" << 33 * 8 + 32;
 }
 
 void TestRemoteHelpers::qrCodeReadsBackToTheUrl()

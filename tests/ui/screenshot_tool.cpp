@@ -1,7 +1,7 @@
 // Offscreen pictures of the main window: loads Main.qml with the built-in cameras on the first
 // N channels, optionally starts a take, and saves the window as a PNG.
 //   vireon_screenshot --channels N --state idle|recording --language EN|SR --output FILE
-//                     [--overlay source|source-edit|remote|update|update-download]
+//                     [--overlay source|source-edit|remote|remote-open|update|update-download]
 // With --window help|help-missing|monitor it grabs that secondary window instead: the help
 // window on the shipped manual (or on none), or the performance monitor over this run's log.
 // The settings window instead, on one of its pages (0-3), optionally scrolled, with the
@@ -101,8 +101,9 @@ bool openOverlay(QQuickWindow *window, const QString &overlay, InputChannelsMode
         return dialogs && QMetaObject::invokeMethod(dialogs, "openForChannel", Q_ARG(QVariant, channel),
                                                     Q_ARG(QVariant, edit));
     }
-    if (overlay == QLatin1String("remote")) {
+    if (overlay == QLatin1String("remote") || overlay == QLatin1String("remote-open")) {
         // A free port: a picture must not depend on 8080 being free on this machine.
+        RemoteControlServer::instance()->setRequireAccessKey(overlay == QLatin1String("remote"));
         RemoteControlServer::instance()->startServer(0);
         QObject *dialogs = holder("remoteControlOverlay");
         return dialogs && QMetaObject::invokeMethod(dialogs, "openDialog");
@@ -199,7 +200,7 @@ int main(int argc, char *argv[])
     parser.addOption({ QStringLiteral("language"), QStringLiteral("EN or SR."), QStringLiteral("lang"), QStringLiteral("EN") });
     parser.addOption({ QStringLiteral("output"), QStringLiteral("PNG file to write."), QStringLiteral("file") });
     parser.addOption({ QStringLiteral("overlay"),
-                       QStringLiteral("Dialog to open: source, source-edit, remote, update or update-download."),
+                       QStringLiteral("Dialog to open: source, source-edit, remote, remote-open (no access key), update or update-download."),
                        QStringLiteral("overlay") });
     parser.addOption({ QStringLiteral("window"),
                        QStringLiteral("Grab help, help-missing, monitor or settings instead of the main window."),

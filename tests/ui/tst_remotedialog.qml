@@ -3,7 +3,8 @@ import QtTest
 import Vireon
 
 // The remote control dialog against the real server (on a free port, not the program's 8080):
-// its texts while running and stopped, the QR code, copying the address and closing.
+// its texts while running and stopped, the QR code, the access key (new key, switched off),
+// copying the address and closing.
 Item {
     id: host
 
@@ -28,6 +29,7 @@ Item {
         }
 
         function cleanup() {
+            RemoteServer.requireAccessKey = true
             if (RemoteServer.isRunning)
                 RemoteServer.stopServer()
             AppManager.currentLanguage = "EN"
@@ -68,6 +70,42 @@ Item {
             tryCompare(dialog.qrImage, "status", Image.Ready)
             verify(!findByName(dialog, "stoppedNote").visible)
             compare(findByName(dialog, "serverButtonText").text, "STOP SERVER")
+        }
+
+        function test_accessKey() {
+            const dialog = openDialog()
+            const address = findByName(dialog, "addressText")
+            const key = RemoteServer.accessKey
+            verify(/^[0-9a-f]{32}$/.test(key), key)
+            compare(address.text, "http://" + RemoteServer.localIp + ":" + RemoteServer.port + "/?key=" + key)
+            verify(dialog.requireKeySwitch.checked)
+            verify(!findByName(dialog, "openWarning").visible)
+            compare(findByName(dialog, "newKeyText").text, "NEW KEY")
+
+            // A new key: a new address and QR code for the phones to scan.
+            const qrBefore = RemoteServer.qrCodeDataUrl
+            mouseClick(dialog.newKeyButton)
+            verify(RemoteServer.accessKey !== key)
+            compare(address.text, "http://" + RemoteServer.localIp + ":" + RemoteServer.port + "/?key=" + RemoteServer.accessKey)
+            verify(String(dialog.qrImage.source) !== qrBefore)
+            compare(String(dialog.qrImage.source), RemoteServer.qrCodeDataUrl)
+
+            // Switched off: the plain address, a warning, and no new key to make.
+            ignoreWarning(/Access key switched off/)
+            mouseClick(dialog.requireKeySwitch)
+            verify(!RemoteServer.requireAccessKey)
+            compare(address.text, "http://" + RemoteServer.localIp + ":" + RemoteServer.port + "/")
+            const warning = findByName(dialog, "openWarning")
+            verify(warning.visible)
+            verify(warning.text.indexOf("anyone on this network") >= 0, warning.text)
+            const keyNow = RemoteServer.accessKey
+            mouseClick(dialog.newKeyButton)
+            compare(RemoteServer.accessKey, keyNow, "no new key while it is not required")
+
+            mouseClick(dialog.requireKeySwitch)
+            verify(RemoteServer.requireAccessKey)
+            verify(!warning.visible)
+            compare(address.text, "http://" + RemoteServer.localIp + ":" + RemoteServer.port + "/?key=" + keyNow)
         }
 
         function test_stopAndStartFromTheDialog() {
@@ -118,6 +156,8 @@ Item {
             compare(findByName(dialog, "statusText").text, "SERVER AKTIVAN • Povezano uređaja: 0")
             compare(findByName(dialog, "serverButtonText").text, "ZAUSTAVI SERVER")
             compare(findByName(dialog, "copyText").text, "KOPIRAJ")
+            compare(findByName(dialog, "newKeyText").text, "NOVI KLJUČ")
+            compare(dialog.requireKeySwitch.text, "Zahtevaj pristupni ključ")
             RemoteServer.stopServer()
             compare(findByName(dialog, "statusText").text, "SERVER ISKLJUČEN")
             compare(findByName(dialog, "serverButtonText").text, "POKRENI SERVER")

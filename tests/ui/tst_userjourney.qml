@@ -323,6 +323,14 @@ Item {
             compare(request.status, 200)
             verify(request.responseText.indexOf("<title>Vireon Studio - Remote</title>") >= 0,
                    request.responseText.substring(0, 200))
+            // The key in the QR address is what lets the phone use the API.
+            verify(address.indexOf("/?key=") > 0, address)
+            const status = new XMLHttpRequest()
+            status.open("GET", address.replace("/?key=", "/api/status?key="))
+            status.send()
+            tryVerify(() => status.readyState === XMLHttpRequest.DONE, 5000, "the status answers")
+            compare(status.status, 200)
+            compare(JSON.parse(status.responseText).channels.length, 4)
 
             mouseClick(dialog.closeButton)
             tryVerify(() => !dialog.visible)

@@ -209,9 +209,11 @@ void TestUpdateManager::versionOrder_data()
     QTest::newRow("fourth number") << "2.4.5.1" << "2.4.5b" << true;
     QTest::newRow("trailing zero equal") << "2.4.5.0" << "2.4.5" << false;
     QTest::newRow("leading zeros") << "2.04.05" << "2.4.5" << false;
-    QTest::newRow("later revision letter") << "2.4.5c" << "2.4.5b" << true;
-    QTest::newRow("earlier revision letter") << "2.4.5a" << "2.4.5b" << false;
-    QTest::newRow("revision after plain") << "2.4.5b" << "2.4.5" << true;
+    // Equal numbers are never newer, whatever letters follow them.
+    QTest::newRow("2.4.5c is not newer than 2.4.5b") << "2.4.5c" << "2.4.5b" << false;
+    QTest::newRow("2.4.5rc is not newer than 2.4.5b") << "2.4.5rc" << "2.4.5b" << false;
+    QTest::newRow("2.4.5beta is not newer than 2.4.5b") << "2.4.5beta" << "2.4.5b" << false;
+    QTest::newRow("2.4.5b is not newer than 2.4.5") << "2.4.5b" << "2.4.5" << false;
     QTest::newRow("letters as separators") << "2-beta-4-x-5" << "2.4.5" << false;
     QTest::newRow("empty") << "" << "2.4.5b" << false;
     QTest::newRow("no digits") << "latest" << "2.4.5b" << false;
@@ -320,8 +322,11 @@ void TestUpdateManager::installerVerdict_data()
     QTest::addColumn<int>("verdict");
     const QByteArray digest = sha256Hex("installer");
     const QString upper = QString::fromLatin1(digest).toUpper();
-    QTest::newRow("match over http") << QString::fromLatin1(digest) << digest << false << false << int(V::Verified);
-    QTest::newRow("upper-case published value") << upper << digest << false << false << int(V::Verified);
+    QTest::newRow("match, manifest over https, installer over http") << QString::fromLatin1(digest) << digest << true << false << int(V::Verified);
+    QTest::newRow("upper-case published value") << upper << digest << true << true << int(V::Verified);
+    // A checksum that came over plain HTTP was chosen by whoever sits on the path: no evidence.
+    QTest::newRow("match, manifest over http") << QString::fromLatin1(digest) << digest << false << true << int(V::Unverifiable);
+    QTest::newRow("mismatch, manifest over http") << QString::fromLatin1(sha256Hex("other")) << digest << false << false << int(V::Unverifiable);
     QTest::newRow("mismatch over https") << QString::fromLatin1(sha256Hex("other")) << digest << true << true << int(V::Mismatch);
     QTest::newRow("malformed published value") << "not-hex" << digest << true << true << int(V::Mismatch);
     QTest::newRow("unreadable, published value") << QString::fromLatin1(digest) << QByteArray() << true << true << int(V::Unreadable);
@@ -548,9 +553,9 @@ void TestUpdateManager::download_data()
 
     const QByteArray installer = m_installer;
     const QString done = QStringLiteral("Preuzimanje završeno! Spreman za instalaciju.");
-    const QString unverifiable = QStringLiteral("Greška: Instalacioni fajl nije moguće proveriti (nema SHA-256, veza nije HTTPS).");
+    const QString unverifiable = QStringLiteral("Greška: Instalacioni fajl nije moguće proveriti (nema SHA-256 preko HTTPS, veza nije HTTPS).");
     const QString unverifiableError = QStringLiteral(
-        "Server nije objavio SHA-256 kontrolnu sumu, a manifest ili instalacioni fajl nije preuzet preko HTTPS veze. "
+        "Server nije objavio SHA-256 kontrolnu sumu preko HTTPS veze, a manifest ili instalacioni fajl nije preuzet preko HTTPS veze. "
         "Preuzimanje je obustavljeno radi bezbednosti.");
     const QString failed = QStringLiteral("Preuzimanje neuspešno: *");
     const QString failedError = QStringLiteral("Preuzimanje instalacionog paketa nije uspelo: *");
@@ -564,9 +569,10 @@ void TestUpdateManager::download_data()
     Route halfWay = route("/setup", false, installer);
     halfWay.sendBytes = installer.size() / 2;
 
-    QTest::newRow("checksum matches") << false << QList<Route>{slow} << "match" << true << done << "";
-    QTest::newRow("checksum published in upper case") << false << QList<Route>{route("/setup", false, installer)} << "upper" << true << done << "";
-    QTest::newRow("checksum differs") << false << QList<Route>{route("/setup", false, installer)} << "wrong" << false
+    QTest::newRow("checksum matches") << true << QList<Route>{slow} << "match" << true << done << "";
+    QTest::newRow("checksum published in upper case") << true << QList<Route>{route("/setup", false, installer)} << "upper" << true << done << "";
+    QTest::newRow("checksum from an http manifest does not count") << false << QList<Route>{route("/setup", true, installer)} << "match" << false << unverifiable << unverifiableError;
+    QTest::newRow("checksum differs") << true << QList<Route>{route("/setup", false, installer)} << "wrong" << false
         << "Greška: SHA-256 kontrolna suma se ne poklapa!"
         << "Integritet instalacionog fajla je narušen (SHA-256 se ne poklapa sa serverom). Preuzimanje je obustavljeno radi bezbednosti.";
     QTest::newRow("no checksum, all http") << false << QList<Route>{route("/setup", false, installer)} << "none" << false << unverifiable << unverifiableError;
@@ -577,15 +583,15 @@ void TestUpdateManager::download_data()
         << QList<Route>{redirect("/old", false, "{https}/setup"), route("/setup", true, installer)} << "none" << false << unverifiable << unverifiableError;
     QTest::newRow("no checksum, https redirected to https") << true
         << QList<Route>{redirect("/old", true, "{https}/setup"), route("/setup", true, installer)} << "none" << true << done << "";
-    QTest::newRow("http redirect followed") << false
+    QTest::newRow("http redirect followed") << true
         << QList<Route>{redirect("/old", false, "/setup"), route("/setup", false, installer)} << "match" << true << done << "";
     QTest::newRow("https to http redirect refused") << true
         << QList<Route>{redirect("/old", true, "{http}/setup"), route("/setup", false, installer)} << "match" << false
         << "Preuzimanje neuspešno: Odbijeno preusmerenje sa HTTPS na HTTP adresu."
         << "Preuzimanje instalacionog paketa nije uspelo: Odbijeno preusmerenje sa HTTPS na HTTP adresu.";
-    QTest::newRow("no Content-Length") << false << QList<Route>{noLength} << "match" << true << done << "";
-    QTest::newRow("connection closes half-way") << false << QList<Route>{halfWay} << "match" << false << failed << failedError;
-    QTest::newRow("installer missing") << false << QList<Route>{} << "match" << false << failed << failedError;
+    QTest::newRow("no Content-Length") << true << QList<Route>{noLength} << "match" << true << done << "";
+    QTest::newRow("connection closes half-way") << true << QList<Route>{halfWay} << "match" << false << failed << failedError;
+    QTest::newRow("installer missing") << true << QList<Route>{} << "match" << false << failed << failedError;
 }
 
 void TestUpdateManager::download()
@@ -679,12 +685,12 @@ void TestUpdateManager::cancelWhileStreaming()
     held.pieceDelayMs = 300;
     const QJsonObject manifest{{"version", "2.5.0"}, {"downloadUrl", expand("{http}/setup")},
                                {"sha256", QString::fromLatin1(sha256Hex(m_installer))}};
-    serve({held, route("/version.json", false, QJsonDocument(manifest).toJson())});
+    serve({held, route("/version.json", true, QJsonDocument(manifest).toJson())});
 
     QTemporaryDir folder;
     Harness harness(folder.path());
     UpdateManager &manager = harness.manager;
-    checkAgainst(harness, "{http}/version.json");
+    checkAgainst(harness, "{https}/version.json");
     QVERIFY(manager.updateAvailable());
     manager.startDownload();
 
@@ -756,13 +762,13 @@ void TestUpdateManager::install()
 
     const QJsonObject manifest{{"version", "2.5.0"}, {"downloadUrl", expand("{http}/setup")},
                                {"sha256", QString::fromLatin1(sha256Hex(m_installer))}};
-    serve({route("/setup", false, m_installer), route("/version.json", false, QJsonDocument(manifest).toJson())});
+    serve({route("/setup", false, m_installer), route("/version.json", true, QJsonDocument(manifest).toJson())});
 
     QTemporaryDir folder;
     Harness harness(folder.path());
     harness.launcherWorks = launcherWorks;
     UpdateManager &manager = harness.manager;
-    checkAgainst(harness, "{http}/version.json");
+    checkAgainst(harness, "{https}/version.json");
     if (before != QLatin1String("no download")) {
         manager.startDownload();
         QTRY_VERIFY_WITH_TIMEOUT(manager.updateReadyToInstall(), kWaitMs);

@@ -1,7 +1,8 @@
 // The phone page in a phone-sized headless Chromium against the real server (remote_test_host
-// with the built-in devices): adding sources through the dialog, cards that follow the
-// channels, switching, the preview picture, a whole take, the offline notice; then the page's
-// own logic on crafted status answers.
+// with the built-in devices): the access key from the QR link, adding sources through the
+// dialog, cards that follow the channels, switching, the preview picture, a page of another
+// origin that tries to drive the recorder, a whole take, the offline notice, a new key; then
+// the page's own logic on crafted status answers.
 //
 // Environment: REMOTE_TEST_HOST (the host program), CHROMIUM (the browser binary).
 import { after, before, test } from 'node:test';
@@ -72,7 +73,7 @@ class Host {
 
 function getJson(port, target) {
   return new Promise((resolve, reject) => {
-    http.get({ host: '127.0.0.1', port, path: target }, (response) => {
+    http.get({ host: '127.0.0.1', port, path: target, headers: { 'X-Vireon-Key': key } }, (response) => {
       let body = '';
       response.setEncoding('utf8');
       response.on('data', (chunk) => { body += chunk; });
@@ -138,6 +139,7 @@ function readPreviewDigit() {
 
 let host;
 let port;
+let key;
 let context;
 let page;
 let workDir;
@@ -148,7 +150,8 @@ before(async () => {
   assert.ok(HOST_BINARY, 'REMOTE_TEST_HOST is not set');
   workDir = mkdtempSync(path.join(os.tmpdir(), 'vireon-remote-page-'));
   host = new Host(HOST_BINARY, ['--port', '0', '--output', path.join(workDir, 'takes')]);
-  port = Number((await host.waitFor('READY ')).split(' ')[1]);
+  [port, key] = (await host.waitFor('READY ')).split(' ').slice(1);
+  port = Number(port);
 
   context = await chromium.launchPersistentContext(path.join(workDir, 'profile'), {
     executablePath: CHROMIUM,
@@ -168,8 +171,20 @@ before(async () => {
     if (message.type() === 'error')
       consoleErrors.push(message.text());
   });
-  await page.goto(`http://127.0.0.1:${port}/`);
+  await page.goto(`http://127.0.0.1:${port}/?key=${key}`);
 });
+
+// A page of its own, served from another origin (another port of this machine): what a web
+// site the operator happens to open could do to the recorder through the operator's browser.
+function serveOtherOrigin(html) {
+  return new Promise((resolve) => {
+    const server = http.createServer((request, response) => {
+      response.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8' });
+      response.end(html);
+    });
+    server.listen(0, '127.0.0.1', () => resolve(server));
+  });
+}
 
 after(async () => {
   if (context)
@@ -211,6 +226,36 @@ test('the page is one self-contained document with the documented head and texts
   await page.waitForTimeout(600);
   for (const url of pageRequests)
     assert.ok(url.startsWith(`http://127.0.0.1:${port}/`), url);
+});
+
+test('the key from the QR link is kept and leaves the address bar', async () => {
+  assert.equal(page.url(), `http://127.0.0.1:${port}/`);
+  assert.equal(await page.evaluate(() => localStorage.getItem('vireonAccessKey')), key);
+  // Opened again without the key (from the home screen, after a reload): still connected.
+  await page.goto(`http://127.0.0.1:${port}/`);
+  await page.waitForFunction(() => statusData !== null);
+  assert.equal(await page.isVisible('#connectOverlay'), false);
+  const streams = pageRequests.filter((u) => u.includes('/stream.mjpg'));
+  assert.ok(streams.length > 0 && streams.every((u) => u.includes(`key=${key}`)), streams.join(', '));
+});
+
+test('without the key the page asks for a scan and the recorder stays closed', async () => {
+  // Another origin of the same server (localhost), so none of the kept key.
+  const stranger = await context.newPage();
+  const requests = [];
+  stranger.on('response', (response) => requests.push([new URL(response.url()).pathname, response.status()]));
+  await stranger.goto(`http://localhost:${port}/`);
+  await stranger.waitForSelector('#connectOverlay', { state: 'visible' });
+  assert.equal(await stranger.textContent('#connectOverlay h2'), 'Scan the QR code in Vireon to connect');
+  assert.equal(await stranger.isVisible('#offlineOverlay'), false);
+  await stranger.waitForTimeout(1200);
+  const guarded = requests.filter(([p]) => p.startsWith('/api/') || p.startsWith('/stream'));
+  assert.ok(guarded.some(([p]) => p === '/api/status'), JSON.stringify(requests));
+  assert.ok(guarded.every(([, status]) => status === 401), JSON.stringify(guarded));
+  // With the key it connects without a reload: the link from the dialog.
+  await stranger.goto(`http://localhost:${port}/?key=${key}`);
+  await stranger.waitForSelector('#connectOverlay', { state: 'hidden' });
+  await stranger.close();
 });
 
 test('with no channel the grid holds only the wide first-source card', async () => {
@@ -298,6 +343,49 @@ test('a tap switches the source and the preview shows it', async () => {
   assert.ok((await page.textContent('#fpsBadge')).endsWith(' TARGET)'));
 });
 
+test('a page from another origin changes nothing, even knowing the key', async () => {
+  const before = await getJson(port, '/api/status');
+  const target = before.activeSourceId === 1 ? 2 : 1;
+  const base = `http://127.0.0.1:${port}`;
+  const attacker = await serveOtherOrigin(`<!DOCTYPE html><html><body>
+    <img id="switchImg" src="${base}/api/switch?id=${target}&key=${key}">
+    <img id="recordImg" src="${base}/api/record?key=${key}">
+    <img id="streamImg" src="${base}/stream.mjpg?key=${key}">
+    <iframe name="sink"></iframe>
+    <form id="form" method="POST" action="${base}/api/record?key=${key}" target="sink"></form>
+    <script>
+      window.outcomes = {};
+      document.getElementById('form').submit();
+      fetch('${base}/api/switch?id=${target}&key=${key}', { method: 'POST', mode: 'no-cors' })
+        .then(() => { outcomes.noCors = 'sent'; }, () => { outcomes.noCors = 'failed'; });
+      fetch('${base}/api/record', { method: 'POST', headers: { 'X-Vireon-Key': '${key}' } })
+        .then((r) => { outcomes.cors = r.status; }, () => { outcomes.cors = 'failed'; });
+      fetch('${base}/api/status?key=${key}')
+        .then((r) => r.text()).then((t) => { outcomes.read = t; }, () => { outcomes.read = 'failed'; });
+    </script></body></html>`);
+  const other = await context.newPage();
+  try {
+    await other.goto(`http://127.0.0.1:${attacker.address().port}/`);
+    await other.waitForFunction(() => outcomes.noCors && outcomes.cors && outcomes.read, null, { timeout: 10000 });
+    await other.waitForTimeout(1000);
+    const outcomes = await other.evaluate(() => window.outcomes);
+    assert.equal(outcomes.cors, 'failed', 'a cross-origin request with the key header is refused');
+    assert.equal(outcomes.read, 'failed', 'the status is not readable from another origin');
+    assert.equal(await other.evaluate(() => document.getElementById('streamImg').naturalWidth), 0, 'no preview for another origin');
+  } finally {
+    await other.close();
+    attacker.close();
+  }
+  const after = await getJson(port, '/api/status');
+  assert.equal(after.activeSourceId, before.activeSourceId);
+  assert.equal(after.isRecording, false);
+  assert.equal(await page.textContent('#recText'), 'START REC');
+  // The phone page itself still drives the recorder.
+  await page.locator(`#card-${target}`).tap();
+  await page.waitForFunction((id) => document.getElementById('card-' + id).classList.contains('program'), target);
+  assert.equal((await getJson(port, '/api/status')).activeSourceId, target);
+});
+
 test('the record button runs a whole take', async () => {
   await page.locator('#recBtn').tap();
   await page.waitForFunction(() => document.getElementById('recText').textContent === 'STOP REC');
@@ -363,6 +451,19 @@ test('the offline notice appears after four failed polls and goes on the next su
   await page.waitForSelector('#card-3');
   await page.locator('#card-3').tap();
   await page.waitForFunction(() => window.readPreviewDigit() === 3, null, { timeout: 10000 });
+});
+
+test('a new key sends the phone back to the QR code', async () => {
+  key = (await host.command('newkey', 'KEY ')).split(' ')[1];
+  await page.waitForSelector('#connectOverlay', { state: 'visible', timeout: 5000 });
+  assert.equal(await page.textContent('#connectOverlay h2'), 'Scan the QR code in Vireon to connect');
+  assert.equal(await page.evaluate(() => localStorage.getItem('vireonAccessKey')), null, 'the old key is forgotten');
+  assert.equal(await page.isVisible('#offlineOverlay'), false);
+  // Scanning the new code: connected again, preview included.
+  await page.goto(`http://127.0.0.1:${port}/?key=${key}`);
+  await page.waitForFunction(() => statusData !== null);
+  assert.equal(await page.isVisible('#connectOverlay'), false);
+  await page.waitForFunction(() => window.readPreviewDigit() > 0, null, { timeout: 10000 });
 });
 
 // ---- the page's own logic on crafted answers ----

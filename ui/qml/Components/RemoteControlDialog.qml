@@ -3,9 +3,10 @@ import QtQuick.Layouts
 import Vireon
 import "StatusTexts.js" as StatusTexts
 
-// The phone remote control: the server's state, its address as a QR code and as text, and
-// the buttons to refresh the address and to start or stop the server. A dimmed layer over
-// the main window; a click beside the card closes it.
+// The phone remote control: the server's state, its address as a QR code and as text (with
+// the access key while it is required), the access key switch and a new key, and the buttons
+// to refresh the address and to start or stop the server. A dimmed layer over the main
+// window; a click beside the card closes it.
 Rectangle {
     id: root
 
@@ -18,6 +19,8 @@ Rectangle {
     readonly property alias copyButton: copyButton
     readonly property alias refreshButton: refreshButton
     readonly property alias serverButton: serverButton
+    readonly property alias newKeyButton: newKeyButton
+    readonly property alias requireKeySwitch: requireKeySwitch
     readonly property alias qrImage: qrImage
 
     function tr(english, serbian) {
@@ -74,7 +77,7 @@ Rectangle {
 
         anchors.centerIn: parent
         width: 440
-        height: 520
+        height: RemoteServer.requireAccessKey ? 550 : 590
         color: Colors.surfaceDark
         border.color: Colors.borderDark
         radius: 8
@@ -226,7 +229,8 @@ Rectangle {
 
             Rectangle {
                 Layout.fillWidth: true
-                Layout.preferredHeight: 38
+                // The link with its key takes two lines.
+                Layout.preferredHeight: Math.max(38, addressText.implicitHeight + 14)
                 radius: 4
                 color: Colors.panelDark
                 border.color: Colors.borderDark
@@ -238,12 +242,16 @@ Rectangle {
                     spacing: 8
 
                     Text {
+                        id: addressText
+
                         objectName: "addressText"
                         Layout.fillWidth: true
                         text: root.serverUrl !== "" ? root.serverUrl : "http://---.---.---.---:8080/"
                         font.family: "Consolas, Segoe UI"
                         font.pixelSize: 13
                         color: root.serverUrl !== "" ? Colors.accent : Colors.textSecondary
+                        wrapMode: Text.WrapAnywhere
+                        maximumLineCount: 2
                         elide: Text.ElideRight
                     }
 
@@ -263,6 +271,51 @@ Rectangle {
                         }
                     }
                 }
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 10
+
+                SettingsSwitch {
+                    id: requireKeySwitch
+
+                    Layout.fillWidth: true
+                    text: root.tr("Require access key", "Zahtevaj pristupni ključ")
+                    font: Typography.captionBold
+                    shownChecked: RemoteServer.requireAccessKey
+                    onCommitted: checked => RemoteServer.requireAccessKey = checked
+                }
+
+                DarkButton {
+                    id: newKeyButton
+
+                    Layout.preferredWidth: 100
+                    Layout.preferredHeight: 28
+                    enabled: RemoteServer.requireAccessKey
+                    opacity: enabled ? 1.0 : 0.4
+                    onClicked: RemoteServer.newAccessKey()
+
+                    Text {
+                        objectName: "newKeyText"
+                        anchors.centerIn: parent
+                        text: root.tr("NEW KEY", "NOVI KLJUČ")
+                        font: Typography.captionBold
+                        color: Colors.textPrimary
+                    }
+                }
+            }
+
+            Text {
+                objectName: "openWarning"
+                Layout.fillWidth: true
+                visible: !RemoteServer.requireAccessKey
+                text: root.tr("⚠ No access key: anyone on this network can watch the cameras and control Vireon. Only on a network you trust.",
+                              "⚠ Bez pristupnog ključa: svako na ovoj mreži može da gleda kamere i upravlja Vireon-om. Samo na mreži kojoj verujete.")
+                font: Typography.caption
+                color: Colors.alertAmber
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.WordWrap
             }
 
             Text {

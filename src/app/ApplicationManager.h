@@ -15,7 +15,7 @@
 
 #include "app/AudioMixer.h"
 #include "app/ChannelCameraConfig.h"
-#include "app/FramePump.h"
+#include "recording/FramePump.h"
 #include "app/MonitorOutput.h"
 #include "models/InputChannelsModel.h"
 #include "recording/RecordingContainer.h"

@@ -174,9 +174,9 @@ void ApplicationManager::startRecording()
         for (int id = 1; id <= 4; ++id)
             m_channelsModel->setRecording(id, true);
     }
+    // Slot 0 is filled by the tick like every other slot, once pictures taken within it had
+    // time to arrive; filling it now would give it a picture from before the take.
     m_timecodeTimer.start(33);
-    // The first frame of every file is the picture at the start.
-    m_framePump.pump(1, [this](int id) { return sourceForChannel(id); });
     // Marker lines the performance monitor colours.
     qDebug().noquote() << "[ApplicationManager] === RECORDING STARTED ===" << m_framePump.channelCount()
                        << "camera(s) at" << m_timelineFps << "fps, timecode" << m_startTimecode;

@@ -1,0 +1,2 @@
+# Take tests: frame slots of the pump.
+vireon_add_test(tst_framepump ${CMAKE_CURRENT_LIST_DIR}/tst_framepump.cpp)

@@ -18,7 +18,10 @@ constexpr int kFilterTaps = 32;
 // Input frames kept to prime the filter when resampling takes over (its half length and more).
 constexpr qint64 kHistoryFrames = kFilterTaps;
 // swr_set_compensation() takes the correction as sample_delta / distance; over 2^20 output
-// frames one unit is about 1 ppm, and the compensation is set anew for every block.
+// frames one unit is about 1 ppm, as fine as the resampler's own step can be set. The
+// compensation is set anew for every block, and the fraction below one unit is carried from
+// block to block, so the ratio is right on average without lingering on one side of it (a
+// step of 1 ppm held for seconds is audible frequency modulation of a pure tone).
 constexpr int kCompensationDistance = 1 << 20;
 // A start or resync never inserts more than this much silence at once (a long-stalled input
 // catches up block by block instead of in one huge buffer).
@@ -79,6 +82,7 @@ void DriftCompensator::process(const float *samples, qint64 frames, qint64 arriv
     const qint64 blockStart = m_estimator.framesReceived();
     m_estimator.addBlock(frames, arrivalNs);
     const qint64 blockEnd = blockStart + frames;
+    averageRate(frames);
 
     if (m_anchorAtFirstFrame) {
         m_anchorNs = m_estimator.timeOfFrame(double(blockStart));
@@ -102,8 +106,19 @@ void DriftCompensator::process(const float *samples, qint64 frames, qint64 arriv
             error = double(m_nextInput) - inputFrameFor(m_outputFrames);
         }
         m_offsetMs = error * 1000.0 / m_rate;
-        if (!m_resampling && std::fabs(error) > kEngageMs * m_rate / 1000.0 && !startResampler(blockStart))
-            m_resampling = false;
+        // Resampling begins when the offset grows, and begins anew from the measured rate when
+        // that turns out to be further from the configured one than a correction may reach.
+        const bool offRate = m_resampling && m_estimator.isSettled()
+            && std::fabs(m_estimator.rate() / m_swrInputRate - 1.0) > kMaxCorrection;
+        const bool drifted = !m_resampling && m_estimator.lockedSeconds() >= kEngageAfterSeconds
+            && std::fabs(error) > kEngageMs * m_rate / 1000.0;
+        if (drifted || offRate) {
+            m_nextInput = std::max(m_nextInput, blockStart);
+            if (offRate)
+                m_nextInput = std::max<qint64>(blockStart, std::llround(position));
+            if (!startResampler(blockStart))
+                m_resampling = false;
+        }
         if (m_resampling)
             resample(samples, blockStart, blockEnd, error, out);
         else
@@ -111,6 +126,21 @@ void DriftCompensator::process(const float *samples, qint64 frames, qint64 arriv
     }
     keepHistory(samples, frames);
     m_historyEnd = blockEnd;
+}
+
+void DriftCompensator::averageRate(qint64 frames)
+{
+    // Once the estimator has locked: a plain mean at first, then a moving average, running
+    // all the time so that resampling starts from a rate averaged over many seconds.
+    if (m_estimator.lockedSeconds() < kEngageAfterSeconds) {
+        m_rateAveragedSeconds = 0.0;
+        m_smoothedRate = 0.0;
+        return;
+    }
+    const double blockSeconds = double(frames) / m_estimator.rate();
+    m_rateAveragedSeconds += blockSeconds;
+    const double weight = blockSeconds / std::min(m_rateAveragedSeconds, kRateAveragingSeconds);
+    m_smoothedRate += weight * (m_estimator.rate() - m_smoothedRate);
 }
 
 void DriftCompensator::alignTo(double wantedInput, qint64 blockStart, std::vector<float> &out)
@@ -141,7 +171,9 @@ bool DriftCompensator::startResampler(qint64 blockStart)
 {
     const double measured = m_estimator.rate();
     int inputRate = m_rate;
-    if (std::fabs(measured / m_rate - 1.0) > kMaxCorrection) {
+    // Only a settled measurement may say the device runs at another rate; a first guess
+    // through jitter is no ground for that.
+    if (m_estimator.isSettled() && std::fabs(measured / m_rate - 1.0) > kMaxCorrection) {
         // Not drift: a device at another nominal rate. Resample from what it really delivers.
         inputRate = int(std::lround(measured));
         if (!m_loggedRate) {
@@ -177,6 +209,8 @@ bool DriftCompensator::startResampler(qint64 blockStart)
     }
     m_swrInputRate = inputRate;
     m_resampling = true;
+    m_smoothedError = 0.0; // the device's averaged rate stays: it is the same device
+    m_deltaCarry = 0.0;
     m_fedEnd = std::max(m_nextInput, blockStart);
     m_discardOutput = 0;
 
@@ -195,31 +229,47 @@ void DriftCompensator::resample(const float *samples, qint64 blockStart, qint64 
                                 std::vector<float> &out)
 {
     const double baseStep = double(m_swrInputRate) / m_rate;
-    const double measuredStep = m_estimator.rate() / m_rate;
+    const double blockSeconds = double(blockEnd - blockStart) / m_estimator.rate();
+    const double measuredStep = (m_rateAveragedSeconds > 0.0 ? m_smoothedRate : m_estimator.rate()) / m_rate;
+    const double weight = std::min(1.0, blockSeconds / kOffsetAveragingSeconds);
+    m_smoothedError += weight * (error - m_smoothedError);
     // Input frames per output frame: the measured ratio, and the offset worked off slowly
     // (ahead: consume slower; behind: faster), within the allowed correction.
-    double step = measuredStep * (1.0 - error / (m_rate * kCorrectionSeconds));
+    const bool large = std::fabs(m_smoothedError) > kLargeOffsetMs * m_rate / 1000.0;
+    const double correctionSeconds = large ? kCorrectionSeconds / 10.0 : kCorrectionSeconds;
+    double step = measuredStep * (1.0 - m_smoothedError / (m_rate * correctionSeconds));
     step = std::clamp(step, baseStep * (1.0 - kMaxCorrection), baseStep * (1.0 + kMaxCorrection));
     m_correctionPpm = (step / baseStep - 1.0) * 1e6;
-    const int delta = int(std::lround(kCompensationDistance * (1.0 - step / baseStep)));
-    swr_set_compensation(m_swr.get(), delta, kCompensationDistance);
 
     const qint64 from = std::max(m_fedEnd, blockStart);
     if (from >= blockEnd)
         return;
-    const int count = int(blockEnd - from);
+    int count = int(blockEnd - from);
     const int capacity = int(double(count) / baseStep * (1.0 + 2 * kMaxCorrection)) + 2 * kFilterTaps;
     m_converted.resize(size_t(capacity) * size_t(m_channels));
     uint8_t *outPointer = reinterpret_cast<uint8_t *>(m_converted.data());
     const float *in = samples + (from - blockStart) * m_channels;
-    const int produced = swr_convert(m_swr.get(), &outPointer, capacity, reinterpret_cast<const uint8_t **>(&in), count);
     m_fedEnd = blockEnd;
+
+    if (m_discardOutput > 0) {
+        // The outputs of the priming history, at the plain ratio, so the first kept output
+        // lies exactly on the next input frame: no jump where resampling takes over.
+        const int primed = swr_convert(m_swr.get(), &outPointer, int(std::min<qint64>(m_discardOutput, capacity)),
+                                       reinterpret_cast<const uint8_t **>(&in), count);
+        count = 0; // the block is inside the resampler now
+        m_discardOutput -= std::max(0, primed);
+        if (m_discardOutput > 0)
+            return;
+    }
+    const double exactDelta = kCompensationDistance * (1.0 - step / baseStep) + m_deltaCarry;
+    const int delta = int(std::lround(exactDelta));
+    m_deltaCarry = exactDelta - delta;
+    swr_set_compensation(m_swr.get(), delta, kCompensationDistance);
+    const int produced = swr_convert(m_swr.get(), &outPointer, capacity, reinterpret_cast<const uint8_t **>(&in), count);
     if (produced <= 0)
         return;
-    const qint64 dropped = std::min<qint64>(produced, m_discardOutput);
-    m_discardOutput -= dropped;
-    out.insert(out.end(), m_converted.begin() + dropped * m_channels, m_converted.begin() + qint64(produced) * m_channels);
-    m_outputFrames += produced - dropped;
+    out.insert(out.end(), m_converted.begin(), m_converted.begin() + qint64(produced) * m_channels);
+    m_outputFrames += produced;
 }
 
 void DriftCompensator::keepHistory(const float *samples, qint64 frames)

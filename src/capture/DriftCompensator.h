@@ -33,14 +33,27 @@ struct SwrContext;
 class DriftCompensator
 {
 public:
-    // Offsets up to this are left alone (an input without drift passes untouched).
+    // Offsets up to this are left alone (an input without drift passes untouched), and none
+    // is judged before the rate estimator has locked for kEngageAfterSeconds (before that an
+    // offset is its first guess, not drift).
     static constexpr double kEngageMs = 2.0;
-    // Offsets beyond this are mended at once instead of by the ratio.
-    static constexpr double kResyncMs = 20.0;
+    static constexpr double kEngageAfterSeconds = 2.0;
+    // Offsets beyond this (a dropout, a stalled device) are mended at once instead of by the
+    // ratio; below it the arrival jitter of a busy system never causes a jump.
+    static constexpr double kResyncMs = 100.0;
     // The largest correction of the ratio, either way.
     static constexpr double kMaxCorrection = 0.005;
-    // An offset is worked off with this time constant.
-    static constexpr double kCorrectionSeconds = 1.0;
+    // An offset is worked off with this time constant, judged from its average over
+    // kOffsetAveragingSeconds: the offset seen at each block carries the arrival jitter the
+    // rate estimator has not quite averaged away, and the ratio must not wobble with it.
+    static constexpr double kCorrectionSeconds = 40.0;
+    // An offset beyond this is worked off faster (a tenth of the time constant).
+    static constexpr double kLargeOffsetMs = 3.0;
+    static constexpr double kOffsetAveragingSeconds = 8.0;
+    // The measured rate is averaged over this long before it sets the ratio: a crystal's rate
+    // does not change in seconds, and every wobble of the ratio is frequency modulation of
+    // the sound. (The offset correction takes care of what the average lags behind.)
+    static constexpr double kRateAveragingSeconds = 20.0;
 
     DriftCompensator(int sampleRate, int channels, QString inputName = QString());
     ~DriftCompensator();
@@ -79,6 +92,7 @@ private:
     void passThrough(const float *samples, qint64 blockStart, qint64 blockEnd, std::vector<float> &out);
     void resample(const float *samples, qint64 blockStart, qint64 blockEnd, double error, std::vector<float> &out);
     void keepHistory(const float *samples, qint64 frames);
+    void averageRate(qint64 frames);
 
     const int m_rate;
     const int m_channels;
@@ -101,6 +115,10 @@ private:
     bool m_loggedRate = false;
     double m_correctionPpm = 0.0;
     double m_offsetMs = 0.0;
+    double m_smoothedError = 0.0; // input frames, averaged
+    double m_smoothedRate = 0.0;  // input frames per second, averaged
+    double m_rateAveragedSeconds = 0.0; // how long m_smoothedRate has averaged
+    double m_deltaCarry = 0.0;    // compensation units not yet applied
 
     // The last input frames, to prime the resampler's filter when it takes over.
     std::vector<float> m_history;

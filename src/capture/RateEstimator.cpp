@@ -1,5 +1,6 @@
 #include "capture/RateEstimator.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -17,6 +18,7 @@ void RateEstimator::reset()
     m_frameEnd = 0;
     m_blocks = 0;
     m_reanchors = 0;
+    m_lockedSeconds = 0.0;
     m_coarseFrame = 0;
     m_coarseNs = 0;
 }
@@ -40,8 +42,11 @@ void RateEstimator::addBlock(qint64 frames, qint64 arrivalNs)
     const double error = arrival - predicted;
     m_frameEnd += frames;
 
+    const double blockSeconds = double(frames) * m_periodNs / 1e9;
     if (std::fabs(error) <= double(kReanchorNs)) {
-        const double omega = 2.0 * std::numbers::pi * kBandwidthHz * double(frames) * m_periodNs / 1e9;
+        m_lockedSeconds += blockSeconds;
+        const double bandwidth = std::max(kBandwidthHz, kStartBandwidthHz / (1.0 + m_lockedSeconds));
+        const double omega = 2.0 * std::numbers::pi * bandwidth * blockSeconds;
         m_timeNs = predicted + std::numbers::sqrt2 * omega * error;
         m_periodNs += omega * omega * error / double(frames);
         return;
@@ -53,6 +58,7 @@ void RateEstimator::addBlock(qint64 frames, qint64 arrivalNs)
     // let the loop refine from there. A dropout judged this way is undone at the next one.
     m_timeNs = arrival;
     ++m_reanchors;
+    m_lockedSeconds = 0.0;
     const qint64 windowNs = arrivalNs - m_coarseNs;
     if (windowNs < qint64(kCoarseWindowSeconds * 1e9))
         return;

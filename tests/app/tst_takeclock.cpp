@@ -11,6 +11,7 @@
 #include "recording/TakeRecorder.h"
 
 #include "MediaReadback.h"
+#include "RecordingEncoder.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -25,23 +26,6 @@ constexpr int kRate = 8000;
 constexpr qint64 kMs = 1000000;
 constexpr qint64 kSecond = 1000000000;
 constexpr double kToleranceMs = 5.0;
-
-// Counts the frames the pump hands it: the take's video clock, without encoding anything.
-class CountingEncoder : public IEncoder
-{
-public:
-    bool open(const EncoderConfig &) override { return true; }
-    void writeFrame(const VideoFrame &) override { ++frames; }
-    bool stop() override { return true; }
-    void setBitrate(int) override {}
-    QString lastError() const override { return {}; }
-    bool hasFailed() const override { return false; }
-    qint64 framesEncoded() const override { return frames; }
-    qint64 droppedFrames() const override { return 0; }
-    qint64 bytesWritten() const override { return 0; }
-    QString encoderName() const override { return QStringLiteral("count"); }
-    qint64 frames = 0;
-};
 
 struct Tone
 {
@@ -196,7 +180,7 @@ void TestTakeClock::takeStaysOnTheVideoClock()
     QVERIFY(take.openMasterAudio(master));
     for (const Tone &tone : tones)
         QVERIFY(take.openChannelAudio(tone.channelId, dir.filePath(QStringLiteral("Channel_0%1_Audio.wav").arg(tone.channelId))));
-    auto video = std::make_shared<CountingEncoder>();
+    auto video = std::make_shared<RecordingEncoder>(); // the take's video clock, nothing encoded
     take.addCamera(1, video, 2, 2);
     mixer.reset(); // as the manager does: the inputs restart at the take's start
     take.start();
@@ -207,7 +191,7 @@ void TestTakeClock::takeStaysOnTheVideoClock()
     const TakeReport report = take.finish(noSource);
     QVERIFY2(report.failure.isEmpty(), qPrintable(report.failure));
     const qint64 endNs = startNs + report.durationNs;
-    const double videoMs = double(video->frames) * 1000.0 / 30.0;
+    const double videoMs = double(video->frames.size()) * 1000.0 / 30.0;
     QVERIFY(std::fabs(videoMs - report.durationNs / 1e6) <= 34.0);
 
     // Every WAV as long as the video, within one audio tick (and the video's last frame).

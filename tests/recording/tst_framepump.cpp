@@ -2,25 +2,9 @@
 #include "capture/ISource.h"
 #include "recording/IEncoder.h"
 
+#include "RecordingEncoder.h"
+
 #include <QTest>
-
-// Records what it is given.
-class RecordingEncoder : public IEncoder
-{
-public:
-    bool open(const EncoderConfig &) override { return true; }
-    void writeFrame(const VideoFrame &frame) override { frames.push_back(frame); }
-    bool stop() override { return true; }
-    void setBitrate(int) override {}
-    QString lastError() const override { return {}; }
-    bool hasFailed() const override { return false; }
-    qint64 framesEncoded() const override { return qint64(frames.size()); }
-    qint64 droppedFrames() const override { return 0; }
-    qint64 bytesWritten() const override { return 0; }
-    QString encoderName() const override { return QStringLiteral("test"); }
-
-    std::vector<VideoFrame> frames;
-};
 
 // A source whose picture the test sets.
 class StillSource : public ISource

@@ -2,6 +2,8 @@
 // failure that ends the take with every file finalised, and the first frame slot.
 #include "capture/ISource.h"
 #include "recording/IEncoder.h"
+
+#include "RecordingEncoder.h"
 #include "recording/TakeRecorder.h"
 
 #include "MediaReadback.h"
@@ -17,22 +19,6 @@
 namespace {
 
 constexpr qint64 kMs = 1000000;
-
-class RecordingEncoder : public IEncoder
-{
-public:
-    bool open(const EncoderConfig &) override { return true; }
-    void writeFrame(const VideoFrame &frame) override { frames.push_back(frame); }
-    bool stop() override { return true; }
-    void setBitrate(int) override {}
-    QString lastError() const override { return {}; }
-    bool hasFailed() const override { return false; }
-    qint64 framesEncoded() const override { return qint64(frames.size()); }
-    qint64 droppedFrames() const override { return 0; }
-    qint64 bytesWritten() const override { return 0; }
-    QString encoderName() const override { return QStringLiteral("test"); }
-    std::vector<VideoFrame> frames;
-};
 
 // A camera whose pictures carry their capture time; one byte tells them apart.
 class TimedSource : public ISource

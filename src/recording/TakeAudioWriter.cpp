@@ -45,6 +45,9 @@ bool TakeAudioWriter::append(int file, const float *samples, qsizetype count)
     if (file < 0 || file >= int(m_files.size()) || count <= 0 || !m_thread.joinable())
         return false;
     const qint64 limit = qint64(kMaxQueuedSeconds) * m_sampleRate * m_channels * qint64(m_files.size());
+    // Counted whether they reach the file or not: the take measures each track against the
+    // master by this, and a refused track must not look ever further behind.
+    m_files[size_t(file)].framesAppended += count / m_channels;
     {
         std::lock_guard lock(m_mutex);
         if (!m_failure.isEmpty())
@@ -59,7 +62,6 @@ bool TakeAudioWriter::append(int file, const float *samples, qsizetype count)
         m_queue.push_back(Chunk{file, std::vector<float>(samples, samples + count)});
         m_queuedSamples += count;
     }
-    m_files[size_t(file)].framesAppended += count / m_channels;
     m_wake.notify_one();
     return true;
 }

@@ -52,7 +52,7 @@ public:
     // Queues interleaved samples for a file. False when they were refused (queue full after a
     // stalled disk, or a failure already happened): the take is then failing.
     bool append(int file, const float *samples, qsizetype count);
-    // Frames handed to append() for a file (whether written yet or not).
+    // Frames handed to append() for a file (written, waiting, or refused after a failure).
     qint64 framesAppended(int file) const;
 
     // The first failure, with the index of its file; empty while all is well.

@@ -34,10 +34,11 @@ class DriftCompensator
 {
 public:
     // Offsets up to this are left alone (an input without drift passes untouched), and none
-    // is judged before the rate estimator has locked for kEngageAfterSeconds (before that an
-    // offset is its first guess, not drift).
+    // is judged before the rate estimator has settled (before that an offset is its first
+    // guess through the arrival jitter, not drift: on a loaded machine that guess can be a
+    // few thousand ppm off, far more than any crystal).
     static constexpr double kEngageMs = 2.0;
-    static constexpr double kEngageAfterSeconds = 2.0;
+    static constexpr double kEngageAfterSeconds = RateEstimator::kSettledSeconds;
     // Offsets beyond this (a dropout, a stalled device) are mended at once instead of by the
     // ratio; below it the arrival jitter of a busy system never causes a jump.
     static constexpr double kResyncMs = 100.0;

@@ -95,8 +95,7 @@ private:
         qint64 timeNs = 0;
         QByteArray pixels;
     };
-    // Six cover the recording's read lag (one to two timeline frames) for cameras up to 60 fps.
-    static constexpr size_t PictureHistory = 6;
+    static constexpr size_t PictureHistory = 4;
     std::vector<TimedPicture> m_history;
     // Set by the device thread under m_frameMutex; cleared by the first reader.
     std::atomic<bool> m_newPicture{false};

@@ -12,8 +12,8 @@ PACKAGES=(
   qml6-module-qtquick qml6-module-qtquick-window qml6-module-qtquick-controls
   qml6-module-qtquick-templates qml6-module-qtquick-layouts qml6-module-qtquick-dialogs
   qml6-module-qt-labs-settings qml6-module-qtcore qml6-module-qttest
-  # audio back end
-  libsdl2-dev
+  # audio back end; drift compensation of the inputs (libswresample)
+  libsdl2-dev libswresample-dev
   # cameras (V4L2 through libv4l2)
   libv4l-dev
   # video encoding (FFmpeg libraries; the ffmpeg/ffprobe tools for tests and benchmarks)

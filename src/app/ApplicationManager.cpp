@@ -1,6 +1,8 @@
 // Construction, destruction, the generic properties and the persisted language.
 #include "app/ApplicationManager.h"
 
+#include "recording/TakeRecorder.h"
+
 #include "app/AppInfo.h"
 #include "app/AppPaths.h"
 #include "app/EncoderBenchmark.h"

@@ -15,11 +15,11 @@
 
 #include "app/AudioMixer.h"
 #include "app/ChannelCameraConfig.h"
-#include "app/FramePump.h"
 #include "app/MonitorOutput.h"
 #include "models/InputChannelsModel.h"
 #include "recording/RecordingContainer.h"
 #include "recording/TimelineCut.h"
+#include "recording/TimelineExport.h"
 
 #include <QList>
 #include <QObject>
@@ -39,7 +39,8 @@
 class AudioCapture;
 class IEncoder;
 class ISource;
-class WavWriter;
+class TakeRecorder;
+struct TakeReport;
 struct BenchmarkRecommendation;
 class QFile;
 struct EncoderConfig;
@@ -282,6 +283,9 @@ public:
     const std::map<int, QString> &videoPaths() const { return m_videoPaths; }
     const std::map<int, QString> &isoAudioPaths() const { return m_isoAudioPaths; }
     QString masterWavPath() const { return m_masterWavPath; }
+    // The size of one WAV part of the next takes (tests reach it without writing 4 GiB);
+    // 0: the format's own limit.
+    void setAudioPartLimitBytes(quint32 bytes) { m_audioPartLimitBytes = bytes; }
     // Makes the encoder of each recorded camera (tests give their own).
     using EncoderFactory = std::function<std::shared_ptr<IEncoder>()>;
     void setEncoderFactory(EncoderFactory factory) { m_encoderFactory = std::move(factory); }
@@ -388,6 +392,7 @@ private:
     // recordingEncoderIndex, or 0 (the first entry) when it points past the encoder list.
     int effectiveEncoderIndex() const;
     void appendTakeAudio();
+    void noteAudioParts(const TakeReport &report);
     void stopOnRecordingFailure();
     void setLastRecordingError(const QString &error);
     qint64 takeBytesWritten() const;
@@ -428,8 +433,6 @@ private:
 
     QTime m_recordStartTime;
     qint64 m_recordStartNs = 0;
-    // 0: the take runs until stopped.
-    qint64 m_takeLengthLimitNs = 0;
     QList<TimelineCut> m_timelineCuts;
 
     // The running (or last) take.
@@ -439,10 +442,10 @@ private:
     RecordingContainer m_takeContainer = RecordingContainer::Mp4; // fixed when the take starts
     std::map<int, QString> m_videoPaths;
     std::map<int, QString> m_isoAudioPaths;
-    std::unique_ptr<WavWriter> m_masterWavWriter;
-    std::map<int, std::unique_ptr<WavWriter>> m_isoWavWriters;
-    FramePump m_framePump;
-    qint64 m_takeAudioFrames = 0; // frames appended to the master file in this take
+    // Audio tracks of the last take that went on in parts, keyed by their first file.
+    std::map<QString, QList<TimelineAudioPart>> m_audioParts;
+    std::unique_ptr<TakeRecorder> m_take; // while recording
+    quint32 m_audioPartLimitBytes = 0;
     qint64 m_lastTakeDurationMs = 0;
     EncoderFactory m_encoderFactory;
 
@@ -452,7 +455,7 @@ private:
         qint64 lastSampleNs = 0;
         qint64 lastFramesSent = 0;
         qint64 lastBytesWritten = 0;
-        qint64 droppedFrames = 0;   // of encoders already stopped
+        qint64 droppedFrames = 0;   // of the take's encoders once it stopped
         qint64 perfLogSeconds = 0;  // rows written
         qint64 droppedLogged = 0;   // the count last written to the log
     };

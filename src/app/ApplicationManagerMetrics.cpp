@@ -7,7 +7,7 @@
 #include "app/ProcessClock.h"
 #include "capture/ISource.h"
 #include "recording/IEncoder.h"
-#include "recording/WavWriter.h"
+#include "recording/TakeRecorder.h"
 
 #include <QDesktopServices>
 #include <QFile>
@@ -79,9 +79,9 @@ void ApplicationManager::updateMetrics()
     // Recording figures: frames per second reaching each encoder, frames lost, bytes written.
     if (m_isRecording) {
         const double seconds = double(nowNs - m_takeStats.lastSampleNs) / 1e9;
-        const qint64 frames = m_framePump.totalFramesSent();
+        const qint64 frames = m_take ? m_take->framePump().totalFramesSent() : 0;
         const qint64 bytes = takeBytesWritten();
-        const int encoders = m_framePump.channelCount();
+        const int encoders = m_take ? m_take->cameraCount() : 0;
         if (seconds > 0.0) {
             m_currentFps = encoders > 0 ? double(frames - m_takeStats.lastFramesSent) / seconds / encoders : 0.0;
             m_diskWriteSpeedMBs = double(bytes - m_takeStats.lastBytesWritten) / seconds / 1e6;
@@ -118,20 +118,12 @@ void ApplicationManager::updateMetrics()
 
 qint64 ApplicationManager::takeBytesWritten() const
 {
-    qint64 bytes = 0;
-    m_framePump.forEachEncoder([&](int, const IEncoder &encoder) { bytes += encoder.bytesWritten(); });
-    if (m_masterWavWriter)
-        bytes += m_masterWavWriter->samplesWritten() * WavFormat::bytesPerSample;
-    for (const auto &[id, writer] : m_isoWavWriters)
-        bytes += writer->samplesWritten() * WavFormat::bytesPerSample;
-    return bytes;
+    return m_take ? m_take->bytesWritten() : 0;
 }
 
 qint64 ApplicationManager::takeDroppedFrames() const
 {
-    qint64 dropped = m_takeStats.droppedFrames;
-    m_framePump.forEachEncoder([&](int, const IEncoder &encoder) { dropped += encoder.droppedFrames(); });
-    return dropped;
+    return m_take ? m_take->droppedFrames() : m_takeStats.droppedFrames;
 }
 
 // --- performance log: one row per second of every take ---
@@ -157,7 +149,7 @@ void ApplicationManager::writePerfLogRowIfDue(qint64 elapsedNs)
     const QString row = QStringLiteral("\"%1\",%2,%3,%4,%5,%6,%7\n")
                             .arg(m_currentTakeFolder)
                             .arg(m_takeStats.perfLogSeconds)
-                            .arg(m_framePump.totalFramesSent())
+                            .arg(m_take ? m_take->framePump().totalFramesSent() : 0)
                             .arg(takeDroppedFrames())
                             .arg(takeBytesWritten())
                             .arg(double(processCpuTimeNs()) / 1e9, 0, 'f', 3)

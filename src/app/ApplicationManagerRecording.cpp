@@ -1,5 +1,6 @@
-// Recording control: take folders and files, start and stop, the running timecode, the
-// frame pump, the audio appends of the 25 ms tick, failures during a take and arming.
+// Recording control: where a take goes and with which settings, start and stop, the running
+// timecode, failures during a take and arming. Recording the take itself (files, frame pump,
+// audio, finalising) is TakeRecorder's.
 #include "app/ApplicationManager.h"
 
 #include "app/TakeNaming.h"
@@ -7,8 +8,8 @@
 #include "capture/ISource.h"
 #include "recording/EncoderConfig.h"
 #include "recording/IEncoder.h"
+#include "recording/TakeRecorder.h"
 #include "recording/TimelineExport.h"
-#include "recording/WavWriter.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -29,8 +30,8 @@ qint64 ApplicationManager::elapsedTakeMs() const
 
 void ApplicationManager::limitTakeLength(qint64 lengthMs)
 {
-    if (m_isRecording && lengthMs > 0)
-        m_takeLengthLimitNs = lengthMs * 1000000;
+    if (m_isRecording && m_take && lengthMs > 0)
+        m_take->limitLength(lengthMs * 1000000);
 }
 
 void ApplicationManager::setLastRecordingError(const QString &error)
@@ -95,23 +96,23 @@ void ApplicationManager::startRecording()
     m_recordStartTime = QTime::currentTime();
     m_startTimecode = TakeNaming::startTimecodeText(m_recordStartTime);
 
+    m_audioParts.clear();
+    auto take = std::make_unique<TakeRecorder>(m_timelineFps, kSampleRate);
+    if (m_audioPartLimitBytes > 0)
+        take->setAudioPartLimitBytes(m_audioPartLimitBytes);
     m_masterWavPath = TakeNaming::masterAudioFilePath(takeFolder);
-    m_masterWavWriter = std::make_unique<WavWriter>();
-    if (m_masterWavWriter->open(m_masterWavPath, kSampleRate, 2))
+    if (take->openMasterAudio(m_masterWavPath))
         qDebug() << "[ApplicationManager] Started Master Audio Recorder:" << m_masterWavPath;
     else
         qWarning() << "[ApplicationManager] Failed to start Master WAV recorder at:" << m_masterWavPath;
 
-    m_isoWavWriters.clear();
     for (const auto &[channelId, capture] : m_channelAudioCaptures) {
         if (!isChannelSeparateAudioEnabled(channelId))
             continue;
         const QString path = TakeNaming::channelAudioFilePath(takeFolder, channelId);
-        auto writer = std::make_unique<WavWriter>();
-        if (!writer->open(path, kSampleRate, 2))
+        if (!take->openChannelAudio(channelId, path))
             continue;
         qDebug() << "[ApplicationManager] Started ISO Audio Recorder for channel" << channelId << "at" << path;
-        m_isoWavWriters[channelId] = std::move(writer);
         m_isoAudioPaths[channelId] = path;
     }
 
@@ -122,8 +123,6 @@ void ApplicationManager::startRecording()
                    << "does not exist here; recording with"
                    << m_encoderCapabilities.value(0).toMap().value(QStringLiteral("name")).toString();
 
-    m_framePump.clear();
-    m_framePump.setFrameRate(m_timelineFps);
     for (const auto &[channelId, source] : m_channelSources) {
         if (!source || !source->isRunning())
             continue;
@@ -141,17 +140,17 @@ void ApplicationManager::startRecording()
         }
         qDebug() << "[ApplicationManager] Started Video Encoder for channel" << channelId << "at" << config.outputPath
                  << "with" << encoder->encoderName();
-        m_framePump.addChannel(channelId, encoder, config.width, config.height);
+        take->addCamera(channelId, encoder, config.width, config.height);
         m_videoPaths[channelId] = config.outputPath;
     }
 
     // A take that could not open a single file would record nothing: say so, do not start.
-    if (!m_masterWavWriter->isOpen() && m_isoWavWriters.empty() && m_framePump.isEmpty()) {
+    if (!take->hasOpenFile()) {
         const QString error = takeFolderMade
             ? QStringLiteral("No file of the take could be opened in %1").arg(takeFolder)
             : QStringLiteral("Cannot create the take folder %1").arg(takeFolder);
         qWarning() << "[ApplicationManager] Recording not started:" << error;
-        m_masterWavWriter.reset();
+        take.reset();
         QDir().rmdir(takeFolder);
         setLastRecordingError(error);
         return;
@@ -161,11 +160,10 @@ void ApplicationManager::startRecording()
     // Audio and video start at the same instant: the inputs drop what they collected while
     // the files were being opened, and the frame slots count from now.
     m_mixer.reset();
+    m_take = std::move(take);
+    m_take->start();
     m_isRecording = true;
-    m_recordStartNs = monotonicNowNs();
-    m_takeLengthLimitNs = 0;
-    m_framePump.setStartTime(m_recordStartNs);
-    m_takeAudioFrames = 0;
+    m_recordStartNs = m_take->startNs();
     m_takeStats = TakeStats{};
     m_takeStats.lastSampleNs = m_recordStartNs;
     openPerfLog();
@@ -174,11 +172,11 @@ void ApplicationManager::startRecording()
         for (int id = 1; id <= 4; ++id)
             m_channelsModel->setRecording(id, true);
     }
+    // Slot 0 is filled by the tick like every other slot, once pictures taken within it had
+    // time to arrive; filling it now would give it a picture from before the take.
     m_timecodeTimer.start(33);
-    // The first frame of every file is the picture at the start.
-    m_framePump.pump(1, [this](int id) { return sourceForChannel(id); });
     // Marker lines the performance monitor colours.
-    qDebug().noquote() << "[ApplicationManager] === RECORDING STARTED ===" << m_framePump.channelCount()
+    qDebug().noquote() << "[ApplicationManager] === RECORDING STARTED ===" << m_take->cameraCount()
                        << "camera(s) at" << m_timelineFps << "fps, timecode" << m_startTimecode;
     emit isRecordingChanged();
 }
@@ -189,14 +187,12 @@ void ApplicationManager::stopRecording()
         return;
     qDebug() << "[ApplicationManager] stopRecording() triggered.";
 
-    qint64 endNs = monotonicNowNs();
-    if (m_takeLengthLimitNs > 0)
-        endNs = std::min(endNs, m_recordStartNs + m_takeLengthLimitNs);
-    // Take the audio that arrived since the last tick, and fill the last frame slots, so
-    // audio and video both end here.
+    // Take the audio that arrived since the last tick; the take fills its last frame slots,
+    // so audio and video both end here.
     m_mixer.process(m_mixerOutput);
     appendTakeAudio();
-    m_framePump.pump(m_framePump.slotsCovering(endNs - m_recordStartNs), [this](int id) { return sourceForChannel(id); });
+    const TakeReport report = m_take->finish([this](int id) { return sourceForChannel(id); });
+    m_take.reset();
 
     m_isRecording = false;
     m_timecodeTimer.stop();
@@ -207,23 +203,13 @@ void ApplicationManager::stopRecording()
             m_channelsModel->setRecording(id, false);
     }
 
-    m_framePump.forEachEncoder([this](int channelId, IEncoder &encoder) {
-        if (!encoder.stop())
-            qWarning() << "[ApplicationManager] Video file of channel" << channelId << "is incomplete:" << encoder.lastError();
-        m_takeStats.droppedFrames += encoder.droppedFrames();
-    });
-    m_framePump.clear();
-
-    if (m_masterWavWriter) {
-        m_masterWavWriter->close();
-        m_masterWavWriter.reset();
-    }
-    for (auto &[channelId, writer] : m_isoWavWriters)
-        writer->close();
-    m_isoWavWriters.clear();
+    m_takeStats.droppedFrames = report.droppedFrames;
+    noteAudioParts(report);
     closePerfLog();
+    if (!report.failure.isEmpty() && m_lastRecordingError.isEmpty())
+        setLastRecordingError(report.failure);
 
-    qint64 durationMs = (endNs - m_recordStartNs) / 1000000;
+    qint64 durationMs = report.durationNs / 1000000;
     if (durationMs < 1)
         durationMs = 1000;
     m_lastTakeDurationMs = durationMs;
@@ -240,79 +226,45 @@ void ApplicationManager::updateTimecode()
     m_timecode = TakeNaming::timecodeText(m_recordStartTime.msecsTo(QTime::currentTime()));
     emit timecodeChanged();
 
-    // A frame slot is filled once it has ended and a picture taken in it has had another
-    // frame's time to arrive, so every slot gets the picture of its own moment.
-    const qint64 elapsedNs = monotonicNowNs() - m_recordStartNs;
-    if (m_takeLengthLimitNs > 0 && elapsedNs >= m_takeLengthLimitNs) {
+    if (m_take->isLengthReached()) {
         stopRecording();
         return;
     }
-    const qint64 frameNs = qint64(1e9 / m_timelineFps);
-    m_framePump.pump(m_framePump.slotsStartedBy(elapsedNs - 2 * frameNs), [this](int id) { return sourceForChannel(id); });
+    m_take->pumpFrames([this](int id) { return sourceForChannel(id); });
 
-    writePerfLogRowIfDue(elapsedNs);
+    writePerfLogRowIfDue(m_take->nowNs() - m_take->startNs());
     stopOnRecordingFailure();
 }
 
 void ApplicationManager::appendTakeAudio()
 {
-    if (!m_isRecording)
-        return;
+    if (m_isRecording && m_take)
+        m_take->appendAudio(m_mixerOutput.master, m_mixerOutput.channels, !m_channelAudioCaptures.empty());
+}
 
-    // The inputs are the audio clock. With none running, the take's audio is silence, kept
-    // as long as the take so the files stay in step with the video.
-    std::vector<float> silence;
-    if (m_mixerOutput.master.empty() && m_channelAudioCaptures.empty()) {
-        const qint64 due = (monotonicNowNs() - m_recordStartNs) * kSampleRate / 1000000000;
-        if (due > m_takeAudioFrames)
-            silence.assign(size_t(due - m_takeAudioFrames) * 2, 0.0f);
-    }
-    // A take of limited length keeps exactly its length of audio.
-    if (m_takeLengthLimitNs > 0) {
-        const qint64 room = std::max<qint64>(0, m_takeLengthLimitNs * kSampleRate / 1000000000 - m_takeAudioFrames);
-        const auto cut = [room](std::vector<float> &samples) {
-            if (qint64(samples.size() / 2) > room)
-                samples.resize(size_t(room) * 2);
-        };
-        cut(m_mixerOutput.master);
-        cut(silence);
-        for (auto &[channelId, output] : m_mixerOutput.channels)
-            cut(output);
-    }
-    const std::vector<float> &master = silence.empty() ? m_mixerOutput.master : silence;
-    if (m_masterWavWriter && m_masterWavWriter->isOpen() && !master.empty())
-        m_masterWavWriter->writeSamples(master);
-    m_takeAudioFrames += qint64(master.size() / 2);
-
-    for (auto &[channelId, writer] : m_isoWavWriters) {
-        if (!writer->isOpen())
+void ApplicationManager::noteAudioParts(const TakeReport &report)
+{
+    // Tracks that went on past a size limit: the timeline lays their parts end to end.
+    std::vector<TakeAudioFile> tracks;
+    if (report.hasMasterAudio)
+        tracks.push_back(report.masterAudio);
+    for (const auto &[channelId, file] : report.channelAudio)
+        tracks.push_back(file);
+    for (const TakeAudioFile &file : tracks) {
+        if (file.parts.size() < 2)
             continue;
-        auto output = m_mixerOutput.channels.find(channelId);
-        if (output != m_mixerOutput.channels.end())
-            writer->writeSamples(output->second);
-        // A channel whose input stopped keeps time with silence.
-        const qint64 missing = m_takeAudioFrames - writer->framesWritten();
-        if (missing > 0)
-            writer->writeSamples(std::vector<float>(size_t(missing) * 2, 0.0f));
+        QList<TimelineAudioPart> parts;
+        for (qsizetype i = 0; i < file.parts.size(); ++i)
+            parts.append(TimelineAudioPart{file.parts.at(i), file.partFrames.value(i)});
+        m_audioParts[file.parts.first()] = parts;
     }
 }
 
 void ApplicationManager::stopOnRecordingFailure()
 {
-    QString failure;
-    m_framePump.forEachEncoder([&](int channelId, const IEncoder &encoder) {
-        if (failure.isEmpty() && encoder.hasFailed())
-            failure = QStringLiteral("Camera %1: %2").arg(channelId).arg(encoder.lastError());
-    });
-    if (failure.isEmpty() && m_masterWavWriter && m_masterWavWriter->hasError())
-        failure = QStringLiteral("Master audio: %1").arg(m_masterWavWriter->errorString());
-    for (const auto &[channelId, writer] : m_isoWavWriters) {
-        if (failure.isEmpty() && writer->hasError())
-            failure = QStringLiteral("Channel %1 audio: %2").arg(channelId).arg(writer->errorString());
-    }
+    const QString failure = m_take ? m_take->failure() : QString();
     if (failure.isEmpty())
         return;
-
     qWarning() << "[ApplicationManager] Recording stopped after a write failure:" << failure;
     setLastRecordingError(failure);
     stopRecording();
@@ -334,6 +286,8 @@ bool ApplicationManager::exportTimeline(qint64 durationMs)
     input.cameraLinks = m_cameraLinks;
     input.masterWavPath = m_masterWavPath;
     input.cuts = m_timelineCuts;
+    input.audioParts = m_audioParts;
+    input.audioSampleRate = kSampleRate;
 
     if (!timelineHasRecordedFiles(input)) {
         qDebug() << "[ApplicationManager] No recorded files to export to XML.";

@@ -1,5 +1,8 @@
 #include "capture/AudioCapture.h"
 
+#include "capture/DriftCompensator.h"
+#include "common/MonotonicClock.h"
+
 #include <QDebug>
 
 #include <SDL.h>
@@ -16,14 +19,22 @@ bool isDefaultDeviceName(const QString &deviceName)
         || deviceName == QLatin1String("Default system input");
 }
 
-// SDL's audio thread. The buffer is the callback's user data; AudioCapture::stop() closes
-// the device (which joins SDL's thread) before the buffer can go away.
+} // namespace
+
+void deliverCapturedAudio(void *capture, const float *samples, size_t count)
+{
+    static_cast<AudioCapture *>(capture)->deliver(samples, count);
+}
+
+namespace {
+
+// SDL's audio thread. The capture is the callback's user data; AudioCapture::stop() closes
+// the device (which joins SDL's thread) before the capture can go away.
 void SDLCALL captureCallback(void *userdata, Uint8 *stream, int length)
 {
     if (!userdata || !stream || length < int(sizeof(float)))
         return;
-    static_cast<AudioSampleBuffer *>(userdata)->append(reinterpret_cast<const float *>(stream),
-                                                       size_t(length) / sizeof(float));
+    deliverCapturedAudio(userdata, reinterpret_cast<const float *>(stream), size_t(length) / sizeof(float));
 }
 
 } // namespace
@@ -38,7 +49,35 @@ QString AudioCapture::noAudioName()
     return QStringLiteral("No Audio");
 }
 
-AudioCapture::AudioCapture() = default;
+AudioCapture::AudioCapture()
+    : m_clock(monotonicNowNs)
+{
+}
+
+void AudioCapture::setClock(Clock clock)
+{
+    m_clock = clock ? std::move(clock) : Clock(monotonicNowNs);
+}
+
+void AudioCapture::setSampleRate(int rate)
+{
+    m_sampleRate = rate > 0 ? rate : kSampleRate;
+    m_testTone.setSampleRate(m_sampleRate);
+}
+
+void AudioCapture::deliver(const float *samples, size_t count)
+{
+    const qint64 arrivalNs = m_clock();
+    const quint64 generation = m_buffer.generation();
+    if (generation != m_seenGeneration) {
+        m_compensator->restartAt(m_restartNs.load(std::memory_order_acquire));
+        m_seenGeneration = generation;
+    }
+    m_compensated.clear();
+    const int channels = m_channels < 1 ? 2 : m_channels;
+    m_compensator->process(samples, qint64(count) / channels, arrivalNs, m_compensated);
+    m_buffer.append(m_compensated.data(), m_compensated.size(), generation);
+}
 
 AudioCapture::~AudioCapture()
 {
@@ -55,11 +94,14 @@ bool AudioCapture::start(const QString &deviceName, int channels)
     m_name = deviceName;
     m_channels = channels < 1 ? 2 : channels;
     m_buffer.configure(m_channels);
+    prepareCompensator();
 
     if (deviceName == testToneName()) {
-        m_testTone.start(m_channels, [this](const float *samples, size_t count) {
-            m_buffer.append(samples, count);
-        });
+        const auto sink = [this](const float *samples, size_t count) { deliver(samples, count); };
+        if (m_manualTone)
+            m_testTone.startManual(m_channels, sink, m_clock());
+        else
+            m_testTone.start(m_channels, sink);
     } else if (!openSdlDevice(deviceName, m_channels)) {
         return false;
     }
@@ -73,12 +115,12 @@ bool AudioCapture::openSdlDevice(const QString &deviceName, int channels)
 {
     SDL_AudioSpec requested;
     SDL_memset(&requested, 0, sizeof(requested));
-    requested.freq = kSampleRate;
+    requested.freq = m_sampleRate;
     requested.format = AUDIO_F32SYS;
     requested.channels = Uint8(qBound(1, channels, 255));
     requested.samples = kFramesPerCallback;
     requested.callback = captureCallback;
-    requested.userdata = &m_buffer;
+    requested.userdata = this;
 
     // No allowed changes: SDL converts whatever the hardware delivers into this format.
     SDL_AudioSpec obtained;
@@ -99,6 +141,7 @@ bool AudioCapture::openSdlDevice(const QString &deviceName, int channels)
         // follow the layout the callback delivers. The device is still paused here.
         m_channels = obtained.channels;
         m_buffer.configure(m_channels);
+        prepareCompensator();
     }
     SDL_PauseAudioDevice(id, 0);
     return true;
@@ -148,7 +191,18 @@ int AudioCapture::delayMs() const
 
 void AudioCapture::clear()
 {
+    // The anchor first: the producer reads it once it sees the new generation.
+    m_restartNs.store(m_clock(), std::memory_order_release);
     m_buffer.clear();
+}
+
+void AudioCapture::prepareCompensator()
+{
+    // The producer is not running yet (or is paused): no other thread touches these now.
+    m_compensator = std::make_unique<DriftCompensator>(m_sampleRate, m_channels, m_name);
+    m_compensator->setEnabled(m_compensationEnabled);
+    m_compensator->restartAtFirstFrame();
+    m_seenGeneration = m_buffer.generation();
 }
 
 size_t AudioCapture::availableSamples() const
@@ -176,7 +230,7 @@ void AudioCapture::reportOverflow()
     if (dropped == 0)
         return;
     const int channels = m_channels < 1 ? 2 : m_channels;
-    const quint64 droppedMs = dropped * 1000 / (quint64(channels) * kSampleRate);
+    const quint64 droppedMs = dropped * 1000 / (quint64(channels) * quint64(m_sampleRate));
     qWarning() << "[AudioCapture] Buffer overflow on device:" << m_name << "dropped samples:"
                << dropped << "(" << droppedMs << "ms )";
 }

@@ -12,6 +12,14 @@
 //
 // Samples: 32-bit float, channels interleaved, 48 000 frames per second; reads hand out whole
 // frames only.
+//
+// Clock: every input is brought to the master clock (the monotonic clock that paces video)
+// on the producer's thread, before its samples enter the buffer: a DriftCompensator measures
+// the device's true rate from when its blocks arrive and resamples it where it drifts, so
+// what a reader takes lies where the video clock puts it. clear() restarts that timeline:
+// the next frame read belongs to the moment of the clear(). The producer reads clear()'s
+// anchor through an atomic and the buffer's generation, so a block it was working on during
+// the clear() never lands after it.
 #pragma once
 
 #include "capture/AudioSampleBuffer.h"
@@ -19,8 +27,13 @@
 
 #include <QString>
 
+#include <atomic>
 #include <cstddef>
+#include <functional>
+#include <memory>
 #include <vector>
+
+class DriftCompensator;
 
 class AudioCapture
 {
@@ -68,13 +81,46 @@ public:
     // Samples lost to overflow since the last start().
     quint64 droppedSamples() const;
 
+    // --- test hooks (set before start()) ---
+    // The clock arrivals are timed on and restarts anchored to (the monotonic clock unless a
+    // test runs in simulated time). Read on the producer's thread and the owner's.
+    using Clock = std::function<qint64()>;
+    void setClock(Clock clock);
+    // Frames per second of the built-in tone and of the master clock it is brought to.
+    void setSampleRate(int rate);
+    int sampleRate() const { return m_sampleRate; }
+    // The built-in tone as a device whose crystal is off by `ppm`, or paced by the test
+    // (deliverTestTone()) instead of its own thread.
+    void setTestToneClockErrorPpm(double ppm) { m_testTone.setClockErrorPpm(ppm); }
+    void setTestToneManualPacing(bool manual) { m_manualTone = manual; }
+    // Manual pacing: the tone's blocks due by nowNs arrive now (on the caller's thread).
+    void deliverTestTone(qint64 nowNs) { m_testTone.deliverDue(nowNs); }
+    // Off: samples go to the buffer as the device delivers them (the input is its own clock).
+    void setDriftCompensationEnabled(bool enabled) { m_compensationEnabled = enabled; }
+
 private:
     bool openSdlDevice(const QString &deviceName, int channels);
     void reportOverflow();
+    // The producer's entry (SDL's audio thread, the tone's thread or a test's manual pacing):
+    // brings one delivered block to the master clock and hands it to the buffer.
+    void deliver(const float *samples, size_t count);
+    void prepareCompensator();
+    friend void deliverCapturedAudio(void *capture, const float *samples, size_t count);
 
     QString m_name;
     int m_channels = 0;
     quint32 m_deviceId = 0; // SDL audio device id; 0 while no SDL device is open.
     AudioSampleBuffer m_buffer;
     TestToneGenerator m_testTone;
+
+    Clock m_clock;
+    int m_sampleRate = kSampleRate;
+    bool m_manualTone = false;
+    bool m_compensationEnabled = true;
+    // Set by clear() before the buffer's generation moves on; read by the producer.
+    std::atomic<qint64> m_restartNs{0};
+    // Producer thread only (created by start() before the producer runs).
+    std::unique_ptr<DriftCompensator> m_compensator;
+    quint64 m_seenGeneration = 0;
+    std::vector<float> m_compensated;
 };

@@ -57,6 +57,7 @@ void AudioSampleBuffer::configure(int channels)
         m_peak = 0.0f;
         m_droppedTotal = 0;
         m_droppedUnreported = 0;
+        ++m_generation;
     }
 }
 
@@ -72,7 +73,7 @@ size_t AudioSampleBuffer::capacity() const
     return m_ring.size();
 }
 
-void AudioSampleBuffer::append(const float *samples, size_t count)
+void AudioSampleBuffer::append(const float *samples, size_t count, quint64 generation)
 {
     if (!samples || count == 0)
         return;
@@ -83,6 +84,9 @@ void AudioSampleBuffer::append(const float *samples, size_t count)
         blockPeak = std::max(blockPeak, std::fabs(samples[i]));
 
     std::lock_guard lock(m_mutex);
+    // Made before a clear(): it belongs before the new start, not after it.
+    if (generation != kAnyGeneration && generation != m_generation)
+        return;
     count -= count % size_t(m_channels);
     if (blockPeak > m_peak)
         m_peak = blockPeak;
@@ -128,6 +132,13 @@ void AudioSampleBuffer::clear()
     m_head = 0;
     m_size = 0;
     m_peak = 0.0f;
+    ++m_generation;
+}
+
+quint64 AudioSampleBuffer::generation() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_generation;
 }
 
 float AudioSampleBuffer::takePeak()

@@ -45,9 +45,14 @@ public:
     int channels() const;
     size_t capacity() const;
 
+    static constexpr quint64 kAnyGeneration = ~quint64(0);
     // Producer side: appends whole frames (a trailing partial frame is ignored) and raises the
-    // held peak. When they do not fit, the oldest samples are dropped and counted.
-    void append(const float *samples, size_t count);
+    // held peak. When they do not fit, the oldest samples are dropped and counted. Samples of
+    // an older generation (prepared before a clear()) are dropped without a count.
+    void append(const float *samples, size_t count, quint64 generation = kAnyGeneration);
+    // Counts clear() and configure() calls: a producer that works on a block outside the lock
+    // reads it first, so its block cannot land after a clear() it did not see.
+    quint64 generation() const;
 
     // Samples a reader may take now: everything but the held-back delay, whole frames only.
     size_t availableSamples() const;
@@ -87,4 +92,5 @@ private:
     float m_peak = 0.0f;
     quint64 m_droppedTotal = 0;
     quint64 m_droppedUnreported = 0;
+    quint64 m_generation = 0;
 };

@@ -90,12 +90,11 @@ void CameraCapture::pictureAt(qint64 timeNs, QByteArray &out)
         out = m_picture;
         return;
     }
-    auto chosen = m_history.cbegin();
-    for (auto it = m_history.cbegin(); it != m_history.cend(); ++it) {
-        if (it->timeNs <= timeNs)
-            chosen = it;
+    out = QByteArray();
+    for (const TimedPicture &picture : m_history) {
+        if (picture.timeNs <= timeNs)
+            out = picture.pixels;
     }
-    out = chosen->pixels;
 }
 
 QString CameraCapture::name() const

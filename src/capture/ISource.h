@@ -32,10 +32,11 @@ public:
     // Hands out the newest picture. The array is implicitly shared with the source: no pixel is
     // copied, and the source never writes into an array a reader still holds.
     virtual void latestFrame(QByteArray &out) = 0;
-    // The newest picture captured at or before timeNs on the monotonic clock (the oldest one
-    // kept when all are newer), so a recording can give each frame slot the picture of its
-    // time even when it reads a little late. Sources without capture times hand out the
-    // newest picture.
+    // The newest picture captured at or before timeNs on the monotonic clock, so a recording
+    // can give each frame slot the picture of its time even when it reads a little late.
+    // Empty when every picture kept is newer: a picture from after timeNs must never stand
+    // in for an earlier moment (the reader repeats what it had). Sources without capture
+    // times hand out the newest picture.
     virtual void pictureAt(qint64 timeNs, QByteArray &out)
     {
         Q_UNUSED(timeNs);

@@ -20,15 +20,6 @@ std::chrono::steady_clock::time_point toTimePoint(qint64 monotonicNs)
     return std::chrono::steady_clock::time_point(std::chrono::nanoseconds(monotonicNs));
 }
 
-// Frames of a run anchored at anchorNs whose moment is not after nowNs.
-quint64 framesDue(qint64 anchorNs, qint64 nowNs)
-{
-    if (nowNs < anchorNs)
-        return 0;
-    // Frame k is due when floor(k * 62500 / 3) <= elapsed, that is k <= (3 * elapsed + 2) / 62500.
-    return quint64((nowNs - anchorNs) * 3 + 2) / 62500 + 1;
-}
-
 } // namespace
 
 TestToneGenerator::TestToneGenerator() = default;
@@ -73,25 +64,46 @@ void TestToneGenerator::render(float *out, int channels, qint64 anchorNs, quint6
     }
 }
 
+void TestToneGenerator::prepare(int channels, Sink sink, qint64 anchorNs)
+{
+    m_channels = channels < 1 ? 2 : channels;
+    m_sink = std::move(sink);
+    m_anchorNs = anchorNs;
+    m_produced = 0;
+    m_block.assign(size_t(blockFrames()) * size_t(m_channels), 0.0f);
+}
+
 bool TestToneGenerator::start(int channels, Sink sink)
 {
-    if (m_thread)
+    if (m_thread || m_manual)
         return false;
-    channels = channels < 1 ? 2 : channels;
     {
         std::lock_guard lock(m_mutex);
         m_quit = false;
     }
-    m_sink = std::move(sink);
-    const qint64 anchorNs = monotonicNowNs();
-    m_thread.reset(QThread::create([this, channels, anchorNs] { run(channels, anchorNs); }));
+    prepare(channels, std::move(sink), monotonicNowNs());
+    m_thread.reset(QThread::create([this] { run(); }));
     m_thread->setObjectName(QStringLiteral("TestTone"));
     m_thread->start();
     return true;
 }
 
+bool TestToneGenerator::startManual(int channels, Sink sink, qint64 anchorNs)
+{
+    if (m_thread || m_manual)
+        return false;
+    prepare(channels, std::move(sink), anchorNs);
+    m_manual = true;
+    return true;
+}
+
 void TestToneGenerator::stop()
 {
+    if (m_manual) {
+        m_manual = false;
+        m_sink = nullptr;
+        return;
+    }
     if (!m_thread)
         return;
     {
@@ -106,26 +118,66 @@ void TestToneGenerator::stop()
 
 bool TestToneGenerator::isRunning() const
 {
-    return m_thread != nullptr;
+    return m_thread != nullptr || m_manual;
 }
 
-void TestToneGenerator::run(int channels, qint64 anchorNs)
+qint64 TestToneGenerator::ownOffsetNs(quint64 frame) const
 {
-    std::vector<float> block(size_t(kBlockFrames) * size_t(channels));
-    quint64 produced = 0;
+    // Split whole seconds off first so the product cannot overflow however long the run; at
+    // 48 kHz this is exactly frameTimeNs().
+    const quint64 seconds = frame / quint64(m_rate);
+    const quint64 rest = frame % quint64(m_rate);
+    return qint64(seconds) * kNsPerSecond + qint64(rest * quint64(kNsPerSecond) / quint64(m_rate));
+}
 
+qint64 TestToneGenerator::deliveryTimeNs(quint64 frame) const
+{
+    if (m_clockErrorPpm == 0.0)
+        return m_anchorNs + ownOffsetNs(frame);
+    return m_anchorNs + qint64(std::llround(double(ownOffsetNs(frame)) / (1.0 + m_clockErrorPpm * 1e-6)));
+}
+
+quint64 TestToneGenerator::framesDueBy(qint64 nowNs) const
+{
+    if (nowNs < m_anchorNs)
+        return 0;
+    // A first guess from the rate, then exact against the delivery times.
+    const double seconds = double(nowNs - m_anchorNs) / double(kNsPerSecond);
+    quint64 due = quint64(std::max(0.0, seconds * m_rate * (1.0 + m_clockErrorPpm * 1e-6)));
+    while (deliveryTimeNs(due) <= nowNs)
+        ++due;
+    while (due > 0 && deliveryTimeNs(due - 1) > nowNs)
+        --due;
+    return due;
+}
+
+void TestToneGenerator::deliverDue(qint64 nowNs)
+{
+    if (!m_sink)
+        return;
+    const quint64 due = framesDueBy(nowNs);
+    const int frames = blockFrames();
+    while (m_produced + quint64(frames) <= due) {
+        float *out = m_block.data();
+        for (int i = 0; i < frames; ++i) {
+            const float value = valueAt(m_anchorNs + ownOffsetNs(m_produced + quint64(i)));
+            for (int c = 0; c < m_channels; ++c)
+                *out++ = value;
+        }
+        m_sink(m_block.data(), m_block.size());
+        m_produced += quint64(frames);
+    }
+}
+
+void TestToneGenerator::run()
+{
     std::unique_lock lock(m_mutex);
     while (!m_quit) {
         lock.unlock();
-        const quint64 due = framesDue(anchorNs, monotonicNowNs());
-        while (produced + kBlockFrames <= due) {
-            render(block.data(), channels, anchorNs, produced, kBlockFrames);
-            m_sink(block.data(), block.size());
-            produced += kBlockFrames;
-        }
+        deliverDue(monotonicNowNs());
         lock.lock();
         // Sleep until the last frame of the next block has happened.
-        const qint64 nextNs = frameTimeNs(anchorNs, produced + kBlockFrames - 1);
+        const qint64 nextNs = deliveryTimeNs(m_produced + quint64(blockFrames()) - 1);
         m_wake.wait_until(lock, toTimePoint(nextNs), [this] { return m_quit; });
     }
 }

@@ -11,6 +11,12 @@
 //
 // Frame k of a run is the moment anchor + k / 48 000 s (anchor = the clock at start()), so a
 // late wake-up only delays delivery; it never stretches, drops or repeats audio.
+//
+// Test hooks (not user options): a clock error makes the tone a device whose crystal is off:
+// its frames come at 48 000 × (1 + error) per second of the monotonic clock while its beeps
+// still start at its own whole seconds (every 48 000 of its frames). Manual pacing runs no
+// thread: the test calls deliverDue() with its own simulated time. A sample rate other than
+// 48 000 lets a simulated hour cost less.
 #pragma once
 
 #include <QtGlobal>
@@ -20,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 class QThread;
 
@@ -47,6 +54,15 @@ public:
     void stop();
     bool isRunning() const;
 
+    // Test hooks, set before start(): see above.
+    void setClockErrorPpm(double ppm) { m_clockErrorPpm = ppm; }
+    void setSampleRate(int rate) { m_rate = rate > 0 ? rate : kSampleRate; }
+    // Starts without a thread, anchored at anchorNs; deliverDue() then hands over the blocks.
+    bool startManual(int channels, Sink sink, qint64 anchorNs);
+    // Manual pacing: hands every block over whose last frame is due by nowNs (its own thread
+    // does the same as the clock runs).
+    void deliverDue(qint64 nowNs);
+
     // Linear peak amplitude of the beep: 10^(-18/20), about 0.1259.
     static float amplitude();
     // The tone's value at a moment of the monotonic clock (nanoseconds).
@@ -59,7 +75,23 @@ public:
     static void render(float *out, int channels, qint64 anchorNs, quint64 firstFrame, int frames);
 
 private:
-    void run(int channels, qint64 anchorNs);
+    void run();
+    // Own time of frame `frame` since the anchor (its beeps follow it), and the moment of the
+    // monotonic clock it is delivered at (differs by the clock error).
+    qint64 ownOffsetNs(quint64 frame) const;
+    qint64 deliveryTimeNs(quint64 frame) const;
+    quint64 framesDueBy(qint64 nowNs) const;
+    int blockFrames() const { return m_rate / 200; }
+    void prepare(int channels, Sink sink, qint64 anchorNs);
+
+    int m_rate = kSampleRate;
+    double m_clockErrorPpm = 0.0;
+    // Set before the thread starts (or by startManual); then the pacing thread's alone.
+    int m_channels = 2;
+    qint64 m_anchorNs = 0;
+    quint64 m_produced = 0;
+    bool m_manual = false;
+    std::vector<float> m_block;
 
     std::unique_ptr<QThread> m_thread; // Owner's thread only.
     Sink m_sink;                       // Set before the thread starts; read by it only.

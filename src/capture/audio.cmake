@@ -4,3 +4,10 @@ target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/TestToneGenerator.h ${CMAKE_CURRENT_LIST_DIR}/TestToneGenerator.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AudioCapture.h ${CMAKE_CURRENT_LIST_DIR}/AudioCapture.cpp
 )
+# Drift compensation of every input: libswresample's soft compensation.
+pkg_check_modules(SWRESAMPLE REQUIRED IMPORTED_TARGET GLOBAL libswresample libavutil)
+target_sources(vireon_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/RateEstimator.h ${CMAKE_CURRENT_LIST_DIR}/RateEstimator.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DriftCompensator.h ${CMAKE_CURRENT_LIST_DIR}/DriftCompensator.cpp
+)
+target_link_libraries(vireon_core PUBLIC PkgConfig::SWRESAMPLE)

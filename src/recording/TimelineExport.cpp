@@ -144,6 +144,8 @@ QByteArray buildXmemlDocument(const TimelineExportInput &input)
     job.videoFileExtension = input.videoFileExtension;
     job.startTimecode = input.startTimecode;
     job.cuts = input.cuts;
+    job.audioParts = input.audioParts;
+    job.audioSampleRate = input.audioSampleRate;
 
     // Channels 1 to 4 in order; an empty path is no file.
     for (int channelId = 1; channelId <= 4; ++channelId) {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "recording/TimelineCut.h"
+#include "recording/XmemlWriter.h"
 
 #include <QByteArray>
 #include <QList>
@@ -38,6 +39,10 @@ struct TimelineExportInput
     std::map<int, int> cameraLinks;       // channel id → linked camera channel id, 0 = none
     QString masterWavPath;                // the master mix, set at every take start
     QList<TimelineCut> cuts;              // the switch log, in log order; first entry at 0 ms
+    // WAV tracks that went on in parts past a size limit, keyed by their first file (the
+    // master path or a channel's path above), every part with its length in sample frames.
+    std::map<QString, QList<TimelineAudioPart>> audioParts;
+    int audioSampleRate = 48000;
 };
 
 // False when there is nothing to describe (no video file and no master WAV path): the

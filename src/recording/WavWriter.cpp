@@ -141,7 +141,7 @@ bool WavWriter::open(const QString &path, int sampleRate, int channels)
     const quint32 blockAlign = quint32(channels * WavFormat::bytesPerSample);
     const quint32 limit = std::min(m_requestedLimitBytes, WavFormat::maxDataBytes(channels));
     m_dataLimitBytes = limit / blockAlign * blockAlign;
-    m_refreshIntervalSamples = qint64(kHeaderRefreshSeconds) * sampleRate * channels;
+    m_refreshIntervalSamples = qint64(m_headerRefreshSeconds) * sampleRate * channels;
     m_isOpen = true;
     qDebug() << "[WavWriter] Opened" << path << "at" << sampleRate << "Hz," << channels << "channels";
     return true;
@@ -185,7 +185,7 @@ void WavWriter::writeSamples(const float *samples, qsizetype count)
         return;
     }
 
-    if (m_samplesSinceRefresh >= m_refreshIntervalSamples)
+    if (m_refreshIntervalSamples > 0 && m_samplesSinceRefresh >= m_refreshIntervalSamples)
         refreshHeader();
 }
 
@@ -224,6 +224,8 @@ qint64 WavWriter::writeAll(const char *data, qint64 size)
 
 bool WavWriter::refreshHeader()
 {
+    if (!m_file.isOpen())
+        return false;
     const qint64 end = m_file.pos();
     const auto dataBytes = quint32(m_samplesWritten * WavFormat::bytesPerSample);
     const QByteArray bytes = WavFormat::header(m_sampleRate, m_channels, dataBytes);

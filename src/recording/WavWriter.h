@@ -1,12 +1,12 @@
 // WavWriter: one 16-bit PCM WAV file written from interleaved float samples.
-// The application manager owns one writer per file of a take (the master mix and each
-// channel with separate audio) and calls it on the GUI thread only: open() when the take
-// starts, writeSamples() from the audio level timer, close() when it stops. No threads,
-// no locks.
+// The format and one file only: a take's audio files use it through WavPartWriter, which
+// continues a full file in a next part, on the take's audio writer thread. One thread at a
+// time; no threads or locks of its own.
 //
 // A take must survive a crash or a power cut: the header's size fields are rewritten and the
-// file is synced to disk after every two seconds of audio (counted in samples, not wall-clock
-// time), so an abandoned file plays up to its last refresh. The size fields are unsigned
+// file is synced to disk after every two seconds of audio (counted in samples), or whenever
+// the owner calls refreshHeader() (the take's writer thread does so by the wall clock), so an
+// abandoned file plays up to its last refresh. The size fields are unsigned
 // 32-bit; a file whose data reaches that limit stops growing (logged once, isFull()) rather
 // than wrapping its header into nonsense.
 //
@@ -88,12 +88,17 @@ public:
     // Lowers the data size at which the file stops growing (applied at the next open; the
     // format's own limit always holds). Lets tests reach the limit without writing 4 GiB.
     void setDataSizeLimitBytes(quint32 bytes) { m_requestedLimitBytes = bytes; }
+    // The data size at which the open file stops growing.
+    quint32 dataLimitBytes() const { return m_dataLimitBytes; }
+
+    // Seconds of audio between automatic header refreshes (applied at the next open); 0 leaves
+    // the refresh to the caller (a writer thread that refreshes by the wall clock).
+    void setHeaderRefreshSeconds(int seconds) { m_headerRefreshSeconds = seconds; }
+    // Rewrites the header for the samples written so far and syncs the file to disk.
+    bool refreshHeader();
 
 private:
-    static constexpr int kHeaderRefreshSeconds = 2;
-
     qint64 writeAll(const char *data, qint64 size);
-    bool refreshHeader();
     bool syncToDisk();
     void fail(const QString &what);
 
@@ -111,5 +116,6 @@ private:
     qint64 m_droppedSamples = 0;
     quint32 m_requestedLimitBytes = std::numeric_limits<quint32>::max();
     quint32 m_dataLimitBytes = 0;
+    int m_headerRefreshSeconds = 2;
     QByteArray m_pcm; // reused conversion buffer, one level tick at a time
 };

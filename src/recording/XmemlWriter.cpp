@@ -107,6 +107,11 @@ private:
     void videoClipItem(int v, const TimelineVideoClip &clip, const CutClip *cut);
     void videoFileElement(const TimelineVideoClip &clip);
     void audioTrack(qsizetype audioIndex); // -1: the master
+    // One clip item of an audio track: a file placed from start to end on the sequence.
+    void audioClipItem(const QString &clipId, const QString &fileId, const QString &name,
+                       const QString &path, qint64 start, qint64 end, qsizetype linksOf);
+    // Sequence frames at which each part of a track begins, from the parts' sample frames.
+    QList<qint64> partStarts(const QList<TimelineAudioPart> &parts) const;
 
     QList<CutClip> cutClipsOf(int channelId) const;
     qint64 frameAt(qint64 ms) const;
@@ -409,6 +414,43 @@ void DocumentWriter::audioTrack(qsizetype audioIndex)
     line(6, QStringLiteral("<track TL.SQTrackAudioKeyframeStyle=\"0\" TL.SQTrackShy=\"0\" "
                            "TL.SQTrackExpandedHeight=\"41\" TL.SQTrackExpanded=\"0\" "
                            "MZ.TrackTargeted=\"1\" premiereTrackType=\"Stereo\">"));
+    const auto parts = m_job.audioParts.find(path);
+    if (parts == m_job.audioParts.end() || parts->second.size() < 2) {
+        audioClipItem(clipId, fileId, name, path, 0, m_duration, audioIndex);
+    } else {
+        // A track that went on in parts: each part right after the one before; the first
+        // keeps the track's ids and links.
+        const QList<qint64> starts = partStarts(parts->second);
+        for (qsizetype k = 0; k < parts->second.size(); ++k) {
+            const qint64 end = k + 1 < starts.size() ? starts.at(k + 1) : m_duration;
+            const QString suffix = k == 0 ? QString() : QStringLiteral("-part%1").arg(k + 1);
+            const QString &partPath = parts->second.at(k).filePath;
+            audioClipItem(clipId + suffix, fileId + suffix, fileNamePart(timelineAbsolutePath(partPath)),
+                          partPath, starts.at(k), end, k == 0 ? audioIndex : -1);
+        }
+    }
+    element(7, "enabled", QStringLiteral("TRUE"));
+    element(7, "locked", QStringLiteral("FALSE"));
+    element(7, "outputchannelindex", QStringLiteral("1"));
+    line(6, QStringLiteral("</track>"));
+}
+
+QList<qint64> DocumentWriter::partStarts(const QList<TimelineAudioPart> &parts) const
+{
+    QList<qint64> starts;
+    const double sampleRate = m_job.audioSampleRate > 0 ? m_job.audioSampleRate : 48000;
+    qint64 frames = 0;
+    for (const TimelineAudioPart &part : parts) {
+        starts.append(std::min(m_duration, qint64(std::llround(double(frames) * m_rate / sampleRate))));
+        frames += part.frames;
+    }
+    return starts;
+}
+
+void DocumentWriter::audioClipItem(const QString &clipId, const QString &fileId, const QString &name,
+                                   const QString &path, qint64 start, qint64 end, qsizetype linksOf)
+{
+    const qint64 length = std::max<qint64>(0, end - start);
     line(7, QStringLiteral("<clipitem id=\"%1\">").arg(clipId));
     element(8, "name", xmlText(name));
     rate(8);
@@ -416,15 +458,15 @@ void DocumentWriter::audioTrack(qsizetype audioIndex)
     element(9, "name", xmlText(name));
     element(9, "pathurl", xmlText(timelineFileUrl(timelineAbsolutePath(path))));
     rate(9);
-    element(9, "duration", m_duration);
+    element(9, "duration", length);
     line(8, QStringLiteral("</file>"));
     element(8, "in", qint64(0));
-    element(8, "out", m_duration);
-    element(8, "start", qint64(0));
-    element(8, "end", m_duration);
+    element(8, "out", length);
+    element(8, "start", start);
+    element(8, "end", end);
 
-    if (!isMaster) {
-        const auto camera = m_job.audioToCamera.find(m_job.audioClips.at(audioIndex).channelId);
+    if (linksOf >= 0) {
+        const auto camera = m_job.audioToCamera.find(m_job.audioClips.at(linksOf).channelId);
         const auto track = camera == m_job.audioToCamera.end()
                                ? m_tracks.cend()
                                : std::find_if(m_tracks.cbegin(), m_tracks.cend(),
@@ -433,7 +475,7 @@ void DocumentWriter::audioTrack(qsizetype audioIndex)
                                               });
         if (track != m_tracks.cend()) {
             const int j = int(track - m_tracks.cbegin()) + 1;
-            const qint64 audioTrackIndex = audioIndex + 2;
+            const qint64 audioTrackIndex = linksOf + 2;
             if (j == 1) {
                 link(QStringLiteral("clipitem-v1-base"), "video", 1, 1);
                 link(clipId, "audio", audioTrackIndex, 1);
@@ -448,10 +490,6 @@ void DocumentWriter::audioTrack(qsizetype audioIndex)
         }
     }
     line(7, QStringLiteral("</clipitem>"));
-    element(7, "enabled", QStringLiteral("TRUE"));
-    element(7, "locked", QStringLiteral("FALSE"));
-    element(7, "outputchannelindex", QStringLiteral("1"));
-    line(6, QStringLiteral("</track>"));
 }
 
 } // namespace

@@ -26,6 +26,13 @@ struct TimelineAudioClip
     QString filePath;
 };
 
+// One file of an audio track that went on in parts, and the sample frames it holds.
+struct TimelineAudioPart
+{
+    QString filePath;
+    qint64 frames = 0;
+};
+
 struct TimelineExportJob
 {
     QString projectName;
@@ -44,6 +51,10 @@ struct TimelineExportJob
     QList<TimelineAudioClip> audioClips; // channel order
     std::map<int, int> audioToCamera;    // audio channel id → linked camera channel id (> 0)
     QList<TimelineCut> cuts;             // log order
+    // Audio tracks written in parts, keyed by the path of their first file: each part becomes
+    // a clip of its own, placed after the one before on the same track.
+    std::map<QString, QList<TimelineAudioPart>> audioParts;
+    int audioSampleRate = 48000;
 };
 
 QByteArray writeXmemlDocument(const TimelineExportJob &job);

@@ -94,6 +94,7 @@ private slots:
     void takeIsRecordedInTheChosenContainer();
     void formatChangedDuringATakeAppliesToTheNext();
     void encoderEntryPastTheListRecordsWithTheFirst();
+    void longTakeGoesOnInPartsOnOneTrack();
 
 private:
     // Records for about `ms` milliseconds and returns the take folder.
@@ -470,6 +471,46 @@ void TestRecording::encoderEntryPastTheListRecordsWithTheFirst()
     const Readback video = readBack(take + QStringLiteral("/Camera_01.mp4"));
     QVERIFY2(video.error.isEmpty(), qPrintable(video.error));
     QCOMPARE(int(video.codec), int(AV_CODEC_ID_H264));
+}
+
+void TestRecording::longTakeGoesOnInPartsOnOneTrack()
+{
+    // Parts of one second: a take of 2.5 s fills three files per track, and the timeline lays
+    // them one after another on the track of the first.
+    m_manager->setAudioPartLimitBytes(48000 * 4);
+    m_manager->setAudioInputForChannel(1, AudioCapture::testToneName());
+    m_manager->setChannelSeparateAudioEnabled(1, true);
+    const QString take = record(2500);
+    QVERIFY(!take.isEmpty());
+    QVERIFY(m_manager->lastRecordingError().isEmpty());
+
+    for (const QString &name : {QStringLiteral("Master_Audio_Output"), QStringLiteral("Channel_01_Audio")}) {
+        const QStringList parts = {take + "/" + name + ".wav", take + "/" + name + "_002.wav", take + "/" + name + "_003.wav"};
+        qint64 frames = 0;
+        for (const QString &part : parts) {
+            const WavReadback wav = readWav(part);
+            QVERIFY2(wav.headerValid, qPrintable(part));
+            QVERIFY(part == parts.last() || wav.frames() == 48000);
+            frames += wav.frames();
+        }
+        QVERIFY(!QFile::exists(take + "/" + name + "_004.wav"));
+        QVERIFY2(std::abs(frames - 120000) <= 1200, qPrintable(QString::number(frames)));
+    }
+
+    // Track 1 (master): three clips at 0, 30 and 60 frames of 30 fps; the channel's track the same.
+    QFile timeline(take + QStringLiteral("/Test Session_Take_01.xml"));
+    QVERIFY(timeline.open(QIODevice::ReadOnly));
+    const QString xml = QString::fromUtf8(timeline.readAll());
+    const QRegularExpression clip(R"re(<clipitem id="((?:master|channel)-audio-1(?:-part\d)?)">.*?<start>(\d+)</start>\s*<end>(\d+)</end>)re",
+                                  QRegularExpression::DotMatchesEverythingOption);
+    QStringList placed;
+    for (auto it = clip.globalMatch(xml); it.hasNext();) {
+        const auto match = it.next();
+        placed.append(QStringLiteral("%1 %2-%3").arg(match.captured(1), match.captured(2), match.captured(3)));
+    }
+    QCOMPARE(placed, (QStringList{"master-audio-1 0-30", "master-audio-1-part2 30-60", "master-audio-1-part3 60-75",
+                                  "channel-audio-1 0-30", "channel-audio-1-part2 30-60", "channel-audio-1-part3 60-75"}));
+    QVERIFY(xml.contains(QStringLiteral("Master_Audio_Output_003.wav</pathurl>")));
 }
 
 QTEST_MAIN(TestRecording)

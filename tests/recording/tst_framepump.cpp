@@ -1,26 +1,10 @@
-#include "app/FramePump.h"
+#include "recording/FramePump.h"
 #include "capture/ISource.h"
 #include "recording/IEncoder.h"
 
+#include "RecordingEncoder.h"
+
 #include <QTest>
-
-// Records what it is given.
-class RecordingEncoder : public IEncoder
-{
-public:
-    bool open(const EncoderConfig &) override { return true; }
-    void writeFrame(const VideoFrame &frame) override { frames.push_back(frame); }
-    bool stop() override { return true; }
-    void setBitrate(int) override {}
-    QString lastError() const override { return {}; }
-    bool hasFailed() const override { return false; }
-    qint64 framesEncoded() const override { return qint64(frames.size()); }
-    qint64 droppedFrames() const override { return 0; }
-    qint64 bytesWritten() const override { return 0; }
-    QString encoderName() const override { return QStringLiteral("test"); }
-
-    std::vector<VideoFrame> frames;
-};
 
 // A source whose picture the test sets.
 class StillSource : public ISource
@@ -57,7 +41,7 @@ public:
     }
     void pictureAt(qint64 timeNs, QByteArray &out) override
     {
-        out = m_timed.front().second;
+        out = QByteArray(); // none kept at or before timeNs
         for (const auto &[t, picture] : m_timed) {
             if (t <= timeNs)
                 out = picture;
@@ -78,6 +62,7 @@ private slots:
     void stoppedCameraRepeatsItsLastPicture();
     void picturesAreSharedNotCopied();
     void lateTickGivesEachSlotItsOwnPicture();
+    void slotNeverHoldsALaterPicture();
 };
 
 void TestFramePump::frameSlots_data()
@@ -190,6 +175,36 @@ void TestFramePump::lateTickGivesEachSlotItsOwnPicture()
     QCOMPARE(encoder->frames.size(), size_t(4));
     for (int k = 0; k < 4; ++k)
         QCOMPARE(encoder->frames[size_t(k)].pixels.at(0), char('a' + k));
+}
+
+void TestFramePump::slotNeverHoldsALaterPicture()
+{
+    // 10 fps from t = 1 s. A flash 150 ms before the take, the first picture of the take in
+    // slot 1 (slot 0 got none), then one in slot 3: slot 0 holds the newest picture before
+    // it, slot 2 repeats slot 1, never the picture of a later slot.
+    FramePump pump(10.0);
+    pump.setStartTime(1000000000);
+    auto encoder = std::make_shared<RecordingEncoder>();
+    auto source = std::make_shared<TimedSource>();
+    source->add(850000000, 'F');
+    source->add(1120000000, 'b');
+    source->add(1310000000, 'd');
+    pump.addChannel(1, encoder, 2, 2);
+    pump.pump(4, [&](int) { return std::static_pointer_cast<ISource>(source); });
+    QCOMPARE(QByteArray(1, encoder->frames[0].pixels.at(0)), QByteArray("F"));
+    QCOMPARE(QByteArray(1, encoder->frames[1].pixels.at(0)), QByteArray("b"));
+    QCOMPARE(QByteArray(1, encoder->frames[2].pixels.at(0)), QByteArray("b"));
+    QCOMPARE(QByteArray(1, encoder->frames[3].pixels.at(0)), QByteArray("d"));
+
+    // Only pictures newer than the slot are kept: black, not a picture from the future.
+    FramePump late(10.0);
+    late.setStartTime(1000000000);
+    auto lateEncoder = std::make_shared<RecordingEncoder>();
+    auto newer = std::make_shared<TimedSource>();
+    newer->add(1250000000, 'x');
+    late.addChannel(1, lateEncoder, 2, 2);
+    late.pump(1, [&](int) { return std::static_pointer_cast<ISource>(newer); });
+    QCOMPARE(lateEncoder->frames[0].pixels.at(0), char(0));
 }
 
 QTEST_GUILESS_MAIN(TestFramePump)

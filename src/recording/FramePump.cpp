@@ -1,4 +1,4 @@
-#include "app/FramePump.h"
+#include "recording/FramePump.h"
 
 #include "capture/ISource.h"
 #include "recording/IEncoder.h"

@@ -1,11 +1,13 @@
 // FramePump: feeds each recording encoder one picture per frame slot of the timeline rate,
 // paced by the monotonic clock, so every MP4 of a take holds exactly the take's length
-// whatever the camera delivers. Each slot gets the picture that had arrived by the slot's
-// end, even when the tick comes late (a slow, stalled or stopped camera repeats its last
-// picture; one that never delivered gives black). Frame indices stay consecutive.
+// whatever the camera delivers. A slot holds the picture taken within it (the newest one
+// there), or, when the camera delivered none there, the newest one before it; never a
+// picture taken after the slot, even when the tick comes late. A slow, stalled or stopped
+// camera repeats its last picture; one that never delivered gives black. Frame indices stay
+// consecutive.
 //
-// GUI thread only: the recording tick calls pump(); the encoders take the pictures by
-// reference count (no copy) and do their work on their own threads.
+// GUI thread only (the take's recording tick calls pump()); the encoders take the pictures
+// by reference count (no copy) and do their work on their own threads.
 #pragma once
 
 #include "capture/VideoFrame.h"

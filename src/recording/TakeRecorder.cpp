@@ -1,0 +1,220 @@
+#include "recording/TakeRecorder.h"
+
+#include "common/MonotonicClock.h"
+#include "recording/IEncoder.h"
+#include "recording/TakeAudioWriter.h"
+
+#include <QDebug>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kAudioChannels = 2;
+constexpr qint64 kNsPerSecond = 1000000000;
+
+} // namespace
+
+TakeRecorder::TakeRecorder(double fps, int sampleRate, Clock clock)
+    : m_sampleRate(sampleRate)
+    , m_clock(clock ? std::move(clock) : Clock(monotonicNowNs))
+    , m_framePump(fps)
+    , m_audio(std::make_unique<TakeAudioWriter>(sampleRate, kAudioChannels))
+{
+}
+
+TakeRecorder::~TakeRecorder()
+{
+    if (m_started)
+        finish([](int) { return std::shared_ptr<ISource>(); });
+}
+
+void TakeRecorder::setAudioPartLimitBytes(quint32 bytes)
+{
+    m_audio->setPartSizeLimitBytes(bytes);
+}
+
+bool TakeRecorder::openMasterAudio(const QString &path)
+{
+    m_masterFile = m_audio->addFile(path);
+    return m_masterFile >= 0;
+}
+
+bool TakeRecorder::openChannelAudio(int channelId, const QString &path)
+{
+    const int file = m_audio->addFile(path);
+    if (file < 0)
+        return false;
+    m_channelFiles[channelId] = file;
+    return true;
+}
+
+QString TakeRecorder::lastOpenError() const
+{
+    return m_audio->openError();
+}
+
+void TakeRecorder::addCamera(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height)
+{
+    m_framePump.addChannel(channelId, std::move(encoder), width, height);
+}
+
+bool TakeRecorder::hasOpenFile() const
+{
+    return m_audio->fileCount() > 0 || !m_framePump.isEmpty();
+}
+
+void TakeRecorder::start()
+{
+    if (m_started)
+        return;
+    m_startNs = m_clock();
+    m_framePump.setStartTime(m_startNs);
+    m_audio->start();
+    m_started = true;
+}
+
+qint64 TakeRecorder::nowNs() const
+{
+    return m_clock();
+}
+
+bool TakeRecorder::isLengthReached() const
+{
+    return m_started && m_lengthLimitNs > 0 && m_clock() - m_startNs >= m_lengthLimitNs;
+}
+
+qint64 TakeRecorder::endNs() const
+{
+    const qint64 now = m_clock();
+    return m_lengthLimitNs > 0 ? std::min(now, m_startNs + m_lengthLimitNs) : now;
+}
+
+void TakeRecorder::writeAudio(int file, const std::vector<float> &samples)
+{
+    if (file >= 0 && !samples.empty())
+        m_audio->append(file, samples.data(), qsizetype(samples.size()));
+}
+
+void TakeRecorder::appendAudio(const std::vector<float> &master,
+                               const std::map<int, std::vector<float>> &channels, bool hasAudioInputs)
+{
+    if (!m_started || m_finished)
+        return;
+
+    // The inputs, brought to the take's clock, give the audio its length. Without any input
+    // the take's audio is silence as long as the take, so the files keep step with the video.
+    qint64 frames = qint64(master.size()) / kAudioChannels;
+    const bool silent = master.empty() && !hasAudioInputs;
+    if (silent) {
+        const qint64 due = (endNs() - m_startNs) * m_sampleRate / kNsPerSecond;
+        frames = std::max<qint64>(0, due - m_audioFrames);
+    }
+    // A take of limited length keeps exactly its length of audio.
+    if (m_lengthLimitNs > 0) {
+        const qint64 room = m_lengthLimitNs * m_sampleRate / kNsPerSecond - m_audioFrames;
+        frames = std::clamp<qint64>(frames, 0, std::max<qint64>(0, room));
+    }
+    const size_t samples = size_t(frames) * kAudioChannels;
+
+    if (silent) {
+        writeAudio(m_masterFile, std::vector<float>(samples, 0.0f));
+    } else if (samples == master.size()) {
+        writeAudio(m_masterFile, master);
+    } else {
+        writeAudio(m_masterFile, std::vector<float>(master.begin(), master.begin() + qsizetype(samples)));
+    }
+    m_audioFrames += frames;
+
+    for (const auto &[channelId, file] : m_channelFiles) {
+        auto output = channels.find(channelId);
+        if (output != channels.end()) {
+            const size_t take = std::min(output->second.size(), samples);
+            if (take == output->second.size())
+                writeAudio(file, output->second);
+            else
+                writeAudio(file, std::vector<float>(output->second.begin(), output->second.begin() + qsizetype(take)));
+        }
+        // A channel whose input stopped keeps time with silence.
+        const qint64 missing = m_audioFrames - m_audio->framesAppended(file);
+        if (missing > 0)
+            writeAudio(file, std::vector<float>(size_t(missing) * kAudioChannels, 0.0f));
+    }
+}
+
+void TakeRecorder::pumpFrames(const FramePump::SourceLookup &sourceFor)
+{
+    if (!m_started || m_finished)
+        return;
+    const qint64 frameNs = qint64(double(kNsPerSecond) / m_framePump.frameRate());
+    const qint64 elapsedNs = m_clock() - m_startNs;
+    m_framePump.pump(m_framePump.slotsStartedBy(elapsedNs - kSlotReadLagFrames * frameNs), sourceFor);
+}
+
+QString TakeRecorder::failure() const
+{
+    QString failure;
+    m_framePump.forEachEncoder([&](int channelId, const IEncoder &encoder) {
+        if (failure.isEmpty() && encoder.hasFailed())
+            failure = QStringLiteral("Camera %1: %2").arg(channelId).arg(encoder.lastError());
+    });
+    if (!failure.isEmpty() || !m_audio->hasFailed())
+        return failure;
+    int file = -1;
+    const QString error = m_audio->failure(&file);
+    if (file == m_masterFile)
+        return QStringLiteral("Master audio: %1").arg(error);
+    for (const auto &[channelId, channelFile] : m_channelFiles) {
+        if (channelFile == file)
+            return QStringLiteral("Channel %1 audio: %2").arg(channelId).arg(error);
+    }
+    return QStringLiteral("Audio: %1").arg(error);
+}
+
+qint64 TakeRecorder::bytesWritten() const
+{
+    qint64 bytes = m_audio->bytesWritten();
+    m_framePump.forEachEncoder([&](int, const IEncoder &encoder) { bytes += encoder.bytesWritten(); });
+    return bytes;
+}
+
+qint64 TakeRecorder::droppedFrames() const
+{
+    qint64 dropped = 0;
+    m_framePump.forEachEncoder([&](int, const IEncoder &encoder) { dropped += encoder.droppedFrames(); });
+    return dropped;
+}
+
+void TakeRecorder::waitForAudioWrites()
+{
+    m_audio->waitUntilWritten();
+}
+
+TakeReport TakeRecorder::finish(const FramePump::SourceLookup &sourceFor)
+{
+    if (m_finished || !m_started)
+        return m_report;
+    const qint64 end = endNs();
+    // Video ends where audio ends: every slot up to the end gets its frame.
+    m_framePump.pump(m_framePump.slotsCovering(end - m_startNs), sourceFor);
+    m_finished = true;
+
+    m_report.durationNs = end - m_startNs;
+    m_report.framesSent = m_framePump.totalFramesSent();
+    m_framePump.forEachEncoder([this](int channelId, IEncoder &encoder) {
+        if (!encoder.stop())
+            qWarning() << "[TakeRecorder] Video file of channel" << channelId << "is incomplete:" << encoder.lastError();
+    });
+    m_report.droppedFrames = droppedFrames();
+    const QString videoFailure = failure();
+    m_framePump.clear();
+
+    m_audio->finish();
+    m_report.hasMasterAudio = m_masterFile >= 0;
+    if (m_masterFile >= 0)
+        m_report.masterAudio = TakeAudioFile{m_audio->partPaths(m_masterFile), m_audio->partFrames(m_masterFile)};
+    for (const auto &[channelId, file] : m_channelFiles)
+        m_report.channelAudio[channelId] = TakeAudioFile{m_audio->partPaths(file), m_audio->partFrames(file)};
+    m_report.failure = videoFailure.isEmpty() ? failure() : videoFailure;
+    return m_report;
+}

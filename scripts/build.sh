@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Configures (once) and builds the tree in ./build:
+# Configures and builds the tree in ./build:
 #   build.sh            everything: the program, its tests, the benchmarks and the manual page
 #   build.sh TARGET...  only those targets and what they need, e.g. build.sh vireon (./run.sh)
 # Both share one configuration, so switching between them rebuilds nothing twice.

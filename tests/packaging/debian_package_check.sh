@@ -62,9 +62,11 @@ export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
 mkdir -p "$XDG_CONFIG_HOME/Vireon"
 printf '[Updates]\nautoCheckOnStartup=false\n' >"$XDG_CONFIG_HOME/Vireon/Vireon.conf"
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-take=$(QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \
-       "$root/usr/bin/vireon" --headless --demo --record 2 --port "$port" --output "$work/takes" 2>"$work/run.log") \
+printed=$(QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \
+          "$root/usr/bin/vireon" --headless --demo --record 2 --port "$port" --output "$work/takes" 2>"$work/run.log") \
   || { tail -20 "$work/run.log"; fail "the packaged program did not record a take"; }
+# The take folder is the last line printed.
+take=$(tail -n 1 <<<"$printed")
 [ -d "$take" ] || fail "the program printed '$take', not a take folder"
 for f in Camera_01.mp4 Camera_04.mp4 Master_Audio_Output.wav; do
   [ -s "$take/$f" ] || fail "$f missing from the take $take"

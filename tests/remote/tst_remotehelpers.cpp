@@ -210,7 +210,12 @@ void TestRemoteHelpers::qrCodeReadsBackToTheUrl()
     QCOMPARE(image.pixel(QrCodeImage::QuietZonePixels, QrCodeImage::QuietZonePixels), qRgb(0, 0, 0));
 
     const QString zbarimg = QStandardPaths::findExecutable(QStringLiteral("zbarimg"));
-    QVERIFY2(!zbarimg.isEmpty(), "zbarimg not found: run scripts/install-deps.sh (zbar-tools)");
+#ifdef Q_OS_WIN
+    // The Windows runner has no zbar; the read-back runs on Linux.
+    if (zbarimg.isEmpty())
+        QSKIP("zbarimg not found: the QR code was drawn but not read back");
+#endif
+    QVERIFY2(!zbarimg.isEmpty(), "zbarimg not found: run scripts/install-deps.sh --tests (zbar-tools)");
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("qr.png"));
     QFile file(path);

@@ -5,7 +5,9 @@
 // the driver will not set, a camera in use elsewhere, and a camera that vanishes or goes quiet
 // being found lost and restarted in the same format.
 #include "capture/CameraCapture.h"
+#include "capture/CameraPictureConverter.h"
 #include "capture/V4l2Capture.h"
+#include "capture/V4l2Mapping.h"
 #include "common/MonotonicClock.h"
 
 #include "SimulatedV4l2Kernel.h"
@@ -15,6 +17,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -99,6 +102,8 @@ private slots:
     void init();
     void cleanup();
 
+    void everyLayoutBecomesTheKnownPicture_data();
+    void everyLayoutBecomesTheKnownPicture();
     void listingShowsUsableCamerasAndWhyOthersAreNot();
     void chosenFormatIsSetAndPicturesMatch_data();
     void chosenFormatIsSetAndPicturesMatch();
@@ -125,6 +130,69 @@ void TestV4l2Capture::cleanup()
 {
     installV4l2Kernel(nullptr);
     m_kernel.reset();
+}
+
+void TestV4l2Capture::everyLayoutBecomesTheKnownPicture_data()
+{
+    QTest::addColumn<quint32>("fourcc");
+    QTest::addColumn<int>("padding");
+    QTest::addColumn<bool>("flip");
+
+    const QList<std::pair<const char *, quint32>> layouts = {
+        {"MJPEG", V4L2_PIX_FMT_MJPEG}, {"YUYV", V4L2_PIX_FMT_YUYV}, {"UYVY", V4L2_PIX_FMT_UYVY},
+        {"NV12", V4L2_PIX_FMT_NV12},   {"YU12", V4L2_PIX_FMT_YUV420}, {"RGB24", V4L2_PIX_FMT_RGB24},
+        {"BGR24", V4L2_PIX_FMT_BGR24}};
+    for (const auto &[name, fourcc] : layouts) {
+        const int padding = fourcc == V4L2_PIX_FMT_MJPEG ? 0 : 32;
+        QTest::addRow("%s", name) << fourcc << padding << false;
+        QTest::addRow("%s flipped", name) << fourcc << padding << true;
+    }
+}
+
+void TestV4l2Capture::everyLayoutBecomesTheKnownPicture()
+{
+    QFETCH(quint32, fourcc);
+    QFETCH(int, padding);
+    QFETCH(bool, flip);
+    constexpr int Width = 96;
+    constexpr int Height = 64;
+
+    const SimulatedMode mode{fourcc, Width, Height};
+    const int bytesPerLine = simulatedBytesPerLine(mode, padding);
+    const RgbPicture known = knownPicture(Width, Height);
+    const QByteArray sample = encodeSimulatedPicture(known, fourcc, bytesPerLine);
+    QVERIFY(!sample.isEmpty());
+
+    CaptureGeometry geometry;
+    geometry.width = Width;
+    geometry.height = Height;
+    geometry.rowStride = bytesPerLine;
+    geometry.pixelFormat = *capturePixelFormatFor(fourcc);
+    CameraPictureConverter converter(geometry);
+    QByteArray rgba(Width * Height * 4, Qt::Uninitialized);
+    uchar *out = reinterpret_cast<uchar *>(rgba.data());
+    QVERIFY2(converter.convert(reinterpret_cast<const uchar *>(sample.constData()), sample.size(), flip, out),
+             qPrintable(converter.problem()));
+    for (qsizetype i = 3; i < rgba.size(); i += 4)
+        QCOMPARE(uchar(rgba.at(i)), uchar(255));
+
+    RgbPicture expected = known;
+    if (flip) {
+        for (int y = 0; y < Height; ++y)
+            std::memcpy(expected.pixels.data() + qsizetype(y) * Width * 3, known.row(Height - 1 - y), Width * 3);
+    }
+    const Difference difference = differenceFrom(expected, rgba, Width, Height);
+    // Raw RGB is exact; YUV loses a little to rounding and chroma subsampling, JPEG a little more.
+    const bool isRgb = fourcc == V4L2_PIX_FMT_RGB24 || fourcc == V4L2_PIX_FMT_BGR24;
+    QVERIFY2(isRgb ? difference.mean == 0.0 : difference.mean < 5.0 && difference.worstBar <= 6,
+             qPrintable(QStringLiteral("mean %1, worst bar %2").arg(difference.mean).arg(difference.worstBar)));
+
+    // A sample one row short is refused and says why.
+    if (fourcc != V4L2_PIX_FMT_MJPEG) {
+        const qsizetype shortLength = CameraPictureConverter::minimumSampleLength(geometry) - 1;
+        QVERIFY(!converter.convert(reinterpret_cast<const uchar *>(sample.constData()), shortLength, flip, out));
+        QVERIFY(!converter.problem().isEmpty());
+    }
 }
 
 void TestV4l2Capture::listingShowsUsableCamerasAndWhyOthersAreNot()

@@ -212,6 +212,7 @@ void ApplicationManager::stopRecording()
             qWarning() << "[ApplicationManager] Video file of channel" << channelId << "is incomplete:" << encoder.lastError();
         m_takeStats.droppedFrames += encoder.droppedFrames();
     });
+    recordTakeCameraFigures();
     m_framePump.clear();
 
     if (m_masterWavWriter) {
@@ -228,7 +229,8 @@ void ApplicationManager::stopRecording()
         durationMs = 1000;
     m_lastTakeDurationMs = durationMs;
     qDebug().noquote() << "[ApplicationManager] === RECORDING STOPPED ===" << double(durationMs) / 1000.0
-                       << "s, DROPS:" << m_takeStats.droppedFrames;
+                       << "s, DROPS:"
+                       << QStringLiteral("%1, REPEATED: %2").arg(m_takeStats.droppedFrames).arg(m_takeStats.repeatedFrames);
     exportTimeline(durationMs);
     emit takeFinished(m_currentTakeFolder);
 }

@@ -90,6 +90,8 @@ QJsonObject RemoteApi::channelStatus(int id) const
         {QStringLiteral("height"), m_manager->getCameraHeightForChannel(id)},
         {QStringLiteral("id"), id},
         {QStringLiteral("name"), name},
+        {QStringLiteral("sourceFormat"), m_manager->getCameraFormatTextForChannel(id)},
+        {QStringLiteral("sourceState"), m_manager->getCameraStateForChannel(id)},
         {QStringLiteral("width"), m_manager->getCameraWidthForChannel(id)},
     };
 }

@@ -218,8 +218,11 @@ void TestRemoteServer::statusAnswerIsExact()
     const QByteArray reply = exchange(request("GET", "/api/status"));
 
     const auto channel = [this](int id, bool active, const QByteArray &link, const QByteArray &name) {
+        // A running camera says how it runs; a channel without one is off.
+        const QByteArray format = active ? QStringLiteral("1920\u00d71080 RGB24 30 fps").toUtf8() : QByteArray();
         return "{\"active\":" + QByteArray(active ? "true" : "false") + ",\"colorRange\":\"Default\",\"deviceLink\":\""
                + link + "\",\"framerate\":30,\"height\":1080,\"id\":" + QByteArray::number(id) + ",\"name\":\"" + name
+               + "\",\"sourceFormat\":\"" + format + "\",\"sourceState\":\"" + (active ? "live" : "off")
                + "\",\"width\":1920}";
     };
     const QByteArray body =

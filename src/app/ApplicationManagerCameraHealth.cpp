@@ -163,4 +163,8 @@ void ApplicationManager::recordTakeCameraFigures()
                            << (camera ? camera->corruptPictures() : 0) << "damaged pictures from the camera";
     });
     m_takeStats.repeatedFrames = m_framePump.totalRepeatedFrames();
+    // The take's final figures, not those of the last metrics tick before its end.
+    m_repeatedFrames = int(m_takeStats.repeatedFrames);
+    m_droppedFrames = int(m_takeStats.droppedFrames);
+    emit performanceMetricsChanged();
 }

@@ -241,8 +241,9 @@ public:
     // The format the camera runs in, with what was asked where the device granted something
     // else: "1280×720 MJPEG 30 fps (asked 1920×1080)"; empty without a running camera.
     Q_INVOKABLE QString getCameraFormatTextForChannel(int channelId) const;
-    // state, format, damagedPictures (since the camera started), and for the running or last
-    // take: frames, droppedFrames, repeatedFrames.
+    // state, format, error (why it is lost, or why it could not be opened), damagedPictures
+    // (since the camera started), and for the running or last take: frames, droppedFrames,
+    // repeatedFrames.
     Q_INVOKABLE QVariantMap getCameraHealthForChannel(int channelId) const;
     Q_INVOKABLE void setAudioInputForChannel(int channelId, const QString &deviceName);
     Q_INVOKABLE QString getChannelAudioInput(int channelId) const;
@@ -503,6 +504,8 @@ private:
         qint64 repeated = 0;
     };
     std::map<int, TakeCameraFigures> m_lastTakeCameraFigures;
+    // Why the last setCameraForChannel() of a channel could not open its camera.
+    std::map<int, QString> m_cameraStartErrors;
     // Looks after the running cameras (lost, back) every half second.
     QTimer m_cameraWatchTimer;
 

@@ -135,9 +135,13 @@ QVariantMap ApplicationManager::getCameraHealthForChannel(int channelId) const
     } else if (auto it = m_lastTakeCameraFigures.find(channelId); it != m_lastTakeCameraFigures.end()) {
         figures = it->second;
     }
+    const auto startError = m_cameraStartErrors.find(channelId);
+    const QString error = camera ? (camera->state() == SourceState::Live ? QString() : camera->lastError())
+                                 : (startError == m_cameraStartErrors.end() ? QString() : startError->second);
     return QVariantMap{
         {QStringLiteral("state"), getCameraStateForChannel(channelId)},
         {QStringLiteral("format"), getCameraFormatTextForChannel(channelId)},
+        {QStringLiteral("error"), error},
         {QStringLiteral("damagedPictures"), camera ? qint64(camera->corruptPictures()) : qint64(0)},
         {QStringLiteral("frames"), figures.frames},
         {QStringLiteral("droppedFrames"), figures.dropped},

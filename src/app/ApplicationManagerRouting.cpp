@@ -130,8 +130,10 @@ void ApplicationManager::setCameraForChannel(int channelId, const QString &devic
     auto camera = std::make_shared<CameraCapture>();
     const CameraFormat format = chooseCameraFormat(CameraCapture::listFormats(deviceLink), width, height, framerate,
                                                    formatName.isEmpty() ? colorRange : formatName);
+    m_cameraStartErrors.erase(channelId);
     if (!camera->start(deviceLink, format)) {
         qWarning() << "Failed to start camera capture for channel" << channelId << "-" << camera->lastError();
+        m_cameraStartErrors[channelId] = camera->lastError();
         publishCameraStatus(channelId);
         emit channelCameraChanged(channelId);
         return;

@@ -342,7 +342,7 @@ void TestRemoteServer::addSource_data()
     QTest::newRow("page's payload")
         << QByteArray("/api/add_source")
         << "{\"channelId\":2,\"deviceLink\":\"" + link2 + "\",\"deviceName\":\"Test Pattern 2\",\"width\":1920,"
-           "\"height\":1080,\"framerate\":30,\"colorRange\":\"Default\",\"channelName\":\"Wide\"}"
+           "\"height\":1080,\"framerate\":30,\"colorRange\":\"Default\",\"channelName\":\"Wide\",\"formatName\":\"RGB24\"}"
         << 2 << 2 << 2 << "Wide";
     QTest::newRow("query overrides body")
         << "/api/add_source?channelId=3&deviceLink=" + QByteArray(link3).replace(":", "%3A")

@@ -60,7 +60,7 @@ struct Options
     int seconds = 60;
     int maxCameras = 4;
     int distinct = 60;
-    int quantiser = 4; // JPEG quantiser of a webcam's MJPEG at 1080p: 200-400 KB per frame
+    int quantiser = 3; // JPEG quantiser like a webcam's 1080p MJPEG: about 200 KB per frame
     QString keepDir;
     bool programOnly = false; // for profiling: no command line, no decode comparison
 };

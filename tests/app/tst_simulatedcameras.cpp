@@ -14,6 +14,7 @@
 #include "SimulatedWebcam.h"
 #include "SyncMarks.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QMutex>
 #include <QSettings>
@@ -208,6 +209,19 @@ void TestSimulatedCameras::cameraUnpluggedDuringATakeIsShownCountedAndRestarted(
     QCOMPARE(health.value(QStringLiteral("droppedFrames")).toLongLong(), qint64(0));
     QCOMPARE(m_manager->repeatedFrames(), int(repeated));
     QCOMPARE(linesContaining(QStringLiteral("REPEATED: %1").arg(repeated)).size() >= 1, true);
+
+    // The performance log has the repeated frames next to the dropped ones, row by row.
+    QFile perfLog(m_manager->perfLogFilePath());
+    QVERIFY(perfLog.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QList<QByteArray> rows = perfLog.readAll().split('\n');
+    QVERIFY(rows.first().startsWith("take_folder,elapsed_s,frames_sent,dropped_frames,repeated_frames,"));
+    qint64 loggedRepeats = 0;
+    for (const QByteArray &row : rows) {
+        const QList<QByteArray> cells = row.split(',');
+        if (row.startsWith('"' + take.toUtf8() + '"') && cells.size() == 8)
+            loggedRepeats = std::max(loggedRepeats, cells[4].toLongLong());
+    }
+    QVERIFY2(loggedRepeats >= 30 && loggedRepeats <= repeated, qPrintable(QString::number(loggedRepeats)));
 }
 
 QTEST_GUILESS_MAIN(TestSimulatedCameras)

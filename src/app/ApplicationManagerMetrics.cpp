@@ -92,9 +92,11 @@ void ApplicationManager::updateMetrics()
             m_takeStats.droppedLogged = m_droppedFrames;
         }
         m_repeatedFrames = int(takeRepeatedFrames());
+        // Information, not an alarm: a camera a little slower than the timeline repeats a frame
+        // now and then; a lost camera has its own warning.
         if (m_repeatedFrames > m_takeStats.repeatedLogged) {
-            qWarning() << "[ApplicationManager] Frame slots without a new picture (camera behind or lost), REPEATED:"
-                       << m_repeatedFrames;
+            qDebug() << "[ApplicationManager] Frame slots without a new picture (camera behind or lost), REPEATED:"
+                     << m_repeatedFrames;
             m_takeStats.repeatedLogged = m_repeatedFrames;
         }
         m_takeStats.lastSampleNs = nowNs;

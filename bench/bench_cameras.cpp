@@ -344,15 +344,24 @@ int main(int argc, char **argv)
                 options.seconds, QThread::idealThreadCount());
     const auto pictures = std::make_shared<CycledPictures>(jpegs);
     int programCeiling = 0, cliCeiling = 0;
-    Run lastProgram, lastCli;
+    Run compareProgram, compareCli; // the highest count the program recorded completely
     for (int cameras = 1; cameras <= options.maxCameras; ++cameras) {
         const Run program = recordWithProgram(cameras, options, pictures, dir);
         printRun("program", program);
         const Run cli = options.programOnly ? Run{} : recordWithCommandLine(cameras, options, dir);
-        if (!options.programOnly)
+        if (!options.programOnly) {
             printRun("ffmpeg", cli);
-        lastProgram = program;
-        lastCli = cli;
+            // Frames the program dropped were still decoded: per recorded frame it then pays
+            // for more than it keeps, so only a complete run compares like with like.
+            std::printf("  CPU per frame, program / command line: %.2f%s\n",
+                        (program.cpuSeconds / double(std::max<qint64>(1, program.frames)))
+                            / (cli.cpuSeconds / double(std::max<qint64>(1, cli.frames))),
+                        program.complete ? "" : " (program run not complete)");
+        }
+        if (program.complete || compareProgram.cameras == 0) {
+            compareProgram = program;
+            compareCli = cli;
+        }
         if (program.complete && programCeiling == cameras - 1)
             programCeiling = cameras;
         if (cli.complete && cliCeiling == cameras - 1)
@@ -362,10 +371,10 @@ int main(int argc, char **argv)
     }
     std::printf("\nCeiling (1080p30 cameras, nothing dropped or repeated): program %d, ffmpeg command line %d\n",
                 programCeiling, cliCeiling);
-    if (lastProgram.frames > 0 && lastCli.frames > 0)
+    if (compareProgram.frames > 0 && compareCli.frames > 0)
         std::printf("CPU per frame at %d camera(s): program / command line = %.2f (target <= 1.15)\n",
-                    lastProgram.cameras, (lastProgram.cpuSeconds / double(lastProgram.frames))
-                                             / (lastCli.cpuSeconds / double(lastCli.frames)));
+                    compareProgram.cameras, (compareProgram.cpuSeconds / double(compareProgram.frames))
+                                                / (compareCli.cpuSeconds / double(compareCli.frames)));
     SDL_Quit();
     return 0;
 }

@@ -74,6 +74,7 @@ struct Run
     qint64 dropped = 0;
     qint64 repeated = 0;
     bool complete = false; // every file has its frames, nothing dropped or repeated
+    qint64 pageFaults = 0; // minor faults of the program during the take: fresh picture memory
     QString detail;
 };
 
@@ -87,6 +88,13 @@ double processCpuSeconds()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+qint64 processPageFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
 }
 
 double threadCpuSeconds()
@@ -229,6 +237,7 @@ Run recordWithProgram(int cameras, const Options &options, const std::shared_ptr
 
         QObject::connect(&manager, &ApplicationManager::takeFinished, &loop, &QEventLoop::quit);
         const double cpuBefore = processCpuSeconds();
+        const qint64 faultsBefore = processPageFaults();
         const qint64 startNs = monotonicNowNs();
         manager.startRecording();
         manager.limitTakeLength(qint64(options.seconds) * 1000);
@@ -236,6 +245,7 @@ Run recordWithProgram(int cameras, const Options &options, const std::shared_ptr
             loop.exec();
         run.wallSeconds = double(monotonicNowNs() - startNs) / 1e9;
         run.cpuSeconds = processCpuSeconds() - cpuBefore;
+        run.pageFaults = processPageFaults() - faultsBefore;
 
         const qint64 expected = qint64(options.seconds) * Fps;
         run.complete = true;
@@ -250,6 +260,7 @@ Run recordWithProgram(int cameras, const Options &options, const std::shared_ptr
             run.complete = run.complete && std::abs(packets - expected) <= 1 && dropped == 0 && repeated == 0;
             run.detail += QStringLiteral(" %1").arg(packets);
         }
+        run.detail += QStringLiteral(", %1 page faults per frame").arg(run.pageFaults / std::max<qint64>(1, run.frames));
     }
     installV4l2Kernel(nullptr);
     return run;

@@ -20,11 +20,6 @@
 
 namespace {
 
-// Pictures swapped out wait here until every reader has let go of them. Three cover a reader
-// that holds one picture while the next is being converted; a reader that keeps pictures
-// longer (an encoder queue) just means a fresh array now and then.
-constexpr std::size_t MaxSpareBuffers = 3;
-
 // Opaque black, what readers see between a start and the first picture.
 QByteArray blackPicture(int width, int height)
 {
@@ -390,6 +385,6 @@ void CameraCapture::recycleBuffer(QByteArray &&buffer)
     if (buffer.isEmpty())
         return;
     m_spareBuffers.push_back(std::move(buffer));
-    if (m_spareBuffers.size() > MaxSpareBuffers)
+    if (m_spareBuffers.size() > SpareBuffers)
         m_spareBuffers.erase(m_spareBuffers.begin());
 }

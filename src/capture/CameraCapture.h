@@ -130,6 +130,12 @@ private:
         QByteArray pixels;
     };
     static constexpr size_t PictureHistory = 4;
+    // Pictures swapped out wait to be reused until every reader has let go of them. The
+    // history holds the newest ones, so only spares older than it can be free: two more than
+    // the history cover the frame pump's and an encoder's hold. Fewer, and every picture
+    // would be a fresh array, its pages faulted in while converting (a tenth of a 1080p
+    // MJPEG camera's time).
+    static constexpr size_t SpareBuffers = PictureHistory + 2;
     std::vector<TimedPicture> m_history;
     // Set by the device thread under m_frameMutex; cleared by the first reader.
     std::atomic<bool> m_newPicture{false};

@@ -13,7 +13,6 @@ extern "C" {
 #include <libavutil/timecode.h>
 }
 
-#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -23,10 +22,6 @@ extern "C" {
 #include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
-#endif
-#if defined(Q_OS_LINUX)
-#include <sys/resource.h>
-#include <sys/syscall.h>
 #endif
 
 namespace {
@@ -43,11 +38,6 @@ constexpr int kMaxFragmentMicroseconds = 2'000'000;
 // The Matroska muxer holds a cluster in memory until it is complete; at very high bitrates
 // this ends it before two seconds are up.
 constexpr int kMaxClusterBytes = 8 * 1024 * 1024;
-
-// How much lower the worker runs than the camera threads. A camera must hand over each
-// picture within its frame (a late one is a repeated frame in the file), while the worker has
-// kQueueSeconds of slack: when the cores are short, it is the one that waits.
-constexpr int kWorkerNiceIncrement = 5;
 
 // Muxer options that keep the file playable when the process dies mid-take.
 void setCrashSafeOptions(RecordingContainer container, FfmpegOptions &options)
@@ -345,12 +335,6 @@ void FfmpegEncoder::run()
 #if defined(Q_OS_LINUX)
     const QByteArray name = ("enc " + QFileInfo(m_path).completeBaseName()).toUtf8().left(kThreadNameLength);
     pthread_setname_np(pthread_self(), name.constData());
-    // Linux keeps a nice value per thread; raising it needs no privilege.
-    const id_t thread = id_t(syscall(SYS_gettid));
-    errno = 0;
-    const int nice = getpriority(PRIO_PROCESS, thread);
-    if (errno == 0)
-        setpriority(PRIO_PROCESS, thread, std::min(19, nice + kWorkerNiceIncrement));
 #endif
     for (;;) {
         VideoFrame frame;

@@ -59,6 +59,7 @@ ApplicationManager::ApplicationManager(QObject *parent)
 
     connect(&m_metricsTimer, &QTimer::timeout, this, &ApplicationManager::updateMetrics);
     m_metricsTimer.start(2000);
+    startCameraWatch();
 
     m_activeSessionName = QStringLiteral("Session_") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
 
@@ -86,6 +87,7 @@ void ApplicationManager::shutDown()
     m_timecodeTimer.stop();
     m_audioLevelTimer.stop();
     m_metricsTimer.stop();
+    m_cameraWatchTimer.stop();
     m_countdownTimer.stop();
     m_monitor.close();
     for (int id = AudioMixer::kFirstChannel; id <= AudioMixer::kLastChannel; ++id) {

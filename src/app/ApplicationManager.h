@@ -9,6 +9,8 @@
 //   ApplicationManagerRouting.cpp   cameras and audio inputs per channel, mixer, monitoring
 //   ApplicationManagerHardware.cpp  recording resolution and frame-rate tables
 //   ApplicationManagerMetrics.cpp   CPU/RAM read-outs, log file and manuals
+//   ApplicationManagerCameraHealth.cpp  each camera's state and format, the watch that finds
+//                                   lost cameras and restarts them, a take's figures per camera
 //
 // Threads: everything here runs on the GUI thread.
 #pragma once
@@ -18,6 +20,7 @@
 #include "app/MonitorOutput.h"
 #include "models/InputChannelsModel.h"
 #include "recording/RecordingContainer.h"
+#include "recording/TakeRecorder.h"
 #include "recording/TimelineCut.h"
 #include "recording/TimelineExport.h"
 
@@ -29,6 +32,7 @@
 #include <QTime>
 #include <QTimer>
 #include <QVariantList>
+#include <QVariantMap>
 
 #include <array>
 #include <functional>
@@ -72,6 +76,8 @@ class ApplicationManager : public QObject
     Q_PROPERTY(bool separateAudioRecordingEnabled READ separateAudioRecordingEnabled WRITE setSeparateAudioRecordingEnabled NOTIFY separateAudioRecordingEnabledChanged)
     Q_PROPERTY(double currentFps READ currentFps NOTIFY performanceMetricsChanged)
     Q_PROPERTY(int droppedFrames READ droppedFrames NOTIFY performanceMetricsChanged)
+    // Frame slots of the current take that got no new picture from their camera.
+    Q_PROPERTY(int repeatedFrames READ repeatedFrames NOTIFY performanceMetricsChanged)
     Q_PROPERTY(double diskWriteSpeedMBs READ diskWriteSpeedMBs NOTIFY performanceMetricsChanged)
     Q_PROPERTY(QString perfLogFilePath READ perfLogFilePath NOTIFY perfLogFilePathChanged)
     Q_PROPERTY(int recordingResolutionIndex READ recordingResolutionIndex WRITE setRecordingResolutionIndex NOTIFY recordingResolutionIndexChanged)
@@ -141,6 +147,7 @@ public:
     bool separateAudioRecordingEnabled() const { return m_separateAudioRecordingEnabled; }
     double currentFps() const { return m_currentFps; }
     int droppedFrames() const { return m_droppedFrames; }
+    int repeatedFrames() const { return m_repeatedFrames; }
     double diskWriteSpeedMBs() const { return m_diskWriteSpeedMBs; }
     QString perfLogFilePath() const;
     int recordingResolutionIndex() const { return m_recordingResolutionIndex; }
@@ -217,9 +224,13 @@ public:
     Q_INVOKABLE void refreshAudioOutputDevices();
     Q_INVOKABLE QVariantList getAvailableCameras() const;
     Q_INVOKABLE QVariantList getCameraFormats(const QString &deviceLink) const;
+    // formatName ("MJPEG", "YUY2", ...) picks the pixel format among the formats of that size
+    // and rate; without one the colour range text is matched as the name, which only
+    // "Default" does.
     Q_INVOKABLE void setCameraForChannel(int channelId, const QString &deviceLink, int width = 1920,
                                          int height = 1080, float framerate = 30.0f,
-                                         const QString &colorRange = QStringLiteral("Default"));
+                                         const QString &colorRange = QStringLiteral("Default"),
+                                         const QString &formatName = QString());
     Q_INVOKABLE void removeCameraFromChannel(int channelId);
     Q_INVOKABLE QString getCameraLinkForChannel(int channelId) const;
     Q_INVOKABLE QString getCameraNameForChannel(int channelId) const;
@@ -227,6 +238,15 @@ public:
     Q_INVOKABLE int getCameraHeightForChannel(int channelId) const;
     Q_INVOKABLE float getCameraFramerateForChannel(int channelId) const;
     Q_INVOKABLE QString getCameraColorRangeForChannel(int channelId) const;
+    // "off", "live", "lost" or "reconnecting".
+    Q_INVOKABLE QString getCameraStateForChannel(int channelId) const;
+    // The format the camera runs in, with what was asked where the device granted something
+    // else: "1280×720 MJPEG 30 fps (asked 1920×1080)"; empty without a running camera.
+    Q_INVOKABLE QString getCameraFormatTextForChannel(int channelId) const;
+    // state, format, error (why it is lost, or why it could not be opened), damagedPictures
+    // (since the camera started), and for the running or last take: frames, droppedFrames,
+    // repeatedFrames.
+    Q_INVOKABLE QVariantMap getCameraHealthForChannel(int channelId) const;
     Q_INVOKABLE void setAudioInputForChannel(int channelId, const QString &deviceName);
     Q_INVOKABLE QString getChannelAudioInput(int channelId) const;
     Q_INVOKABLE void setChannelSeparateAudioEnabled(int channelId, bool enabled);
@@ -352,6 +372,8 @@ signals:
     void channelAudioStateChanged(int channelId);
     // A channel's camera was set, replaced or removed.
     void channelCameraChanged(int channelId);
+    // A channel's camera changed state (lost, reconnecting, live) or format.
+    void channelCameraStateChanged(int channelId);
     // A take ended (normally, after a failure or at exit); its files are complete.
     void takeFinished(const QString &takeFolder);
 
@@ -400,6 +422,20 @@ private:
     void openPerfLog();
     void writePerfLogRowIfDue(qint64 elapsedNs);
     void closePerfLog();
+
+    // Camera health (ApplicationManagerCameraHealth.cpp).
+    void startCameraWatch();
+    void superviseCameras();
+    void reportCameraState(int channelId);
+    // Logs the format a camera was opened in (a warning when it is not what was asked) and
+    // shows it with the camera's state in the channel model.
+    void announceCameraFormat(int channelId);
+    void publishCameraStatus(int channelId);
+    QString takeTimeText() const;
+    qint64 takeRepeatedFrames() const;
+    // At the end of a take: each camera's figures, logged and kept for
+    // getCameraHealthForChannel().
+    void recordTakeCameraFigures(const TakeReport &report);
 
     QString m_currentLanguage = QStringLiteral("EN");
     bool m_isRecording = false;
@@ -456,17 +492,27 @@ private:
         qint64 lastFramesSent = 0;
         qint64 lastBytesWritten = 0;
         qint64 droppedFrames = 0;   // of the take's encoders once it stopped
+        qint64 repeatedFrames = 0;  // of the finished take
         qint64 perfLogSeconds = 0;  // rows written
         qint64 droppedLogged = 0;   // the count last written to the log
+        qint64 repeatedLogged = 0;  // the count last written to the log
     };
     TakeStats m_takeStats;
     std::unique_ptr<QFile> m_perfLog;
+
+    // Frames, dropped and repeated frames of each camera in the last finished take.
+    std::map<int, TakeCameraFigures> m_lastTakeCameraFigures;
+    // Why the last setCameraForChannel() of a channel could not open its camera.
+    std::map<int, QString> m_cameraStartErrors;
+    // Looks after the running cameras (lost, back) every half second.
+    QTimer m_cameraWatchTimer;
 
     bool m_isCapturingKeybind = false;
     std::array<int, 4> m_sourceKeys = {0x31, 0x32, 0x33, 0x34}; // the keys 1..4; 0 = none
 
     double m_currentFps = 60.0;
     int m_droppedFrames = 0;
+    int m_repeatedFrames = 0;
     double m_diskWriteSpeedMBs = 0.0;
 
     int m_recordingResolutionIndex = 2;

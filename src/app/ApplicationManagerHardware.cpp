@@ -58,7 +58,9 @@ QByteArray ApplicationManager::devicesReport() const
 {
     QList<VideoDeviceReport> devices;
     for (const DeviceInfo &device : CameraCapture::listDevices())
-        devices.append(VideoDeviceReport{device, CameraCapture::listFormats(device.devicePath)});
+        devices.append(VideoDeviceReport{device, device.unavailableReason.isEmpty()
+                                                     ? CameraCapture::listFormats(device.devicePath)
+                                                     : QList<CameraFormat>()});
     QStringList audioInputs;
     for (const QVariant &name : m_audioInputDevices)
         audioInputs.append(name.toString());

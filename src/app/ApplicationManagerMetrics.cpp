@@ -91,6 +91,14 @@ void ApplicationManager::updateMetrics()
             qWarning() << "[ApplicationManager] Frames lost during the take (encoders behind), DROPS:" << m_droppedFrames;
             m_takeStats.droppedLogged = m_droppedFrames;
         }
+        m_repeatedFrames = int(takeRepeatedFrames());
+        // Information, not an alarm: a camera a little slower than the timeline repeats a frame
+        // now and then; a lost camera has its own warning.
+        if (m_repeatedFrames > m_takeStats.repeatedLogged) {
+            qDebug() << "[ApplicationManager] Frame slots without a new picture (camera behind or lost), REPEATED:"
+                     << m_repeatedFrames;
+            m_takeStats.repeatedLogged = m_repeatedFrames;
+        }
         m_takeStats.lastSampleNs = nowNs;
         m_takeStats.lastFramesSent = frames;
         m_takeStats.lastBytesWritten = bytes;
@@ -130,7 +138,21 @@ qint64 ApplicationManager::takeDroppedFrames() const
 
 void ApplicationManager::openPerfLog()
 {
-    m_perfLog = std::make_unique<QFile>(AppPaths::perfLogFilePath());
+    static const QByteArray header =
+        "take_folder,elapsed_s,frames_sent,dropped_frames,repeated_frames,bytes_written,cpu_time_s,ram_mb\n";
+    const QString path = AppPaths::perfLogFilePath();
+    {
+        // Rows under another header would be read against the wrong columns: an older log
+        // is kept beside the new one.
+        QFile existing(path);
+        if (existing.open(QIODevice::ReadOnly) && !existing.atEnd() && existing.readLine() != header) {
+            existing.close();
+            QFile::remove(path + QStringLiteral(".old"));
+            if (QFile::rename(path, path + QStringLiteral(".old")))
+                qDebug() << "[ApplicationManager] The performance log's columns changed; the old one is" << path + QStringLiteral(".old");
+        }
+    }
+    m_perfLog = std::make_unique<QFile>(path);
     if (!m_perfLog->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
         qWarning() << "[ApplicationManager] Cannot write the performance log" << m_perfLog->fileName()
                    << m_perfLog->errorString();
@@ -138,7 +160,7 @@ void ApplicationManager::openPerfLog()
         return;
     }
     if (m_perfLog->size() == 0)
-        m_perfLog->write("take_folder,elapsed_s,frames_sent,dropped_frames,bytes_written,cpu_time_s,ram_mb\n");
+        m_perfLog->write(header);
 }
 
 void ApplicationManager::writePerfLogRowIfDue(qint64 elapsedNs)
@@ -146,11 +168,12 @@ void ApplicationManager::writePerfLogRowIfDue(qint64 elapsedNs)
     if (!m_perfLog || elapsedNs / 1000000000 <= m_takeStats.perfLogSeconds)
         return;
     m_takeStats.perfLogSeconds = elapsedNs / 1000000000;
-    const QString row = QStringLiteral("\"%1\",%2,%3,%4,%5,%6,%7\n")
+    const QString row = QStringLiteral("\"%1\",%2,%3,%4,%5,%6,%7,%8\n")
                             .arg(m_currentTakeFolder)
                             .arg(m_takeStats.perfLogSeconds)
                             .arg(m_take ? m_take->framePump().totalFramesSent() : 0)
                             .arg(takeDroppedFrames())
+                            .arg(takeRepeatedFrames())
                             .arg(takeBytesWritten())
                             .arg(double(processCpuTimeNs()) / 1e9, 0, 'f', 3)
                             .arg(double(qMax<qint64>(0, residentSetBytes())) / 1048576.0, 0, 'f', 1);

@@ -205,6 +205,7 @@ void ApplicationManager::stopRecording()
 
     m_takeStats.droppedFrames = report.droppedFrames;
     noteAudioParts(report);
+    recordTakeCameraFigures(report);
     closePerfLog();
     if (!report.failure.isEmpty() && m_lastRecordingError.isEmpty())
         setLastRecordingError(report.failure);
@@ -214,7 +215,8 @@ void ApplicationManager::stopRecording()
         durationMs = 1000;
     m_lastTakeDurationMs = durationMs;
     qDebug().noquote() << "[ApplicationManager] === RECORDING STOPPED ===" << double(durationMs) / 1000.0
-                       << "s, DROPS:" << m_takeStats.droppedFrames;
+                       << "s, DROPS:"
+                       << QStringLiteral("%1, REPEATED: %2").arg(m_takeStats.droppedFrames).arg(m_takeStats.repeatedFrames);
     exportTimeline(durationMs);
     emit takeFinished(m_currentTakeFolder);
 }

@@ -65,9 +65,14 @@ void ApplicationManager::refreshAudioOutputDevices()
 QVariantList ApplicationManager::getAvailableCameras() const
 {
     QVariantList cameras;
-    for (const DeviceInfo &device : CameraCapture::listDevices())
-        cameras.append(QVariantMap{{QStringLiteral("name"), device.friendlyName},
-                                   {QStringLiteral("link"), device.devicePath}});
+    for (const DeviceInfo &device : CameraCapture::listDevices()) {
+        QVariantMap camera{{QStringLiteral("name"), device.friendlyName},
+                           {QStringLiteral("link"), device.devicePath}};
+        // A camera that cannot be opened is listed with the reason, so the user learns why.
+        if (!device.unavailableReason.isEmpty())
+            camera.insert(QStringLiteral("unavailable"), device.unavailableReason);
+        cameras.append(camera);
+    }
     return cameras;
 }
 
@@ -107,7 +112,8 @@ void ApplicationManager::stopChannelCamera(int channelId)
 }
 
 void ApplicationManager::setCameraForChannel(int channelId, const QString &deviceLink, int width,
-                                             int height, float framerate, const QString &colorRange)
+                                             int height, float framerate, const QString &colorRange,
+                                             const QString &formatName)
 {
     if (!acceptChannel(channelId, "setCameraForChannel"))
         return;
@@ -116,15 +122,19 @@ void ApplicationManager::setCameraForChannel(int channelId, const QString &devic
 
     if (deviceLink.isEmpty()) {
         qDebug() << "Disabled camera capture for channel" << channelId;
+        publishCameraStatus(channelId);
         emit channelCameraChanged(channelId);
         return;
     }
 
     auto camera = std::make_shared<CameraCapture>();
-    const CameraFormat format = chooseCameraFormat(CameraCapture::listFormats(deviceLink), width, height,
-                                                   framerate, colorRange);
+    const CameraFormat format = chooseCameraFormat(CameraCapture::listFormats(deviceLink), width, height, framerate,
+                                                   formatName.isEmpty() ? colorRange : formatName);
+    m_cameraStartErrors.erase(channelId);
     if (!camera->start(deviceLink, format)) {
         qWarning() << "Failed to start camera capture for channel" << channelId << "-" << camera->lastError();
+        m_cameraStartErrors[channelId] = camera->lastError();
+        publishCameraStatus(channelId);
         emit channelCameraChanged(channelId);
         return;
     }
@@ -138,10 +148,11 @@ void ApplicationManager::setCameraForChannel(int channelId, const QString &devic
     }
     camera->setName(name);
     m_channelSources[channelId] = camera;
-    m_cameraConfigs[channelId] = ChannelCameraConfig{deviceLink, name, width, height, framerate, colorRange};
+    m_cameraConfigs[channelId] = ChannelCameraConfig{deviceLink, name, width, height, framerate, colorRange, formatName};
     if (m_channelsModel)
         m_channelsModel->setHasActiveVideo(channelId, true);
     qDebug() << "Successfully started camera capture for channel" << channelId << ":" << name;
+    announceCameraFormat(channelId);
     emit channelCameraChanged(channelId);
 }
 
@@ -153,6 +164,7 @@ void ApplicationManager::removeCameraFromChannel(int channelId)
     m_cameraConfigs.erase(channelId);
     if (m_channelsModel)
         m_channelsModel->setHasActiveVideo(channelId, false);
+    publishCameraStatus(channelId);
     emit channelCameraChanged(channelId);
 }
 

@@ -1,5 +1,5 @@
 // What a channel's camera was asked for when it was opened: the device and the requested
-// size, rate and colour range (not the format the device ended up with).
+// size, rate, colour range and pixel format name (not the format the device ended up with).
 #pragma once
 
 #include <QString>
@@ -12,4 +12,6 @@ struct ChannelCameraConfig
     int height = 1080;
     float framerate = 30.0f;
     QString colorRange = QStringLiteral("Default");
+    // "MJPEG", "YUY2", ... as the source dialog offered it; empty when none was chosen.
+    QString formatName;
 };

@@ -25,9 +25,13 @@ QByteArray buildDevicesReport(const QList<VideoDeviceReport> &videoDevices,
                                        {QStringLiteral("fps"), reportedFrameRate(format)},
                                        {QStringLiteral("formatName"), format.subtypeName}});
         }
-        videoArray.append(QJsonObject{{QStringLiteral("name"), entry.device.friendlyName},
-                                      {QStringLiteral("link"), entry.device.devicePath},
-                                      {QStringLiteral("formats"), formats}});
+        QJsonObject device{{QStringLiteral("name"), entry.device.friendlyName},
+                           {QStringLiteral("link"), entry.device.devicePath},
+                           {QStringLiteral("formats"), formats}};
+        // Only for a device that cannot be opened: why (no permission, in use elsewhere).
+        if (!entry.device.unavailableReason.isEmpty())
+            device.insert(QStringLiteral("unavailable"), entry.device.unavailableReason);
+        videoArray.append(device);
     }
 
     const QJsonObject root{{QStringLiteral("videoDevices"), videoArray},

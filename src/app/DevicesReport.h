@@ -5,6 +5,9 @@
 //   {"audioDevices":["Mic"],"videoDevices":[{"formats":[{"formatName":"MJPEG","fps":30,
 //    "height":1080,"width":1920}],"link":"/dev/video0","name":"USB Camera"}]}
 //
+// A camera that cannot be opened has no formats and one more member, "unavailable", with the
+// reason ("permission denied — add your user to the 'video' group").
+//
 // Building is pure: the caller lists the devices and their formats (in enumeration order and
 // in the order the device layer returns the formats). Writing goes through a temporary file
 // that replaces the old report only once complete. Any thread may call these.

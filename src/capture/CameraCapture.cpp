@@ -2,25 +2,23 @@
 
 #include "common/MonotonicClock.h"
 
-#include "capture/FrameConversion.h"
+#include "capture/CameraPictureConverter.h"
 #include "capture/TestPatternDevices.h"
 #ifdef _WIN32
 #include "capture/DirectShowCaptureDevice.h"
 #else
 #include "capture/V4l2Capture.h"
 #include "capture/V4l2Devices.h"
+#include "capture/V4l2Kernel.h"
 #include "capture/V4l2Mapping.h"
 #endif
 
 #include <QDebug>
 #include <QMutexLocker>
 
-namespace {
+#include <algorithm>
 
-// Pictures swapped out wait here until every reader has let go of them. Three cover a reader
-// that holds one picture while the next is being converted; a reader that keeps pictures
-// longer (an encoder queue) just means a fresh array now and then.
-constexpr std::size_t MaxSpareBuffers = 3;
+namespace {
 
 // Opaque black, what readers see between a start and the first picture.
 QByteArray blackPicture(int width, int height)
@@ -123,7 +121,7 @@ QList<DeviceInfo> CameraCapture::listDevices()
 #ifdef _WIN32
     return listDirectShowCameras() + listTestPatternDevices();
 #else
-    return listV4l2Devices() + listTestPatternDevices();
+    return listV4l2Devices(*currentV4l2Kernel()) + listTestPatternDevices();
 #endif
 }
 
@@ -137,7 +135,7 @@ QList<CameraFormat> CameraCapture::listFormats(const QString &deviceKey)
         return normaliseCameraFormats(listDirectShowCameraFormats(deviceKey));
 #else
     if (isV4l2DeviceKey(deviceKey))
-        return normaliseCameraFormats(listV4l2Formats(deviceKey));
+        return normaliseCameraFormats(listV4l2Formats(*currentV4l2Kernel(), deviceKey));
 #endif
     return {};
 }
@@ -151,7 +149,7 @@ std::unique_ptr<ICaptureDevice> CameraCapture::createDevice(const QString &devic
         return std::make_unique<DirectShowCaptureDevice>(deviceKey);
 #else
     if (isV4l2DeviceKey(deviceKey))
-        return std::make_unique<V4l2Capture>(deviceKey);
+        return std::make_unique<V4l2Capture>(deviceKey, currentV4l2Kernel());
 #endif
     return nullptr;
 }
@@ -177,6 +175,20 @@ bool CameraCapture::start(std::unique_ptr<ICaptureDevice> device, const QString 
         m_lastError = QStringLiteral("No capture device");
         return false;
     }
+    m_deviceKey = deviceKey;
+    {
+        // A new device starts from black, never from another device's picture.
+        QMutexLocker lock(&m_frameMutex);
+        m_picture.clear();
+    }
+    if (!startDevice(std::move(device), format))
+        return false;
+    m_state = SourceState::Live;
+    return true;
+}
+
+bool CameraCapture::startDevice(std::unique_ptr<ICaptureDevice> device, const CameraFormat &format)
+{
     if (!device->open(format)) {
         m_lastError = device->lastError();
         device->stop();
@@ -191,26 +203,36 @@ bool CameraCapture::start(std::unique_ptr<ICaptureDevice> device, const QString 
 
     // No device thread runs here, so the producer-side state can be set without the lock.
     m_geometry = geometry;
+    m_converter = std::make_unique<CameraPictureConverter>(geometry);
     m_spareBuffers.clear();
     {
         QMutexLocker lock(&m_frameMutex);
-        m_picture = blackPicture(geometry.width, geometry.height);
-        m_history.clear();
+        // A device restarted at its old size keeps showing its last picture until the next.
+        if (m_picture.size() != qsizetype(geometry.width) * geometry.height * 4) {
+            m_picture = blackPicture(geometry.width, geometry.height);
+            m_history.clear();
+        }
         m_newPicture.store(false);
     }
     m_width.store(geometry.width);
     m_height.store(geometry.height);
-    m_deviceKey = deviceKey;
+    m_grantedFormat = device->grantedFormat().value_or(format);
+    m_grantedFormat.width = geometry.width;
+    m_grantedFormat.height = geometry.height;
+    m_isCorruptLogged.store(false);
 
     // Running before the first delivery can arrive, or that delivery would be dropped.
+    const bool wasRunning = isRunning();
     m_running.store(true, std::memory_order_release);
-    if (!device->start([this](const uchar *bgr, qsizetype length, qint64 captureNs) { deliverBgr(bgr, length, captureNs); })) {
-        m_running.store(false);
+    if (!device->start([this](const CapturedSample &sample) { deliver(sample); })) {
+        m_running.store(wasRunning);
         m_lastError = device->lastError();
         device->stop();
         return false;
     }
     m_device = std::move(device);
+    m_deviceStartNs = monotonicNowNs();
+    m_picturesAtStart = picturesDelivered();
     return true;
 }
 
@@ -218,6 +240,12 @@ void CameraCapture::stop()
 {
     // Cleared first, so a picture arriving during the tear-down is dropped.
     m_running.store(false, std::memory_order_release);
+    m_state = SourceState::Off;
+    releaseDevice();
+}
+
+void CameraCapture::releaseDevice()
+{
     if (!m_device)
         return;
     m_device->stop();
@@ -226,6 +254,62 @@ void CameraCapture::stop()
     if (!deviceError.isEmpty())
         m_lastError = deviceError;
     m_device.reset();
+}
+
+SourceState CameraCapture::state() const
+{
+    return isRunning() ? m_state : SourceState::Off;
+}
+
+bool CameraCapture::isDevicePresent(const QString &deviceKey)
+{
+    if (isTestPatternKey(deviceKey))
+        return true;
+#ifdef _WIN32
+    const QList<DeviceInfo> devices = listDirectShowCameras();
+    return std::any_of(devices.cbegin(), devices.cend(),
+                       [&](const DeviceInfo &device) { return device.devicePath == deviceKey; });
+#else
+    return isV4l2DeviceKey(deviceKey) && isV4l2NodePath(currentV4l2Kernel()->resolveNode(deviceKey));
+#endif
+}
+
+bool CameraCapture::supervise(qint64 nowNs)
+{
+    if (!isRunning())
+        return false; // state() reads Off
+    const SourceState before = m_state;
+
+    if (m_state == SourceState::Lost) {
+        if (nowNs >= m_nextRetryNs)
+            restartIfPresent(nowNs);
+    } else if (!m_device || m_device->hasFailed()) {
+        markLost(nowNs, m_device ? m_device->lastError() : QStringLiteral("the device stopped"));
+    } else if (nowNs - std::max(m_lastPictureArrivalNs.load(), m_deviceStartNs) > StallTimeoutNs) {
+        markLost(nowNs, QStringLiteral("no picture from %1 for %2 s").arg(m_deviceKey).arg(StallTimeoutNs / 1'000'000'000));
+    } else if (m_state == SourceState::Reconnecting && picturesDelivered() > m_picturesAtStart) {
+        m_state = SourceState::Live;
+    }
+    return state() != before;
+}
+
+void CameraCapture::markLost(qint64 nowNs, const QString &why)
+{
+    // The device is let go at once, so a node that comes back is free to be opened again.
+    releaseDevice();
+    m_lastError = why.isEmpty() ? QStringLiteral("the device stopped") : why;
+    m_state = SourceState::Lost;
+    m_nextRetryNs = nowNs + RetryIntervalNs;
+}
+
+void CameraCapture::restartIfPresent(qint64 nowNs)
+{
+    m_nextRetryNs = nowNs + RetryIntervalNs;
+    if (!isDevicePresent(m_deviceKey))
+        return;
+    std::unique_ptr<ICaptureDevice> device = createDevice(m_deviceKey);
+    if (device && startDevice(std::move(device), m_grantedFormat))
+        m_state = SourceState::Reconnecting;
 }
 
 QString CameraCapture::deviceKey() const
@@ -243,22 +327,23 @@ QString CameraCapture::lastError() const
     return m_lastError;
 }
 
-void CameraCapture::deliverBgr(const uchar *bgr, qsizetype length, qint64 captureNs)
+void CameraCapture::deliver(const CapturedSample &sample)
 {
-    if (!m_running.load(std::memory_order_acquire) || !bgr)
+    if (!m_running.load(std::memory_order_acquire))
         return;
+    if (sample.isFlaggedCorrupt) {
+        dropCorrupt(QStringLiteral("the driver marked the buffer as damaged"));
+        return;
+    }
     // The picture's own time places it in the recording, even when it reaches us late.
-    const qint64 takenNs = captureNs >= 0 ? captureNs : monotonicNowNs();
-    const CaptureGeometry &geometry = m_geometry;
-    const qsizetype stride = geometry.rowStride > 0
-        ? geometry.rowStride
-        : bgr24RowStride(length, geometry.width, geometry.height);
+    const qint64 arrivalNs = monotonicNowNs();
+    const qint64 takenNs = sample.captureNs >= 0 ? sample.captureNs : arrivalNs;
 
-    QByteArray picture = takeSpareBuffer(qsizetype(geometry.width) * geometry.height * 4);
+    QByteArray picture = takeSpareBuffer(qsizetype(m_geometry.width) * m_geometry.height * 4);
     // data() does not copy: the array is not shared (takeSpareBuffer() made sure).
-    if (!convertBgr24ToRgba(bgr, length, stride, geometry.width, geometry.height,
-                            geometry.topDown, m_flip.load(), reinterpret_cast<uchar *>(picture.data()))) {
+    if (!m_converter->convert(sample.data, sample.length, m_flip.load(), reinterpret_cast<uchar *>(picture.data()))) {
         recycleBuffer(std::move(picture));
+        dropCorrupt(m_converter->problem());
         return;
     }
     {
@@ -270,7 +355,16 @@ void CameraCapture::deliverBgr(const uchar *bgr, qsizetype length, qint64 captur
         m_newPicture.store(true, std::memory_order_release);
     }
     m_picturesDelivered.fetch_add(1, std::memory_order_relaxed);
+    m_lastPictureArrivalNs.store(arrivalNs, std::memory_order_relaxed);
     recycleBuffer(std::move(picture));
+}
+
+void CameraCapture::dropCorrupt(const QString &why)
+{
+    m_corruptPictures.fetch_add(1, std::memory_order_relaxed);
+    if (!m_isCorruptLogged.exchange(true))
+        qWarning().noquote() << "[CameraCapture] Dropped a damaged picture from" << m_deviceKey << "-" << why
+                             << "(later ones are counted, not logged)";
 }
 
 QByteArray CameraCapture::takeSpareBuffer(qsizetype size)
@@ -290,6 +384,6 @@ void CameraCapture::recycleBuffer(QByteArray &&buffer)
     if (buffer.isEmpty())
         return;
     m_spareBuffers.push_back(std::move(buffer));
-    if (m_spareBuffers.size() > MaxSpareBuffers)
+    if (m_spareBuffers.size() > SpareBuffers)
         m_spareBuffers.erase(m_spareBuffers.begin());
 }

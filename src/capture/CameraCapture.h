@@ -1,10 +1,12 @@
 // CameraCapture: the video source of one channel. It lists the cameras of the machine (V4L2
 // or DirectShow devices first, then the built-in test patterns) and their formats, runs one of
-// them, and turns every delivered 24-bit BGR picture into the RGBA picture readers take.
+// them, turns every delivered picture (MJPEG, YUV or 24-bit RGB, as the device sends it) into
+// the RGBA picture readers take, and watches the device: one that fails or goes quiet is
+// marked lost and restarted in the same format once it is back.
 //
-// Threads: the application manager creates, starts and stops it on the GUI thread and keeps it
-// in a shared pointer. The running device calls deliverBgr() on its own thread; that is the
-// only cross-thread entry. deliverBgr() converts each picture once, into an array no reader
+// Threads: the application manager creates, starts, supervises and stops it on the GUI thread
+// and keeps it in a shared pointer. The running device calls deliver() on its own thread; that
+// is the only cross-thread entry. deliver() converts each picture once, into an array no reader
 // holds, and swaps it in under m_frameMutex; readers share the array (a reference count, no
 // copy). stop() joins the device thread before returning, and never waits for a device that
 // has gone quiet.
@@ -23,9 +25,16 @@
 #include <memory>
 #include <vector>
 
+class CameraPictureConverter;
+
 class CameraCapture : public ISource
 {
 public:
+    // A device that delivers nothing for this long while running counts as lost.
+    static constexpr qint64 StallTimeoutNs = 2'000'000'000;
+    // A lost device is looked for again this often.
+    static constexpr qint64 RetryIntervalNs = 2'000'000'000;
+
     CameraCapture();
     ~CameraCapture() override;
 
@@ -42,6 +51,7 @@ public:
     // The running device's own settings dialog (DirectShow cameras have one; V4L2 devices and
     // the test patterns do not). Nothing when stopped.
     void showPropertyPage() override;
+    SourceState state() const override;
 
     // The system's cameras (V4L2 devices in node order, or DirectShow devices in enumeration
     // order on Windows), then "Test Pattern 1" .. "Test Pattern 4".
@@ -50,6 +60,8 @@ public:
     static QList<CameraFormat> listFormats(const QString &deviceKey);
     // The device layer that owns the key, not yet opened; null when no layer knows the key.
     static std::unique_ptr<ICaptureDevice> createDevice(const QString &deviceKey);
+    // Whether a device with that key is there to be opened now (cheap: no device is opened).
+    static bool isDevicePresent(const QString &deviceKey);
 
     // Stops whatever runs, then opens and starts the device. On failure the source stays
     // stopped, width() and height() keep their previous values and lastError() says why.
@@ -59,16 +71,32 @@ public:
                const CameraFormat &format);
     void stop();
 
+    // Called every few hundred milliseconds on the GUI thread while running: marks the device
+    // lost when it failed or delivered nothing for StallTimeoutNs, and every RetryIntervalNs
+    // restarts a lost one that is present again, in the format it had. True when state()
+    // changed.
+    bool supervise(qint64 nowNs);
+
     QString deviceKey() const;
     // Why the last start failed, or why the running device stopped delivering; empty if neither.
     QString lastError() const;
+    // The format the device runs in, as it granted it (size, rate, pixel format); the request
+    // when the device layer cannot tell. Valid after a successful start.
+    CameraFormat grantedFormat() const { return m_grantedFormat; }
+    // Pictures the device sent that could not be shown (damaged, cut off, flagged by the
+    // driver); dropped, never handed to a reader.
+    quint64 corruptPictures() const { return m_corruptPictures.load(std::memory_order_relaxed); }
 
-    // The device thread's entry: converts one picture and makes it the newest. Samples that
-    // cannot hold a whole picture are dropped and leave the current picture as it was.
-    // captureNs is when the picture was taken (monotonic clock); below 0 means "now".
-    void deliverBgr(const uchar *bgr, qsizetype length, qint64 captureNs = -1);
+    // The device thread's entry: converts one picture and makes it the newest. A sample that
+    // cannot be a whole picture is counted and dropped, leaving the current picture as it was.
+    void deliver(const CapturedSample &sample);
 
 private:
+    bool startDevice(std::unique_ptr<ICaptureDevice> device, const CameraFormat &format);
+    void releaseDevice();
+    void markLost(qint64 nowNs, const QString &why);
+    void restartIfPresent(qint64 nowNs);
+    void dropCorrupt(const QString &why);
     QByteArray takeSpareBuffer(qsizetype size);
     void recycleBuffer(QByteArray &&buffer);
 
@@ -77,13 +105,19 @@ private:
     QString m_deviceKey;
     QString m_name;
     QString m_lastError;
+    CameraFormat m_grantedFormat;
+    SourceState m_state = SourceState::Off;
+    qint64 m_deviceStartNs = 0;      // when the current device started
+    quint64 m_picturesAtStart = 0;   // picturesDelivered() then
+    qint64 m_nextRetryNs = 0;        // while lost: when to look for the device again
 
     std::atomic<int> m_width{0};
     std::atomic<int> m_height{0};
     std::atomic<bool> m_flip{false};
 
-    // Written on the GUI thread while no device thread runs, then read by the device thread.
+    // Written on the GUI thread while no device thread runs, then used by the device thread.
     CaptureGeometry m_geometry;
+    std::unique_ptr<CameraPictureConverter> m_converter;
 
     mutable QMutex m_frameMutex;
     // Guarded by m_frameMutex: the newest whole picture, shared with readers.
@@ -96,11 +130,21 @@ private:
         QByteArray pixels;
     };
     static constexpr size_t PictureHistory = 4;
+    // Pictures swapped out wait to be reused until every reader has let go of them. The
+    // history holds the newest ones, so only spares older than it can be free: two more than
+    // the history cover the frame pump's and an encoder's hold. Fewer, and every picture
+    // would be a fresh array, its pages faulted in while converting (a tenth of a 1080p
+    // MJPEG camera's time).
+    static constexpr size_t SpareBuffers = PictureHistory + 2;
     std::vector<TimedPicture> m_history;
     // Set by the device thread under m_frameMutex; cleared by the first reader.
     std::atomic<bool> m_newPicture{false};
-    // Written by the device thread, read by the metrics on the GUI thread.
+    // Written by the device thread, read on the GUI thread (metrics, supervision).
     std::atomic<quint64> m_picturesDelivered{0};
+    std::atomic<qint64> m_lastPictureArrivalNs{0};
+    std::atomic<quint64> m_corruptPictures{0};
+    // The first damaged picture of a run is logged with its reason; the rest are counted.
+    std::atomic<bool> m_isCorruptLogged{false};
 
     // Device thread only (and the GUI thread while none runs): pictures swapped out, reused
     // once no reader holds them any more.

@@ -1,5 +1,7 @@
 #include "capture/CameraFormat.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <cmath>
 
@@ -75,4 +77,51 @@ CameraFormat chooseCameraFormat(const QList<CameraFormat> &formats, int width, i
             firstCandidate = &format;
     }
     return firstCandidate ? *firstCandidate : formats.first();
+}
+
+namespace {
+
+QString sizeText(const CameraFormat &format)
+{
+    return QStringLiteral("%1\u00d7%2").arg(format.width).arg(format.height);
+}
+
+QString rateText(double rate)
+{
+    // Two decimals, without trailing zeros: 30, 29.97, 59.94, 7.5.
+    QString text = QString::number(rate, 'f', 2);
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text + QStringLiteral(" fps");
+}
+
+} // namespace
+
+QString describeCameraFormat(const CameraFormat &format)
+{
+    QStringList parts{sizeText(format)};
+    if (!format.subtypeName.isEmpty())
+        parts.append(format.subtypeName);
+    if (exactRate(format) > 0.0)
+        parts.append(rateText(exactRate(format)));
+    return parts.join(QLatin1Char(' '));
+}
+
+QString describeGrantedFormat(const CameraFormat &granted, const CameraFormat &asked)
+{
+    QStringList differences;
+    if (asked.width > 0 && asked.height > 0 && (asked.width != granted.width || asked.height != granted.height))
+        differences.append(sizeText(asked));
+    if (!asked.subtypeName.isEmpty() && asked.subtypeName != QLatin1String("Default")
+        && asked.subtypeName.compare(granted.subtypeName, Qt::CaseInsensitive) != 0)
+        differences.append(asked.subtypeName);
+    // Within a twentieth of a frame: 30 asked is granted by 30000/1001 as well as by 30.
+    if (exactRate(asked) > 0.0 && std::fabs(exactRate(asked) - exactRate(granted)) > 0.05)
+        differences.append(rateText(exactRate(asked)));
+    const QString text = describeCameraFormat(granted);
+    if (differences.isEmpty())
+        return text;
+    return QStringLiteral("%1 (asked %2)").arg(text, differences.join(QLatin1Char(' ')));
 }

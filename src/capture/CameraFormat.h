@@ -13,6 +13,9 @@ struct DeviceInfo
     // The key that start() and listFormats() take: a stable device path, or a built-in
     // device's key.
     QString devicePath;
+    // Why the device cannot be opened (no permission, in use by another program); empty for
+    // a usable device. An unusable device is listed so the user learns why, never chosen.
+    QString unavailableReason;
 };
 
 struct CameraFormat
@@ -46,3 +49,10 @@ QList<CameraFormat> normaliseCameraFormats(const QList<CameraFormat> &formats);
 // rate * 1000 / 1000, capsIndex 0, no subtype).
 CameraFormat chooseCameraFormat(const QList<CameraFormat> &formats, int width, int height,
                                 float fps, const QString &name);
+
+// How a running format reads to the user: "1280×720 MJPEG 30 fps", "29.97 fps" where the rate
+// is not whole. With `asked`, the parts the device did not grant follow in brackets:
+// "1280×720 MJPEG 30 fps (asked 1920×1080)". An asked size, rate or name that is 0 or empty
+// (or the name "Default") asks for nothing in particular.
+QString describeCameraFormat(const CameraFormat &format);
+QString describeGrantedFormat(const CameraFormat &granted, const CameraFormat &asked);

@@ -31,7 +31,7 @@ QList<DeviceInfo> listDirectShowCameras()
     QList<DeviceInfo> devices;
     for (const DirectShowDevice &device : ::listDirectShowDevices(&error))
         devices.append(DeviceInfo{QString::fromStdWString(device.friendlyName),
-                                  QString::fromStdWString(device.devicePath)});
+                                  QString::fromStdWString(device.devicePath), QString()});
     if (!error.empty())
         qWarning().noquote() << "[CameraCapture] Cannot list cameras:" << QString::fromStdString(error);
     return devices;
@@ -96,7 +96,7 @@ CaptureGeometry DirectShowCaptureDevice::geometry() const
 bool DirectShowCaptureDevice::start(DeliverFunction deliver)
 {
     const bool running = m_capture.run([deliver = std::move(deliver)](const BYTE *bgr, long length) {
-        deliver(bgr, qsizetype(length), monotonicNowNs());
+        deliver(CapturedSample{bgr, qsizetype(length), monotonicNowNs(), false});
     });
     if (!running)
         qWarning().noquote() << "[CameraCapture]" << QString::fromStdString(m_capture.lastError());

@@ -17,6 +17,26 @@
 
 #include <atomic>
 
+// How a source's device is doing, for the tile, the phone page and the log.
+enum class SourceState {
+    Off,          // not started, or stopped
+    Live,         // delivering pictures
+    Lost,         // the device failed or stopped delivering; readers get its last picture
+    Reconnecting, // the device is back and restarted, its first picture not yet here
+};
+
+// "off", "live", "lost", "reconnecting": the names the status JSON and the interface use.
+inline const char *sourceStateName(SourceState state)
+{
+    switch (state) {
+    case SourceState::Live: return "live";
+    case SourceState::Lost: return "lost";
+    case SourceState::Reconnecting: return "reconnecting";
+    case SourceState::Off: break;
+    }
+    return "off";
+}
+
 class ISource
 {
 public:
@@ -51,6 +71,8 @@ public:
 
     // Pictures that have arrived since construction, for the frame-rate read-out.
     virtual quint64 picturesDelivered() const { return 0; }
+    // How the device is doing; a source without supervision is live while it runs.
+    virtual SourceState state() const { return isRunning() ? SourceState::Live : SourceState::Off; }
 
     // True from a successful start until stop.
     bool isRunning() const { return m_running.load(std::memory_order_acquire); }

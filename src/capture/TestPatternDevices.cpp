@@ -38,7 +38,7 @@ QList<DeviceInfo> listTestPatternDevices()
 {
     QList<DeviceInfo> devices;
     for (int number = 1; number <= TestPatternDeviceCount; ++number)
-        devices.append({QStringLiteral("Test Pattern %1").arg(number), KeyPrefix + QString::number(number)});
+        devices.append({QStringLiteral("Test Pattern %1").arg(number), KeyPrefix + QString::number(number), QString()});
     return devices;
 }
 
@@ -171,7 +171,7 @@ void TestPatternDevice::run(DeliverFunction deliver)
         const qint64 captureNs = dueNs;
         const bool flash = TestPatternRenderer::crossesWholeSecond(previousCaptureNs, captureNs);
         m_renderer->render(frame, slot, captureNs, flash);
-        deliver(frame, m_frame.size(), captureNs);
+        deliver(CapturedSample{frame, m_frame.size(), captureNs, false});
         previousCaptureNs = captureNs;
 
         // Behind by a whole frame or more (an overloaded machine): go on with the current slot.

@@ -3,18 +3,17 @@
 #include "common/MonotonicClock.h"
 
 #include "capture/V4l2Devices.h"
+#include "capture/V4l2Kernel.h"
 #include "capture/V4l2Mapping.h"
 
 #include <QDebug>
 #include <QFileInfo>
 #include <QMutexLocker>
 
-#include <libv4l2.h>
 #include <linux/videodev2.h>
 
 #include <cerrno>
 #include <cstring>
-#include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/mman.h>
@@ -29,15 +28,11 @@ constexpr quint32 BufferCount = 4;
 // wake-up could delay it.
 constexpr int PollTimeoutMs = 200;
 
-QString errnoText(int error)
-{
-    return QString::fromLocal8Bit(strerror(error));
-}
-
 } // namespace
 
-V4l2Capture::V4l2Capture(const QString &deviceKey)
+V4l2Capture::V4l2Capture(const QString &deviceKey, std::shared_ptr<V4l2Kernel> kernel)
     : m_deviceKey(deviceKey)
+    , m_kernel(std::move(kernel))
 {
 }
 
@@ -49,7 +44,10 @@ V4l2Capture::~V4l2Capture()
 bool V4l2Capture::fail(const QString &what)
 {
     const int error = errno;
-    setError(QStringLiteral("%1 failed on %2: %3").arg(what, m_deviceKey, errnoText(error)));
+    if (error == EBUSY)
+        setError(QStringLiteral("%1 is %2").arg(m_deviceKey, v4l2ErrorReason(error)));
+    else
+        setError(QStringLiteral("%1 failed on %2: %3").arg(what, m_deviceKey, v4l2ErrorReason(error)));
     qWarning().noquote() << "[V4l2Capture]" << lastError();
     return false;
 }
@@ -71,12 +69,18 @@ CaptureGeometry V4l2Capture::geometry() const
     return m_geometry;
 }
 
+std::optional<CameraFormat> V4l2Capture::grantedFormat() const
+{
+    return m_granted;
+}
+
 bool V4l2Capture::open(const CameraFormat &format)
 {
     stop();
     setError(QString());
+    m_hasFailed.store(false);
     QString error;
-    m_fd = openV4l2Device(m_deviceKey, &error);
+    m_fd = openV4l2Device(*m_kernel, m_deviceKey, &error);
     if (m_fd < 0) {
         setError(error);
         qWarning().noquote() << "[V4l2Capture]" << error;
@@ -84,48 +88,96 @@ bool V4l2Capture::open(const CameraFormat &format)
     }
 
     v4l2_capability caps{};
-    if (v4l2Ioctl(m_fd, VIDIOC_QUERYCAP, &caps) < 0)
+    if (m_kernel->ioctlRetrying(m_fd, VIDIOC_QUERYCAP, &caps) < 0)
         return fail(QStringLiteral("VIDIOC_QUERYCAP"));
-    const quint32 nodeCaps = (caps.capabilities & V4L2_CAP_DEVICE_CAPS) ? caps.device_caps : caps.capabilities;
+    const quint32 nodeCaps = v4l2NodeCapabilities(caps.capabilities, caps.device_caps);
     if (!(nodeCaps & V4L2_CAP_VIDEO_CAPTURE) || !(nodeCaps & V4L2_CAP_STREAMING)) {
         setError(QStringLiteral("%1 is not a streaming capture device").arg(m_deviceKey));
         qWarning().noquote() << "[V4l2Capture]" << lastError();
         return false;
     }
+    if (!negotiateFormat(format))
+        return false;
+    negotiateRate(format);
+    qDebug().noquote() << "[V4l2Capture]" << m_deviceKey << "runs" << describeCameraFormat(m_granted)
+                       << "(" << fourccText(m_granted.subtype) << ", bytesperline" << m_geometry.rowStride << ")";
+    return mapBuffers();
+}
 
-    // Asking for BGR24 makes libv4lconvert pick the camera's native format for this size and
-    // convert it; the driver may round the size to one it supports.
+quint32 V4l2Capture::pixelFormatToAsk(const CameraFormat &format)
+{
+    if (capturePixelFormatFor(format.subtype))
+        return format.subtype;
+    // A format made up without the device's list (no subtype): keep the device's current
+    // format when we can show it, else ask for MJPEG, which every UVC camera of some size has.
+    v4l2_format current{};
+    current.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    if (m_kernel->ioctlRetrying(m_fd, VIDIOC_G_FMT, &current) == 0 && capturePixelFormatFor(current.fmt.pix.pixelformat))
+        return current.fmt.pix.pixelformat;
+    return V4L2_PIX_FMT_MJPEG;
+}
+
+bool V4l2Capture::negotiateFormat(const CameraFormat &format)
+{
     v4l2_format pixFormat{};
     pixFormat.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     pixFormat.fmt.pix.width = quint32(qMax(format.width, 1));
     pixFormat.fmt.pix.height = quint32(qMax(format.height, 1));
-    pixFormat.fmt.pix.pixelformat = V4L2_PIX_FMT_BGR24;
+    pixFormat.fmt.pix.pixelformat = pixelFormatToAsk(format);
     pixFormat.fmt.pix.field = V4L2_FIELD_ANY;
-    if (v4l2Ioctl(m_fd, VIDIOC_S_FMT, &pixFormat) < 0)
+    if (m_kernel->ioctlRetrying(m_fd, VIDIOC_S_FMT, &pixFormat) < 0)
         return fail(QStringLiteral("VIDIOC_S_FMT"));
-    if (pixFormat.fmt.pix.pixelformat != V4L2_PIX_FMT_BGR24) {
-        setError(QStringLiteral("%1 cannot deliver BGR24 pictures").arg(m_deviceKey));
+    // What the driver made of it: it adjusts a size or format it cannot do instead of refusing.
+    v4l2_format granted{};
+    granted.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    if (m_kernel->ioctlRetrying(m_fd, VIDIOC_G_FMT, &granted) < 0)
+        return fail(QStringLiteral("VIDIOC_G_FMT"));
+    const v4l2_pix_format &pix = granted.fmt.pix;
+    const std::optional<CapturePixelFormat> layout = capturePixelFormatFor(pix.pixelformat);
+    if (!layout || pix.width < 1 || pix.height < 1) {
+        setError(QStringLiteral("%1 sends %2 pictures, which cannot be shown").arg(m_deviceKey, fourccText(pix.pixelformat)));
         qWarning().noquote() << "[V4l2Capture]" << lastError();
         return false;
     }
-    m_geometry.width = int(pixFormat.fmt.pix.width);
-    m_geometry.height = int(pixFormat.fmt.pix.height);
-    m_geometry.rowStride = qMax<qsizetype>(pixFormat.fmt.pix.bytesperline, qsizetype(m_geometry.width) * 3);
-    m_geometry.topDown = true;
 
+    m_geometry = CaptureGeometry{};
+    m_geometry.width = int(pix.width);
+    m_geometry.height = int(pix.height);
+    m_geometry.rowStride = qsizetype(pix.bytesperline);
+    m_geometry.topDown = true;
+    m_geometry.pixelFormat = *layout;
+    m_geometry.yuvFullRange = pix.quantization == V4L2_QUANTIZATION_FULL_RANGE;
+    m_geometry.yuvBt709 = pix.ycbcr_enc == V4L2_YCBCR_ENC_709;
+
+    m_granted = format;
+    m_granted.width = m_geometry.width;
+    m_granted.height = m_geometry.height;
+    m_granted.subtype = pix.pixelformat;
+    m_granted.subtypeName = v4l2SubtypeName(pix.pixelformat);
+    return true;
+}
+
+void V4l2Capture::negotiateRate(const CameraFormat &format)
+{
     V4l2Fraction interval;
     if (rateToV4l2Interval(format.fpsNumerator, format.fpsDenominator, &interval)) {
         v4l2_streamparm parm{};
         parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         parm.parm.capture.timeperframe.numerator = interval.numerator;
         parm.parm.capture.timeperframe.denominator = interval.denominator;
-        // Not every driver lets the rate be set; it then runs at its own, which is still usable.
-        if (v4l2Ioctl(m_fd, VIDIOC_S_PARM, &parm) < 0)
-            qDebug().noquote() << "[V4l2Capture] VIDIOC_S_PARM not accepted on" << m_deviceKey
-                               << ":" << errnoText(errno);
+        // Not every driver lets the rate be set; it then runs at its own, read back below.
+        if (m_kernel->ioctlRetrying(m_fd, VIDIOC_S_PARM, &parm) < 0)
+            qDebug().noquote() << "[V4l2Capture] VIDIOC_S_PARM not accepted on" << m_deviceKey << ":"
+                               << v4l2ErrorReason(errno);
     }
-
-    return mapBuffers();
+    v4l2_streamparm granted{};
+    granted.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    const v4l2_fract &perFrame = granted.parm.capture.timeperframe;
+    if (m_kernel->ioctlRetrying(m_fd, VIDIOC_G_PARM, &granted) == 0
+        && v4l2IntervalToRate({perFrame.numerator, perFrame.denominator}, &m_granted.fpsNumerator,
+                              &m_granted.fpsDenominator))
+        return;
+    // A driver that will not say keeps the asked rate as the best guess.
 }
 
 bool V4l2Capture::mapBuffers()
@@ -134,7 +186,7 @@ bool V4l2Capture::mapBuffers()
     request.count = BufferCount;
     request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     request.memory = V4L2_MEMORY_MMAP;
-    if (v4l2Ioctl(m_fd, VIDIOC_REQBUFS, &request) < 0)
+    if (m_kernel->ioctlRetrying(m_fd, VIDIOC_REQBUFS, &request) < 0)
         return fail(QStringLiteral("VIDIOC_REQBUFS"));
     if (request.count < 2) {
         setError(QStringLiteral("%1 offers too few buffers").arg(m_deviceKey));
@@ -147,14 +199,14 @@ bool V4l2Capture::mapBuffers()
         buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         buffer.memory = V4L2_MEMORY_MMAP;
         buffer.index = index;
-        if (v4l2Ioctl(m_fd, VIDIOC_QUERYBUF, &buffer) < 0)
+        if (m_kernel->ioctlRetrying(m_fd, VIDIOC_QUERYBUF, &buffer) < 0)
             return fail(QStringLiteral("VIDIOC_QUERYBUF"));
-        void *start = v4l2_mmap(nullptr, buffer.length, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd,
-                                buffer.m.offset);
+        void *start = m_kernel->mmap(nullptr, buffer.length, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd,
+                                     off_t(buffer.m.offset));
         if (start == MAP_FAILED)
             return fail(QStringLiteral("mmap"));
         m_buffers.push_back({start, buffer.length});
-        if (v4l2Ioctl(m_fd, VIDIOC_QBUF, &buffer) < 0)
+        if (m_kernel->ioctlRetrying(m_fd, VIDIOC_QBUF, &buffer) < 0)
             return fail(QStringLiteral("VIDIOC_QBUF"));
     }
     return true;
@@ -170,7 +222,7 @@ bool V4l2Capture::start(DeliverFunction deliver)
     if (m_wakeFd < 0)
         return fail(QStringLiteral("eventfd"));
     v4l2_buf_type type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    if (v4l2Ioctl(m_fd, VIDIOC_STREAMON, &type) < 0)
+    if (m_kernel->ioctlRetrying(m_fd, VIDIOC_STREAMON, &type) < 0)
         return fail(QStringLiteral("VIDIOC_STREAMON"));
     m_isStreaming = true;
     m_quit.store(false);
@@ -183,46 +235,58 @@ void V4l2Capture::captureLoop(DeliverFunction deliver)
     const QByteArray threadName = QStringLiteral("v4l2 %1").arg(QFileInfo(m_deviceKey).fileName()).toUtf8().left(15);
     pthread_setname_np(pthread_self(), threadName.constData());
 
+    const auto failForGood = [this](const QString &what) {
+        fail(what);
+        m_hasFailed.store(true);
+    };
     while (!m_quit.load()) {
         pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-        const int ready = poll(fds, 2, PollTimeoutMs);
+        const int ready = m_kernel->poll(fds, 2, PollTimeoutMs);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
-            fail(QStringLiteral("poll"));
-            return;
+            return failForGood(QStringLiteral("poll"));
         }
         if (ready == 0 || (fds[1].revents & POLLIN))
             continue; // quiet device, or stop: the loop condition decides
         if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+            // What an unplugged camera's node answers.
             errno = ENODEV;
-            fail(QStringLiteral("poll"));
-            return;
+            return failForGood(QStringLiteral("poll"));
         }
 
         v4l2_buffer buffer{};
         buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         buffer.memory = V4L2_MEMORY_MMAP;
-        if (v4l2Ioctl(m_fd, VIDIOC_DQBUF, &buffer) < 0) {
-            // EAGAIN: nothing ready after all (libv4l2 drops pictures it could not convert);
-            // EIO: a transient transfer error, the buffer is already back in the driver.
-            if (errno == EAGAIN || errno == EIO)
-                continue;
-            fail(QStringLiteral("VIDIOC_DQBUF"));
-            return;
+        if (m_kernel->ioctlRetrying(m_fd, VIDIOC_DQBUF, &buffer) < 0) {
+            if (errno == EAGAIN)
+                continue; // nothing ready after all
+            // EIO is what a queue whose device went away answers; a camera that merely
+            // hiccupped is back within the watchdog's next retry.
+            return failForGood(QStringLiteral("VIDIOC_DQBUF"));
         }
-        if (buffer.index < m_buffers.size() && !(buffer.flags & V4L2_BUF_FLAG_ERROR)) {
-            const MappedBuffer &mapped = m_buffers[buffer.index];
-            const size_t used = buffer.bytesused > 0 ? qMin<size_t>(buffer.bytesused, mapped.length)
-                                                     : mapped.length;
-            // Dequeued now; the driver's own time stamp may follow another clock.
-            deliver(static_cast<const uchar *>(mapped.start), qsizetype(used), monotonicNowNs());
-        }
-        if (v4l2Ioctl(m_fd, VIDIOC_QBUF, &buffer) < 0) {
-            fail(QStringLiteral("VIDIOC_QBUF"));
-            return;
-        }
+        deliverBuffer(deliver, buffer);
+        if (m_kernel->ioctlRetrying(m_fd, VIDIOC_QBUF, &buffer) < 0)
+            return failForGood(QStringLiteral("VIDIOC_QBUF"));
     }
+}
+
+void V4l2Capture::deliverBuffer(const DeliverFunction &deliver, const v4l2_buffer &buffer)
+{
+    const qint64 dequeueNs = monotonicNowNs();
+    if (buffer.index >= m_buffers.size())
+        return;
+    const MappedBuffer &mapped = m_buffers[buffer.index];
+    CapturedSample sample;
+    sample.data = static_cast<const uchar *>(mapped.start);
+    // A compressed picture is as long as the driver says; an uncompressed one fills its buffer
+    // even when a driver leaves the count at 0.
+    const bool isCompressed = m_geometry.pixelFormat == CapturePixelFormat::Mjpeg;
+    sample.length = qsizetype(buffer.bytesused > 0 || isCompressed ? qMin<size_t>(buffer.bytesused, mapped.length)
+                                                                   : mapped.length);
+    sample.captureNs = v4l2BufferTimeNs(buffer.timestamp, buffer.flags, dequeueNs);
+    sample.isFlaggedCorrupt = (buffer.flags & V4L2_BUF_FLAG_ERROR) != 0;
+    deliver(sample);
 }
 
 void V4l2Capture::stop()
@@ -242,18 +306,18 @@ void V4l2Capture::releaseDevice()
 {
     if (m_fd >= 0 && m_isStreaming) {
         v4l2_buf_type type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        v4l2Ioctl(m_fd, VIDIOC_STREAMOFF, &type);
+        m_kernel->ioctlRetrying(m_fd, VIDIOC_STREAMOFF, &type);
     }
     m_isStreaming = false;
     for (const MappedBuffer &buffer : m_buffers)
-        v4l2_munmap(buffer.start, buffer.length);
+        m_kernel->munmap(buffer.start, buffer.length);
     m_buffers.clear();
     if (m_fd >= 0) {
         v4l2_requestbuffers request{};
         request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         request.memory = V4L2_MEMORY_MMAP;
-        v4l2Ioctl(m_fd, VIDIOC_REQBUFS, &request);
-        v4l2_close(m_fd);
+        m_kernel->ioctlRetrying(m_fd, VIDIOC_REQBUFS, &request);
+        m_kernel->close(m_fd);
         m_fd = -1;
     }
     if (m_wakeFd >= 0) {

@@ -4,6 +4,10 @@
 
 #include <linux/videodev2.h>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/time.h>
+
 #include <algorithm>
 #include <numeric>
 
@@ -60,6 +64,55 @@ QString v4l2SubtypeName(quint32 pixelFormat)
         return QStringLiteral("RGB24");
     default:
         return QStringLiteral("Unknown");
+    }
+}
+
+std::optional<CapturePixelFormat> capturePixelFormatFor(quint32 pixelFormat)
+{
+    switch (pixelFormat) {
+    case V4L2_PIX_FMT_MJPEG:
+    case V4L2_PIX_FMT_JPEG: return CapturePixelFormat::Mjpeg;
+    case V4L2_PIX_FMT_YUYV: return CapturePixelFormat::Yuyv;
+    case V4L2_PIX_FMT_UYVY: return CapturePixelFormat::Uyvy;
+    case V4L2_PIX_FMT_NV12: return CapturePixelFormat::Nv12;
+    case V4L2_PIX_FMT_YUV420: return CapturePixelFormat::Yu12;
+    case V4L2_PIX_FMT_RGB24: return CapturePixelFormat::Rgb24;
+    case V4L2_PIX_FMT_BGR24: return CapturePixelFormat::Bgr24;
+    default: return std::nullopt;
+    }
+}
+
+QString fourccText(quint32 pixelFormat)
+{
+    QString text;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const char c = char((pixelFormat >> shift) & 0xFF);
+        text.append(c >= 0x20 && c < 0x7F ? QLatin1Char(c) : QLatin1Char('?'));
+    }
+    return text.trimmed();
+}
+
+qint64 v4l2BufferTimeNs(const timeval &timestamp, quint32 flags, qint64 dequeueNs)
+{
+    if ((flags & V4L2_BUF_FLAG_TIMESTAMP_MASK) != V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC)
+        return dequeueNs;
+    const qint64 stampNs = qint64(timestamp.tv_sec) * 1'000'000'000 + qint64(timestamp.tv_usec) * 1000;
+    // A driver that fills the field badly must not move pictures around in the recording.
+    if (stampNs > dequeueNs || stampNs < dequeueNs - 2'000'000'000)
+        return dequeueNs;
+    return stampNs;
+}
+
+QString v4l2ErrorReason(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM: return QStringLiteral("permission denied \u2014 add your user to the 'video' group");
+    case EBUSY: return QStringLiteral("in use by another program");
+    case ENOENT:
+    case ENODEV:
+    case ENXIO: return QStringLiteral("not connected");
+    default: return QString::fromLocal8Bit(strerror(error));
     }
 }
 

@@ -2,11 +2,17 @@
 // without device access, so they can be checked without a camera.
 #pragma once
 
+#include "capture/ICaptureDevice.h"
+
 #include <QList>
 #include <QMap>
 #include <QSize>
 #include <QString>
 #include <QtGlobal>
+
+#include <optional>
+
+struct timeval;
 
 struct V4l2Fraction
 {
@@ -16,6 +22,21 @@ struct V4l2Fraction
 
 // "YUY2" for YUYV, "MJPEG" for MJPG (and JPEG), "RGB24" for RGB3 and BGR3, else "Unknown".
 QString v4l2SubtypeName(quint32 pixelFormat);
+// The layout a V4L2 pixel format (fourcc) is handed over in; none for formats we cannot show.
+std::optional<CapturePixelFormat> capturePixelFormatFor(quint32 pixelFormat);
+// "MJPG", "YUYV": the fourcc as text, for the log.
+QString fourccText(quint32 pixelFormat);
+
+// When a dequeued buffer's picture was taken, on the monotonic clock: the buffer's own
+// timestamp when the driver says it is CLOCK_MONOTONIC (V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC),
+// which is the clock monotonicNowNs() reads; the dequeue time otherwise, and also when the
+// stamp is implausible (after the dequeue, or more than two seconds before it).
+qint64 v4l2BufferTimeNs(const timeval &timestamp, quint32 flags, qint64 dequeueNs);
+
+// What the user is told when a node cannot be opened or set up: "permission denied — add
+// your user to the 'video' group" (EACCES, EPERM), "in use by another program" (EBUSY),
+// "not connected" (ENOENT, ENODEV, ENXIO), else the system's text.
+QString v4l2ErrorReason(int error);
 
 // A frame interval of numerator/denominator seconds as a format's rate: fpsNumerator
 // 10 000 000 and fpsDenominator the interval in 100-ns units (rounded, at least 1). False for

@@ -1,12 +1,14 @@
-# Video capture sources of vireon_core: the source interface, CameraCapture with its pixel
-# conversion, the system's camera layer (V4L2 through libv4l2 on Linux, DirectShow on Windows)
-# and the built-in test patterns.
+# Video capture sources of vireon_core: the source interface, CameraCapture with its picture
+# conversion (MJPEG through libavcodec, YUV through libswscale), the system's camera layer
+# (V4L2 on Linux, its kernel calls behind V4l2Kernel; DirectShow on Windows) and the built-in
+# test patterns.
 target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/VideoFrame.h
   ${CMAKE_CURRENT_LIST_DIR}/ISource.h
   ${CMAKE_CURRENT_LIST_DIR}/ICaptureDevice.h
   ${CMAKE_CURRENT_LIST_DIR}/CameraFormat.h ${CMAKE_CURRENT_LIST_DIR}/CameraFormat.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FrameConversion.h ${CMAKE_CURRENT_LIST_DIR}/FrameConversion.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CameraPictureConverter.h ${CMAKE_CURRENT_LIST_DIR}/CameraPictureConverter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CameraCapture.h ${CMAKE_CURRENT_LIST_DIR}/CameraCapture.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TestPatternRenderer.h ${CMAKE_CURRENT_LIST_DIR}/TestPatternRenderer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TestPatternDevices.h ${CMAKE_CURRENT_LIST_DIR}/TestPatternDevices.cpp
@@ -20,6 +22,7 @@ else()
   # GLOBAL: the target is linked to vireon_core, which is defined in the parent directory.
   pkg_check_modules(LIBV4L2 REQUIRED IMPORTED_TARGET GLOBAL libv4l2)
   target_sources(vireon_core PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/V4l2Kernel.h ${CMAKE_CURRENT_LIST_DIR}/V4l2Kernel.cpp
     ${CMAKE_CURRENT_LIST_DIR}/V4l2Mapping.h ${CMAKE_CURRENT_LIST_DIR}/V4l2Mapping.cpp
     ${CMAKE_CURRENT_LIST_DIR}/V4l2Devices.h ${CMAKE_CURRENT_LIST_DIR}/V4l2Devices.cpp
     ${CMAKE_CURRENT_LIST_DIR}/V4l2Capture.h ${CMAKE_CURRENT_LIST_DIR}/V4l2Capture.cpp

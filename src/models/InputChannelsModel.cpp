@@ -47,6 +47,8 @@ QVariant InputChannelsModel::data(const QModelIndex &index, int role) const
     case StoragePathRole: return c.storagePath;
     case HasActiveVideoRole: return c.hasActiveVideo;
     case HasActiveAudioRole: return c.hasActiveAudio;
+    case SourceStateRole: return c.sourceState;
+    case SourceFormatRole: return c.sourceFormat;
     default: return QVariant();
     }
 }
@@ -82,6 +84,8 @@ QHash<int, QByteArray> InputChannelsModel::roleNames() const
         {StoragePathRole, "storagePath"},
         {HasActiveVideoRole, "hasActiveVideo"},
         {HasActiveAudioRole, "hasActiveAudio"},
+        {SourceStateRole, "sourceState"},
+        {SourceFormatRole, "sourceFormat"},
     };
 }
 
@@ -249,4 +253,26 @@ void InputChannelsModel::setAudioLevel(int id, float left, float right)
     m_channels[row].audioLevel = left;
     m_channels[row].audioLevelRight = right >= 0.0f ? right : left;
     emitRowChanged(row, {AudioLevelRole, AudioLevelRightRole});
+}
+
+QString InputChannelsModel::getSourceState(int id) const
+{
+    const int row = rowOf(id);
+    return row < 0 ? QString() : m_channels.at(row).sourceState;
+}
+
+QString InputChannelsModel::getSourceFormat(int id) const
+{
+    const int row = rowOf(id);
+    return row < 0 ? QString() : m_channels.at(row).sourceFormat;
+}
+
+void InputChannelsModel::setSourceStatus(int id, const QString &state, const QString &format)
+{
+    const int row = rowOf(id);
+    if (row < 0 || (m_channels.at(row).sourceState == state && m_channels.at(row).sourceFormat == format))
+        return;
+    m_channels[row].sourceState = state;
+    m_channels[row].sourceFormat = format;
+    emitRowChanged(row, {SourceStateRole, SourceFormatRole});
 }

@@ -29,6 +29,8 @@ public:
         StoragePathRole,
         HasActiveVideoRole,
         HasActiveAudioRole,
+        SourceStateRole,
+        SourceFormatRole,
     };
 
     explicit InputChannelsModel(QObject *parent = nullptr);
@@ -56,12 +58,18 @@ public:
     Q_INVOKABLE bool isChannelRecording(int id) const;
     Q_INVOKABLE bool hasActiveVideo(int id) const;
     Q_INVOKABLE void disableChannelVideo(int id);
+    // The camera's state ("off", "live", "lost", "reconnecting") and the format it runs in as
+    // the user reads it ("1280×720 MJPEG 30 fps (asked 1920×1080)"; empty without a camera).
+    Q_INVOKABLE QString getSourceState(int id) const;
+    Q_INVOKABLE QString getSourceFormat(int id) const;
 
     // Used by the manager, not by QML.
     void setRecording(int id, bool recording);
     void setStatus(int id, const QString &status);
     // A negative right level means a mono source: the right meter mirrors the left.
     void setAudioLevel(int id, float left, float right);
+    // Announces roles {269, 270} when either value changed, nothing otherwise.
+    void setSourceStatus(int id, const QString &state, const QString &format);
 
 signals:
     void activeVideoCountChanged();
@@ -81,6 +89,8 @@ private:
         QString storagePath;
         bool hasActiveVideo = false;
         bool hasActiveAudio = false;
+        QString sourceState = QStringLiteral("off");
+        QString sourceFormat;
     };
 
     // Row of the first channel with that id, -1 when there is none.

@@ -66,7 +66,12 @@ int FramePump::pump(qint64 dueFrames, const SourceLookup &sourceFor)
         const std::shared_ptr<ISource> source = sourceFor(channelId);
         while (channel.framesSent < dueFrames) {
             // The picture taken within the slot: the newest one before the slot ends.
+            const QByteArray previous = channel.lastPicture.pixels;
             VideoFrame frame = pictureFor(channel, source, slotStartNs(channel.framesSent + 1) - 1);
+            // The same array as the slot before: no new picture came (a source never writes
+            // into an array a reader holds, so a new picture is always another array).
+            if (channel.framesSent > 0 && frame.pixels.isSharedWith(previous))
+                ++channel.repeatedFrames;
             frame.frameIndex = channel.framesSent++;
             channel.encoder->writeFrame(frame);
             ++sent;
@@ -79,6 +84,20 @@ qint64 FramePump::framesSent(int channelId) const
 {
     auto it = m_channels.find(channelId);
     return it == m_channels.end() ? 0 : it->second.framesSent;
+}
+
+qint64 FramePump::repeatedFrames(int channelId) const
+{
+    auto it = m_channels.find(channelId);
+    return it == m_channels.end() ? 0 : it->second.repeatedFrames;
+}
+
+qint64 FramePump::totalRepeatedFrames() const
+{
+    qint64 total = 0;
+    for (const auto &[id, channel] : m_channels)
+        total += channel.repeatedFrames;
+    return total;
 }
 
 qint64 FramePump::totalFramesSent() const

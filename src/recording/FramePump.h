@@ -48,6 +48,10 @@ public:
 
     qint64 framesSent(int channelId) const;
     qint64 totalFramesSent() const;
+    // Frame slots that got no new picture (the camera's previous one, or black before its
+    // first): the camera fell behind, stalled or was lost. The first slot never counts.
+    qint64 repeatedFrames(int channelId) const;
+    qint64 totalRepeatedFrames() const;
     int channelCount() const { return int(m_channels.size()); }
     // Calls f(channelId, encoder) for every channel, without building a copy of the list
     // (the recording tick asks every 33 ms).
@@ -63,6 +67,7 @@ private:
     {
         std::shared_ptr<IEncoder> encoder;
         qint64 framesSent = 0;
+        qint64 repeatedFrames = 0;
         VideoFrame lastPicture; // pixels empty until the camera delivered once
         int width = 0;
         int height = 0;

@@ -185,6 +185,19 @@ qint64 TakeRecorder::droppedFrames() const
     return dropped;
 }
 
+TakeCameraFigures TakeRecorder::cameraFigures(int channelId) const
+{
+    TakeCameraFigures figures;
+    m_framePump.forEachEncoder([&](int id, const IEncoder &encoder) {
+        if (id != channelId)
+            return;
+        figures.frames = m_framePump.framesSent(id);
+        figures.dropped = encoder.droppedFrames();
+        figures.repeated = m_framePump.repeatedFrames(id);
+    });
+    return figures;
+}
+
 void TakeRecorder::waitForAudioWrites()
 {
     m_audio->waitUntilWritten();
@@ -206,6 +219,10 @@ TakeReport TakeRecorder::finish(const FramePump::SourceLookup &sourceFor)
             qWarning() << "[TakeRecorder] Video file of channel" << channelId << "is incomplete:" << encoder.lastError();
     });
     m_report.droppedFrames = droppedFrames();
+    m_report.repeatedFrames = m_framePump.totalRepeatedFrames();
+    m_framePump.forEachEncoder([this](int channelId, const IEncoder &) {
+        m_report.cameras[channelId] = cameraFigures(channelId);
+    });
     const QString videoFailure = failure();
     m_framePump.clear();
 

@@ -38,12 +38,23 @@ struct TakeAudioFile
     QList<qint64> partFrames;
 };
 
+// One camera of a take: frames written, lost in the encoder's queue, and frame slots that
+// got no new picture (the camera behind or lost).
+struct TakeCameraFigures
+{
+    qint64 frames = 0;
+    qint64 dropped = 0;
+    qint64 repeated = 0;
+};
+
 // What a finished take wrote, for the timeline, the log and the interface.
 struct TakeReport
 {
     qint64 durationNs = 0;
     qint64 framesSent = 0;       // all cameras together
     qint64 droppedFrames = 0;    // lost in the encoders' queues
+    qint64 repeatedFrames = 0;   // frame slots without a new picture
+    std::map<int, TakeCameraFigures> cameras; // channel id → its camera's figures
     bool hasMasterAudio = false;
     TakeAudioFile masterAudio;
     std::map<int, TakeAudioFile> channelAudio; // channel id → its separate track
@@ -101,6 +112,8 @@ public:
     qint64 audioFramesAppended() const { return m_audioFrames; }
     qint64 bytesWritten() const;
     qint64 droppedFrames() const;
+    // The figures of one camera so far (zero for a channel without a camera in the take).
+    TakeCameraFigures cameraFigures(int channelId) const;
     // Waits until the audio queued so far is in the files (tests).
     void waitForAudioWrites();
 

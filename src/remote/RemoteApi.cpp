@@ -90,6 +90,8 @@ QJsonObject RemoteApi::channelStatus(int id) const
         {QStringLiteral("height"), m_manager->getCameraHeightForChannel(id)},
         {QStringLiteral("id"), id},
         {QStringLiteral("name"), name},
+        {QStringLiteral("sourceFormat"), m_manager->getCameraFormatTextForChannel(id)},
+        {QStringLiteral("sourceState"), m_manager->getCameraStateForChannel(id)},
         {QStringLiteral("width"), m_manager->getCameraWidthForChannel(id)},
     };
 }
@@ -139,6 +141,7 @@ QByteArray RemoteApi::addSource(const HttpRequest &request)
     double framerate = 30.0;
     QString colorRange = QStringLiteral("Default");
     QString channelName;
+    QString formatName; // "MJPEG", "YUY2": the pixel format of the chosen rate entry
 
     if (const std::optional<QJsonObject> body = bodyObject(request)) {
         if (body->contains(QStringLiteral("channelId")))
@@ -157,6 +160,7 @@ QByteArray RemoteApi::addSource(const HttpRequest &request)
         }
         if (body->contains(QStringLiteral("channelName")))
             channelName = body->value(QStringLiteral("channelName")).toString();
+        formatName = body->value(QStringLiteral("formatName")).toString();
     }
     if (request.query.hasQueryItem(QStringLiteral("channelId")))
         channelId = queryInt(request, QStringLiteral("channelId"), 0);
@@ -168,7 +172,7 @@ QByteArray RemoteApi::addSource(const HttpRequest &request)
         framerate = 30.0;
 
     if (isChannelId(channelId)) {
-        m_manager->setCameraForChannel(channelId, deviceLink, width, height, float(framerate), colorRange);
+        m_manager->setCameraForChannel(channelId, deviceLink, width, height, float(framerate), colorRange, formatName);
         InputChannelsModel *model = channelsModel();
         if (!channelName.isEmpty() && model)
             model->setChannelName(channelId, channelName);

@@ -95,6 +95,14 @@ private slots:
                     "{'formatName':'RGB24','fps':59.94017791748047,'height':480,'width':640}],"
                     "'link':'/dev/video2','name':'USB Camera'},"
                     "{'formats':[],'link':'testpattern:1','name':'Test Pattern'}]}");
+
+        VideoDeviceReport locked = device(QStringLiteral("Acme Cam"), QStringLiteral("/dev/video4"), {});
+        locked.device.unavailableReason = QStringLiteral("permission denied \u2014 add your user to the 'video' group");
+        QTest::newRow("a camera that cannot be opened says why")
+            << QList<VideoDeviceReport>{locked} << QStringList{}
+            << QByteArray("{\"audioDevices\":[],\"videoDevices\":[{\"formats\":[],\"link\":\"/dev/video4\","
+                          "\"name\":\"Acme Cam\",\"unavailable\":\"permission denied \xe2\x80\x94 add your user "
+                          "to the 'video' group\"}]}");
     }
     void exactBytes()
     {

@@ -9,6 +9,7 @@
 #include "BuiltInDevices.h"
 
 #include "MediaReadback.h"
+#include "SyncMarks.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,35 +26,6 @@
 
 namespace {
 
-
-// Sample positions where a beep starts: a loud sample after at least 10 ms of quiet.
-QList<qint64> beepOnsets(const WavReadback &wav)
-{
-    QList<qint64> onsets;
-    qint64 quiet = 0;
-    for (qint64 i = 0; i < wav.frames(); ++i) {
-        const bool loud = std::abs(int(wav.samples[size_t(i * wav.channels)])) > 100;
-        if (loud && quiet >= 480)
-            onsets.append(i);
-        quiet = loud ? 0 : quiet + 1;
-    }
-    return onsets;
-}
-
-// Frames where a white flash begins: far brighter than the colour bars. The camera and the
-// recording run on their own 30 fps clocks, so a flash picture can fill two frame slots; its
-// first one counts.
-QList<int> flashFrames(const Readback &video)
-{
-    QList<int> flashes;
-    for (int i = 0; i < video.meanLuma.size(); ++i) {
-        const bool bright = video.meanLuma[i] > 200.0;
-        const bool wasBright = i > 0 && video.meanLuma[i - 1] > 200.0;
-        if (bright && !wasBright)
-            flashes.append(i);
-    }
-    return flashes;
-}
 
 bool xmlIsWellFormed(const QString &path, QString *error)
 {
@@ -191,34 +163,8 @@ void TestRecording::takeIsCompleteAndInSync()
         QCOMPARE(video.videoTimecode, m_manager->startTimecode());
 
         // Every flash lies within one frame of a beep, and every beep has its flash.
-        const QList<int> flashes = flashFrames(video);
-        QString times;
-        for (int f : flashes)
-            times += QStringLiteral(" flash %1").arg(f / 30.0);
-        for (qint64 b : beeps)
-            times += QStringLiteral(" beep %1").arg(b / 48000.0);
-        auto near = [](double flashAt, double beepAt) { return std::fabs(flashAt - beepAt) <= 1.0 / 30.0 + 0.002; };
-
-        // Every flash lies within one frame of a beep. A take that starts just after a whole
-        // second opens on a flash whose beep began before the first sample: no onset to match.
-        for (int flash : flashes) {
-            if (flash == 0)
-                continue;
-            const bool matched = std::any_of(beeps.cbegin(), beeps.cend(),
-                                             [&](qint64 beep) { return near(flash / 30.0, beep / 48000.0); });
-            QVERIFY2(matched, qPrintable(QStringLiteral("camera %1:%2").arg(channel).arg(times)));
-        }
-        // And every beep has its flash, but for one at most: a camera and the recording tick
-        // on clocks of their own, so on a loaded machine a picture can miss its frame slot;
-        // a beep in the last moments may have its picture taken after the stop.
-        int unmatched = 0;
-        for (qint64 beep : beeps) {
-            if (beep / 48000.0 > seconds - 0.2)
-                continue;
-            if (std::none_of(flashes.cbegin(), flashes.cend(), [&](int flash) { return near(flash / 30.0, beep / 48000.0); }))
-                ++unmatched;
-        }
-        QVERIFY2(unmatched <= 1, qPrintable(QStringLiteral("camera %1:%2").arg(channel).arg(times)));
+        const QString problems = syncProblems(flashFrames(video), beeps, seconds);
+        QVERIFY2(problems.isEmpty(), qPrintable(QStringLiteral("camera %1: %2").arg(channel).arg(problems)));
     }
 
     const QString timeline = take + QStringLiteral("/Test Session_Take_01.xml");

@@ -39,7 +39,7 @@ public:
     void push(const QByteArray &sample)
     {
         if (m_deliver)
-            m_deliver(reinterpret_cast<const uchar *>(sample.constData()), sample.size(), -1);
+            m_deliver(CapturedSample{reinterpret_cast<const uchar *>(sample.constData()), sample.size(), -1, false});
     }
     bool isStopped() const { return m_isStopped; }
 
@@ -231,7 +231,8 @@ void TestCameraCapture::stoppedSourceKeepsItsPictureAndTakesNoMore()
     QVERIFY(isUniformRgba(picture, 50));
 
     // A late delivery after stop (the callback racing the tear-down) changes nothing.
-    camera.deliverBgr(reinterpret_cast<const uchar *>(uniformSample(4, 4, 60).constData()), 4 * 4 * 3);
+    const QByteArray late = uniformSample(4, 4, 60);
+    camera.deliver(CapturedSample{reinterpret_cast<const uchar *>(late.constData()), late.size(), -1, false});
     camera.latestFrame(picture);
     QVERIFY(isUniformRgba(picture, 50));
 }

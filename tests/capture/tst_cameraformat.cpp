@@ -43,6 +43,8 @@ constexpr qint32 Fps25 = 400'000;
 
 } // namespace
 
+Q_DECLARE_METATYPE(CameraFormat)
+
 class TestCameraFormat : public QObject
 {
     Q_OBJECT
@@ -54,6 +56,8 @@ private slots:
     void choose();
     void chooseWithoutFormats_data();
     void chooseWithoutFormats();
+    void grantedFormatText_data();
+    void grantedFormatText();
 };
 
 void TestCameraFormat::normalise_data()
@@ -151,6 +155,40 @@ void TestCameraFormat::chooseWithoutFormats()
     QCOMPARE(chosen.fpsDenominator, 1000);
     QCOMPARE(chosen.fpsNumerator, fpsNumerator);
     QVERIFY(chosen.subtypeName.isEmpty());
+}
+
+void TestCameraFormat::grantedFormatText_data()
+{
+    QTest::addColumn<CameraFormat>("granted");
+    QTest::addColumn<CameraFormat>("asked");
+    QTest::addColumn<QString>("text");
+
+    const auto format = [](int w, int h, qint32 num, qint32 den, const QString &name) {
+        CameraFormat f;
+        f.width = w;
+        f.height = h;
+        f.fpsNumerator = num;
+        f.fpsDenominator = den;
+        f.subtypeName = name;
+        return f;
+    };
+    const CameraFormat mjpeg720 = format(1280, 720, 10'000'000, 333'333, "MJPEG");
+    QTest::newRow("as asked") << mjpeg720 << format(1280, 720, 30'000, 1000, "MJPEG") << "1280\u00d7720 MJPEG 30 fps";
+    QTest::newRow("another size") << mjpeg720 << format(1920, 1080, 30'000, 1000, "")
+                                  << "1280\u00d7720 MJPEG 30 fps (asked 1920\u00d71080)";
+    QTest::newRow("another format and rate") << format(1280, 720, 10, 1, "YUY2") << format(1280, 720, 30, 1, "MJPEG")
+                                             << "1280\u00d7720 YUY2 10 fps (asked MJPEG 30 fps)";
+    QTest::newRow("29.97 granted for 30 asked is no difference")
+        << format(1920, 1080, 30'000, 1001, "MJPEG") << format(1920, 1080, 30, 1, "Default") << "1920\u00d71080 MJPEG 29.97 fps";
+    QTest::newRow("rate unknown") << format(640, 480, 0, 1, "YUY2") << format(640, 480, 0, 1, "") << "640\u00d7480 YUY2";
+}
+
+void TestCameraFormat::grantedFormatText()
+{
+    QFETCH(CameraFormat, granted);
+    QFETCH(CameraFormat, asked);
+    QFETCH(QString, text);
+    QCOMPARE(describeGrantedFormat(granted, asked), text);
 }
 
 QTEST_GUILESS_MAIN(TestCameraFormat)

@@ -198,7 +198,7 @@ void TestTestPattern::openRefusesUnusableRequests()
     if (opens)
         QCOMPARE(device.geometry().width, size.width());
     else
-        QVERIFY(!device.start([](const uchar *, qsizetype, qint64) {}));
+        QVERIFY(!device.start([](const CapturedSample &) {}));
 }
 
 void TestTestPattern::runningDevice()
@@ -221,9 +221,9 @@ void TestTestPattern::runningDevice()
     QMutex seenMutex;
     QList<SeenFrame> seen;
     QList<std::thread::id> threads;
-    QVERIFY(device.start([&](const uchar *bgr, qsizetype length, qint64) {
+    QVERIFY(device.start([&](const CapturedSample &sample) {
         QByteArray rgba(qsizetype(Width) * Height * 4, Qt::Uninitialized);
-        const bool converted = convertBgr24ToRgba(bgr, length, geometry.rowStride, Width, Height,
+        const bool converted = convertBgr24ToRgba(sample.data, sample.length, geometry.rowStride, Width, Height,
                                                   true, false, reinterpret_cast<uchar *>(rgba.data()));
         SeenFrame frame;
         frame.counter = converted ? reader.readCounter(reinterpret_cast<const uchar *>(rgba.constData())) : -1;

@@ -3,10 +3,15 @@
 // that happen before any device is touched.
 #include "capture/CameraCapture.h"
 #include "capture/V4l2Mapping.h"
+#include "common/MonotonicClock.h"
 
 #include <QTest>
 
 #include <linux/videodev2.h>
+
+#include <cerrno>
+#include <ctime>
+#include <sys/time.h>
 
 Q_DECLARE_METATYPE(V4l2Fraction)
 
@@ -53,6 +58,9 @@ private slots:
     void acceptedKeys();
     void refusedKeysOpenNothing_data();
     void refusedKeysOpenNothing();
+    void bufferTimes_data();
+    void bufferTimes();
+    void errorReasons();
 };
 
 void TestV4l2Mapping::subtypeNames_data()
@@ -266,6 +274,48 @@ void TestV4l2Mapping::refusedKeysOpenNothing()
     QVERIFY(!camera.start(key, CameraFormat{}));
     QVERIFY(!camera.isRunning());
     QVERIFY(!camera.lastError().isEmpty());
+}
+
+void TestV4l2Mapping::bufferTimes_data()
+{
+    QTest::addColumn<qint64>("stampNs");
+    QTest::addColumn<quint32>("flags");
+    QTest::addColumn<bool>("stampUsed");
+
+    const quint32 monotonic = V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC;
+    QTest::newRow("monotonic, 20 ms before the dequeue") << qint64(-20'000'000) << monotonic << true;
+    QTest::newRow("monotonic, taken as it was dequeued") << qint64(0) << monotonic << true;
+    QTest::newRow("no clock named") << qint64(-20'000'000) << quint32(V4L2_BUF_FLAG_TIMESTAMP_UNKNOWN) << false;
+    QTest::newRow("copied from the source's clock") << qint64(-20'000'000) << quint32(V4L2_BUF_FLAG_TIMESTAMP_COPY) << false;
+    QTest::newRow("after the dequeue: impossible") << qint64(5'000'000) << monotonic << false;
+    QTest::newRow("three seconds old: implausible") << qint64(-3'000'000'000) << monotonic << false;
+}
+
+void TestV4l2Mapping::bufferTimes()
+{
+    QFETCH(qint64, stampNs);
+    QFETCH(quint32, flags);
+    QFETCH(bool, stampUsed);
+
+    // The driver's CLOCK_MONOTONIC is the clock the program's times are read on.
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const qint64 kernelNs = qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    QVERIFY(std::llabs(monotonicNowNs() - kernelNs) < 1'000'000);
+
+    const qint64 dequeueNs = 1'000'000'000'000;
+    const qint64 takenNs = dequeueNs + stampNs;
+    const timeval stamp{time_t(takenNs / 1'000'000'000), suseconds_t(takenNs % 1'000'000'000 / 1000)};
+    QCOMPARE(v4l2BufferTimeNs(stamp, flags | V4L2_BUF_FLAG_MAPPED, dequeueNs), stampUsed ? takenNs : dequeueNs);
+}
+
+void TestV4l2Mapping::errorReasons()
+{
+    QCOMPARE(v4l2ErrorReason(EACCES), QStringLiteral("permission denied \u2014 add your user to the 'video' group"));
+    QCOMPARE(v4l2ErrorReason(EPERM), v4l2ErrorReason(EACCES));
+    QCOMPARE(v4l2ErrorReason(EBUSY), QStringLiteral("in use by another program"));
+    QCOMPARE(v4l2ErrorReason(ENODEV), QStringLiteral("not connected"));
+    QVERIFY(!v4l2ErrorReason(EIO).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestV4l2Mapping)

@@ -7,3 +7,8 @@ if(NOT WIN32) # the DirectShow layer's checks are in tests/windows
 endif()
 vireon_add_test(tst_testpattern ${CMAKE_CURRENT_LIST_DIR}/tst_testpattern.cpp)
 vireon_add_test(tst_cameracapture ${CMAKE_CURRENT_LIST_DIR}/tst_cameracapture.cpp)
+if(TARGET vireon_v4l2sim)
+  # The V4L2 layer end to end against simulated cameras.
+  vireon_add_test(tst_v4l2capture ${CMAKE_CURRENT_LIST_DIR}/tst_v4l2capture.cpp)
+  target_link_libraries(tst_v4l2capture PRIVATE vireon_v4l2sim)
+endif()

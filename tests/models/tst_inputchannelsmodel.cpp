@@ -10,7 +10,7 @@ class TestInputChannelsModel : public QObject
 private slots:
     void constructionDefaults();
     void dataRejectsBadIndexAndRole();
-    void roleNamesAreTheTwelveRoles();
+    void roleNamesAreTheFourteenRoles();
     void setDataOnlyRenames_data();
     void setDataOnlyRenames();
     void flagsMarkValidRowsEditable();
@@ -55,16 +55,17 @@ void TestInputChannelsModel::dataRejectsBadIndexAndRole()
     QVERIFY(!model.data(QModelIndex(), InputChannelsModel::ChannelIdRole).isValid());
     QVERIFY(!model.data(model.index(4, 0), InputChannelsModel::ChannelIdRole).isValid());
     QVERIFY(!model.data(model.index(0, 0), Qt::DisplayRole).isValid());
-    QVERIFY(!model.data(model.index(0, 0), Qt::UserRole + 13).isValid());
+    QVERIFY(!model.data(model.index(0, 0), Qt::UserRole + 15).isValid());
 }
 
-void TestInputChannelsModel::roleNamesAreTheTwelveRoles()
+void TestInputChannelsModel::roleNamesAreTheFourteenRoles()
 {
     InputChannelsModel model;
     const QHash<int, QByteArray> roles = model.roleNames();
     const QList<QByteArray> expected = {"channelId", "channelName", "format", "status", "isRecording",
                                         "audioLevel", "audioLevelRight", "isoEnabled", "storageEnabled",
-                                        "storagePath", "hasActiveVideo", "hasActiveAudio"};
+                                        "storagePath", "hasActiveVideo", "hasActiveAudio", "sourceState",
+                                        "sourceFormat"};
     QCOMPARE(roles.size(), expected.size());
     for (int i = 0; i < expected.size(); ++i)
         QCOMPARE(roles.value(257 + i), expected.at(i));
@@ -205,6 +206,16 @@ void TestInputChannelsModel::activeVideoSignalsOnlyOnChange()
     QCOMPARE(changed.at(0).at(2).value<QList<int>>(), QList<int>{267});
     model.setHasActiveVideo(3, false);
     QCOMPARE(active.count(), 2);
+
+    // The camera status comes every watch tick; the tiles hear of it only when it changes.
+    changed.clear();
+    QCOMPARE(model.getSourceState(2), QStringLiteral("off"));
+    model.setSourceStatus(2, QStringLiteral("lost"), QStringLiteral("640\u00d7480 YUY2 30 fps"));
+    model.setSourceStatus(2, QStringLiteral("lost"), QStringLiteral("640\u00d7480 YUY2 30 fps"));
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed.at(0).at(2).value<QList<int>>(), (QList<int>{269, 270}));
+    QCOMPARE(model.index(1, 0).data(InputChannelsModel::SourceStateRole).toString(), QStringLiteral("lost"));
+    QCOMPARE(model.getSourceFormat(2), QStringLiteral("640\u00d7480 YUY2 30 fps"));
 }
 
 void TestInputChannelsModel::audioLevelMirrorsMonoRight()

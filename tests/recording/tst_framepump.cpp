@@ -109,6 +109,9 @@ void TestFramePump::framesAreConsecutiveAndRepeatThePicture()
     }
     QCOMPARE(pump.framesSent(1), qint64(4));
     QCOMPARE(pump.totalFramesSent(), qint64(4));
+    // One picture in four slots: three of them had nothing new.
+    QCOMPARE(pump.repeatedFrames(1), qint64(3));
+    QCOMPARE(pump.totalRepeatedFrames(), qint64(3));
 }
 
 void TestFramePump::blackUntilTheCameraDelivers()
@@ -128,6 +131,7 @@ void TestFramePump::blackUntilTheCameraDelivers()
     source->setPicture(8, 6, 'z');
     pump.pump(2, [&](int) { return std::static_pointer_cast<ISource>(source); });
     QCOMPARE(encoder->frames[1].pixels, source->m_picture);
+    QCOMPARE(pump.repeatedFrames(2), qint64(0));
 }
 
 void TestFramePump::stoppedCameraRepeatsItsLastPicture()
@@ -147,6 +151,8 @@ void TestFramePump::stoppedCameraRepeatsItsLastPicture()
     QCOMPARE(encoder->frames.size(), size_t(5));
     QCOMPARE(encoder->frames[4].pixels, last);
     QCOMPARE(encoder->frames[4].frameIndex, qint64(4));
+    // Every slot after the camera stopped repeats; a take counts them, never drops them.
+    QCOMPARE(pump.repeatedFrames(1), qint64(4));
 }
 
 void TestFramePump::picturesAreSharedNotCopied()
@@ -175,6 +181,14 @@ void TestFramePump::lateTickGivesEachSlotItsOwnPicture()
     QCOMPARE(encoder->frames.size(), size_t(4));
     for (int k = 0; k < 4; ++k)
         QCOMPARE(encoder->frames[size_t(k)].pixels.at(0), char('a' + k));
+    QCOMPARE(pump.repeatedFrames(1), qint64(0));
+
+    // A camera that skips a slot (no picture within slot 5) repeats exactly that one.
+    source->add(1000000000 + 4 * 100000000LL + 10000000, 'e');
+    source->add(1000000000 + 6 * 100000000LL + 10000000, 'g');
+    pump.pump(7, [&](int) { return std::static_pointer_cast<ISource>(source); });
+    QCOMPARE(encoder->frames[5].pixels.at(0), 'e');
+    QCOMPARE(pump.repeatedFrames(1), qint64(1));
 }
 
 void TestFramePump::slotNeverHoldsALaterPicture()

@@ -259,8 +259,11 @@ void TestRemoteServer::statusAnswerIsExact()
     const QByteArray reply = exchange(request("GET", "/api/status"));
 
     const auto channel = [this](int id, bool active, const QByteArray &link, const QByteArray &name) {
+        // A running camera says how it runs; a channel without one is off.
+        const QByteArray format = active ? QStringLiteral("1920\u00d71080 RGB24 30 fps").toUtf8() : QByteArray();
         return "{\"active\":" + QByteArray(active ? "true" : "false") + ",\"colorRange\":\"Default\",\"deviceLink\":\""
                + link + "\",\"framerate\":30,\"height\":1080,\"id\":" + QByteArray::number(id) + ",\"name\":\"" + name
+               + "\",\"sourceFormat\":\"" + format + "\",\"sourceState\":\"" + (active ? "live" : "off")
                + "\",\"width\":1920}";
     };
     const QByteArray body =
@@ -380,7 +383,7 @@ void TestRemoteServer::addSource_data()
     QTest::newRow("page's payload")
         << QByteArray("/api/add_source")
         << "{\"channelId\":2,\"deviceLink\":\"" + link2 + "\",\"deviceName\":\"Test Pattern 2\",\"width\":1920,"
-           "\"height\":1080,\"framerate\":30,\"colorRange\":\"Default\",\"channelName\":\"Wide\"}"
+           "\"height\":1080,\"framerate\":30,\"colorRange\":\"Default\",\"channelName\":\"Wide\",\"formatName\":\"RGB24\"}"
         << 2 << 2 << 2 << "Wide";
     QTest::newRow("query overrides body")
         << "/api/add_source?channelId=3&deviceLink=" + QByteArray(link3).replace(":", "%3A")

@@ -7,6 +7,9 @@
 // The settings window instead, on one of its pages (0-3), optionally scrolled, with the
 // advanced quality grid open, or after a hardware benchmark:
 //   vireon_screenshot --window settings --page N [--scroll PX] [--advanced] [--benchmark] ...
+// With --webcams (Linux) the channels get simulated USB webcams instead of the built-in cameras:
+// channel 1 asks for a format its camera will not set (the tile shows what runs and what was
+// asked), channel 2's camera is unplugged a second after it starts (the tile shows it lost).
 #include "app/AppInfo.h"
 #include "app/ApplicationManager.h"
 #include "app/LogHandler.h"
@@ -17,6 +20,11 @@
 #include "update/UpdateManager.h"
 
 #include "BuiltInDevices.h"
+#ifdef VIREON_HAVE_V4L2_SIMULATION
+#include "capture/V4l2Kernel.h"
+#include "SimulatedV4l2Kernel.h"
+#include "SimulatedWebcam.h"
+#endif
 
 #include <QCommandLineParser>
 #include <QDeadlineTimer>
@@ -183,6 +191,32 @@ int grabSettingsWindow(InputChannelsModel *channelsModel, ApplicationManager *ma
     return 0;
 }
 
+// Simulated webcams on the first `channels` channels (see --webcams).
+bool putWebcamsOnChannels(ApplicationManager *manager, int channels)
+{
+#ifdef VIREON_HAVE_V4L2_SIMULATION
+    static const auto kernel = std::make_shared<SimulatedV4l2Kernel>();
+    installV4l2Kernel(kernel);
+    for (int channel = 1; channel <= channels; ++channel) {
+        SimulatedCameraSpec spec = simulatedWebcam(channel);
+        if (channel == 2)
+            spec.vanishAfterPictures = 30;
+        const int sim = kernel->addCamera(spec);
+        if (channel == 1)
+            manager->setCameraForChannel(channel, kernel->deviceKey(sim), 1280, 720, 30.0f, QStringLiteral("Default"),
+                                         QStringLiteral("MJPEG"));
+        else
+            manager->setCameraForChannel(channel, kernel->deviceKey(sim), 1920, 1080, 30.0f, QStringLiteral("Default"),
+                                         QStringLiteral("MJPEG"));
+    }
+    return true;
+#else
+    Q_UNUSED(manager);
+    Q_UNUSED(channels);
+    return false;
+#endif
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -209,6 +243,7 @@ int main(int argc, char *argv[])
     parser.addOption({ QStringLiteral("scroll"), QStringLiteral("Settings page scrolled down by this many pixels."), QStringLiteral("px") });
     parser.addOption({ QStringLiteral("advanced"), QStringLiteral("Settings: advanced quality grid open.") });
     parser.addOption({ QStringLiteral("benchmark"), QStringLiteral("Settings: run the hardware benchmark first.") });
+    parser.addOption({ QStringLiteral("webcams"), QStringLiteral("Simulated USB webcams instead of the built-in cameras.") });
     parser.process(app);
     const int channels = qBound(0, parser.value(QStringLiteral("channels")).toInt(), 4);
     const bool recording = parser.value(QStringLiteral("state")) == QLatin1String("recording");
@@ -241,9 +276,16 @@ int main(int argc, char *argv[])
                      &channelsModel, &InputChannelsModel::setAudioLevel);
     manager->setCurrentLanguage(parser.value(QStringLiteral("language")));
     manager->setRecordingPath(takeDir.filePath(QStringLiteral("takes")));
-    for (int channel = 1; channel <= channels; ++channel) {
-        manager->setCameraForChannel(channel, testPatternKey(channel), 1280, 720, 30.0f, QStringLiteral("Default"));
-        manager->setAudioInputForChannel(channel, AudioCapture::testToneName());
+    if (parser.isSet(QStringLiteral("webcams"))) {
+        if (!putWebcamsOnChannels(manager, channels)) {
+            std::fprintf(stderr, "vireon_screenshot: no simulated webcams in this build\n");
+            return 2;
+        }
+    } else {
+        for (int channel = 1; channel <= channels; ++channel) {
+            manager->setCameraForChannel(channel, testPatternKey(channel), 1280, 720, 30.0f, QStringLiteral("Default"));
+            manager->setAudioInputForChannel(channel, AudioCapture::testToneName());
+        }
     }
 
     int exitCode = settingsWindow ? grabSettingsWindow(&channelsModel, manager, parser, output) : 0;

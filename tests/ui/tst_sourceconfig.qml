@@ -121,11 +121,11 @@ Item {
 
         function test_readingEntriesBack_data() {
             return [
-                { tag: "labelled size", resolution: "1280x720 (720p HD)", width: 1280, height: 720, rate: "29.97 fps (YUY2)", fps: 29.97 },
-                { tag: "bare size", resolution: "800x600", width: 800, height: 600, rate: "60.00 fps", fps: 60 },
-                { tag: "no size, no rate", resolution: "", width: 1920, height: 1080, rate: "", fps: 30 },
-                { tag: "garbage", resolution: "axb (x)", width: 1920, height: 1080, rate: "fast fps", fps: 30 },
-                { tag: "zero rate", resolution: "0x0", width: 1920, height: 1080, rate: "0.00 fps", fps: 30 }
+                { tag: "labelled size", resolution: "1280x720 (720p HD)", width: 1280, height: 720, rate: "29.97 fps (YUY2)", fps: 29.97, format: "YUY2" },
+                { tag: "bare size", resolution: "800x600", width: 800, height: 600, rate: "60.00 fps", fps: 60, format: "" },
+                { tag: "no size, no rate", resolution: "", width: 1920, height: 1080, rate: "", fps: 30, format: "" },
+                { tag: "garbage", resolution: "axb (x)", width: 1920, height: 1080, rate: "fast fps", fps: 30, format: "" },
+                { tag: "zero rate", resolution: "0x0", width: 1920, height: 1080, rate: "0.00 fps", fps: 30, format: "" }
             ]
         }
 
@@ -134,6 +134,7 @@ Item {
             compare(size.width, data.width)
             compare(size.height, data.height)
             fuzzyCompare(Lists.parseFrameRate(data.rate), data.fps, 1e-6)
+            compare(Lists.parseFormatName(data.rate), data.format)
         }
 
         function test_editModeMatching() {
@@ -150,6 +151,12 @@ Item {
             compare(Lists.colorRangeIndex("Default"), 0)
             compare(Lists.channelName("  Wide  ", 3), "Wide")
             compare(Lists.channelName("   ", 3), "CAM 3")
+            // A camera that cannot be opened is listed with its reason and cannot be chosen.
+            const locked = { name: "Acme Cam", link: "/dev/video4", unavailable: "in use by another program" }
+            compare(Lists.cameraLabel(locked), "Acme Cam \u2014 in use by another program")
+            verify(!Lists.isCameraUsable(locked))
+            compare(Lists.cameraLabel({ name: "Test Pattern 1", link: "x" }), "Test Pattern 1")
+            verify(Lists.isCameraUsable({ name: "Test Pattern 1", link: "x" }))
         }
 
         // --- the dialog with the back end ---
@@ -212,6 +219,8 @@ Item {
             fuzzyCompare(AppManager.getCameraFramerateForChannel(3), 30, 0.01)
             compare(AppManager.getCameraColorRangeForChannel(3), "Partial (16-235 TV)")
             compare(ChannelsModel.getChannelName(3), "CAM 3")
+            // The pixel format of the chosen entry is the one opened.
+            compare(AppManager.getCameraFormatTextForChannel(3), "1280\u00d7720 RGB24 30 fps")
         }
 
         function test_applyKeepsAnExistingProgrammeSource() {
@@ -237,11 +246,22 @@ Item {
             compare(dialog.frameRateCombo.currentText, "30.00 fps (RGB24)")
             compare(dialog.colorRangeCombo.currentIndex, 1)
 
+            compare(findByName(dialog, "grantedFormatText").text, "RUNNING: 1920\u00d71080 RGB24 30 fps")
+
             AppManager.setCameraForChannel(2, link, 640, 480, 60, "Default")
             dialog.openForChannel(2, true)
             compare(dialog.resolutionCombo.currentText, "640x480 (SD)")
             compare(dialog.frameRateCombo.currentText, "60.00 fps (RGB24)")
             compare(dialog.colorRangeCombo.currentIndex, 0)
+
+            // A size the camera does not have: it runs its own, and the log and the dialog say both.
+            ignoreWarning("[ApplicationManager] Camera of channel 2 runs 1920\u00d71080 RGB24 60 fps (asked 800\u00d7600 30 fps)"
+                          + " - the device did not grant the format asked for")
+            AppManager.setCameraForChannel(2, link, 800, 600, 30, "Default")
+            dialog.openForChannel(2, true)
+            const granted = findByName(dialog, "grantedFormatText")
+            compare(granted.text, "RUNNING: 1920\u00d71080 RGB24 60 fps (asked 800\u00d7600 30 fps)")
+            verify(Qt.colorEqual(granted.color, Colors.alertAmber))
         }
 
         function test_noCameraOnlyCloses() {

@@ -470,7 +470,8 @@ test('a new key sends the phone back to the QR code', async () => {
 
 function status(overrides) {
   const channels = [1, 2, 3, 4].map((id) => ({
-    active: false, colorRange: 'Default', deviceLink: '', framerate: 30, height: 1080, id, name: '', width: 1920,
+    active: false, colorRange: 'Default', deviceLink: '', framerate: 30, height: 1080, id, name: '',
+    sourceFormat: '', sourceState: 'off', width: 1920,
   }));
   const base = {
     activeSourceId: 1, activeVideoCount: 0, channels, countdownSeconds: 3, currentFps: 30, isArming: false,
@@ -481,6 +482,8 @@ function status(overrides) {
     result.channels[id - 1].active = true;
   for (const [id, name] of Object.entries(overrides.names || {}))
     result.channels[Number(id) - 1].name = name;
+  for (const [id, state] of Object.entries(overrides.states || {}))
+    result.channels[Number(id) - 1].sourceState = state;
   return result;
 }
 
@@ -537,6 +540,16 @@ test('page logic on crafted status answers', async (t) => {
     assert.equal(await page.locator('#card-2 img').count(), 0);
     assert.equal(await page.evaluate(() => window.__pwned), undefined);
     assert.equal(await page.textContent('#card-1 .card-name'), 'Camera 1');
+  });
+  await t.test('a lost camera is marked on its card until it is back', async () => {
+    await serveStatus(status({ activeIds: [1, 2], states: { 1: 'live', 2: 'lost' } }));
+    await page.waitForSelector('#card-2 .state-badge');
+    assert.equal(await page.textContent('#card-2 .state-badge'), 'LOST');
+    assert.equal(await page.locator('#card-1 .state-badge').count(), 0);
+    await serveStatus(status({ activeIds: [1, 2], states: { 1: 'live', 2: 'reconnecting' } }));
+    await page.waitForFunction(() => document.querySelector('#card-2 .state-badge')?.textContent === 'RECONNECTING');
+    await serveStatus(status({ activeIds: [1, 2], states: { 1: 'live', 2: 'live' } }));
+    await page.waitForSelector('#card-2 .state-badge', { state: 'detached' });
   });
   await t.test('an answer that is not JSON counts as a failed poll', async () => {
     await serveStatus('<html>captive portal</html>');

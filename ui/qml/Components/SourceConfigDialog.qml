@@ -18,8 +18,17 @@ Rectangle {
     property var currentDeviceFormats: []
     property var resolutionModel: Lists.defaultResolutions.slice()
     property var frameRateModel: Lists.defaultFrameRates.slice()
-    // The last apply could not open the camera; the card stays open and says so.
+    // The last apply could not open the camera; the card stays open and says why.
     property bool applyFailed: false
+    property string applyError: ""
+    // In edit mode: how the channel's camera runs, with what was asked where it differs.
+    property string grantedFormat: ""
+    // Why the chosen camera cannot be used (no permission, in use elsewhere); empty when it can.
+    readonly property string cameraProblem: {
+        const index = cameraCombo.currentIndex
+        const camera = index >= 0 && index < availableCameras.length ? availableCameras[index] : null
+        return camera && !Lists.isCameraUsable(camera) ? camera.unavailable : ""
+    }
 
     readonly property bool isEnglish: AppManager.currentLanguage === "EN"
     readonly property bool hasCameras: availableCameras.length > 0
@@ -52,6 +61,7 @@ Rectangle {
         targetChannelId = channelId
         isEditMode = editMode
         applyFailed = false
+        grantedFormat = editMode ? AppManager.getCameraFormatTextForChannel(channelId) : ""
         availableCameras = AppManager.getAvailableCameras()
         nameField.text = Lists.channelName(ChannelsModel.getChannelName(channelId), channelId)
 
@@ -107,6 +117,9 @@ Rectangle {
             hide()
             return
         }
+        if (cameraProblem !== "")
+            return // the notice says why; nothing to apply
+
         const channel = targetChannelId
         const size = Lists.parseResolution(resolutionModel[resolutionCombo.currentIndex])
         const fps = Lists.parseFrameRate(frameRateModel[frameRateCombo.currentIndex])
@@ -114,8 +127,10 @@ Rectangle {
         // mark is cleared first and read back: a camera that fails to open leaves none.
         ChannelsModel.setHasActiveVideo(channel, false)
         AppManager.setCameraForChannel(channel, link, size.width, size.height, fps,
-                                       Lists.colorRangeValue(colorRangeCombo.currentIndex))
+                                       Lists.colorRangeValue(colorRangeCombo.currentIndex),
+                                       Lists.parseFormatName(frameRateModel[frameRateCombo.currentIndex]))
         if (!ChannelsModel.hasActiveVideo(channel)) {
+            applyError = AppManager.getCameraHealthForChannel(channel).error || ""
             applyFailed = true
             return
         }
@@ -289,7 +304,7 @@ Rectangle {
                     id: cameraCombo
 
                     popupMinWidth: width
-                    model: root.hasCameras ? root.availableCameras.map(camera => camera.name)
+                    model: root.hasCameras ? root.availableCameras.map(camera => Lists.cameraLabel(camera))
                                            : [root.tr("No cameras detected", "Nema pronađenih kamera")]
                     onActivated: {
                         root.applyFailed = false
@@ -336,6 +351,17 @@ Rectangle {
                         onActivated: root.applyFailed = false
                     }
                 }
+            }
+
+            Text {
+                objectName: "grantedFormatText"
+                Layout.fillWidth: true
+                visible: root.isEditMode && root.grantedFormat !== ""
+                text: root.tr("RUNNING: ", "RADI: ") + root.grantedFormat
+                font: Typography.caption
+                // Amber when the camera did not grant what was asked.
+                color: root.grantedFormat.indexOf("(asked") >= 0 ? Colors.alertAmber : Colors.textSecondary
+                elide: Text.ElideRight
             }
 
             ColumnLayout {
@@ -420,14 +446,19 @@ Rectangle {
                 }
             }
 
-            // The routing notice; after a failed apply it tells why the card is still open.
+            // The routing notice; for a camera that cannot be used, or after a failed apply, it
+            // tells why the card is still open.
             Rectangle {
+                id: notice
+
+                readonly property bool warns: root.applyFailed || root.cameraProblem !== ""
+
                 objectName: "notice"
                 Layout.fillWidth: true
                 Layout.preferredHeight: 34
                 radius: 4
-                color: root.applyFailed ? Tint.alpha(Colors.recRed, 0.12) : Colors.surfaceDark
-                border.color: root.applyFailed ? Colors.recRed : Colors.borderDark
+                color: warns ? Tint.alpha(Colors.recRed, 0.12) : Colors.surfaceDark
+                border.color: warns ? Colors.recRed : Colors.borderDark
 
                 RowLayout {
                     anchors.fill: parent
@@ -436,22 +467,25 @@ Rectangle {
                     spacing: 8
 
                     Text {
-                        text: root.applyFailed ? "⚠" : "🎙"
+                        text: notice.warns ? "⚠" : "🎙"
                         font.pixelSize: 14
-                        color: root.applyFailed ? Colors.recRed : Colors.textSecondary
+                        color: notice.warns ? Colors.recRed : Colors.textSecondary
                     }
 
                     Text {
                         objectName: "noticeText"
                         Layout.fillWidth: true
-                        text: root.applyFailed
+                        text: root.cameraProblem !== ""
+                              ? root.tr("This camera cannot be used: ", "Ova kamera ne može da se koristi: ") + root.cameraProblem
+                              : root.applyFailed
                               ? root.tr("The camera could not be opened with these settings. Choose another device or format.",
                                         "Kamera ne može da se otvori sa ovim podešavanjima. Izaberite drugi uređaj ili format.")
+                                + (root.applyError !== "" ? " (" + root.applyError + ")" : "")
                               : root.tr("Audio inputs for this video channel are routed in the Audio Mixer at the bottom.",
                                         "Audio ulazi za ovaj video kanal se podešavaju u Audio Mixer-u na dnu ekrana.")
                         font.family: "Segoe UI"
                         font.pixelSize: 10
-                        color: root.applyFailed ? Colors.recRed : Colors.textSecondary
+                        color: notice.warns ? Colors.recRed : Colors.textSecondary
                         wrapMode: Text.WordWrap
                         maximumLineCount: 2
                         elide: Text.ElideRight

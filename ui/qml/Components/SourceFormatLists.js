@@ -70,6 +70,21 @@ function frameRateList(formats, resolutionText) {
     return list.length > 0 ? list : defaultFrameRates.slice()
 }
 
+// "MJPEG" of "30.00 fps (MJPEG)": the pixel format the entry stands for; empty when it names none.
+function parseFormatName(text) {
+    var match = /\(([^()]+)\)\s*$/.exec(String(text || ""))
+    return match ? match[1] : ""
+}
+
+// The camera list's entry: the name, and why the camera cannot be used when it cannot.
+function cameraLabel(camera) {
+    return camera.unavailable ? camera.name + " \u2014 " + camera.unavailable : camera.name
+}
+
+function isCameraUsable(camera) {
+    return !!camera && !camera.unavailable
+}
+
 // "1280x720 (720p HD)" -> {width: 1280, height: 720}; 1920 x 1080 when the text has no size.
 function parseResolution(text) {
     var size = String(text || "").split(" ")[0].split("x")

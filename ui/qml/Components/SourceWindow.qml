@@ -15,6 +15,10 @@ Rectangle {
     property bool isIsoEnabled: false
     property bool isStorageEnabled: false
     property string keyName: ""
+    // The camera's state ("live", "lost", "reconnecting", "off") and how it runs.
+    property string sourceState: "off"
+    property string sourceFormat: ""
+    readonly property bool isCameraMissing: sourceState === "lost" || sourceState === "reconnecting"
     readonly property bool isActiveOutput: AppManager.activeSourceId === channelIndex
     // Animated between 2 and 3 px while the tile is the programme output.
     property real pulseWidth: 2
@@ -29,6 +33,8 @@ Rectangle {
         isRecording = ChannelsModel.isChannelRecording(channelIndex)
         isIsoEnabled = ChannelsModel.isIsoEnabled(channelIndex)
         isStorageEnabled = ChannelsModel.isStorageEnabled(channelIndex)
+        sourceState = ChannelsModel.getSourceState(channelIndex)
+        sourceFormat = ChannelsModel.getSourceFormat(channelIndex)
         refreshKeyName()
     }
 
@@ -205,6 +211,28 @@ Rectangle {
                 onClicked: AppManager.activeSourceId = root.channelIndex
             }
 
+            // The camera is gone or coming back: the picture is its last one, frozen.
+            Rectangle {
+                objectName: "cameraStateBadge"
+                anchors.centerIn: parent
+                visible: root.isCameraMissing
+                width: cameraStateText.implicitWidth + 24
+                height: 28
+                radius: 3
+                color: Tint.alpha(root.sourceState === "lost" ? Colors.recRed : Colors.alertAmber, 0.92)
+
+                Text {
+                    id: cameraStateText
+
+                    anchors.centerIn: parent
+                    text: root.sourceState === "lost"
+                          ? (AppManager.currentLanguage === "SR" ? "⚠ KAMERA IZGUBLJENA" : "⚠ CAMERA LOST")
+                          : (AppManager.currentLanguage === "SR" ? "PONOVNO POVEZIVANJE…" : "RECONNECTING…")
+                    font: Typography.captionBold
+                    color: "white"
+                }
+            }
+
             Rectangle {
                 x: 8
                 y: 8
@@ -304,6 +332,21 @@ Rectangle {
                     checked: root.isStorageEnabled
                     onToggled: checked => ChannelsModel.setStorageEnabled(root.channelIndex, checked)
                 }
+            }
+
+            // How the camera runs; amber when it did not grant what was asked.
+            Text {
+                objectName: "formatText"
+                anchors.left: parent.left
+                anchors.leftMargin: 130
+                anchors.right: parent.right
+                anchors.rightMargin: 70
+                anchors.verticalCenter: parent.verticalCenter
+                horizontalAlignment: Text.AlignRight
+                text: root.sourceFormat
+                font: Typography.caption
+                color: root.sourceFormat.indexOf("(asked") >= 0 ? Colors.alertAmber : Colors.textSecondary
+                elide: Text.ElideRight
             }
 
             Text {

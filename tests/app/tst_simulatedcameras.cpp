@@ -1,0 +1,228 @@
+// Takes from simulated USB webcams through the whole program: the real V4L2 listing and
+// capture code, MJPEG decoding, the frame pump and the encoders, judged by reading the files
+// back. Two cameras record the right number of frames in step with the test tone; a camera
+// unplugged during a take is shown lost (model, phone status, log), its slots are counted as
+// repeated, and it is restarted in its format when it comes back, while the file keeps the
+// take's full length.
+#include "app/ApplicationManager.h"
+#include "capture/AudioCapture.h"
+#include "capture/V4l2Kernel.h"
+#include "remote/RemoteApi.h"
+
+#include "MediaReadback.h"
+#include "SimulatedV4l2Kernel.h"
+#include "SimulatedWebcam.h"
+#include "SyncMarks.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QMutex>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <SDL.h>
+
+namespace {
+
+QMutex logMutex;
+QStringList logLines; // Guarded by logMutex.
+QtMessageHandler previousHandler = nullptr;
+
+void keepLogLine(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    {
+        QMutexLocker lock(&logMutex);
+        logLines.append(message);
+    }
+    previousHandler(type, context, message);
+}
+
+QStringList linesContaining(const QString &text)
+{
+    QMutexLocker lock(&logMutex);
+    return logLines.filter(text);
+}
+
+} // namespace
+
+class TestSimulatedCameras : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void twoWebcamsRecordInStepWithTheTone();
+    void cameraUnpluggedDuringATakeIsShownCountedAndRestarted();
+
+private:
+    QString record(int ms, const std::function<void()> &during = {});
+    QJsonObject channelStatus(int channelId) const;
+
+    QTemporaryDir m_settingsDir;
+    QTemporaryDir *m_output = nullptr;
+    std::shared_ptr<SimulatedV4l2Kernel> m_kernel;
+    ApplicationManager *m_manager = nullptr;
+    InputChannelsModel *m_model = nullptr;
+};
+
+void TestSimulatedCameras::initTestCase()
+{
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
+    QVERIFY(SDL_Init(SDL_INIT_AUDIO) == 0);
+    previousHandler = qInstallMessageHandler(keepLogLine);
+}
+
+void TestSimulatedCameras::cleanupTestCase()
+{
+    qInstallMessageHandler(previousHandler);
+    SDL_Quit();
+}
+
+void TestSimulatedCameras::init()
+{
+    m_kernel = std::make_shared<SimulatedV4l2Kernel>();
+    installV4l2Kernel(m_kernel);
+    m_output = new QTemporaryDir;
+    m_manager = new ApplicationManager;
+    m_model = new InputChannelsModel;
+    m_manager->setChannelsModel(m_model);
+    m_manager->setRecordingPath(m_output->path());
+    m_manager->setActiveSessionName(QStringLiteral("Sim"));
+    QMutexLocker lock(&logMutex);
+    logLines.clear();
+}
+
+void TestSimulatedCameras::cleanup()
+{
+    delete m_manager;
+    delete m_model;
+    delete m_output;
+    installV4l2Kernel(nullptr);
+    m_kernel.reset();
+}
+
+QString TestSimulatedCameras::record(int ms, const std::function<void()> &during)
+{
+    QSignalSpy finished(m_manager, &ApplicationManager::takeFinished);
+    m_manager->startRecording();
+    if (!m_manager->isRecording())
+        return QString();
+    if (during)
+        during();
+    const qint64 left = ms - m_manager->elapsedTakeMs();
+    if (left > 0)
+        QTest::qWait(int(left));
+    m_manager->stopRecording();
+    return finished.isEmpty() ? QString() : finished.first().first().toString();
+}
+
+QJsonObject TestSimulatedCameras::channelStatus(int channelId) const
+{
+    RemoteApi api(m_manager);
+    return api.status().value(QStringLiteral("channels")).toArray().at(channelId - 1).toObject();
+}
+
+void TestSimulatedCameras::twoWebcamsRecordInStepWithTheTone()
+{
+    // One camera sends MJPEG, the other padded YUYV rows.
+    const QStringList formats = {QStringLiteral("MJPEG"), QStringLiteral("YUY2")};
+    for (int n = 1; n <= 2; ++n) {
+        const int sim = m_kernel->addCamera(simulatedWebcam(n));
+        m_manager->setCameraForChannel(n, m_kernel->deviceKey(sim), 640, 480, 30.0f, QStringLiteral("Default"),
+                                       formats[n - 1]);
+        QCOMPARE(m_kernel->currentMode(sim).fourcc, quint32(n == 1 ? V4L2_PIX_FMT_MJPEG : V4L2_PIX_FMT_YUYV));
+        QCOMPARE(m_manager->getCameraNameForChannel(n), QStringLiteral("Vireon Sim Webcam %1").arg(n));
+        QCOMPARE(m_model->getSourceFormat(n), QStringLiteral("640\u00d7480 %1 30 fps").arg(formats[n - 1]));
+        QCOMPARE(m_model->getSourceState(n), QStringLiteral("live"));
+    }
+    m_manager->setAudioInputForChannel(1, AudioCapture::testToneName());
+    QTest::qWait(300); // the cameras deliver their first pictures
+
+    const QString take = record(3300);
+    QVERIFY(!take.isEmpty());
+    const WavReadback master = readWav(take + QStringLiteral("/Master_Audio_Output.wav"));
+    QVERIFY(master.headerValid);
+    const double seconds = double(master.frames()) / 48000.0;
+    const QList<qint64> beeps = beepOnsets(master);
+    QVERIFY2(beeps.size() >= 2, qPrintable(QString::number(beeps.size())));
+
+    for (int channel = 1; channel <= 2; ++channel) {
+        const Readback video = readBack(take + QStringLiteral("/Camera_0%1.mp4").arg(channel), true);
+        QVERIFY2(video.error.isEmpty(), qPrintable(video.error));
+        QCOMPARE(video.width, 640);
+        QVERIFY2(std::abs(video.pts.size() - qRound(seconds * 30.0)) <= 1,
+                 qPrintable(QStringLiteral("%1 frames for %2 s").arg(video.pts.size()).arg(seconds)));
+        QCOMPARE(video.decodeErrors, 0);
+        const QString problems = syncProblems(flashFrames(video), beeps, seconds);
+        QVERIFY2(problems.isEmpty(), qPrintable(QStringLiteral("camera %1: %2").arg(channel).arg(problems)));
+        const QVariantMap health = m_manager->getCameraHealthForChannel(channel);
+        QCOMPARE(health.value(QStringLiteral("frames")).toLongLong(), qint64(video.pts.size()));
+        QCOMPARE(health.value(QStringLiteral("droppedFrames")).toLongLong(), qint64(0));
+    }
+    QCOMPARE(linesContaining(QStringLiteral("=== RECORDING STOPPED ===")).size(), 1);
+}
+
+void TestSimulatedCameras::cameraUnpluggedDuringATakeIsShownCountedAndRestarted()
+{
+    SimulatedCameraSpec spec = simulatedWebcam(1);
+    spec.vanishAfterPictures = 40;           // unplugged about 1.3 s after it starts
+    spec.returnAfterNs = 1'500'000'000;      // and back 1.5 s later, at another node
+    const int sim = m_kernel->addCamera(spec);
+    const QString key = m_kernel->deviceKey(sim);
+    m_manager->setCameraForChannel(1, key, 640, 480, 30.0f, QStringLiteral("Default"), QStringLiteral("YUY2"));
+    QCOMPARE(m_model->getSourceState(1), QStringLiteral("live"));
+
+    bool sawLost = false;
+    const QString take = record(5500, [&] {
+        QTRY_COMPARE_WITH_TIMEOUT(m_model->getSourceState(1), QStringLiteral("lost"), 3000);
+        sawLost = true;
+        // The phone page's card and the status say so too; the channel keeps its place.
+        const QJsonObject status = channelStatus(1);
+        QCOMPARE(status.value(QStringLiteral("sourceState")).toString(), QStringLiteral("lost"));
+        QVERIFY(status.value(QStringLiteral("active")).toBool());
+        QTRY_COMPARE_WITH_TIMEOUT(m_model->getSourceState(1), QStringLiteral("live"), 5000);
+    });
+    QVERIFY(sawLost);
+    QVERIFY(!take.isEmpty());
+
+    const QStringList lost = linesContaining(QStringLiteral("=== CAMERA LOST === channel 1 at take time"));
+    QCOMPARE(lost.size(), 1);
+    QCOMPARE(linesContaining(QStringLiteral("Camera of channel 1 is back, restarted in 640\u00d7480 YUY2 30 fps")).size(), 1);
+    QCOMPARE(m_kernel->currentMode(sim), (SimulatedMode{V4L2_PIX_FMT_YUYV, 640, 480}));
+
+    // The file keeps the take's length; the time without the camera is repeated frames.
+    const WavReadback master = readWav(take + QStringLiteral("/Master_Audio_Output.wav"));
+    const double seconds = double(master.frames()) / 48000.0;
+    const Readback video = readBack(take + QStringLiteral("/Camera_01.mp4"));
+    QVERIFY2(video.error.isEmpty(), qPrintable(video.error));
+    QVERIFY2(std::abs(video.pts.size() - qRound(seconds * 30.0)) <= 1,
+             qPrintable(QStringLiteral("%1 frames for %2 s").arg(video.pts.size()).arg(seconds)));
+    const QVariantMap health = m_manager->getCameraHealthForChannel(1);
+    const qint64 repeated = health.value(QStringLiteral("repeatedFrames")).toLongLong();
+    QVERIFY2(repeated >= 40 && repeated < video.pts.size() - 30, qPrintable(QString::number(repeated)));
+    QCOMPARE(health.value(QStringLiteral("droppedFrames")).toLongLong(), qint64(0));
+    QCOMPARE(m_manager->repeatedFrames(), int(repeated));
+    QCOMPARE(linesContaining(QStringLiteral("REPEATED: %1").arg(repeated)).size() >= 1, true);
+
+    // The performance log has the repeated frames next to the dropped ones, row by row.
+    QFile perfLog(m_manager->perfLogFilePath());
+    QVERIFY(perfLog.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QList<QByteArray> rows = perfLog.readAll().split('\n');
+    QVERIFY(rows.first().startsWith("take_folder,elapsed_s,frames_sent,dropped_frames,repeated_frames,"));
+    qint64 loggedRepeats = 0;
+    for (const QByteArray &row : rows) {
+        const QList<QByteArray> cells = row.split(',');
+        if (row.startsWith('"' + take.toUtf8() + '"') && cells.size() == 8)
+            loggedRepeats = std::max(loggedRepeats, cells[4].toLongLong());
+    }
+    QVERIFY2(loggedRepeats >= 30 && loggedRepeats <= repeated, qPrintable(QString::number(loggedRepeats)));
+}
+
+QTEST_GUILESS_MAIN(TestSimulatedCameras)
+#include "tst_simulatedcameras.moc"

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -177,7 +178,13 @@ void TestRecordingProcess::killDuringATakeLeavesPlayableFiles()
     start(process, output.path(), 60);
     const QString take = takeFolder(output.path());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(take + QStringLiteral("/Master_Audio_Output.wav")), 20000);
-    QTest::qWait(5000);
+    // On a busy machine the encoders start seconds after the WAV files; the promise is about
+    // what had reached the files, so wait until every camera's first fragment has.
+    for (int channel = 1; channel <= 4; ++channel) {
+        const QString path = take + QStringLiteral("/Camera_0%1.mp4").arg(channel);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path).size() > 0, 30000);
+    }
+    QTest::qWait(3000);
     ::kill(pid_t(process.processId()), SIGKILL);
     QVERIFY(process.waitForFinished(10000));
 

@@ -14,12 +14,16 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 
 namespace {
 
 constexpr int kSampleRate = 48000;
+
+// Begins the part of lastRecordingError that says why a timeline could not be written.
+const QString kTimelineFailure = QStringLiteral("Timeline not written: ");
 
 } // namespace
 
@@ -293,14 +297,29 @@ bool ApplicationManager::exportTimeline(qint64 durationMs)
         qDebug() << "[ApplicationManager] No recorded files to export to XML.";
         return false;
     }
-    QString writtenPath, error;
-    if (!writeTimeline(input, &writtenPath, &error)) {
-        qWarning() << "[ApplicationManager] Failed to export XML to:" << timelineOutputPath(input) << "-" << error;
-        setLastRecordingError(QStringLiteral("Timeline: %1").arg(error));
-        return false;
+    QList<TimelineFileWrite> results;
+    const bool written = writeTimeline(input, &results);
+    QStringList errors;
+    for (const TimelineFileWrite &result : results) {
+        if (result.error.isEmpty()) {
+            qDebug() << "[ApplicationManager] Successfully exported DaVinci Resolve XML to:" << result.path;
+        } else {
+            qWarning() << "[ApplicationManager] Failed to export XML to:" << result.path << "-" << result.error;
+            errors.append(QStringLiteral("%1: %2").arg(QFileInfo(result.path).fileName(), result.error));
+        }
     }
-    qDebug() << "[ApplicationManager] Successfully exported DaVinci Resolve XML to:" << writtenPath;
-    return true;
+    // One clear failure path: the take's error (the interface, the status and the command
+    // line's exit status all read it). A failure of the take itself stays first (the full disk
+    // that stopped it is why the timeline could not be written either); a timeline written
+    // again replaces what an earlier attempt said about it.
+    QString error = m_lastRecordingError;
+    const qsizetype earlier = error.indexOf(kTimelineFailure);
+    if (earlier >= 0)
+        error.truncate(std::max<qsizetype>(0, earlier - 2)); // with the "; " before it
+    if (!written)
+        error += (error.isEmpty() ? QString() : QStringLiteral("; ")) + kTimelineFailure + errors.join(QLatin1String("; "));
+    setLastRecordingError(error);
+    return written;
 }
 
 void ApplicationManager::generateTimeline()

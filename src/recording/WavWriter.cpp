@@ -1,19 +1,14 @@
 #include "recording/WavWriter.h"
 
+#include "recording/FileSync.h"
+
 #include <QDebug>
 #include <QFileInfo>
 #include <QtEndian>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
-
-#if defined(Q_OS_UNIX)
-#include <unistd.h>
-#elif defined(Q_OS_WIN)
-#include <io.h>
-#endif
 
 namespace WavFormat {
 
@@ -242,19 +237,10 @@ bool WavWriter::syncToDisk()
 {
     // Without this a power cut can keep the new header but not the samples it describes (or
     // neither): the page cache holds both until the system decides to write them.
-#if defined(Q_OS_LINUX)
-    const int result = ::fdatasync(m_file.handle());
-#elif defined(Q_OS_UNIX)
-    const int result = ::fsync(m_file.handle());
-#elif defined(Q_OS_WIN)
-    const int result = ::_commit(m_file.handle());
-#else
-    const int result = 0;
-#endif
-    // EINVAL: the file cannot be synced at all (a pipe or special file), not a lost write.
-    if (result == 0 || errno == EINVAL)
+    QString error;
+    if (syncFileToDisk(m_file.handle(), &error))
         return true;
-    fail(QStringLiteral("Cannot sync to disk: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    fail(QStringLiteral("Cannot sync to disk: %1").arg(error));
     return false;
 }
 

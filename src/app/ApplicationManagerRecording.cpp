@@ -9,6 +9,7 @@
 #include "recording/EncoderConfig.h"
 #include "recording/IEncoder.h"
 #include "recording/TakeRecorder.h"
+#include "recording/Timecode.h"
 #include "recording/TimelineExport.h"
 
 #include <QDateTime>
@@ -76,6 +77,21 @@ EncoderConfig ApplicationManager::encoderConfigFor(int channelId, const ISource 
     return config;
 }
 
+std::optional<BroadcastWavInfo> ApplicationManager::broadcastWavInfoFor(const QDateTime &startedAt,
+                                                                        const QString &description) const
+{
+    if (!m_broadcastWavEnabled)
+        return std::nullopt;
+    BroadcastWavInfo info;
+    info.description = description;
+    info.origination = startedAt;
+    // The instant the take's timecode names, so the WAV files line up with the MP4 files'
+    // timecode track to the sample.
+    info.timeReference = quint64(Timecode::samplesSinceMidnight(m_startTimecode, m_timelineFps, kSampleRate).value_or(0));
+    info.codingHistory = BroadcastWav::pcmCodingHistory(kSampleRate, 2);
+    return info;
+}
+
 void ApplicationManager::startRecording()
 {
     if (m_isRecording)
@@ -97,15 +113,19 @@ void ApplicationManager::startRecording()
     m_timelineCuts.append(TimelineCut{m_activeSourceId, 0});
 
     // The start time of day names the take in every file's timecode.
-    m_recordStartTime = QTime::currentTime();
+    const QDateTime startedAt = QDateTime::currentDateTime();
+    m_recordStartTime = startedAt.time();
     m_startTimecode = TakeNaming::startTimecodeText(m_recordStartTime);
+    const auto broadcastInfo = [&](const QString &track) {
+        return broadcastWavInfoFor(startedAt, sessionFolder + QLatin1Char(' ') + QDir(takeFolder).dirName() + QLatin1Char(' ') + track);
+    };
 
     m_audioParts.clear();
     auto take = std::make_unique<TakeRecorder>(m_timelineFps, kSampleRate);
     if (m_audioPartLimitBytes > 0)
         take->setAudioPartLimitBytes(m_audioPartLimitBytes);
     m_masterWavPath = TakeNaming::masterAudioFilePath(takeFolder);
-    if (take->openMasterAudio(m_masterWavPath))
+    if (take->openMasterAudio(m_masterWavPath, broadcastInfo(QStringLiteral("master mix"))))
         qDebug() << "[ApplicationManager] Started Master Audio Recorder:" << m_masterWavPath;
     else
         qWarning() << "[ApplicationManager] Failed to start Master WAV recorder at:" << m_masterWavPath;
@@ -114,7 +134,7 @@ void ApplicationManager::startRecording()
         if (!isChannelSeparateAudioEnabled(channelId))
             continue;
         const QString path = TakeNaming::channelAudioFilePath(takeFolder, channelId);
-        if (!take->openChannelAudio(channelId, path))
+        if (!take->openChannelAudio(channelId, path, broadcastInfo(QStringLiteral("channel %1").arg(channelId))))
             continue;
         qDebug() << "[ApplicationManager] Started ISO Audio Recorder for channel" << channelId << "at" << path;
         m_isoAudioPaths[channelId] = path;

@@ -14,9 +14,6 @@ namespace WavFormat {
 
 namespace {
 
-// Bytes of the RIFF chunk that precede the samples, counted from offset 8 ("WAVE" onwards).
-constexpr quint64 riffOverheadBytes = headerBytes - 8;
-
 void putTag(char *at, const char (&tag)[5])
 {
     std::memcpy(at, tag, 4);
@@ -24,10 +21,12 @@ void putTag(char *at, const char (&tag)[5])
 
 } // namespace
 
-quint32 maxDataBytes(int channels)
+quint32 maxDataBytes(int channels, qint64 headerSize)
 {
+    // The RIFF size counts from offset 8 ("WAVE" onwards): the header less 8, and the data.
     const quint64 blockAlign = quint64(std::max(channels, 1)) * bytesPerSample;
-    const quint64 limit = std::numeric_limits<quint32>::max() - riffOverheadBytes;
+    const quint64 overhead = quint64(std::max<qint64>(headerSize, headerBytes) - 8);
+    const quint64 limit = std::numeric_limits<quint32>::max() - overhead;
     return quint32(limit / blockAlign * blockAlign);
 }
 
@@ -50,13 +49,14 @@ qint16 toPcm16(float sample)
     return qint16(y); // the conversion truncates toward zero
 }
 
-QByteArray header(int sampleRate, int channels, quint32 dataBytes)
+QByteArray header(int sampleRate, int channels, quint32 dataBytes, const QByteArray &chunksBeforeData)
 {
-    dataBytes = std::min(dataBytes, maxDataBytes(channels));
-    QByteArray bytes(headerBytes, '\0');
+    const qsizetype size = headerBytes + chunksBeforeData.size();
+    dataBytes = std::min(dataBytes, maxDataBytes(channels, size));
+    QByteArray bytes(size, '\0');
     char *h = bytes.data();
     putTag(h + 0, "RIFF");
-    qToLittleEndian<quint32>(quint32(dataBytes + riffOverheadBytes), h + 4);
+    qToLittleEndian<quint32>(quint32(size - 8 + dataBytes), h + 4);
     putTag(h + 8, "WAVE");
     putTag(h + 12, "fmt ");
     qToLittleEndian<quint32>(16, h + 16);
@@ -66,8 +66,9 @@ QByteArray header(int sampleRate, int channels, quint32 dataBytes)
     qToLittleEndian<quint32>(quint32(quint64(sampleRate) * channels * bytesPerSample), h + 28);
     qToLittleEndian<quint16>(quint16(channels * bytesPerSample), h + 32);
     qToLittleEndian<quint16>(16, h + 34);
-    putTag(h + 36, "data");
-    qToLittleEndian<quint32>(dataBytes, h + 40);
+    std::memcpy(h + 36, chunksBeforeData.constData(), size_t(chunksBeforeData.size()));
+    putTag(h + size - 8, "data");
+    qToLittleEndian<quint32>(dataBytes, h + size - 4);
     return bytes;
 }
 
@@ -121,8 +122,9 @@ bool WavWriter::open(const QString &path, int sampleRate, int channels)
         return false;
     }
 
-    const QByteArray placeholder = WavFormat::header(sampleRate, channels, 0);
-    if (writeAll(placeholder.constData(), placeholder.size()) != placeholder.size()) {
+    m_chunksBeforeData = m_broadcastInfo ? BroadcastWav::chunk(*m_broadcastInfo) : QByteArray();
+    m_header = WavFormat::header(sampleRate, channels, 0, m_chunksBeforeData);
+    if (writeAll(m_header.constData(), m_header.size()) != m_header.size()) {
         fail(QStringLiteral("Cannot write header: %1").arg(m_file.errorString()));
         m_file.close();
         // A truncated header is not a WAV file; leave nothing behind (but never unlink a
@@ -134,7 +136,8 @@ bool WavWriter::open(const QString &path, int sampleRate, int channels)
     }
 
     const quint32 blockAlign = quint32(channels * WavFormat::bytesPerSample);
-    const quint32 limit = std::min(m_requestedLimitBytes, WavFormat::maxDataBytes(channels));
+    // The 4 GiB rule counts the header: a bigger one leaves a little less room for samples.
+    const quint32 limit = std::min(m_requestedLimitBytes, WavFormat::maxDataBytes(channels, m_header.size()));
     m_dataLimitBytes = limit / blockAlign * blockAlign;
     m_refreshIntervalSamples = qint64(m_headerRefreshSeconds) * sampleRate * channels;
     m_isOpen = true;
@@ -223,8 +226,8 @@ bool WavWriter::refreshHeader()
         return false;
     const qint64 end = m_file.pos();
     const auto dataBytes = quint32(m_samplesWritten * WavFormat::bytesPerSample);
-    const QByteArray bytes = WavFormat::header(m_sampleRate, m_channels, dataBytes);
-    if (!m_file.seek(0) || writeAll(bytes.constData(), bytes.size()) != bytes.size()
+    m_header = WavFormat::header(m_sampleRate, m_channels, dataBytes, m_chunksBeforeData);
+    if (!m_file.seek(0) || writeAll(m_header.constData(), m_header.size()) != m_header.size()
         || !m_file.seek(end)) {
         fail(QStringLiteral("Cannot update header: %1").arg(m_file.errorString()));
         return false;

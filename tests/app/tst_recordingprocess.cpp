@@ -118,7 +118,8 @@ void TestRecordingProcess::recordPrintsTheCompleteTake()
     }
 
     QStringList expected = {"Master_Audio_Output.wav", "Channel_01_Audio.wav", "Channel_02_Audio.wav",
-                            "Channel_03_Audio.wav", "Channel_04_Audio.wav", "Proc_Take_01.xml"};
+                            "Channel_03_Audio.wav", "Channel_04_Audio.wav", "Proc_Take_01.xml",
+                            "Proc_Take_01_AllAngles.xml"};
     for (int channel = 1; channel <= 4; ++channel)
         expected.append(QStringLiteral("Camera_0%1").arg(channel) + extension);
     QStringList files = QDir(take).entryList(QDir::Files);
@@ -150,6 +151,12 @@ void TestRecordingProcess::recordPrintsTheCompleteTake()
     // has clips in a take without switches).
     const QString first = take + QStringLiteral("/Camera_01") + extension;
     QVERIFY2(xml.contains(("<pathurl>file://localhost" + first + "</pathurl>").toUtf8()), qPrintable(first));
+    // Both timelines as an editor's import reads them: 2.5 s is 75 frames, every file they
+    // name opens with that length.
+    for (const QString &name : {QStringLiteral("Proc_Take_01.xml"), QStringLiteral("Proc_Take_01_AllAngles.xml")}) {
+        const XmemlTimeline read = readXmemlFile(take + QLatin1Char('/') + name, 75);
+        QCOMPARE(read.faults + checkXmemlMedia(read), QStringList());
+    }
     if (extension != QLatin1String(".mp4"))
         QVERIFY(!xml.contains(".mp4"));
 }

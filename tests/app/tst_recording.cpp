@@ -9,9 +9,9 @@
 #include "capture/CameraCapture.h"
 
 #include "BuiltInDevices.h"
+#include "XmemlReader.h"
 
 #include "MediaReadback.h"
-#include "XmemlReader.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,6 +21,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include <SDL.h>
 
@@ -60,6 +61,20 @@ QList<int> flashFrames(const Readback &video)
             flashes.append(i);
     }
     return flashes;
+}
+
+bool xmlIsWellFormed(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    QXmlStreamReader reader(&file);
+    while (!reader.atEnd())
+        reader.readNext();
+    *error = reader.errorString();
+    return !reader.hasError();
 }
 
 // Both timelines of a take, read as an editor's import reads them, and the files they name
@@ -236,6 +251,9 @@ void TestRecording::takeIsCompleteAndInSync()
         QVERIFY2(unmatched <= 1, qPrintable(QStringLiteral("camera %1:%2").arg(channel).arg(times)));
     }
 
+    const QString timeline = take + QStringLiteral("/Test Session_Take_01.xml");
+    QString xmlError;
+    QVERIFY2(xmlIsWellFormed(timeline, &xmlError), qPrintable(xmlError));
     // 3.3 s at 30 fps: both sequences 99 frames, every file as long as they say.
     QCOMPARE(timelineFaults(take, QStringLiteral("Test Session"), 99), QStringList());
 }

@@ -123,8 +123,8 @@ bool WavWriter::open(const QString &path, int sampleRate, int channels)
     }
 
     m_chunksBeforeData = m_broadcastInfo ? BroadcastWav::chunk(*m_broadcastInfo) : QByteArray();
-    m_header = WavFormat::header(sampleRate, channels, 0, m_chunksBeforeData);
-    if (writeAll(m_header.constData(), m_header.size()) != m_header.size()) {
+    const QByteArray placeholder = WavFormat::header(sampleRate, channels, 0, m_chunksBeforeData);
+    if (writeAll(placeholder.constData(), placeholder.size()) != placeholder.size()) {
         fail(QStringLiteral("Cannot write header: %1").arg(m_file.errorString()));
         m_file.close();
         // A truncated header is not a WAV file; leave nothing behind (but never unlink a
@@ -137,7 +137,7 @@ bool WavWriter::open(const QString &path, int sampleRate, int channels)
 
     const quint32 blockAlign = quint32(channels * WavFormat::bytesPerSample);
     // The 4 GiB rule counts the header: a bigger one leaves a little less room for samples.
-    const quint32 limit = std::min(m_requestedLimitBytes, WavFormat::maxDataBytes(channels, m_header.size()));
+    const quint32 limit = std::min(m_requestedLimitBytes, WavFormat::maxDataBytes(channels, placeholder.size()));
     m_dataLimitBytes = limit / blockAlign * blockAlign;
     m_refreshIntervalSamples = qint64(m_headerRefreshSeconds) * sampleRate * channels;
     m_isOpen = true;
@@ -226,8 +226,8 @@ bool WavWriter::refreshHeader()
         return false;
     const qint64 end = m_file.pos();
     const auto dataBytes = quint32(m_samplesWritten * WavFormat::bytesPerSample);
-    m_header = WavFormat::header(m_sampleRate, m_channels, dataBytes, m_chunksBeforeData);
-    if (!m_file.seek(0) || writeAll(m_header.constData(), m_header.size()) != m_header.size()
+    const QByteArray bytes = WavFormat::header(m_sampleRate, m_channels, dataBytes, m_chunksBeforeData);
+    if (!m_file.seek(0) || writeAll(bytes.constData(), bytes.size()) != bytes.size()
         || !m_file.seek(end)) {
         fail(QStringLiteral("Cannot update header: %1").arg(m_file.errorString()));
         return false;

@@ -72,8 +72,6 @@ public:
     // Broadcast WAV: the next files opened carry a `bext` chunk with this information before
     // their samples; none with std::nullopt (the plain 44-byte header, the default).
     void setBroadcastInfo(std::optional<BroadcastWavInfo> info) { m_broadcastInfo = std::move(info); }
-    // Bytes before the samples in the open file.
-    qint64 headerSize() const { return m_header.size(); }
 
     // Rewrites the header with the final sizes, syncs and closes. Does nothing when closed.
     void close();
@@ -130,6 +128,5 @@ private:
     int m_headerRefreshSeconds = 2;
     std::optional<BroadcastWavInfo> m_broadcastInfo;
     QByteArray m_chunksBeforeData; // of the open file, rewritten with every header
-    QByteArray m_header;           // the last header written
     QByteArray m_pcm; // reused conversion buffer, one level tick at a time
 };

@@ -7,8 +7,9 @@
 
 namespace {
 
-// Longest file name the common file systems take (ext4 and NTFS count 255 units).
-constexpr qsizetype maxFileNameBytes = 255;
+// Longest file name the common file systems take (ext4 and NTFS count 255 units), less the
+// ".XXXXXX" a temporary file beside it adds while the timeline is being written.
+constexpr qsizetype maxFileNameBytes = 255 - 7;
 
 QString withoutTrailingSlashes(QString folder)
 {

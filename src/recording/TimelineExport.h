@@ -65,7 +65,8 @@ QString timelineMediaFolder(const TimelineExportInput &input);
 // Project name + "_" + take folder name + ".xml" (the all-angles timeline: + "_AllAngles.xml").
 // The project name part is made safe for a file name on every platform: each of
 // < > : " / \ | ? * and every control character becomes "_", and it is shortened (never the
-// take folder name) so the whole name stays within 255 bytes of UTF-8. The name inside the
+// take folder name) so the whole name stays within 248 bytes of UTF-8 (255, less the room its
+// temporary file's name needs). The name inside the
 // document keeps the session name as typed.
 QString timelineFileName(const QString &sessionName, const QString &takeFolderName,
                          TimelineLayout layout = TimelineLayout::ProgrammeCut);

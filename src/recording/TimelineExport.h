@@ -66,8 +66,7 @@ QString timelineMediaFolder(const TimelineExportInput &input);
 // The project name part is made safe for a file name on every platform: each of
 // < > : " / \ | ? * and every control character becomes "_", and it is shortened (never the
 // take folder name) so the whole name stays within 248 bytes of UTF-8 (255, less the room its
-// temporary file's name needs). The name inside the
-// document keeps the session name as typed.
+// temporary file's name needs). The name inside the document keeps the session name as typed.
 QString timelineFileName(const QString &sessionName, const QString &takeFolderName,
                          TimelineLayout layout = TimelineLayout::ProgrammeCut);
 

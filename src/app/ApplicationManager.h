@@ -19,6 +19,7 @@
 #include "app/ChannelCameraConfig.h"
 #include "app/MonitorOutput.h"
 #include "models/InputChannelsModel.h"
+#include "recording/BroadcastWav.h"
 #include "recording/RecordingContainer.h"
 #include "recording/TakeRecorder.h"
 #include "recording/TimelineCut.h"
@@ -39,6 +40,7 @@
 #include <thread>
 #include <map>
 #include <memory>
+#include <optional>
 
 class AudioCapture;
 class IEncoder;
@@ -109,6 +111,9 @@ class ApplicationManager : public QObject
     Q_PROPERTY(QString currentLanguage READ currentLanguage WRITE setCurrentLanguage NOTIFY currentLanguageChanged)
     Q_PROPERTY(QString cpuUsage READ cpuUsage NOTIFY metricsChanged)
     Q_PROPERTY(QString ramUsage READ ramUsage NOTIFY metricsChanged)
+    // Every WAV file of a take carries a Broadcast WAV `bext` chunk with the take's start as
+    // its time reference, so editors line the audio up by timecode. Off by default; persisted.
+    Q_PROPERTY(bool broadcastWavEnabled READ broadcastWavEnabled WRITE setBroadcastWavEnabled NOTIFY broadcastWavEnabledChanged)
     // Why the last take could not start or was stopped early; empty when all went well.
     Q_PROPERTY(QString lastRecordingError READ lastRecordingError NOTIFY lastRecordingErrorChanged)
 
@@ -178,6 +183,7 @@ public:
     QString cpuUsage() const { return m_cpuUsage; }
     QString ramUsage() const { return m_ramUsage; }
     QString lastRecordingError() const { return m_lastRecordingError; }
+    bool broadcastWavEnabled() const { return m_broadcastWavEnabled; }
 
     // The switch log of the current (or last) take.
     const QList<TimelineCut> &timelineCuts() const { return m_timelineCuts; }
@@ -212,6 +218,8 @@ public:
     void setColorRange(const QString &range);
     void setIsCapturingKeybind(bool capturing);
     void setCurrentLanguage(const QString &language);
+    // Applies to the next take; stored in the settings ("Recording/BroadcastWav").
+    void setBroadcastWavEnabled(bool enabled);
 
     // --- keybinds (source indices 0..3) ---
     Q_INVOKABLE void setSourceKey(int sourceIndex, int key);
@@ -367,6 +375,7 @@ signals:
     void colorSpaceChanged();
     void colorRangeChanged();
     void lastRecordingErrorChanged();
+    void broadcastWavEnabledChanged();
     // A channel's mixer strip or audio routing changed (input, fader, mute, solo, separate
     // track, camera link): the interface re-reads that channel's getters.
     void channelAudioStateChanged(int channelId);
@@ -411,6 +420,9 @@ private:
 
     // Recording helpers.
     EncoderConfig encoderConfigFor(int channelId, const ISource &source) const;
+    // The `bext` information of a WAV track of the take starting now; none while Broadcast WAV
+    // is off. Needs m_startTimecode of the take.
+    std::optional<BroadcastWavInfo> broadcastWavInfoFor(const QDateTime &startedAt, const QString &description) const;
     // recordingEncoderIndex, or 0 (the first entry) when it points past the encoder list.
     int effectiveEncoderIndex() const;
     void appendTakeAudio();
@@ -461,6 +473,7 @@ private:
     QString m_cpuUsage = QStringLiteral("CPU: 0%");
     QString m_ramUsage = QStringLiteral("RAM: 0 MB");
     QString m_lastRecordingError;
+    bool m_broadcastWavEnabled = false;
 
     QTimer m_timecodeTimer;
     QTimer m_metricsTimer;

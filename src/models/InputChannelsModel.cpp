@@ -1,6 +1,6 @@
 #include "models/InputChannelsModel.h"
 
-#include "app/AppPaths.h"
+#include "common/AppPaths.h"
 
 InputChannelsModel::InputChannelsModel(QObject *parent)
     : QAbstractListModel(parent)

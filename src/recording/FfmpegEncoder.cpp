@@ -1,7 +1,7 @@
 #include "recording/FfmpegEncoder.h"
 
 #include "recording/EncoderGeometry.h"
-#include "recording/FfmpegPtr.h"
+#include "common/FfmpegPtr.h"
 #include "recording/FfmpegVideoCodec.h"
 #include "recording/FrameRate.h"
 

@@ -3,6 +3,7 @@
 #include "common/MonotonicClock.h"
 
 #include "capture/CameraPictureConverter.h"
+#include "capture/VideoFrame.h"
 #include "capture/TestPatternDevices.h"
 #ifdef _WIN32
 #include "capture/DirectShowCaptureDevice.h"
@@ -19,16 +20,6 @@
 #include <algorithm>
 
 namespace {
-
-// Opaque black, what readers see between a start and the first picture.
-QByteArray blackPicture(int width, int height)
-{
-    QByteArray picture(qsizetype(width) * height * 4, '\0');
-    uchar *pixels = reinterpret_cast<uchar *>(picture.data());
-    for (qsizetype i = 3; i < picture.size(); i += 4)
-        pixels[i] = 255;
-    return picture;
-}
 
 // True when no reader holds the array any more, so writing into it cannot disturb anyone.
 // QByteArray::isDetached() reads the count relaxed; the acquire load here also orders our
@@ -209,7 +200,7 @@ bool CameraCapture::startDevice(std::unique_ptr<ICaptureDevice> device, const Ca
         QMutexLocker lock(&m_frameMutex);
         // A device restarted at its old size keeps showing its last picture until the next.
         if (m_picture.size() != qsizetype(geometry.width) * geometry.height * 4) {
-            m_picture = blackPicture(geometry.width, geometry.height);
+            m_picture = opaqueBlackPixels(geometry.width, geometry.height);
             m_history.clear();
         }
         m_newPicture.store(false);

@@ -16,3 +16,7 @@ struct VideoFrame
     // or repeats, because the encoder derives the sample time from it alone.
     qint64 frameIndex = 0;
 };
+
+// An opaque black RGBA picture (alpha 255), what a channel shows and records before its camera's
+// first picture; empty for a size below 1 x 1.
+QByteArray opaqueBlackPixels(int width, int height);

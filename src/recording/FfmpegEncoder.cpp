@@ -514,7 +514,7 @@ bool FfmpegEncoder::isEncoderUsable(const QString &encoderName)
     VideoFrame black;
     black.width = kProbeWidth;
     black.height = kProbeHeight;
-    black.pixels = QByteArray(qsizetype(kProbeWidth) * kProbeHeight * 4, char(0));
+    black.pixels = opaqueBlackPixels(kProbeWidth, kProbeHeight);
     int result = codec.sendPicture(black);
     if (result >= 0)
         result = codec.sendEndOfStream();

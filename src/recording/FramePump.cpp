@@ -49,9 +49,7 @@ VideoFrame FramePump::pictureFor(Channel &channel, const std::shared_ptr<ISource
         VideoFrame black;
         black.width = channel.width;
         black.height = channel.height;
-        black.pixels = QByteArray(qsizetype(black.width) * black.height * 4, '\0');
-        for (qsizetype i = 3; i < black.pixels.size(); i += 4)
-            black.pixels[i] = char(0xff);
+        black.pixels = opaqueBlackPixels(black.width, black.height);
         channel.lastPicture = black;
     }
     return channel.lastPicture;

@@ -1,6 +1,6 @@
 #include "capture/VideoFrame.h"
 
-QByteArray opaqueBlackPixels(int width, int height)
+Picture opaqueBlackPixels(int width, int height)
 {
     if (width < 1 || height < 1)
         return {};
@@ -8,5 +8,5 @@ QByteArray opaqueBlackPixels(int width, int height)
     uchar *bytes = reinterpret_cast<uchar *>(pixels.data());
     for (qsizetype i = 3; i < pixels.size(); i += 4)
         bytes[i] = 255;
-    return pixels;
+    return Picture(std::move(pixels));
 }

@@ -23,7 +23,7 @@
 #include "capture/CameraPictureConverter.h"
 #include "capture/V4l2Kernel.h"
 #include "common/MonotonicClock.h"
-#include "recording/FfmpegPtr.h"
+#include "common/FfmpegPtr.h"
 
 #include "NaturalScene.h"
 #include "SimulatedV4l2Kernel.h"

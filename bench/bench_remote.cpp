@@ -303,14 +303,14 @@ double processCpuSeconds()
 // encoding it, as every stream tick does once for all clients.
 double previewEncodeMs(ISource &source)
 {
-    QByteArray picture;
+    Picture picture;
     source.latestFrame(picture);
     constexpr int Rounds = 100;
     QElapsedTimer timer;
     timer.start();
     qsizetype bytes = 0;
     for (int i = 0; i < Rounds; ++i)
-        bytes += PreviewStream::encodeFrame(picture, source.width(), source.height()).size();
+        bytes += PreviewStream::encodeFrame(picture.bytes(), source.width(), source.height()).size();
     return bytes > 0 ? double(timer.nsecsElapsed()) / 1e6 / Rounds : -1.0;
 }
 

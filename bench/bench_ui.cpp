@@ -4,7 +4,7 @@
 // window. --headless runs the same process setup without any QML (the reference); --record
 // keeps a four-channel take running over the window and reports its dropped frames.
 //   bench_ui [seconds=20] [--headless] [--record]
-#include "app/AppInfo.h"
+#include "common/AppInfo.h"
 #include "app/ApplicationManager.h"
 #include "app/DemoSetup.h"
 #include "models/InputChannelsModel.h"

@@ -1,6 +1,6 @@
 #include "SimulatedPictures.h"
 
-#include "recording/FfmpegPtr.h"
+#include "common/FfmpegPtr.h"
 
 #include <linux/videodev2.h>
 

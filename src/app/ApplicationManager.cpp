@@ -3,8 +3,8 @@
 
 #include "recording/TakeRecorder.h"
 
-#include "app/AppInfo.h"
-#include "app/AppPaths.h"
+#include "common/AppInfo.h"
+#include "common/AppPaths.h"
 #include "app/EncoderBenchmark.h"
 #include "capture/AudioCapture.h"
 #include "capture/ISource.h"

@@ -4,13 +4,21 @@
 // It holds the recording state, the channel routing, the recording settings, the hardware
 // and performance read-outs and the keybinds, and exposes all of it as properties with one
 // NOTIFY signal each. The class is split into one source file per concern:
-//   ApplicationManager.cpp          construction, properties, settings, start-up hand-over
-//   ApplicationManagerRecording.cpp takes, programme source and keybinds
-//   ApplicationManagerRouting.cpp   cameras and audio inputs per channel, mixer, monitoring
-//   ApplicationManagerHardware.cpp  recording resolution and frame-rate tables
-//   ApplicationManagerMetrics.cpp   CPU/RAM read-outs, log file and manuals
+//   ApplicationManager.cpp              construction, the generic properties, the settings
+//                                       and the persisted language
+//   ApplicationManagerRecording.cpp     where a take goes and with which settings, start and
+//                                       stop, the running timecode, failures and arming; the
+//                                       take itself is recorded by TakeRecorder (src/recording)
+//   ApplicationManagerSwitching.cpp     the programme source, the keybinds of sources 1-4 and
+//                                       the key filter that turns them into switches (cuts)
+//   ApplicationManagerRouting.cpp       device lists, each channel's camera and audio input,
+//                                       mixer strips, the audio tick and monitoring
+//   ApplicationManagerHardware.cpp      recording format tables, graphics adapters, usable
+//                                       encoders, the devices report and the encoder benchmark
+//   ApplicationManagerMetrics.cpp       CPU/RAM read-outs, the log file and the manuals
 //   ApplicationManagerCameraHealth.cpp  each camera's state and format, the watch that finds
-//                                   lost cameras and restarts them, a take's figures per camera
+//                                       lost cameras and restarts them, a take's figures per
+//                                       camera
 //
 // Threads: everything here runs on the GUI thread.
 #pragma once

@@ -3,7 +3,7 @@
 
 #include "common/MonotonicClock.h"
 
-#include "app/AppPaths.h"
+#include "common/AppPaths.h"
 #include "app/ProcessClock.h"
 #include "capture/ISource.h"
 #include "recording/IEncoder.h"

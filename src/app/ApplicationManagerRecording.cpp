@@ -3,6 +3,7 @@
 // audio, finalising) is TakeRecorder's.
 #include "app/ApplicationManager.h"
 
+#include "common/AudioFormat.h"
 #include "app/TakeNaming.h"
 #include "common/MonotonicClock.h"
 #include "capture/ISource.h"
@@ -21,7 +22,7 @@
 
 namespace {
 
-constexpr int kSampleRate = 48000;
+constexpr int kSampleRate = AudioFormat::kSampleRate;
 
 // Begins the part of lastRecordingError that says why a timeline could not be written.
 const QString kTimelineFailure = QStringLiteral("Timeline not written: ");

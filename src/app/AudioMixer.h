@@ -11,6 +11,8 @@
 // silence for the missing time.
 #pragma once
 
+#include "common/ChannelRange.h"
+
 #include <QMutex>
 
 #include <map>
@@ -32,8 +34,8 @@ struct MixerOutput
 class AudioMixer
 {
 public:
-    static constexpr int kFirstChannel = 1;
-    static constexpr int kLastChannel = 4;
+    static constexpr int kFirstChannel = ChannelRange::kFirst;
+    static constexpr int kLastChannel = ChannelRange::kLast;
     static constexpr float kDefaultVolume = 0.8f;
     // How far behind the leading input another input may fall before the master stops
     // waiting for it: 100 ms at 48 kHz.
@@ -46,7 +48,7 @@ public:
     // Meter ballistics: instant attack, exponential release per tick.
     static float applyBallistics(float level, float peak);
 
-    static bool isValidChannel(int channelId) { return channelId >= kFirstChannel && channelId <= kLastChannel; }
+    static bool isValidChannel(int channelId) { return ChannelRange::contains(channelId); }
 
     // Attaches an input to the strip, or detaches it (nullptr); detaching drops the meters to 0.
     void setSource(int channelId, AudioCapture *source);

@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "app/AppInfo.h"
+#include "common/AppInfo.h"
 
 #include <QCommandLineParser>
 

@@ -1,5 +1,6 @@
 #include "app/DemoSetup.h"
 
+#include "common/ChannelRange.h"
 #include "app/ApplicationManager.h"
 #include "capture/AudioCapture.h"
 #include "capture/CameraCapture.h"
@@ -11,7 +12,7 @@ namespace DemoSetup {
 void apply(ApplicationManager &manager)
 {
     const QList<DeviceInfo> devices = CameraCapture::listDevices();
-    for (int channel = 1; channel <= 4; ++channel) {
+    for (int channel = ChannelRange::kFirst; channel <= ChannelRange::kLast; ++channel) {
         const QString patternName = QStringLiteral("Test Pattern %1").arg(channel);
         auto device = std::find_if(devices.cbegin(), devices.cend(),
                                    [&](const DeviceInfo &d) { return d.friendlyName == patternName; });

@@ -1,6 +1,6 @@
 #include "app/LogHandler.h"
 
-#include "app/AppPaths.h"
+#include "common/AppPaths.h"
 
 #include <QFile>
 

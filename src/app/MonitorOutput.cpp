@@ -1,5 +1,6 @@
 #include "app/MonitorOutput.h"
 
+#include "common/AudioFormat.h"
 #include "recording/WavWriter.h"
 
 #include <QDebug>
@@ -8,7 +9,7 @@
 
 namespace {
 // Half a second of 16-bit stereo at 48 kHz: more queued than this is latency, not buffering.
-constexpr Uint32 kMaxQueuedBytes = 48000 * 2 * 2 / 2;
+constexpr Uint32 kMaxQueuedBytes = AudioFormat::kSampleRate * 2 * 2 / 2;
 } // namespace
 
 MonitorOutput::~MonitorOutput()
@@ -21,7 +22,7 @@ bool MonitorOutput::open(const QString &deviceName)
     close();
     SDL_AudioSpec wanted;
     SDL_zero(wanted);
-    wanted.freq = 48000;
+    wanted.freq = AudioFormat::kSampleRate;
     wanted.format = AUDIO_S16LSB;
     wanted.channels = 2;
     wanted.samples = 1024;

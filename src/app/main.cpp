@@ -1,7 +1,7 @@
 // Process entry: parses the command line, brings up SDL, the back end, the log and the QML
 // interface in a fixed order, runs the event loop and tears everything down again.
-#include "app/AppInfo.h"
-#include "app/AppPaths.h"
+#include "common/AppInfo.h"
+#include "common/AppPaths.h"
 #include "app/ApplicationManager.h"
 #include "app/CommandLine.h"
 #include "app/DemoSetup.h"

@@ -1,5 +1,6 @@
 #include "capture/AudioCapture.h"
 
+#include "common/AudioFormat.h"
 #include "capture/DriftCompensator.h"
 #include "common/MonotonicClock.h"
 
@@ -61,7 +62,7 @@ void AudioCapture::setClock(Clock clock)
 
 void AudioCapture::setSampleRate(int rate)
 {
-    m_sampleRate = rate > 0 ? rate : kSampleRate;
+    m_sampleRate = rate > 0 ? rate : AudioFormat::kSampleRate;
     m_testTone.setSampleRate(m_sampleRate);
 }
 

@@ -22,6 +22,7 @@
 // the clear() never lands after it.
 #pragma once
 
+#include "common/AudioFormat.h"
 #include "capture/AudioSampleBuffer.h"
 #include "capture/TestToneGenerator.h"
 
@@ -38,8 +39,6 @@ class DriftCompensator;
 class AudioCapture
 {
 public:
-    static constexpr int kSampleRate = 48000;
-
     // The built-in input, listed after the system's devices.
     static QString testToneName();
     // The entry that means "no input at all": start() refuses it.
@@ -114,7 +113,7 @@ private:
     TestToneGenerator m_testTone;
 
     Clock m_clock;
-    int m_sampleRate = kSampleRate;
+    int m_sampleRate = AudioFormat::kSampleRate;
     bool m_manualTone = false;
     bool m_compensationEnabled = true;
     // Set by clear() before the buffer's generation moves on; read by the producer.

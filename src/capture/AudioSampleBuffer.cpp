@@ -1,5 +1,7 @@
 #include "capture/AudioSampleBuffer.h"
 
+#include "common/AudioFormat.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -18,7 +20,7 @@ int clampDelayMs(int delayMs)
 
 size_t samplesForMs(int channels, int ms)
 {
-    return size_t(effectiveChannels(channels)) * size_t(AudioSampleBuffer::kSampleRate / 1000)
+    return size_t(effectiveChannels(channels)) * size_t(AudioFormat::kSampleRate / 1000)
         * size_t(ms);
 }
 

@@ -16,6 +16,8 @@
 // hand out whole frames, so a reader can never swap the channels of what follows.
 #pragma once
 
+#include "common/AudioFormat.h"
+
 #include <QtGlobal>
 
 #include <cstddef>
@@ -25,7 +27,6 @@
 class AudioSampleBuffer
 {
 public:
-    static constexpr int kSampleRate = 48000;
     // Two seconds outlast any GUI stall short of a hang (a modal dialog, a slow disk flush).
     static constexpr int kBufferMs = 2000;
     // An upper bound for the hold-back delay, so a bad value cannot claim unbounded memory.

@@ -3,6 +3,7 @@
 #include "common/MonotonicClock.h"
 
 #include "capture/CameraPictureConverter.h"
+#include "capture/VideoFrame.h"
 #include "capture/TestPatternDevices.h"
 #ifdef _WIN32
 #include "capture/DirectShowCaptureDevice.h"
@@ -17,29 +18,6 @@
 #include <QMutexLocker>
 
 #include <algorithm>
-
-namespace {
-
-// Opaque black, what readers see between a start and the first picture.
-QByteArray blackPicture(int width, int height)
-{
-    QByteArray picture(qsizetype(width) * height * 4, '\0');
-    uchar *pixels = reinterpret_cast<uchar *>(picture.data());
-    for (qsizetype i = 3; i < picture.size(); i += 4)
-        pixels[i] = 255;
-    return picture;
-}
-
-// True when no reader holds the array any more, so writing into it cannot disturb anyone.
-// QByteArray::isDetached() reads the count relaxed; the acquire load here also orders our
-// writes after every reader's last read of the pixels (the reader's release of its reference).
-bool isHeldByNoOneElse(QByteArray &buffer)
-{
-    const QArrayData *data = buffer.data_ptr().d_ptr();
-    return data && data->ref_.loadAcquire() == 1;
-}
-
-} // namespace
 
 CameraCapture::CameraCapture()
     : m_name(QStringLiteral("Camera"))
@@ -74,21 +52,21 @@ void CameraCapture::updateTexture()
     m_newPicture.store(false);
 }
 
-void CameraCapture::latestFrame(QByteArray &out)
+void CameraCapture::latestFrame(Picture &out)
 {
     QMutexLocker lock(&m_frameMutex);
     m_newPicture.store(false);
     out = m_picture;
 }
 
-void CameraCapture::pictureAt(qint64 timeNs, QByteArray &out)
+void CameraCapture::pictureAt(qint64 timeNs, Picture &out)
 {
     QMutexLocker lock(&m_frameMutex);
     if (m_history.empty()) {
         out = m_picture;
         return;
     }
-    out = QByteArray();
+    out = Picture();
     for (const TimedPicture &picture : m_history) {
         if (picture.timeNs <= timeNs)
             out = picture.pixels;
@@ -179,7 +157,7 @@ bool CameraCapture::start(std::unique_ptr<ICaptureDevice> device, const QString 
     {
         // A new device starts from black, never from another device's picture.
         QMutexLocker lock(&m_frameMutex);
-        m_picture.clear();
+        m_picture = Picture();
     }
     if (!startDevice(std::move(device), format))
         return false;
@@ -204,12 +182,12 @@ bool CameraCapture::startDevice(std::unique_ptr<ICaptureDevice> device, const Ca
     // No device thread runs here, so the producer-side state can be set without the lock.
     m_geometry = geometry;
     m_converter = std::make_unique<CameraPictureConverter>(geometry);
-    m_spareBuffers.clear();
+    m_pool.clear();
     {
         QMutexLocker lock(&m_frameMutex);
         // A device restarted at its old size keeps showing its last picture until the next.
         if (m_picture.size() != qsizetype(geometry.width) * geometry.height * 4) {
-            m_picture = blackPicture(geometry.width, geometry.height);
+            m_picture = opaqueBlackPixels(geometry.width, geometry.height);
             m_history.clear();
         }
         m_newPicture.store(false);
@@ -339,16 +317,16 @@ void CameraCapture::deliver(const CapturedSample &sample)
     const qint64 arrivalNs = monotonicNowNs();
     const qint64 takenNs = sample.captureNs >= 0 ? sample.captureNs : arrivalNs;
 
-    QByteArray picture = takeSpareBuffer(qsizetype(m_geometry.width) * m_geometry.height * 4);
-    // data() does not copy: the array is not shared (takeSpareBuffer() made sure).
-    if (!m_converter->convert(sample.data, sample.length, m_flip.load(), reinterpret_cast<uchar *>(picture.data()))) {
-        recycleBuffer(std::move(picture));
-        dropCorrupt(m_converter->problem());
+    std::shared_ptr<QByteArray> buffer = m_pool.acquire(qsizetype(m_geometry.width) * m_geometry.height * 4);
+    // data() does not copy: the pool handed out a buffer nobody else holds.
+    if (!m_converter->convert(sample.data, sample.length, m_flip.load(), reinterpret_cast<uchar *>(buffer->data()))) {
+        dropCorrupt(m_converter->problem()); // the buffer goes straight back to the pool
         return;
     }
+    Picture picture(std::move(buffer));
     {
         QMutexLocker lock(&m_frameMutex);
-        m_picture.swap(picture);
+        std::swap(m_picture, picture);
         if (m_history.size() == PictureHistory)
             m_history.erase(m_history.begin());
         m_history.push_back(TimedPicture{takenNs, m_picture});
@@ -356,7 +334,8 @@ void CameraCapture::deliver(const CapturedSample &sample)
     }
     m_picturesDelivered.fetch_add(1, std::memory_order_relaxed);
     m_lastPictureArrivalNs.store(arrivalNs, std::memory_order_relaxed);
-    recycleBuffer(std::move(picture));
+    // `picture` now holds the one swapped out; dropping it outside the lock returns its buffer
+    // to the pool unless a reader still holds it.
 }
 
 void CameraCapture::dropCorrupt(const QString &why)
@@ -365,25 +344,4 @@ void CameraCapture::dropCorrupt(const QString &why)
     if (!m_isCorruptLogged.exchange(true))
         qWarning().noquote() << "[CameraCapture] Dropped a damaged picture from" << m_deviceKey << "-" << why
                              << "(later ones are counted, not logged)";
-}
-
-QByteArray CameraCapture::takeSpareBuffer(qsizetype size)
-{
-    for (auto it = m_spareBuffers.begin(); it != m_spareBuffers.end(); ++it) {
-        if (it->size() == size && isHeldByNoOneElse(*it)) {
-            QByteArray buffer = std::move(*it);
-            m_spareBuffers.erase(it);
-            return buffer;
-        }
-    }
-    return QByteArray(size, Qt::Uninitialized);
-}
-
-void CameraCapture::recycleBuffer(QByteArray &&buffer)
-{
-    if (buffer.isEmpty())
-        return;
-    m_spareBuffers.push_back(std::move(buffer));
-    if (m_spareBuffers.size() > SpareBuffers)
-        m_spareBuffers.erase(m_spareBuffers.begin());
 }

@@ -6,15 +6,16 @@
 //
 // Threads: the application manager creates, starts, supervises and stops it on the GUI thread
 // and keeps it in a shared pointer. The running device calls deliver() on its own thread; that
-// is the only cross-thread entry. deliver() converts each picture once, into an array no reader
-// holds, and swaps it in under m_frameMutex; readers share the array (a reference count, no
-// copy). stop() joins the device thread before returning, and never waits for a device that
+// is the only cross-thread entry. deliver() converts each picture once, into a buffer of its
+// PicturePool that no reader holds, and swaps it in under m_frameMutex; readers share the
+// picture (a reference count, no copy). stop() joins the device thread before returning, and never waits for a device that
 // has gone quiet.
 #pragma once
 
 #include "capture/CameraFormat.h"
 #include "capture/ICaptureDevice.h"
 #include "capture/ISource.h"
+#include "capture/PicturePool.h"
 
 #include <QByteArray>
 #include <QList>
@@ -42,8 +43,8 @@ public:
     int width() const override;
     int height() const override;
     void updateTexture() override;
-    void latestFrame(QByteArray &out) override;
-    void pictureAt(qint64 timeNs, QByteArray &out) override;
+    void latestFrame(Picture &out) override;
+    void pictureAt(qint64 timeNs, Picture &out) override;
     quint64 picturesDelivered() const override { return m_picturesDelivered.load(std::memory_order_relaxed); }
     QString name() const override;
     void setName(const QString &name) override;
@@ -97,8 +98,6 @@ private:
     void markLost(qint64 nowNs, const QString &why);
     void restartIfPresent(qint64 nowNs);
     void dropCorrupt(const QString &why);
-    QByteArray takeSpareBuffer(qsizetype size);
-    void recycleBuffer(QByteArray &&buffer);
 
     // GUI thread only.
     std::unique_ptr<ICaptureDevice> m_device;
@@ -121,21 +120,19 @@ private:
 
     mutable QMutex m_frameMutex;
     // Guarded by m_frameMutex: the newest whole picture, shared with readers.
-    QByteArray m_picture;
+    Picture m_picture;
     // Guarded by m_frameMutex: the last few pictures with the time they were taken, oldest first,
     // sharing their arrays with m_picture and the readers.
     struct TimedPicture
     {
         qint64 timeNs = 0;
-        QByteArray pixels;
+        Picture pixels;
     };
     static constexpr size_t PictureHistory = 4;
-    // Pictures swapped out wait to be reused until every reader has let go of them. The
-    // history holds the newest ones, so only spares older than it can be free: two more than
-    // the history cover the frame pump's and an encoder's hold. Fewer, and every picture
-    // would be a fresh array, its pages faulted in while converting (a tenth of a 1080p
-    // MJPEG camera's time).
-    static constexpr size_t SpareBuffers = PictureHistory + 2;
+    // Buffers let go of by every reader wait in m_pool for the next picture. The history, the
+    // frame pump, an encoder's queue and the preview hold the rest; idle ones beyond this many
+    // (readers that held unusually many at once) are freed.
+    static constexpr size_t IdleBuffers = PictureHistory + 2;
     std::vector<TimedPicture> m_history;
     // Set by the device thread under m_frameMutex; cleared by the first reader.
     std::atomic<bool> m_newPicture{false};
@@ -146,7 +143,6 @@ private:
     // The first damaged picture of a run is logged with its reason; the rest are counted.
     std::atomic<bool> m_isCorruptLogged{false};
 
-    // Device thread only (and the GUI thread while none runs): pictures swapped out, reused
-    // once no reader holds them any more.
-    std::vector<QByteArray> m_spareBuffers;
+    // Acquired from on the device thread; buffers return from whichever thread lets go last.
+    PicturePool m_pool{IdleBuffers};
 };

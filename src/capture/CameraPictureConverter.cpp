@@ -1,7 +1,7 @@
 #include "capture/CameraPictureConverter.h"
 
 #include "capture/FrameConversion.h"
-#include "recording/FfmpegPtr.h"
+#include "common/FfmpegPtr.h"
 
 extern "C" {
 #include <libavutil/pixdesc.h>

@@ -1,5 +1,7 @@
 #include "capture/DriftCompensator.h"
 
+#include "common/AudioFormat.h"
+
 #include <QDebug>
 
 extern "C" {
@@ -35,7 +37,7 @@ void DriftCompensator::SwrDeleter::operator()(SwrContext *context) const
 }
 
 DriftCompensator::DriftCompensator(int sampleRate, int channels, QString inputName)
-    : m_rate(sampleRate > 0 ? sampleRate : 48000)
+    : m_rate(sampleRate > 0 ? sampleRate : AudioFormat::kSampleRate)
     , m_channels(std::max(1, channels))
     , m_inputName(std::move(inputName))
     , m_estimator(m_rate)

@@ -12,7 +12,8 @@
 // width() and height(), and accepts the picture only when it holds width * height * 4 bytes.
 #pragma once
 
-#include <QByteArray>
+#include "capture/Picture.h"
+
 #include <QString>
 
 #include <atomic>
@@ -49,15 +50,15 @@ public:
     virtual int height() const = 0;
     // Takes the new-picture flag (the same one latestFrame() clears) without copying anything.
     virtual void updateTexture() = 0;
-    // Hands out the newest picture. The array is implicitly shared with the source: no pixel is
-    // copied, and the source never writes into an array a reader still holds.
-    virtual void latestFrame(QByteArray &out) = 0;
+    // Hands out the newest picture. It is shared with the source: no pixel is copied, and the
+    // source never writes into a picture a reader still holds.
+    virtual void latestFrame(Picture &out) = 0;
     // The newest picture captured at or before timeNs on the monotonic clock, so a recording
     // can give each frame slot the picture of its time even when it reads a little late.
     // Empty when every picture kept is newer: a picture from after timeNs must never stand
     // in for an earlier moment (the reader repeats what it had). Sources without capture
     // times hand out the newest picture.
-    virtual void pictureAt(qint64 timeNs, QByteArray &out)
+    virtual void pictureAt(qint64 timeNs, Picture &out)
     {
         Q_UNUSED(timeNs);
         latestFrame(out);

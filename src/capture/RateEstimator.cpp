@@ -1,11 +1,13 @@
 #include "capture/RateEstimator.h"
 
+#include "common/AudioFormat.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
 RateEstimator::RateEstimator(double nominalRate)
-    : m_nominalRate(nominalRate > 0 ? nominalRate : 48000.0)
+    : m_nominalRate(nominalRate > 0 ? nominalRate : double(AudioFormat::kSampleRate))
     , m_periodNs(1e9 / m_nominalRate)
 {
 }

@@ -1,5 +1,6 @@
 #include "capture/TestToneGenerator.h"
 
+#include "common/AudioFormat.h"
 #include "common/MonotonicClock.h"
 
 #include <QThread>
@@ -48,8 +49,8 @@ float TestToneGenerator::valueAt(qint64 monotonicNs)
 qint64 TestToneGenerator::frameTimeNs(qint64 anchorNs, quint64 frame)
 {
     // Split whole seconds off first so the product cannot overflow however long the run.
-    const quint64 seconds = frame / kSampleRate;
-    const quint64 rest = frame % kSampleRate;
+    const quint64 seconds = frame / AudioFormat::kSampleRate;
+    const quint64 rest = frame % AudioFormat::kSampleRate;
     return anchorNs + qint64(seconds) * kNsPerSecond + qint64(rest * 62500 / 3);
 }
 

@@ -19,6 +19,8 @@
 // 48 000 lets a simulated hour cost less.
 #pragma once
 
+#include "common/AudioFormat.h"
+
 #include <QtGlobal>
 
 #include <condition_variable>
@@ -35,13 +37,12 @@ class TestToneGenerator
 public:
     using Sink = std::function<void(const float *samples, size_t count)>;
 
-    static constexpr int kSampleRate = 48000;
     static constexpr int kFrequencyHz = 1000;
     static constexpr double kLevelDbfs = -18.0;
     static constexpr qint64 kBeepDurationNs = 100'000'000;
     // 5 ms blocks: as often as a low-latency sound card delivers, and far below the 25 ms
     // mixer tick, so the tone never looks bursty to the meters.
-    static constexpr int kBlockFrames = kSampleRate / 200;
+    static constexpr int kBlockFrames = AudioFormat::kSampleRate / 200;
 
     TestToneGenerator();
     ~TestToneGenerator();
@@ -56,7 +57,7 @@ public:
 
     // Test hooks, set before start(): see above.
     void setClockErrorPpm(double ppm) { m_clockErrorPpm = ppm; }
-    void setSampleRate(int rate) { m_rate = rate > 0 ? rate : kSampleRate; }
+    void setSampleRate(int rate) { m_rate = rate > 0 ? rate : AudioFormat::kSampleRate; }
     // Starts without a thread, anchored at anchorNs; deliverDue() then hands over the blocks.
     bool startManual(int channels, Sink sink, qint64 anchorNs);
     // Manual pacing: hands every block over whose last frame is due by nowNs (its own thread
@@ -84,7 +85,7 @@ private:
     int blockFrames() const { return m_rate / 200; }
     void prepare(int channels, Sink sink, qint64 anchorNs);
 
-    int m_rate = kSampleRate;
+    int m_rate = AudioFormat::kSampleRate;
     double m_clockErrorPpm = 0.0;
     // Set before the thread starts (or by startManual); then the pacing thread's alone.
     int m_channels = 2;

@@ -3,7 +3,9 @@
 # (V4L2 on Linux, its kernel calls behind V4l2Kernel; DirectShow on Windows) and the built-in
 # test patterns.
 target_sources(vireon_core PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/VideoFrame.h
+  ${CMAKE_CURRENT_LIST_DIR}/VideoFrame.h ${CMAKE_CURRENT_LIST_DIR}/VideoFrame.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Picture.h ${CMAKE_CURRENT_LIST_DIR}/Picture.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PicturePool.h ${CMAKE_CURRENT_LIST_DIR}/PicturePool.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ISource.h
   ${CMAKE_CURRENT_LIST_DIR}/ICaptureDevice.h
   ${CMAKE_CURRENT_LIST_DIR}/CameraFormat.h ${CMAKE_CURRENT_LIST_DIR}/CameraFormat.cpp

@@ -1,13 +1,14 @@
 #include "models/InputChannelsModel.h"
 
-#include "app/AppPaths.h"
+#include "common/ChannelRange.h"
+#include "common/AppPaths.h"
 
 InputChannelsModel::InputChannelsModel(QObject *parent)
     : QAbstractListModel(parent)
 {
     static const char *const kFormats[] = {"1080p60", "1080p60", "4K30", "1440p60"};
     const QString storagePath = AppPaths::defaultRecordingPath();
-    for (int id = 1; id <= 4; ++id) {
+    for (int id = ChannelRange::kFirst; id <= ChannelRange::kLast; ++id) {
         beginInsertRows(QModelIndex(), int(m_channels.size()), int(m_channels.size()));
         Channel channel;
         channel.id = id;
@@ -17,7 +18,7 @@ InputChannelsModel::InputChannelsModel(QObject *parent)
         m_channels.append(channel);
         endInsertRows();
     }
-    for (int id = 1; id <= 4; ++id)
+    for (int id = ChannelRange::kFirst; id <= ChannelRange::kLast; ++id)
         setStatus(id, QStringLiteral("OFFLINE"));
     setAudioLevel(1, 0.7f, -1.0f);
     setAudioLevel(2, 0.4f, -1.0f);

@@ -1,7 +1,7 @@
-// The back-end names the QML module sees: the live video item and the three singletons
-// (AppManager, UpdateManager, RemoteServer). The program, the interface tests and the
-// screenshot tool all register through this one function, so every component finds what
-// it reads in the running program.
+// The back-end names the QML module sees: the live video item and the four singletons
+// (AppManager, UpdateManager, RemoteServer, SettingsFrameRates). The program, the interface
+// tests and the screenshot tool all register through this one function, so every component
+// finds what it reads in the running program.
 #pragma once
 
 class ApplicationManager;

@@ -28,13 +28,13 @@ void VideoStreamItem::onTimeout()
     if (!source || !source->isRunning()) {
         if (!m_image.isNull()) {
             m_image = QImage();
-            m_pixels.clear();
+            m_pixels = Picture();
             update();
         }
         return;
     }
 
-    QByteArray pixels;
+    Picture pixels;
     source->latestFrame(pixels);
     const int width = source->width();
     const int height = source->height();

@@ -1,11 +1,12 @@
 // VideoStreamItem: the QML item that shows one channel's live picture, letterboxed on black.
 //
 // It polls the channel's source every 33 ms on the GUI thread and never talks to devices.
-// The picture it keeps shares the source's pixel array (no copy); a tick that finds the same
-// array as before (no new picture) does not repaint.
+// The picture it keeps is shared with the source (no copy); a tick that finds the same
+// picture as before (no new picture) does not repaint.
 #pragma once
 
-#include <QByteArray>
+#include "capture/Picture.h"
+
 #include <QImage>
 #include <QQuickPaintedItem>
 #include <QTimer>
@@ -39,6 +40,6 @@ public slots:
 private:
     int m_channelIndex = 0;
     QTimer m_timer;
-    QByteArray m_pixels; // keeps the shared picture alive while m_image points into it
+    Picture m_pixels; // keeps the shared picture alive while m_image points into it
     QImage m_image;
 };

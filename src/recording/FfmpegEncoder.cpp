@@ -1,7 +1,7 @@
 #include "recording/FfmpegEncoder.h"
 
 #include "recording/EncoderGeometry.h"
-#include "recording/FfmpegPtr.h"
+#include "common/FfmpegPtr.h"
 #include "recording/FfmpegVideoCodec.h"
 #include "recording/FrameRate.h"
 
@@ -514,7 +514,7 @@ bool FfmpegEncoder::isEncoderUsable(const QString &encoderName)
     VideoFrame black;
     black.width = kProbeWidth;
     black.height = kProbeHeight;
-    black.pixels = QByteArray(qsizetype(kProbeWidth) * kProbeHeight * 4, char(0));
+    black.pixels = opaqueBlackPixels(kProbeWidth, kProbeHeight);
     int result = codec.sendPicture(black);
     if (result >= 0)
         result = codec.sendEndOfStream();

@@ -11,7 +11,7 @@
 
 #include "capture/VideoFrame.h"
 #include "recording/EncoderConfig.h"
-#include "recording/FfmpegPtr.h"
+#include "common/FfmpegPtr.h"
 #include "recording/FrameRate.h"
 
 #include <QSize>

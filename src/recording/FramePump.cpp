@@ -49,9 +49,7 @@ VideoFrame FramePump::pictureFor(Channel &channel, const std::shared_ptr<ISource
         VideoFrame black;
         black.width = channel.width;
         black.height = channel.height;
-        black.pixels = QByteArray(qsizetype(black.width) * black.height * 4, '\0');
-        for (qsizetype i = 3; i < black.pixels.size(); i += 4)
-            black.pixels[i] = char(0xff);
+        black.pixels = opaqueBlackPixels(black.width, black.height);
         channel.lastPicture = black;
     }
     return channel.lastPicture;
@@ -66,10 +64,10 @@ int FramePump::pump(qint64 dueFrames, const SourceLookup &sourceFor)
         const std::shared_ptr<ISource> source = sourceFor(channelId);
         while (channel.framesSent < dueFrames) {
             // The picture taken within the slot: the newest one before the slot ends.
-            const QByteArray previous = channel.lastPicture.pixels;
+            const Picture previous = channel.lastPicture.pixels;
             VideoFrame frame = pictureFor(channel, source, slotStartNs(channel.framesSent + 1) - 1);
-            // The same array as the slot before: no new picture came (a source never writes
-            // into an array a reader holds, so a new picture is always another array).
+            // The same picture as the slot before: no new picture came (a source never writes
+            // into a picture a reader holds, so a new picture is always another one).
             if (channel.framesSent > 0 && frame.pixels.isSharedWith(previous))
                 ++channel.repeatedFrames;
             frame.frameIndex = channel.framesSent++;

@@ -1,5 +1,6 @@
 #include "recording/TimelineExport.h"
 
+#include "common/ChannelRange.h"
 #include "recording/FileSync.h"
 #include "recording/XmemlWriter.h"
 
@@ -130,7 +131,7 @@ QByteArray buildXmemlDocument(const TimelineExportInput &input, TimelineLayout l
     job.audioSampleRate = input.audioSampleRate;
 
     // Channels 1 to 4 in order; an empty path is no file.
-    for (int channelId = 1; channelId <= 4; ++channelId) {
+    for (int channelId = ChannelRange::kFirst; channelId <= ChannelRange::kLast; ++channelId) {
         const auto video = input.videoPaths.find(channelId);
         if (video != input.videoPaths.end() && !video->second.isEmpty())
             job.videoClips.append({channelId, QStringLiteral("clip-cam-%1").arg(channelId),

@@ -15,6 +15,7 @@
 // writer of the take has been closed.
 #pragma once
 
+#include "common/AudioFormat.h"
 #include "recording/TimelineCut.h"
 #include "recording/TimelinePaths.h"
 #include "recording/XmemlWriter.h"
@@ -48,7 +49,7 @@ struct TimelineExportInput
     // WAV tracks that went on in parts past a size limit, keyed by their first file (the
     // master path or a channel's path above), every part with its length in sample frames.
     std::map<QString, QList<TimelineAudioPart>> audioParts;
-    int audioSampleRate = 48000;
+    int audioSampleRate = AudioFormat::kSampleRate;
 };
 
 // False when there is nothing to describe (no video file and no master WAV path): the

@@ -2,6 +2,7 @@
 // the recorded take and read by the xmeml writer. Plain records, no behaviour.
 #pragma once
 
+#include "common/AudioFormat.h"
 #include "recording/TimelineCut.h"
 
 #include <QList>
@@ -57,5 +58,5 @@ struct TimelineExportJob
     // Audio tracks written in parts, keyed by the path of their first file: each part becomes
     // a clip of its own, placed after the one before on the same track.
     std::map<QString, QList<TimelineAudioPart>> audioParts;
-    int audioSampleRate = 48000;
+    int audioSampleRate = AudioFormat::kSampleRate;
 };

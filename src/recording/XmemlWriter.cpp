@@ -1,5 +1,6 @@
 #include "recording/XmemlWriter.h"
 
+#include "common/AudioFormat.h"
 #include "recording/Timecode.h"
 #include "recording/TimelinePaths.h"
 #include "recording/XmemlVideoLayout.h"
@@ -229,7 +230,7 @@ QByteArray DocumentWriter::document()
     line(6, QStringLiteral("<format>"));
     line(7, QStringLiteral("<samplecharacteristics>"));
     element(8, "depth", QStringLiteral("16"));
-    element(8, "samplerate", QStringLiteral("48000"));
+    element(8, "samplerate", QString::number(AudioFormat::kSampleRate));
     line(7, QStringLiteral("</samplecharacteristics>"));
     line(6, QStringLiteral("</format>"));
     audioTrack(-1);
@@ -374,7 +375,7 @@ void DocumentWriter::audioTrack(qsizetype audioIndex)
 QList<qint64> DocumentWriter::partStarts(const QList<TimelineAudioPart> &parts) const
 {
     QList<qint64> starts;
-    const double sampleRate = m_job.audioSampleRate > 0 ? m_job.audioSampleRate : 48000;
+    const double sampleRate = m_job.audioSampleRate > 0 ? m_job.audioSampleRate : AudioFormat::kSampleRate;
     qint64 frames = 0;
     for (const TimelineAudioPart &part : parts) {
         starts.append(std::min(m_frames.durationFrames, qint64(std::llround(double(frames) * m_rate / sampleRate))));

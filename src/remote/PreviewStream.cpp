@@ -112,9 +112,9 @@ void PreviewStream::refreshPicture()
     const std::shared_ptr<ISource> source = m_activeSource ? m_activeSource() : nullptr;
     if (!source || !source->isRunning())
         return;
-    QByteArray picture;
+    Picture picture;
     source->latestFrame(picture);
-    const QByteArray jpeg = encodeFrame(picture, source->width(), source->height());
+    const QByteArray jpeg = encodeFrame(picture.bytes(), source->width(), source->height());
     if (!jpeg.isEmpty())
         m_lastJpeg = jpeg;
 }

@@ -1,6 +1,6 @@
 #include "remote/RemoteAccessSettings.h"
 
-#include "app/AppInfo.h"
+#include "common/AppInfo.h"
 #include "remote/AccessKey.h"
 
 #include <QDebug>

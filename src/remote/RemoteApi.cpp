@@ -1,5 +1,6 @@
 #include "remote/RemoteApi.h"
 
+#include "common/ChannelRange.h"
 #include "app/ApplicationManager.h"
 #include "capture/ISource.h"
 #include "models/InputChannelsModel.h"
@@ -48,7 +49,7 @@ int jsonInt(const QJsonValue &value, int fallback)
 
 bool isChannelId(int id)
 {
-    return id >= 1 && id <= 4;
+    return ChannelRange::contains(id);
 }
 
 } // namespace
@@ -100,7 +101,7 @@ QJsonObject RemoteApi::status() const
 {
     QJsonArray channels;
     int activeCount = 0;
-    for (int id = 1; id <= 4; ++id) {
+    for (int id = ChannelRange::kFirst; id <= ChannelRange::kLast; ++id) {
         const QJsonObject channel = channelStatus(id);
         if (channel.value(QStringLiteral("active")).toBool())
             ++activeCount;

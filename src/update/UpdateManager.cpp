@@ -1,6 +1,6 @@
 #include "update/UpdateManager.h"
 
-#include "app/AppInfo.h"
+#include "common/AppInfo.h"
 #include "update/UpdateManifest.h"
 #include "update/UpdateTexts.h"
 #include "update/VersionCompare.h"

@@ -13,6 +13,7 @@
 
 #include "MediaReadback.h"
 #include "SyncMarks.h"
+#include "ManagerFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -102,38 +103,31 @@ private:
     // Records a take of exactly `ms` milliseconds and returns its folder.
     QString record(int ms);
 
-    QTemporaryDir m_settingsDir;
-    QTemporaryDir *m_output = nullptr;
+    ManagerFixture m_fixture;
     ApplicationManager *m_manager = nullptr;
     InputChannelsModel *m_model = nullptr;
 };
 
 void TestRecording::initTestCase()
 {
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
-    QVERIFY(SDL_Init(SDL_INIT_AUDIO) == 0);
+    QVERIFY(m_fixture.startTestCase());
 }
 
 void TestRecording::cleanupTestCase()
 {
-    SDL_Quit();
+    m_fixture.endTestCase();
 }
 
 void TestRecording::init()
 {
-    m_output = new QTemporaryDir;
-    m_manager = new ApplicationManager;
-    m_model = new InputChannelsModel;
-    m_manager->setChannelsModel(m_model);
-    m_manager->setRecordingPath(m_output->path());
-    m_manager->setActiveSessionName(QStringLiteral("Test Session"));
+    m_fixture.createManager(QStringLiteral("Test Session"));
+    m_manager = m_fixture.manager;
+    m_model = m_fixture.model;
 }
 
 void TestRecording::cleanup()
 {
-    delete m_manager;
-    delete m_model;
-    delete m_output;
+    m_fixture.destroyManager();
 }
 
 QString TestRecording::record(int ms)
@@ -161,7 +155,7 @@ void TestRecording::takeIsCompleteAndInSync()
 
     const QString take = record(3300);
     QVERIFY(!take.isEmpty());
-    QCOMPARE(take, QDir(m_output->path()).filePath(QStringLiteral("Test Session/Take_01")));
+    QCOMPARE(take, QDir(m_fixture.outputPath()).filePath(QStringLiteral("Test Session/Take_01")));
     QVERIFY(m_manager->lastRecordingError().isEmpty());
     QVERIFY(!m_model->isChannelRecording(1));
 
@@ -206,8 +200,8 @@ void TestRecording::takeIsCompleteAndInSync()
 
 void TestRecording::takesAreNumbered()
 {
-    QVERIFY(QDir().mkpath(m_output->filePath(QStringLiteral("Test Session/Take_07"))));
-    QVERIFY(QDir().mkpath(m_output->filePath(QStringLiteral("Test Session/Take_x"))));
+    QVERIFY(QDir().mkpath(QDir(m_fixture.outputPath()).filePath(QStringLiteral("Test Session/Take_07"))));
+    QVERIFY(QDir().mkpath(QDir(m_fixture.outputPath()).filePath(QStringLiteral("Test Session/Take_x"))));
     QVERIFY(record(100).endsWith(QStringLiteral("/Take_08")));
     QVERIFY(record(100).endsWith(QStringLiteral("/Take_09")));
 }
@@ -313,7 +307,7 @@ void TestRecording::limitedTakeKeepsItsLengthWhenTheLoopIsLate()
 void TestRecording::unwritableRecordingPathDoesNotStart()
 {
     // A regular file where the recording folder should be: nothing can be created under it.
-    const QString blocker = m_output->filePath(QStringLiteral("not-a-folder"));
+    const QString blocker = QDir(m_fixture.outputPath()).filePath(QStringLiteral("not-a-folder"));
     QFile file(blocker);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();

@@ -7,6 +7,7 @@
 #include "BuiltInDevices.h"
 #include "capture/ISource.h"
 #include "common/MonotonicClock.h"
+#include "ManagerFixture.h"
 
 #include <QElapsedTimer>
 #include <QSettings>
@@ -43,33 +44,31 @@ private slots:
     void idleFrameRateIsWhatTheCamerasDeliver();
 
 private:
-    QTemporaryDir m_settingsDir;
+    ManagerFixture m_fixture;
     ApplicationManager *m_manager = nullptr;
     InputChannelsModel *m_model = nullptr;
 };
 
 void TestRouting::initTestCase()
 {
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
-    QVERIFY(SDL_Init(SDL_INIT_AUDIO) == 0);
+    QVERIFY(m_fixture.startTestCase());
 }
 
 void TestRouting::cleanupTestCase()
 {
-    SDL_Quit();
+    m_fixture.endTestCase();
 }
 
 void TestRouting::init()
 {
-    m_manager = new ApplicationManager;
-    m_model = new InputChannelsModel;
-    m_manager->setChannelsModel(m_model);
+    m_fixture.createManager();
+    m_manager = m_fixture.manager;
+    m_model = m_fixture.model;
 }
 
 void TestRouting::cleanup()
 {
-    delete m_manager;
-    delete m_model;
+    m_fixture.destroyManager();
 }
 
 void TestRouting::camerasListTheBuiltInDevices()

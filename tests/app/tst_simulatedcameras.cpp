@@ -13,6 +13,7 @@
 #include "SimulatedV4l2Kernel.h"
 #include "SimulatedWebcam.h"
 #include "SyncMarks.h"
+#include "ManagerFixture.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -64,8 +65,7 @@ private:
     QString record(int ms, const std::function<void()> &during = {});
     QJsonObject channelStatus(int channelId) const;
 
-    QTemporaryDir m_settingsDir;
-    QTemporaryDir *m_output = nullptr;
+    ManagerFixture m_fixture;
     std::shared_ptr<SimulatedV4l2Kernel> m_kernel;
     ApplicationManager *m_manager = nullptr;
     InputChannelsModel *m_model = nullptr;
@@ -73,36 +73,30 @@ private:
 
 void TestSimulatedCameras::initTestCase()
 {
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
-    QVERIFY(SDL_Init(SDL_INIT_AUDIO) == 0);
+    QVERIFY(m_fixture.startTestCase());
     previousHandler = qInstallMessageHandler(keepLogLine);
 }
 
 void TestSimulatedCameras::cleanupTestCase()
 {
     qInstallMessageHandler(previousHandler);
-    SDL_Quit();
+    m_fixture.endTestCase();
 }
 
 void TestSimulatedCameras::init()
 {
     m_kernel = std::make_shared<SimulatedV4l2Kernel>();
     installV4l2Kernel(m_kernel);
-    m_output = new QTemporaryDir;
-    m_manager = new ApplicationManager;
-    m_model = new InputChannelsModel;
-    m_manager->setChannelsModel(m_model);
-    m_manager->setRecordingPath(m_output->path());
-    m_manager->setActiveSessionName(QStringLiteral("Sim"));
+    m_fixture.createManager(QStringLiteral("Sim"));
+    m_manager = m_fixture.manager;
+    m_model = m_fixture.model;
     QMutexLocker lock(&logMutex);
     logLines.clear();
 }
 
 void TestSimulatedCameras::cleanup()
 {
-    delete m_manager;
-    delete m_model;
-    delete m_output;
+    m_fixture.destroyManager();
     installV4l2Kernel(nullptr);
     m_kernel.reset();
 }

@@ -1,6 +1,6 @@
 // The real QML module: the splash window and the main window load without warnings, and
 // the switch between them happens once.
-#include "app/AppInfo.h"
+#include "common/AppInfo.h"
 #include "app/ApplicationManager.h"
 #include "app/StartupSequence.h"
 #include "models/InputChannelsModel.h"

@@ -4,12 +4,14 @@
 // camera where a test needs to choose each sample.
 #include "capture/CameraCapture.h"
 #include "capture/FrameConversion.h"
+#include "capture/PicturePool.h"
 #include "capture/TestPatternDevices.h"
 #include "capture/TestPatternRenderer.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -64,7 +66,7 @@ QByteArray uniformSample(int width, int height, int value)
     return QByteArray(qsizetype(width) * height * 3, char(value));
 }
 
-bool isUniformRgba(const QByteArray &picture, uchar value)
+bool isUniformRgba(const Picture &picture, uchar value)
 {
     const uchar *pixels = reinterpret_cast<const uchar *>(picture.constData());
     for (qsizetype i = 0; i < picture.size(); i += 4) {
@@ -94,6 +96,7 @@ private slots:
     void paddedBottomUpSampleAndFlip();
     void readersRules();
     void heldPictureIsNeverOverwritten();
+    void poolReusesOnlyBuffersEveryoneLetGo();
     void sampleThatCannotHoldThePictureIsDropped_data();
     void sampleThatCannotHoldThePictureIsDropped();
     void stoppedSourceKeepsItsPictureAndTakesNoMore();
@@ -113,23 +116,23 @@ void TestCameraCapture::paddedBottomUpSampleAndFlip()
     // Rows padded to 8 bytes, bottom row first, as a bitmap delivers them.
     const QByteArray sample = bytes({1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0});
     device->push(sample);
-    QByteArray picture;
+    Picture picture;
     camera.latestFrame(picture);
-    QCOMPARE(picture, bytes({9, 8, 7, 255, 12, 11, 10, 255, 3, 2, 1, 255, 6, 5, 4, 255}));
+    QCOMPARE(picture.bytes(), bytes({9, 8, 7, 255, 12, 11, 10, 255, 3, 2, 1, 255, 6, 5, 4, 255}));
 
     // The flip applies from the next sample on, and survives a restart.
     camera.toggleFlip();
     camera.latestFrame(picture);
-    QCOMPARE(picture, bytes({9, 8, 7, 255, 12, 11, 10, 255, 3, 2, 1, 255, 6, 5, 4, 255}));
+    QCOMPARE(picture.bytes(), bytes({9, 8, 7, 255, 12, 11, 10, 255, 3, 2, 1, 255, 6, 5, 4, 255}));
     device->push(sample);
     camera.latestFrame(picture);
-    QCOMPARE(picture, bytes({3, 2, 1, 255, 6, 5, 4, 255, 9, 8, 7, 255, 12, 11, 10, 255}));
+    QCOMPARE(picture.bytes(), bytes({3, 2, 1, 255, 6, 5, 4, 255, 9, 8, 7, 255, 12, 11, 10, 255}));
 
     device = startManual(camera, {2, 2, 0, false});
     QVERIFY(device);
     device->push(sample);
     camera.latestFrame(picture);
-    QCOMPARE(picture, bytes({3, 2, 1, 255, 6, 5, 4, 255, 9, 8, 7, 255, 12, 11, 10, 255}));
+    QCOMPARE(picture.bytes(), bytes({3, 2, 1, 255, 6, 5, 4, 255, 9, 8, 7, 255, 12, 11, 10, 255}));
 }
 
 void TestCameraCapture::readersRules()
@@ -147,15 +150,15 @@ void TestCameraCapture::readersRules()
     QCOMPARE(camera.height(), 4);
 
     // Started, nothing delivered yet: a whole picture, opaque black.
-    QByteArray first;
+    Picture first;
     camera.latestFrame(first);
     QCOMPARE(first.size(), 8 * 4 * 4);
     QVERIFY(isUniformRgba(first, 0));
 
     device->push(uniformSample(8, 4, 40));
     camera.updateTexture(); // takes the new-picture flag; latestFrame still returns the picture
-    QByteArray a;
-    QByteArray b;
+    Picture a;
+    Picture b;
     camera.latestFrame(a);
     camera.latestFrame(b);
     QVERIFY(isUniformRgba(a, 40));
@@ -171,18 +174,56 @@ void TestCameraCapture::heldPictureIsNeverOverwritten()
     QVERIFY(device);
 
     device->push(uniformSample(16, 8, 10));
-    QByteArray held;
+    Picture held;
     camera.latestFrame(held);
     const QByteArray snapshot(held.constData(), held.size()); // a deep copy
 
     // Enough pictures to cycle through every spare buffer the source keeps.
-    QByteArray newest;
+    Picture newest;
     for (int value = 11; value < 30; ++value) {
         device->push(uniformSample(16, 8, value));
         camera.latestFrame(newest);
         QVERIFY(isUniformRgba(newest, uchar(value)));
     }
     QCOMPARE(held, snapshot);
+}
+
+void TestCameraCapture::poolReusesOnlyBuffersEveryoneLetGo()
+{
+    auto pool = std::make_unique<PicturePool>(4);
+    std::shared_ptr<QByteArray> buffer = pool->acquire(64);
+    const char *const sharedBytes = buffer->constData();
+    Picture preview(std::move(buffer));
+    Picture queued = preview;
+    auto acquireHeld = [&](int count) {
+        std::vector<std::shared_ptr<QByteArray>> held;
+        for (int i = 0; i < count; ++i)
+            held.push_back(pool->acquire(64));
+        return held;
+    };
+    auto holds = [](const std::vector<std::shared_ptr<QByteArray>> &held, const char *bytes) {
+        return std::any_of(held.begin(), held.end(), [bytes](const auto &b) { return b->constData() == bytes; });
+    };
+
+    // Held by two readers, then by one: the camera gets other buffers, reused once released.
+    QVERIFY(!holds(acquireHeld(2), sharedBytes));
+    preview = Picture();
+    QVERIFY(!holds(acquireHeld(2), sharedBytes));
+    QCOMPARE(pool->allocations(), quint64(3));
+    // The last reader lets go on another thread (an encoder's worker): it comes back, and
+    // nothing new is allocated while released buffers of the size wait.
+    std::thread([held = std::move(queued)]() mutable { held = Picture(); }).join();
+    QVERIFY(holds(acquireHeld(3), sharedBytes));
+    QCOMPARE(pool->allocations(), quint64(3));
+
+    // Another picture size cannot reuse them.
+    pool->acquire(128);
+    QCOMPARE(pool->allocations(), quint64(4));
+
+    // Readers may outlive the camera and its pool.
+    Picture late(pool->acquire(64));
+    pool.reset();
+    late = Picture();
 }
 
 void TestCameraCapture::sampleThatCannotHoldThePictureIsDropped_data()
@@ -205,12 +246,12 @@ void TestCameraCapture::sampleThatCannotHoldThePictureIsDropped()
     QVERIFY(device);
     const qsizetype fullLength = rowStride > 0 ? rowStride * 2 : 4 * 2 * 3;
     device->push(QByteArray(fullLength, char(77)));
-    QByteArray before;
+    Picture before;
     camera.latestFrame(before);
     QVERIFY(isUniformRgba(before, 77));
 
     device->push(QByteArray(length, char(99)));
-    QByteArray after;
+    Picture after;
     camera.latestFrame(after);
     QCOMPARE(after, before);
 }
@@ -226,7 +267,7 @@ void TestCameraCapture::stoppedSourceKeepsItsPictureAndTakesNoMore()
     QVERIFY(!camera.isRunning());
     camera.stop(); // idempotent
     QCOMPARE(camera.width(), 4);
-    QByteArray picture;
+    Picture picture;
     camera.latestFrame(picture);
     QVERIFY(isUniformRgba(picture, 50));
 
@@ -288,11 +329,11 @@ void TestCameraCapture::readersNeverSeeHalfWrittenPictures()
 
     // Readers keep a few pictures around, as a preview and an encoder queue do, so the
     // source has to tell held pictures from free ones while it recycles.
-    QList<QByteArray> held;
+    QList<Picture> held;
     int reads = 0;
     int torn = 0;
     while (!producerDone || reads < 10) {
-        QByteArray picture;
+        Picture picture;
         camera.latestFrame(picture);
         ++reads;
         const uchar first = uchar(picture.at(0));
@@ -301,7 +342,7 @@ void TestCameraCapture::readersNeverSeeHalfWrittenPictures()
         held.append(picture);
         if (held.size() > 3)
             held.removeFirst();
-        for (const QByteArray &old : std::as_const(held)) {
+        for (const Picture &old : std::as_const(held)) {
             if (!isUniformRgba(old, uchar(old.at(0))))
                 ++torn;
         }
@@ -343,7 +384,7 @@ void TestCameraCapture::testPatternRunsThroughTheSource()
 
     const TestPatternRenderer reader(3, 640, 480);
     auto counterNow = [&] {
-        QByteArray picture;
+        Picture picture;
         camera.latestFrame(picture);
         return picture.size() == 640 * 480 * 4 ? reader.readCounter(reinterpret_cast<const uchar *>(picture.constData())) : -2;
     };

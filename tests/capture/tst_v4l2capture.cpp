@@ -67,11 +67,11 @@ Difference differenceFromKnown(const QByteArray &rgba, int width, int height)
 QByteArray nextPicture(CameraCapture &camera, int timeoutMs = 3000)
 {
     const quint64 before = camera.picturesDelivered();
-    QByteArray picture;
+    Picture picture;
     for (int waited = 0; waited < timeoutMs && camera.picturesDelivered() == before; waited += 5)
         QTest::qWait(5);
     camera.latestFrame(picture);
-    return picture;
+    return picture.bytes();
 }
 
 // Calls supervise() as the manager's watch does until the state is `wanted`.
@@ -417,9 +417,9 @@ void TestV4l2Capture::lostCameraIsRestartedInTheSameFormat()
     QVERIFY(camera.isRunning()); // readers keep the last picture
     QVERIFY2(camera.lastError().contains(vanishes ? QLatin1String("not connected") : QLatin1String("no picture")),
              qPrintable(camera.lastError()));
-    QByteArray frozen;
+    Picture frozen;
     camera.latestFrame(frozen);
-    QVERIFY(differenceFromKnown(frozen, 640, 480).mean < 4.0);
+    QVERIFY(differenceFromKnown(frozen.bytes(), 640, 480).mean < 4.0);
 
     // Back (at another node, same key), it is restarted in the mode it had, and delivers.
     QVERIFY(superviseUntil(camera, SourceState::Reconnecting, 4500));

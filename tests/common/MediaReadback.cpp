@@ -186,9 +186,14 @@ WavReadback readWav(const QString &path)
         wav.chunks.append(QString::fromLatin1(id));
         const qint64 body = offset + 8;
         if (id == "fmt " && size >= 16 && body + 16 <= wav.fileSize) {
-            hasPcmFormat = qFromLittleEndian<quint16>(d + body) == 1 && qFromLittleEndian<quint16>(d + body + 14) == 16;
+            wav.fmtSize = size;
+            wav.formatTag = qFromLittleEndian<quint16>(d + body);
             wav.channels = qFromLittleEndian<quint16>(d + body + 2);
             wav.sampleRate = int(qFromLittleEndian<quint32>(d + body + 4));
+            wav.byteRate = qFromLittleEndian<quint32>(d + body + 8);
+            wav.blockAlign = qFromLittleEndian<quint16>(d + body + 12);
+            wav.bitsPerSample = qFromLittleEndian<quint16>(d + body + 14);
+            hasPcmFormat = wav.formatTag == 1 && wav.bitsPerSample == 16;
         } else if (id == "bext") {
             wav.bext = parseBext(bytes.mid(body, size));
         } else if (id == "data") {

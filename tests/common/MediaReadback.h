@@ -74,6 +74,12 @@ struct WavReadback
     bool headerValid = false; // RIFF/WAVE, PCM "fmt ", "data" last, sizes consistent
     int channels = 0;
     int sampleRate = 0;
+    // The rest of the "fmt " chunk, as written.
+    quint32 fmtSize = 0;
+    int formatTag = 0;
+    quint32 byteRate = 0;
+    int blockAlign = 0;
+    int bitsPerSample = 0;
     quint32 riffSize = 0;
     quint32 dataSize = 0;
     qint64 dataOffset = 0;

@@ -22,11 +22,11 @@ public:
     int width() const override { return m_w; }
     int height() const override { return m_h; }
     void updateTexture() override {}
-    void latestFrame(QByteArray &out) override { out = m_picture; }
+    void latestFrame(Picture &out) override { out = m_picture; }
     QString name() const override { return {}; }
     void setName(const QString &) override {}
 
-    QByteArray m_picture;
+    Picture m_picture;
     int m_w = 0, m_h = 0;
 };
 
@@ -39,15 +39,15 @@ public:
         setPicture(2, 2, fill);
         m_timed.push_back({timeNs, m_picture});
     }
-    void pictureAt(qint64 timeNs, QByteArray &out) override
+    void pictureAt(qint64 timeNs, Picture &out) override
     {
-        out = QByteArray(); // none kept at or before timeNs
+        out = Picture(); // none kept at or before timeNs
         for (const auto &[t, picture] : m_timed) {
             if (t <= timeNs)
                 out = picture;
         }
     }
-    std::vector<std::pair<qint64, QByteArray>> m_timed;
+    std::vector<std::pair<qint64, Picture>> m_timed;
 };
 
 class TestFramePump : public QObject
@@ -126,7 +126,7 @@ void TestFramePump::blackUntilTheCameraDelivers()
     QCOMPARE(black.width, 8);
     QCOMPARE(black.height, 6);
     QCOMPARE(black.pixels.size(), 8 * 6 * 4);
-    QCOMPARE(black.pixels.count(char(0)), 8 * 6 * 3);
+    QCOMPARE(black.pixels.bytes().count(char(0)), 8 * 6 * 3);
 
     source->setPicture(8, 6, 'z');
     pump.pump(2, [&](int) { return std::static_pointer_cast<ISource>(source); });
@@ -142,7 +142,7 @@ void TestFramePump::stoppedCameraRepeatsItsLastPicture()
     source->setPicture(2, 2, 'q');
     pump.addChannel(1, encoder, 2, 2);
     pump.pump(1, [&](int) { return std::static_pointer_cast<ISource>(source); });
-    const QByteArray last = source->m_picture;
+    const Picture last = source->m_picture;
 
     source->stop();
     pump.pump(3, [&](int) { return std::static_pointer_cast<ISource>(source); });

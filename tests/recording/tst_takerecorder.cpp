@@ -31,10 +31,10 @@ public:
     int width() const override { return 2; }
     int height() const override { return 2; }
     void updateTexture() override {}
-    void latestFrame(QByteArray &out) override { out = m_pictures.empty() ? QByteArray() : m_pictures.back().second; }
-    void pictureAt(qint64 timeNs, QByteArray &out) override
+    void latestFrame(Picture &out) override { out = m_pictures.empty() ? Picture() : m_pictures.back().second; }
+    void pictureAt(qint64 timeNs, Picture &out) override
     {
-        out = QByteArray();
+        out = Picture();
         for (const auto &[t, picture] : m_pictures) {
             if (t <= timeNs)
                 out = picture;
@@ -42,7 +42,7 @@ public:
     }
     QString name() const override { return {}; }
     void setName(const QString &) override {}
-    std::vector<std::pair<qint64, QByteArray>> m_pictures;
+    std::vector<std::pair<qint64, Picture>> m_pictures;
 };
 
 // Stereo frames whose samples count up: any gap, repeat or swap shows in the files.

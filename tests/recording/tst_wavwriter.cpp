@@ -24,50 +24,6 @@
 
 namespace {
 
-struct ParsedWav
-{
-    QByteArray riffTag, waveTag, fmtTag, dataTag;
-    quint32 riffSize = 0, fmtSize = 0, sampleRate = 0, byteRate = 0, dataSize = 0;
-    quint16 format = 0, channels = 0, blockAlign = 0, bitsPerSample = 0;
-    qint64 fileSize = 0;
-    QList<qint16> samples; // the samples the header's data size covers
-};
-
-std::optional<ParsedWav> parseWav(const QByteArray &bytes)
-{
-    if (bytes.size() < 44)
-        return std::nullopt;
-    const char *b = bytes.constData();
-    ParsedWav w;
-    w.riffTag = bytes.mid(0, 4);
-    w.riffSize = qFromLittleEndian<quint32>(b + 4);
-    w.waveTag = bytes.mid(8, 4);
-    w.fmtTag = bytes.mid(12, 4);
-    w.fmtSize = qFromLittleEndian<quint32>(b + 16);
-    w.format = qFromLittleEndian<quint16>(b + 20);
-    w.channels = qFromLittleEndian<quint16>(b + 22);
-    w.sampleRate = qFromLittleEndian<quint32>(b + 24);
-    w.byteRate = qFromLittleEndian<quint32>(b + 28);
-    w.blockAlign = qFromLittleEndian<quint16>(b + 32);
-    w.bitsPerSample = qFromLittleEndian<quint16>(b + 34);
-    w.dataTag = bytes.mid(36, 4);
-    w.dataSize = qFromLittleEndian<quint32>(b + 40);
-    w.fileSize = bytes.size();
-    if (w.dataSize % 2 != 0 || 44 + qint64(w.dataSize) > bytes.size())
-        return std::nullopt; // a header that promises samples the file does not hold
-    for (qint64 i = 0; i < w.dataSize / 2; ++i)
-        w.samples.append(qFromLittleEndian<qint16>(b + 44 + 2 * i));
-    return w;
-}
-
-std::optional<ParsedWav> parseWavFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return parseWav(file.readAll());
-}
-
 // Sample i of a test signal whose 16-bit value is known without the writer's conversion:
 // k/256 × 32767 is exact in float, so the expected value is the integer quotient.
 float patternSample(qint64 i)
@@ -89,28 +45,28 @@ std::vector<float> patternChunk(qint64 first, qint64 count)
 }
 
 // First index where the file's samples differ from the test signal, or -1.
-qint64 firstPatternMismatch(const QList<qint16> &samples)
+qint64 firstPatternMismatch(const std::vector<qint16> &samples)
 {
-    for (qint64 i = 0; i < samples.size(); ++i)
-        if (samples[i] != expectedPattern(i))
+    for (qint64 i = 0; i < qint64(samples.size()); ++i)
+        if (samples[size_t(i)] != expectedPattern(i))
             return i;
     return -1;
 }
 
-void verifyFormatFields(const ParsedWav &w, int sampleRate, int channels)
+// A plain PCM file as the writer lays it out: "fmt " at 12, "data" at 36, samples from 44.
+void verifyFormatFields(const WavReadback &w, int sampleRate, int channels)
 {
-    QCOMPARE(w.riffTag, QByteArray("RIFF"));
+    QVERIFY(w.headerValid);
+    QCOMPARE(w.chunks, (QStringList{"fmt ", "data"}));
+    QCOMPARE(w.dataOffset, qint64(44));
     QCOMPARE(w.riffSize, w.dataSize + 36);
-    QCOMPARE(w.waveTag, QByteArray("WAVE"));
-    QCOMPARE(w.fmtTag, QByteArray("fmt "));
     QCOMPARE(w.fmtSize, 16u);
-    QCOMPARE(w.format, quint16(1));
-    QCOMPARE(w.channels, quint16(channels));
-    QCOMPARE(w.sampleRate, quint32(sampleRate));
+    QCOMPARE(w.formatTag, 1);
+    QCOMPARE(w.channels, channels);
+    QCOMPARE(w.sampleRate, sampleRate);
     QCOMPARE(w.byteRate, quint32(sampleRate * channels * 2));
-    QCOMPARE(w.blockAlign, quint16(channels * 2));
-    QCOMPARE(w.bitsPerSample, quint16(16));
-    QCOMPARE(w.dataTag, QByteArray("data"));
+    QCOMPARE(w.blockAlign, channels * 2);
+    QCOMPARE(w.bitsPerSample, 16);
 }
 
 } // namespace
@@ -192,12 +148,12 @@ void TestWavWriter::headerAfterClose()
     QVERIFY(!writer.hasError());
     QCOMPARE(writer.samplesWritten(), qint64(sampleCount));
 
-    const auto wav = parseWavFile(path);
-    QVERIFY(wav);
-    verifyFormatFields(*wav, sampleRate, channels);
-    QCOMPARE(wav->dataSize, quint32(sampleCount * 2));
-    QCOMPARE(wav->fileSize, 44 + qint64(sampleCount) * 2);
-    QCOMPARE(firstPatternMismatch(wav->samples), qint64(-1));
+    const WavReadback wav = readWav(path);
+    QVERIFY(wav.headerValid);
+    verifyFormatFields(wav, sampleRate, channels);
+    QCOMPARE(wav.dataSize, quint32(sampleCount * 2));
+    QCOMPARE(wav.fileSize, 44 + qint64(sampleCount) * 2);
+    QCOMPARE(firstPatternMismatch(wav.samples), qint64(-1));
 }
 
 void TestWavWriter::sampleConversion_data()
@@ -233,10 +189,10 @@ void TestWavWriter::sampleConversion()
     writer.writeSamples(&input, 1);
     writer.close();
 
-    const auto wav = parseWavFile(path);
-    QVERIFY(wav);
-    QCOMPARE(wav->samples.size(), qsizetype(1));
-    QCOMPARE(int(wav->samples.first()), expected);
+    const WavReadback wav = readWav(path);
+    QVERIFY(wav.headerValid);
+    QCOMPARE(wav.samples.size(), size_t(1));
+    QCOMPARE(int(wav.samples.front()), expected);
 }
 
 void TestWavWriter::abandonedFileStaysPlayable_data()
@@ -274,12 +230,12 @@ void TestWavWriter::abandonedFileStaysPlayable()
     QVERIFY(QFile::copy(path, snapshot));
     QVERIFY(writer.isOpen());
 
-    const auto wav = parseWavFile(snapshot);
-    QVERIFY(wav);
-    verifyFormatFields(*wav, sampleRate, channels);
-    QCOMPARE(wav->dataSize, quint32(coveredSamples) * 2);
-    QCOMPARE(wav->fileSize, 44 + qint64(chunk) * calls * 2);
-    QCOMPARE(firstPatternMismatch(wav->samples), qint64(-1));
+    const WavReadback wav = readWav(snapshot);
+    QVERIFY(wav.headerValid);
+    verifyFormatFields(wav, sampleRate, channels);
+    QCOMPARE(wav.dataSize, quint32(coveredSamples) * 2);
+    QCOMPARE(wav.fileSize, 44 + qint64(chunk) * calls * 2);
+    QCOMPARE(firstPatternMismatch(wav.samples), qint64(-1));
 }
 
 void TestWavWriter::openRefused_data()
@@ -363,11 +319,11 @@ void TestWavWriter::writeErrorBecomesState()
     QVERIFY(writer.isOpen()); // the caller decides when the take stops
 
     writer.close();
-    const auto wav = parseWavFile(path);
-    QVERIFY(wav);
-    verifyFormatFields(*wav, 48000, 2);
-    QCOMPARE(wav->dataSize, 10000u); // whole samples only, never the stray byte
-    QCOMPARE(firstPatternMismatch(wav->samples), qint64(-1));
+    const WavReadback wav = readWav(path);
+    QVERIFY(wav.headerValid);
+    verifyFormatFields(wav, 48000, 2);
+    QCOMPARE(wav.dataSize, 10000u); // whole samples only, never the stray byte
+    QCOMPARE(firstPatternMismatch(wav.samples), qint64(-1));
 #else
     QSKIP("Needs RLIMIT_FSIZE to simulate a full disk.");
 #endif
@@ -389,11 +345,11 @@ void TestWavWriter::reopenAndDoubleClose()
     QVERIFY(writer.open(second, 44100, 1));
     QCOMPARE(writer.path(), second);
     QCOMPARE(writer.samplesWritten(), qint64(0));
-    const auto a = parseWavFile(first);
-    QVERIFY(a);
-    verifyFormatFields(*a, 48000, 2);
-    QCOMPARE(a->dataSize, 4800u);
-    QCOMPARE(a->fileSize, qint64(44 + 4800));
+    const WavReadback a = readWav(first);
+    QVERIFY(a.headerValid);
+    verifyFormatFields(a, 48000, 2);
+    QCOMPARE(a.dataSize, 4800u);
+    QCOMPARE(a.fileSize, qint64(44 + 4800));
 
     writer.writeSamples(patternChunk(0, 100));
     writer.close();
@@ -414,10 +370,10 @@ void TestWavWriter::reopenAndDoubleClose()
     // Reusing the first path truncates the old take.
     QVERIFY(writer.open(first, 96000, 2));
     writer.close();
-    const auto again = parseWavFile(first);
-    QVERIFY(again);
-    verifyFormatFields(*again, 96000, 2);
-    QCOMPARE(again->fileSize, qint64(44));
+    const WavReadback again = readWav(first);
+    QVERIFY(again.headerValid);
+    verifyFormatFields(again, 96000, 2);
+    QCOMPARE(again.fileSize, qint64(44));
 }
 
 void TestWavWriter::formatSizeLimit_data()
@@ -501,12 +457,12 @@ void TestWavWriter::fileStopsGrowingAtLimit()
 
     // The header describes the full file at once, not only after close.
     QVERIFY(QFile::copy(path, snapshot));
-    const auto wav = parseWavFile(snapshot);
-    QVERIFY(wav);
-    verifyFormatFields(*wav, 48000, 2);
-    QCOMPARE(wav->dataSize, 10000u);
-    QCOMPARE(wav->fileSize, qint64(44 + 10000));
-    QCOMPARE(firstPatternMismatch(wav->samples), qint64(-1));
+    const WavReadback wav = readWav(snapshot);
+    QVERIFY(wav.headerValid);
+    verifyFormatFields(wav, 48000, 2);
+    QCOMPARE(wav.dataSize, 10000u);
+    QCOMPARE(wav.fileSize, qint64(44 + 10000));
+    QCOMPARE(firstPatternMismatch(wav.samples), qint64(-1));
     writer.close();
 }
 
@@ -567,8 +523,7 @@ void TestWavWriter::broadcastWavChunk()
         QCOMPARE(wav.bext->timeReference, timeReference);
         QCOMPARE(wav.bext->version, 1);
         QCOMPARE(wav.bext->codingHistory, QStringLiteral("A=PCM,F=48000,W=16,M=stereo,T=Vireon\r\n"));
-        QList<qint16> samples(wav.samples.begin(), wav.samples.end());
-        QCOMPARE(firstPatternMismatch(samples), qint64(-1));
+        QCOMPARE(firstPatternMismatch(wav.samples), qint64(-1));
     }
 
     // A reader that knows Broadcast WAV (ffprobe) finds the time reference and the length.

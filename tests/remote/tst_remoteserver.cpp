@@ -11,6 +11,7 @@
 #include "remote/HttpResponse.h"
 #include "remote/PreviewStream.h"
 #include "remote/RemoteControlServer.h"
+#include "ManagerFixture.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -145,7 +146,7 @@ private:
     QJsonObject jsonBodyOf(const QByteArray &response) const;
     void putPatternOn(int channel, int pattern);
 
-    QTemporaryDir m_dir;
+    ManagerFixture m_fixture;
     ApplicationManager *m_manager = nullptr;
     InputChannelsModel *m_model = nullptr;
     RemoteControlServer *m_server = nullptr;
@@ -153,22 +154,19 @@ private:
 
 void TestRemoteServer::initTestCase()
 {
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
-    QVERIFY(SDL_Init(SDL_INIT_AUDIO) == 0);
+    QVERIFY(m_fixture.startTestCase());
 }
 
 void TestRemoteServer::cleanupTestCase()
 {
-    SDL_Quit();
+    m_fixture.endTestCase();
 }
 
 void TestRemoteServer::init()
 {
-    m_manager = new ApplicationManager;
-    m_manager->setRecordingPath(m_dir.filePath(QStringLiteral("rec")));
-    m_manager->setActiveSessionName(QStringLiteral("RemoteTest"));
-    m_model = new InputChannelsModel;
-    m_manager->setChannelsModel(m_model);
+    m_fixture.createManager(QStringLiteral("RemoteTest"));
+    m_manager = m_fixture.manager;
+    m_model = m_fixture.model;
     m_server = new RemoteControlServer(m_manager);
     // The key settings persist in this run's store; every test starts with the key required.
     m_server->setRequireAccessKey(true);
@@ -179,11 +177,7 @@ void TestRemoteServer::init()
 void TestRemoteServer::cleanup()
 {
     delete m_server;
-    if (m_manager->isRecording())
-        m_manager->stopRecording();
-    m_manager->setChannelsModel(nullptr);
-    delete m_model;
-    delete m_manager;
+    m_fixture.destroyManager();
     // Sockets scheduled for deletion go now, before the next test's server.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }

@@ -10,7 +10,7 @@
 // With --webcams (Linux) the channels get simulated USB webcams instead of the built-in cameras:
 // channel 1 asks for a format its camera will not set (the tile shows what runs and what was
 // asked), channel 2's camera is unplugged a second after it starts (the tile shows it lost).
-#include "app/AppInfo.h"
+#include "common/AppInfo.h"
 #include "app/ApplicationManager.h"
 #include "app/LogHandler.h"
 #include "capture/AudioCapture.h"

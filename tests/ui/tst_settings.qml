@@ -90,9 +90,9 @@ Item {
             // 60.00, 59.94, 50.00, 30.00, 29.97, 25.00, 24.00 and 23.976 fps have a table entry.
             const rates = [[8, 0], [7, 1], [6, 2], [4, 3], [3, 4], [2, 5], [1, 6], [0, 7]]
             for (const [listIndex, tableIndex] of rates)
-                compare(Rules.globalFramerateIndex(listIndex), tableIndex, "list entry " + listIndex)
+                compare(SettingsFrameRates.globalIndex(listIndex), tableIndex, "list entry " + listIndex)
             for (const listIndex of [5, 9, 10, 11, -1])
-                compare(Rules.globalFramerateIndex(listIndex), -1, "list entry " + listIndex)
+                compare(SettingsFrameRates.globalIndex(listIndex), -1, "list entry " + listIndex)
         }
 
         function test_folderUrlToPath_data() {

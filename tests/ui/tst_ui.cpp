@@ -2,7 +2,7 @@
 // program registers it, so components under test see AppManager, ChannelsModel,
 // UpdateManager, RemoteServer and VideoStreamItem, and the cases that look at the disk get
 // TestDisk.
-#include "app/AppInfo.h"
+#include "common/AppInfo.h"
 #include "app/ApplicationManager.h"
 #include "models/InputChannelsModel.h"
 #include "models/QmlRegistration.h"

@@ -204,7 +204,7 @@ SettingsScrollPage {
                 currentIndex: Rules.clampIndex(root.config.framerateIndex, count)
                 onActivated: index => {
                     root.config.framerateIndex = index
-                    AppManager.recordingFramerateIndex = Rules.globalFramerateIndex(index)
+                    AppManager.recordingFramerateIndex = SettingsFrameRates.globalIndex(index)
                 }
             }
         }

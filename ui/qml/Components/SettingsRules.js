@@ -56,17 +56,6 @@ function clampIndex(index, count) {
     return Math.max(0, Math.min(index, count - 1))
 }
 
-// The back end's frame-rate table (60, 59.94, 50, 30, 29.97, 25, 24, 23.976) numbers its
-// rates differently from the window's list (23.976 ... 120, Auto). Entries the table lacks
-// (48, 120, Auto) give -1, which the back end reads as its 30 fps default.
-var globalFramerateIndices = [7, 6, 5, 4, 3, -1, 2, 1, 0, -1, -1]
-
-function globalFramerateIndex(listIndex) {
-    if (listIndex < 0 || listIndex >= globalFramerateIndices.length)
-        return -1
-    return globalFramerateIndices[listIndex]
-}
-
 // Container list entries; available(index) tells which ones the recorder can write.
 var formatNames = [
     "MP4 (.mp4 - Universal MPEG-4)",

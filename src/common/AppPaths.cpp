@@ -1,6 +1,6 @@
-#include "app/AppPaths.h"
+#include "common/AppPaths.h"
 
-#include "app/AppInfo.h"
+#include "common/AppInfo.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -21,6 +21,7 @@
 namespace {
 
 const QString kLanguageKey = QStringLiteral("UI/Language");
+const QString kBroadcastWavKey = QStringLiteral("Recording/BroadcastWav");
 
 // The settings window keeps its recording list positions here (its own group; read once).
 const QString kRecordingConfigGroup = QStringLiteral("RecordingConfig");
@@ -35,6 +36,16 @@ QSettings openSettings()
     return QSettings(AppInfo::organisationName, AppInfo::applicationName);
 }
 
+// Settings the back end persists itself: written at once, a failure logged.
+void storeSetting(const QString &key, const QVariant &value, const char *what)
+{
+    QSettings settings = openSettings();
+    settings.setValue(key, value);
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        qWarning() << "[ApplicationManager] Could not save" << what;
+}
+
 } // namespace
 
 ApplicationManager::ApplicationManager(QObject *parent)
@@ -46,6 +57,7 @@ ApplicationManager::ApplicationManager(QObject *parent)
         const QString saved = settings.value(kLanguageKey, QStringLiteral("EN")).toString();
         if (settings.status() == QSettings::NoError && !saved.isEmpty())
             m_currentLanguage = saved;
+        m_broadcastWavEnabled = settings.value(kBroadcastWavKey, false).toBool();
     }
 
     if (QCoreApplication *app = QCoreApplication::instance())
@@ -179,17 +191,22 @@ void ApplicationManager::setCurrentLanguage(const QString &language)
     if (m_currentLanguage == language)
         return;
     m_currentLanguage = language;
-    QSettings settings = openSettings();
-    settings.setValue(kLanguageKey, language);
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
-        qWarning() << "[ApplicationManager] Could not save the interface language.";
+    storeSetting(kLanguageKey, language, "the interface language.");
     emit currentLanguageChanged();
     // The banner's texts follow the language.
     if (!m_recordingError.isEmpty())
         emit lastRecordingErrorChanged();
     if (!m_recordingWarning.isEmpty())
         emit recordingWarningChanged();
+}
+
+void ApplicationManager::setBroadcastWavEnabled(bool enabled)
+{
+    if (m_broadcastWavEnabled == enabled)
+        return;
+    m_broadcastWavEnabled = enabled;
+    storeSetting(kBroadcastWavKey, enabled, "the Broadcast WAV setting.");
+    emit broadcastWavEnabledChanged();
 }
 
 // --- generic setters: store a changed value, emit once ---

@@ -25,6 +25,7 @@
 #include "app/MonitorOutput.h"
 #include "app/RecordingProblems.h"
 #include "models/InputChannelsModel.h"
+#include "recording/BroadcastWav.h"
 #include "recording/RecordingContainer.h"
 #include "recording/TakeRecorder.h"
 #include "recording/TimelineCut.h"
@@ -46,6 +47,7 @@
 #include <thread>
 #include <map>
 #include <memory>
+#include <optional>
 
 class AudioCapture;
 class IEncoder;
@@ -117,6 +119,9 @@ class ApplicationManager : public QObject
     Q_PROPERTY(QString currentLanguage READ currentLanguage WRITE setCurrentLanguage NOTIFY currentLanguageChanged)
     Q_PROPERTY(QString cpuUsage READ cpuUsage NOTIFY metricsChanged)
     Q_PROPERTY(QString ramUsage READ ramUsage NOTIFY metricsChanged)
+    // Every WAV file of a take carries a Broadcast WAV `bext` chunk with the take's start as
+    // its time reference, so editors line the audio up by timecode. Off by default; persisted.
+    Q_PROPERTY(bool broadcastWavEnabled READ broadcastWavEnabled WRITE setBroadcastWavEnabled NOTIFY broadcastWavEnabledChanged)
     // Why the last take could not start or was stopped early; empty when all went well.
     Q_PROPERTY(QString lastRecordingError READ lastRecordingError NOTIFY lastRecordingErrorChanged)
     // The same in the interface language: the main window's banner and the phone page show it.
@@ -204,8 +209,8 @@ public:
     QString currentLanguage() const { return m_currentLanguage; }
     QString cpuUsage() const { return m_cpuUsage; }
     QString ramUsage() const { return m_ramUsage; }
-    QString lastRecordingError() const { return m_recordingError.en; }
-    QString recordingErrorText() const { return m_recordingError.in(m_currentLanguage); }
+    QString lastRecordingError() const;
+    QString recordingErrorText() const;
     QString recordingWarningText() const { return m_recordingWarning.in(m_currentLanguage); }
     qint64 diskFreeBytes() const { return m_diskFreeBytes; }
     qint64 diskSecondsLeft() const { return m_diskSecondsLeft; }
@@ -213,6 +218,7 @@ public:
     double timelineFps() const { return m_timelineFps; }
     int measuredCameraCount() const { return m_measuredCameraCount; }
     QVariantMap lastTakeSummary() const { return m_lastTakeSummary; }
+    bool broadcastWavEnabled() const { return m_broadcastWavEnabled; }
 
     // The switch log of the current (or last) take.
     const QList<TimelineCut> &timelineCuts() const { return m_timelineCuts; }
@@ -247,6 +253,8 @@ public:
     void setColorRange(const QString &range);
     void setIsCapturingKeybind(bool capturing);
     void setCurrentLanguage(const QString &language);
+    // Applies to the next take; stored in the settings ("Recording/BroadcastWav").
+    void setBroadcastWavEnabled(bool enabled);
 
     // --- keybinds (source indices 0..3) ---
     Q_INVOKABLE void setSourceKey(int sourceIndex, int key);
@@ -415,6 +423,7 @@ signals:
     void colorSpaceChanged();
     void colorRangeChanged();
     void lastRecordingErrorChanged();
+    void broadcastWavEnabledChanged();
     // A channel's mixer strip or audio routing changed (input, fader, mute, solo, separate
     // track, camera link): the interface re-reads that channel's getters.
     void channelAudioStateChanged(int channelId);
@@ -462,16 +471,17 @@ private:
 
     // Recording helpers.
     EncoderConfig encoderConfigFor(int channelId, const ISource &source) const;
+    // The `bext` information of a WAV track of the take starting now; none while Broadcast WAV
+    // is off. Needs m_startTimecode of the take.
+    std::optional<BroadcastWavInfo> broadcastWavInfoFor(const QDateTime &startedAt, const QString &description) const;
     // recordingEncoderIndex, or 0 (the first entry) when it points past the encoder list.
     int effectiveEncoderIndex() const;
     void appendTakeAudio();
     void noteAudioParts(const TakeReport &report);
     void stopOnRecordingFailure();
-    // A failure text without translation shows as it is in both languages.
-    void setLastRecordingError(const QString &error);
+    // The take's failure; the timeline's failure is kept apart (setTimelineError).
     void setRecordingError(const LocalisedText &error);
-    // Adds to a failure already shown rather than replacing it.
-    void addRecordingError(const LocalisedText &error);
+    void setTimelineError(const LocalisedText &error);
     void setRecordingWarning(const LocalisedText &warning);
     // The take folder could not be made: why, in the system's words.
     static QString folderCreationError(const QString &folder);
@@ -536,8 +546,12 @@ private:
     bool m_separateAudioRecordingEnabled = false;
     QString m_cpuUsage = QStringLiteral("CPU: 0%");
     QString m_ramUsage = QStringLiteral("RAM: 0 MB");
+    // Why the take could not start or ended early, and apart from it why its timeline could
+    // not be written (a timeline written again replaces only that part).
     LocalisedText m_recordingError;
+    LocalisedText m_timelineError;
     LocalisedText m_recordingWarning;
+    bool m_broadcastWavEnabled = false;
 
     QTimer m_timecodeTimer;
     QTimer m_metricsTimer;

@@ -21,9 +21,26 @@ bool isWrittenFile(const QString &path)
 
 } // namespace
 
-void ApplicationManager::setLastRecordingError(const QString &error)
+QString ApplicationManager::lastRecordingError() const
 {
-    setRecordingError(RecordingProblems::untranslated(error));
+    // The take's own failure first: the full disk that stopped it is why the timeline could
+    // not be written either.
+    QStringList parts;
+    for (const LocalisedText *text : {&m_recordingError, &m_timelineError}) {
+        if (!text->isEmpty())
+            parts.append(text->en);
+    }
+    return parts.join(QLatin1String("; "));
+}
+
+QString ApplicationManager::recordingErrorText() const
+{
+    QStringList parts;
+    for (const LocalisedText *text : {&m_recordingError, &m_timelineError}) {
+        if (!text->isEmpty())
+            parts.append(text->in(m_currentLanguage));
+    }
+    return parts.join(QLatin1Char('\n'));
 }
 
 void ApplicationManager::setRecordingError(const LocalisedText &error)
@@ -34,15 +51,12 @@ void ApplicationManager::setRecordingError(const LocalisedText &error)
     emit lastRecordingErrorChanged();
 }
 
-void ApplicationManager::addRecordingError(const LocalisedText &error)
+void ApplicationManager::setTimelineError(const LocalisedText &error)
 {
-    // A take that failed and then could not write its timeline either: both are news.
-    if (m_recordingError.isEmpty() || m_recordingError.en.contains(error.en)) {
-        setRecordingError(error.isEmpty() ? m_recordingError : error);
+    if (m_timelineError == error)
         return;
-    }
-    setRecordingError(LocalisedText{m_recordingError.en + QLatin1Char('\n') + error.en,
-                                     m_recordingError.sr + QLatin1Char('\n') + error.sr});
+    m_timelineError = error;
+    emit lastRecordingErrorChanged();
 }
 
 void ApplicationManager::setRecordingWarning(const LocalisedText &warning)
@@ -56,6 +70,7 @@ void ApplicationManager::setRecordingWarning(const LocalisedText &warning)
 void ApplicationManager::dismissRecordingError()
 {
     setRecordingError(LocalisedText{});
+    setTimelineError(LocalisedText{});
 }
 
 void ApplicationManager::dismissRecordingWarning()

@@ -9,11 +9,13 @@
 #include "recording/EncoderConfig.h"
 #include "recording/IEncoder.h"
 #include "recording/TakeRecorder.h"
+#include "recording/Timecode.h"
 #include "recording/TimelineExport.h"
 
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -64,6 +66,21 @@ EncoderConfig ApplicationManager::encoderConfigFor(int channelId, const ISource 
     return config;
 }
 
+std::optional<BroadcastWavInfo> ApplicationManager::broadcastWavInfoFor(const QDateTime &startedAt,
+                                                                        const QString &description) const
+{
+    if (!m_broadcastWavEnabled)
+        return std::nullopt;
+    BroadcastWavInfo info;
+    info.description = description;
+    info.origination = startedAt;
+    // The instant the take's timecode names, so the WAV files line up with the MP4 files'
+    // timecode track to the sample.
+    info.timeReference = quint64(Timecode::samplesSinceMidnight(m_startTimecode, m_timelineFps, kSampleRate).value_or(0));
+    info.codingHistory = BroadcastWav::pcmCodingHistory(kSampleRate, 2);
+    return info;
+}
+
 void ApplicationManager::startRecording()
 {
     if (m_isRecording)
@@ -93,15 +110,19 @@ void ApplicationManager::startRecording()
     m_timelineCuts.append(TimelineCut{m_activeSourceId, 0});
 
     // The start time of day names the take in every file's timecode.
-    m_recordStartTime = QTime::currentTime();
+    const QDateTime startedAt = QDateTime::currentDateTime();
+    m_recordStartTime = startedAt.time();
     m_startTimecode = TakeNaming::startTimecodeText(m_recordStartTime);
+    const auto broadcastInfo = [&](const QString &track) {
+        return broadcastWavInfoFor(startedAt, sessionFolder + QLatin1Char(' ') + QDir(takeFolder).dirName() + QLatin1Char(' ') + track);
+    };
 
     m_audioParts.clear();
     auto take = std::make_unique<TakeRecorder>(m_timelineFps, kSampleRate);
     if (m_audioPartLimitBytes > 0)
         take->setAudioPartLimitBytes(m_audioPartLimitBytes);
     m_masterWavPath = TakeNaming::masterAudioFilePath(takeFolder);
-    if (take->openMasterAudio(m_masterWavPath))
+    if (take->openMasterAudio(m_masterWavPath, broadcastInfo(QStringLiteral("master mix"))))
         qDebug() << "[ApplicationManager] Started Master Audio Recorder:" << m_masterWavPath;
     else
         qWarning() << "[ApplicationManager] Failed to start Master WAV recorder at:" << m_masterWavPath;
@@ -110,7 +131,7 @@ void ApplicationManager::startRecording()
         if (!isChannelSeparateAudioEnabled(channelId))
             continue;
         const QString path = TakeNaming::channelAudioFilePath(takeFolder, channelId);
-        if (!take->openChannelAudio(channelId, path))
+        if (!take->openChannelAudio(channelId, path, broadcastInfo(QStringLiteral("channel %1").arg(channelId))))
             continue;
         qDebug() << "[ApplicationManager] Started ISO Audio Recorder for channel" << channelId << "at" << path;
         m_isoAudioPaths[channelId] = path;
@@ -156,6 +177,7 @@ void ApplicationManager::startRecording()
         return;
     }
     setRecordingError(LocalisedText{});
+    setTimelineError(LocalisedText{});
     setRecordingWarning(LocalisedText{});
     m_isDiskWarningGiven = false;
     m_writeRate.reset();
@@ -321,14 +343,23 @@ bool ApplicationManager::exportTimeline(qint64 durationMs)
         qDebug() << "[ApplicationManager] No recorded files to export to XML.";
         return false;
     }
-    QString writtenPath, error;
-    if (!writeTimeline(input, &writtenPath, &error)) {
-        qWarning() << "[ApplicationManager] Failed to export XML to:" << timelineOutputPath(input) << "-" << error;
-        addRecordingError(RecordingProblems::timelineNotWritten(timelineOutputPath(input), error, m_currentTakeFolder));
-        return false;
+    QList<TimelineFileWrite> results;
+    const bool written = writeTimeline(input, &results);
+    QStringList errors;
+    for (const TimelineFileWrite &result : results) {
+        if (result.error.isEmpty()) {
+            qDebug() << "[ApplicationManager] Successfully exported DaVinci Resolve XML to:" << result.path;
+        } else {
+            qWarning() << "[ApplicationManager] Failed to export XML to:" << result.path << "-" << result.error;
+            errors.append(QStringLiteral("%1: %2").arg(QFileInfo(result.path).fileName(), result.error));
+        }
     }
-    qDebug() << "[ApplicationManager] Successfully exported DaVinci Resolve XML to:" << writtenPath;
-    return true;
+    // One clear failure path: the take's error (the interface, the status and the command
+    // line's exit status all read it); a timeline written again replaces what an earlier
+    // attempt said about it.
+    setTimelineError(written ? LocalisedText{}
+                             : RecordingProblems::timelineNotWritten(errors.join(QLatin1String("; ")), m_currentTakeFolder));
+    return written;
 }
 
 void ApplicationManager::generateTimeline()

@@ -190,15 +190,15 @@ LocalisedText runningOutOfSpace(const QString &folder, qint64 seconds)
     };
 }
 
-LocalisedText timelineNotWritten(const QString &timelinePath, const QString &reason, const QString &takeFolder)
+LocalisedText timelineNotWritten(const QString &failures, const QString &takeFolder)
 {
     return {
-        QStringLiteral("The timeline %1 could not be written (%2). The recordings themselves are complete in %3 "
-                       "and can be brought into your editor by hand; free some space before the next take.")
-            .arg(fileName(timelinePath), reason, native(takeFolder)),
-        QStringLiteral("Timeline %1 nije mogao da se upiše (%2). Sami snimci su kompletni u %3 i mogu se ručno "
-                       "uvesti u program za montažu; oslobodite prostor pre sledećeg snimka.")
-            .arg(fileName(timelinePath), reason, native(takeFolder)),
+        QStringLiteral("Timeline not written: %1. The recordings themselves are complete in %2 and can be brought "
+                       "into your editor by hand; free some space before the next take.")
+            .arg(failures, native(takeFolder)),
+        QStringLiteral("Timeline nije upisan: %1. Sami snimci su kompletni u %2 i mogu se ručno uvesti u program "
+                       "za montažu; oslobodite prostor pre sledećeg snimka.")
+            .arg(failures, native(takeFolder)),
     };
 }
 

@@ -37,8 +37,9 @@ LocalisedText writeFailed(const TakeFailure &failure, const QString &filePath, c
 LocalisedText reserveReached(const QString &folder, qint64 freeBytes);
 // A running take has little time left on its disk (a warning, the take goes on).
 LocalisedText runningOutOfSpace(const QString &folder, qint64 seconds);
-// The timeline file of a finished take could not be written.
-LocalisedText timelineNotWritten(const QString &timelinePath, const QString &reason, const QString &takeFolder);
+// The timeline files of a finished take could not be written: `failures` names each file and
+// why ("Take_01.xml: No space left on device; ...").
+LocalisedText timelineNotWritten(const QString &failures, const QString &takeFolder);
 
 // "812 MB", "1.4 GB" (decimal units, as file managers count).
 QString sizeText(qint64 bytes);

@@ -256,10 +256,13 @@ void FfmpegEncoder::writeFrame(const VideoFrame &frame)
     bool overflow = false;
     {
         std::lock_guard lock(m_queueMutex);
-        if (int(m_queue.size()) >= m_queueCapacity)
-            overflow = true;
-        else
+        overflow = int(m_queue.size()) >= m_queueCapacity;
+        if (overflow) {
+            m_refusedLastFrame = frame;
+        } else {
             m_queue.push_back(frame);
+            m_refusedLastFrame.reset();
+        }
     }
     if (overflow) {
         ++m_droppedFrames;
@@ -281,6 +284,12 @@ bool FfmpegEncoder::stop()
         m_isStopped = true;
         {
             std::lock_guard lock(m_queueMutex);
+            // The file ends with the take's last frame even when the queue refused it.
+            if (m_refusedLastFrame && !m_hasFailed) {
+                m_queue.push_back(std::move(*m_refusedLastFrame));
+                --m_droppedFrames;
+            }
+            m_refusedLastFrame.reset();
             m_stopRequested = true;
         }
         m_queueChanged.notify_one();

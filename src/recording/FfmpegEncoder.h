@@ -30,6 +30,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 class FfmpegEncoder : public IEncoder
@@ -83,6 +84,10 @@ private:
     std::condition_variable m_queueChanged;
     std::deque<VideoFrame> m_queue; // Guarded by m_queueMutex.
     bool m_stopRequested = false;   // Guarded by m_queueMutex.
+    // The newest frame offered, when a full queue refused it (Guarded by m_queueMutex): stop()
+    // still encodes it, so a file whose last frames were dropped lasts as long as the take
+    // and an editor finds no gap at its end.
+    std::optional<VideoFrame> m_refusedLastFrame;
     int m_queueCapacity = 2;        // Set by open() before the worker starts.
 
     mutable std::mutex m_errorMutex;

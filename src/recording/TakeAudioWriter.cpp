@@ -21,10 +21,11 @@ TakeAudioWriter::~TakeAudioWriter()
     finish();
 }
 
-int TakeAudioWriter::addFile(const QString &firstPath)
+int TakeAudioWriter::addFile(const QString &firstPath, const std::optional<BroadcastWavInfo> &broadcastInfo)
 {
     auto writer = std::make_unique<WavPartWriter>();
     writer->setPartSizeLimitBytes(m_partLimitBytes);
+    writer->setBroadcastInfo(broadcastInfo);
     if (!writer->open(firstPath, m_sampleRate, m_channels)) {
         m_openError = writer->errorString();
         return -1;

@@ -26,6 +26,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -43,8 +44,9 @@ public:
 
     // Before start(): the size of one part (tests); applies to files added afterwards.
     void setPartSizeLimitBytes(quint32 bytes) { m_partLimitBytes = bytes; }
-    // Before start(): opens the first part of a file; its index, or -1 (openError() says why).
-    int addFile(const QString &firstPath);
+    // Before start(): opens the first part of a file, a Broadcast WAV one when `broadcastInfo`
+    // is given; its index, or -1 (openError() says why).
+    int addFile(const QString &firstPath, const std::optional<BroadcastWavInfo> &broadcastInfo = std::nullopt);
     QString openError() const { return m_openError; }
     int fileCount() const { return int(m_files.size()); }
 

@@ -34,15 +34,16 @@ void TakeRecorder::setAudioPartLimitBytes(quint32 bytes)
     m_audio->setPartSizeLimitBytes(bytes);
 }
 
-bool TakeRecorder::openMasterAudio(const QString &path)
+bool TakeRecorder::openMasterAudio(const QString &path, const std::optional<BroadcastWavInfo> &broadcastInfo)
 {
-    m_masterFile = m_audio->addFile(path);
+    m_masterFile = m_audio->addFile(path, broadcastInfo);
     return m_masterFile >= 0;
 }
 
-bool TakeRecorder::openChannelAudio(int channelId, const QString &path)
+bool TakeRecorder::openChannelAudio(int channelId, const QString &path,
+                                    const std::optional<BroadcastWavInfo> &broadcastInfo)
 {
-    const int file = m_audio->addFile(path);
+    const int file = m_audio->addFile(path, broadcastInfo);
     if (file < 0)
         return false;
     m_channelFiles[channelId] = file;

@@ -17,6 +17,7 @@
 // → finish(), which returns what was written. Destruction finishes a take still running.
 #pragma once
 
+#include "recording/BroadcastWav.h"
 #include "recording/FramePump.h"
 
 #include <QList>
@@ -26,6 +27,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class IEncoder;
@@ -91,8 +93,11 @@ public:
     // --- before start() ---
     // The size of one WAV part (tests reach it without writing 4 GiB).
     void setAudioPartLimitBytes(quint32 bytes);
-    bool openMasterAudio(const QString &path);
-    bool openChannelAudio(int channelId, const QString &path);
+    // The track's files are Broadcast WAV files when `broadcastInfo` is given (its time
+    // reference that of the take's first sample).
+    bool openMasterAudio(const QString &path, const std::optional<BroadcastWavInfo> &broadcastInfo = std::nullopt);
+    bool openChannelAudio(int channelId, const QString &path,
+                          const std::optional<BroadcastWavInfo> &broadcastInfo = std::nullopt);
     // Why the last open*Audio() failed.
     QString lastOpenError() const;
     void addCamera(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height);

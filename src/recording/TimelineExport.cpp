@@ -1,33 +1,15 @@
 #include "recording/TimelineExport.h"
 
+#include "recording/FileSync.h"
 #include "recording/XmemlWriter.h"
 
-#include <QFileInfo>
 #include <QSaveFile>
 
 namespace {
 
-// Longest file name the common file systems take (ext4 and NTFS count 255 units).
-constexpr qsizetype maxFileNameBytes = 255;
-
-bool isDrivePath(const QString &path)
-{
-    return path.size() >= 3 && path.at(0).isLetter() && path.at(0).unicode() < 0x80
-        && path.at(1) == QLatin1Char(':')
-        && (path.at(2) == QLatin1Char('/') || path.at(2) == QLatin1Char('\\'));
-}
-
-// A path that can only be a Windows one: a drive path, or a network path in backslashes.
-bool isWindowsStylePath(const QString &path)
-{
-    return isDrivePath(path) || path.startsWith(QLatin1String("\\\\"));
-}
-
-#ifdef Q_OS_WIN
-constexpr bool slashSlashIsNetworkPath = true;
-#else
-constexpr bool slashSlashIsNetworkPath = false; // "//home" is "/home" here
-#endif
+// Longest file name the common file systems take (ext4 and NTFS count 255 units), less the
+// ".XXXXXX" a temporary file beside it adds while the timeline is being written.
+constexpr qsizetype maxFileNameBytes = 255 - 7;
 
 QString withoutTrailingSlashes(QString folder)
 {
@@ -37,14 +19,43 @@ QString withoutTrailingSlashes(QString folder)
     return folder;
 }
 
-QString lastComponent(const QString &folder)
-{
-    return folder.mid(folder.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
 QString joinPath(const QString &folder, const QString &name)
 {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// Writes one document through a temporary file in the target's folder, renamed into place
+// only once it is complete and on disk. Unbuffered, so a full disk fails the write that met
+// it instead of a flush hidden inside commit().
+bool writeDocument(const QString &path, QByteArray document, QString *errorText)
+{
+#if defined(Q_OS_WIN)
+    document.replace("\n", "\r\n"); // the platform's text line ending
+#endif
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        *errorText = file.errorString();
+        return false;
+    }
+    qint64 written = 0;
+    while (written < document.size()) {
+        const qint64 n = file.write(document.constData() + written, document.size() - written);
+        if (n <= 0) {
+            *errorText = file.errorString();
+            file.cancelWriting();
+            return false;
+        }
+        written += n;
+    }
+    if (!syncFileToDisk(file.handle(), errorText)) {
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) { // renames over the target; removes the temporary file on failure
+        *errorText = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -60,36 +71,6 @@ QString timelineProjectName(const QString &sessionName)
     return trimmed.isEmpty() ? QStringLiteral("Session") : trimmed;
 }
 
-QString timelineAbsolutePath(const QString &path)
-{
-    if (path.isEmpty())
-        return {};
-    if (isWindowsStylePath(path)) {
-        QString windowsPath = path;
-        return windowsPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    }
-    QString absolute = QFileInfo(path).absoluteFilePath(); // forward slashes on every platform
-    if (!slashSlashIsNetworkPath) {
-        while (absolute.startsWith(QLatin1String("//")))
-            absolute.remove(0, 1);
-    }
-    return absolute;
-}
-
-QString timelineFileUrl(const QString &absolutePath)
-{
-    QString path = absolutePath;
-    if (isWindowsStylePath(path))
-        path.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    // timelineAbsolutePath() keeps a leading "//" only for a network path.
-    if (path.startsWith(QLatin1String("//")))
-        return QLatin1String("file:") + path; // file://server/share/...
-    // "/home/..." already brings the slash that ends the authority; "C:/..." needs one.
-    if (path.startsWith(QLatin1Char('/')))
-        return QLatin1String("file://localhost") + path;
-    return QLatin1String("file://localhost/") + path;
-}
-
 QString timelineMediaFolder(const TimelineExportInput &input)
 {
     QString folder = timelineAbsolutePath(input.takeFolderPath);
@@ -102,7 +83,7 @@ QString timelineMediaFolder(const TimelineExportInput &input)
     return withoutTrailingSlashes(folder);
 }
 
-QString timelineFileName(const QString &sessionName, const QString &takeFolderName)
+QString timelineFileName(const QString &sessionName, const QString &takeFolderName, TimelineLayout layout)
 {
     // The document keeps the name as typed; only the file name is made safe. These are the
     // characters Windows refuses in a name ("/" on every system), plus control characters.
@@ -112,7 +93,8 @@ QString timelineFileName(const QString &sessionName, const QString &takeFolderNa
         if (c.unicode() < 0x20 || illegal.contains(c))
             c = QLatin1Char('_');
     }
-    const QString suffix = QLatin1Char('_') + takeFolderName + QLatin1String(".xml");
+    const QString suffix = QLatin1Char('_') + takeFolderName
+        + QLatin1String(layout == TimelineLayout::AllAngles ? "_AllAngles.xml" : ".xml");
     const qsizetype budget = maxFileNameBytes - suffix.toUtf8().size();
     while (!project.isEmpty() && project.toUtf8().size() > budget) {
         project.chop(1);
@@ -122,20 +104,20 @@ QString timelineFileName(const QString &sessionName, const QString &takeFolderNa
     return project + suffix;
 }
 
-QString timelineOutputPath(const TimelineExportInput &input)
+QString timelineOutputPath(const TimelineExportInput &input, TimelineLayout layout)
 {
     const QString folder = timelineMediaFolder(input);
     if (folder.isEmpty())
         return {};
-    return joinPath(folder, timelineFileName(input.sessionName, lastComponent(folder)));
+    return joinPath(folder, timelineFileName(input.sessionName, lastPathComponent(folder), layout));
 }
 
-QByteArray buildXmemlDocument(const TimelineExportInput &input)
+QByteArray buildXmemlDocument(const TimelineExportInput &input, TimelineLayout layout)
 {
     TimelineExportJob job;
     job.projectName = timelineProjectName(input.sessionName);
     job.mediaFolder = timelineMediaFolder(input);
-    job.sequenceName = job.projectName + QLatin1Char(' ') + lastComponent(job.mediaFolder);
+    job.sequenceName = job.projectName + QLatin1Char(' ') + lastPathComponent(job.mediaFolder);
     job.frameRate = input.frameRate;
     job.width = input.width;
     job.height = input.height;
@@ -162,35 +144,21 @@ QByteArray buildXmemlDocument(const TimelineExportInput &input)
         if (link != input.cameraLinks.end() && link->second > 0)
             job.audioToCamera[channelId] = link->second;
     }
-    return writeXmemlDocument(job);
+    return writeXmemlDocument(job, layout);
 }
 
-bool writeTimeline(const TimelineExportInput &input, QString *writtenPath, QString *errorText)
+bool writeTimeline(const TimelineExportInput &input, QList<TimelineFileWrite> *results)
 {
-    const QString path = timelineOutputPath(input);
-    if (writtenPath)
-        *writtenPath = path;
-    const auto fail = [errorText](const QString &text) {
-        if (errorText)
-            *errorText = text;
-        return false;
-    };
-    if (path.isEmpty())
-        return fail(QStringLiteral("no take folder to write the timeline into"));
-
-    const QByteArray document = buildXmemlDocument(input);
-    // Text mode: the platform's line ending (CR LF on Windows). commit() flushes, syncs and
-    // renames; until then the target is untouched, and cancelWriting() removes the
-    // temporary file.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return fail(file.errorString());
-    if (file.write(document) != document.size()) {
-        const QString error = file.errorString();
-        file.cancelWriting();
-        return fail(error);
+    bool allWritten = true;
+    for (const TimelineLayout layout : {TimelineLayout::ProgrammeCut, TimelineLayout::AllAngles}) {
+        TimelineFileWrite result{layout, timelineOutputPath(input, layout), {}};
+        if (result.path.isEmpty())
+            result.error = QStringLiteral("no take folder to write the timeline into");
+        else if (!writeDocument(result.path, buildXmemlDocument(input, layout), &result.error) && result.error.isEmpty())
+            result.error = QStringLiteral("the file could not be written");
+        allWritten = allWritten && result.error.isEmpty();
+        if (results)
+            results->append(result);
     }
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
+    return allWritten;
 }

@@ -1,22 +1,28 @@
-// Timeline export: the FCP7 interchange file (xmeml version 4) written into a take folder
-// when the take stops, so DaVinci Resolve or Premiere Pro opens the whole take as one
-// sequence: one video track per recorded camera with the operator's live switches as cut
-// clips, the master WAV and every channel WAV on audio tracks of their own, linked.
+// Timeline export: the FCP7 interchange files (xmeml version 4) written into a take folder
+// when the take stops, so DaVinci Resolve or Premiere Pro opens the take ready to edit:
+//   <session>_<take>.xml            the programme cut: one video track per recorded camera
+//                                   with the operator's live switches as cut clips, the master
+//                                   WAV and every channel WAV on audio tracks, linked;
+//   <session>_<take>_AllAngles.xml  every recorded camera on a track of its own for the whole
+//                                   take, the programme cut on the track above them, the same
+//                                   audio tracks: the editor re-cuts from every angle.
 //
 // Free functions over a plain record, independent of ApplicationManager: the manager fills a
 // TimelineExportInput from the take it just stopped, checks timelineHasRecordedFiles(),
-// calls writeTimeline() and logs the outcome. The document itself is built by
+// calls writeTimeline() and logs the outcome. The documents themselves are built by
 // buildXmemlDocument() (pure; XmemlWriter.cpp). Nothing here keeps state between calls or
 // touches capture state; the manager calls it on the GUI thread after every encoder and WAV
 // writer of the take has been closed.
 #pragma once
 
 #include "recording/TimelineCut.h"
+#include "recording/TimelinePaths.h"
 #include "recording/XmemlWriter.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <map>
@@ -56,38 +62,34 @@ QString timelineProjectName(const QString &sessionName);
 // the folder of masterWavPath when that is empty. Forward slashes, no trailing slash.
 QString timelineMediaFolder(const TimelineExportInput &input);
 
-// Project name + "_" + take folder name + ".xml". The project name part is made safe for a
-// file name on every platform: each of < > : " / \ | ? * and every control character becomes
-// "_", and it is shortened (never the take folder name) so the whole name stays within 255
-// bytes of UTF-8. The name inside the document keeps the session name as typed.
-QString timelineFileName(const QString &sessionName, const QString &takeFolderName);
+// Project name + "_" + take folder name + ".xml" (the all-angles timeline: + "_AllAngles.xml").
+// The project name part is made safe for a file name on every platform: each of
+// < > : " / \ | ? * and every control character becomes "_", and it is shortened (never the
+// take folder name) so the whole name stays within 248 bytes of UTF-8 (255, less the room its
+// temporary file's name needs). The name inside the document keeps the session name as typed.
+QString timelineFileName(const QString &sessionName, const QString &takeFolderName,
+                         TimelineLayout layout = TimelineLayout::ProgrammeCut);
 
 // timelineMediaFolder() + "/" + timelineFileName(); empty when there is no folder.
-QString timelineOutputPath(const TimelineExportInput &input);
+QString timelineOutputPath(const TimelineExportInput &input,
+                           TimelineLayout layout = TimelineLayout::ProgrammeCut);
 
-// The absolute form of a recorded file's path as the timeline names it: forward slashes;
-// "C:/..." drive paths and "//server/share" paths are kept as they are on every platform, so
-// Windows paths survive a document built elsewhere; a relative path is resolved against the
-// current folder.
-QString timelineAbsolutePath(const QString &path);
-
-// The pathurl of an absolute path, without percent-encoding (editors read the path as
-// written, spaces included):
-//   "/home/ana/Take_01/Camera_01.mp4" → "file://localhost/home/ana/Take_01/Camera_01.mp4"
-//   "C:/Rec/Camera_01.mp4" (or "C:\Rec\...") → "file://localhost/C:/Rec/Camera_01.mp4"
-//   "//nas/share/Camera_01.mp4" (or "\\nas\share\...") → "file://nas/share/Camera_01.mp4"
-// Never two slashes after the host: editors may take those for a network path. Give it
-// timelineAbsolutePath()'s result, which starts with "//" only for a network path.
-QString timelineFileUrl(const QString &absolutePath);
-
-// The whole xmeml document as UTF-8, lines ending in "\n" (the file writer turns them into
+// A whole xmeml document as UTF-8, lines ending in "\n" (the file writer turns them into
 // the platform's text line ending).
-QByteArray buildXmemlDocument(const TimelineExportInput &input);
+QByteArray buildXmemlDocument(const TimelineExportInput &input,
+                              TimelineLayout layout = TimelineLayout::ProgrammeCut);
 
-// Writes buildXmemlDocument() to timelineOutputPath(), replacing an earlier file. The text
-// goes to a temporary file beside the target that is renamed over it only once everything
-// has been written and flushed, so a failed write leaves no partial document and an earlier
-// timeline intact. On success *writtenPath receives the path; on failure *errorText says why
-// (the operating system's text) and *writtenPath still receives the path that was tried.
-// Either pointer may be null.
-bool writeTimeline(const TimelineExportInput &input, QString *writtenPath, QString *errorText);
+// The outcome of writing one timeline file.
+struct TimelineFileWrite
+{
+    TimelineLayout layout = TimelineLayout::ProgrammeCut;
+    QString path;  // the file written or tried; empty when there is no take folder
+    QString error; // empty when written
+};
+
+// Writes both documents to their timelineOutputPath(), replacing earlier files. Each goes to a
+// temporary file beside its target that is renamed over it only once every byte has been
+// written and synced to disk, so a failed write (a full disk) leaves no partial document and
+// an earlier timeline intact. Both files are attempted either way; false when either could
+// not be written (the errors are the operating system's reasons). `results` may be null.
+bool writeTimeline(const TimelineExportInput &input, QList<TimelineFileWrite> *results);

@@ -34,6 +34,16 @@ bool WavPartWriter::openPart(int part)
     m_file.setDataSizeLimitBytes(m_partLimitBytes);
     // The owner refreshes headers by the wall clock; a part never syncs on its own.
     m_file.setHeaderRefreshSeconds(0);
+    if (m_broadcastInfo) {
+        BroadcastWavInfo info = *m_broadcastInfo;
+        for (qint64 frames : std::as_const(m_closedPartFrames))
+            info.timeReference += quint64(frames);
+        if (part > 1)
+            info.description += QStringLiteral(" (part %1)").arg(part);
+        m_file.setBroadcastInfo(info);
+    } else {
+        m_file.setBroadcastInfo(std::nullopt);
+    }
     if (!m_file.open(path, m_sampleRate, m_channels)) {
         noteError();
         return false;

@@ -2,7 +2,9 @@
 // format's 4 GiB: when a file is full the track goes on in a next file beside it
 // ("Master_Audio_Output.wav", then "Master_Audio_Output_002.wav", ...), each a complete WAV
 // of its own. A part ends on a whole frame and the next begins with the frame after it, so
-// the parts laid end to end hold the track without a gap or an overlap.
+// the parts laid end to end hold the track without a gap or an overlap. With Broadcast WAV
+// information every part carries a `bext` chunk whose time reference is that of its own
+// first sample, so an editor places each part where it belongs.
 //
 // One thread at a time (the take's audio writer thread; open() on the thread that starts the
 // take). Format and single-file work is WavWriter's; this class only chooses when and where
@@ -16,6 +18,7 @@
 #include <QStringList>
 
 #include <limits>
+#include <optional>
 
 class WavPartWriter
 {
@@ -23,6 +26,10 @@ public:
     // The path of part `part` (1-based) of a track whose first file is `firstPath`: the first
     // part is firstPath itself, later ones carry "_002", "_003", ... before the extension.
     static QString partPath(const QString &firstPath, int part);
+
+    // Before open(): every part gets a `bext` chunk with this information, its time reference
+    // advanced by the frames of the parts before it (std::nullopt: plain WAV files).
+    void setBroadcastInfo(std::optional<BroadcastWavInfo> info) { m_broadcastInfo = std::move(info); }
 
     // Opens the first part. False (with errorString()) when it cannot be created.
     bool open(const QString &firstPath, int sampleRate, int channels);
@@ -57,5 +64,6 @@ private:
     QStringList m_partPaths;
     QList<qint64> m_closedPartFrames; // frames of every part before the current one
     quint32 m_partLimitBytes = std::numeric_limits<quint32>::max();
+    std::optional<BroadcastWavInfo> m_broadcastInfo; // of the first part
     QString m_error;
 };

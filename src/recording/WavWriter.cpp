@@ -1,26 +1,18 @@
 #include "recording/WavWriter.h"
 
+#include "recording/FileSync.h"
+
 #include <QDebug>
 #include <QFileInfo>
 #include <QtEndian>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
-
-#if defined(Q_OS_UNIX)
-#include <unistd.h>
-#elif defined(Q_OS_WIN)
-#include <io.h>
-#endif
 
 namespace WavFormat {
 
 namespace {
-
-// Bytes of the RIFF chunk that precede the samples, counted from offset 8 ("WAVE" onwards).
-constexpr quint64 riffOverheadBytes = headerBytes - 8;
 
 void putTag(char *at, const char (&tag)[5])
 {
@@ -29,10 +21,12 @@ void putTag(char *at, const char (&tag)[5])
 
 } // namespace
 
-quint32 maxDataBytes(int channels)
+quint32 maxDataBytes(int channels, qint64 headerSize)
 {
+    // The RIFF size counts from offset 8 ("WAVE" onwards): the header less 8, and the data.
     const quint64 blockAlign = quint64(std::max(channels, 1)) * bytesPerSample;
-    const quint64 limit = std::numeric_limits<quint32>::max() - riffOverheadBytes;
+    const quint64 overhead = quint64(std::max<qint64>(headerSize, headerBytes) - 8);
+    const quint64 limit = std::numeric_limits<quint32>::max() - overhead;
     return quint32(limit / blockAlign * blockAlign);
 }
 
@@ -55,13 +49,14 @@ qint16 toPcm16(float sample)
     return qint16(y); // the conversion truncates toward zero
 }
 
-QByteArray header(int sampleRate, int channels, quint32 dataBytes)
+QByteArray header(int sampleRate, int channels, quint32 dataBytes, const QByteArray &chunksBeforeData)
 {
-    dataBytes = std::min(dataBytes, maxDataBytes(channels));
-    QByteArray bytes(headerBytes, '\0');
+    const qsizetype size = headerBytes + chunksBeforeData.size();
+    dataBytes = std::min(dataBytes, maxDataBytes(channels, size));
+    QByteArray bytes(size, '\0');
     char *h = bytes.data();
     putTag(h + 0, "RIFF");
-    qToLittleEndian<quint32>(quint32(dataBytes + riffOverheadBytes), h + 4);
+    qToLittleEndian<quint32>(quint32(size - 8 + dataBytes), h + 4);
     putTag(h + 8, "WAVE");
     putTag(h + 12, "fmt ");
     qToLittleEndian<quint32>(16, h + 16);
@@ -71,8 +66,9 @@ QByteArray header(int sampleRate, int channels, quint32 dataBytes)
     qToLittleEndian<quint32>(quint32(quint64(sampleRate) * channels * bytesPerSample), h + 28);
     qToLittleEndian<quint16>(quint16(channels * bytesPerSample), h + 32);
     qToLittleEndian<quint16>(16, h + 34);
-    putTag(h + 36, "data");
-    qToLittleEndian<quint32>(dataBytes, h + 40);
+    std::memcpy(h + 36, chunksBeforeData.constData(), size_t(chunksBeforeData.size()));
+    putTag(h + size - 8, "data");
+    qToLittleEndian<quint32>(dataBytes, h + size - 4);
     return bytes;
 }
 
@@ -126,7 +122,8 @@ bool WavWriter::open(const QString &path, int sampleRate, int channels)
         return false;
     }
 
-    const QByteArray placeholder = WavFormat::header(sampleRate, channels, 0);
+    m_chunksBeforeData = m_broadcastInfo ? BroadcastWav::chunk(*m_broadcastInfo) : QByteArray();
+    const QByteArray placeholder = WavFormat::header(sampleRate, channels, 0, m_chunksBeforeData);
     if (writeAll(placeholder.constData(), placeholder.size()) != placeholder.size()) {
         fail(QStringLiteral("Cannot write header: %1").arg(m_file.errorString()));
         m_file.close();
@@ -139,7 +136,8 @@ bool WavWriter::open(const QString &path, int sampleRate, int channels)
     }
 
     const quint32 blockAlign = quint32(channels * WavFormat::bytesPerSample);
-    const quint32 limit = std::min(m_requestedLimitBytes, WavFormat::maxDataBytes(channels));
+    // The 4 GiB rule counts the header: a bigger one leaves a little less room for samples.
+    const quint32 limit = std::min(m_requestedLimitBytes, WavFormat::maxDataBytes(channels, placeholder.size()));
     m_dataLimitBytes = limit / blockAlign * blockAlign;
     m_refreshIntervalSamples = qint64(m_headerRefreshSeconds) * sampleRate * channels;
     m_isOpen = true;
@@ -228,7 +226,7 @@ bool WavWriter::refreshHeader()
         return false;
     const qint64 end = m_file.pos();
     const auto dataBytes = quint32(m_samplesWritten * WavFormat::bytesPerSample);
-    const QByteArray bytes = WavFormat::header(m_sampleRate, m_channels, dataBytes);
+    const QByteArray bytes = WavFormat::header(m_sampleRate, m_channels, dataBytes, m_chunksBeforeData);
     if (!m_file.seek(0) || writeAll(bytes.constData(), bytes.size()) != bytes.size()
         || !m_file.seek(end)) {
         fail(QStringLiteral("Cannot update header: %1").arg(m_file.errorString()));
@@ -242,19 +240,10 @@ bool WavWriter::syncToDisk()
 {
     // Without this a power cut can keep the new header but not the samples it describes (or
     // neither): the page cache holds both until the system decides to write them.
-#if defined(Q_OS_LINUX)
-    const int result = ::fdatasync(m_file.handle());
-#elif defined(Q_OS_UNIX)
-    const int result = ::fsync(m_file.handle());
-#elif defined(Q_OS_WIN)
-    const int result = ::_commit(m_file.handle());
-#else
-    const int result = 0;
-#endif
-    // EINVAL: the file cannot be synced at all (a pipe or special file), not a lost write.
-    if (result == 0 || errno == EINVAL)
+    QString error;
+    if (syncFileToDisk(m_file.handle(), &error))
         return true;
-    fail(QStringLiteral("Cannot sync to disk: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    fail(QStringLiteral("Cannot sync to disk: %1").arg(error));
     return false;
 }
 

@@ -7,13 +7,16 @@
 // file is synced to disk after every two seconds of audio (counted in samples), or whenever
 // the owner calls refreshHeader() (the take's writer thread does so by the wall clock), so an
 // abandoned file plays up to its last refresh. The size fields are unsigned
-// 32-bit; a file whose data reaches that limit stops growing (logged once, isFull()) rather
-// than wrapping its header into nonsense.
+// 32-bit; a file whose data reaches that limit (less the header, which is bigger with a
+// Broadcast WAV `bext` chunk) stops growing (logged once, isFull()) rather than wrapping its
+// header into nonsense.
 //
 // Failures become state instead of disappearing: a failed open, write, header refresh or close
 // sets hasError() and errorString() and is logged once; later samples are refused and counted
 // in droppedSamples(). The caller decides what to do (the manager stops the take).
 #pragma once
+
+#include "recording/BroadcastWav.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -21,16 +24,17 @@
 #include <QtGlobal>
 
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace WavFormat {
 
-inline constexpr int headerBytes = 44;
+inline constexpr int headerBytes = 44; // the canonical header, without other chunks
 inline constexpr int bytesPerSample = 2; // 16-bit PCM
 
-// Largest data size, in whole frames, that the header can describe: the RIFF size at offset 4
-// holds data bytes + 36 in 32 unsigned bits.
-quint32 maxDataBytes(int channels);
+// Largest data size, in whole frames, that a header of `headerSize` bytes can describe: the
+// RIFF size at offset 4 holds everything after offset 8 (header and data) in 32 unsigned bits.
+quint32 maxDataBytes(int channels, qint64 headerSize = headerBytes);
 
 // How many of `requested` samples may still be appended after `samplesWritten` without the
 // data passing `limitBytes`. Never negative.
@@ -39,8 +43,9 @@ qint64 samplesThatFit(qint64 samplesWritten, qint64 requested, quint32 limitByte
 // x × 32767, held within [-32768, 32767], truncated toward zero. NaN becomes silence.
 qint16 toPcm16(float sample);
 
-// The 44-byte canonical header ("RIFF", "fmt " with PCM, "data") for `dataBytes` of samples.
-QByteArray header(int sampleRate, int channels, quint32 dataBytes);
+// The header for `dataBytes` of samples: "RIFF", "fmt " with PCM, then `chunksBeforeData`
+// (whole chunks, even-sized, such as "bext"), then "data". 44 bytes without other chunks.
+QByteArray header(int sampleRate, int channels, quint32 dataBytes, const QByteArray &chunksBeforeData = {});
 
 } // namespace WavFormat
 
@@ -63,6 +68,10 @@ public:
     {
         writeSamples(samples.data(), qsizetype(samples.size()));
     }
+
+    // Broadcast WAV: the next files opened carry a `bext` chunk with this information before
+    // their samples; none with std::nullopt (the plain 44-byte header, the default).
+    void setBroadcastInfo(std::optional<BroadcastWavInfo> info) { m_broadcastInfo = std::move(info); }
 
     // Rewrites the header with the final sizes, syncs and closes. Does nothing when closed.
     void close();
@@ -117,5 +126,7 @@ private:
     quint32 m_requestedLimitBytes = std::numeric_limits<quint32>::max();
     quint32 m_dataLimitBytes = 0;
     int m_headerRefreshSeconds = 2;
+    std::optional<BroadcastWavInfo> m_broadcastInfo;
+    QByteArray m_chunksBeforeData; // of the open file, rewritten with every header
     QByteArray m_pcm; // reused conversion buffer, one level tick at a time
 };

@@ -1,40 +1,21 @@
 #include "recording/XmemlWriter.h"
 
-#include "recording/TimelineExport.h"
+#include "recording/Timecode.h"
+#include "recording/TimelinePaths.h"
+#include "recording/XmemlVideoLayout.h"
 
 #include <QSet>
+#include <QUuid>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-// Every exported sequence uses this rate when the job's rate cannot describe one (0, negative,
-// not a number): timebase and frame counts then agree instead of a 30 fps timebase over clip
-// ranges computed at 0 fps.
-constexpr double fallbackFrameRate = 30.0;
-
-double usableFrameRate(double fps)
-{
-    if (!std::isfinite(fps) || fps < 0.5 || fps > 1000.0)
-        return fallbackFrameRate;
-    return fps;
-}
-
-// 23.976, 29.97 and 59.94 are flagged NTSC, which tells the editor that timebase 30 means
-// 30000/1001. The whole rates beside them (24, 30, 60) are not: media recorded at exactly
-// 30 fps declared as 29.97 would drift by 3.6 s an hour against its own timebase.
-bool isNtscRate(double fps)
-{
-    static constexpr struct { double ntsc; double whole; } rates[] = {
-        {23.976, 24.0}, {29.97, 30.0}, {59.94, 60.0}};
-    for (const auto &r : rates) {
-        const double offset = std::abs(fps - r.ntsc);
-        if (offset < 0.05 && offset < std::abs(fps - r.whole))
-            return true;
-    }
-    return false;
-}
+// The programme cut's sequence keeps the one identifier it always had; an all-angles sequence
+// gets one of its own, derived from the take's names, so an editor that imports both keeps
+// them apart and a second export of the same take names the same sequence.
+const QUuid programmeCutUuid(QStringLiteral("1b0182ac-ed5c-4726-827d-374d3563326b"));
 
 // Element content. Markup characters are escaped so a session called "Tom & Jerry" still
 // imports; characters XML 1.0 cannot carry even escaped (control characters other than tab,
@@ -75,37 +56,30 @@ QString idForm(const QString &name)
 
 QString fileNamePart(const QString &absolutePath)
 {
-    return absolutePath.mid(absolutePath.lastIndexOf(QLatin1Char('/')) + 1);
+    return lastPathComponent(absolutePath);
 }
 
 class DocumentWriter
 {
 public:
-    explicit DocumentWriter(const TimelineExportJob &job);
+    DocumentWriter(const TimelineExportJob &job, TimelineLayout layout);
     QByteArray document();
 
 private:
-    // A clip item of a cut: cutIndex is the cut's position in the whole log, k its position
-    // on its track.
-    struct CutClip
-    {
-        qsizetype cutIndex = 0;
-        int k = 0;
-        qint64 start = 0;
-        qint64 end = 0;
-    };
-
     void line(int tabs, const QString &text);
     void element(int tabs, const char *name, const QString &content);
     void element(int tabs, const char *name, qint64 value);
     void rate(int tabs);
+    // The take's start timecode: the label of frame 0 of every file and of the sequence.
+    void timecode(int tabs);
     // The picture's size and shape; the sequence's own format also states its colour depth.
     void videoSampleCharacteristics(int tabs, bool withColorDepth);
     void link(const QString &clipRef, const char *mediaType, qint64 trackIndex, qint64 clipIndex);
 
-    void videoTrack(int v, const TimelineVideoClip &clip);
-    void videoClipItem(int v, const TimelineVideoClip &clip, const CutClip *cut);
-    void videoFileElement(const TimelineVideoClip &clip);
+    void videoTrack(int v);
+    void videoClipItem(int v, qsizetype k, const PlacedVideoClip &clip);
+    void videoFileElement(const TimelineVideoClip &camera);
+    QString cameraFileName(const TimelineVideoClip &camera) const;
     void audioTrack(qsizetype audioIndex); // -1: the master
     // One clip item of an audio track: a file placed from start to end on the sequence.
     void audioClipItem(const QString &clipId, const QString &fileId, const QString &name,
@@ -113,60 +87,42 @@ private:
     // Sequence frames at which each part of a track begins, from the parts' sample frames.
     QList<qint64> partStarts(const QList<TimelineAudioPart> &parts) const;
 
-    QList<CutClip> cutClipsOf(int channelId) const;
-    qint64 frameAt(qint64 ms) const;
-    // The take's video extension, ".mp4" when the job names none.
-    QString videoExtension() const
-    {
-        return m_job.videoFileExtension.isEmpty() ? QStringLiteral(".mp4") : m_job.videoFileExtension;
-    }
-
     const TimelineExportJob &m_job;
+    const TimelineLayout m_layout;
     const double m_rate;
     const qint64 m_timebase;
     const QString m_ntsc;
-    qint64 m_duration = 0;
-    QList<TimelineVideoClip> m_tracks;     // video track v is m_tracks[v - 1]
+    SequenceFrames m_frames;
+    VideoLayout m_video;
+    QString m_timecodeText;  // the start timecode, or 00:00:00:00 when it is no timecode
+    qint64 m_timecodeFrame = 0;
     std::map<int, qsizetype> m_cameraToAudio; // camera channel id → audio clip index
-    QSet<QString> m_writtenClipNames;      // clips whose full file element is written
+    QSet<QString> m_writtenClipNames;         // cameras whose full file element is written
     QString m_text;
 };
 
-DocumentWriter::DocumentWriter(const TimelineExportJob &job)
+DocumentWriter::DocumentWriter(const TimelineExportJob &job, TimelineLayout layout)
     : m_job(job)
-    , m_rate(usableFrameRate(job.frameRate))
-    , m_timebase(std::llround(m_rate))
-    , m_ntsc(QLatin1String(isNtscRate(m_rate) ? "TRUE" : "FALSE"))
+    , m_layout(layout)
+    , m_rate(Timecode::usableFrameRate(job.frameRate))
+    , m_timebase(Timecode::timebase(job.frameRate))
+    , m_ntsc(QLatin1String(Timecode::isNtscRate(job.frameRate) ? "TRUE" : "FALSE"))
 {
     // Bounded so a nonsense duration cannot overflow the conversion; 10^15 frames are
     // more than a million years at 30 fps.
     const double frames = std::round(double(job.durationMs) * m_rate / 1000.0);
-    m_duration = frames > 0 ? qint64(std::min(frames, 1e15)) : 0;
-    if (m_duration <= 0)
-        m_duration = m_timebase;
+    m_frames.rate = m_rate;
+    m_frames.durationMs = job.durationMs;
+    m_frames.durationFrames = frames > 0 ? qint64(std::min(frames, 1e15)) : 0;
+    if (m_frames.durationFrames <= 0)
+        m_frames.durationFrames = m_timebase;
+    m_video = layOutVideo(job, layout, m_frames);
 
-    m_tracks = job.videoClips;
-    if (m_tracks.isEmpty()) {
-        // A take without any video file (every camera failed or none ran) still shows its
-        // switch decisions: one offline placeholder per camera switched to, each with a name
-        // and a file of its own in the take folder.
-        QList<int> seen;
-        for (const TimelineCut &cut : job.cuts) {
-            if (!seen.contains(cut.channelId))
-                seen.append(cut.channelId);
-        }
-        if (seen.isEmpty())
-            seen.append(1);
-        for (int channelId : seen) {
-            const QString name = QStringLiteral("Camera_CH%1").arg(channelId);
-            m_tracks.append({channelId, name, job.mediaFolder + QLatin1Char('/') + name
-                                                  + videoExtension()});
-        }
-    }
-    std::stable_sort(m_tracks.begin(), m_tracks.end(),
-                     [](const TimelineVideoClip &a, const TimelineVideoClip &b) {
-                         return a.channelId < b.channelId;
-                     });
+    // The string and the frame number must name the same instant: a reader may take either.
+    const std::optional<qint64> frame
+        = Timecode::frameCount(job.startTimecode, int(m_timebase), Timecode::isNtscRate(job.frameRate));
+    m_timecodeText = frame ? job.startTimecode : QStringLiteral("00:00:00:00");
+    m_timecodeFrame = frame.value_or(0);
 
     for (qsizetype i = 0; i < job.audioClips.size(); ++i) {
         const auto link = job.audioToCamera.find(job.audioClips.at(i).channelId);
@@ -202,6 +158,17 @@ void DocumentWriter::rate(int tabs)
     line(tabs, QStringLiteral("</rate>"));
 }
 
+void DocumentWriter::timecode(int tabs)
+{
+    line(tabs, QStringLiteral("<timecode>"));
+    rate(tabs + 1);
+    element(tabs + 1, "string", xmlText(m_timecodeText));
+    element(tabs + 1, "frame", m_timecodeFrame);
+    element(tabs + 1, "displayformat",
+            QLatin1String(Timecode::isDropFrame(m_timecodeText) ? "DF" : "NDF"));
+    line(tabs, QStringLiteral("</timecode>"));
+}
+
 void DocumentWriter::videoSampleCharacteristics(int tabs, bool withColorDepth)
 {
     line(tabs, QStringLiteral("<samplecharacteristics>"));
@@ -227,32 +194,11 @@ void DocumentWriter::link(const QString &clipRef, const char *mediaType, qint64 
     line(8, QStringLiteral("</link>"));
 }
 
-qint64 DocumentWriter::frameAt(qint64 ms) const
-{
-    // Truncated toward zero, then kept inside the sequence: a cut logged after the given
-    // duration (an export with a shorter duration than the take) yields no clip beyond the
-    // media's end.
-    const double frame = std::trunc(m_rate * double(ms) / 1000.0);
-    return qint64(std::clamp(frame, 0.0, double(m_duration)));
-}
-
-QList<DocumentWriter::CutClip> DocumentWriter::cutClipsOf(int channelId) const
-{
-    QList<CutClip> clips;
-    const QList<TimelineCut> &cuts = m_job.cuts;
-    for (qsizetype c = 0; c < cuts.size(); ++c) {
-        if (cuts.at(c).channelId != channelId)
-            continue;
-        const qint64 start = frameAt(cuts.at(c).timeMs);
-        const qint64 end = frameAt(c + 1 < cuts.size() ? cuts.at(c + 1).timeMs : m_job.durationMs);
-        if (end > start) // shorter than one frame: no clip, k does not advance
-            clips.append({c, int(clips.size()), start, end});
-    }
-    return clips;
-}
-
 QByteArray DocumentWriter::document()
 {
+    const bool allAngles = m_layout == TimelineLayout::AllAngles;
+    const QUuid uuid = allAngles ? QUuid::createUuidV5(programmeCutUuid, m_job.sequenceName + m_job.mediaFolder)
+                                 : programmeCutUuid;
     line(0, QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
     line(0, QStringLiteral("<!DOCTYPE xmeml>"));
     line(0, QStringLiteral("<xmeml version=\"4\">"));
@@ -264,18 +210,18 @@ QByteArray DocumentWriter::document()
                            "TL.SQAVDividerPosition=\"0.5\" TL.SQHideShyTracks=\"0\" "
                            "TL.SQHeaderWidth=\"204\" MZ.Sequence.VideoTimeDisplayFormat=\"101\" "
                            "explodedTracks=\"true\">"));
-    element(4, "uuid", QStringLiteral("1b0182ac-ed5c-4726-827d-374d3563326b"));
-    element(4, "duration", m_duration);
+    element(4, "uuid", uuid.toString(QUuid::WithoutBraces));
+    element(4, "duration", m_frames.durationFrames);
     rate(4);
-    element(4, "name", xmlText(m_job.sequenceName));
+    element(4, "name", xmlText(allAngles ? m_job.sequenceName + QLatin1String(" All Angles") : m_job.sequenceName));
     line(4, QStringLiteral("<media>"));
 
     line(5, QStringLiteral("<video>"));
     line(6, QStringLiteral("<format>"));
     videoSampleCharacteristics(7, true);
     line(6, QStringLiteral("</format>"));
-    for (qsizetype i = 0; i < m_tracks.size(); ++i)
-        videoTrack(int(i + 1), m_tracks.at(i));
+    for (qsizetype i = 0; i < m_video.tracks.size(); ++i)
+        videoTrack(int(i + 1));
     line(5, QStringLiteral("</video>"));
 
     line(5, QStringLiteral("<audio>"));
@@ -292,6 +238,8 @@ QByteArray DocumentWriter::document()
     line(5, QStringLiteral("</audio>"));
 
     line(4, QStringLiteral("</media>"));
+    // The sequence's ruler starts at the take's timecode, as the files' timecode tracks do.
+    timecode(4);
     line(3, QStringLiteral("</sequence>"));
     line(2, QStringLiteral("</children>"));
     line(1, QStringLiteral("</project>"));
@@ -299,88 +247,76 @@ QByteArray DocumentWriter::document()
     return m_text.toUtf8();
 }
 
-void DocumentWriter::videoTrack(int v, const TimelineVideoClip &clip)
+void DocumentWriter::videoTrack(int v)
 {
     line(6, QStringLiteral("<track TL.SQTrackShy=\"0\" TL.SQTrackExpandedHeight=\"41\" "
                            "TL.SQTrackExpanded=\"0\" MZ.TrackTargeted=\"%1\">")
                 .arg(v == 1 ? 1 : 0));
-    // The base track holds the first camera for the whole take; every other camera appears
-    // on its own track above it only where the operator switched to it.
-    if (v == 1) {
-        videoClipItem(v, clip, nullptr);
-    } else {
-        const QList<CutClip> cuts = cutClipsOf(clip.channelId);
-        for (const CutClip &cut : cuts)
-            videoClipItem(v, clip, &cut);
-    }
+    const PlacedVideoTrack &track = m_video.tracks.at(v - 1);
+    for (qsizetype k = 0; k < track.clips.size(); ++k)
+        videoClipItem(v, k, track.clips.at(k));
     element(7, "enabled", QStringLiteral("TRUE"));
     element(7, "locked", QStringLiteral("FALSE"));
     line(6, QStringLiteral("</track>"));
 }
 
-void DocumentWriter::videoClipItem(int v, const TimelineVideoClip &clip, const CutClip *cut)
+QString DocumentWriter::cameraFileName(const TimelineVideoClip &camera) const
 {
-    const QString path = timelineAbsolutePath(clip.filePath);
-    QString file = fileNamePart(path);
-    if (file.isEmpty())
-        file = clip.clipName + videoExtension();
-    const QString itemId = cut ? QStringLiteral("clipitem-v%1-%2").arg(v).arg(cut->k)
-                               : QStringLiteral("clipitem-v1-base");
+    const QString file = fileNamePart(timelineAbsolutePath(camera.filePath));
+    if (!file.isEmpty())
+        return file;
+    return camera.clipName + (m_job.videoFileExtension.isEmpty() ? QStringLiteral(".mp4") : m_job.videoFileExtension);
+}
 
-    line(7, QStringLiteral("<clipitem id=\"%1\">").arg(itemId));
-    element(8, "masterclipid", QLatin1String("masterclip-") + idForm(clip.clipName));
-    element(8, "name", xmlText(cut ? QStringLiteral("Cut %1 - %2").arg(cut->cutIndex + 1).arg(file)
-                                   : file));
+void DocumentWriter::videoClipItem(int v, qsizetype k, const PlacedVideoClip &clip)
+{
+    const TimelineVideoClip &camera = m_video.cameras.at(clip.camera);
+    const QString file = cameraFileName(camera);
+    line(7, QStringLiteral("<clipitem id=\"%1\">").arg(clip.itemId));
+    element(8, "masterclipid", QLatin1String("masterclip-") + idForm(camera.clipName));
+    element(8, "name", xmlText(clip.cutNumber > 0 ? QStringLiteral("Cut %1 - %2").arg(clip.cutNumber).arg(file) : file));
     element(8, "enabled", QStringLiteral("TRUE"));
-    element(8, "duration", m_duration);
+    element(8, "duration", m_frames.durationFrames);
     rate(8);
-    element(8, "start", cut ? cut->start : 0);
-    element(8, "end", cut ? cut->end : m_duration);
-    element(8, "in", cut ? cut->start : 0);
-    element(8, "out", cut ? cut->end : m_duration);
+    element(8, "start", clip.start);
+    element(8, "end", clip.end);
+    element(8, "in", clip.start);
+    element(8, "out", clip.end);
     element(8, "alphatype", QStringLiteral("none"));
     element(8, "pixelaspectratio", QStringLiteral("square"));
     element(8, "anamorphic", QStringLiteral("FALSE"));
-    videoFileElement(clip);
+    videoFileElement(camera);
     line(8, QStringLiteral("<logginginfo>"));
     element(9, "description", QString());
     element(9, "scene", QString());
     element(9, "shottake", QString());
     element(9, "lognote", QString());
     line(8, QStringLiteral("</logginginfo>"));
-    const auto audio = m_cameraToAudio.find(clip.channelId);
+    const int linkChannel = m_video.tracks.at(v - 1).linkChannel;
+    const auto audio = linkChannel > 0 ? m_cameraToAudio.find(linkChannel) : m_cameraToAudio.end();
     if (audio != m_cameraToAudio.end()) {
-        link(itemId, "video", v, cut ? cut->k + 1 : 1);
-        link(QStringLiteral("channel-audio-%1").arg(audio->second + 1), "audio",
-             audio->second + 2, 1);
+        link(clip.itemId, "video", v, k + 1);
+        link(QStringLiteral("channel-audio-%1").arg(audio->second + 1), "audio", audio->second + 2, 1);
     }
     line(7, QStringLiteral("</clipitem>"));
 }
 
-void DocumentWriter::videoFileElement(const TimelineVideoClip &clip)
+void DocumentWriter::videoFileElement(const TimelineVideoClip &camera)
 {
-    const QString fileId = QLatin1String("file-") + idForm(clip.clipName);
-    if (m_writtenClipNames.contains(clip.clipName)) {
+    // Defined in full where the camera first appears, referenced by its id afterwards.
+    const QString fileId = QLatin1String("file-") + idForm(camera.clipName);
+    if (m_writtenClipNames.contains(camera.clipName)) {
         line(8, QStringLiteral("<file id=\"%1\"/>").arg(fileId));
         return;
     }
-    m_writtenClipNames.insert(clip.clipName);
+    m_writtenClipNames.insert(camera.clipName);
 
-    const QString path = timelineAbsolutePath(clip.filePath);
-    QString file = fileNamePart(path);
-    if (file.isEmpty())
-        file = clip.clipName + videoExtension();
     line(8, QStringLiteral("<file id=\"%1\">").arg(fileId));
-    element(9, "name", xmlText(file));
-    element(9, "pathurl", xmlText(timelineFileUrl(path)));
+    element(9, "name", xmlText(cameraFileName(camera)));
+    element(9, "pathurl", xmlText(timelineFileUrl(timelineAbsolutePath(camera.filePath))));
     rate(9);
-    element(9, "duration", m_duration);
-    line(9, QStringLiteral("<timecode>"));
-    rate(10);
-    element(10, "string", xmlText(m_job.startTimecode));
-    element(10, "frame", QStringLiteral("0"));
-    element(10, "displayformat", QStringLiteral("NDF"));
-    line(9, QStringLiteral("</timecode>"));
+    element(9, "duration", m_frames.durationFrames);
+    timecode(9);
     line(9, QStringLiteral("<media>"));
     line(10, QStringLiteral("<video>"));
     videoSampleCharacteristics(11, false);
@@ -416,13 +352,13 @@ void DocumentWriter::audioTrack(qsizetype audioIndex)
                            "MZ.TrackTargeted=\"1\" premiereTrackType=\"Stereo\">"));
     const auto parts = m_job.audioParts.find(path);
     if (parts == m_job.audioParts.end() || parts->second.size() < 2) {
-        audioClipItem(clipId, fileId, name, path, 0, m_duration, audioIndex);
+        audioClipItem(clipId, fileId, name, path, 0, m_frames.durationFrames, audioIndex);
     } else {
         // A track that went on in parts: each part right after the one before; the first
         // keeps the track's ids and links.
         const QList<qint64> starts = partStarts(parts->second);
         for (qsizetype k = 0; k < parts->second.size(); ++k) {
-            const qint64 end = k + 1 < starts.size() ? starts.at(k + 1) : m_duration;
+            const qint64 end = k + 1 < starts.size() ? starts.at(k + 1) : m_frames.durationFrames;
             const QString suffix = k == 0 ? QString() : QStringLiteral("-part%1").arg(k + 1);
             const QString &partPath = parts->second.at(k).filePath;
             audioClipItem(clipId + suffix, fileId + suffix, fileNamePart(timelineAbsolutePath(partPath)),
@@ -441,7 +377,7 @@ QList<qint64> DocumentWriter::partStarts(const QList<TimelineAudioPart> &parts) 
     const double sampleRate = m_job.audioSampleRate > 0 ? m_job.audioSampleRate : 48000;
     qint64 frames = 0;
     for (const TimelineAudioPart &part : parts) {
-        starts.append(std::min(m_duration, qint64(std::llround(double(frames) * m_rate / sampleRate))));
+        starts.append(std::min(m_frames.durationFrames, qint64(std::llround(double(frames) * m_rate / sampleRate))));
         frames += part.frames;
     }
     return starts;
@@ -465,27 +401,17 @@ void DocumentWriter::audioClipItem(const QString &clipId, const QString &fileId,
     element(8, "start", start);
     element(8, "end", end);
 
-    if (linksOf >= 0) {
-        const auto camera = m_job.audioToCamera.find(m_job.audioClips.at(linksOf).channelId);
-        const auto track = camera == m_job.audioToCamera.end()
-                               ? m_tracks.cend()
-                               : std::find_if(m_tracks.cbegin(), m_tracks.cend(),
-                                              [&](const TimelineVideoClip &clip) {
-                                                  return clip.channelId == camera->second;
-                                              });
-        if (track != m_tracks.cend()) {
-            const int j = int(track - m_tracks.cbegin()) + 1;
-            const qint64 audioTrackIndex = linksOf + 2;
-            if (j == 1) {
-                link(QStringLiteral("clipitem-v1-base"), "video", 1, 1);
-                link(clipId, "audio", audioTrackIndex, 1);
-            } else {
-                const QList<CutClip> cuts = cutClipsOf(track->channelId);
-                for (const CutClip &cut : cuts) {
-                    link(QStringLiteral("clipitem-v%1-%2").arg(j).arg(cut.k), "video", j,
-                         cut.k + 1);
-                    link(clipId, "audio", audioTrackIndex, 1);
-                }
+    // The clips of the linked camera's own track (the first track of that camera) link here.
+    const auto camera = linksOf >= 0 ? m_job.audioToCamera.find(m_job.audioClips.at(linksOf).channelId)
+                                     : m_job.audioToCamera.end();
+    if (camera != m_job.audioToCamera.end()) {
+        const auto track = std::find_if(m_video.tracks.cbegin(), m_video.tracks.cend(),
+                                        [&](const PlacedVideoTrack &t) { return t.linkChannel == camera->second; });
+        if (track != m_video.tracks.cend()) {
+            const int j = int(track - m_video.tracks.cbegin()) + 1;
+            for (qsizetype k = 0; k < track->clips.size(); ++k) {
+                link(track->clips.at(k).itemId, "video", j, k + 1);
+                link(clipId, "audio", linksOf + 2, 1);
             }
         }
     }
@@ -494,7 +420,7 @@ void DocumentWriter::audioClipItem(const QString &clipId, const QString &fileId,
 
 } // namespace
 
-QByteArray writeXmemlDocument(const TimelineExportJob &job)
+QByteArray writeXmemlDocument(const TimelineExportJob &job, TimelineLayout layout)
 {
-    return DocumentWriter(job).document();
+    return DocumentWriter(job, layout).document();
 }

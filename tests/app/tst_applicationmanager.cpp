@@ -37,7 +37,8 @@ private slots:
     void genericSetterEmitsOnceForAChange_data();
     void genericSetterEmitsOnceForAChange();
     void sessionNameStartsWithTodaysDate();
-    void languagePersistsAcrossManagers();
+    void settingPersistsAcrossManagers_data();
+    void settingPersistsAcrossManagers();
     void recordingFormatTakesOnlyWhatCanBeRecorded_data();
     void recordingFormatTakesOnlyWhatCanBeRecorded();
     void storedRecordingConfigIsApplied_data();
@@ -122,6 +123,7 @@ void TestApplicationManager::propertyDefaultsAndSignals_data()
     row("recommendedQualityIndex", 2, "benchmarkStateChanged");
     row("isCapturingKeybind", false, "isCapturingKeybindChanged");
     row("currentLanguage", "EN", "currentLanguageChanged");
+    row("broadcastWavEnabled", false, "broadcastWavEnabledChanged");
     row("cpuUsage", "CPU: 0%", "metricsChanged");
     row("ramUsage", "RAM: 0 MB", "metricsChanged");
 }
@@ -225,18 +227,31 @@ void TestApplicationManager::sessionNameStartsWithTodaysDate()
              QStringLiteral("Session_") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
 }
 
-void TestApplicationManager::languagePersistsAcrossManagers()
+void TestApplicationManager::settingPersistsAcrossManagers_data()
 {
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("defaultValue");
+    QTest::addColumn<QVariant>("changed");
+    QTest::newRow("interface language") << QByteArray("currentLanguage") << "UI/Language" << QVariant("EN") << QVariant("SR");
+    QTest::newRow("Broadcast WAV") << QByteArray("broadcastWavEnabled") << "Recording/BroadcastWav" << QVariant(false)
+                                   << QVariant(true);
+}
+
+void TestApplicationManager::settingPersistsAcrossManagers()
+{
+    QFETCH(QByteArray, property);
+    QFETCH(QString, key);
+    QFETCH(QVariant, defaultValue);
+    QFETCH(QVariant, changed);
     {
         ApplicationManager manager;
-        QCOMPARE(manager.currentLanguage(), QStringLiteral("EN"));
-        QSignalSpy spy(&manager, &ApplicationManager::currentLanguageChanged);
-        manager.setCurrentLanguage(QStringLiteral("SR"));
-        QCOMPARE(spy.count(), 1);
+        QCOMPARE(manager.property(property.constData()), defaultValue);
+        QVERIFY(manager.setProperty(property.constData(), changed));
     }
-    QCOMPARE(QSettings("Vireon", "Vireon").value("UI/Language").toString(), QStringLiteral("SR"));
+    QCOMPARE(QSettings("Vireon", "Vireon").value(key).toString(), changed.toString());
     ApplicationManager restarted;
-    QCOMPARE(restarted.currentLanguage(), QStringLiteral("SR"));
+    QCOMPARE(restarted.property(property.constData()), changed);
 }
 
 void TestApplicationManager::recordingFormatTakesOnlyWhatCanBeRecorded_data()

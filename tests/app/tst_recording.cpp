@@ -1,18 +1,22 @@
 // Whole takes with the built-in devices and the real encoders, judged by reading the files
-// back: every file there, every length matching the take, the timeline well-formed and naming
-// the files as recorded (in each container), and the cameras' white flashes in step with the
-// test tone's beeps in the master WAV.
+// back: every file there, every length matching the take, both timelines read as an editor
+// reads them (the strict reader, every file they name opened and measured, Broadcast WAV files
+// placed where their time reference says) and naming the files as recorded (in each
+// container), the cameras' white flashes in step with the test tone's beeps in the master WAV,
+// and a timeline that cannot be written reported as a failure.
 #include "app/ApplicationManager.h"
 #include "capture/AudioCapture.h"
 #include "capture/CameraCapture.h"
 
 #include "BuiltInDevices.h"
+#include "XmemlReader.h"
 
 #include "MediaReadback.h"
 #include "SyncMarks.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <QSettings>
 #include <QSignalSpy>
@@ -23,6 +27,10 @@
 #include <SDL.h>
 
 #include <cmath>
+#if defined(Q_OS_LINUX)
+#include <csignal>
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -39,6 +47,27 @@ bool xmlIsWellFormed(const QString &path, QString *error)
         reader.readNext();
     *error = reader.errorString();
     return !reader.hasError();
+}
+
+// Both timelines of a take, read as an editor's import reads them, and the files they name
+// as the editor finds them on disk. With takeFrames, each sequence must be exactly that long.
+QStringList timelineFaults(const QString &take, const QString &session, std::optional<qint64> takeFrames)
+{
+    QStringList faults;
+    const QString stem = take + QLatin1Char('/') + session + QLatin1Char('_') + QDir(take).dirName();
+    for (const QString &path : {stem + QStringLiteral(".xml"), stem + QStringLiteral("_AllAngles.xml")}) {
+        const XmemlTimeline timeline = readXmemlFile(path, takeFrames);
+        for (const QString &fault : timeline.faults + checkXmemlMedia(timeline))
+            faults.append(QFileInfo(path).fileName() + QStringLiteral(": ") + fault);
+    }
+    return faults;
+}
+
+// "HH:MM:SS:FF" at 30 fps as seconds since midnight.
+double timecodeSeconds(const QString &timecode)
+{
+    const QStringList parts = timecode.split(QLatin1Char(':'));
+    return parts.size() == 4 ? parts[0].toInt() * 3600 + parts[1].toInt() * 60 + parts[2].toInt() + parts[3].toInt() / 30.0 : -1;
 }
 
 } // namespace
@@ -67,9 +96,10 @@ private slots:
     void formatChangedDuringATakeAppliesToTheNext();
     void encoderEntryPastTheListRecordsWithTheFirst();
     void longTakeGoesOnInPartsOnOneTrack();
+    void timelineThatCannotBeWrittenIsAFailure();
 
 private:
-    // Records for about `ms` milliseconds and returns the take folder.
+    // Records a take of exactly `ms` milliseconds and returns its folder.
     QString record(int ms);
 
     QTemporaryDir m_settingsDir;
@@ -112,8 +142,8 @@ QString TestRecording::record(int ms)
     m_manager->startRecording();
     if (!m_manager->isRecording())
         return QString();
-    QTest::qWait(ms);
-    m_manager->stopRecording();
+    m_manager->limitTakeLength(ms);
+    finished.wait(ms + 20000);
     return finished.isEmpty() ? QString() : finished.first().first().toString();
 }
 
@@ -170,6 +200,8 @@ void TestRecording::takeIsCompleteAndInSync()
     const QString timeline = take + QStringLiteral("/Test Session_Take_01.xml");
     QString xmlError;
     QVERIFY2(xmlIsWellFormed(timeline, &xmlError), qPrintable(xmlError));
+    // 3.3 s at 30 fps: both sequences 99 frames, every file as long as they say.
+    QCOMPARE(timelineFaults(take, QStringLiteral("Test Session"), 99), QStringList());
 }
 
 void TestRecording::takesAreNumbered()
@@ -352,30 +384,18 @@ void TestRecording::takeIsRecordedInTheChosenContainer()
     }
     QCOMPARE(QDir(take).entryList({QStringLiteral("*.mp4")}, QDir::Files), QStringList());
 
-    // The timeline names the files as recorded, in the file elements and the cut clip.
-    QFile timeline(take + QStringLiteral("/Test Session_Take_01.xml"));
-    QVERIFY(timeline.open(QIODevice::ReadOnly));
-    QXmlStreamReader reader(&timeline);
-    QStringList fileNames, urls, clipNames;
-    QString parent;
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (!reader.isStartElement())
-            continue;
-        if (reader.name() == QLatin1String("file") || reader.name() == QLatin1String("clipitem"))
-            parent = reader.name().toString();
-        else if (reader.name() == QLatin1String("name") && parent == QLatin1String("file"))
-            fileNames.append(reader.readElementText());
-        else if (reader.name() == QLatin1String("name") && parent == QLatin1String("clipitem"))
-            clipNames.append(reader.readElementText());
-        else if (reader.name() == QLatin1String("pathurl"))
-            urls.append(reader.readElementText());
+    // The timelines name the files as recorded, in the file elements and the cut clip.
+    QCOMPARE(timelineFaults(take, QStringLiteral("Test Session"), std::nullopt), QStringList());
+    const XmemlTimeline timeline = readXmemlFile(take + QStringLiteral("/Test Session_Take_01.xml"));
+    QStringList fileNames, urls;
+    for (const XmemlFile &file : timeline.files.mid(0, 2)) {
+        fileNames.append(file.name);
+        urls.append(file.pathUrl);
     }
-    QVERIFY2(!reader.hasError(), qPrintable(reader.errorString()));
-    QCOMPARE(fileNames.mid(0, 2), names);
-    QCOMPARE(urls.mid(0, 2), (QStringList{QStringLiteral("file://localhost") + take + QLatin1Char('/') + names.at(0),
-                                          QStringLiteral("file://localhost") + take + QLatin1Char('/') + names.at(1)}));
-    QVERIFY2(clipNames.contains(QStringLiteral("Cut 2 - ") + names.at(1)), qPrintable(clipNames.join(',')));
+    QCOMPARE(fileNames, names);
+    QCOMPARE(urls, (QStringList{QStringLiteral("file://localhost") + take + QLatin1Char('/') + names.at(0),
+                                QStringLiteral("file://localhost") + take + QLatin1Char('/') + names.at(1)}));
+    QCOMPARE(timeline.videoTracks.at(1).value(0).name, QStringLiteral("Cut 2 - ") + names.at(1));
 }
 
 void TestRecording::formatChangedDuringATakeAppliesToTheNext()
@@ -422,14 +442,22 @@ void TestRecording::encoderEntryPastTheListRecordsWithTheFirst()
 void TestRecording::longTakeGoesOnInPartsOnOneTrack()
 {
     // Parts of one second: a take of 2.5 s fills three files per track, and the timeline lays
-    // them one after another on the track of the first.
+    // them one after another on the track of the first. As Broadcast WAV files, each part
+    // carries the time reference of its own first sample.
+    m_manager->setBroadcastWavEnabled(true);
     m_manager->setAudioPartLimitBytes(48000 * 4);
+    m_manager->setCameraForChannel(1, testPatternKey(1), 640, 480, 30.0f);
     m_manager->setAudioInputForChannel(1, AudioCapture::testToneName());
     m_manager->setChannelSeparateAudioEnabled(1, true);
+    m_manager->setChannelCameraLink(1, 1);
+    QTest::qWait(150);
     const QString take = record(2500);
     QVERIFY(!take.isEmpty());
     QVERIFY(m_manager->lastRecordingError().isEmpty());
 
+    // The MP4's timecode track and the WAV files' time reference name the same instant.
+    const double start = timecodeSeconds(readBack(take + QStringLiteral("/Camera_01.mp4")).videoTimecode);
+    QCOMPARE(start, timecodeSeconds(m_manager->startTimecode()));
     for (const QString &name : {QStringLiteral("Master_Audio_Output"), QStringLiteral("Channel_01_Audio")}) {
         const QStringList parts = {take + "/" + name + ".wav", take + "/" + name + "_002.wav", take + "/" + name + "_003.wav"};
         qint64 frames = 0;
@@ -437,26 +465,74 @@ void TestRecording::longTakeGoesOnInPartsOnOneTrack()
             const WavReadback wav = readWav(part);
             QVERIFY2(wav.headerValid, qPrintable(part));
             QVERIFY(part == parts.last() || wav.frames() == 48000);
+            QVERIFY(wav.bext);
+            QCOMPARE(wav.bext->timeReference, quint64(std::llround(start * 48000)) + quint64(frames));
             frames += wav.frames();
         }
         QVERIFY(!QFile::exists(take + "/" + name + "_004.wav"));
-        QVERIFY2(std::abs(frames - 120000) <= 1200, qPrintable(QString::number(frames)));
+        QCOMPARE(frames, qint64(120000));
     }
 
-    // Track 1 (master): three clips at 0, 30 and 60 frames of 30 fps; the channel's track the same.
-    QFile timeline(take + QStringLiteral("/Test Session_Take_01.xml"));
-    QVERIFY(timeline.open(QIODevice::ReadOnly));
-    const QString xml = QString::fromUtf8(timeline.readAll());
-    const QRegularExpression clip(R"re(<clipitem id="((?:master|channel)-audio-1(?:-part\d)?)">.*?<start>(\d+)</start>\s*<end>(\d+)</end>)re",
-                                  QRegularExpression::DotMatchesEverythingOption);
+    // Both timelines as an editor reads them; the reader also opens every part and checks it
+    // sits on the sequence where its time reference says.
+    QCOMPARE(timelineFaults(take, QStringLiteral("Test Session"), 75), QStringList());
+    const XmemlTimeline timeline = readXmemlFile(take + QStringLiteral("/Test Session_Take_01_AllAngles.xml"));
     QStringList placed;
-    for (auto it = clip.globalMatch(xml); it.hasNext();) {
-        const auto match = it.next();
-        placed.append(QStringLiteral("%1 %2-%3").arg(match.captured(1), match.captured(2), match.captured(3)));
+    for (const QList<XmemlClip> &track : timeline.audioTracks) {
+        for (const XmemlClip &clip : track)
+            placed.append(QStringLiteral("%1 %2-%3").arg(clip.id).arg(clip.start).arg(clip.end));
     }
     QCOMPARE(placed, (QStringList{"master-audio-1 0-30", "master-audio-1-part2 30-60", "master-audio-1-part3 60-75",
                                   "channel-audio-1 0-30", "channel-audio-1-part2 30-60", "channel-audio-1-part3 60-75"}));
-    QVERIFY(xml.contains(QStringLiteral("Master_Audio_Output_003.wav</pathurl>")));
+    QVERIFY(timeline.file(QStringLiteral("file-master-audio-part3"))->pathUrl.endsWith(QStringLiteral("Master_Audio_Output_003.wav")));
+}
+
+void TestRecording::timelineThatCannotBeWrittenIsAFailure()
+{
+#if defined(Q_OS_LINUX)
+    const QString take = record(300);
+    QVERIFY(!take.isEmpty());
+    QVERIFY(m_manager->lastRecordingError().isEmpty());
+    const QString timeline = take + QStringLiteral("/Test Session_Take_01.xml");
+    QFile written(timeline);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QByteArray before = written.readAll();
+    written.close();
+
+    // Written again on a disk that is full (a file size limit for this process): both files
+    // fail, the log says so and never claims success, and the earlier files stay whole.
+    QStringList log;
+    static QStringList *captured = nullptr;
+    captured = &log;
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &text) {
+        captured->append(text);
+    });
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 1000;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    m_manager->generateTimeline();
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
+    std::signal(SIGXFSZ, previousHandler);
+    qInstallMessageHandler(previous);
+
+    QVERIFY2(m_manager->lastRecordingError().startsWith(QStringLiteral("Timeline not written: Test Session_Take_01.xml: ")),
+             qPrintable(m_manager->lastRecordingError()));
+    QVERIFY(m_manager->lastRecordingError().contains(QStringLiteral("Test Session_Take_01_AllAngles.xml: ")));
+    QCOMPARE(log.filter(QStringLiteral("Failed to export XML to:")).size(), 2);
+    QCOMPARE(log.filter(QStringLiteral("Successfully exported")), QStringList());
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), before);
+    QCOMPARE(QDir(take).entryList({QStringLiteral("*.xml*")}, QDir::Files | QDir::Hidden).size(), 2); // no temporary file
+
+    // Once it can be written again, the error about it is gone.
+    m_manager->generateTimeline();
+    QCOMPARE(m_manager->lastRecordingError(), QString());
+#else
+    QSKIP("needs RLIMIT_FSIZE to fill the disk");
+#endif
 }
 
 QTEST_MAIN(TestRecording)

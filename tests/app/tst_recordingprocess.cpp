@@ -1,11 +1,14 @@
 // The program as a user runs it: `vireon --headless --demo --record S`, ended normally (with
-// the container the settings window stored), by SIGTERM, by SIGKILL, and on a disk that fills
-// up. The files it leaves are read back. Every run gets a settings store of its own, so the
+// the container the settings window stored), by SIGTERM, by SIGKILL, on a disk that fills up
+// and on a file system that fills up (where the timeline cannot be written either: never half
+// a file, never "Successfully exported", exit status 1). The files it leaves are read back. Every run gets a settings store of its own, so the
 // developer's settings neither change these takes nor are changed by them.
 #include "MediaReadback.h"
+#include "XmemlReader.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -35,24 +38,31 @@ private slots:
     void sigtermDuringATakeFinishesIt();
     void killDuringATakeLeavesPlayableFiles();
     void fullDiskEndsTheTakeWithAnError();
+    void fullFileSystemLeavesNoHalfTimeline();
 
 private:
     // Starts the program (through bash when a file-size limit is wanted), with the settings
     // store in `configHome` (XDG_CONFIG_HOME), or in a fresh folder when that is empty.
     void start(QProcess &process, const QString &output, double seconds, int fileSizeLimitKb = 0,
                const QString &configHome = QString());
+    QProcessEnvironment environment(const QString &configHome) const;
     QTemporaryDir m_configHome;
     QString takeFolder(const QString &output) const { return output + QLatin1Char('/') + kSession + QStringLiteral("/Take_01"); }
 };
 
-void TestRecordingProcess::start(QProcess &process, const QString &output, double seconds, int fileSizeLimitKb,
-                                 const QString &configHome)
+QProcessEnvironment TestRecordingProcess::environment(const QString &configHome) const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome.isEmpty() ? m_configHome.path() : configHome);
     env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process.setProcessEnvironment(env);
+    return env;
+}
+
+void TestRecordingProcess::start(QProcess &process, const QString &output, double seconds, int fileSizeLimitKb,
+                                 const QString &configHome)
+{
+    process.setProcessEnvironment(environment(configHome));
     const QStringList args = {QStringLiteral("--headless"), QStringLiteral("--demo"), QStringLiteral("--record"),
                               QString::number(seconds), QStringLiteral("--output"), output,
                               QStringLiteral("--session"), kSession};
@@ -109,7 +119,8 @@ void TestRecordingProcess::recordPrintsTheCompleteTake()
     }
 
     QStringList expected = {"Master_Audio_Output.wav", "Channel_01_Audio.wav", "Channel_02_Audio.wav",
-                            "Channel_03_Audio.wav", "Channel_04_Audio.wav", "Proc_Take_01.xml"};
+                            "Channel_03_Audio.wav", "Channel_04_Audio.wav", "Proc_Take_01.xml",
+                            "Proc_Take_01_AllAngles.xml"};
     for (int channel = 1; channel <= 4; ++channel)
         expected.append(QStringLiteral("Camera_0%1").arg(channel) + extension);
     QStringList files = QDir(take).entryList(QDir::Files);
@@ -141,6 +152,12 @@ void TestRecordingProcess::recordPrintsTheCompleteTake()
     // has clips in a take without switches).
     const QString first = take + QStringLiteral("/Camera_01") + extension;
     QVERIFY2(xml.contains(("<pathurl>file://localhost" + first + "</pathurl>").toUtf8()), qPrintable(first));
+    // Both timelines as an editor's import reads them: 2.5 s is 75 frames, every file they
+    // name opens with that length.
+    for (const QString &name : {QStringLiteral("Proc_Take_01.xml"), QStringLiteral("Proc_Take_01_AllAngles.xml")}) {
+        const XmemlTimeline read = readXmemlFile(take + QLatin1Char('/') + name, 75);
+        QCOMPARE(read.faults + checkXmemlMedia(read), QStringList());
+    }
     if (extension != QLatin1String(".mp4"))
         QVERIFY(!xml.contains(".mp4"));
 }
@@ -177,7 +194,13 @@ void TestRecordingProcess::killDuringATakeLeavesPlayableFiles()
     start(process, output.path(), 60);
     const QString take = takeFolder(output.path());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(take + QStringLiteral("/Master_Audio_Output.wav")), 20000);
-    QTest::qWait(5000);
+    // On a busy machine the encoders start seconds after the WAV files; the promise is about
+    // what had reached the files, so wait until every camera's first fragment has.
+    for (int channel = 1; channel <= 4; ++channel) {
+        const QString path = take + QStringLiteral("/Camera_0%1.mp4").arg(channel);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path).size() > 0, 30000);
+    }
+    QTest::qWait(3000);
     ::kill(pid_t(process.processId()), SIGKILL);
     QVERIFY(process.waitForFinished(10000));
 
@@ -213,6 +236,50 @@ void TestRecordingProcess::fullDiskEndsTheTakeWithAnError()
     QVERIFY2(video.error.isEmpty(), qPrintable(video.error));
     QCOMPARE(video.decodeErrors, 0);
     QVERIFY(QFile::exists(take + QStringLiteral("/Proc_Take_01.xml")));
+}
+
+void TestRecordingProcess::fullFileSystemLeavesNoHalfTimeline()
+{
+    // A file system of 3 MiB of its own (a tmpfs in a user and mount namespace): the take
+    // fills it within seconds, and then the timelines have no room either. The namespace and
+    // its files end with the shell, so the shell copies out whatever timeline files exist.
+    QTemporaryDir output, kept;
+    QProcess process;
+    process.setProcessEnvironment(environment(QString()));
+    const QString script = QStringLiteral(R"(mount -t tmpfs -o size=3m tmpfs "$1" || exit 99
+out=$1; keep=$2; shift 2
+"$@"; status=$?
+find "$out" -name '*.xml*' -exec cp {} "$keep" \;
+exit $status)");
+    process.start(QStringLiteral("unshare"),
+                  {QStringLiteral("-rm"), QStringLiteral("/bin/bash"), QStringLiteral("-c"), script, QStringLiteral("_"),
+                   output.path(), kept.path(), QStringLiteral(VIREON_EXECUTABLE), QStringLiteral("--headless"),
+                   QStringLiteral("--demo"), QStringLiteral("--record"), QStringLiteral("30"), QStringLiteral("--output"),
+                   output.path(), QStringLiteral("--session"), kSession});
+    if (!process.waitForStarted())
+        QSKIP("unshare is not available");
+    QVERIFY(process.waitForFinished(90000));
+    if (process.exitCode() == 99)
+        QSKIP("this system does not let the test mount a file system of its own");
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(errors.contains(QStringLiteral("No space left on device")), qPrintable(errors.right(2000)));
+
+    // Each timeline is either whole (and the log says it was written) or not there at all
+    // (and the log says it failed): never a temporary file, never half a document.
+    const QString take = takeFolder(output.path());
+    const QStringList names = {QStringLiteral("Proc_Take_01.xml"), QStringLiteral("Proc_Take_01_AllAngles.xml")};
+    for (const QString &left : QDir(kept.path()).entryList(QDir::Files))
+        QVERIFY2(names.contains(left), qPrintable(left));
+    for (const QString &name : names) {
+        const QString path = take + QLatin1Char('/') + name;
+        const bool claimed = errors.contains(QStringLiteral("Successfully exported DaVinci Resolve XML to: \"%1\"").arg(path));
+        const bool reported = errors.contains(QStringLiteral("Failed to export XML to: \"%1\"").arg(path));
+        QVERIFY2(claimed != reported, qPrintable(name + QStringLiteral(": ") + errors.right(3000)));
+        QCOMPARE(QFile::exists(kept.filePath(name)), claimed);
+        if (claimed)
+            QCOMPARE(readXmemlFile(kept.filePath(name)).faults, QStringList());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRecordingProcess)

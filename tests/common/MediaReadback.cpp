@@ -140,6 +140,32 @@ QStringList topLevelBoxes(const QString &path)
 }
 
 
+namespace {
+
+QString fixedText(const QByteArray &bytes, qsizetype at, qsizetype size)
+{
+    const QByteArray field = bytes.mid(at, size);
+    return QString::fromLatin1(field.left(field.indexOf('\0') < 0 ? field.size() : field.indexOf('\0')));
+}
+
+BextReadback parseBext(const QByteArray &body)
+{
+    BextReadback bext;
+    if (body.size() < 602)
+        return bext;
+    const char *b = body.constData();
+    bext.description = fixedText(body, 0, 256);
+    bext.originator = fixedText(body, 256, 32);
+    bext.originationDate = fixedText(body, 320, 10);
+    bext.originationTime = fixedText(body, 330, 8);
+    bext.timeReference = qFromLittleEndian<quint32>(b + 338) | (quint64(qFromLittleEndian<quint32>(b + 342)) << 32);
+    bext.version = qFromLittleEndian<quint16>(b + 346);
+    bext.codingHistory = fixedText(body, 602, body.size() - 602);
+    return bext;
+}
+
+} // namespace
+
 WavReadback readWav(const QString &path)
 {
     WavReadback wav;
@@ -148,17 +174,68 @@ WavReadback readWav(const QString &path)
         return wav;
     const QByteArray bytes = file.readAll();
     wav.fileSize = bytes.size();
-    if (bytes.size() < 44 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE" || bytes.mid(36, 4) != "data")
+    if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE")
         return wav;
     const char *d = bytes.constData();
     wav.riffSize = qFromLittleEndian<quint32>(d + 4);
-    wav.channels = qFromLittleEndian<quint16>(d + 22);
-    wav.sampleRate = int(qFromLittleEndian<quint32>(d + 24));
-    wav.dataSize = qFromLittleEndian<quint32>(d + 40);
-    wav.headerValid = wav.riffSize == wav.dataSize + 36 && qint64(wav.dataSize) + 44 <= wav.fileSize;
-    const qint64 available = std::min<qint64>(wav.dataSize, wav.fileSize - 44) / 2;
+    bool hasPcmFormat = false;
+    qint64 offset = 12;
+    while (offset + 8 <= wav.fileSize) {
+        const QByteArray id = bytes.mid(offset, 4);
+        const quint32 size = qFromLittleEndian<quint32>(d + offset + 4);
+        wav.chunks.append(QString::fromLatin1(id));
+        const qint64 body = offset + 8;
+        if (id == "fmt " && size >= 16 && body + 16 <= wav.fileSize) {
+            hasPcmFormat = qFromLittleEndian<quint16>(d + body) == 1 && qFromLittleEndian<quint16>(d + body + 14) == 16;
+            wav.channels = qFromLittleEndian<quint16>(d + body + 2);
+            wav.sampleRate = int(qFromLittleEndian<quint32>(d + body + 4));
+        } else if (id == "bext") {
+            wav.bext = parseBext(bytes.mid(body, size));
+        } else if (id == "data") {
+            wav.dataOffset = body;
+            wav.dataSize = size;
+            break; // the samples; nothing of ours follows them
+        }
+        offset = body + size + (size % 2); // chunks are padded to an even size
+    }
+    wav.headerValid = hasPcmFormat && wav.dataOffset > 0 && wav.dataSize % 2 == 0
+        && qint64(wav.riffSize) == wav.dataOffset - 8 + wav.dataSize && wav.dataOffset + wav.dataSize <= wav.fileSize;
+    if (wav.dataOffset == 0)
+        return wav;
+    const qint64 available = std::min<qint64>(wav.dataSize, wav.fileSize - wav.dataOffset) / 2;
     wav.samples.resize(size_t(available));
     for (qint64 i = 0; i < available; ++i)
-        wav.samples[size_t(i)] = qFromLittleEndian<qint16>(d + 44 + i * 2);
+        wav.samples[size_t(i)] = qFromLittleEndian<qint16>(d + wav.dataOffset + i * 2);
     return wav;
+}
+
+MediaProbe probeMedia(const QString &path)
+{
+    MediaProbe probe;
+    AVFormatContext *raw = nullptr;
+    if (avformat_open_input(&raw, path.toUtf8().constData(), nullptr, nullptr) < 0) {
+        probe.error = QStringLiteral("cannot open");
+        return probe;
+    }
+    std::unique_ptr<AVFormatContext, void (*)(AVFormatContext *)> format(raw, [](AVFormatContext *c) {
+        avformat_close_input(&c);
+    });
+    if (avformat_find_stream_info(format.get(), nullptr) < 0) {
+        probe.error = QStringLiteral("no stream info");
+        return probe;
+    }
+    probe.formatName = QString::fromLatin1(format->iformat->name);
+    if (format->duration != AV_NOPTS_VALUE)
+        probe.durationSeconds = double(format->duration) / AV_TIME_BASE;
+    const AVDictionaryEntry *tag = nullptr;
+    while ((tag = av_dict_get(format->metadata, "", tag, AV_DICT_IGNORE_SUFFIX)))
+        probe.tags.insert(QString::fromUtf8(tag->key), QString::fromUtf8(tag->value));
+    const int audio = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (audio >= 0)
+        probe.sampleRate = format->streams[audio]->codecpar->sample_rate;
+    const int video = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const AVDictionary *withTimecode = video >= 0 ? format->streams[video]->metadata : format->metadata;
+    if (const AVDictionaryEntry *tc = av_dict_get(withTimecode, "timecode", nullptr, 0))
+        probe.timecode = QString::fromUtf8(tc->value);
+    return probe;
 }

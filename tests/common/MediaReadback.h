@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -12,6 +13,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <optional>
 #include <vector>
 
 // Everything the tests want to know about a file, read back by libavformat and libavcodec.
@@ -53,16 +55,44 @@ Readback readBack(const QString &path, bool decode = false);
 // Top-level MP4 boxes, in file order ("ftyp", "moov", "moof", "mdat", ..., "mfra").
 QStringList topLevelBoxes(const QString &path);
 
-// A 16-bit PCM WAV file as its header says and as its bytes are.
+// The Broadcast WAV chunk of a WAV file, field by field.
+struct BextReadback
+{
+    QString description;
+    QString originator;
+    QString originationDate;
+    QString originationTime;
+    quint64 timeReference = 0;
+    int version = 0;
+    QString codingHistory;
+};
+
+// A 16-bit PCM WAV file as its header says and as its bytes are, read as any WAV reader does:
+// chunk by chunk, skipping the ones it does not know.
 struct WavReadback
 {
-    bool headerValid = false;
+    bool headerValid = false; // RIFF/WAVE, PCM "fmt ", "data" last, sizes consistent
     int channels = 0;
     int sampleRate = 0;
     quint32 riffSize = 0;
     quint32 dataSize = 0;
+    qint64 dataOffset = 0;
     qint64 fileSize = 0;
-    std::vector<qint16> samples; // the data the header covers, interleaved
+    QStringList chunks;                // chunk ids in file order
+    std::optional<BextReadback> bext;  // when the file has one
+    std::vector<qint16> samples;       // the data the header covers, interleaved
     qint64 frames() const { return channels > 0 ? qint64(samples.size()) / channels : 0; }
 };
 WavReadback readWav(const QString &path);
+
+// A file as an editor's media import sees it through libavformat (what ffprobe shows).
+struct MediaProbe
+{
+    QString error;            // empty when the file opened
+    QString formatName;
+    double durationSeconds = 0.0;
+    int sampleRate = 0;       // of the first audio stream
+    QString timecode;         // the video stream's (or the file's) start timecode
+    QMap<QString, QString> tags; // the file's metadata (a WAV file's bext fields among them)
+};
+MediaProbe probeMedia(const QString &path);

@@ -1,5 +1,6 @@
-// The take itself: audio files that go on in parts without a gap or an overlap, a write
-// failure that ends the take with every file finalised, and the first frame slot.
+// The take itself: audio files that go on in parts without a gap or an overlap (as Broadcast
+// WAV files, each part with the time reference of its own first sample), a write failure that
+// ends the take with every file finalised, and the first frame slot.
 #include "capture/ISource.h"
 #include "recording/IEncoder.h"
 
@@ -63,20 +64,35 @@ class TestTakeRecorder : public QObject
     Q_OBJECT
 
 private slots:
+    void audioGoesOnInPartsWithoutGapOrOverlap_data();
     void audioGoesOnInPartsWithoutGapOrOverlap();
     void writeFailureEndsTheTakeWithEveryFileFinalised();
     void firstSlotWaitsForAPictureOfItsOwn();
 };
 
+void TestTakeRecorder::audioGoesOnInPartsWithoutGapOrOverlap_data()
+{
+    QTest::addColumn<bool>("broadcast");
+    QTest::newRow("plain WAV") << false;
+    QTest::newRow("Broadcast WAV") << true;
+}
+
 void TestTakeRecorder::audioGoesOnInPartsWithoutGapOrOverlap()
 {
+    QFETCH(bool, broadcast);
     QTemporaryDir dir;
     qint64 now = 1000 * kMs;
     TakeRecorder take(30.0, 48000, [&now] { return now; });
     take.setAudioPartLimitBytes(40000); // 10 000 frames per part
     const QString master = dir.filePath("Master_Audio_Output.wav");
-    QVERIFY(take.openMasterAudio(master));
-    QVERIFY(take.openChannelAudio(1, dir.filePath("Channel_01_Audio.wav")));
+    std::optional<BroadcastWavInfo> info;
+    if (broadcast) {
+        info = BroadcastWavInfo{};
+        info->description = QStringLiteral("Show Take_01 master mix");
+        info->timeReference = quint64(82634) * 48000; // 22:57:14
+    }
+    QVERIFY(take.openMasterAudio(master, info));
+    QVERIFY(take.openChannelAudio(1, dir.filePath("Channel_01_Audio.wav"), info));
     take.start();
 
     // 25 000 frames in ticks of 1 200, with the channel mid-tick behind the master.
@@ -101,7 +117,14 @@ void TestTakeRecorder::audioGoesOnInPartsWithoutGapOrOverlap()
         for (const QString &part : file.parts) {
             const WavReadback wav = readWav(part);
             QVERIFY(wav.headerValid);
-            QCOMPARE(qint64(wav.dataSize) + 44, wav.fileSize);
+            QCOMPARE(wav.dataOffset + wav.dataSize, wav.fileSize);
+            QCOMPARE(wav.dataOffset == 44, !broadcast);
+            QCOMPARE(wav.bext.has_value(), broadcast);
+            if (broadcast) {
+                // Each part begins where the one before ended: an editor places it there.
+                QCOMPARE(wav.bext->timeReference, quint64(82634) * 48000 + quint64(next));
+                QCOMPARE(wav.bext->description.endsWith(QStringLiteral(" (part 2)")), part.endsWith(QStringLiteral("_002.wav")));
+            }
             for (qint64 i = 0; i < wav.frames(); ++i, ++next) {
                 const std::vector<float> expected = countingFrames(next, 1);
                 if (wav.samples[size_t(i) * 2] != qint16(expected[0] * 32767.0f)

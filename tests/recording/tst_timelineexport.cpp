@@ -1,91 +1,33 @@
-// Timeline export: whole documents against reviewed files in data/; every document read back
-// with an XML parser (well-formed, ids unique, each link names the clip at the track and
-// position it gives); frame arithmetic at the edges; URLs, file names and failed writes.
+// Timeline export: whole documents against reviewed files in data/ (both layouts); every
+// document, and every reviewed file, read back by the strict xmeml reader (tests/common) as an
+// editor's import would; frame and timecode arithmetic at the edges; the all-angles layout;
+// URLs, file names, and writes that fail (a full disk among them) leaving no half document.
+#include "recording/Timecode.h"
 #include "recording/TimelineExport.h"
+
+#include "XmemlReader.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QXmlStreamReader>
 
-#include <functional>
-#include <optional>
+#include <cmath>
 
 #if defined(Q_OS_UNIX)
 #include <unistd.h>
 #endif
+#if defined(Q_OS_LINUX)
+#include <csignal>
+#include <sys/resource.h>
+#endif
 
 namespace {
 
-struct Node
-{
-    QString name;
-    QXmlStreamAttributes attributes;
-    QString text;
-    QList<Node> children;
-
-    QList<const Node *> all(QStringView childName) const
-    {
-        QList<const Node *> found;
-        for (const Node &c : children) {
-            if (c.name == childName)
-                found.append(&c);
-        }
-        return found;
-    }
-    const Node *child(QStringView childName) const { return all(childName).value(0); }
-    QString textOf(QStringView childName) const
-    {
-        return child(childName) ? child(childName)->text : QString();
-    }
-    QString id() const { return attributes.value(QLatin1String("id")).toString(); }
-    void visit(const std::function<void(const Node &)> &f) const
-    {
-        f(*this);
-        for (const Node &c : children)
-            c.visit(f);
-    }
-};
-
-std::optional<Node> parseXml(const QByteArray &document, QString *error)
-{
-    QXmlStreamReader reader(document);
-    QList<Node> stack;
-    std::optional<Node> root;
-    while (reader.readNext() != QXmlStreamReader::Invalid && !reader.atEnd()) {
-        if (reader.isStartElement())
-            stack.append(Node{reader.name().toString(), reader.attributes(), {}, {}});
-        else if (reader.isCharacters() && !stack.isEmpty())
-            stack.last().text += reader.text();
-        else if (reader.isEndElement() && stack.size() == 1)
-            root = stack.takeLast();
-        else if (reader.isEndElement())
-            stack[stack.size() - 2].children.append(stack.takeLast());
-    }
-    *error = reader.hasError()
-        ? QStringLiteral("line %1: %2").arg(reader.lineNumber()).arg(reader.errorString())
-        : QString();
-    return reader.hasError() ? std::nullopt : root;
-}
-
-const Node *sequenceOf(const Node &root)
-{
-    const Node *project = root.child(u"project");
-    const Node *children = project ? project->child(u"children") : nullptr;
-    return children ? children->child(u"sequence") : nullptr;
-}
-
-QList<const Node *> tracksOf(const Node &sequence, QStringView kind)
-{
-    const Node *section
-        = sequence.child(u"media") ? sequence.child(u"media")->child(kind) : nullptr;
-    return section ? section->all(u"track") : QList<const Node *>();
-}
+const QString kDataDir = QStringLiteral(VIREON_TIMELINE_DATA_DIR);
 
 TimelineExportInput takeInput(const QString &takeFolder, const QList<int> &cameras,
                               qint64 durationMs, const QList<TimelineCut> &cuts,
@@ -138,10 +80,39 @@ QList<QPair<QString, TimelineExportInput>> reviewedTakes()
     };
 }
 
+// The reviewed takes whose all-angles documents are kept in data/ too.
+bool hasReviewedAllAngles(const QString &name)
+{
+    static const QStringList names = {"three_cuts.xml", "two_audio_one_camera.xml", "cuts_within_one_frame.xml",
+                                      "audio_only.xml"};
+    return names.contains(name);
+}
+
+QString allAnglesName(const QString &name)
+{
+    return QString(name).replace(QLatin1String(".xml"), QLatin1String("_AllAngles.xml"));
+}
+
+qint64 takeFrames(const TimelineExportInput &input)
+{
+    const qint64 frames = std::llround(double(input.durationMs) * Timecode::usableFrameRate(input.frameRate) / 1000.0);
+    return frames > 0 ? frames : Timecode::timebase(input.frameRate);
+}
+
+// "<start>-<end>" of every clip of a track, with its file id when asked.
+QString placement(const QList<XmemlClip> &track, bool withFile = false)
+{
+    QStringList clips;
+    for (const XmemlClip &c : track)
+        clips << (withFile ? c.fileId + QLatin1Char(' ') : QString()) + QStringLiteral("%1-%2").arg(c.start).arg(c.end);
+    return clips.join(QLatin1String(", "));
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(TimelineCut)
 Q_DECLARE_METATYPE(TimelineExportInput)
+Q_DECLARE_METATYPE(TimelineLayout)
 
 class TestTimelineExport : public QObject
 {
@@ -150,12 +121,17 @@ class TestTimelineExport : public QObject
 private slots:
     void documentMatchesReviewedFile_data();
     void documentMatchesReviewedFile();
-    void documentIsConsistent_data();
-    void documentIsConsistent();
+    void documentReadsAsAnEditorReadsIt_data();
+    void documentReadsAsAnEditorReadsIt();
+    void reviewedFilesReadAsAnEditorReadsThem();
     void textIsEscaped_data();
     void textIsEscaped();
     void frameArithmetic_data();
     void frameArithmetic();
+    void startTimecode_data();
+    void startTimecode();
+    void allAnglesLayout_data();
+    void allAnglesLayout();
     void videoFilesAreNamedAsRecorded_data();
     void videoFilesAreNamedAsRecorded();
     void fileUrl_data();
@@ -171,16 +147,21 @@ void TestTimelineExport::documentMatchesReviewedFile_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<TimelineExportInput>("input");
-    for (const auto &[name, input] : reviewedTakes())
-        QTest::newRow(qPrintable(name)) << name << input;
+    QTest::addColumn<TimelineLayout>("layout");
+    for (const auto &[name, input] : reviewedTakes()) {
+        QTest::newRow(qPrintable(name)) << name << input << TimelineLayout::ProgrammeCut;
+        if (hasReviewedAllAngles(name))
+            QTest::newRow(qPrintable(allAnglesName(name))) << allAnglesName(name) << input << TimelineLayout::AllAngles;
+    }
 }
 
 void TestTimelineExport::documentMatchesReviewedFile()
 {
     QFETCH(QString, name);
     QFETCH(TimelineExportInput, input);
-    const QByteArray actual = buildXmemlDocument(input);
-    QFile golden(QStringLiteral(VIREON_TIMELINE_DATA_DIR "/") + name);
+    QFETCH(TimelineLayout, layout);
+    const QByteArray actual = buildXmemlDocument(input, layout);
+    QFile golden(kDataDir + QLatin1Char('/') + name);
     const bool hasGolden = golden.open(QIODevice::ReadOnly);
     const QByteArray expected = golden.readAll();
     if (hasGolden && actual == expected)
@@ -205,71 +186,64 @@ void TestTimelineExport::documentMatchesReviewedFile()
                             out.fileName())));
 }
 
-void TestTimelineExport::documentIsConsistent_data()
+void TestTimelineExport::documentReadsAsAnEditorReadsIt_data()
 {
     QTest::addColumn<TimelineExportInput>("input");
-    for (const auto &[name, input] : reviewedTakes())
-        QTest::newRow(qPrintable(name)) << input;
+    QTest::addColumn<TimelineLayout>("layout");
+    QList<QPair<QString, TimelineExportInput>> takes = reviewedTakes();
     const QList<TimelineCut> busyCuts = {{2, 0},    {3, 1000}, {4, 1010}, {2, 2000}, {1, 3000},
                                          {3, 4000}, {4, 5000}, {3, 6000}, {4, 59990}};
-    QTest::newRow("four cameras, four ISO tracks, one linked nowhere") << takeInput(
-        "/rec/Busy/Take_09", {1, 2, 3, 4}, 60000, busyCuts, {{1, 4}, {2, 1}, {3, 3}, {4, 9}});
-    QTest::newRow("no files, no cuts") << TimelineExportInput();
+    takes.append({"four cameras, four ISO tracks, one linked nowhere",
+                  takeInput("/rec/Busy/Take_09", {1, 2, 3, 4}, 60000, busyCuts, {{1, 4}, {2, 1}, {3, 3}, {4, 9}})});
+    TimelineExportInput parts = takeInput("/rec/Long/Take_01", {1, 2}, 12000, {{1, 0}, {2, 5000}}, {{1, 2}});
+    parts.audioParts[parts.masterWavPath] = {{parts.masterWavPath, 240000}, {"/rec/Long/Take_01/Master_Audio_Output_002.wav", 336000}};
+    takes.append({"master in two parts", parts});
+    TimelineExportInput drop = takeInput("/rec/Df/Take_01", {1, 2}, 12000, {{1, 0}, {2, 5000}});
+    drop.frameRate = 29.97;
+    drop.startTimecode = QStringLiteral("09:59:00;02");
+    takes.append({"29.97 drop-frame timecode", drop});
+    takes.append({"no files, no cuts", TimelineExportInput()});
+    for (const auto &[name, input] : takes) {
+        QTest::newRow(qPrintable(name)) << input << TimelineLayout::ProgrammeCut;
+        QTest::newRow(qPrintable(name + " (all angles)")) << input << TimelineLayout::AllAngles;
+    }
 }
 
-void TestTimelineExport::documentIsConsistent()
+void TestTimelineExport::documentReadsAsAnEditorReadsIt()
 {
     QFETCH(TimelineExportInput, input);
-    QString error;
-    const std::optional<Node> root = parseXml(buildXmemlDocument(input), &error);
-    QVERIFY2(root, qPrintable(error));
-    const Node *sequence = sequenceOf(*root);
-    QVERIFY(sequence);
-    const qint64 duration = sequence->textOf(u"duration").toLongLong();
-    QVERIFY(duration > 0);
+    QFETCH(TimelineLayout, layout);
+    const XmemlTimeline timeline = readXmeml(buildXmemlDocument(input, layout), takeFrames(input));
+    QCOMPARE(timeline.faults, QStringList());
+    QCOMPARE(timeline.audioTracks.size(), qsizetype(input.isoAudioPaths.size() + 1));
+    const qsizetype cameras = qsizetype(input.videoPaths.size());
+    if (layout == TimelineLayout::AllAngles) {
+        // Every recorded camera for the whole take, and the programme cut above them.
+        QCOMPARE(timeline.videoTracks.size(), cameras + 1);
+        for (qsizetype i = 0; i < cameras; ++i)
+            QCOMPARE(placement(timeline.videoTracks.at(i)), QStringLiteral("0-%1").arg(timeline.duration));
+        QCOMPARE(timeline.sequenceName, timelineProjectName(input.sessionName) + QLatin1Char(' ')
+                                            + QFileInfo(input.takeFolderPath).fileName() + QStringLiteral(" All Angles"));
+    } else if (cameras > 0) {
+        QCOMPARE(timeline.videoTracks.size(), cameras);
+    }
+    // The sequence's ruler starts where the files' timecode does.
+    for (const XmemlFile &file : timeline.files) {
+        if (file.timecode)
+            QCOMPARE(file.timecode->frame, timeline.timecode->frame);
+    }
+}
 
-    // Ids are unique; a one-line file reference follows the full element of its id.
-    QSet<QString> ids, files;
-    QStringList faults;
-    root->visit([&](const Node &node) {
-        const QString id = node.id();
-        if (node.name == QLatin1String("file") && node.children.isEmpty()) {
-            if (!files.contains(id))
-                faults << "dangling file reference " + id;
-            return;
-        }
-        if (id.isEmpty())
-            return;
-        if (ids.contains(id))
-            faults << "duplicate id " + id;
-        ids.insert(id);
-        if (node.name == QLatin1String("file"))
-            files.insert(id);
-    });
-    QCOMPARE(faults, QStringList());
-
-    const QList<const Node *> video = tracksOf(*sequence, u"video"),
-                              audio = tracksOf(*sequence, u"audio");
-    QVERIFY(!video.isEmpty());
-    QCOMPARE(audio.size(), qsizetype(input.isoAudioPaths.size() + 1));
-    for (const Node *track : video + audio) {
-        for (const Node *clip : track->all(u"clipitem")) {
-            const qint64 start = clip->textOf(u"start").toLongLong(),
-                         end = clip->textOf(u"end").toLongLong();
-            QVERIFY2(start >= 0 && start < end && end <= duration, qPrintable(clip->id()));
-            QCOMPARE(clip->textOf(u"in").toLongLong(), start);
-            QCOMPARE(clip->textOf(u"out").toLongLong(), end);
-            for (const Node *link : clip->all(u"link")) {
-                const QList<const Node *> &tracks
-                    = link->textOf(u"mediatype") == QLatin1String("video") ? video : audio;
-                const int trackIndex = link->textOf(u"trackindex").toInt(),
-                          clipIndex = link->textOf(u"clipindex").toInt();
-                QVERIFY2(trackIndex >= 1 && trackIndex <= tracks.size(), qPrintable(clip->id()));
-                const QList<const Node *> items = tracks.at(trackIndex - 1)->all(u"clipitem");
-                QVERIFY2(clipIndex >= 1 && clipIndex <= items.size(), qPrintable(clip->id()));
-                QCOMPARE(items.at(clipIndex - 1)->id(), link->textOf(u"linkclipref"));
-            }
-        }
+void TestTimelineExport::reviewedFilesReadAsAnEditorReadsThem()
+{
+    // The reviewed files themselves, as they stand in data/ (an editor never sees the writer).
+    const QStringList names = QDir(kDataDir).entryList({QStringLiteral("*.xml")}, QDir::Files);
+    QVERIFY(names.size() >= 11);
+    for (const QString &name : names) {
+        const XmemlTimeline timeline = readXmemlFile(kDataDir + QLatin1Char('/') + name);
+        QVERIFY2(timeline.faults.isEmpty(), qPrintable(name + ": " + timeline.faults.join("; ")));
+        QCOMPARE(timeline.timecode->text, QStringLiteral("10:15:30:00"));
+        QCOMPARE(timeline.timecode->frame, qint64(1107900)); // ((10 × 60 + 15) × 60 + 30) × 30
     }
 }
 
@@ -300,23 +274,21 @@ void TestTimelineExport::textIsEscaped()
     input.sessionName = session;
     input.startTimecode = QStringLiteral("<10:00:00:00&>");
 
-    QString error;
-    const std::optional<Node> root = parseXml(buildXmemlDocument(input), &error);
-    QVERIFY2(root, qPrintable(error));
-    QCOMPARE(root->child(u"project")->textOf(u"name"), expectedProject);
-    QCOMPARE(sequenceOf(*root)->textOf(u"name"), expectedProject + " Take_01");
-    QStringList urls, timecodes;
-    root->visit([&](const Node &node) {
-        if (node.name == QLatin1String("pathurl"))
-            urls << node.text;
-        if (node.name == QLatin1String("timecode"))
-            timecodes << node.textOf(u"string");
-    });
-    const QString url = "file://localhost" + folder + "/Take_01/";
-    QCOMPARE(urls,
-             QStringList({url + "Camera_01.mp4", url + "Camera_02.mp4",
-                          url + "Master_Audio_Output.wav", url + "Channel_02_Audio.wav"}));
-    QCOMPARE(timecodes, QStringList({input.startTimecode, input.startTimecode}));
+    for (const TimelineLayout layout : {TimelineLayout::ProgrammeCut, TimelineLayout::AllAngles}) {
+        const XmemlTimeline timeline = readXmeml(buildXmemlDocument(input, layout));
+        QCOMPARE(timeline.faults, QStringList());
+        QCOMPARE(timeline.projectName, expectedProject);
+        QVERIFY(timeline.sequenceName.startsWith(expectedProject + " Take_01"));
+        QStringList urls;
+        for (const XmemlFile &file : timeline.files)
+            urls << file.pathUrl;
+        const QString url = "file://localhost" + folder + "/Take_01/";
+        QCOMPARE(urls, QStringList({url + "Camera_01.mp4", url + "Camera_02.mp4",
+                                    url + "Master_Audio_Output.wav", url + "Channel_02_Audio.wav"}));
+        // Text that is no timecode cannot agree with a frame number: the documents start at zero.
+        QCOMPARE(timeline.timecode->text, QStringLiteral("00:00:00:00"));
+        QCOMPARE(timeline.files.first().timecode->frame, qint64(0));
+    }
 }
 
 void TestTimelineExport::frameArithmetic_data()
@@ -374,24 +346,123 @@ void TestTimelineExport::frameArithmetic()
     QFETCH(QString, expected);
     TimelineExportInput input = takeInput("/rec/S/Take_01", {1, 2, 3}, durationMs, cuts);
     input.frameRate = fps;
-    QString error;
-    const std::optional<Node> root = parseXml(buildXmemlDocument(input), &error);
-    QVERIFY2(root, qPrintable(error));
-    const Node *sequence = sequenceOf(*root);
-    const QList<const Node *> video = tracksOf(*sequence, u"video");
+    const XmemlTimeline timeline = readXmeml(buildXmemlDocument(input));
+    QCOMPARE(timeline.faults, QStringList());
     QStringList clips;
-    for (const Node *track : video.mid(1)) {
-        for (const Node *clip : track->all(u"clipitem"))
-            clips << clip->id().mid(9) + ' ' + clip->textOf(u"start") + ' ' + clip->textOf(u"end");
+    for (const QList<XmemlClip> &track : timeline.videoTracks.mid(1)) {
+        for (const XmemlClip &clip : track)
+            clips << clip.id.mid(9) + ' ' + QString::number(clip.start) + ' ' + QString::number(clip.end);
     }
-    const Node *rate = sequence->child(u"rate");
     QCOMPARE(QStringLiteral("%1 %2 %3 | %4")
-                 .arg(rate->textOf(u"timebase"), rate->textOf(u"ntsc"),
-                      sequence->textOf(u"duration"), clips.join(", "))
+                 .arg(timeline.timebase)
+                 .arg(timeline.ntsc ? "TRUE" : "FALSE")
+                 .arg(timeline.duration)
+                 .arg(clips.join(", "))
                  .trimmed(),
              expected);
     // The base track spans the whole sequence.
-    QCOMPARE(video.at(0)->child(u"clipitem")->textOf(u"end"), sequence->textOf(u"duration"));
+    QCOMPARE(placement(timeline.videoTracks.at(0)), QStringLiteral("0-%1").arg(timeline.duration));
+}
+
+void TestTimelineExport::startTimecode_data()
+{
+    QTest::addColumn<QString>("timecode");
+    QTest::addColumn<double>("fps");
+    QTest::addColumn<QString>("expectedText"); // what the documents carry
+    QTest::addColumn<qint64>("expectedFrame");
+    QTest::addColumn<qint64>("samplesAt48k");  // -1: no instant (not a timecode)
+    const auto row = [](const char *name, const char *tc, double fps, const char *text, qint64 frame, qint64 samples) {
+        QTest::newRow(name) << QString::fromLatin1(tc) << fps << QString::fromLatin1(text) << frame << samples;
+    };
+    row("30 fps", "22:57:14:00", 30.0, "22:57:14:00", 2479020, 82634LL * 48000);
+    row("25 fps", "22:57:14:12", 25.0, "22:57:14:12", 2065862, 82634LL * 48000 + 12 * 1920);
+    row("midnight", "00:00:00:00", 30.0, "00:00:00:00", 0, 0);
+    row("last frame of the day", "23:59:59:29", 30.0, "23:59:59:29", 2591999, 86399LL * 48000 + 29 * 1600);
+    // NTSC, non-drop-frame: every label counts at the timebase; the real instant is 1.001 × later.
+    row("29.97 non-drop-frame", "22:57:14:00", 29.97, "22:57:14:00", 2479020, 3970398432LL);
+    row("59.94 non-drop-frame", "01:00:00:00", 59.94, "01:00:00:00", 216000, 172972800);
+    // Drop-frame labels skip two (four at 59.94) numbers a minute, but not each tenth minute.
+    row("29.97 drop-frame, an hour", "01:00:00;00", 29.97, "01:00:00;00", 107892, 172799827);
+    row("29.97 drop-frame, minute 1", "00:01:00;02", 29.97, "00:01:00;02", 1800, 2882880);
+    row("59.94 drop-frame, minute 10", "00:10:00;00", 59.94, "00:10:00;00", 35964, 28799971);
+    row("a dropped label", "00:01:00;00", 29.97, "00:00:00:00", 0, -1);
+    row("drop-frame at a whole rate", "01:00:00;00", 30.0, "00:00:00:00", 0, -1);
+    row("frames past the timebase", "10:00:00:30", 30.0, "00:00:00:00", 0, -1);
+    row("hour 24", "24:00:00:00", 30.0, "00:00:00:00", 0, -1);
+    row("empty", "", 30.0, "00:00:00:00", 0, -1);
+}
+
+void TestTimelineExport::startTimecode()
+{
+    QFETCH(QString, timecode);
+    QFETCH(double, fps);
+    QFETCH(QString, expectedText);
+    QFETCH(qint64, expectedFrame);
+    QFETCH(qint64, samplesAt48k);
+    TimelineExportInput input = takeInput("/rec/S/Take_01", {1, 2}, 6000, {{1, 0}, {2, 3000}});
+    input.frameRate = fps;
+    input.startTimecode = timecode;
+    for (const TimelineLayout layout : {TimelineLayout::ProgrammeCut, TimelineLayout::AllAngles}) {
+        const XmemlTimeline timeline = readXmeml(buildXmemlDocument(input, layout));
+        QCOMPARE(timeline.faults, QStringList()); // the reader checks string against frame itself
+        QCOMPARE(timeline.timecode->text, expectedText);
+        QCOMPARE(timeline.timecode->frame, expectedFrame);
+        QCOMPARE(timeline.files.size(), 3); // two cameras and the master
+        QCOMPARE(timeline.files.at(1).timecode->frame, expectedFrame);
+        // Clips keep their place in the files: in and out count from the file's first frame.
+        QCOMPARE(timeline.videoTracks.at(1).first().in, timeline.videoTracks.at(1).first().start);
+    }
+    // The instant a WAV file's time reference gives for the same timecode.
+    const std::optional<qint64> samples = Timecode::samplesSinceMidnight(timecode, fps, 48000);
+    QCOMPARE(samples.value_or(-1), samplesAt48k);
+}
+
+void TestTimelineExport::allAnglesLayout_data()
+{
+    QTest::addColumn<QList<int>>("cameras");
+    QTest::addColumn<QList<TimelineCut>>("cuts");
+    QTest::addColumn<QString>("programme"); // the top track: "<file id> <start>-<end>, ..."
+    const auto row = [](const char *name, const QList<int> &cameras, const QList<TimelineCut> &cuts, const char *top) {
+        QTest::newRow(name) << cameras << cuts << QString::fromUtf8(top);
+    };
+    row("no switch", {1, 2}, {{1, 0}}, "file-clip-cam-1 0-360");
+    row("switches", {1, 2, 3}, {{1, 0}, {3, 2000}, {2, 4000}, {1, 9000}},
+        "file-clip-cam-1 0-60, file-clip-cam-3 60-120, file-clip-cam-2 120-270, file-clip-cam-1 270-360");
+    row("a switch under one frame", {1, 2}, {{1, 0}, {2, 4000}, {1, 4010}, {2, 6000}},
+        "file-clip-cam-1 0-180, file-clip-cam-2 180-360");
+    row("a channel without a file shows the first camera", {2, 3}, {{3, 0}, {4, 2000}, {2, 4000}, {3, 6000}},
+        "file-clip-cam-3 0-60, file-clip-cam-2 60-180, file-clip-cam-3 180-360");
+    row("pieces of one camera join", {1, 2}, {{2, 0}, {2, 3000}, {1, 6000}, {4, 9000}},
+        "file-clip-cam-2 0-180, file-clip-cam-1 180-360");
+    row("out of order: no overlap", {1, 2, 3}, {{1, 0}, {2, 8000}, {3, 4000}, {1, 10000}},
+        "file-clip-cam-1 0-240, file-clip-cam-3 240-300, file-clip-cam-1 300-360");
+    row("no camera: an empty track", {}, {{1, 0}, {2, 6000}}, "");
+}
+
+void TestTimelineExport::allAnglesLayout()
+{
+    QFETCH(QList<int>, cameras);
+    QFETCH(QList<TimelineCut>, cuts);
+    QFETCH(QString, programme);
+    // Channel 1's audio is linked to camera 2: its track links to camera 2's own angle only.
+    const TimelineExportInput input = takeInput("/rec/S/Take_01", cameras, 12000, cuts, {{1, 2}});
+    const XmemlTimeline timeline = readXmeml(buildXmemlDocument(input, TimelineLayout::AllAngles), 360);
+    QCOMPARE(timeline.faults, QStringList());
+    QCOMPARE(timeline.videoTracks.size(), cameras.size() + 1);
+    for (qsizetype i = 0; i < cameras.size(); ++i)
+        QCOMPARE(placement(timeline.videoTracks.at(i), true), QStringLiteral("file-clip-cam-%1 0-360").arg(cameras.at(i)));
+    QCOMPARE(placement(timeline.videoTracks.last(), true), programme);
+
+    QStringList audioLinks;
+    for (const XmemlLink &link : timeline.audioTracks.at(1).first().links)
+        audioLinks << link.clipRef;
+    const qsizetype camera2 = cameras.indexOf(2);
+    const QStringList expectedLinks = camera2 < 0
+        ? QStringList()
+        : QStringList{QStringLiteral("clipitem-v%1-angle").arg(camera2 + 1), QStringLiteral("channel-audio-1")};
+    QCOMPARE(audioLinks, expectedLinks);
+    for (const XmemlClip &clip : timeline.videoTracks.last())
+        QVERIFY2(clip.links.isEmpty(), "the programme track mixes cameras: no links");
 }
 
 void TestTimelineExport::videoFilesAreNamedAsRecorded_data()
@@ -422,19 +493,15 @@ void TestTimelineExport::videoFilesAreNamedAsRecorded()
         input.videoPaths[i + 1] = recorded.at(i);
     input.videoFileExtension = extension;
 
-    QString error;
-    const std::optional<Node> root = parseXml(buildXmemlDocument(input), &error);
-    QVERIFY2(root, qPrintable(error));
-    const QList<const Node *> tracks = tracksOf(*sequenceOf(*root), u"video");
-    QCOMPARE(tracks.size(), 2);
+    const XmemlTimeline timeline = readXmeml(buildXmemlDocument(input));
+    QCOMPARE(timeline.faults, QStringList());
+    QCOMPARE(timeline.videoTracks.size(), 2);
     QStringList fileNames, urls, clipNames;
-    for (const Node *track : tracks) {
-        for (const Node *clip : track->all(u"clipitem")) {
-            clipNames << clip->textOf(u"name");
-            if (const Node *file = clip->child(u"file"); file && file->child(u"name")) {
-                fileNames << file->textOf(u"name");
-                urls << file->textOf(u"pathurl");
-            }
+    for (const QList<XmemlClip> &track : timeline.videoTracks) {
+        for (const XmemlClip &clip : track) {
+            clipNames << clip.name;
+            fileNames << timeline.file(clip.fileId)->name;
+            urls << timeline.file(clip.fileId)->pathUrl;
         }
     }
     QCOMPARE(fileNames, names);
@@ -499,10 +566,10 @@ void TestTimelineExport::outputPath_data()
         "C:/Rec/Show/Take_02/Show_Take_02.xml");
     row("no folder", "Show", "", "", "");
     row("too long", QString(300, 'x'), "/r/S/Take_01", "",
-        "/r/S/Take_01/" + QString(243, 'x') + "_Take_01.xml");
+        "/r/S/Take_01/" + QString(236, 'x') + "_Take_01.xml");
     // 🎬 is four bytes of UTF-8 and two UTF-16 units: never cut in half.
     row("too long, whole characters", QString("🎬").repeated(100), "/r/S/Take_01", "",
-        "/r/S/Take_01/" + QString("🎬").repeated(60) + "_Take_01.xml");
+        "/r/S/Take_01/" + QString("🎬").repeated(59) + "_Take_01.xml");
 }
 
 void TestTimelineExport::outputPath()
@@ -516,7 +583,9 @@ void TestTimelineExport::outputPath()
     input.takeFolderPath = takeFolder;
     input.masterWavPath = masterWav;
     QCOMPARE(timelineOutputPath(input), expected);
-    QVERIFY(QFileInfo(expected).fileName().toUtf8().size() <= 255);
+    // Room for the temporary file's ".XXXXXX" within the 255 bytes of a name.
+    QVERIFY(QFileInfo(expected).fileName().toUtf8().size() <= 248);
+    QVERIFY(QFileInfo(timelineOutputPath(input, TimelineLayout::AllAngles)).fileName().toUtf8().size() <= 248);
 }
 
 void TestTimelineExport::writesAndReplacesTheFile()
@@ -526,16 +595,19 @@ void TestTimelineExport::writesAndReplacesTheFile()
     QVERIFY(QDir().mkpath(takeFolder));
     TimelineExportInput input = takeInput(takeFolder, {1, 2}, 12000, {{1, 0}, {2, 4000}});
     input.sessionName = QStringLiteral("Tom & Jerry");
-    QString written, error;
-    QVERIFY2(writeTimeline(input, &written, &error), qPrintable(error));
-    QCOMPARE(written, takeFolder + QStringLiteral("/Tom & Jerry_Take_01.xml"));
+    QList<TimelineFileWrite> results;
+    QVERIFY(writeTimeline(input, &results));
+    QCOMPARE(results.size(), 2);
+    QCOMPARE(results.at(0).path, takeFolder + QStringLiteral("/Tom & Jerry_Take_01.xml"));
+    QCOMPARE(results.at(1).path, takeFolder + QStringLiteral("/Tom & Jerry_Take_01_AllAngles.xml"));
 
-    // Written again with another duration: the file is replaced and nothing else is left.
+    // Written again with another duration: the files are replaced and nothing else is left.
     input.durationMs = 10000;
-    QVERIFY2(writeTimeline(input, &written, &error), qPrintable(error));
+    results.clear();
+    QVERIFY(writeTimeline(input, &results));
     QCOMPARE(QDir(takeFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{QStringLiteral("Tom & Jerry_Take_01.xml")});
-    QFile file(written);
+             (QStringList{QStringLiteral("Tom & Jerry_Take_01.xml"), QStringLiteral("Tom & Jerry_Take_01_AllAngles.xml")}));
+    QFile file(results.at(0).path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
 #if defined(Q_OS_WIN)
@@ -543,9 +615,14 @@ void TestTimelineExport::writesAndReplacesTheFile()
 #else
     QCOMPARE(bytes, buildXmemlDocument(input));
 #endif
-    const std::optional<Node> root = parseXml(bytes, &error);
-    QVERIFY2(root, qPrintable(error));
-    QCOMPARE(sequenceOf(*root)->textOf(u"duration"), QStringLiteral("300"));
+    QCOMPARE(readXmeml(bytes, 300).faults, QStringList());
+
+    // The longest session name still fits, with the room a temporary name beside it needs.
+    input.sessionName = QString(300, QLatin1Char('x'));
+    results.clear();
+    QVERIFY2(writeTimeline(input, &results), qPrintable(results.value(0).error + results.value(1).error));
+    for (const TimelineFileWrite &result : results)
+        QVERIFY(QFile::exists(result.path));
 }
 
 void TestTimelineExport::failedWriteLeavesNoFile_data()
@@ -554,10 +631,12 @@ void TestTimelineExport::failedWriteLeavesNoFile_data()
     QTest::addColumn<QStringList>("expectedLeft"); // what the session folder holds afterwards
     QTest::newRow("take folder missing") << "missing" << QStringList();
     QTest::newRow("take folder is a file") << "file" << QStringList{"Take_01"};
-    QTest::newRow("target is a folder")
-        << "target folder" << QStringList{"Take_01", "Take_01/Show_Take_01.xml"};
+    QTest::newRow("target is a folder") // the all-angles file is still written
+        << "target folder" << QStringList{"Take_01", "Take_01/Show_Take_01.xml", "Take_01/Show_Take_01_AllAngles.xml"};
     QTest::newRow("read-only folder keeps the earlier file")
         << "read-only" << QStringList{"Take_01", "Take_01/Show_Take_01.xml"};
+    QTest::newRow("full disk keeps the earlier files")
+        << "full disk" << QStringList{"Take_01", "Take_01/Show_Take_01.xml", "Take_01/Show_Take_01_AllAngles.xml"};
 }
 
 void TestTimelineExport::failedWriteLeavesNoFile()
@@ -585,13 +664,38 @@ void TestTimelineExport::failedWriteLeavesNoFile()
         earlier.close();
         QVERIFY(QFile::setPermissions(take, QFile::ReadOwner | QFile::ExeOwner));
     }
+    const bool fullDisk = kind == QLatin1String("full disk");
+    if (fullDisk) {
+        QVERIFY(QDir().mkpath(take));
+        for (const QString &name : {target, take + QStringLiteral("/Show_Take_01_AllAngles.xml")}) {
+            QFile earlier(name);
+            QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
+        }
+    }
 
-    QString written, error;
-    const bool ok = writeTimeline(takeInput(take, {1}, 5000, {{1, 0}}), &written, &error);
+    QList<TimelineFileWrite> results;
+#if defined(Q_OS_LINUX)
+    // A file size limit makes the kernel refuse writes past it, as a full disk does, for this
+    // process only: the documents are far longer than 1 000 bytes.
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = fullDisk ? 1000 : saved.rlim_cur;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool ok = writeTimeline(takeInput(take, {1}, 5000, {{1, 0}}), &results);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
+    std::signal(SIGXFSZ, previousHandler);
+#else
+    if (fullDisk)
+        QSKIP("needs RLIMIT_FSIZE to fill the disk");
+    const bool ok = writeTimeline(takeInput(take, {1}, 5000, {{1, 0}}), &results);
+#endif
     QFile::setPermissions(take, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY(!ok);
-    QVERIFY(!error.isEmpty());
-    QCOMPARE(written, target);
+    QCOMPARE(results.size(), 2);
+    QVERIFY(!results.at(0).error.isEmpty());
+    QCOMPARE(results.at(0).path, target);
     QDirIterator it(session, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     QStringList left;
@@ -599,11 +703,13 @@ void TestTimelineExport::failedWriteLeavesNoFile()
         left << QDir(session).relativeFilePath(it.next());
     left.sort();
     QCOMPARE(left, expectedLeft); // no half document, no temporary file
-    if (kind == QLatin1String("read-only")) {
+    if (kind == QLatin1String("read-only") || fullDisk) {
         QFile earlier(target);
         QVERIFY(earlier.open(QIODevice::ReadOnly));
         QCOMPARE(earlier.readAll(), QByteArray("earlier"));
     }
+    if (fullDisk)
+        QVERIFY2(results.at(1).error.contains(QStringLiteral("too large")), qPrintable(results.at(1).error));
 }
 
 QTEST_GUILESS_MAIN(TestTimelineExport)

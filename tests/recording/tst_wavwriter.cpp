@@ -1,5 +1,8 @@
-// WavWriter: files are checked by reading their bytes back, never by asking the writer.
+// WavWriter: files are checked by reading their bytes back, never by asking the writer; a
+// Broadcast WAV file also as libavformat (ffprobe) reads it.
 #include "recording/WavWriter.h"
+
+#include "MediaReadback.h"
 
 #include <QDir>
 #include <QFile>
@@ -133,6 +136,8 @@ private slots:
     void samplesThatFit_data();
     void samplesThatFit();
     void fileStopsGrowingAtLimit();
+    void broadcastWavChunk_data();
+    void broadcastWavChunk();
 
 private:
     QTemporaryDir m_dir;
@@ -418,27 +423,34 @@ void TestWavWriter::reopenAndDoubleClose()
 void TestWavWriter::formatSizeLimit_data()
 {
     QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("otherChunkBytes"); // chunks between "fmt " and "data"
     QTest::addColumn<quint32>("maxDataBytes");
 
-    // RIFF size = data + 36 must fit in 32 unsigned bits, in whole frames.
-    QTest::newRow("mono") << 1 << 4294967258u;
-    QTest::newRow("stereo") << 2 << 4294967256u;
-    QTest::newRow("six channels") << 6 << 4294967256u;
-    QTest::newRow("eight channels") << 8 << 4294967248u;
+    // RIFF size = everything after offset 8 must fit in 32 unsigned bits, in whole frames.
+    QTest::newRow("mono") << 1 << 0 << 4294967258u;
+    QTest::newRow("stereo") << 2 << 0 << 4294967256u;
+    QTest::newRow("six channels") << 6 << 0 << 4294967256u;
+    QTest::newRow("eight channels") << 8 << 0 << 4294967248u;
+    // A bext chunk of 648 bytes (a 692-byte header) leaves that much less room for samples.
+    QTest::newRow("mono, Broadcast WAV") << 1 << 648 << 4294966610u;
+    QTest::newRow("stereo, Broadcast WAV") << 2 << 648 << 4294966608u;
 }
 
 void TestWavWriter::formatSizeLimit()
 {
     QFETCH(int, channels);
+    QFETCH(int, otherChunkBytes);
     QFETCH(quint32, maxDataBytes);
 
-    QCOMPARE(WavFormat::maxDataBytes(channels), maxDataBytes);
+    const QByteArray chunks(otherChunkBytes, 'x');
+    QCOMPARE(WavFormat::maxDataBytes(channels, 44 + otherChunkBytes), maxDataBytes);
 
     // Asking for a header beyond the limit must not wrap the RIFF size round to a small number.
     for (quint32 requested : {maxDataBytes, std::numeric_limits<quint32>::max()}) {
-        const QByteArray header = WavFormat::header(48000, channels, requested);
-        QCOMPARE(qFromLittleEndian<quint32>(header.constData() + 40), maxDataBytes);
-        QCOMPARE(qFromLittleEndian<quint32>(header.constData() + 4), maxDataBytes + 36);
+        const QByteArray header = WavFormat::header(48000, channels, requested, chunks);
+        QCOMPARE(header.size(), 44 + otherChunkBytes);
+        QCOMPARE(qFromLittleEndian<quint32>(header.constData() + header.size() - 4), maxDataBytes);
+        QCOMPARE(qFromLittleEndian<quint32>(header.constData() + 4), maxDataBytes + 36 + quint32(otherChunkBytes));
     }
 }
 
@@ -496,6 +508,75 @@ void TestWavWriter::fileStopsGrowingAtLimit()
     QCOMPARE(wav->fileSize, qint64(44 + 10000));
     QCOMPARE(firstPatternMismatch(wav->samples), qint64(-1));
     writer.close();
+}
+
+void TestWavWriter::broadcastWavChunk_data()
+{
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<quint64>("timeReference");
+    QTest::addColumn<int>("calls");            // ticks of 2 400 samples before the snapshot
+    QTest::addColumn<QString>("readDescription"); // as a reader finds it
+    QTest::addColumn<qint64>("coveredSamples");   // what the header describes before close
+
+    QTest::newRow("a take at 22:57:14") << "Show Take_01 master mix" << quint64(82634) * 48000 << 10
+                                        << "Show Take_01 master mix" << qint64(0);
+    // Past 2^32 samples the high half of the time reference is used.
+    QTest::newRow("just before midnight at 96 kHz") << "late" << quint64(8294304000) << 10 << "late" << qint64(0);
+    QTest::newRow("accents dropped, other text marked") << "Čačak → 🎬" << quint64(0) << 10 << "Cacak ? ?" << qint64(0);
+    QTest::newRow("cut to 256 characters") << QString(300, 'd') << quint64(1) << 10 << QString(256, 'd') << qint64(0);
+    // The crash promise with the samples further into the file: refreshed headers keep the
+    // chunk and describe exactly the samples behind it.
+    QTest::newRow("abandoned after two refreshes") << "crash" << quint64(48000) << 200 << "crash" << qint64(384000);
+}
+
+void TestWavWriter::broadcastWavChunk()
+{
+    QFETCH(QString, description);
+    QFETCH(quint64, timeReference);
+    QFETCH(int, calls);
+    QFETCH(QString, readDescription);
+    QFETCH(qint64, coveredSamples);
+
+    const QString path = m_dir.filePath("broadcast.wav");
+    const QString snapshot = m_dir.filePath("broadcast_snapshot.wav");
+    QFile::remove(snapshot);
+    BroadcastWavInfo info;
+    info.description = description;
+    info.origination = QDateTime(QDate(2026, 12, 9), QTime(22, 57, 14));
+    info.timeReference = timeReference;
+    info.codingHistory = BroadcastWav::pcmCodingHistory(48000, 2);
+    WavWriter writer;
+    writer.setBroadcastInfo(info);
+    QVERIFY(writer.open(path, 48000, 2));
+    for (int call = 0; call < calls; ++call)
+        writer.writeSamples(patternChunk(qint64(call) * 2400, 2400));
+    QVERIFY(QFile::copy(path, snapshot)); // as a crash would leave it
+    writer.close();
+
+    for (const QString &file : {snapshot, path}) {
+        const WavReadback wav = readWav(file);
+        QVERIFY2(wav.headerValid, qPrintable(file));
+        QCOMPARE(wav.chunks, (QStringList{"fmt ", "bext", "data"}));
+        QCOMPARE(wav.dataOffset, qint64(44 + 8 + BroadcastWav::fixedBodyBytes + 38)); // 38: the coding history
+        QCOMPARE(qint64(wav.samples.size()), file == path ? qint64(calls) * 2400 : coveredSamples);
+        QVERIFY(wav.bext);
+        QCOMPARE(wav.bext->description, readDescription);
+        QCOMPARE(wav.bext->originator, QStringLiteral("Vireon"));
+        QCOMPARE(wav.bext->originationDate, QStringLiteral("2026-12-09"));
+        QCOMPARE(wav.bext->originationTime, QStringLiteral("22:57:14"));
+        QCOMPARE(wav.bext->timeReference, timeReference);
+        QCOMPARE(wav.bext->version, 1);
+        QCOMPARE(wav.bext->codingHistory, QStringLiteral("A=PCM,F=48000,W=16,M=stereo,T=Vireon\r\n"));
+        QList<qint16> samples(wav.samples.begin(), wav.samples.end());
+        QCOMPARE(firstPatternMismatch(samples), qint64(-1));
+    }
+
+    // A reader that knows Broadcast WAV (ffprobe) finds the time reference and the length.
+    const MediaProbe probe = probeMedia(path);
+    QVERIFY2(probe.error.isEmpty(), qPrintable(probe.error));
+    QCOMPARE(probe.tags.value(QStringLiteral("time_reference")), QString::number(timeReference));
+    QCOMPARE(probe.tags.value(QStringLiteral("encoded_by")), QStringLiteral("Vireon"));
+    QCOMPARE(probe.durationSeconds, calls * 1200 / 48000.0);
 }
 
 QTEST_GUILESS_MAIN(TestWavWriter)

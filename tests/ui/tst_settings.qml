@@ -161,7 +161,7 @@ Item {
             for (const key of ["recordingPath", "activeSessionName", "recordingResolutionIndex", "recordingFormatIndex",
                                "recordingFramerateIndex", "recordingEncoderIndex", "recordingQualityIndex",
                                "rateControlMode", "targetBitrateKbps", "maxBitrateKbps", "bFrames",
-                               "keyframeInterval", "advancedQualityEnabled", "currentLanguage", "activeSourceId",
+                               "keyframeInterval", "advancedQualityEnabled", "broadcastWavEnabled", "currentLanguage", "activeSourceId",
                                "separateAudioRecordingEnabled", "masterAudioDevice"])
                 saved[key] = AppManager[key]
         }
@@ -514,6 +514,14 @@ Item {
             const autoCheck = UpdateManager.autoCheckOnStartup
             mouseClick(dialog.recordingPage.advancedSwitch)
             compare(AppManager.advancedQualityEnabled, !saved.advancedQualityEnabled)
+            // Off until the operator asks for it; a click reaches the back end, the switch shows it.
+            const broadcast = dialog.recordingPage.broadcastWavSwitch
+            compare(broadcast.text, "Broadcast WAV (timecode for editors)")
+            compare(broadcast.checked, AppManager.broadcastWavEnabled)
+            dialog.recordingPage.ensureVisible(broadcast)
+            mouseClick(broadcast)
+            compare(AppManager.broadcastWavEnabled, !saved.broadcastWavEnabled)
+            compare(broadcast.checked, AppManager.broadcastWavEnabled)
 
             dialog.currentCategoryIndex = 2
             const audio = dialog.audioPage

@@ -281,13 +281,16 @@ Item {
             const files = TestDisk.filesUnder(takeFolder)
             for (const name of ["Camera_01.mp4", "Camera_02.mp4", "Master_Audio_Output.wav"])
                 verify(files.indexOf(name) >= 0, name + " in " + files)
-            const timelines = files.filter(name => name.endsWith(".xml"))
-            compare(timelines.length, 1, "one timeline in " + files)
+            // The programme cut and every angle, for the editor.
+            const timelines = files.filter(name => name.endsWith(".xml")).sort()
+            compare(timelines.length, 2, "two timelines in " + files)
+            verify(timelines[1].endsWith("_AllAngles.xml"), timelines[1])
             // Two seconds of 48 kHz 16-bit stereo, and real pictures in both videos.
             verify(TestDisk.fileSize(takeFolder + "/Master_Audio_Output.wav") > 44 + 2 * 48000 * 4 * 0.9)
             for (const name of ["Camera_01.mp4", "Camera_02.mp4"])
                 verify(TestDisk.fileSize(takeFolder + "/" + name) > 10000, name + " has pictures")
-            verify(TestDisk.fileSize(takeFolder + "/" + timelines[0]) > 500)
+            for (const name of timelines)
+                verify(TestDisk.fileSize(takeFolder + "/" + name) > 500, name)
 
             // "Open Output Folder" hands the desktop the folder that holds the take.
             const settings = openSettings()

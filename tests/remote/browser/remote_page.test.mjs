@@ -412,8 +412,10 @@ test('the record button runs a whole take', async () => {
     assert.ok(statSync(video).size > 20000, video);
   const master = files.find((f) => path.basename(f) === 'Master_Audio_Output.wav');
   assert.ok(master && statSync(master).size > 48000 * 4 * 3, 'master WAV of about 3.5 s');
-  const timelines = files.filter((f) => f.endsWith('.xml'));
-  assert.equal(timelines.length, 1);
+  // The programme cut and the all-angles timeline.
+  const timelines = files.filter((f) => f.endsWith('.xml')).sort();
+  assert.equal(timelines.length, 2);
+  assert.ok(timelines[1].endsWith('_AllAngles.xml'), timelines[1]);
   const xml = readFileSync(timelines[0], 'utf8');
   assert.match(xml, /<xmeml version="4">/);
   assert.match(xml, /Camera_01\.mp4/);

@@ -5,8 +5,8 @@ import QtQuick.Layouts
 import Vireon
 import "SettingsRules.js" as Rules
 
-// The RECORDING page: output folder, session name, the recording lists, the advanced quality
-// grid and the hardware benchmark. The lists show the window's stored positions; a position
+// The RECORDING page: output folder, session name, the recording lists, Broadcast WAV, the
+// advanced quality grid and the hardware benchmark. The lists show the window's stored positions; a position
 // goes to the back end only when the operator picks an entry or applies the recommendation.
 SettingsScrollPage {
     id: root
@@ -29,6 +29,7 @@ SettingsScrollPage {
     readonly property alias encoderBox: encoderBox
     readonly property alias qualityBox: qualityBox
     readonly property alias formatBox: formatBox
+    readonly property alias broadcastWavSwitch: broadcastWavSwitch
     readonly property alias advancedSwitch: advancedSwitch
     readonly property alias advancedGrid: advancedGrid
     readonly property alias benchmarkCard: benchmarkCard
@@ -278,6 +279,29 @@ SettingsScrollPage {
                 if (!root.pickFormat(index))
                     currentIndex = Qt.binding(() => Rules.formatPosition(root.config.formatIndex, root.formatEntries))
             }
+        }
+    }
+
+    // Broadcast WAV: the WAV files carry the take's timecode for the editor.
+    ColumnLayout {
+        width: parent.width
+        spacing: 4
+
+        SettingsSwitch {
+            id: broadcastWavSwitch
+
+            text: "Broadcast WAV (timecode for editors)"
+            shownChecked: AppManager.broadcastWavEnabled
+            onCommitted: checked => AppManager.broadcastWavEnabled = checked
+        }
+
+        Text {
+            Layout.fillWidth: true
+            leftPadding: 46
+            text: "Every WAV file of a take starts at the take's timecode, so editors line the audio up with the cameras."
+            font: Typography.small
+            color: Colors.textMuted
+            wrapMode: Text.WordWrap
         }
     }
 

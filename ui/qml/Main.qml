@@ -28,6 +28,8 @@ Window {
     readonly property alias sourceConfigOverlay: sourceConfigDialog
     readonly property alias remoteControlOverlay: remoteControlDialog
     readonly property alias updateOverlay: updateDialog
+    readonly property alias recordingBanner: recordingBanner
+    readonly property alias takeSavedNotice: takeSavedNotice
 
     // Creates an overlay of this window from fileName, or logs why it could not.
     function createOverlay(fileName, parentItem, errorPrefix) {
@@ -102,6 +104,20 @@ Window {
             Layout.fillHeight: true
             Layout.margins: 10
             spacing: 10
+
+            RecordingBanner {
+                id: recordingBanner
+
+                Layout.fillWidth: true
+                Layout.preferredHeight: implicitHeight
+            }
+
+            TakeSavedNotice {
+                id: takeSavedNotice
+
+                Layout.fillWidth: true
+                Layout.preferredHeight: implicitHeight
+            }
 
             IsoMonitorGrid {
                 objectName: "monitorGrid"

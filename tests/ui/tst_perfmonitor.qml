@@ -131,15 +131,16 @@ Item {
 
         function test_fpsCard_data() {
             return [
-                { tag: "60", fps: 60, text: "60.0", color: Colors.liveGreen },
-                { tag: "50", fps: 50, text: "50.0", color: Colors.liveGreen },
-                { tag: "24", fps: 24, text: "24.0", color: Colors.accent },
-                { tag: "23.9", fps: 23.94, text: "23.9", color: "#ef4444" }
+                { tag: "30 of 30", fps: 30, cameras: 2, text: "30.0", color: Colors.liveGreen },
+                { tag: "28.5 of 30", fps: 28.5, cameras: 2, text: "28.5", color: Colors.liveGreen },
+                { tag: "24 of 30", fps: 24, cameras: 2, text: "24.0", color: Colors.alertAmber },
+                { tag: "23.9 of 30", fps: 23.94, cameras: 2, text: "23.9", color: "#ef4444" },
+                { tag: "no camera", fps: 0, cameras: 0, text: "—", color: Colors.textSecondary }
             ]
         }
 
         function test_fpsCard(data) {
-            const window = openWindow({ currentFps: data.fps })
+            const window = openWindow({ currentFps: data.fps, targetFps: 30, measuredCameras: data.cameras })
             compare(window.fpsValue.text, data.text)
             verify(Qt.colorEqual(window.fpsValue.color, data.color), "fps colour " + window.fpsValue.color)
         }

@@ -16,6 +16,8 @@ Window {
     property bool isRecording: AppManager.isRecording
     property bool isArming: AppManager.isArming
     property real currentFps: AppManager.currentFps
+    property real targetFps: AppManager.timelineFps
+    property int measuredCameras: AppManager.measuredCameraCount
     property int droppedFrames: AppManager.droppedFrames
     property real diskWriteSpeedMBs: AppManager.diskWriteSpeedMBs
     property string cpuUsage: AppManager.cpuUsage
@@ -45,9 +47,10 @@ Window {
     readonly property alias clearButton: clearButton
 
     function fpsColor(fps) {
-        switch (StatusTexts.fpsLevel(fps)) {
+        switch (StatusTexts.fpsLevel(fps, root.targetFps, root.measuredCameras)) {
         case "good": return Colors.liveGreen
-        case "ok": return Colors.accent
+        case "ok": return Colors.alertAmber
+        case "none": return Colors.textSecondary
         default: return "#ef4444"
         }
     }
@@ -288,7 +291,7 @@ Window {
                     Text {
                         id: fpsValue
 
-                        text: Number(root.currentFps).toFixed(1)
+                        text: root.measuredCameras === 0 ? "—" : Number(root.currentFps).toFixed(1)
                         font.pixelSize: 24
                         font.bold: true
                         color: root.fpsColor(root.currentFps)

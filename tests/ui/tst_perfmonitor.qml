@@ -191,14 +191,27 @@ Item {
         }
 
         function test_longLogScrollsToItsEnd() {
+            // Lines of every length, the long ones wrapped over several rows: the newest must
+            // show whole, not half below the view's edge.
             const many = []
             for (let i = 0; i < 50; ++i)
-                many.push("[ApplicationManager] line " + i)
+                many.push("[ApplicationManager] line " + i + " " + "wrapped words ".repeat((i * 7) % 40))
             fakeLog.lines = many
             const window = openWindow()
             compare(window.logLines.length, 50)
             tryVerify(() => window.logView.contentHeight > window.logView.height)
             tryVerify(() => window.logView.atYEnd)
+            const newestShowsWhole = () => {
+                const newest = window.logView.itemAtIndex(49)
+                return newest && newest.mapToItem(window.logView, 0, newest.height).y <= window.logView.height + 0.5
+            }
+            tryVerify(newestShowsWhole, 1000, "the newest line shows whole")
+            // Back to the start, then dragged to the end as with the scroll bar: the heights of
+            // the lines created on the way replace the estimate the end was computed from.
+            const view = window.logView
+            view.positionViewAtBeginning()
+            view.contentY = view.originY + view.contentHeight - view.height
+            tryVerify(newestShowsWhole, 1000, "the newest line shows whole after scrolling")
         }
 
         function test_clearEmptiesLogAndList() {

@@ -105,20 +105,6 @@ Window {
             Layout.margins: 10
             spacing: 10
 
-            RecordingBanner {
-                id: recordingBanner
-
-                Layout.fillWidth: true
-                Layout.preferredHeight: implicitHeight
-            }
-
-            TakeSavedNotice {
-                id: takeSavedNotice
-
-                Layout.fillWidth: true
-                Layout.preferredHeight: implicitHeight
-            }
-
             IsoMonitorGrid {
                 objectName: "monitorGrid"
                 Layout.fillWidth: true
@@ -134,7 +120,8 @@ Window {
 
                 Layout.fillWidth: true
                 Layout.fillHeight: true
-                Layout.minimumHeight: 200
+                // The mixer's meters keep their height; the camera tiles give way first.
+                Layout.minimumHeight: Math.max(200, mixerPanel.minimumHeight)
                 Layout.preferredHeight: 1
                 spacing: 4
 
@@ -224,6 +211,30 @@ Window {
 
             Layout.fillWidth: true
             Layout.preferredHeight: 32
+        }
+    }
+
+    // A take's failure or warning and the finished take, over the top of the camera tiles:
+    // shown at once without moving the rest of the window, whatever its size.
+    Column {
+        x: 10
+        y: headerBar.height + 10
+        width: parent.width - 20
+        spacing: 6
+        z: 120
+
+        RecordingBanner {
+            id: recordingBanner
+
+            width: parent.width
+            height: implicitHeight
+        }
+
+        TakeSavedNotice {
+            id: takeSavedNotice
+
+            width: parent.width
+            height: implicitHeight
         }
     }
 

@@ -71,6 +71,9 @@ Window {
             return
         root.logLines = lines
         logView.positionViewAtEnd()
+        // Wrapped lines get their real height only once laid out; the first position used
+        // estimates and could leave the newest line half hidden.
+        Qt.callLater(logView.positionViewAtEnd)
     }
 
     function clearLogs() {
@@ -365,8 +368,11 @@ Window {
                         text: MonitorTexts.loadText(root.cpuUsage, root.ramUsage)
                         font.pixelSize: 16
                         font.weight: Font.DemiBold
-                        // Shrinks rather than cut the memory figure off in a narrow window.
-                        fontSizeMode: Text.HorizontalFit
+                        // Shrinks, then takes a second line, rather than cut the memory figure off
+                        // in a narrow window.
+                        fontSizeMode: Text.Fit
+                        wrapMode: Text.WordWrap
+                        maximumLineCount: 2
                         minimumPixelSize: 10
                         color: Colors.textPrimary
                     }
@@ -438,6 +444,17 @@ Window {
                 ListView {
                     id: logView
 
+                    // At its end when last scrolled: wrapped lines get their real height only
+                    // once created, and the view follows the corrected height, so the newest
+                    // line never ends half hidden below the edge.
+                    property bool isAtEnd: true
+
+                    onContentYChanged: isAtEnd = atYEnd
+                    onContentHeightChanged: {
+                        if (isAtEnd && !atYEnd)
+                            Qt.callLater(positionViewAtEnd)
+                    }
+
                     anchors.fill: parent
                     anchors.margins: 8
                     spacing: 3
@@ -472,26 +489,35 @@ Window {
                 spacing: 8
 
                 MonitorButton {
-                    Layout.preferredWidth: 170
+                    Layout.fillWidth: true
+                    Layout.maximumWidth: 170
+                    Layout.minimumWidth: 130
                     label: "⚡ RUN BENCHMARK"
                     labelColor: Colors.accent
                     onClicked: AppManager.runHardwareBenchmark()
                 }
                 MonitorButton {
-                    Layout.preferredWidth: 150
+                    Layout.fillWidth: true
+                    Layout.maximumWidth: 150
+                    Layout.minimumWidth: 120
                     label: "📄 OPEN LOG FILE"
                     onClicked: root.logSource.openLogFile()
                 }
                 MonitorButton {
                     id: clearButton
 
-                    Layout.preferredWidth: 110
+                    Layout.fillWidth: true
+                    Layout.maximumWidth: 110
+                    Layout.minimumWidth: 95
                     label: "🗑 CLEAR LOG"
                     onClicked: root.clearLogs()
                 }
-                Item { Layout.fillWidth: true }
+                // The buttons give up their spare width before the window is too narrow for them.
+                Item { Layout.fillWidth: true; Layout.preferredWidth: 0 }
                 MonitorButton {
-                    Layout.preferredWidth: 90
+                    Layout.fillWidth: true
+                    Layout.maximumWidth: 90
+                    Layout.minimumWidth: 64
                     label: "CLOSE"
                     onClicked: root.close()
                 }

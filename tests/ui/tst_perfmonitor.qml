@@ -214,6 +214,14 @@ Item {
             tryVerify(newestShowsWhole, 1000, "the newest line shows whole after scrolling")
         }
 
+        // A take wins: no benchmark may start while recording, and the button says why.
+        function test_benchmarkWaitsForTheTake() {
+            const window = openWindow({ isRecording: false })
+            verify(window.benchmarkButton.enabled)
+            window.isRecording = true
+            verify(!window.benchmarkButton.enabled)
+        }
+
         function test_clearEmptiesLogAndList() {
             const window = openWindow()
             compare(window.logLines.length, 2)

@@ -45,6 +45,7 @@ Window {
     readonly property alias logView: logView
     readonly property alias pollTimer: pollTimer
     readonly property alias clearButton: clearButton
+    readonly property alias benchmarkButton: benchmarkButton
 
     function fpsColor(fps) {
         switch (StatusTexts.fpsLevel(fps, root.targetFps, root.measuredCameras)) {
@@ -161,6 +162,7 @@ Window {
         property color labelColor: Colors.textPrimary
 
         Layout.preferredHeight: 34
+        opacity: enabled ? 1.0 : 0.5
 
         Text {
             anchors.centerIn: parent
@@ -488,13 +490,32 @@ Window {
                 Layout.fillWidth: true
                 spacing: 8
 
-                MonitorButton {
+                // A take and a benchmark would fight for the same CPU: no run while recording.
+                // The holder stays enabled so its tooltip can say why the button is not.
+                Item {
                     Layout.fillWidth: true
                     Layout.maximumWidth: 170
                     Layout.minimumWidth: 130
-                    label: "⚡ RUN BENCHMARK"
-                    labelColor: Colors.accent
-                    onClicked: AppManager.runHardwareBenchmark()
+                    Layout.preferredHeight: 34
+                    ToolTip.visible: benchmarkHover.hovered && root.isRecording
+                    ToolTip.delay: 300
+                    ToolTip.text: StatusTexts.tr(AppManager.currentLanguage,
+                                                 "Not while recording: the benchmark would take the CPU the take needs.",
+                                                 "Ne tokom snimanja: benchmark bi uzeo procesor koji je potreban snimku.")
+
+                    HoverHandler {
+                        id: benchmarkHover
+                    }
+
+                    MonitorButton {
+                        id: benchmarkButton
+
+                        anchors.fill: parent
+                        enabled: !root.isRecording && !AppManager.isBenchmarking
+                        label: "⚡ RUN BENCHMARK"
+                        labelColor: Colors.accent
+                        onClicked: AppManager.runHardwareBenchmark()
+                    }
                 }
                 MonitorButton {
                     Layout.fillWidth: true

@@ -247,12 +247,13 @@ Rectangle {
             }
 
             // Below the target rate, or frames lost or repeated in this take.
+            // Beside the name, where even the short tiles of a small window have room.
             Rectangle {
                 objectName: "cameraHealthBadge"
-                x: 8
-                y: 38
-                visible: root.healthText !== "" && !root.isCameraMissing
-                width: Math.min(healthLabel.implicitWidth + 12, parent.width - 16)
+                x: nameBox.x + nameBox.width + 6
+                y: 10
+                visible: root.healthText !== "" && !root.isCameraMissing && width > 40
+                width: Math.min(healthLabel.implicitWidth + 12, parent.width - x - 76)
                 height: 20
                 radius: 3
                 color: Tint.alpha(Colors.alertAmber, 0.9)
@@ -272,6 +273,8 @@ Rectangle {
             }
 
             Rectangle {
+                id: nameBox
+
                 x: 8
                 y: 8
                 width: labelRow.implicitWidth + 16

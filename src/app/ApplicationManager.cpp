@@ -72,6 +72,7 @@ ApplicationManager::ApplicationManager(QObject *parent)
     connect(&m_metricsTimer, &QTimer::timeout, this, &ApplicationManager::updateMetrics);
     m_metricsTimer.start(2000);
     startCameraWatch();
+    startDiskWatch();
 
     m_activeSessionName = QStringLiteral("Session_") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
 
@@ -94,12 +95,14 @@ void ApplicationManager::shutDown()
     // A take still running is finished: every file completed, the timeline written.
     if (m_isRecording)
         stopRecording();
+    m_benchmarkCancelled.store(true);
     if (m_benchmarkThread.joinable())
         m_benchmarkThread.join();
     m_timecodeTimer.stop();
     m_audioLevelTimer.stop();
     m_metricsTimer.stop();
     m_cameraWatchTimer.stop();
+    m_diskWatchTimer.stop();
     m_countdownTimer.stop();
     m_monitor.close();
     for (int id = AudioMixer::kFirstChannel; id <= AudioMixer::kLastChannel; ++id) {
@@ -190,6 +193,11 @@ void ApplicationManager::setCurrentLanguage(const QString &language)
     m_currentLanguage = language;
     storeSetting(kLanguageKey, language, "the interface language.");
     emit currentLanguageChanged();
+    // The banner's texts follow the language.
+    if (!m_recordingError.isEmpty())
+        emit lastRecordingErrorChanged();
+    if (!m_recordingWarning.isEmpty())
+        emit recordingWarningChanged();
 }
 
 void ApplicationManager::setBroadcastWavEnabled(bool enabled)

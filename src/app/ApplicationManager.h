@@ -19,13 +19,19 @@
 //   ApplicationManagerCameraHealth.cpp  each camera's state and format, the watch that finds
 //                                       lost cameras and restarts them, a take's figures per
 //                                       camera
+//   ApplicationManagerDiskSpace.cpp     the recording disk's free space and time left, the
+//                                       checks that keep a take from filling it
+//   ApplicationManagerNotices.cpp       what the operator is told: a take's failure or
+//                                       warning, the finished take
 //
 // Threads: everything here runs on the GUI thread.
 #pragma once
 
 #include "app/AudioMixer.h"
 #include "app/ChannelCameraConfig.h"
+#include "app/DiskSpace.h"
 #include "app/MonitorOutput.h"
+#include "app/RecordingProblems.h"
 #include "models/InputChannelsModel.h"
 #include "recording/BroadcastWav.h"
 #include "recording/RecordingContainer.h"
@@ -44,6 +50,7 @@
 #include <QVariantMap>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <thread>
 #include <map>
@@ -54,6 +61,7 @@ class AudioCapture;
 class IEncoder;
 class ISource;
 class TakeRecorder;
+struct TakeFailure;
 struct TakeReport;
 struct BenchmarkRecommendation;
 class QFile;
@@ -124,6 +132,25 @@ class ApplicationManager : public QObject
     Q_PROPERTY(bool broadcastWavEnabled READ broadcastWavEnabled WRITE setBroadcastWavEnabled NOTIFY broadcastWavEnabledChanged)
     // Why the last take could not start or was stopped early; empty when all went well.
     Q_PROPERTY(QString lastRecordingError READ lastRecordingError NOTIFY lastRecordingErrorChanged)
+    // The same in the interface language: the main window's banner and the phone page show it.
+    Q_PROPERTY(QString recordingErrorText READ recordingErrorText NOTIFY lastRecordingErrorChanged)
+    // A running take's warning (little disk left), in the interface language; empty when none.
+    Q_PROPERTY(QString recordingWarningText READ recordingWarningText NOTIFY recordingWarningChanged)
+    // Free bytes on the recording folder's disk (-1 unknown), the seconds of recording they
+    // last (-1 unknown; measured rate while recording, the settings' rate before) and the
+    // read-out's look: "ok", "low" (under 15 min), "critical" (under 5 min, or REC ALL would
+    // refuse), "unknown".
+    Q_PROPERTY(qint64 diskFreeBytes READ diskFreeBytes NOTIFY diskSpaceChanged)
+    Q_PROPERTY(qint64 diskSecondsLeft READ diskSecondsLeft NOTIFY diskSpaceChanged)
+    Q_PROPERTY(QString diskSpaceLevel READ diskSpaceLevelName NOTIFY diskSpaceChanged)
+    // Frame rate of every take (the timeline's): the rate the read-outs are held against.
+    Q_PROPERTY(double timelineFps READ timelineFps CONSTANT)
+    // Cameras behind currentFps: running cameras with a measured rate, or the take's encoders.
+    // 0: there is no reading.
+    Q_PROPERTY(int measuredCameraCount READ measuredCameraCount NOTIFY performanceMetricsChanged)
+    // What the last finished take left on disk, counted on disk: name ("Take_03"), folder,
+    // cameras (video files), wavFiles, timeline (bool). Empty before the first take.
+    Q_PROPERTY(QVariantMap lastTakeSummary READ lastTakeSummary NOTIFY lastTakeSummaryChanged)
 
 public:
     explicit ApplicationManager(QObject *parent = nullptr);
@@ -190,7 +217,15 @@ public:
     QString currentLanguage() const { return m_currentLanguage; }
     QString cpuUsage() const { return m_cpuUsage; }
     QString ramUsage() const { return m_ramUsage; }
-    QString lastRecordingError() const { return m_lastRecordingError; }
+    QString lastRecordingError() const;
+    QString recordingErrorText() const;
+    QString recordingWarningText() const { return m_recordingWarning.in(m_currentLanguage); }
+    qint64 diskFreeBytes() const { return m_diskFreeBytes; }
+    qint64 diskSecondsLeft() const { return m_diskSecondsLeft; }
+    QString diskSpaceLevelName() const { return QString::fromLatin1(::diskSpaceLevelName(m_diskSpaceLevel)); }
+    double timelineFps() const { return m_timelineFps; }
+    int measuredCameraCount() const { return m_measuredCameraCount; }
+    QVariantMap lastTakeSummary() const { return m_lastTakeSummary; }
     bool broadcastWavEnabled() const { return m_broadcastWavEnabled; }
 
     // The switch log of the current (or last) take.
@@ -260,8 +295,8 @@ public:
     // else: "1280×720 MJPEG 30 fps (asked 1920×1080)"; empty without a running camera.
     Q_INVOKABLE QString getCameraFormatTextForChannel(int channelId) const;
     // state, format, error (why it is lost, or why it could not be opened), damagedPictures
-    // (since the camera started), and for the running or last take: frames, droppedFrames,
-    // repeatedFrames.
+    // (since the camera started), fps (pictures per second it delivers, -1 before the first
+    // reading), and for the running or last take: frames, droppedFrames, repeatedFrames.
     Q_INVOKABLE QVariantMap getCameraHealthForChannel(int channelId) const;
     Q_INVOKABLE void setAudioInputForChannel(int channelId, const QString &deviceName);
     Q_INVOKABLE QString getChannelAudioInput(int channelId) const;
@@ -308,6 +343,19 @@ public:
 
     // --- recording ---
     Q_INVOKABLE void startRecording();
+    // The operator has read the banner: the failure (or the warning) is cleared.
+    Q_INVOKABLE void dismissRecordingError();
+    Q_INVOKABLE void dismissRecordingWarning();
+    // Opens the folder of the last finished take in the desktop's file manager.
+    Q_INVOKABLE void openLastTakeFolder();
+    // The limits a take is held to, and where the free space is read (tests give a smaller
+    // disk or a disk that fills up).
+    void setDiskSpaceLimits(const DiskSpaceLimits &limits) { m_diskLimits = limits; }
+    const DiskSpaceLimits &diskSpaceLimits() const { return m_diskLimits; }
+    using FreeSpaceProbe = std::function<qint64(const QString &path)>;
+    void setFreeSpaceProbe(FreeSpaceProbe probe) { m_freeSpaceProbe = std::move(probe); }
+    // Reads the free space now and acts on it (once a second by its own timer).
+    void checkDiskSpace();
     Q_INVOKABLE void stopRecording();
     Q_INVOKABLE void cancelArming();
     Q_INVOKABLE void generateTimeline();
@@ -393,6 +441,9 @@ signals:
     void channelCameraStateChanged(int channelId);
     // A take ended (normally, after a failure or at exit); its files are complete.
     void takeFinished(const QString &takeFolder);
+    void recordingWarningChanged();
+    void diskSpaceChanged();
+    void lastTakeSummaryChanged();
 
 public slots:
     void updateTimecode();
@@ -436,7 +487,24 @@ private:
     void appendTakeAudio();
     void noteAudioParts(const TakeReport &report);
     void stopOnRecordingFailure();
-    void setLastRecordingError(const QString &error);
+    // The take's failure; the timeline's failure is kept apart (setTimelineError).
+    void setRecordingError(const LocalisedText &error);
+    void setTimelineError(const LocalisedText &error);
+    void setRecordingWarning(const LocalisedText &warning);
+    // The take folder could not be made: why, in the system's words.
+    static QString folderCreationError(const QString &folder);
+    // The file a take's failure names.
+    QString failedFilePath(const TakeFailure &failure) const;
+    // lastTakeSummary of a take that just finished.
+    QVariantMap summariseTake(const TakeReport &report, bool hasTimeline) const;
+    void startDiskWatch();
+    qint64 freeBytesAt(const QString &path) const;
+    // Why REC ALL may not start on the recording disk; empty when it may.
+    LocalisedText diskRefusalToStart();
+    // What a take writes per second by the settings: the running cameras at the bitrate, the
+    // master and every separate channel track as WAV.
+    double expectedTakeRate() const;
+    void cancelBenchmark();
     qint64 takeBytesWritten() const;
     qint64 takeDroppedFrames() const;
     void openPerfLog();
@@ -453,6 +521,12 @@ private:
     void publishCameraStatus(int channelId);
     QString takeTimeText() const;
     qint64 takeRepeatedFrames() const;
+    // Each running camera's pictures per second since the last metrics update, to the channel
+    // model with the take's dropped and repeated frames; returns the cameras' mean rate (or -1
+    // when none has a reading yet) and how many had one.
+    double measureCameraRates(qint64 nowNs, int *measured);
+    double cameraRateOf(int channelId) const;
+    void publishCameraHealth();
     // At the end of a take: each camera's figures, logged and kept for
     // getCameraHealthForChannel().
     void recordTakeCameraFigures(const TakeReport &report);
@@ -480,7 +554,11 @@ private:
     bool m_separateAudioRecordingEnabled = false;
     QString m_cpuUsage = QStringLiteral("CPU: 0%");
     QString m_ramUsage = QStringLiteral("RAM: 0 MB");
-    QString m_lastRecordingError;
+    // Why the take could not start or ended early, and apart from it why its timeline could
+    // not be written (a timeline written again replaces only that part).
+    LocalisedText m_recordingError;
+    LocalisedText m_timelineError;
+    LocalisedText m_recordingWarning;
     bool m_broadcastWavEnabled = false;
 
     QTimer m_timecodeTimer;
@@ -531,7 +609,9 @@ private:
     bool m_isCapturingKeybind = false;
     std::array<int, 4> m_sourceKeys = {0x31, 0x32, 0x33, 0x34}; // the keys 1..4; 0 = none
 
-    double m_currentFps = 60.0;
+    // No reading before the first measurement: a start value would pass for one.
+    double m_currentFps = 0.0;
+    int m_measuredCameraCount = 0;
     int m_droppedFrames = 0;
     int m_repeatedFrames = 0;
     double m_diskWriteSpeedMBs = 0.0;
@@ -567,6 +647,9 @@ private:
     int m_recommendedGlobalFramerateIndex = 0;
     // Feeds and times the encoders of a benchmark run; joined before the next run and at exit.
     std::thread m_benchmarkThread;
+    // Set when a take starts during a run: the run ends at its next frame.
+    std::atomic<bool> m_benchmarkCancelled{false};
+    QString m_benchmarkSummaryBeforeRun;
 
     QPointer<InputChannelsModel> m_channelsModel;
 
@@ -583,9 +666,28 @@ private:
     MixerOutput m_mixerOutput;
     MonitorOutput m_monitor;
 
-    // Pictures the cameras had delivered at the previous idle metrics update.
-    quint64 m_idlePicturesSeen = 0;
-    qint64 m_idlePictureSampleNs = 0;
+    // Each channel's camera at the previous metrics update: which one (a replaced camera
+    // starts counting again), the pictures it had delivered then, and its rate since.
+    struct CameraRateSample
+    {
+        const ISource *source = nullptr;
+        quint64 pictures = 0;
+        qint64 sampleNs = 0;
+        double fps = -1.0; // -1: no reading yet
+    };
+    std::map<int, CameraRateSample> m_cameraRates;
+
+    // The recording disk: read once a second, never on the audio or frame ticks.
+    QTimer m_diskWatchTimer;
+    DiskSpaceLimits m_diskLimits;
+    FreeSpaceProbe m_freeSpaceProbe;
+    WriteRateMeter m_writeRate;
+    qint64 m_diskFreeBytes = -1;
+    qint64 m_diskSecondsLeft = -1;
+    DiskSpaceLevel m_diskSpaceLevel = DiskSpaceLevel::Unknown;
+    bool m_isDiskWarningGiven = false; // in the running take
+
+    QVariantMap m_lastTakeSummary;
 
     // CPU time of this process at the previous metrics update, for the CPU share.
     qint64 m_lastCpuTimeNs = -1;

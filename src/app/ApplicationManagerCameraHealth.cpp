@@ -138,10 +138,32 @@ QVariantMap ApplicationManager::getCameraHealthForChannel(int channelId) const
         {QStringLiteral("format"), getCameraFormatTextForChannel(channelId)},
         {QStringLiteral("error"), error},
         {QStringLiteral("damagedPictures"), camera ? qint64(camera->corruptPictures()) : qint64(0)},
+        {QStringLiteral("fps"), cameraRateOf(channelId)},
         {QStringLiteral("frames"), figures.frames},
         {QStringLiteral("droppedFrames"), figures.dropped},
         {QStringLiteral("repeatedFrames"), figures.repeated},
     };
+}
+
+double ApplicationManager::cameraRateOf(int channelId) const
+{
+    const auto it = m_cameraRates.find(channelId);
+    return it == m_cameraRates.end() ? -1.0 : it->second.fps;
+}
+
+void ApplicationManager::publishCameraHealth()
+{
+    if (!m_channelsModel)
+        return;
+    for (int channelId = 1; channelId <= 4; ++channelId) {
+        TakeCameraFigures figures;
+        if (m_take) {
+            figures = m_take->cameraFigures(channelId);
+        } else if (auto it = m_lastTakeCameraFigures.find(channelId); it != m_lastTakeCameraFigures.end()) {
+            figures = it->second;
+        }
+        m_channelsModel->setSourceHealth(channelId, cameraRateOf(channelId), figures.dropped, figures.repeated);
+    }
 }
 
 qint64 ApplicationManager::takeRepeatedFrames() const
@@ -162,5 +184,6 @@ void ApplicationManager::recordTakeCameraFigures(const TakeReport &report)
     // The take's final figures, not those of the last metrics tick before its end.
     m_repeatedFrames = int(m_takeStats.repeatedFrames);
     m_droppedFrames = int(m_takeStats.droppedFrames);
+    publishCameraHealth();
     emit performanceMetricsChanged();
 }

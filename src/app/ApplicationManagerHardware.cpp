@@ -21,6 +21,7 @@
 #endif
 
 #include <array>
+#include <atomic>
 
 QString ApplicationManager::activeResolutionName() const
 {
@@ -97,9 +98,11 @@ QByteArray benchmarkPicture(int width, int height)
     return picture;
 }
 
-// Encodes `frames` test pictures with one encoder entry into a scratch file and measures it.
+// Encodes `frames` test pictures with one encoder entry into a scratch file and measures it;
+// stops feeding as soon as `cancelled` is set.
 EncoderMeasurement measureEncoder(int index, const EncoderChoice &choice, const QByteArray &picture,
-                                  int width, int height, int frames, const QString &folder)
+                                  int width, int height, int frames, const QString &folder,
+                                  const std::atomic<bool> &cancelled)
 {
     EncoderMeasurement m;
     m.encoderIndex = index;
@@ -127,10 +130,10 @@ EncoderMeasurement measureEncoder(int index, const EncoderChoice &choice, const 
     QElapsedTimer wall;
     wall.start();
     VideoFrame frame{picture, width, height, 0};
-    for (int i = 0; i < frames; ++i) {
+    for (int i = 0; i < frames && !cancelled.load(); ++i) {
         frame.frameIndex = i;
         // The queue holds two seconds; wait for room rather than measure dropped frames.
-        while (encoder.framesEncoded() + encoder.droppedFrames() < i - 30)
+        while (encoder.framesEncoded() + encoder.droppedFrames() < i - 30 && !cancelled.load())
             QThread::msleep(1);
         encoder.writeFrame(frame);
     }
@@ -159,6 +162,8 @@ void ApplicationManager::runHardwareBenchmark()
         m_benchmarkThread.join();
 
     m_isBenchmarking = true;
+    m_benchmarkCancelled.store(false);
+    m_benchmarkSummaryBeforeRun = m_benchmarkSummary;
     m_benchmarkSummary = QStringLiteral("Benchmarking encoders...");
     emit benchmarkStateChanged();
     qDebug() << "[ApplicationManager] Benchmark started.";
@@ -174,15 +179,34 @@ void ApplicationManager::runHardwareBenchmark()
         const QByteArray picture = benchmarkPicture(kWidth, kHeight);
         QTemporaryDir scratch;
         QList<EncoderMeasurement> measurements;
-        for (int i = 0; i < capabilities.size(); ++i)
+        for (int i = 0; i < capabilities.size() && !m_benchmarkCancelled.load(); ++i)
             measurements.append(measureEncoder(i, encoderChoiceAt(capabilities, i), picture, kWidth, kHeight,
-                                               kFrames, scratch.path()));
+                                               kFrames, scratch.path(), m_benchmarkCancelled));
+        // A cancelled run measured too little to recommend anything; cancelBenchmark() has
+        // already told the interface.
+        if (m_benchmarkCancelled.load())
+            return;
         BenchmarkPlan plan;
         plan.threads = qMax(1, QThread::idealThreadCount());
         const BenchmarkRecommendation recommendation = recommendSettings(measurements, plan);
         QMetaObject::invokeMethod(this, [this, recommendation] { finishBenchmark(recommendation); },
                                   Qt::QueuedConnection);
     });
+}
+
+void ApplicationManager::cancelBenchmark()
+{
+    if (!m_isBenchmarking)
+        return;
+    m_benchmarkCancelled.store(true);
+    // The run stops feeding at its next frame; what its encoder still holds is a second's work.
+    if (m_benchmarkThread.joinable())
+        m_benchmarkThread.join();
+    m_isBenchmarking = false;
+    // The last finished run's recommendation still holds; a cancelled run has none.
+    m_benchmarkSummary = m_benchmarkSummaryBeforeRun;
+    qDebug() << "[ApplicationManager] Benchmark cancelled: a take started.";
+    emit benchmarkStateChanged();
 }
 
 void ApplicationManager::finishBenchmark(const BenchmarkRecommendation &recommendation)

@@ -75,6 +75,9 @@ void ApplicationManager::updateMetrics()
     m_lastCpuTimeNs = cpuNs;
     m_lastCpuSampleNs = nowNs;
     emit metricsChanged();
+    // Each camera's own rate, for its tile, and idle the figure of the status bar.
+    int measured = 0;
+    const double cameraFps = measureCameraRates(nowNs, &measured);
 
     // Recording figures: frames per second reaching each encoder, frames lost, bytes written.
     if (m_isRecording) {
@@ -86,6 +89,7 @@ void ApplicationManager::updateMetrics()
             m_currentFps = encoders > 0 ? double(frames - m_takeStats.lastFramesSent) / seconds / encoders : 0.0;
             m_diskWriteSpeedMBs = double(bytes - m_takeStats.lastBytesWritten) / seconds / 1e6;
         }
+        m_measuredCameraCount = encoders;
         m_droppedFrames = int(takeDroppedFrames());
         if (m_droppedFrames > m_takeStats.droppedLogged) {
             qWarning() << "[ApplicationManager] Frames lost during the take (encoders behind), DROPS:" << m_droppedFrames;
@@ -103,25 +107,44 @@ void ApplicationManager::updateMetrics()
         m_takeStats.lastFramesSent = frames;
         m_takeStats.lastBytesWritten = bytes;
     } else {
-        // Idle: the pictures per second the running cameras deliver to the previews.
-        quint64 pictures = 0;
-        int running = 0;
-        for (const auto &[id, source] : m_channelSources) {
-            if (source && source->isRunning()) {
-                pictures += source->picturesDelivered();
-                ++running;
-            }
-        }
-        const double seconds = double(nowNs - m_idlePictureSampleNs) / 1e9;
-        if (m_idlePictureSampleNs > 0 && seconds > 0.0 && running > 0 && pictures >= m_idlePicturesSeen)
-            m_currentFps = double(pictures - m_idlePicturesSeen) / seconds / running;
-        else if (running == 0)
-            m_currentFps = 0.0;
-        m_idlePicturesSeen = pictures;
-        m_idlePictureSampleNs = nowNs;
+        // Idle: the pictures per second the running cameras deliver to the previews, the mean
+        // of the cameras that have a reading (so each camera counts once, however long it ran).
+        m_currentFps = measured > 0 ? cameraFps : 0.0;
+        m_measuredCameraCount = measured;
         m_diskWriteSpeedMBs = 0.0;
     }
+    publishCameraHealth();
     emit performanceMetricsChanged();
+}
+
+double ApplicationManager::measureCameraRates(qint64 nowNs, int *measured)
+{
+    double sum = 0.0;
+    *measured = 0;
+    for (int channelId = 1; channelId <= 4; ++channelId) {
+        const std::shared_ptr<ISource> source = sourceForChannel(channelId);
+        if (!source || !source->isRunning()) {
+            m_cameraRates.erase(channelId);
+            continue;
+        }
+        const quint64 pictures = source->picturesDelivered();
+        auto it = m_cameraRates.find(channelId);
+        // A new or replaced camera starts its count here; its first rate comes next time.
+        if (it == m_cameraRates.end() || it->second.source != source.get() || pictures < it->second.pictures) {
+            m_cameraRates[channelId] = CameraRateSample{source.get(), pictures, nowNs, -1.0};
+            continue;
+        }
+        CameraRateSample &sample = it->second;
+        if (nowNs > sample.sampleNs)
+            sample.fps = double(pictures - sample.pictures) * 1e9 / double(nowNs - sample.sampleNs);
+        sample.pictures = pictures;
+        sample.sampleNs = nowNs;
+        if (sample.fps >= 0.0) {
+            sum += sample.fps;
+            ++*measured;
+        }
+    }
+    return *measured > 0 ? sum / *measured : -1.0;
 }
 
 qint64 ApplicationManager::takeBytesWritten() const

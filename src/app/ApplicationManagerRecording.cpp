@@ -24,9 +24,6 @@ namespace {
 
 constexpr int kSampleRate = AudioFormat::kSampleRate;
 
-// Begins the part of lastRecordingError that says why a timeline could not be written.
-const QString kTimelineFailure = QStringLiteral("Timeline not written: ");
-
 } // namespace
 
 qint64 ApplicationManager::elapsedTakeMs() const
@@ -38,14 +35,6 @@ void ApplicationManager::limitTakeLength(qint64 lengthMs)
 {
     if (m_isRecording && m_take && lengthMs > 0)
         m_take->limitLength(lengthMs * 1000000);
-}
-
-void ApplicationManager::setLastRecordingError(const QString &error)
-{
-    if (m_lastRecordingError == error)
-        return;
-    m_lastRecordingError = error;
-    emit lastRecordingErrorChanged();
 }
 
 int ApplicationManager::effectiveEncoderIndex() const
@@ -98,6 +87,14 @@ void ApplicationManager::startRecording()
     if (m_isRecording)
         return;
     qDebug() << "[ApplicationManager] startRecording() triggered.";
+    // A take always wins over a benchmark: both would fight for the same CPU.
+    if (m_isBenchmarking)
+        cancelBenchmark();
+    if (const LocalisedText refusal = diskRefusalToStart(); !refusal.isEmpty()) {
+        qWarning().noquote() << "[ApplicationManager] Recording not started:" << refusal.en;
+        setRecordingError(refusal);
+        return;
+    }
 
     const QString sessionFolder = TakeNaming::sessionFolderName(m_activeSessionName, QDateTime::currentDateTime());
     const QString sessionPath = QDir(m_recordingPath).filePath(sessionFolder);
@@ -171,16 +168,20 @@ void ApplicationManager::startRecording()
 
     // A take that could not open a single file would record nothing: say so, do not start.
     if (!take->hasOpenFile()) {
-        const QString error = takeFolderMade
-            ? QStringLiteral("No file of the take could be opened in %1").arg(takeFolder)
-            : QStringLiteral("Cannot create the take folder %1").arg(takeFolder);
-        qWarning() << "[ApplicationManager] Recording not started:" << error;
+        const LocalisedText error = takeFolderMade
+            ? RecordingProblems::nothingOpened(takeFolder, take->lastOpenError())
+            : RecordingProblems::takeFolderNotCreated(takeFolder, folderCreationError(takeFolder));
+        qWarning().noquote() << "[ApplicationManager] Recording not started:" << error.en;
         take.reset();
         QDir().rmdir(takeFolder);
-        setLastRecordingError(error);
+        setRecordingError(error);
         return;
     }
-    setLastRecordingError(QString());
+    setRecordingError(LocalisedText{});
+    setTimelineError(LocalisedText{});
+    setRecordingWarning(LocalisedText{});
+    m_isDiskWarningGiven = false;
+    m_writeRate.reset();
 
     // Audio and video start at the same instant: the inputs drop what they collected while
     // the files were being opened, and the frame slots count from now.
@@ -192,6 +193,7 @@ void ApplicationManager::startRecording()
     m_takeStats = TakeStats{};
     m_takeStats.lastSampleNs = m_recordStartNs;
     openPerfLog();
+    publishCameraHealth(); // the new take's figures start from nothing
 
     if (m_channelsModel) {
         for (int id = 1; id <= 4; ++id)
@@ -232,8 +234,12 @@ void ApplicationManager::stopRecording()
     noteAudioParts(report);
     recordTakeCameraFigures(report);
     closePerfLog();
-    if (!report.failure.isEmpty() && m_lastRecordingError.isEmpty())
-        setLastRecordingError(report.failure);
+    // A failure already reported (the disk's reserve reached) says more than what followed it.
+    if (!report.failureDetail.isEmpty() && m_recordingError.isEmpty())
+        setRecordingError(RecordingProblems::writeFailed(report.failureDetail, failedFilePath(report.failureDetail),
+                                                         m_currentTakeFolder));
+    // The warning was about the running take.
+    setRecordingWarning(LocalisedText{});
 
     qint64 durationMs = report.durationNs / 1000000;
     if (durationMs < 1)
@@ -242,8 +248,26 @@ void ApplicationManager::stopRecording()
     qDebug().noquote() << "[ApplicationManager] === RECORDING STOPPED ===" << double(durationMs) / 1000.0
                        << "s, DROPS:"
                        << QStringLiteral("%1, REPEATED: %2").arg(m_takeStats.droppedFrames).arg(m_takeStats.repeatedFrames);
-    exportTimeline(durationMs);
+    const bool hasTimeline = exportTimeline(durationMs);
+    m_lastTakeSummary = summariseTake(report, hasTimeline);
+    emit lastTakeSummaryChanged();
     emit takeFinished(m_currentTakeFolder);
+}
+
+QString ApplicationManager::failedFilePath(const TakeFailure &failure) const
+{
+    const auto pathOf = [&](const std::map<int, QString> &paths) {
+        const auto it = paths.find(failure.channelId);
+        return it == paths.end() ? QString() : it->second;
+    };
+    switch (failure.file) {
+    case TakeFailure::File::Camera: return pathOf(m_videoPaths);
+    case TakeFailure::File::ChannelAudio: return pathOf(m_isoAudioPaths);
+    case TakeFailure::File::MasterAudio: return m_masterWavPath;
+    case TakeFailure::File::OtherAudio:
+    case TakeFailure::File::None: break;
+    }
+    return QString();
 }
 
 void ApplicationManager::updateTimecode()
@@ -289,11 +313,11 @@ void ApplicationManager::noteAudioParts(const TakeReport &report)
 
 void ApplicationManager::stopOnRecordingFailure()
 {
-    const QString failure = m_take ? m_take->failure() : QString();
+    const TakeFailure failure = m_take ? m_take->failureDetail() : TakeFailure{};
     if (failure.isEmpty())
         return;
-    qWarning() << "[ApplicationManager] Recording stopped after a write failure:" << failure;
-    setLastRecordingError(failure);
+    qWarning() << "[ApplicationManager] Recording stopped after a write failure:" << failure.text();
+    setRecordingError(RecordingProblems::writeFailed(failure, failedFilePath(failure), m_currentTakeFolder));
     stopRecording();
 }
 
@@ -332,16 +356,10 @@ bool ApplicationManager::exportTimeline(qint64 durationMs)
         }
     }
     // One clear failure path: the take's error (the interface, the status and the command
-    // line's exit status all read it). A failure of the take itself stays first (the full disk
-    // that stopped it is why the timeline could not be written either); a timeline written
-    // again replaces what an earlier attempt said about it.
-    QString error = m_lastRecordingError;
-    const qsizetype earlier = error.indexOf(kTimelineFailure);
-    if (earlier >= 0)
-        error.truncate(std::max<qsizetype>(0, earlier - 2)); // with the "; " before it
-    if (!written)
-        error += (error.isEmpty() ? QString() : QStringLiteral("; ")) + kTimelineFailure + errors.join(QLatin1String("; "));
-    setLastRecordingError(error);
+    // line's exit status all read it); a timeline written again replaces what an earlier
+    // attempt said about it.
+    setTimelineError(written ? LocalisedText{}
+                             : RecordingProblems::timelineNotWritten(errors.join(QLatin1String("; ")), m_currentTakeFolder));
     return written;
 }
 

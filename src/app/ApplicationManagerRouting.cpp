@@ -2,6 +2,8 @@
 // the mixer strips, the 25 ms audio tick and live monitoring.
 #include "app/ApplicationManager.h"
 
+#include "common/MonotonicClock.h"
+
 #include "capture/AudioCapture.h"
 #include "capture/CameraCapture.h"
 
@@ -148,6 +150,8 @@ void ApplicationManager::setCameraForChannel(int channelId, const QString &devic
     }
     camera->setName(name);
     m_channelSources[channelId] = camera;
+    // Its rate is counted from its start, so the first metrics update already reads it.
+    m_cameraRates[channelId] = CameraRateSample{camera.get(), camera->picturesDelivered(), monotonicNowNs(), -1.0};
     m_cameraConfigs[channelId] = ChannelCameraConfig{deviceLink, name, width, height, framerate, colorRange, formatName};
     if (m_channelsModel)
         m_channelsModel->setHasActiveVideo(channelId, true);

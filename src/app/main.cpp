@@ -150,7 +150,7 @@ int main(int argc, char *argv[])
         QTimer::singleShot(0, &recordingRun, [&] {
             manager->startRecording();
             if (!manager->isRecording()) {
-                std::fprintf(stderr, "vireon: the take did not start: %s\n", qPrintable(manager->lastRecordingError()));
+                std::fprintf(stderr, "vireon: %s\n", qPrintable(manager->lastRecordingError()));
                 recordExitCode = 1;
                 QCoreApplication::quit();
                 return;

@@ -1,7 +1,9 @@
 #include "models/InputChannelsModel.h"
 
-#include "common/ChannelRange.h"
 #include "common/AppPaths.h"
+#include "common/ChannelRange.h"
+
+#include <cmath>
 
 InputChannelsModel::InputChannelsModel(QObject *parent)
     : QAbstractListModel(parent)
@@ -50,6 +52,9 @@ QVariant InputChannelsModel::data(const QModelIndex &index, int role) const
     case HasActiveAudioRole: return c.hasActiveAudio;
     case SourceStateRole: return c.sourceState;
     case SourceFormatRole: return c.sourceFormat;
+    case SourceFpsRole: return c.sourceFps;
+    case SourceDroppedRole: return c.sourceDropped;
+    case SourceRepeatedRole: return c.sourceRepeated;
     default: return QVariant();
     }
 }
@@ -87,6 +92,9 @@ QHash<int, QByteArray> InputChannelsModel::roleNames() const
         {HasActiveAudioRole, "hasActiveAudio"},
         {SourceStateRole, "sourceState"},
         {SourceFormatRole, "sourceFormat"},
+        {SourceFpsRole, "sourceFps"},
+        {SourceDroppedRole, "sourceDropped"},
+        {SourceRepeatedRole, "sourceRepeated"},
     };
 }
 
@@ -276,4 +284,31 @@ void InputChannelsModel::setSourceStatus(int id, const QString &state, const QSt
     m_channels[row].sourceState = state;
     m_channels[row].sourceFormat = format;
     emitRowChanged(row, {SourceStateRole, SourceFormatRole});
+}
+
+QVariantMap InputChannelsModel::getSourceHealth(int id) const
+{
+    const int row = rowOf(id);
+    if (row < 0)
+        return {};
+    const Channel &c = m_channels.at(row);
+    return QVariantMap{{QStringLiteral("fps"), c.sourceFps},
+                       {QStringLiteral("dropped"), c.sourceDropped},
+                       {QStringLiteral("repeated"), c.sourceRepeated}};
+}
+
+void InputChannelsModel::setSourceHealth(int id, double fps, qint64 dropped, qint64 repeated)
+{
+    const int row = rowOf(id);
+    if (row < 0)
+        return;
+    Channel &c = m_channels[row];
+    // A tenth of a frame per second is below what the tile shows.
+    const bool fpsChanged = std::abs(c.sourceFps - fps) >= 0.05;
+    if (!fpsChanged && c.sourceDropped == dropped && c.sourceRepeated == repeated)
+        return;
+    c.sourceFps = fps;
+    c.sourceDropped = dropped;
+    c.sourceRepeated = repeated;
+    emitRowChanged(row, {SourceFpsRole, SourceDroppedRole, SourceRepeatedRole});
 }

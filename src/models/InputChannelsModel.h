@@ -7,6 +7,7 @@
 #include <QAbstractListModel>
 #include <QList>
 #include <QString>
+#include <QVariantMap>
 
 class InputChannelsModel : public QAbstractListModel
 {
@@ -31,6 +32,9 @@ public:
         HasActiveAudioRole,
         SourceStateRole,
         SourceFormatRole,
+        SourceFpsRole,
+        SourceDroppedRole,
+        SourceRepeatedRole,
     };
 
     explicit InputChannelsModel(QObject *parent = nullptr);
@@ -62,6 +66,10 @@ public:
     // the user reads it ("1280×720 MJPEG 30 fps (asked 1920×1080)"; empty without a camera).
     Q_INVOKABLE QString getSourceState(int id) const;
     Q_INVOKABLE QString getSourceFormat(int id) const;
+    // The camera's measured pictures per second (-1 without a reading) and the frames of this
+    // take (or the last one) lost in the encoder's queue or repeated for want of a picture:
+    // {fps, dropped, repeated}.
+    Q_INVOKABLE QVariantMap getSourceHealth(int id) const;
 
     // Used by the manager, not by QML.
     void setRecording(int id, bool recording);
@@ -70,6 +78,8 @@ public:
     void setAudioLevel(int id, float left, float right);
     // Announces roles {269, 270} when either value changed, nothing otherwise.
     void setSourceStatus(int id, const QString &state, const QString &format);
+    // Announces the health roles when any of them changed, nothing otherwise.
+    void setSourceHealth(int id, double fps, qint64 dropped, qint64 repeated);
 
 signals:
     void activeVideoCountChanged();
@@ -91,6 +101,9 @@ private:
         bool hasActiveAudio = false;
         QString sourceState = QStringLiteral("off");
         QString sourceFormat;
+        double sourceFps = -1.0;
+        qint64 sourceDropped = 0;
+        qint64 sourceRepeated = 0;
     };
 
     // Row of the first channel with that id, -1 when there is none.

@@ -152,24 +152,41 @@ void TakeRecorder::pumpFrames(const FramePump::SourceLookup &sourceFor)
     m_framePump.pump(m_framePump.slotsStartedBy(elapsedNs - kSlotReadLagFrames * frameNs), sourceFor);
 }
 
+QString TakeFailure::text() const
+{
+    switch (file) {
+    case File::Camera: return QStringLiteral("Camera %1: %2").arg(channelId).arg(error);
+    case File::MasterAudio: return QStringLiteral("Master audio: %1").arg(error);
+    case File::ChannelAudio: return QStringLiteral("Channel %1 audio: %2").arg(channelId).arg(error);
+    case File::OtherAudio: return QStringLiteral("Audio: %1").arg(error);
+    case File::None: break;
+    }
+    return QString();
+}
+
 QString TakeRecorder::failure() const
 {
-    QString failure;
+    return failureDetail().text();
+}
+
+TakeFailure TakeRecorder::failureDetail() const
+{
+    TakeFailure failure;
     m_framePump.forEachEncoder([&](int channelId, const IEncoder &encoder) {
         if (failure.isEmpty() && encoder.hasFailed())
-            failure = QStringLiteral("Camera %1: %2").arg(channelId).arg(encoder.lastError());
+            failure = TakeFailure{TakeFailure::File::Camera, channelId, encoder.lastError()};
     });
     if (!failure.isEmpty() || !m_audio->hasFailed())
         return failure;
     int file = -1;
     const QString error = m_audio->failure(&file);
     if (file == m_masterFile)
-        return QStringLiteral("Master audio: %1").arg(error);
+        return TakeFailure{TakeFailure::File::MasterAudio, 0, error};
     for (const auto &[channelId, channelFile] : m_channelFiles) {
         if (channelFile == file)
-            return QStringLiteral("Channel %1 audio: %2").arg(channelId).arg(error);
+            return TakeFailure{TakeFailure::File::ChannelAudio, channelId, error};
     }
-    return QStringLiteral("Audio: %1").arg(error);
+    return TakeFailure{TakeFailure::File::OtherAudio, 0, error};
 }
 
 qint64 TakeRecorder::bytesWritten() const
@@ -224,7 +241,7 @@ TakeReport TakeRecorder::finish(const FramePump::SourceLookup &sourceFor)
     m_framePump.forEachEncoder([this](int channelId, const IEncoder &) {
         m_report.cameras[channelId] = cameraFigures(channelId);
     });
-    const QString videoFailure = failure();
+    const TakeFailure videoFailure = failureDetail();
     m_framePump.clear();
 
     m_audio->finish();
@@ -233,6 +250,7 @@ TakeReport TakeRecorder::finish(const FramePump::SourceLookup &sourceFor)
         m_report.masterAudio = TakeAudioFile{m_audio->partPaths(m_masterFile), m_audio->partFrames(m_masterFile)};
     for (const auto &[channelId, file] : m_channelFiles)
         m_report.channelAudio[channelId] = TakeAudioFile{m_audio->partPaths(file), m_audio->partFrames(file)};
-    m_report.failure = videoFailure.isEmpty() ? failure() : videoFailure;
+    m_report.failureDetail = videoFailure.isEmpty() ? failureDetail() : videoFailure;
+    m_report.failure = m_report.failureDetail.text();
     return m_report;
 }

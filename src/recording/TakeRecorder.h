@@ -49,6 +49,19 @@ struct TakeCameraFigures
     qint64 repeated = 0;
 };
 
+// The first write failure of a take: which file, and the writer's own text.
+struct TakeFailure
+{
+    enum class File { None, Camera, MasterAudio, ChannelAudio, OtherAudio };
+    File file = File::None;
+    int channelId = 0; // of a camera or a channel's audio
+    QString error;
+
+    bool isEmpty() const { return file == File::None; }
+    // "Camera 2: ...", "Master audio: ...", "Channel 1 audio: ...", "Audio: ...".
+    QString text() const;
+};
+
 // What a finished take wrote, for the timeline, the log and the interface.
 struct TakeReport
 {
@@ -61,6 +74,7 @@ struct TakeReport
     TakeAudioFile masterAudio;
     std::map<int, TakeAudioFile> channelAudio; // channel id → its separate track
     QString failure;             // the first write failure, empty when none
+    TakeFailure failureDetail;   // the same, by file
 };
 
 class TakeRecorder
@@ -111,6 +125,7 @@ public:
     // The first write failure of any file ("Camera 2: ...", "Master audio: ...", "Channel 1
     // audio: ..."): the caller stops the take. Empty while all is well.
     QString failure() const;
+    TakeFailure failureDetail() const;
 
     // --- read-outs ---
     const FramePump &framePump() const { return m_framePump; }

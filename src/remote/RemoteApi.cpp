@@ -120,6 +120,10 @@ QJsonObject RemoteApi::status() const
         {QStringLiteral("selectedGlobalFps"), m_manager->selectedGlobalFps()},
         {QStringLiteral("sessionName"), m_manager->activeSessionName()},
         {QStringLiteral("timecode"), m_manager->timecode()},
+        // Sorts after every older key: what the main window's banner says (a take that could
+        // not start or ended on a failure, else a running take's warning); empty when nothing.
+        {QStringLiteral("warningText"), m_manager->recordingErrorText().isEmpty() ? m_manager->recordingWarningText()
+                                                                                 : m_manager->recordingErrorText()},
     };
 }
 

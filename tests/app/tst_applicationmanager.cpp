@@ -95,7 +95,8 @@ void TestApplicationManager::propertyDefaultsAndSignals_data()
     row("masterAudioLevelRight", 0.0f, "masterAudioLevelChanged");
     row("liveMonitoringEnabled", false, "liveMonitoringEnabledChanged");
     row("separateAudioRecordingEnabled", false, "separateAudioRecordingEnabledChanged");
-    row("currentFps", 60.0, "performanceMetricsChanged");
+    row("currentFps", 0.0, "performanceMetricsChanged"); // no reading before the first measurement
+    row("measuredCameraCount", 0, "performanceMetricsChanged");
     row("droppedFrames", 0, "performanceMetricsChanged");
     row("diskWriteSpeedMBs", 0.0, "performanceMetricsChanged");
     row("recordingResolutionIndex", 2, "recordingResolutionIndexChanged");

@@ -10,7 +10,7 @@ class TestInputChannelsModel : public QObject
 private slots:
     void constructionDefaults();
     void dataRejectsBadIndexAndRole();
-    void roleNamesAreTheFourteenRoles();
+    void roleNamesAreTheSeventeenRoles();
     void setDataOnlyRenames_data();
     void setDataOnlyRenames();
     void flagsMarkValidRowsEditable();
@@ -55,17 +55,17 @@ void TestInputChannelsModel::dataRejectsBadIndexAndRole()
     QVERIFY(!model.data(QModelIndex(), InputChannelsModel::ChannelIdRole).isValid());
     QVERIFY(!model.data(model.index(4, 0), InputChannelsModel::ChannelIdRole).isValid());
     QVERIFY(!model.data(model.index(0, 0), Qt::DisplayRole).isValid());
-    QVERIFY(!model.data(model.index(0, 0), Qt::UserRole + 15).isValid());
+    QVERIFY(!model.data(model.index(0, 0), Qt::UserRole + 18).isValid());
 }
 
-void TestInputChannelsModel::roleNamesAreTheFourteenRoles()
+void TestInputChannelsModel::roleNamesAreTheSeventeenRoles()
 {
     InputChannelsModel model;
     const QHash<int, QByteArray> roles = model.roleNames();
     const QList<QByteArray> expected = {"channelId", "channelName", "format", "status", "isRecording",
                                         "audioLevel", "audioLevelRight", "isoEnabled", "storageEnabled",
                                         "storagePath", "hasActiveVideo", "hasActiveAudio", "sourceState",
-                                        "sourceFormat"};
+                                        "sourceFormat", "sourceFps", "sourceDropped", "sourceRepeated"};
     QCOMPARE(roles.size(), expected.size());
     for (int i = 0; i < expected.size(); ++i)
         QCOMPARE(roles.value(257 + i), expected.at(i));

@@ -268,7 +268,8 @@ void TestRemoteServer::statusAnswerIsExact()
         + ",\"currentFps\":" + numberText(m_manager->currentFps())
         + ",\"isArming\":false,\"isRecording\":false,\"masterVolume\":" + numberText(double(m_manager->masterAudioVolume()))
         + ",\"selectedGlobalFps\":" + numberText(m_manager->selectedGlobalFps())
-        + ",\"sessionName\":\"RemoteTest\",\"timecode\":\"" + m_manager->timecode().toUtf8() + "\"}";
+        + ",\"sessionName\":\"RemoteTest\",\"timecode\":\"" + m_manager->timecode().toUtf8()
+        + "\",\"warningText\":\"\"}";
     const QByteArray expected = "HTTP/1.1 200 OK\r\n"
                                 "Content-Type: application/json; charset=utf-8\r\n"
                                 "Access-Control-Allow-Origin: *\r\n"
@@ -467,6 +468,21 @@ void TestRemoteServer::recordToggles()
     QCOMPARE(jsonBodyOf(stopped).value(QStringLiteral("isRecording")).toBool(), false);
     QVERIFY(m_manager->lastRecordingError().isEmpty());
     QVERIFY(QFileInfo(m_manager->masterWavPath()).size() > 44);
+
+    // A take that cannot start: the phone reads why, in the interface language, as the main
+    // window's banner says it.
+    QVERIFY(QDir().mkpath(m_manager->recordingPath()));
+    QFile blocker(QDir(m_manager->recordingPath()).filePath(QStringLiteral("not-a-folder")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    m_manager->setRecordingPath(blocker.fileName());
+    m_manager->setCurrentLanguage(QStringLiteral("SR"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Recording not started")));
+    const QString warning = jsonBodyOf(exchange(request("POST", "/api/record"))).value(QStringLiteral("warningText")).toString();
+    QVERIFY(!m_manager->isRecording());
+    QVERIFY2(warning.startsWith(QStringLiteral("Snimanje nije počelo")) && warning.contains(QStringLiteral("not-a-folder")),
+             qPrintable(warning));
+    m_manager->dismissRecordingError();
+    QCOMPARE(jsonBodyOf(exchange(request("GET", "/api/status"))).value(QStringLiteral("warningText")).toString(), QString());
 }
 
 void TestRemoteServer::methods_data()

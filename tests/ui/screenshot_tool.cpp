@@ -1,7 +1,8 @@
 // Offscreen pictures of the main window: loads Main.qml with the built-in cameras on the first
 // N channels, optionally starts a take, and saves the window as a PNG.
 //   vireon_screenshot --channels N --state idle|recording --language EN|SR --output FILE
-//                     [--overlay source|source-edit|remote|remote-open|update|update-download]
+//                     [--overlay source|source-edit|remote|remote-open|update|update-download|
+//                                take-failed|take-saved|disk-low]
 // With --window help|help-missing|monitor it grabs that secondary window instead: the help
 // window on the shipped manual (or on none), or the performance monitor over this run's log.
 // The settings window instead, on one of its pages (0-3), optionally scrolled, with the
@@ -94,6 +95,33 @@ bool offerUpdate(bool downloadFromLocalServer, const QString &downloadFolder)
     return true;
 }
 
+// The notices of a take: REC ALL on a folder that cannot be made (the red banner), a short take
+// just saved (the green notice) or a disk with little room left (the amber read-out).
+bool showTakeNotice(const QString &notice, const QString &scratchFolder)
+{
+    ApplicationManager *manager = ApplicationManager::instance();
+    if (notice == QLatin1String("take-failed")) {
+        QFile blocker(scratchFolder + QStringLiteral("/not-a-folder"));
+        if (!blocker.open(QIODevice::WriteOnly))
+            return false;
+        manager->setRecordingPath(blocker.fileName() + QStringLiteral("/takes"));
+        manager->startRecording();
+        return !manager->isRecording() && !manager->lastRecordingError().isEmpty();
+    }
+    if (notice == QLatin1String("take-saved")) {
+        manager->startRecording();
+        QTest::qWait(2000);
+        manager->stopRecording();
+        return !manager->lastTakeSummary().isEmpty();
+    }
+    if (notice == QLatin1String("disk-low")) {
+        manager->setFreeSpaceProbe([](const QString &) { return qint64(2200) << 20; });
+        manager->checkDiskSpace();
+        return manager->diskSpaceLevelName() != QLatin1String("ok");
+    }
+    return false;
+}
+
 // Opens `overlay` in the loaded main window; false when it is unknown or did not open.
 bool openOverlay(QQuickWindow *window, const QString &overlay, InputChannelsModel &channels,
                  const QString &scratchFolder)
@@ -118,7 +146,7 @@ bool openOverlay(QQuickWindow *window, const QString &overlay, InputChannelsMode
     }
     if (overlay == QLatin1String("update") || overlay == QLatin1String("update-download"))
         return offerUpdate(overlay == QLatin1String("update-download"), scratchFolder + QStringLiteral("/update"));
-    return false;
+    return showTakeNotice(overlay, scratchFolder);
 }
 
 // The help window or the performance monitor, created as the bars create them; null (and a

@@ -20,6 +20,16 @@ Item {
         BottomStatusBar { width: 1280; height: 32 }
     }
 
+    Component {
+        id: bannerComponent
+        RecordingBanner { width: 1000 }
+    }
+
+    Component {
+        id: noticeComponent
+        TakeSavedNotice { width: 1000 }
+    }
+
     TestCase {
         name: "Bars"
         when: windowShown
@@ -73,18 +83,47 @@ Item {
 
         function test_fpsDot_data() {
             return [
-                { tag: "60 green", fps: 60, color: Colors.liveGreen },
-                { tag: "50 green", fps: 50, color: Colors.liveGreen },
-                { tag: "24 accent", fps: 24, color: Colors.accent },
-                { tag: "23.9 red", fps: 23.9, color: "#ef4444" },
-                { tag: "0 red", fps: 0, color: "#ef4444" }
+                // Against the timeline's rate: a healthy 30 fps take is green, not amber.
+                { tag: "30 of 30 green", fps: 30, target: 30, color: Colors.liveGreen },
+                { tag: "28.5 of 30 green", fps: 28.5, target: 30, color: Colors.liveGreen },
+                { tag: "28.4 of 30 amber", fps: 28.4, target: 30, color: Colors.alertAmber },
+                { tag: "24 of 30 amber", fps: 24, target: 30, color: Colors.alertAmber },
+                { tag: "23.9 of 30 red", fps: 23.9, target: 30, color: "#ef4444" },
+                { tag: "50 of 60 amber", fps: 50, target: 60, color: Colors.alertAmber },
+                { tag: "0 red", fps: 0, target: 30, color: "#ef4444" }
             ]
         }
 
         function test_fpsDot(data) {
-            const bar = createTemporaryObject(statusComponent, host, { currentFps: data.fps, selectedGlobalFps: 30 })
+            const bar = createTemporaryObject(statusComponent, host, {
+                currentFps: data.fps, selectedGlobalFps: 30, targetFps: data.target, measuredCameras: 2
+            })
             verify(Qt.colorEqual(bar.fpsDot.color, data.color), "dot " + bar.fpsDot.color)
             compare(bar.fpsLabel.text, "FPS: " + data.fps.toFixed(1) + " (30 fps)")
+            // No camera: no reading, in grey, rather than a red 0.0.
+            bar.measuredCameras = 0
+            compare(bar.fpsLabel.text, "FPS: —")
+            verify(Qt.colorEqual(bar.fpsDot.color, Colors.textSecondary))
+        }
+
+        function test_diskSpace_data() {
+            return [
+                { tag: "unknown", free: -1, seconds: -1, level: "unknown", text: "Disk: —", color: Colors.textSecondary },
+                { tag: "idle", free: 812e9, seconds: 11520, level: "ok",
+                  text: "Disk: 812.0 GB free · 3 h 12 min left", color: Colors.textSecondary },
+                { tag: "low", free: 4.2e9, seconds: 840, level: "low",
+                  text: "Disk: 4.2 GB free · 14 min left", color: Colors.alertAmber },
+                { tag: "critical", free: 650e6, seconds: 45, level: "critical",
+                  text: "Disk: 650 MB free · 45 s left", color: "#ef4444" }
+            ]
+        }
+
+        function test_diskSpace(data) {
+            const bar = createTemporaryObject(statusComponent, host, {
+                diskFreeBytes: data.free, diskSecondsLeft: data.seconds, diskLevel: data.level
+            })
+            compare(bar.diskLabel.text, data.text)
+            verify(Qt.colorEqual(bar.diskLabel.color, data.color), "disk " + bar.diskLabel.color)
         }
 
         function test_droppedAndWrite() {
@@ -103,6 +142,34 @@ Item {
             verify(Qt.colorEqual(bar.droppedLabel.color, "#ef4444"))
             verify(Qt.colorEqual(bar.writeLabel.color, Colors.accent))
             compare(bar.writeLabel.text, "Write: 41.3 MB/s")
+        }
+    
+        // A failure stays on screen, red, until dismissed, and wins over a warning.
+        function test_banner() {
+            const banner = createTemporaryObject(bannerComponent, host, { errorText: "", warningText: "" })
+            verify(!banner.visible)
+            compare(banner.implicitHeight, 0)
+            banner.warningText = "Disk almost full: about 4 min of recording left"
+            verify(banner.visible)
+            verify(Qt.colorEqual(banner.border.color, Colors.alertAmber))
+            banner.errorText = "The take did not start: the folder /x could not be created"
+            compare(banner.messageLabel.text, banner.errorText)
+            verify(Qt.colorEqual(banner.border.color, Colors.recRed))
+            verify(banner.implicitHeight >= banner.messageLabel.implicitHeight)
+        }
+
+        function test_takeSavedNotice() {
+            const notice = createTemporaryObject(noticeComponent, host, {
+                summary: { name: "Take_03", cameras: 4, wavFiles: 5, timeline: true }, showMs: 200
+            })
+            verify(!notice.visible)
+            notice.show()
+            verify(notice.visible)
+            compare(notice.messageLabel.text, "Take_03 saved — 4 cameras, 5 WAV files, timeline")
+            tryVerify(() => !notice.visible, 2000)
+            notice.show()
+            mouseClick(notice.closeButton)
+            verify(!notice.visible)
         }
     }
 }

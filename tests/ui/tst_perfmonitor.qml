@@ -131,15 +131,16 @@ Item {
 
         function test_fpsCard_data() {
             return [
-                { tag: "60", fps: 60, text: "60.0", color: Colors.liveGreen },
-                { tag: "50", fps: 50, text: "50.0", color: Colors.liveGreen },
-                { tag: "24", fps: 24, text: "24.0", color: Colors.accent },
-                { tag: "23.9", fps: 23.94, text: "23.9", color: "#ef4444" }
+                { tag: "30 of 30", fps: 30, cameras: 2, text: "30.0", color: Colors.liveGreen },
+                { tag: "28.5 of 30", fps: 28.5, cameras: 2, text: "28.5", color: Colors.liveGreen },
+                { tag: "24 of 30", fps: 24, cameras: 2, text: "24.0", color: Colors.alertAmber },
+                { tag: "23.9 of 30", fps: 23.94, cameras: 2, text: "23.9", color: "#ef4444" },
+                { tag: "no camera", fps: 0, cameras: 0, text: "—", color: Colors.textSecondary }
             ]
         }
 
         function test_fpsCard(data) {
-            const window = openWindow({ currentFps: data.fps })
+            const window = openWindow({ currentFps: data.fps, targetFps: 30, measuredCameras: data.cameras })
             compare(window.fpsValue.text, data.text)
             verify(Qt.colorEqual(window.fpsValue.color, data.color), "fps colour " + window.fpsValue.color)
         }
@@ -190,14 +191,35 @@ Item {
         }
 
         function test_longLogScrollsToItsEnd() {
+            // Lines of every length, the long ones wrapped over several rows: the newest must
+            // show whole, not half below the view's edge.
             const many = []
             for (let i = 0; i < 50; ++i)
-                many.push("[ApplicationManager] line " + i)
+                many.push("[ApplicationManager] line " + i + " " + "wrapped words ".repeat((i * 7) % 40))
             fakeLog.lines = many
             const window = openWindow()
             compare(window.logLines.length, 50)
             tryVerify(() => window.logView.contentHeight > window.logView.height)
             tryVerify(() => window.logView.atYEnd)
+            const newestShowsWhole = () => {
+                const newest = window.logView.itemAtIndex(49)
+                return newest && newest.mapToItem(window.logView, 0, newest.height).y <= window.logView.height + 0.5
+            }
+            tryVerify(newestShowsWhole, 1000, "the newest line shows whole")
+            // Back to the start, then dragged to the end as with the scroll bar: the heights of
+            // the lines created on the way replace the estimate the end was computed from.
+            const view = window.logView
+            view.positionViewAtBeginning()
+            view.contentY = view.originY + view.contentHeight - view.height
+            tryVerify(newestShowsWhole, 1000, "the newest line shows whole after scrolling")
+        }
+
+        // A take wins: no benchmark may start while recording, and the button says why.
+        function test_benchmarkWaitsForTheTake() {
+            const window = openWindow({ isRecording: false })
+            verify(window.benchmarkButton.enabled)
+            window.isRecording = true
+            verify(!window.benchmarkButton.enabled)
         }
 
         function test_clearEmptiesLogAndList() {

@@ -28,6 +28,8 @@ Window {
     readonly property alias sourceConfigOverlay: sourceConfigDialog
     readonly property alias remoteControlOverlay: remoteControlDialog
     readonly property alias updateOverlay: updateDialog
+    readonly property alias recordingBanner: recordingBanner
+    readonly property alias takeSavedNotice: takeSavedNotice
 
     // Creates an overlay of this window from fileName, or logs why it could not.
     function createOverlay(fileName, parentItem, errorPrefix) {
@@ -118,7 +120,8 @@ Window {
 
                 Layout.fillWidth: true
                 Layout.fillHeight: true
-                Layout.minimumHeight: 200
+                // The mixer's meters keep their height; the camera tiles give way first.
+                Layout.minimumHeight: Math.max(200, mixerPanel.minimumHeight)
                 Layout.preferredHeight: 1
                 spacing: 4
 
@@ -208,6 +211,30 @@ Window {
 
             Layout.fillWidth: true
             Layout.preferredHeight: 32
+        }
+    }
+
+    // A take's failure or warning and the finished take, over the top of the camera tiles:
+    // shown at once without moving the rest of the window, whatever its size.
+    Column {
+        x: 10
+        y: headerBar.height + 10
+        width: parent.width - 20
+        spacing: 6
+        z: 120
+
+        RecordingBanner {
+            id: recordingBanner
+
+            width: parent.width
+            height: implicitHeight
+        }
+
+        TakeSavedNotice {
+            id: takeSavedNotice
+
+            width: parent.width
+            height: implicitHeight
         }
     }
 

@@ -12,8 +12,14 @@ import "Tint.js" as Tint
 Item {
     id: root
 
-    // Width of all strips plus the frame; the window never makes the panel wider.
-    readonly property real contentWidth: stripsRow.width + 14
+    // Width of all strips plus the frame (4 px margin and 6 px padding on each side); the
+    // window never makes the panel wider.
+    readonly property real contentWidth: stripsRow.width + 20
+    // The least height that keeps every meter at its 140 px: frame, title bar, strips and the
+    // scroll bar when shown. Below the height the footer also needs, the footer gives way.
+    readonly property real minimumHeight: 20 + 36 + 6 + 1 + 6 + masterStrip.minimumHeight
+                                          + (scrollBar.visible ? 6 + 16 : 0)
+    readonly property bool isCompact: height < minimumHeight + 6 + 1 + 6 + 28
     readonly property bool isOverflowing: stripsRow.width > stripsView.width
     readonly property int stripCount: 1 + channelRepeater.count
     readonly property bool isEnglish: AppManager.currentLanguage === "EN"
@@ -69,16 +75,17 @@ Item {
                     }
 
                     Text {
+                        Layout.fillWidth: true
+                        Layout.minimumWidth: 0
                         text: "AUDIO MIXER"
+                        elide: Text.ElideRight
                         font: Typography.captionBold
                         color: Colors.textPrimary
                     }
 
-                    Item { Layout.fillWidth: true }
-
                     Rectangle {
                         objectName: "monitorToggle"
-                        Layout.preferredWidth: 80
+                        Layout.preferredWidth: Math.max(56, monitorLabel.implicitWidth + 12)
                         Layout.preferredHeight: 22
                         radius: 3
                         color: AppManager.liveMonitoringEnabled ? Tint.alpha(Colors.liveGreen, 0.18) : Colors.surfaceDark
@@ -86,6 +93,8 @@ Item {
                         border.color: AppManager.liveMonitoringEnabled ? Colors.liveGreen : Colors.borderDark
 
                         Text {
+                            id: monitorLabel
+
                             anchors.centerIn: parent
                             text: AppManager.liveMonitoringEnabled ? "MONITOR ON" : "MUTED"
                             font: Typography.captionBold
@@ -96,6 +105,34 @@ Item {
                             anchors.fill: parent
                             cursorShape: Qt.PointingHandCursor
                             onClicked: root.toggleMonitoring()
+                        }
+                    }
+
+                    // Lists the audio devices again (one plugged in since).
+                    Rectangle {
+                        objectName: "refreshDevices"
+                        Layout.preferredWidth: 22
+                        Layout.preferredHeight: 22
+                        radius: 3
+                        color: "transparent"
+
+                        Text {
+                            anchors.centerIn: parent
+                            text: "↺"
+                            font.pixelSize: 12
+                            color: refreshArea.containsMouse ? Colors.accent : Colors.textSecondary
+                        }
+
+                        MouseArea {
+                            id: refreshArea
+
+                            anchors.fill: parent
+                            hoverEnabled: true
+                            cursorShape: Qt.PointingHandCursor
+                            onClicked: {
+                                AppManager.refreshAudioInputDevices()
+                                AppManager.refreshAudioOutputDevices()
+                            }
                         }
                     }
                 }
@@ -137,6 +174,8 @@ Item {
                     spacing: 4
 
                     MixerMasterStrip {
+                        id: masterStrip
+
                         height: parent.height
                     }
 
@@ -297,14 +336,16 @@ Item {
                 Layout.fillWidth: true
                 Layout.preferredHeight: 1
                 Layout.minimumHeight: 1
+                visible: !root.isCompact
                 color: Colors.borderDark
             }
 
-            // Bottom bar.
+            // Footer: whether every channel is in view. Dropped when the panel is short.
             Rectangle {
                 Layout.fillWidth: true
                 Layout.preferredHeight: 28
                 Layout.minimumHeight: 28
+                visible: !root.isCompact
                 color: Colors.panelDark
                 border.width: 1
                 border.color: Colors.borderDark
@@ -314,40 +355,14 @@ Item {
                     objectName: "bottomText"
                     anchors.left: parent.left
                     anchors.leftMargin: 8
-                    anchors.verticalCenter: parent.verticalCenter
-                    text: root.isOverflowing ? "Scroll ◀ ▶ for all channels"
-                                             : root.stripCount + " Channels • All visible"
-                    font: Typography.caption
-                    color: root.isOverflowing ? Colors.textSecondary : Colors.liveGreen
-                }
-
-                Rectangle {
                     anchors.right: parent.right
                     anchors.rightMargin: 8
                     anchors.verticalCenter: parent.verticalCenter
-                    width: 22
-                    height: 22
-                    radius: 3
-                    color: "transparent"
-
-                    Text {
-                        anchors.centerIn: parent
-                        text: "↺"
-                        font.pixelSize: 12
-                        color: refreshArea.containsMouse ? Colors.accent : Colors.textSecondary
-                    }
-
-                    MouseArea {
-                        id: refreshArea
-
-                        anchors.fill: parent
-                        hoverEnabled: true
-                        cursorShape: Qt.PointingHandCursor
-                        onClicked: {
-                            AppManager.refreshAudioInputDevices()
-                            AppManager.refreshAudioOutputDevices()
-                        }
-                    }
+                    text: root.isOverflowing ? "Scroll ◀ ▶ for all channels"
+                                             : root.stripCount + " Channels • All visible"
+                    elide: Text.ElideRight
+                    font: Typography.caption
+                    color: root.isOverflowing ? Colors.textSecondary : Colors.liveGreen
                 }
             }
         }

@@ -14,6 +14,11 @@ Rectangle {
     property real selectedGlobalFps: AppManager.selectedGlobalFps
     property real diskWriteSpeedMBs: AppManager.diskWriteSpeedMBs
     property int droppedFrames: AppManager.droppedFrames
+    property real targetFps: AppManager.timelineFps
+    property int measuredCameras: AppManager.measuredCameraCount
+    property real diskFreeBytes: AppManager.diskFreeBytes
+    property real diskSecondsLeft: AppManager.diskSecondsLeft
+    property string diskLevel: AppManager.diskSpaceLevel
 
     property var monitorWindow: null
 
@@ -22,12 +27,22 @@ Rectangle {
     readonly property alias writeLabel: writeLabel
     readonly property alias droppedMark: droppedMark
     readonly property alias droppedLabel: droppedLabel
+    readonly property alias diskLabel: diskLabel
 
     function fpsColor(fps) {
-        switch (StatusTexts.fpsLevel(fps)) {
+        switch (StatusTexts.fpsLevel(fps, root.targetFps, root.measuredCameras)) {
         case "good": return Colors.liveGreen
-        case "ok": return Colors.accent
+        case "ok": return Colors.alertAmber
+        case "none": return Colors.textSecondary
         default: return "#ef4444"
+        }
+    }
+
+    function diskColor(level) {
+        switch (level) {
+        case "low": return Colors.alertAmber
+        case "critical": return "#ef4444"
+        default: return Colors.textSecondary
         }
     }
 
@@ -97,9 +112,9 @@ Rectangle {
                 id: fpsLabel
 
                 anchors.verticalCenter: parent.verticalCenter
-                text: StatusTexts.fpsText(root.currentFps, root.selectedGlobalFps)
+                text: StatusTexts.fpsText(root.currentFps, root.selectedGlobalFps, root.measuredCameras)
                 font: Typography.captionBold
-                color: Colors.textPrimary
+                color: root.measuredCameras === 0 ? Colors.textSecondary : Colors.textPrimary
             }
         }
 
@@ -120,6 +135,17 @@ Rectangle {
                 text: StatusTexts.writeText(root.diskWriteSpeedMBs)
                 font: Typography.caption
                 color: root.diskWriteSpeedMBs > 0 ? Colors.accent : Colors.textSecondary
+            }
+            // The recording folder's disk: what is free and how long a take can run on it.
+            Text {
+                id: diskLabel
+
+                objectName: "diskSpaceText"
+                anchors.verticalCenter: parent.verticalCenter
+                text: StatusTexts.diskText(root.diskFreeBytes, root.diskSecondsLeft, AppManager.currentLanguage)
+                font: root.diskLevel === "low" || root.diskLevel === "critical" ? Typography.captionBold
+                                                                                 : Typography.caption
+                color: root.diskColor(root.diskLevel)
             }
         }
 

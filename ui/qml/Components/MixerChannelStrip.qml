@@ -51,7 +51,12 @@ Rectangle {
         }
     }
 
+    // Every row at its least, the meter at its 140 px.
+    readonly property real minimumHeight: stripColumn.implicitHeight + 8
+
     ColumnLayout {
+        id: stripColumn
+
         anchors.fill: parent
         anchors.margins: 4
         spacing: 4
@@ -106,6 +111,9 @@ Rectangle {
                 y: 0
                 width: 260
                 height: 380
+                // Pushed back inside the window, as the drop-down lists are: beside a strip at
+                // the window's right edge it would open mostly outside it.
+                margins: 8
                 padding: 12
                 modal: true
                 closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside

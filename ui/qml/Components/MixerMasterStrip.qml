@@ -22,7 +22,12 @@ Rectangle {
     border.color: Colors.borderDark
     radius: 3
 
+    // Every row at its least, the meter at its 140 px.
+    readonly property real minimumHeight: stripColumn.implicitHeight + 8
+
     ColumnLayout {
+        id: stripColumn
+
         anchors.fill: parent
         anchors.margins: 4
         spacing: 4
@@ -46,8 +51,8 @@ Rectangle {
 
         Rectangle {
             Layout.fillWidth: true
-            Layout.preferredHeight: 26
-            Layout.minimumHeight: 26
+            Layout.preferredHeight: 30
+            Layout.minimumHeight: 30
             radius: 3
             color: Colors.surfaceDark
             border.width: 1
@@ -68,14 +73,16 @@ Rectangle {
                     color: Colors.liveGreen
                 }
 
+                // Two lines where the installed font is wider than Segoe UI, never a smaller font.
                 Text {
                     anchors.verticalCenter: parent.verticalCenter
-                    // Shrinks where the fallback font is wider than Segoe UI.
-                    width: Math.min(implicitWidth, 112 - 8 - 10)
+                    width: Math.min(implicitWidth, masterStrip.width - 8 - 10 - 10)
                     text: "PROGRAM MIX (FAILSAFE)"
                     font: Typography.smallBold
-                    fontSizeMode: Text.HorizontalFit
-                    minimumPixelSize: 7
+                    wrapMode: Text.WordWrap
+                    maximumLineCount: 2
+                    lineHeight: 0.95
+                    horizontalAlignment: Text.AlignHCenter
                     color: Colors.textSecondary
                 }
             }

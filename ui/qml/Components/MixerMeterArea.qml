@@ -21,9 +21,9 @@ Item {
 
     Layout.fillWidth: true
     Layout.fillHeight: true
-    // 140 px when the panel has room; below that the meter gives way so the buttons
-    // under it stay visible in a window of the default height.
-    Layout.minimumHeight: 40
+    // Never under 140 px: a shorter meter cannot be read. The main window gives the mixer
+    // that height and the mixer drops its footer when short (see AudioMixerPanel).
+    Layout.minimumHeight: 140
     Layout.preferredHeight: 140
 
     Row {

@@ -16,6 +16,8 @@ Window {
     property bool isRecording: AppManager.isRecording
     property bool isArming: AppManager.isArming
     property real currentFps: AppManager.currentFps
+    property real targetFps: AppManager.timelineFps
+    property int measuredCameras: AppManager.measuredCameraCount
     property int droppedFrames: AppManager.droppedFrames
     property real diskWriteSpeedMBs: AppManager.diskWriteSpeedMBs
     property string cpuUsage: AppManager.cpuUsage
@@ -43,11 +45,13 @@ Window {
     readonly property alias logView: logView
     readonly property alias pollTimer: pollTimer
     readonly property alias clearButton: clearButton
+    readonly property alias benchmarkButton: benchmarkButton
 
     function fpsColor(fps) {
-        switch (StatusTexts.fpsLevel(fps)) {
+        switch (StatusTexts.fpsLevel(fps, root.targetFps, root.measuredCameras)) {
         case "good": return Colors.liveGreen
-        case "ok": return Colors.accent
+        case "ok": return Colors.alertAmber
+        case "none": return Colors.textSecondary
         default: return "#ef4444"
         }
     }
@@ -68,6 +72,9 @@ Window {
             return
         root.logLines = lines
         logView.positionViewAtEnd()
+        // Wrapped lines get their real height only once laid out; the first position used
+        // estimates and could leave the newest line half hidden.
+        Qt.callLater(logView.positionViewAtEnd)
     }
 
     function clearLogs() {
@@ -155,6 +162,7 @@ Window {
         property color labelColor: Colors.textPrimary
 
         Layout.preferredHeight: 34
+        opacity: enabled ? 1.0 : 0.5
 
         Text {
             anchors.centerIn: parent
@@ -288,7 +296,7 @@ Window {
                     Text {
                         id: fpsValue
 
-                        text: Number(root.currentFps).toFixed(1)
+                        text: root.measuredCameras === 0 ? "—" : Number(root.currentFps).toFixed(1)
                         font.pixelSize: 24
                         font.bold: true
                         color: root.fpsColor(root.currentFps)
@@ -362,8 +370,11 @@ Window {
                         text: MonitorTexts.loadText(root.cpuUsage, root.ramUsage)
                         font.pixelSize: 16
                         font.weight: Font.DemiBold
-                        // Shrinks rather than cut the memory figure off in a narrow window.
-                        fontSizeMode: Text.HorizontalFit
+                        // Shrinks, then takes a second line, rather than cut the memory figure off
+                        // in a narrow window.
+                        fontSizeMode: Text.Fit
+                        wrapMode: Text.WordWrap
+                        maximumLineCount: 2
                         minimumPixelSize: 10
                         color: Colors.textPrimary
                     }
@@ -435,6 +446,17 @@ Window {
                 ListView {
                     id: logView
 
+                    // At its end when last scrolled: wrapped lines get their real height only
+                    // once created, and the view follows the corrected height, so the newest
+                    // line never ends half hidden below the edge.
+                    property bool isAtEnd: true
+
+                    onContentYChanged: isAtEnd = atYEnd
+                    onContentHeightChanged: {
+                        if (isAtEnd && !atYEnd)
+                            Qt.callLater(positionViewAtEnd)
+                    }
+
                     anchors.fill: parent
                     anchors.margins: 8
                     spacing: 3
@@ -468,27 +490,55 @@ Window {
                 Layout.fillWidth: true
                 spacing: 8
 
-                MonitorButton {
-                    Layout.preferredWidth: 170
-                    label: "⚡ RUN BENCHMARK"
-                    labelColor: Colors.accent
-                    onClicked: AppManager.runHardwareBenchmark()
+                // A take and a benchmark would fight for the same CPU: no run while recording.
+                // The holder stays enabled so its tooltip can say why the button is not.
+                Item {
+                    Layout.fillWidth: true
+                    Layout.maximumWidth: 170
+                    Layout.minimumWidth: 130
+                    Layout.preferredHeight: 34
+                    ToolTip.visible: benchmarkHover.hovered && root.isRecording
+                    ToolTip.delay: 300
+                    ToolTip.text: StatusTexts.tr(AppManager.currentLanguage,
+                                                 "Not while recording: the benchmark would take the CPU the take needs.",
+                                                 "Ne tokom snimanja: benchmark bi uzeo procesor koji je potreban snimku.")
+
+                    HoverHandler {
+                        id: benchmarkHover
+                    }
+
+                    MonitorButton {
+                        id: benchmarkButton
+
+                        anchors.fill: parent
+                        enabled: !root.isRecording && !AppManager.isBenchmarking
+                        label: "⚡ RUN BENCHMARK"
+                        labelColor: Colors.accent
+                        onClicked: AppManager.runHardwareBenchmark()
+                    }
                 }
                 MonitorButton {
-                    Layout.preferredWidth: 150
+                    Layout.fillWidth: true
+                    Layout.maximumWidth: 150
+                    Layout.minimumWidth: 120
                     label: "📄 OPEN LOG FILE"
                     onClicked: root.logSource.openLogFile()
                 }
                 MonitorButton {
                     id: clearButton
 
-                    Layout.preferredWidth: 110
+                    Layout.fillWidth: true
+                    Layout.maximumWidth: 110
+                    Layout.minimumWidth: 95
                     label: "🗑 CLEAR LOG"
                     onClicked: root.clearLogs()
                 }
-                Item { Layout.fillWidth: true }
+                // The buttons give up their spare width before the window is too narrow for them.
+                Item { Layout.fillWidth: true; Layout.preferredWidth: 0 }
                 MonitorButton {
-                    Layout.preferredWidth: 90
+                    Layout.fillWidth: true
+                    Layout.maximumWidth: 90
+                    Layout.minimumWidth: 64
                     label: "CLOSE"
                     onClicked: root.close()
                 }

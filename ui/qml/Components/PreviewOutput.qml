@@ -240,9 +240,10 @@ Window {
                 anchors.centerIn: parent
                 spacing: 6
 
-                Text {
-                    text: root.isFullscreenMode ? "🗗" : "⛶"
-                    font: Typography.smallBold
+                // Drawn, not a font glyph: Debian's default fonts have neither symbol.
+                WindowModeIcon {
+                    anchors.verticalCenter: parent.verticalCenter
+                    isRestore: root.isFullscreenMode
                     color: modeButton.isHovered ? Colors.accent : Colors.textPrimary
                 }
 

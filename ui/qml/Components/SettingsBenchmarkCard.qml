@@ -1,6 +1,8 @@
 import QtQuick
+import QtQuick.Controls
 import QtQuick.Layouts
 import Vireon
+import "StatusTexts.js" as StatusTexts
 
 // The hardware card: what was detected, the benchmark button and, once a benchmark has
 // finished, its summary and the button that applies its recommendation.
@@ -83,16 +85,33 @@ Rectangle {
             Layout.fillWidth: true
             spacing: 10
 
-            SettingsTextButton {
-                id: benchmarkButton
+            // A take and a benchmark would fight for the same CPU: no run while recording. The
+            // holder stays enabled so its tooltip can say why the button is not.
+            Item {
+                id: benchmarkHolder
 
                 Layout.preferredWidth: 280
                 Layout.preferredHeight: 34
-                enabled: !AppManager.isBenchmarking
-                icon: "⚡"
-                iconColor: Colors.accent
-                label: AppManager.isBenchmarking ? "BENCHMARKING HARDWARE..." : "BENCHMARK HARDWARE & OPTIMIZE"
-                onClicked: AppManager.runHardwareBenchmark()
+                ToolTip.visible: benchmarkHover.hovered && AppManager.isRecording
+                ToolTip.delay: 300
+                ToolTip.text: StatusTexts.tr(AppManager.currentLanguage,
+                                             "Not while recording: the benchmark would take the CPU the take needs.",
+                                             "Ne tokom snimanja: benchmark bi uzeo procesor koji je potreban snimku.")
+
+                HoverHandler {
+                    id: benchmarkHover
+                }
+
+                SettingsTextButton {
+                    id: benchmarkButton
+
+                    anchors.fill: parent
+                    enabled: !AppManager.isBenchmarking && !AppManager.isRecording
+                    icon: "⚡"
+                    iconColor: Colors.accent
+                    label: AppManager.isBenchmarking ? "BENCHMARKING HARDWARE..." : "BENCHMARK HARDWARE & OPTIMIZE"
+                    onClicked: AppManager.runHardwareBenchmark()
+                }
             }
 
             Item { Layout.fillWidth: true }

@@ -204,7 +204,8 @@ Window {
             id: saveButton
 
             Layout.alignment: Qt.AlignRight
-            Layout.preferredWidth: 130
+            // As wide as its label in either language: a shrunk label could not be read.
+            Layout.preferredWidth: Math.max(130, saveLabel.implicitWidth + 24)
             Layout.preferredHeight: 40
             Layout.rightMargin: 20
             Layout.bottomMargin: 20
@@ -214,16 +215,12 @@ Window {
             onClicked: root.close()
 
             Text {
-                anchors.fill: parent
-                anchors.leftMargin: 4
-                anchors.rightMargin: 4
-                horizontalAlignment: Text.AlignHCenter
-                verticalAlignment: Text.AlignVCenter
+                id: saveLabel
+
+                anchors.centerIn: parent
                 text: StatusTexts.tr(AppManager.currentLanguage, "SAVE SETTINGS", "SAČUVAJ PODEŠAVANJA")
                 font: Typography.captionBold
                 color: "white"
-                fontSizeMode: Text.HorizontalFit
-                minimumPixelSize: 9
             }
         }
     }

@@ -1,6 +1,7 @@
 import QtQuick
 import Vireon
 import "ActiveSource.js" as ActiveSource
+import "StatusTexts.js" as StatusTexts
 import "Tint.js" as Tint
 
 // One monitoring tile: the live picture of a channel, its label and hotkey, the buttons
@@ -19,6 +20,14 @@ Rectangle {
     property string sourceState: "off"
     property string sourceFormat: ""
     readonly property bool isCameraMissing: sourceState === "lost" || sourceState === "reconnecting"
+    // The camera's measured rate (-1 before the first reading) and this take's lost and repeated
+    // frames: shown only when something is wrong, so a healthy tile stays quiet.
+    property real sourceFps: -1
+    property real sourceDropped: 0
+    property real sourceRepeated: 0
+    readonly property string healthText: StatusTexts.cameraHealthText(sourceFps, AppManager.timelineFps,
+                                                                      sourceDropped, sourceRepeated,
+                                                                      AppManager.currentLanguage)
     readonly property bool isActiveOutput: AppManager.activeSourceId === channelIndex
     // Animated between 2 and 3 px while the tile is the programme output.
     property real pulseWidth: 2
@@ -35,6 +44,10 @@ Rectangle {
         isStorageEnabled = ChannelsModel.isStorageEnabled(channelIndex)
         sourceState = ChannelsModel.getSourceState(channelIndex)
         sourceFormat = ChannelsModel.getSourceFormat(channelIndex)
+        const health = ChannelsModel.getSourceHealth(channelIndex)
+        sourceFps = health.fps !== undefined ? health.fps : -1
+        sourceDropped = health.dropped || 0
+        sourceRepeated = health.repeated || 0
         refreshKeyName()
     }
 
@@ -233,7 +246,35 @@ Rectangle {
                 }
             }
 
+            // Below the target rate, or frames lost or repeated in this take.
+            // Beside the name, where even the short tiles of a small window have room.
             Rectangle {
+                objectName: "cameraHealthBadge"
+                x: nameBox.x + nameBox.width + 6
+                y: 10
+                visible: root.healthText !== "" && !root.isCameraMissing && width > 40
+                width: Math.min(healthLabel.implicitWidth + 12, parent.width - x - 76)
+                height: 20
+                radius: 3
+                color: Tint.alpha(Colors.alertAmber, 0.9)
+
+                Text {
+                    id: healthLabel
+
+                    anchors.fill: parent
+                    anchors.leftMargin: 6
+                    anchors.rightMargin: 6
+                    verticalAlignment: Text.AlignVCenter
+                    text: root.healthText
+                    elide: Text.ElideRight
+                    font: Typography.captionBold
+                    color: "black"
+                }
+            }
+
+            Rectangle {
+                id: nameBox
+
                 x: 8
                 y: 8
                 width: labelRow.implicitWidth + 16

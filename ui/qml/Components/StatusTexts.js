@@ -5,17 +5,92 @@ function tr(language, english, serbian) {
     return language === "EN" ? english : serbian
 }
 
-// "good" from 50 fps, "ok" from 24 fps, else "low".
-function fpsLevel(fps) {
-    if (fps >= 50)
+// Against the rate every take is recorded at: "good" from 95 % of it, "ok" from 80 %, else
+// "low"; "none" without a camera to measure (a rate of 0 there is no failure).
+function fpsLevel(fps, targetFps, cameras) {
+    if (cameras === 0)
+        return "none"
+    if (fps >= 0.95 * targetFps)
         return "good"
-    if (fps >= 24)
+    if (fps >= 0.8 * targetFps)
         return "ok"
     return "low"
 }
 
-function fpsText(currentFps, selectedFps) {
+function fpsText(currentFps, selectedFps, cameras) {
+    if (cameras === 0)
+        return "FPS: —"
     return "FPS: " + Number(currentFps).toFixed(1) + " (" + Number(selectedFps).toFixed(0) + " fps)"
+}
+
+// A camera tile's trouble: "24.3 fps · 12 dropped · 3 repeated", each part only when it says
+// something (the rate below 95 % of the target, counts above zero); "" for a healthy camera.
+function cameraHealthText(fps, targetFps, dropped, repeated, language) {
+    const parts = []
+    if (fps >= 0 && fps < 0.95 * targetFps)
+        parts.push(Number(fps).toFixed(1) + " fps")
+    if (dropped > 0)
+        parts.push(dropped + tr(language, " dropped", " izgubljeno"))
+    if (repeated > 0)
+        parts.push(repeated + tr(language, " repeated", " ponovljeno"))
+    return parts.join(" · ")
+}
+
+// "812 MB", "1.4 GB": decimal units, as file managers count.
+function sizeText(bytes) {
+    if (bytes >= 1e9)
+        return (bytes / 1e9).toFixed(1) + " GB"
+    if (bytes >= 1e6)
+        return Math.round(bytes / 1e6) + " MB"
+    return Math.round(Math.max(0, bytes) / 1e3) + " KB"
+}
+
+// "45 s", "4 min", "3 h 12 min".
+function durationText(seconds) {
+    if (seconds < 60)
+        return Math.max(0, seconds) + " s"
+    const minutes = Math.floor(seconds / 60)
+    if (minutes < 60)
+        return minutes + " min"
+    return Math.floor(minutes / 60) + " h " + (minutes % 60) + " min"
+}
+
+// The recording disk: "Disk: 812 GB free · 3 h 12 min left"; "Disk: —" when unknown.
+function diskText(freeBytes, secondsLeft, language) {
+    if (freeBytes < 0)
+        return tr(language, "Disk: —", "Disk: —")
+    let text = tr(language, "Disk: ", "Disk: ") + sizeText(freeBytes) + tr(language, " free", " slobodno")
+    if (secondsLeft >= 0)
+        text += " · " + durationText(secondsLeft) + tr(language, " left", " preostalo")
+    return text
+}
+
+// Serbian counts: 1 (21, 31...) one form, 2–4 (22–24...) another, the rest a third.
+function serbianCount(n, one, few, many) {
+    const lastTwo = n % 100
+    const last = n % 10
+    if (last === 1 && lastTwo !== 11)
+        return one
+    if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14))
+        return few
+    return many
+}
+
+// After a take: "Take_03 saved — 4 cameras, 5 WAV files, timeline".
+function takeSavedText(summary, language) {
+    const cameras = summary.cameras || 0
+    const wavs = summary.wavFiles || 0
+    const parts = []
+    if (language === "SR") {
+        parts.push(cameras + " " + serbianCount(cameras, "kamera", "kamere", "kamera"))
+        parts.push(wavs + " WAV " + serbianCount(wavs, "fajl", "fajla", "fajlova"))
+        parts.push(summary.timeline ? "timeline" : "bez timeline-a")
+        return summary.name + " sačuvan — " + parts.join(", ")
+    }
+    parts.push(cameras + (cameras === 1 ? " camera" : " cameras"))
+    parts.push(wavs + " WAV " + (wavs === 1 ? "file" : "files"))
+    parts.push(summary.timeline ? "timeline" : "no timeline")
+    return summary.name + " saved — " + parts.join(", ")
 }
 
 function writeText(speedMBs) {

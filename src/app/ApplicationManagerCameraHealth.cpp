@@ -5,6 +5,7 @@
 
 #include "app/TakeNaming.h"
 #include "capture/CameraCapture.h"
+#include "common/ChannelRange.h"
 #include "common/MonotonicClock.h"
 #include "recording/IEncoder.h"
 
@@ -155,7 +156,7 @@ void ApplicationManager::publishCameraHealth()
 {
     if (!m_channelsModel)
         return;
-    for (int channelId = 1; channelId <= 4; ++channelId) {
+    for (int channelId = ChannelRange::kFirst; channelId <= ChannelRange::kLast; ++channelId) {
         TakeCameraFigures figures;
         if (m_take) {
             figures = m_take->cameraFigures(channelId);

@@ -1,6 +1,7 @@
 // Performance read-outs, the log file and the manuals.
 #include "app/ApplicationManager.h"
 
+#include "common/ChannelRange.h"
 #include "common/MonotonicClock.h"
 
 #include "common/AppPaths.h"
@@ -121,7 +122,7 @@ double ApplicationManager::measureCameraRates(qint64 nowNs, int *measured)
 {
     double sum = 0.0;
     *measured = 0;
-    for (int channelId = 1; channelId <= 4; ++channelId) {
+    for (int channelId = ChannelRange::kFirst; channelId <= ChannelRange::kLast; ++channelId) {
         const std::shared_ptr<ISource> source = sourceForChannel(channelId);
         if (!source || !source->isRunning()) {
             m_cameraRates.erase(channelId);

@@ -5,6 +5,7 @@
 
 #include "common/AudioFormat.h"
 #include "app/TakeNaming.h"
+#include "common/ChannelRange.h"
 #include "common/MonotonicClock.h"
 #include "capture/ISource.h"
 #include "recording/EncoderConfig.h"
@@ -196,7 +197,7 @@ void ApplicationManager::startRecording()
     publishCameraHealth(); // the new take's figures start from nothing
 
     if (m_channelsModel) {
-        for (int id = 1; id <= 4; ++id)
+        for (int id = ChannelRange::kFirst; id <= ChannelRange::kLast; ++id)
             m_channelsModel->setRecording(id, true);
     }
     // Slot 0 is filled by the tick like every other slot, once pictures taken within it had
@@ -226,7 +227,7 @@ void ApplicationManager::stopRecording()
     emit isRecordingChanged();
 
     if (m_channelsModel) {
-        for (int id = 1; id <= 4; ++id)
+        for (int id = ChannelRange::kFirst; id <= ChannelRange::kLast; ++id)
             m_channelsModel->setRecording(id, false);
     }
 

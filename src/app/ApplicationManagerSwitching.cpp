@@ -3,6 +3,7 @@
 // running take becomes a cut of its timeline).
 #include "app/ApplicationManager.h"
 
+#include "common/ChannelRange.h"
 #include "common/MonotonicClock.h"
 
 #include <QDebug>
@@ -42,7 +43,7 @@ void ApplicationManager::switchToSource(int sourceId)
 
 void ApplicationManager::setActiveSourceId(int sourceId)
 {
-    if (sourceId < 1 || sourceId > 4 || sourceId == m_activeSourceId)
+    if (!ChannelRange::contains(sourceId) || sourceId == m_activeSourceId)
         return;
     switchToSource(sourceId);
 }

@@ -1,22 +1,44 @@
 #include "models/QmlRegistration.h"
 
-#include "app/ApplicationManager.h"
-#include "models/SettingsFrameRates.h"
-#include "models/VideoStreamItem.h"
-#include "remote/RemoteControlServer.h"
-#include "update/UpdateManager.h"
+#include "models/QmlTypes.h"
 
-#include <QQmlEngine>
+// Generated from QmlTypes.h by the type registrar of the "Vireon" module.
+void qml_register_types_Vireon();
+
+namespace {
+
+template<typename T>
+T *keptByCpp(T *instance)
+{
+    QJSEngine::setObjectOwnership(instance, QJSEngine::CppOwnership);
+    return instance;
+}
+
+} // namespace
+
+ApplicationManager *AppManagerForeign::create(QQmlEngine *, QJSEngine *)
+{
+    return keptByCpp(manager);
+}
+
+// Creating them starts nothing: the server listens and updates are checked only when asked.
+UpdateManager *UpdateManagerForeign::create(QQmlEngine *, QJSEngine *)
+{
+    return keptByCpp(UpdateManager::instance());
+}
+
+RemoteControlServer *RemoteServerForeign::create(QQmlEngine *, QJSEngine *)
+{
+    return keptByCpp(RemoteControlServer::instance());
+}
 
 void registerVireonQmlTypes(ApplicationManager *manager)
 {
-    qmlRegisterType<VideoStreamItem>("Vireon", 1, 0, "VideoStreamItem");
-    qmlRegisterSingletonType<SettingsFrameRates>("Vireon", 1, 0, "SettingsFrameRates",
-                                                 [](QQmlEngine *, QJSEngine *) -> QObject * {
-                                                     return new SettingsFrameRates;
-                                                 });
-    qmlRegisterSingletonInstance("Vireon", 1, 0, "AppManager", manager);
-    // Registering starts nothing: the server listens and updates are checked only when asked.
-    qmlRegisterSingletonInstance("Vireon", 1, 0, "UpdateManager", UpdateManager::instance());
-    qmlRegisterSingletonInstance("Vireon", 1, 0, "RemoteServer", RemoteControlServer::instance());
+    AppManagerForeign::manager = manager;
+    // Registering is idempotent, so every test case may call this.
+    static const bool registered = [] {
+        qml_register_types_Vireon();
+        return true;
+    }();
+    Q_UNUSED(registered);
 }

@@ -70,6 +70,8 @@ bool offerUpdate(bool downloadFromLocalServer, const QString &downloadFolder)
     RemoteControlServer *server = RemoteControlServer::instance();
     QString installerUrl = QStringLiteral("https://example.invalid/Vireon_Setup.exe");
     if (downloadFromLocalServer) {
+        // The download is no phone: it carries no access key, so the stream must not ask for one.
+        server->setRequireAccessKey(false);
         server->startServer(0);
         installerUrl = QStringLiteral("http://127.0.0.1:%1/stream.mjpg").arg(server->port());
     }

@@ -7,6 +7,7 @@
 #include "capture/AudioCapture.h"
 
 #include "BuiltInDevices.h"
+#include "ManagerFixture.h"
 #include "MediaReadback.h"
 #include "XmemlReader.h"
 
@@ -92,38 +93,31 @@ private slots:
     void idleRateCountsEachCameraOnce();
 
 private:
-    QTemporaryDir m_settingsDir;
-    QTemporaryDir *m_output = nullptr;
+    ManagerFixture m_fixture;
     ApplicationManager *m_manager = nullptr;
     InputChannelsModel *m_model = nullptr;
 };
 
 void TestTakeNotices::initTestCase()
 {
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
-    QVERIFY(SDL_Init(SDL_INIT_AUDIO) == 0);
+    QVERIFY(m_fixture.startTestCase());
 }
 
 void TestTakeNotices::cleanupTestCase()
 {
-    SDL_Quit();
+    m_fixture.endTestCase();
 }
 
 void TestTakeNotices::init()
 {
-    m_output = new QTemporaryDir;
-    m_manager = new ApplicationManager;
-    m_model = new InputChannelsModel;
-    m_manager->setChannelsModel(m_model);
-    m_manager->setRecordingPath(m_output->path());
-    m_manager->setActiveSessionName(QStringLiteral("Notices"));
+    m_fixture.createManager(QStringLiteral("Notices"));
+    m_manager = m_fixture.manager;
+    m_model = m_fixture.model;
 }
 
 void TestTakeNotices::cleanup()
 {
-    delete m_manager;
-    delete m_model;
-    delete m_output;
+    m_fixture.destroyManager();
 }
 
 void TestTakeNotices::timeLeftAndItsLimits()
@@ -168,9 +162,9 @@ void TestTakeNotices::nearlyFullDiskRefusesTheTakeInBothLanguages()
     m_manager->startRecording();
     QVERIFY(!m_manager->isRecording());
     QVERIFY2(m_manager->lastRecordingError().contains(QStringLiteral("only 524 MB is free")), qPrintable(m_manager->lastRecordingError()));
-    QVERIFY(m_manager->lastRecordingError().contains(QDir::toNativeSeparators(m_output->path())));
+    QVERIFY(m_manager->lastRecordingError().contains(QDir::toNativeSeparators(m_fixture.outputPath())));
     QCOMPARE(m_manager->diskSpaceLevelName(), QStringLiteral("critical"));
-    QCOMPARE(QDir(m_output->path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList()); // nothing made
+    QCOMPARE(QDir(m_fixture.outputPath()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList()); // nothing made
 
     // Enough bytes but not two minutes at the settings' rate (two cameras at 16 Mb/s).
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Recording not started")));
@@ -202,7 +196,7 @@ void TestTakeNotices::nearlyFullDiskRefusesTheTakeInBothLanguages()
 
 void TestTakeNotices::takeOnASmallDiskStopsByItselfWithEveryFileWhole()
 {
-    const QString folder = m_output->filePath(QStringLiteral("small"));
+    const QString folder = QDir(m_fixture.outputPath()).filePath(QStringLiteral("small"));
     SmallDisk disk(folder, 26 * kMiB);
     qInfo() << "Small disk:" << (disk.isReal() ? "a real tmpfs" : "simulated over the folder");
     m_manager->setRecordingPath(folder);

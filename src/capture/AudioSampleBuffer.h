@@ -14,6 +14,14 @@
 //
 // Samples are 32-bit float, channels interleaved, 48 000 frames per second. Reads always
 // hand out whole frames, so a reader can never swap the channels of what follows.
+//
+// Positions: every frame has a place on the input's timeline (frames since the last clear()),
+// and the reader's place moves on by what it reads, by what it skips (skip(): the reader
+// filled that time with silence because the input was late or gone) and by what overflow
+// drops. A producer that says where its block belongs (append() with a position) finds its
+// frames where they belong: frames the reader has already passed are dropped, a gap ahead of
+// what the buffer holds is filled with silence. So an input that stalls, or vanishes and
+// returns, never shifts what follows it.
 #pragma once
 
 #include "common/AudioFormat.h"
@@ -47,10 +55,15 @@ public:
     size_t capacity() const;
 
     static constexpr quint64 kAnyGeneration = ~quint64(0);
+    // The block goes on where the producer's previous one ended.
+    static constexpr qint64 kContinue = -1;
     // Producer side: appends whole frames (a trailing partial frame is ignored) and raises the
     // held peak. When they do not fit, the oldest samples are dropped and counted. Samples of
-    // an older generation (prepared before a clear()) are dropped without a count.
-    void append(const float *samples, size_t count, quint64 generation = kAnyGeneration);
+    // an older generation (prepared before a clear()) are dropped without a count. With a
+    // position (frames since the last clear(); the first block after configure() sets the
+    // timeline) the block lands there, as described above.
+    void append(const float *samples, size_t count, quint64 generation = kAnyGeneration,
+                qint64 position = kContinue);
     // Counts clear() and configure() calls: a producer that works on a block outside the lock
     // reads it first, so its block cannot land after a clear() it did not see.
     quint64 generation() const;
@@ -60,7 +73,12 @@ public:
     // Up to maxSamples of the oldest samples (all available when maxSamples < 1), rounded
     // down to whole frames.
     std::vector<float> read(int maxSamples);
-    // Empties the buffer and resets the peak.
+    // The reader moves on by `frames` frames it does not take: the oldest held ones are
+    // dropped, and frames still to come for that time will be.
+    void skip(qint64 frames);
+    // The reader's place: frames read, skipped or lost to overflow since the last clear().
+    qint64 readPosition() const;
+    // Empties the buffer, resets the peak, and starts the timeline at 0.
     void clear();
 
     // The largest absolute sample since the previous call (or clear/configure), then 0.
@@ -82,6 +100,8 @@ private:
     size_t availableLocked() const;
     void writeLocked(const float *samples, size_t count);
     void readLocked(float *dest, size_t count);
+    void writeSilenceLocked(size_t count);
+    void dropOldestLocked(size_t count);
 
     mutable std::mutex m_mutex;
     // Guarded by m_mutex.
@@ -94,4 +114,7 @@ private:
     quint64 m_droppedTotal = 0;
     quint64 m_droppedUnreported = 0;
     quint64 m_generation = 0;
+    qint64 m_readPosition = 0;   // frame position of the oldest held frame
+    qint64 m_writePosition = 0;  // where a block appended without a position goes
+    bool m_hasTimeline = false;  // false after configure(), until the first block
 };

@@ -233,7 +233,7 @@ void AudioCaptureDevice::deliver(const float *samples, size_t count)
 {
     const int channels = std::max(1, m_channels);
     const qint64 frames = qint64(count) / channels;
-    if (!samples || frames <= 0 || !m_compensator)
+    if (!samples || frames <= 0 || !m_compensator || m_silenced.load(std::memory_order_relaxed))
         return;
     const qint64 arrivalNs = m_options.now();
     m_lastArrivalNs.store(arrivalNs, std::memory_order_release);

@@ -106,6 +106,8 @@ public:
     // Manual pacing of a built-in device: hands over the blocks due by nowNs, on the caller's
     // thread.
     void deliverTestTone(qint64 nowNs);
+    // Test hook: the device's blocks are lost on the way (a stalled driver) while set.
+    void setSilenced(bool silenced) { m_silenced.store(silenced, std::memory_order_relaxed); }
     // The producer's entry: one block of interleaved frames as the device delivered it (SDL's
     // callback, the tone, a test or the benchmark in place of a device).
     void deliver(const float *samples, size_t count);
@@ -131,6 +133,7 @@ private:
     qint64 m_reopenedNs = 0;
 
     std::atomic<qint64> m_lastArrivalNs{0};
+    std::atomic<bool> m_silenced{false};
     // Set by restart() before the generation moves on; read by the producer.
     std::atomic<qint64> m_restartNs{0};
     std::atomic<quint64> m_generation{0};

@@ -153,6 +153,12 @@ void AudioDeviceRegistry::setUnplugged(const QString &builtInName, bool unplugge
         m_unplugged.erase(builtInName);
 }
 
+void AudioDeviceRegistry::setSilenced(const QString &builtInName, bool silenced)
+{
+    if (std::shared_ptr<AudioCaptureDevice> device = find(builtInName))
+        device->setSilenced(silenced);
+}
+
 void AudioDeviceRegistry::deliverTestTones(qint64 nowNs)
 {
     for (const auto &[key, weak] : m_devices) {

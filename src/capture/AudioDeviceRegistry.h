@@ -62,6 +62,9 @@ public:
     // Test hooks. A built-in device unplugged: not listed, an open one is removed (as SDL's
     // removed event says of real hardware), and it cannot be reopened until plugged back in.
     void setUnplugged(const QString &builtInName, bool unplugged);
+    // A built-in device that stays listed but delivers nothing (a stalled driver) until it is
+    // let go again; reopening it does not help while it is silenced.
+    void setSilenced(const QString &builtInName, bool silenced);
     // Manual pacing: every open built-in device hands over what is due by nowNs.
     void deliverTestTones(qint64 nowNs);
 

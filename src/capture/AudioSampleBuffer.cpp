@@ -118,7 +118,7 @@ void AudioSampleBuffer::append(const float *samples, size_t count, quint64 gener
         m_peak = blockPeak;
     // A gap between what is held and this block: silence, so the block lands where it belongs.
     if (position > heldEnd)
-        writeSilenceLocked(size_t(position - heldEnd) * channels);
+        writeSilenceLocked(size_t(position - heldEnd) * channels, count);
     writeLocked(samples, count);
 }
 
@@ -308,20 +308,22 @@ void AudioSampleBuffer::writeLocked(const float *samples, size_t count)
     m_size += count;
 }
 
-void AudioSampleBuffer::writeSilenceLocked(size_t count)
+void AudioSampleBuffer::writeSilenceLocked(size_t count, size_t reserve)
 {
-    // Bounded by the ring: silence beyond it would only push itself out again.
+    // Room is kept for the `reserve` samples that follow: silence beyond what fits before them
+    // is never stored (it is not lost audio; the reader's place just moves past it), while
+    // held frames it pushes out are lost like any overflow.
     const size_t capacity = m_ring.size();
-    if (count > capacity) {
-        // Silence that never fits is not lost audio: the reader's place just moves past it.
+    const size_t room = capacity > reserve ? capacity - reserve : 0;
+    if (count > room) {
         dropOldestLocked(m_size);
-        m_readPosition += qint64((count - capacity) / size_t(m_channels));
-        count = capacity;
+        m_readPosition += qint64((count - room) / size_t(m_channels));
+        count = room;
         m_head = 0;
-    } else if (m_size + count > capacity) {
-        dropOldestLocked(m_size + count - capacity);
+    } else if (m_size + count > room) {
+        dropOldestLocked(m_size + count - room);
     }
-    size_t tail = (m_head + m_size) % std::max<size_t>(capacity, 1);
+    size_t tail = capacity == 0 ? 0 : (m_head + m_size) % capacity;
     for (size_t left = count; left > 0;) {
         const size_t run = std::min(left, capacity - tail);
         std::memset(m_ring.data() + tail, 0, run * sizeof(float));

@@ -100,7 +100,7 @@ private:
     size_t availableLocked() const;
     void writeLocked(const float *samples, size_t count);
     void readLocked(float *dest, size_t count);
-    void writeSilenceLocked(size_t count);
+    void writeSilenceLocked(size_t count, size_t reserve);
     void dropOldestLocked(size_t count);
 
     mutable std::mutex m_mutex;

@@ -161,6 +161,11 @@ void AudioCapture::skipFrames(qint64 frames)
         m_tap->buffer().skip(frames);
 }
 
+qint64 AudioCapture::readPosition() const
+{
+    return m_tap ? m_tap->buffer().readPosition() : AudioSampleBuffer::kNoPosition;
+}
+
 quint64 AudioCapture::droppedSamples() const
 {
     return m_tap ? m_tap->buffer().droppedSamples() : 0;

@@ -89,6 +89,9 @@ public:
     virtual std::vector<float> readSamples(int maxSamples);
     // The reader moved on by `frames` frames it had to fill with silence.
     virtual void skipFrames(qint64 frames);
+    // The place on the audio timeline (AudioTimeline) of the next frame a read hands out;
+    // AudioSampleBuffer::kNoPosition before the first frame arrived.
+    qint64 readPosition() const;
 
     // The device is gone, or reopened but not delivering yet.
     bool isLost() const;

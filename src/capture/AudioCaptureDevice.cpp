@@ -1,6 +1,7 @@
 #include "capture/AudioCaptureDevice.h"
 
 #include "capture/AudioInputTap.h"
+#include "capture/AudioTimeline.h"
 #include "capture/DriftCompensator.h"
 #include "common/MonotonicClock.h"
 
@@ -105,7 +106,7 @@ bool AudioCaptureDevice::open(int channelsIfUnknown, QString *error)
 {
     if (m_isOpen)
         return true;
-    if (!startProducer(channelsIfUnknown, false, error))
+    if (!startProducer(channelsIfUnknown, error))
         return false;
     m_isOpen = true;
     m_state = State::Live;
@@ -118,14 +119,14 @@ void AudioCaptureDevice::close()
     m_isOpen = false;
 }
 
-bool AudioCaptureDevice::startProducer(int channelsIfUnknown, bool reopening, QString *error)
+bool AudioCaptureDevice::startProducer(int channelsIfUnknown, QString *error)
 {
     if (m_kind == Kind::Sdl) {
-        if (!openSdl(channelsIfUnknown, reopening, error))
+        if (!openSdl(channelsIfUnknown, error))
             return false;
     } else {
         m_channels = builtInChannels(m_name);
-        prepareProducer(reopening);
+        prepareProducer();
         m_lastArrivalNs.store(m_options.now(), std::memory_order_relaxed);
         const auto sink = [this](const float *samples, size_t count) { deliver(samples, count); };
         if (m_options.manualTonePacing)
@@ -136,7 +137,7 @@ bool AudioCaptureDevice::startProducer(int channelsIfUnknown, bool reopening, QS
     return true;
 }
 
-bool AudioCaptureDevice::openSdl(int channelsIfUnknown, bool reopening, QString *error)
+bool AudioCaptureDevice::openSdl(int channelsIfUnknown, QString *error)
 {
     int channels = sdlChannelsOf(m_name);
     if (channels < 1)
@@ -166,7 +167,7 @@ bool AudioCaptureDevice::openSdl(int channelsIfUnknown, bool reopening, QString 
     m_sdlId = id;
     m_channels = std::max<int>(1, obtained.channels);
     // The device is still paused: no callback runs while its producer state is set up.
-    prepareProducer(reopening);
+    prepareProducer();
     m_lastArrivalNs.store(m_options.now(), std::memory_order_relaxed);
     SDL_PauseAudioDevice(id, 0);
     return true;
@@ -182,21 +183,16 @@ void AudioCaptureDevice::stopProducer()
     m_tone.stop();
 }
 
-void AudioCaptureDevice::prepareProducer(bool reopening)
+void AudioCaptureDevice::prepareProducer()
 {
     // No producer runs now: nothing else touches these.
     m_compensator = std::make_unique<DriftCompensator>(m_options.sampleRate, m_channels, m_name);
     m_compensator->setEnabled(m_options.driftCompensation);
     m_compensator->restartAtFirstFrame();
-    const quint64 generation = m_generation.load(std::memory_order_acquire);
-    if (generation != m_seenGeneration) {
-        // Restarted while no producer ran (a take began while the device was gone).
-        m_seenGeneration = generation;
-        m_timelineAnchorNs = m_restartNs.load(std::memory_order_acquire);
-        m_hasTimeline = true;
-    }
-    // A reopened device's first block is placed on the timeline by the time it arrives.
-    m_needsPlacement = reopening && m_hasTimeline;
+    // A restart while no producer ran (a take began while the device was gone) has cleared
+    // the taps already; the first block is placed on the timeline by the time it arrives.
+    m_seenGeneration = m_generation.load(std::memory_order_acquire);
+    m_needsPlacement = true;
     m_compensated.reserve(size_t(m_options.sampleRate / 10) * size_t(std::max(1, m_channels)));
 }
 
@@ -225,8 +221,9 @@ void AudioCaptureDevice::restart(qint64 anchorNs)
     m_restartNs.store(anchorNs, std::memory_order_release);
     std::lock_guard lock(m_tapsMutex);
     m_generation.fetch_add(1, std::memory_order_acq_rel);
+    const qint64 position = AudioTimeline::frameAt(anchorNs, m_options.sampleRate);
     for (AudioInputTap *tap : m_taps)
-        tap->buffer().clear();
+        tap->buffer().clear(position);
 }
 
 void AudioCaptureDevice::deliver(const float *samples, size_t count)
@@ -240,21 +237,15 @@ void AudioCaptureDevice::deliver(const float *samples, size_t count)
 
     const quint64 generation = m_generation.load(std::memory_order_acquire);
     if (generation != m_seenGeneration) {
+        // Restarted: output frames from the anchor on, at the anchor's place.
         const qint64 anchor = m_restartNs.load(std::memory_order_acquire);
         m_compensator->restartAt(anchor);
         m_seenGeneration = generation;
-        m_timelineAnchorNs = anchor;
-        m_hasTimeline = true;
         m_needsPlacement = false;
-        m_position = 0;
-    }
-    const qint64 blockStartNs = arrivalNs - frames * kNsPerSecond / m_options.sampleRate;
-    if (!m_hasTimeline) {
-        m_timelineAnchorNs = blockStartNs;
-        m_hasTimeline = true;
-        m_position = 0;
+        m_position = AudioTimeline::frameAt(anchor, m_options.sampleRate);
     } else if (m_needsPlacement) {
-        m_position = std::llround(double(blockStartNs - m_timelineAnchorNs) * m_options.sampleRate / 1e9);
+        // Opened or reopened: the first block lies where it arrived.
+        m_position = AudioTimeline::frameAt(arrivalNs - frames * kNsPerSecond / m_options.sampleRate, m_options.sampleRate);
         m_needsPlacement = false;
     }
 
@@ -305,7 +296,7 @@ bool AudioCaptureDevice::poll(const Presence &presence)
         if (now < m_nextRetryNs || (presence.isListed && !presence.isListed()))
             return false;
         m_nextRetryNs = now + kRetryNs;
-        if (!startProducer(m_channels, true, nullptr))
+        if (!startProducer(m_channels, nullptr))
             return false;
         // Back once a block arrives after the open.
         m_reopenedNs = m_lastArrivalNs.load(std::memory_order_acquire);

@@ -1,7 +1,8 @@
 // AudioCaptureDevice: one capture device, opened once at its own channel count and shared by
 // every channel that takes inputs from it (one AudioInputTap per channel). It is the device's
 // one clock: a single DriftCompensator brings all its inputs to the master clock together, so
-// they stay sample-aligned with each other and with the video. It notices when the device goes
+// they stay sample-aligned with each other and with the video, and places them on the one
+// audio timeline (AudioTimeline) every input shares. It notices when the device goes
 // (SDL marks it removed, or no samples come for kSilentLostNs) and reopens it by itself when it
 // is back; the taps keep the device's timeline across the gap, so what follows lies where it
 // belongs and the drift compensation locks again from the new stream.
@@ -89,8 +90,8 @@ public:
     void subscribe(AudioInputTap *tap);
     void unsubscribe(AudioInputTap *tap);
     int tapCount() const;
-    // Every tap starts again empty; the device's timeline restarts at anchorNs (the frame
-    // there is position 0).
+    // Every tap starts again empty, its next frame the one of anchorNs, and the device's
+    // output restarts there.
     void restart(qint64 anchorNs);
 
     // What the registry knows about the device on this look.
@@ -113,10 +114,10 @@ public:
     void deliver(const float *samples, size_t count);
 
 private:
-    bool startProducer(int channelsIfUnknown, bool reopening, QString *error);
-    bool openSdl(int channelsIfUnknown, bool reopening, QString *error);
+    bool startProducer(int channelsIfUnknown, QString *error);
+    bool openSdl(int channelsIfUnknown, QString *error);
     void stopProducer();
-    void prepareProducer(bool reopening);
+    void prepareProducer();
     void lose(qint64 nowNs, const char *reason);
 
     const QString m_name;
@@ -144,9 +145,7 @@ private:
     // Producer thread only (set up by prepareProducer() while no producer runs).
     std::unique_ptr<DriftCompensator> m_compensator;
     quint64 m_seenGeneration = 0;
-    bool m_hasTimeline = false;    // positions have an anchor
-    bool m_needsPlacement = false; // the next block is the first after a reopen
-    qint64 m_timelineAnchorNs = 0; // master time of position 0
-    qint64 m_position = 0;         // position of the next frame handed out
+    bool m_needsPlacement = false; // the next block is the first after an open
+    qint64 m_position = 0;         // place on the timeline of the next frame handed out
     std::vector<float> m_compensated;
 };

@@ -137,7 +137,7 @@ void AudioSampleBuffer::skip(qint64 frames)
 qint64 AudioSampleBuffer::readPosition() const
 {
     std::lock_guard lock(m_mutex);
-    return m_readPosition;
+    return m_hasTimeline ? m_readPosition : kNoPosition;
 }
 
 size_t AudioSampleBuffer::availableSamples() const
@@ -173,15 +173,15 @@ std::vector<float> AudioSampleBuffer::read(int maxSamples)
     return out;
 }
 
-void AudioSampleBuffer::clear()
+void AudioSampleBuffer::clear(qint64 position)
 {
     std::lock_guard lock(m_mutex);
     m_head = 0;
     m_size = 0;
     m_peak = 0.0f;
     ++m_generation;
-    m_readPosition = 0;
-    m_writePosition = 0;
+    m_readPosition = position;
+    m_writePosition = position;
     m_hasTimeline = true;
 }
 

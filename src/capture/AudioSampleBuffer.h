@@ -15,7 +15,8 @@
 // Samples are 32-bit float, channels interleaved, 48 000 frames per second. Reads always
 // hand out whole frames, so a reader can never swap the channels of what follows.
 //
-// Positions: every frame has a place on the input's timeline (frames since the last clear()),
+// Positions: every frame has a place on the input's timeline (AudioTimeline, or any count the
+// producer keeps),
 // and the reader's place moves on by what it reads, by what it skips (skip(): the reader
 // filled that time with silence because the input was late or gone) and by what overflow
 // drops. A producer that says where its block belongs (append() with a position) finds its
@@ -29,6 +30,7 @@
 #include <QtGlobal>
 
 #include <cstddef>
+#include <limits>
 #include <mutex>
 #include <vector>
 
@@ -60,8 +62,9 @@ public:
     // Producer side: appends whole frames (a trailing partial frame is ignored) and raises the
     // held peak. When they do not fit, the oldest samples are dropped and counted. Samples of
     // an older generation (prepared before a clear()) are dropped without a count. With a
-    // position (frames since the last clear(); the first block after configure() sets the
-    // timeline) the block lands there, as described above.
+    // position (the first block after configure() sets the
+    // timeline) the block lands there, as described above; without one it follows the
+    // previous block (the first after configure() at 0).
     void append(const float *samples, size_t count, quint64 generation = kAnyGeneration,
                 qint64 position = kContinue);
     // Counts clear() and configure() calls: a producer that works on a block outside the lock
@@ -76,10 +79,12 @@ public:
     // The reader moves on by `frames` frames it does not take: the oldest held ones are
     // dropped, and frames still to come for that time will be.
     void skip(qint64 frames);
-    // The reader's place: frames read, skipped or lost to overflow since the last clear().
+    // The reader's place: the position of the next frame it gets (moved on by reads, skips and
+    // overflow); kNoPosition before the first block after configure().
+    static constexpr qint64 kNoPosition = std::numeric_limits<qint64>::min();
     qint64 readPosition() const;
-    // Empties the buffer, resets the peak, and starts the timeline at 0.
-    void clear();
+    // Empties the buffer and resets the peak; the next frame is the one at `position`.
+    void clear(qint64 position = 0);
 
     // The largest absolute sample since the previous call (or clear/configure), then 0.
     float takePeak();

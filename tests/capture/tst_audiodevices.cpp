@@ -4,6 +4,7 @@
 // the built-in devices paced by the test.
 #include "capture/AudioCapture.h"
 #include "capture/AudioDeviceRegistry.h"
+#include "capture/AudioTimeline.h"
 #include "capture/InputConditioner.h"
 #include "capture/TestToneGenerator.h"
 
@@ -199,6 +200,9 @@ void TestAudioDevices::oneDeviceFansOutToEveryInput()
 
     studio.run(1000);
     studio.restart(); // on a whole second
+    // Every input's next frame is the one of that moment on the shared audio timeline.
+    for (const auto &input : studio.inputs)
+        QCOMPARE(input->readPosition(), AudioTimeline::frameAt(studio.anchorNs, kRate));
     studio.run(3100);
 
     for (int input = 0; input < 4; ++input) {
@@ -375,8 +379,10 @@ void TestAudioDevices::deviceLostAndBack()
     const auto frameAt = [&](qint64 ns) { return (ns - studio.anchorNs) * kRate / kSecond; };
     for (size_t i = 0; i < 2; ++i) {
         const std::vector<float> &heard = studio.heard[i];
-        // Keeps time: 100 ms behind the clock, as the reader asks.
+        // Keeps time: 100 ms behind the clock, as the reader asks, and the input's place on the
+        // audio timeline is still where the clock puts it.
         QCOMPARE(qint64(heard.size()), frameAt(studio.lastDrainNs()) - 4800);
+        QCOMPARE(studio.inputs[i]->readPosition(), AudioTimeline::frameAt(studio.anchorNs, kRate) + qint64(heard.size()));
         const int beeps = checkBeepPlaces(heard, 1, 0, 250 * int(i + 1));
         QVERIFY2(beeps >= 4, qPrintable(QString::number(beeps))); // before and after the gap
         // Silence while the device was away (it may have delivered until the watch looked).

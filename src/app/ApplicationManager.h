@@ -28,7 +28,7 @@
 #pragma once
 
 #include "app/AudioMixer.h"
-#include "app/ChannelCameraConfig.h"
+#include "app/ChannelState.h"
 #include "app/DiskSpace.h"
 #include "app/MonitorOutput.h"
 #include "app/RecordingProblems.h"
@@ -469,6 +469,8 @@ private:
     // Logs and refuses a channel id outside 1..4 given to a routing operation.
     bool acceptChannel(int channelId, const char *operation) const;
     void stopChannelCamera(int channelId);
+    // What the channel's camera was asked for; the defaults when it has none.
+    ChannelCameraConfig cameraConfigOf(int channelId) const;
     void removeChannelAudioInput(int channelId);
     void openChannelAudioInput(int channelId, const QString &deviceName);
     void openMonitorOutput();
@@ -485,6 +487,8 @@ private:
     // recordingEncoderIndex, or 0 (the first entry) when it points past the encoder list.
     int effectiveEncoderIndex() const;
     void appendTakeAudio();
+    // Some channel has a running audio input.
+    bool hasAudioInput() const;
     void noteAudioParts(const TakeReport &report);
     void stopOnRecordingFailure();
     // The take's failure; the timeline's failure is kept apart (setTimelineError).
@@ -526,6 +530,8 @@ private:
     // when none has a reading yet) and how many had one.
     double measureCameraRates(qint64 nowNs, int *measured);
     double cameraRateOf(int channelId) const;
+    // The channel's camera figures of the running take, or of the last one.
+    TakeCameraFigures takeFiguresOf(int channelId) const;
     void publishCameraHealth();
     // At the end of a take: each camera's figures, logged and kept for
     // getCameraHealthForChannel().
@@ -599,10 +605,6 @@ private:
     TakeStats m_takeStats;
     std::unique_ptr<QFile> m_perfLog;
 
-    // Frames, dropped and repeated frames of each camera in the last finished take.
-    std::map<int, TakeCameraFigures> m_lastTakeCameraFigures;
-    // Why the last setCameraForChannel() of a channel could not open its camera.
-    std::map<int, QString> m_cameraStartErrors;
     // Looks after the running cameras (lost, back) every half second.
     QTimer m_cameraWatchTimer;
 
@@ -653,29 +655,14 @@ private:
 
     QPointer<InputChannelsModel> m_channelsModel;
 
-    // Routing, keyed by channel id.
-    std::map<int, std::shared_ptr<ISource>> m_channelSources;
-    std::map<int, std::unique_ptr<AudioCapture>> m_channelAudioCaptures;
-    std::map<int, ChannelCameraConfig> m_cameraConfigs;
-    std::map<int, QString> m_channelAudioInputs;
-    std::map<int, bool> m_separateAudioFlags;
-    std::map<int, int> m_cameraLinks;
+    // Each channel's camera, audio input and what is known about them.
+    ChannelStates m_channels;
 
     // Holds plain pointers to the captures above; declared after them so it goes first.
     AudioMixer m_mixer;
     MixerOutput m_mixerOutput;
     MonitorOutput m_monitor;
 
-    // Each channel's camera at the previous metrics update: which one (a replaced camera
-    // starts counting again), the pictures it had delivered then, and its rate since.
-    struct CameraRateSample
-    {
-        const ISource *source = nullptr;
-        quint64 pictures = 0;
-        qint64 sampleNs = 0;
-        double fps = -1.0; // -1: no reading yet
-    };
-    std::map<int, CameraRateSample> m_cameraRates;
 
     // The recording disk: read once a second, never on the audio or frame ticks.
     QTimer m_diskWatchTimer;

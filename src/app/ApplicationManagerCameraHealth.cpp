@@ -50,9 +50,9 @@ void ApplicationManager::superviseCameras()
 {
     const qint64 nowNs = monotonicNowNs();
     std::vector<int> changed;
-    for (const auto &[channelId, source] : m_channelSources) {
-        if (auto *camera = dynamic_cast<CameraCapture *>(source.get()); camera && camera->supervise(nowNs))
-            changed.push_back(channelId);
+    for (const ChannelState &channel : m_channels) {
+        if (auto *camera = dynamic_cast<CameraCapture *>(channel.source.get()); camera && camera->supervise(nowNs))
+            changed.push_back(channel.id);
     }
     for (int channelId : changed)
         reportCameraState(channelId);
@@ -116,24 +116,19 @@ QString ApplicationManager::getCameraStateForChannel(int channelId) const
 QString ApplicationManager::getCameraFormatTextForChannel(int channelId) const
 {
     const CameraCapture *camera = cameraOf(sourceForChannel(channelId));
-    const auto config = m_cameraConfigs.find(channelId);
-    if (!camera || !camera->isRunning() || config == m_cameraConfigs.end())
+    const ChannelState *channel = m_channels.find(channelId);
+    if (!camera || !camera->isRunning() || !channel || !channel->camera)
         return QString();
-    return describeGrantedFormat(camera->grantedFormat(), askedFormat(config->second));
+    return describeGrantedFormat(camera->grantedFormat(), askedFormat(*channel->camera));
 }
 
 QVariantMap ApplicationManager::getCameraHealthForChannel(int channelId) const
 {
     const CameraCapture *camera = cameraOf(sourceForChannel(channelId));
-    TakeCameraFigures figures;
-    if (m_take) {
-        figures = m_take->cameraFigures(channelId);
-    } else if (auto it = m_lastTakeCameraFigures.find(channelId); it != m_lastTakeCameraFigures.end()) {
-        figures = it->second;
-    }
-    const auto startError = m_cameraStartErrors.find(channelId);
+    const TakeCameraFigures figures = takeFiguresOf(channelId);
+    const ChannelState *channel = m_channels.find(channelId);
     const QString error = camera ? (camera->state() == SourceState::Live ? QString() : camera->lastError())
-                                 : (startError == m_cameraStartErrors.end() ? QString() : startError->second);
+                                 : (channel ? channel->cameraStartError : QString());
     return QVariantMap{
         {QStringLiteral("state"), getCameraStateForChannel(channelId)},
         {QStringLiteral("format"), getCameraFormatTextForChannel(channelId)},
@@ -148,8 +143,16 @@ QVariantMap ApplicationManager::getCameraHealthForChannel(int channelId) const
 
 double ApplicationManager::cameraRateOf(int channelId) const
 {
-    const auto it = m_cameraRates.find(channelId);
-    return it == m_cameraRates.end() ? -1.0 : it->second.fps;
+    const ChannelState *channel = m_channels.find(channelId);
+    return channel ? channel->rate.fps : -1.0;
+}
+
+TakeCameraFigures ApplicationManager::takeFiguresOf(int channelId) const
+{
+    if (m_take)
+        return m_take->cameraFigures(channelId);
+    const ChannelState *channel = m_channels.find(channelId);
+    return channel ? channel->lastTakeFigures : TakeCameraFigures{};
 }
 
 void ApplicationManager::publishCameraHealth()
@@ -157,12 +160,7 @@ void ApplicationManager::publishCameraHealth()
     if (!m_channelsModel)
         return;
     for (int channelId = ChannelRange::kFirst; channelId <= ChannelRange::kLast; ++channelId) {
-        TakeCameraFigures figures;
-        if (m_take) {
-            figures = m_take->cameraFigures(channelId);
-        } else if (auto it = m_lastTakeCameraFigures.find(channelId); it != m_lastTakeCameraFigures.end()) {
-            figures = it->second;
-        }
+        const TakeCameraFigures figures = takeFiguresOf(channelId);
         m_channelsModel->setSourceHealth(channelId, cameraRateOf(channelId), figures.dropped, figures.repeated);
     }
 }
@@ -174,7 +172,10 @@ qint64 ApplicationManager::takeRepeatedFrames() const
 
 void ApplicationManager::recordTakeCameraFigures(const TakeReport &report)
 {
-    m_lastTakeCameraFigures = report.cameras;
+    for (ChannelState &channel : m_channels) {
+        const auto it = report.cameras.find(channel.id);
+        channel.lastTakeFigures = it == report.cameras.end() ? TakeCameraFigures{} : it->second;
+    }
     for (const auto &[channelId, figures] : report.cameras) {
         const CameraCapture *camera = cameraOf(sourceForChannel(channelId));
         qDebug().noquote() << "[ApplicationManager] Camera" << channelId << ":" << figures.frames << "frames,"

@@ -30,13 +30,11 @@ qint64 ApplicationManager::freeBytesAt(const QString &path) const
 double ApplicationManager::expectedTakeRate() const
 {
     int cameras = 0;
-    for (const auto &[channelId, source] : m_channelSources) {
-        if (source && source->isRunning())
-            ++cameras;
-    }
     int wavFiles = 1; // the master mix, always
-    for (const auto &[channelId, capture] : m_channelAudioCaptures) {
-        if (isChannelSeparateAudioEnabled(channelId))
+    for (const ChannelState &channel : m_channels) {
+        if (channel.source && channel.source->isRunning())
+            ++cameras;
+        if (channel.audioCapture && channel.isSeparateAudio)
             ++wavFiles;
     }
     return expectedTakeBytesPerSecond(cameras, m_targetBitrateKbps, wavFiles, kSampleRate, kAudioChannels);

@@ -123,19 +123,18 @@ double ApplicationManager::measureCameraRates(qint64 nowNs, int *measured)
     double sum = 0.0;
     *measured = 0;
     for (int channelId = ChannelRange::kFirst; channelId <= ChannelRange::kLast; ++channelId) {
+        CameraRateSample &sample = m_channels.find(channelId)->rate;
         const std::shared_ptr<ISource> source = sourceForChannel(channelId);
         if (!source || !source->isRunning()) {
-            m_cameraRates.erase(channelId);
+            sample = CameraRateSample{};
             continue;
         }
         const quint64 pictures = source->picturesDelivered();
-        auto it = m_cameraRates.find(channelId);
         // A new or replaced camera starts its count here; its first rate comes next time.
-        if (it == m_cameraRates.end() || it->second.source != source.get() || pictures < it->second.pictures) {
-            m_cameraRates[channelId] = CameraRateSample{source.get(), pictures, nowNs, -1.0};
+        if (sample.source != source.get() || pictures < sample.pictures) {
+            sample = CameraRateSample{source.get(), pictures, nowNs, -1.0};
             continue;
         }
-        CameraRateSample &sample = it->second;
         if (nowNs > sample.sampleNs)
             sample.fps = double(pictures - sample.pictures) * 1e9 / double(nowNs - sample.sampleNs);
         sample.pictures = pictures;

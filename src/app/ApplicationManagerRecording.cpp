@@ -129,8 +129,9 @@ void ApplicationManager::startRecording()
     else
         qWarning() << "[ApplicationManager] Failed to start Master WAV recorder at:" << m_masterWavPath;
 
-    for (const auto &[channelId, capture] : m_channelAudioCaptures) {
-        if (!isChannelSeparateAudioEnabled(channelId))
+    for (const ChannelState &channel : m_channels) {
+        const int channelId = channel.id;
+        if (!channel.audioCapture || !channel.isSeparateAudio)
             continue;
         const QString path = TakeNaming::channelAudioFilePath(takeFolder, channelId);
         if (!take->openChannelAudio(channelId, path, broadcastInfo(QStringLiteral("channel %1").arg(channelId))))
@@ -146,7 +147,9 @@ void ApplicationManager::startRecording()
                    << "does not exist here; recording with"
                    << m_encoderCapabilities.value(0).toMap().value(QStringLiteral("name")).toString();
 
-    for (const auto &[channelId, source] : m_channelSources) {
+    for (const ChannelState &channel : m_channels) {
+        const int channelId = channel.id;
+        const std::shared_ptr<ISource> &source = channel.source;
         if (!source || !source->isRunning())
             continue;
         const EncoderConfig config = encoderConfigFor(channelId, *source);
@@ -291,7 +294,13 @@ void ApplicationManager::updateTimecode()
 void ApplicationManager::appendTakeAudio()
 {
     if (m_isRecording && m_take)
-        m_take->appendAudio(m_mixerOutput.master, m_mixerOutput.channels, !m_channelAudioCaptures.empty());
+        m_take->appendAudio(m_mixerOutput.master, m_mixerOutput.channels, hasAudioInput());
+}
+
+bool ApplicationManager::hasAudioInput() const
+{
+    return std::any_of(m_channels.begin(), m_channels.end(),
+                       [](const ChannelState &channel) { return channel.audioCapture != nullptr; });
 }
 
 void ApplicationManager::noteAudioParts(const TakeReport &report)
@@ -335,7 +344,10 @@ bool ApplicationManager::exportTimeline(qint64 durationMs)
     input.videoPaths = m_videoPaths;
     input.videoFileExtension = containerExtension(m_takeContainer);
     input.isoAudioPaths = m_isoAudioPaths;
-    input.cameraLinks = m_cameraLinks;
+    for (const ChannelState &channel : m_channels) {
+        if (channel.cameraLink != 0)
+            input.cameraLinks[channel.id] = channel.cameraLink;
+    }
     input.masterWavPath = m_masterWavPath;
     input.cuts = m_timelineCuts;
     input.audioParts = m_audioParts;

@@ -66,8 +66,8 @@ ApplicationManager::ApplicationManager(QObject *parent)
     connect(&m_timecodeTimer, &QTimer::timeout, this, &ApplicationManager::updateTimecode);
     m_timecodeTimer.setInterval(33);
 
-    connect(&m_audioLevelTimer, &QTimer::timeout, this, &ApplicationManager::updateAudioLevel);
-    m_audioLevelTimer.start(25);
+    connect(&m_audioTickTimer, &QTimer::timeout, this, &ApplicationManager::mixAudio);
+    m_audioTickTimer.start(25);
 
     connect(&m_metricsTimer, &QTimer::timeout, this, &ApplicationManager::updateMetrics);
     m_metricsTimer.start(2000);
@@ -99,7 +99,7 @@ void ApplicationManager::shutDown()
     if (m_benchmarkThread.joinable())
         m_benchmarkThread.join();
     m_timecodeTimer.stop();
-    m_audioLevelTimer.stop();
+    m_audioTickTimer.stop();
     m_metricsTimer.stop();
     m_cameraWatchTimer.stop();
     m_diskWatchTimer.stop();

@@ -27,11 +27,11 @@
 // Threads: everything here runs on the GUI thread.
 #pragma once
 
-#include "app/AudioMixer.h"
 #include "app/ChannelState.h"
 #include "app/DiskSpace.h"
-#include "app/MonitorOutput.h"
 #include "app/RecordingProblems.h"
+#include "audio/AudioMixer.h"
+#include "audio/MonitorOutput.h"
 #include "models/InputChannelsModel.h"
 #include "recording/BroadcastWav.h"
 #include "recording/RecordingContainer.h"
@@ -448,6 +448,10 @@ signals:
 public slots:
     void updateTimecode();
     void updateMetrics();
+    // The 25 ms audio tick: mixes what the inputs delivered, shows the meters, hands the mix
+    // to a running take and to monitoring.
+    void mixAudio();
+    // The meters of the last mix, to the properties, the signal and the channel model.
     void updateAudioLevel();
     void onCountdownTimeout();
     void triggerRecordingStart();
@@ -569,7 +573,7 @@ private:
 
     QTimer m_timecodeTimer;
     QTimer m_metricsTimer;
-    QTimer m_audioLevelTimer;
+    QTimer m_audioTickTimer;
     QTimer m_countdownTimer;
 
     QTime m_recordStartTime;

@@ -1,5 +1,5 @@
 // Routing of devices to channels: the device lists, each channel's camera and audio input,
-// the mixer strips, the 25 ms audio tick and live monitoring.
+// the mixer strips, the 25 ms audio tick, the meters and live monitoring.
 #include "app/ApplicationManager.h"
 
 #include "common/MonotonicClock.h"
@@ -362,12 +362,19 @@ void ApplicationManager::setMasterAudioOutputDevice(const QString &device)
     }
 }
 
-// --- the 25 ms tick ---
+// --- the 25 ms audio tick and the meters ---
+
+void ApplicationManager::mixAudio()
+{
+    m_mixer.process(m_mixerOutput);
+    updateAudioLevel();
+    appendTakeAudio();
+    if (m_liveMonitoringEnabled)
+        m_monitor.queue(m_mixerOutput.master);
+}
 
 void ApplicationManager::updateAudioLevel()
 {
-    m_mixer.process(m_mixerOutput);
-
     m_masterAudioLevel = m_mixer.masterLevelLeft();
     m_masterAudioLevelRight = m_mixer.masterLevelRight();
     emit masterAudioLevelChanged();
@@ -379,9 +386,4 @@ void ApplicationManager::updateAudioLevel()
         if (m_channelsModel)
             m_channelsModel->setAudioLevel(id, left, right);
     }
-
-    appendTakeAudio();
-
-    if (m_liveMonitoringEnabled)
-        m_monitor.queue(m_mixerOutput.master);
 }

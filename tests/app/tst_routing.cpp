@@ -160,7 +160,7 @@ void TestRouting::audioInputLifecycle()
     QCOMPARE(m_manager->getChannelAudioInput(1), removal);
     QVERIFY(!m_model->index(0, 0).data(InputChannelsModel::HasActiveAudioRole).toBool());
     // The mixer no longer reads the destroyed input.
-    m_manager->updateAudioLevel();
+    m_manager->mixAudio();
     QVERIFY(m_manager->lastMixerOutput().channels.count(1) == 0);
 }
 
@@ -225,7 +225,7 @@ void TestRouting::tickDrivesMetersAndModel()
     clock.start();
     while (clock.elapsed() < 1300) {
         QTest::qWait(25);
-        m_manager->updateAudioLevel();
+        m_manager->mixAudio();
         highest = std::max(highest, m_model->index(1, 0).data(InputChannelsModel::AudioLevelRole).toFloat());
         highestMaster = std::max(highestMaster, m_manager->masterAudioLevel());
     }

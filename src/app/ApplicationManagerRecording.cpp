@@ -3,6 +3,7 @@
 // audio, finalising) is TakeRecorder's.
 #include "app/ApplicationManager.h"
 
+#include "common/AppPaths.h"
 #include "common/AudioFormat.h"
 #include "app/TakeNaming.h"
 #include "common/ChannelRange.h"
@@ -89,9 +90,9 @@ void ApplicationManager::startRecording()
         return;
     qDebug() << "[ApplicationManager] startRecording() triggered.";
     // A take always wins over a benchmark: both would fight for the same CPU.
-    if (m_isBenchmarking)
+    if (m_benchmark.isRunning())
         cancelBenchmark();
-    if (const LocalisedText refusal = diskRefusalToStart(); !refusal.isEmpty()) {
+    if (const LocalisedText refusal = m_diskWatch.refusalToStart(m_recordingPath); !refusal.isEmpty()) {
         qWarning().noquote() << "[ApplicationManager] Recording not started:" << refusal.en;
         setRecordingError(refusal);
         return;
@@ -184,8 +185,7 @@ void ApplicationManager::startRecording()
     setRecordingError(LocalisedText{});
     setTimelineError(LocalisedText{});
     setRecordingWarning(LocalisedText{});
-    m_isDiskWarningGiven = false;
-    m_writeRate.reset();
+    m_diskWatch.takeStarted();
 
     // Audio and video start at the same instant: the inputs drop what they collected while
     // the files were being opened, and the frame slots count from now.
@@ -196,7 +196,7 @@ void ApplicationManager::startRecording()
     m_recordStartNs = m_take->startNs();
     m_takeStats = TakeStats{};
     m_takeStats.lastSampleNs = m_recordStartNs;
-    openPerfLog();
+    m_perfLog.open(AppPaths::perfLogFilePath());
     publishCameraHealth(); // the new take's figures start from nothing
 
     if (m_channelsModel) {
@@ -237,7 +237,7 @@ void ApplicationManager::stopRecording()
     m_takeStats.droppedFrames = report.droppedFrames;
     noteAudioParts(report);
     recordTakeCameraFigures(report);
-    closePerfLog();
+    m_perfLog.close();
     // A failure already reported (the disk's reserve reached) says more than what followed it.
     if (!report.failureDetail.isEmpty() && m_recordingError.isEmpty())
         setRecordingError(RecordingProblems::writeFailed(report.failureDetail, failedFilePath(report.failureDetail),
@@ -287,7 +287,9 @@ void ApplicationManager::updateTimecode()
     }
     m_take->pumpFrames([this](int id) { return sourceForChannel(id); });
 
-    writePerfLogRowIfDue(m_take->nowNs() - m_take->startNs());
+    m_perfLog.writeRowIfDue(m_take->nowNs() - m_take->startNs(),
+                            TakeProgress{m_currentTakeFolder, m_take->framePump().totalFramesSent(), takeDroppedFrames(),
+                                         takeRepeatedFrames(), takeBytesWritten()});
     stopOnRecordingFailure();
 }
 

@@ -150,7 +150,7 @@ void ApplicationManager::setCameraForChannel(int channelId, const QString &devic
     if (m_channelsModel)
         m_channelsModel->setHasActiveVideo(channelId, true);
     qDebug() << "Successfully started camera capture for channel" << channelId << ":" << name;
-    announceCameraFormat(channelId);
+    m_cameraWatch.announceFormat(channelId);
     emit channelCameraChanged(channelId);
 }
 

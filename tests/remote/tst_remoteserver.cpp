@@ -291,6 +291,10 @@ void TestRemoteServer::readOnlyRoutes_data()
                           << QByteArray("<!DOCTYPE html>");
     QTest::newRow("index.html") << QByteArray("/index.html") << QByteArray("HTTP/1.1 200 OK")
                                 << QByteArray("text/html; charset=utf-8") << QByteArray("<!DOCTYPE html>");
+    QTest::newRow("page style") << QByteArray("/remote.css") << QByteArray("HTTP/1.1 200 OK")
+                                << QByteArray("text/css; charset=utf-8") << QByteArray("/*");
+    QTest::newRow("page script") << QByteArray("/remote.js") << QByteArray("HTTP/1.1 200 OK")
+                                 << QByteArray("text/javascript; charset=utf-8") << QByteArray("//");
     QTest::newRow("sources") << QByteArray("/api/sources") << QByteArray("HTTP/1.1 200 OK")
                              << QByteArray("application/json; charset=utf-8") << QByteArray("{\"activeSourceId\":");
     QTest::newRow("status with cache buster") << QByteArray("/api/status?t=123") << QByteArray("HTTP/1.1 200 OK")
@@ -326,6 +330,9 @@ void TestRemoteServer::readOnlyRoutes()
         QCOMPARE(reply, HttpResponse::notFound());
     if (contentType.startsWith("text/html"))
         QVERIFY(body.contains("<title>Vireon Studio - Remote</title>"));
+    // The page's own files need no key: the browser fetches them before the page knows it.
+    if (target.startsWith("/remote."))
+        QCOMPARE(exchange(unkeyedRequest("GET", target)), reply);
 }
 
 void TestRemoteServer::switchSource_data()

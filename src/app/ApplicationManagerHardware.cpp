@@ -7,6 +7,7 @@
 #include "app/HardwareReport.h"
 #include "capture/CameraCapture.h"
 #include "recording/FfmpegEncoder.h"
+#include "recording/RecordingFrameRates.h"
 
 #include <QDebug>
 
@@ -24,10 +25,7 @@ QString ApplicationManager::activeResolutionName() const
 
 double ApplicationManager::selectedGlobalFps() const
 {
-    static const std::array<double, 8> kFrameRates = {60.0, 59.94, 50.0, 30.0, 29.97, 25.0, 24.0, 23.976};
-    if (m_recordingFramerateIndex < 0 || m_recordingFramerateIndex >= int(kFrameRates.size()))
-        return 30.0;
-    return kFrameRates[size_t(m_recordingFramerateIndex)];
+    return globalFrameRate(m_recordingFramerateIndex);
 }
 
 // --- hardware detection, devices report and benchmark ---

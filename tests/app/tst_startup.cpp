@@ -4,7 +4,7 @@
 #include "app/ApplicationManager.h"
 #include "app/StartupSequence.h"
 #include "models/InputChannelsModel.h"
-#include "models/QmlRegistration.h"
+#include "ui/QmlRegistration.h"
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>

@@ -16,7 +16,7 @@
 #
 # An include is placed by where its file lives: beside the including file first (as the
 # compiler looks), then by its first folder ("app/X.h", "ui/X.h", "src/app/X.h"), and one
-# without a folder ("ManagerFixture.h") by the folder that holds a header of that name. What
+# without a folder ("ManagerTestCase.h") by the folder that holds a header of that name. What
 # names no file of these folders (Qt, FFmpeg, SDL, generated files) is not checked.
 #   cmake -DROOT=<repo> -P check_layering.cmake
 cmake_minimum_required(VERSION 3.16)

@@ -36,10 +36,10 @@ set(plants
   "src/models|app/ApplicationManager.h"
   "src/app|remote/RemoteControlServer.h"
   "src/remote|ui/QmlRegistration.h"
-  "ui|ManagerFixture.h"
-  "src/main|ManagerFixture.h"
+  "ui|ManagerTestCase.h"
+  "src/main|ManagerTestCase.h"
   "sim|app/ApplicationManager.h"
-  "bench|ManagerFixture.h"
+  "bench|ManagerTestCase.h"
   "fuzz|SimulatedV4l2Kernel.h"
   "tests/app|main/main.cpp")
 set(failures)

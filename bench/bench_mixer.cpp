@@ -5,7 +5,7 @@
 // that work as a share of one core (the inputs' share runs on the device's thread, the tick on
 // the GUI thread; both are counted). The reference in the same run is a memcpy of the same
 // samples, so the ratio means the same on any machine.
-#include "app/AudioMixer.h"
+#include "audio/AudioMixer.h"
 #include "capture/AudioCapture.h"
 #include "capture/AudioDeviceRegistry.h"
 

@@ -4,7 +4,7 @@
 // every other channel that takes inputs from it (AudioCaptureDevice, through the
 // AudioDeviceRegistry): it is opened once, at its own channel count, and has one clock. The
 // application manager owns one AudioCapture per channel with an audio input; the mixer keeps
-// a plain pointer and drains it on every 25 ms tick. No mixing or file writing happens here;
+// a plain pointer to it as its IAudioInput and drains it on every 25 ms tick. No mixing or file writing happens here;
 // what the buffer holds is the channel's own recording (after trim and low cut only).
 //
 // Threads: start(), stop(), destruction and every reader (availableSamples, readSamples,
@@ -29,6 +29,7 @@
 
 #include "capture/AudioInputChoice.h"
 #include "capture/AudioCaptureDevice.h"
+#include "capture/IAudioInput.h"
 
 #include <QString>
 
@@ -40,7 +41,7 @@
 class AudioDeviceRegistry;
 class AudioInputTap;
 
-class AudioCapture
+class AudioCapture : public IAudioInput
 {
 public:
     // The built-in inputs, listed after the system's devices: "Test Tone" (two channels of the
@@ -52,9 +53,7 @@ public:
 
     // Devices come from `registry`, the program's shared one when none is given.
     explicit AudioCapture(AudioDeviceRegistry *registry = nullptr);
-    virtual ~AudioCapture();
-    AudioCapture(const AudioCapture &) = delete;
-    AudioCapture &operator=(const AudioCapture &) = delete;
+    ~AudioCapture() override;
 
     // Opens the chosen inputs and starts collecting. `deviceName` is an input list entry:
     // a device name, with the inputs it takes ("Interface — In 3", "Interface — In 1+2").
@@ -63,32 +62,32 @@ public:
     // device's first min(channels, 2) inputs (channels below 1 mean stereo). An open input is
     // stopped first. Returns false for "No Audio", and when the device does not open (logged
     // with the system's reason).
-    virtual bool start(const QString &deviceName, int channels);
-    virtual void stop();
+    bool start(const QString &deviceName, int channels);
+    void stop();
 
     // The largest absolute sample since the previous call (or clear/start/stop), then 0.
-    virtual float takePeak();
+    float takePeak();
     // The input list entry given to the last start().
-    virtual QString name() const;
+    QString name() const;
     // Channels this input hands out: 1 (mono) or 2 (stereo).
-    virtual int channels() const;
+    int channels() const override;
     // Attached to a device (also while the device is lost and being waited for).
-    virtual bool isRunning() const;
+    bool isRunning() const override;
 
     // Milliseconds of the newest audio that readers must not take yet (0 to 10 000).
-    virtual void setDelayMs(int delayMs);
-    virtual int delayMs() const;
+    void setDelayMs(int delayMs);
+    int delayMs() const;
 
     // Restarts the timeline of the input's device: every channel on it starts empty, and the
     // next frame belongs to this moment (the mixer does this when a take starts).
-    virtual void clear();
+    void clear() override;
     // Samples a reader may take now (whole frames).
-    virtual size_t availableSamples() const;
+    size_t availableSamples() const override;
     // Up to maxSamples of the oldest samples (all available when maxSamples < 1), rounded
     // down to whole frames. Reports an overflow that happened since the previous read.
-    virtual std::vector<float> readSamples(int maxSamples);
+    std::vector<float> readSamples(int maxSamples) override;
     // The reader moved on by `frames` frames it had to fill with silence.
-    virtual void skipFrames(qint64 frames);
+    void skipFrames(qint64 frames);
     // The place on the audio timeline (AudioTimeline) of the next frame a read hands out;
     // AudioSampleBuffer::kNoPosition before the first frame arrived.
     qint64 readPosition() const;

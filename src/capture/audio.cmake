@@ -2,6 +2,7 @@
 target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/AudioSampleBuffer.h ${CMAKE_CURRENT_LIST_DIR}/AudioSampleBuffer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TestToneGenerator.h ${CMAKE_CURRENT_LIST_DIR}/TestToneGenerator.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/IAudioInput.h
   ${CMAKE_CURRENT_LIST_DIR}/AudioTimeline.h
   ${CMAKE_CURRENT_LIST_DIR}/AudioInputChoice.h ${CMAKE_CURRENT_LIST_DIR}/AudioInputChoice.cpp
   ${CMAKE_CURRENT_LIST_DIR}/InputConditioner.h ${CMAKE_CURRENT_LIST_DIR}/InputConditioner.cpp

@@ -66,9 +66,9 @@ void AudioCapture::stop()
 {
     if (!m_device)
         return;
-    // Under the device's tap lock: no block reaches this input after this line.
+    // Under the device's tap lock: no block reaches this input after this line. What it held
+    // goes with it; an overflow since the last read is no loss anyone was listening to.
     m_device->unsubscribe(m_tap.get());
-    reportOverflow();
     m_device.reset();
     m_tap.reset();
 }
@@ -155,7 +155,7 @@ std::vector<float> AudioCapture::readSamples(int maxSamples)
     return samples;
 }
 
-void AudioCapture::skipFrames(qint64 frames)
+void AudioCapture::skip(qint64 frames)
 {
     if (m_tap)
         m_tap->buffer().skip(frames);
@@ -163,7 +163,7 @@ void AudioCapture::skipFrames(qint64 frames)
 
 qint64 AudioCapture::readPosition() const
 {
-    return m_tap ? m_tap->buffer().readPosition() : AudioSampleBuffer::kNoPosition;
+    return m_tap ? m_tap->buffer().readPosition() : kNoPosition;
 }
 
 quint64 AudioCapture::droppedSamples() const

@@ -8,7 +8,7 @@
 // what the buffer holds is the channel's own recording (after trim and low cut only).
 //
 // Threads: start(), stop(), destruction and every reader (availableSamples, readSamples,
-// skipFrames, clear, takePeak) run on the GUI thread. Samples arrive on the device's producer
+// skip, clear, takePeak) run on the GUI thread. Samples arrive on the device's producer
 // thread and reach this input's buffer through the device's tap lock and the buffer's own, the
 // one hand-over (see AudioCaptureDevice). stop() leaves the device under its tap lock, so
 // nothing arrives after it returns. Trim and low cut may be set at any time (atomics).
@@ -20,7 +20,7 @@
 // that paces video) before they reach the buffer. clear() restarts the device's timeline: the
 // next frame read belongs to the moment of the clear() (for every channel on that device, as
 // they share one clock). A reader that fills a time with silence because the input had
-// nothing (skipFrames) moves on; audio that comes for that time later is dropped, so a late or
+// nothing (skip()) moves on; audio that comes for that time later is dropped, so a late or
 // returning input never shifts what follows.
 //
 // Lost and back: when the device goes away the input stays attached (isRunning()) and reads
@@ -86,11 +86,8 @@ public:
     // Up to maxSamples of the oldest samples (all available when maxSamples < 1), rounded
     // down to whole frames. Reports an overflow that happened since the previous read.
     std::vector<float> readSamples(int maxSamples) override;
-    // The reader moved on by `frames` frames it had to fill with silence.
-    void skipFrames(qint64 frames);
-    // The place on the audio timeline (AudioTimeline) of the next frame a read hands out;
-    // AudioSampleBuffer::kNoPosition before the first frame arrived.
-    qint64 readPosition() const;
+    void skip(qint64 frames) override;
+    qint64 readPosition() const override;
 
     // The device is gone, or reopened but not delivering yet.
     bool isLost() const;

@@ -71,7 +71,7 @@ struct SimulatedStudio
             heard[i].insert(heard[i].end(), block.begin(), block.end());
             const qint64 missing = wanted - qint64(block.size()) / channels;
             if (missing > 0) {
-                input.skipFrames(missing);
+                input.skip(missing);
                 heard[i].insert(heard[i].end(), size_t(missing * channels), 0.0f);
             }
         }

@@ -6,6 +6,9 @@
 #include "common/AppInfo.h"
 #include "common/AppPaths.h"
 #include "capture/AudioCapture.h"
+#include "capture/AudioDeviceRegistry.h"
+#include "common/AudioFormat.h"
+#include "common/MonotonicClock.h"
 #include "capture/ISource.h"
 #include "recording/FfmpegEncoder.h"
 #include "recording/IEncoder.h"
@@ -51,6 +54,7 @@ ApplicationManager::ApplicationManager(QObject *parent)
     : QObject(parent)
     , m_recordingPath(AppPaths::defaultRecordingPath())
     , m_cameraWatch(m_channels, [this] { return takeTimeText(); })
+    , m_audioInputWatch(m_channels, AudioDeviceRegistry::shared(), [this] { return takeTimeText(); })
     , m_diskWatch([this] { return diskUse(); })
 {
     {
@@ -75,6 +79,10 @@ ApplicationManager::ApplicationManager(QObject *parent)
 
     connect(&m_cameraWatch, &CameraWatch::cameraStatusChanged, this, &ApplicationManager::publishCameraStatus);
     m_cameraWatch.start();
+    connect(&m_audioInputWatch, &AudioInputWatch::inputStateChanged, this, &ApplicationManager::publishAudioInputState);
+    m_audioInputWatch.start();
+    // The master keeps time with the clock the inputs are brought to, even with every input lost.
+    m_mixer.setClock(monotonicNowNs, AudioFormat::kSampleRate);
 
     connect(&m_diskWatch, &DiskWatch::changed, this, &ApplicationManager::diskSpaceChanged);
     connect(&m_diskWatch, &DiskWatch::reserveReached, this, [this](const QString &folder, qint64 freeBytes) {
@@ -118,6 +126,7 @@ void ApplicationManager::shutDown()
     m_audioTickTimer.stop();
     m_metricsTimer.stop();
     m_cameraWatch.stop();
+    m_audioInputWatch.stop();
     m_diskWatch.stop();
     m_countdownTimer.stop();
     m_monitor.close();
@@ -212,7 +221,7 @@ void ApplicationManager::setCurrentLanguage(const QString &language)
     // The banner's texts follow the language.
     if (!m_recordingError.isEmpty())
         emit lastRecordingErrorChanged();
-    if (!m_recordingWarning.isEmpty())
+    if (!m_recordingWarning.isEmpty() || !m_audioInputWarning.isEmpty())
         emit recordingWarningChanged();
 }
 
@@ -230,7 +239,6 @@ void ApplicationManager::setBroadcastWavEnabled(bool enabled)
 void ApplicationManager::setActiveSessionName(const QString &name) { setGeneric(m_activeSessionName, name, &ApplicationManager::activeSessionNameChanged); }
 void ApplicationManager::setMasterAudioDevice(const QString &device) { setGeneric(m_masterAudioDevice, device, &ApplicationManager::masterAudioDeviceChanged); }
 void ApplicationManager::setRecordingPath(const QString &path) { setGeneric(m_recordingPath, path, &ApplicationManager::recordingPathChanged); }
-void ApplicationManager::setSeparateAudioRecordingEnabled(bool enabled) { setGeneric(m_separateAudioRecordingEnabled, enabled, &ApplicationManager::separateAudioRecordingEnabledChanged); }
 void ApplicationManager::setRecordingResolutionIndex(int index) { setGeneric(m_recordingResolutionIndex, index, &ApplicationManager::recordingResolutionIndexChanged); }
 void ApplicationManager::setRecordingFramerateIndex(int index) { setGeneric(m_recordingFramerateIndex, index, &ApplicationManager::recordingFramerateIndexChanged); }
 void ApplicationManager::setRecordingQualityIndex(int index) { setGeneric(m_recordingQualityIndex, index, &ApplicationManager::recordingQualityIndexChanged); }

@@ -39,7 +39,7 @@ struct RemoteControlServer::Connection
 
 namespace {
 
-enum class Route { Page, Style, Script, Status, Devices, AddSource, RemoveSource, Switch, Record, Stream, NotFound };
+enum class Route { Page, Style, Script, Status, Devices, AddSource, RemoveSource, RemoveAudio, Switch, Record, Stream, NotFound };
 
 Route routeFor(const QString &path)
 {
@@ -57,6 +57,8 @@ Route routeFor(const QString &path)
         return Route::AddSource;
     if (path == QLatin1String("/api/remove_source"))
         return Route::RemoveSource;
+    if (path == QLatin1String("/api/remove_audio"))
+        return Route::RemoveAudio;
     if (path == QLatin1String("/api/switch"))
         return Route::Switch;
     if (path == QLatin1String("/api/record"))
@@ -68,8 +70,8 @@ Route routeFor(const QString &path)
 
 bool changesState(Route route)
 {
-    return route == Route::AddSource || route == Route::RemoveSource || route == Route::Switch
-           || route == Route::Record;
+    return route == Route::AddSource || route == Route::RemoveSource || route == Route::RemoveAudio
+           || route == Route::Switch || route == Route::Record;
 }
 
 // Everything but the page's own files and unknown paths reads or drives the recorder. The
@@ -461,6 +463,7 @@ void RemoteControlServer::handleRequest(QTcpSocket *socket, const HttpRequest &r
     case Route::Devices: response = HttpResponse::json(m_api.devicesJson()); break;
     case Route::AddSource: response = HttpResponse::json(m_api.addSource(request)); break;
     case Route::RemoveSource: response = HttpResponse::json(m_api.removeSource(request)); break;
+    case Route::RemoveAudio: response = HttpResponse::json(m_api.removeAudio(request)); break;
     case Route::Switch: response = HttpResponse::json(m_api.switchSource(request)); break;
     case Route::Record: response = HttpResponse::json(m_api.toggleRecording()); break;
     case Route::Stream:

@@ -40,6 +40,9 @@ const resolutionSelect = el('resolutionSelect');
 const framerateSelect = el('framerateSelect');
 const colorRangeSelect = el('colorRangeSelect');
 const disableBtn = el('disableBtn');
+const micRow = el('micRow');
+const micName = el('micName');
+const removeMicBtn = el('removeMicBtn');
 const offlineOverlay = el('offlineOverlay');
 const connectOverlay = el('connectOverlay');
 const connectDetail = el('connectDetail');
@@ -257,7 +260,7 @@ let renderedGridKey = null;
 function renderGrid() {
   const active = activeChannels();
   // Rebuild only when the cards change: replacing a card under a finger would swallow the tap.
-  const key = JSON.stringify(active.map((c) => [c.id, c.name, c.sourceState]));
+  const key = JSON.stringify(active.map((c) => [c.id, c.name, c.sourceState, c.audioInput, c.audioState]));
   if (key === renderedGridKey)
     return;
   renderedGridKey = key;
@@ -289,6 +292,12 @@ function renderGrid() {
     name.className = 'card-name';
     name.textContent = channel.name ? String(channel.name) : 'Camera ' + channel.id;
 
+    // The microphone the channel hears; a lost one says so.
+    const hasMic = channel.audioState === 'live' || channel.audioState === 'lost';
+    const mic = document.createElement('div');
+    mic.className = 'card-mic' + (channel.audioState === 'lost' ? ' lost' : '');
+    mic.textContent = hasMic ? (channel.audioState === 'lost' ? 'MIC LOST: ' : '🎙 ') + String(channel.audioInput) : '';
+
     const gear = document.createElement('button');
     gear.className = 'gear-btn';
     gear.type = 'button';
@@ -299,6 +308,8 @@ function renderGrid() {
     });
 
     card.append(gear, top, name);
+    if (hasMic)
+      card.append(mic);
     card.addEventListener('click', () => switchSource(channel.id));
     grid.append(card);
   }
@@ -411,6 +422,9 @@ async function openSourceDialog(channelId) {
     disableBtn.classList.add('hidden');
     channelNameInput.value = 'CAM ' + channel;
   }
+  const micState = current ? current.audioState : 'none';
+  micRow.classList.toggle('hidden', micState !== 'live' && micState !== 'lost');
+  micName.textContent = current && current.audioInput ? String(current.audioInput) : '';
   colorRangeSelect.value = 'Default';
   deviceSelect.textContent = '';
   addOption(deviceSelect, '', 'Učitavanje uređaja...');
@@ -544,6 +558,17 @@ function disableSource() {
     });
 }
 
+function removeMicrophone() {
+  vibrate();
+  const channelId = parseInt(channelSelect.value, 10);
+  api('/api/remove_audio?channelId=' + channelId, { method: 'POST' })
+    .catch((error) => console.error('Remove microphone error:', error))
+    .finally(() => {
+      closeSourceDialog();
+      pollStatus();
+    });
+}
+
 // ---- preview ----
 
 let previewRetry = null;
@@ -575,6 +600,7 @@ el('dialogClose').addEventListener('click', closeSourceDialog);
 el('cancelBtn').addEventListener('click', closeSourceDialog);
 el('applyBtn').addEventListener('click', applySource);
 disableBtn.addEventListener('click', disableSource);
+removeMicBtn.addEventListener('click', removeMicrophone);
 channelSelect.addEventListener('change', () => openSourceDialog(parseInt(channelSelect.value, 10)));
 deviceSelect.addEventListener('change', fillResolutions);
 resolutionSelect.addEventListener('change', fillFramerates);

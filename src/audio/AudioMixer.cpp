@@ -212,7 +212,7 @@ void AudioMixer::process(MixerOutput &out)
     }
 
     // Mix what every input that keeps up has delivered; an input far behind is left to
-    // silence, and with a clock the master keeps within kMaxLagFrames of it regardless.
+    // silence, and with a clock the master keeps within kMaxClockLagFrames of it regardless.
     qint64 leadEnd = 0;
     for (const auto &[id, r] : ready)
         leadEnd = std::max(leadEnd, r.start + r.frames - base);
@@ -223,7 +223,7 @@ void AudioMixer::process(MixerOutput &out)
             n = std::min(n, end);
     }
     if (timed && m_clock)
-        n = std::max(n, AudioTimeline::frameAt(m_clock(), m_sampleRate) - kMaxLagFrames - base);
+        n = std::max(n, AudioTimeline::frameAt(m_clock(), m_sampleRate) - kMaxClockLagFrames - base);
     if (n <= 0) {
         decayAll();
         return;
@@ -260,8 +260,9 @@ void AudioMixer::process(MixerOutput &out)
         const qint64 tail = n - lead - framesRead;
         if (tail > 0)
             strip.source->skip(tail); // what arrives for that time later is too late
-        if (lead + tail > 0)
-            out.filledFrames[id] = lead + tail;
+        // Silence for a time the input had nothing for: put in here, or by the input itself.
+        if (const qint64 filled = lead + tail + strip.source->takeFilledFrames(); filled > 0)
+            out.filledFrames[id] = filled;
 
         const float gain = strip.muted || (soloInForce && !strip.solo) ? 0.0f : strip.gain;
 

@@ -16,7 +16,8 @@
 // reopened) stops holding the master back: its channel output is silence for the missing
 // time, counted in MixerOutput::filledFrames, and the input skips that time, so what it
 // delivers afterwards lies where it belongs. With a clock (setClock) the master never falls
-// more than 100 ms behind it either, even when no input delivers at all.
+// more than kMaxClockLagFrames behind it either, even when no input delivers at all (every
+// microphone lost): far enough that a busy machine's late audio threads never cost a sample.
 #pragma once
 
 #include "common/AudioFormat.h"
@@ -55,6 +56,9 @@ public:
     // How far behind the leading input another input may fall before the master stops
     // waiting for it: 100 ms at 48 kHz.
     static constexpr int kMaxLagFrames = 4800;
+    // How far behind the clock the master may fall while no input delivers: a second at 48 kHz,
+    // well inside what an input buffers, well short of the two seconds that make one lost.
+    static constexpr int kMaxClockLagFrames = 48000;
 
     AudioMixer();
 
@@ -83,7 +87,7 @@ public:
     void stripLevels(int channelId, float &left, float &right) const;
 
     // The master clock the inputs' timeline follows, at `sampleRate`: the master is kept
-    // within 100 ms of it. Without one the mixer follows its inputs alone.
+    // within kMaxClockLagFrames of it. Without one the mixer follows its inputs alone.
     void setClock(std::function<qint64()> clock, int sampleRate);
 
     // Empties every input's buffer and drops all meters to 0, so a take starts fresh: the

@@ -161,6 +161,11 @@ void AudioCapture::skip(qint64 frames)
         m_tap->buffer().skip(frames);
 }
 
+qint64 AudioCapture::takeFilledFrames()
+{
+    return m_tap ? m_tap->buffer().takeGapFrames() : 0;
+}
+
 qint64 AudioCapture::readPosition() const
 {
     return m_tap ? m_tap->buffer().readPosition() : kNoPosition;

@@ -88,6 +88,7 @@ public:
     std::vector<float> readSamples(int maxSamples) override;
     void skip(qint64 frames) override;
     qint64 readPosition() const override;
+    qint64 takeFilledFrames() override;
 
     // The device is gone, or reopened but not delivering yet.
     bool isLost() const;

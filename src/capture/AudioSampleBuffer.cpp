@@ -117,8 +117,10 @@ void AudioSampleBuffer::append(const float *samples, size_t count, quint64 gener
     if (blockPeak > m_peak)
         m_peak = blockPeak;
     // A gap between what is held and this block: silence, so the block lands where it belongs.
-    if (position > heldEnd)
+    if (position > heldEnd) {
+        m_gapFrames += position - heldEnd;
         writeSilenceLocked(size_t(position - heldEnd) * channels, count);
+    }
     writeLocked(samples, count);
 }
 
@@ -235,6 +237,14 @@ int AudioSampleBuffer::delayMs() const
 {
     std::lock_guard lock(m_mutex);
     return m_delayMs;
+}
+
+qint64 AudioSampleBuffer::takeGapFrames()
+{
+    std::lock_guard lock(m_mutex);
+    const qint64 frames = m_gapFrames;
+    m_gapFrames = 0;
+    return frames;
 }
 
 quint64 AudioSampleBuffer::droppedSamples() const

@@ -93,6 +93,10 @@ public:
     void setDelayMs(int delayMs);
     int delayMs() const;
 
+    // Frames of silence put in for gaps between blocks (placed ahead of what was held) since
+    // the previous call: the input had nothing for that time.
+    qint64 takeGapFrames();
+
     // Samples dropped since configure().
     quint64 droppedSamples() const;
     // Samples dropped since the previous call: lets the owner log an overflow episode once,
@@ -121,5 +125,6 @@ private:
     quint64 m_generation = 0;
     qint64 m_readPosition = 0;   // frame position of the oldest held frame
     qint64 m_writePosition = 0;  // where a block appended without a position goes
+    qint64 m_gapFrames = 0;      // silence put in for gaps, not taken yet
     bool m_hasTimeline = false;  // false after configure(), until the first block
 };

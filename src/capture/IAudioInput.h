@@ -38,6 +38,9 @@ public:
     // The reader moved on by `frames` frames it filled with silence (the input had nothing for
     // them, or they came before the reader's place): what arrives for that time is dropped.
     virtual void skip(qint64 frames) = 0;
+    // Frames of silence the input put in itself since the previous call, for a time it had
+    // nothing for (a device that came back after a gap).
+    virtual qint64 takeFilledFrames() = 0;
 
 protected:
     IAudioInput() = default;

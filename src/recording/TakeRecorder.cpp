@@ -137,7 +137,7 @@ void TakeRecorder::appendAudio(const std::vector<float> &master,
             else
                 writeAudio(file, std::vector<float>(output->second.begin(), output->second.begin() + qsizetype(take)));
             if (auto filled = filledFrames.find(channelId); filled != filledFrames.end() && filled->second > 0)
-                m_channelSilence[channelId] += std::min<qint64>(filled->second, qint64(take) / kAudioChannels);
+                m_channelSilence[channelId] += filled->second;
         }
     }
     padChannelsToMaster(true);

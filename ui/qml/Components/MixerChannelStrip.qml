@@ -25,6 +25,8 @@ Rectangle {
     property bool isLowCut: false
     readonly property bool isSR: AppManager.currentLanguage === "SR"
     readonly property var inputDevices: AppManager.audioInputDevices
+    // The channel's settings (the gear on its badge).
+    readonly property alias settingsPopup: settingsPopup
     readonly property int inputIndex: Math.max(0, inputDevices.indexOf(inputName))
 
     function refresh() {
@@ -87,7 +89,8 @@ Rectangle {
             border.width: 1
             border.color: isLost || strip.isMuted ? Colors.recRed : strip.isSolo ? Colors.alertAmber : Colors.borderDark
 
-            // A lost microphone first: its track is recording silence.
+            // A lost microphone first: its track is recording silence. A strip without an input
+            // dims its name (its selector says "None").
             Text {
                 objectName: "badgeText"
                 anchors.centerIn: parent
@@ -95,7 +98,6 @@ Rectangle {
                 elide: Text.ElideRight
                 text: badge.isLost ? (strip.isSR ? "IZGUBLJEN" : "MIC LOST")
                     : strip.isMuted ? "MUTED" : strip.isSolo ? "SOLO"
-                    : strip.audioState === "none" ? (strip.isSR ? "BEZ ULAZA" : "NO INPUT")
                     : strip.channelName.toUpperCase()
                 font: Typography.captionBold
                 color: badge.isLost || strip.isMuted ? Colors.recRed : strip.isSolo ? Colors.alertAmber
@@ -169,7 +171,6 @@ Rectangle {
                         font: Typography.caption
                         model: strip.inputDevices
                         currentIndex: strip.inputIndex
-                        displayText: strip.inputLabel
                         onActivated: index => AppManager.setAudioInputForChannel(strip.channelId, textAt(index))
                     }
 
@@ -312,8 +313,6 @@ Rectangle {
             popupMinWidth: 320
             model: strip.inputDevices
             currentIndex: strip.inputIndex
-            // The inputs it takes always show ("Interface — In 1+2"), and "None" when it has none.
-            displayText: strip.inputLabel
             onActivated: index => AppManager.setAudioInputForChannel(strip.channelId, textAt(index))
             ToolTip.visible: hovered
             ToolTip.delay: 300

@@ -311,6 +311,8 @@ Rectangle {
             Layout.minimumHeight: 26
             font: Typography.caption
             popupMinWidth: 320
+            // "Interface — In 3": the inputs stay in view on a narrow strip.
+            textElide: Text.ElideMiddle
             model: strip.inputDevices
             currentIndex: strip.inputIndex
             onActivated: index => AppManager.setAudioInputForChannel(strip.channelId, textAt(index))

@@ -4,8 +4,9 @@
 // every other channel that takes inputs from it (AudioCaptureDevice, through the
 // AudioDeviceRegistry): it is opened once, at its own channel count, and has one clock. The
 // application manager owns one AudioCapture per channel with an audio input; the mixer keeps
-// a plain pointer to it as its IAudioInput and drains it on every 25 ms tick. No mixing or file writing happens here;
-// what the buffer holds is the channel's own recording (after trim and low cut only).
+// a plain pointer to it as its IAudioInput and drains it on every 25 ms tick. No mixing or
+// file writing happens here; what the buffer holds is the channel's own recording (after trim
+// and low cut only).
 //
 // Threads: start(), stop(), destruction and every reader (availableSamples, readSamples,
 // skip, clear, takePeak) run on the GUI thread. Samples arrive on the device's producer

@@ -6,7 +6,6 @@
 #include "capture/AudioDeviceRegistry.h"
 #include "capture/AudioTimeline.h"
 #include "capture/InputConditioner.h"
-#include "capture/TestToneGenerator.h"
 
 #include "ToneAnalysis.h"
 
@@ -179,7 +178,7 @@ void TestAudioDevices::inputChoices()
 }
 
 // Four channels on the four inputs of one device, a fifth on its first pair: the device is
-// opened once, and each channel hears its own input only, at its own pitch and place.
+// opened once, and each channel hears its own input only.
 void TestAudioDevices::oneDeviceFansOutToEveryInput()
 {
     SimulatedStudio studio;
@@ -188,7 +187,6 @@ void TestAudioDevices::oneDeviceFansOutToEveryInput()
         QVERIFY(studio.add(AudioInputChoice{device, input, 1}.text()));
     AudioCapture *pair = studio.add(AudioInputChoice{device, 1, 2}.text());
     QVERIFY(pair);
-    studio.inputs[2]->setTrimDb(6.0f);
 
     QCOMPARE(studio.registry.openDeviceCount(), 1);
     QCOMPARE(studio.inputs[0]->device(), pair->device());
@@ -205,19 +203,9 @@ void TestAudioDevices::oneDeviceFansOutToEveryInput()
         QCOMPARE(input->readPosition(), AudioTimeline::frameAt(studio.anchorNs, kRate));
     studio.run(3100);
 
-    for (int input = 0; input < 4; ++input) {
-        const std::vector<float> &heard = studio.heard[size_t(input)];
-        const std::vector<Beep> beeps = findBeeps(heard, 1, 0, kRate);
-        QVERIFY2(checkBeepPlaces(heard, 1, 0, 250 * input) >= 2, qPrintable(QString::number(input + 1)));
-        const double trim = input == 2 ? std::pow(10.0, 6.0 / 20.0) : 1.0;
-        for (const Beep &beep : beeps) {
-            if (beep.firstFrame == 0)
-                continue;
-            QVERIFY(std::abs(beep.frames() - 4800) <= 2); // 100 ms from zero crossing to zero crossing
-            QVERIFY(std::fabs(beep.frequencyHz(kRate) - TestToneGenerator::inputFrequencyHz(input)) < 15.0);
-            QVERIFY(std::fabs(beep.peak / (TestToneGenerator::amplitude() * trim) - 1.0) < 0.01);
-        }
-    }
+    // Each hears its own input, at its own place in the second (pitch and level: tst_isotracks).
+    for (int input = 0; input < 4; ++input)
+        QVERIFY2(checkBeepPlaces(studio.heard[size_t(input)], 1, 0, 250 * input) >= 2, qPrintable(QString::number(input + 1)));
     // The pair carries inputs 1 and 2 sample for sample.
     const std::vector<float> &stereo = studio.heard[4];
     QCOMPARE(stereo.size(), studio.heard[0].size() * 2);

@@ -17,14 +17,16 @@ Window {
     property bool isRecording: AppManager.isRecording
     property bool isArming: AppManager.isArming
     property real currentFps: AppManager.currentFps
-    property real targetFps: AppManager.timelineFps
     property int measuredCameras: AppManager.measuredCameraCount
+    // The back end's verdict on the rate: "good", "ok", "low" or "none".
+    property string fpsLevel: AppManager.fpsLevel
     property int droppedFrames: AppManager.droppedFrames
     property real diskWriteSpeedMBs: AppManager.diskWriteSpeedMBs
     property string cpuUsage: AppManager.cpuUsage
     property string ramUsage: AppManager.ramUsage
     property string activeResolutionName: AppManager.activeResolutionName
     property string gpuInfo: AppManager.hardwareGpuInfo
+    // The log's last lines as {text, kind}.
     property var logLines: []
     // Where the log lines come from and go: the back end, or a stand-in under test.
     property var logSource: AppManager
@@ -48,8 +50,8 @@ Window {
     readonly property alias clearButton: clearButton
     readonly property alias benchmarkButton: benchmarkButton
 
-    function fpsColor(fps) {
-        switch (StatusTexts.fpsLevel(fps, root.targetFps, root.measuredCameras)) {
+    function fpsColor(level) {
+        switch (level) {
         case "good": return Colors.liveGreen
         case "ok": return Colors.alertAmber
         case "none": return Colors.textSecondary
@@ -57,10 +59,11 @@ Window {
         }
     }
 
-    function lineColor(line) {
-        switch (MonitorTexts.logLineKind(line)) {
+    function lineColor(kind) {
+        switch (kind) {
         case "started": return Colors.liveGreen
         case "stopped": return Colors.accent
+        case "lost":
         case "drops": return "#f87171"
         default: return "#94a3b8"
         }
@@ -68,8 +71,8 @@ Window {
 
     // Replaces the list with the log's last lines and shows the newest.
     function refreshLogs() {
-        const lines = root.logSource.getRecentLogs()
-        if (MonitorTexts.sameLines(lines, root.logLines))
+        const lines = root.logSource.getRecentLogEntries()
+        if (MonitorTexts.sameEntries(lines, root.logLines))
             return
         root.logLines = lines
         logView.positionViewAtEnd()
@@ -292,7 +295,7 @@ Window {
                 FigureCard {
                     label: "FPS RATE"
                     icon: "🎞"
-                    iconColor: root.fpsColor(root.currentFps)
+                    iconColor: root.fpsColor(root.fpsLevel)
 
                     Text {
                         id: fpsValue
@@ -300,7 +303,7 @@ Window {
                         text: root.measuredCameras === 0 ? "—" : Number(root.currentFps).toFixed(1)
                         font.pixelSize: 24
                         font.bold: true
-                        color: root.fpsColor(root.currentFps)
+                        color: root.fpsColor(root.fpsLevel)
                     }
                     Text {
                         anchors.baseline: fpsValue.baseline
@@ -475,13 +478,13 @@ Window {
                     }
 
                     delegate: Text {
-                        required property string modelData
+                        required property var modelData
 
                         width: ListView.view.width - 10
-                        text: modelData
+                        text: modelData.text
                         font.family: root.logFontFamily
                         font.pixelSize: 11
-                        color: root.lineColor(modelData)
+                        color: root.lineColor(modelData.kind)
                         wrapMode: Text.WrapAnywhere
                     }
                 }

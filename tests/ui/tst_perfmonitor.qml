@@ -127,12 +127,20 @@ Item {
         }
 
         function test_droppedCard() {
-            const window = openWindow({ droppedFrames: 0 })
+            const window = openWindow({ droppedFrames: 0, repeatedFrames: 0, frameSyncLevel: "clean" })
             compare(window.droppedValue.text, "0")
             compare(window.droppedUnit.text, "100% SYNC")
             verify(Qt.colorEqual(window.droppedUnit.color, Colors.liveGreen))
             compare(window.droppedCard.iconLabel.text, "✓")
+            // Frame slots without a picture of their own are no "100% SYNC" either.
+            window.repeatedFrames = 12
+            window.frameSyncLevel = "repeated"
+            compare(window.droppedValue.text, "12")
+            compare(window.droppedUnit.text, "REPEATED")
+            verify(Qt.colorEqual(window.droppedUnit.color, Colors.alertAmber))
+            compare(window.droppedCard.iconLabel.text, "⚠")
             window.droppedFrames = 7
+            window.frameSyncLevel = "dropped"
             compare(window.droppedValue.text, "7")
             compare(window.droppedUnit.text, "DROPPED")
             verify(Qt.colorEqual(window.droppedUnit.color, "#ef4444"))

@@ -18,9 +18,11 @@ Window {
     property bool isArming: AppManager.isArming
     property real currentFps: AppManager.currentFps
     property int measuredCameras: AppManager.measuredCameraCount
-    // The back end's verdict on the rate: "good", "ok", "low" or "none".
+    // The back end's verdicts: "good", "ok", "low", "none"; "clean", "repeated", "dropped".
     property string fpsLevel: AppManager.fpsLevel
+    property string frameSyncLevel: AppManager.frameSyncLevel
     property int droppedFrames: AppManager.droppedFrames
+    property int repeatedFrames: AppManager.repeatedFrames
     property real diskWriteSpeedMBs: AppManager.diskWriteSpeedMBs
     property string cpuUsage: AppManager.cpuUsage
     property string ramUsage: AppManager.ramUsage
@@ -313,11 +315,14 @@ Window {
                     }
                 }
 
+                // "100% SYNC" only when every frame slot had a picture of its own: frames lost
+                // show in red, frames repeated for want of a new picture in amber.
                 FigureCard {
                     id: droppedCard
 
-                    readonly property bool clean: root.droppedFrames === 0
-                    readonly property color tone: clean ? Colors.liveGreen : "#ef4444"
+                    readonly property bool clean: root.frameSyncLevel === "clean"
+                    readonly property bool repeatedOnly: root.frameSyncLevel === "repeated"
+                    readonly property color tone: clean ? Colors.liveGreen : repeatedOnly ? Colors.alertAmber : "#ef4444"
 
                     label: "DROPPED FRAMES"
                     icon: clean ? "✓" : "⚠"
@@ -326,18 +331,18 @@ Window {
                     Text {
                         id: droppedValue
 
-                        text: root.droppedFrames
+                        text: droppedCard.repeatedOnly ? root.repeatedFrames : root.droppedFrames
                         font.pixelSize: 24
                         font.bold: true
-                        color: root.droppedFrames === 0 ? Colors.textPrimary : "#ef4444"
+                        color: droppedCard.clean ? Colors.textPrimary : droppedCard.tone
                     }
                     Text {
                         id: droppedUnit
 
                         anchors.baseline: droppedValue.baseline
-                        text: root.droppedFrames === 0 ? "100% SYNC" : "DROPPED"
+                        text: droppedCard.clean ? "100% SYNC" : droppedCard.repeatedOnly ? "REPEATED" : "DROPPED"
                         font: Typography.captionBold
-                        color: root.droppedFrames === 0 ? Colors.liveGreen : "#ef4444"
+                        color: droppedCard.tone
                     }
                 }
 

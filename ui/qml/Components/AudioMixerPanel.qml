@@ -24,10 +24,12 @@ Item {
                                                              ? channelRepeater.itemAt(0).comfortableHeight : 0)
     // The least height: the strips folded, their meters at their least.
     readonly property real minimumHeight: chromeHeight + masterStrip.minimumHeight
-    // When short, the footer goes first, then the strips fold their input rows (those are in
-    // each strip's settings too), then the meters shrink.
+    // When short, the footer goes first, then the meters shrink from 140 px to 90 px, then the
+    // strips fold their input rows (those are in each strip's settings too; at the window's
+    // first size of 1280x720 they still show), then the meters shrink to their least.
+    readonly property real foldingMeterHeight: 90
     readonly property bool isCompact: height < chromeHeight + stripsComfortableHeight + 6 + 1 + 6 + 28
-    readonly property bool areStripsFolded: stripsView.height < stripsComfortableHeight
+    readonly property bool areStripsFolded: stripsView.height < stripsComfortableHeight - 140 + foldingMeterHeight
     readonly property bool isOverflowing: stripsRow.width > stripsView.width
     readonly property int stripCount: 1 + channelRepeater.count
     readonly property bool isEnglish: AppManager.currentLanguage === "EN"

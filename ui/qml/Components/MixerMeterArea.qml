@@ -23,8 +23,8 @@ Item {
     Layout.fillWidth: true
     Layout.fillHeight: true
     // 140 px where the mixer has the room. The camera grid keeps its half of the window, so a
-    // short mixer first drops its footer, then folds the strips' input rows (see
-    // AudioMixerPanel), and only then lets the meters shrink, to a 60 px area at the least.
+    // short mixer drops its footer and lets its meters shrink, folding the strips' input rows
+    // below 90 px (see AudioMixerPanel), to a 60 px area at the least.
     Layout.minimumHeight: 60
     Layout.preferredHeight: 140
 

@@ -18,4 +18,13 @@ struct LocalisedText
     }
     bool isEmpty() const { return en.isEmpty(); }
     bool operator==(const LocalisedText &other) const = default;
+
+    // A text that has no translation (a message from elsewhere): the same in both languages.
+    static LocalisedText untranslated(const QString &text) { return LocalisedText{text, text}; }
+
+    // Both languages joined: a text, then its detail.
+    friend LocalisedText operator+(const LocalisedText &a, const LocalisedText &b)
+    {
+        return LocalisedText{a.en + b.en, a.sr + b.sr};
+    }
 };

@@ -84,7 +84,9 @@ bool offerUpdate(bool downloadFromLocalServer, const QString &downloadFolder)
                                                      "- Timeline export keeps clip names with accents\n"
                                                      "- Remote control shows the recording time\n"
                                                      "- Fixes for audio meters after a device is unplugged")},
-        {QStringLiteral("downloadUrl"), installerUrl}};
+        {QStringLiteral("downloadUrl"), installerUrl},
+        // What a Linux build fetches.
+        {QStringLiteral("downloadUrl_deb"), installerUrl}};
     updates->setServerUrl(QStringLiteral("data:application/json;base64,")
                           + QString::fromLatin1(QJsonDocument(manifest).toJson(QJsonDocument::Compact).toBase64()));
     updates->checkForUpdates(true);

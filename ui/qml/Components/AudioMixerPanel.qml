@@ -18,10 +18,9 @@ Item {
     readonly property real contentWidth: stripsRow.width + 20
     // Frame, title bar and divider, and the scroll bar when shown, around the strips.
     readonly property real chromeHeight: 20 + 36 + 6 + 1 + 6 + (scrollBar.visible ? 6 + 16 : 0)
-    // The strips with every row and 140 px meters.
-    readonly property real stripsComfortableHeight: Math.max(masterStrip.comfortableHeight,
-                                                             channelRepeater.count > 0 && channelRepeater.itemAt(0)
-                                                             ? channelRepeater.itemAt(0).comfortableHeight : 0)
+    // The strips with every row and 140 px meters: the master's rows are the tallest, and
+    // every strip folds with it, so their meters stay level.
+    readonly property real stripsComfortableHeight: masterStrip.comfortableHeight
     // The least height: the strips folded, their meters at their least.
     readonly property real minimumHeight: chromeHeight + masterStrip.minimumHeight
     // When short, the footer goes first, then the meters shrink from 140 px to 90 px, then the

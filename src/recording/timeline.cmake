@@ -23,3 +23,15 @@ target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/FcpxmlWriter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/OtioWriter.h
   ${CMAKE_CURRENT_LIST_DIR}/OtioWriter.cpp)
+# The cut journal of a running take, and the takes rebuilt from it after a crash.
+target_sources(vireon_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/CutJournalFormat.h
+  ${CMAKE_CURRENT_LIST_DIR}/CutJournalFormat.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CutJournal.h
+  ${CMAKE_CURRENT_LIST_DIR}/CutJournal.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CutJournalReader.h
+  ${CMAKE_CURRENT_LIST_DIR}/CutJournalReader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RecordedFileMeasure.h
+  ${CMAKE_CURRENT_LIST_DIR}/RecordedFileMeasure.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TakeRecovery.h
+  ${CMAKE_CURRENT_LIST_DIR}/TakeRecovery.cpp)

@@ -5,6 +5,7 @@ target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/Timecode.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TimelineCut.h
   ${CMAKE_CURRENT_LIST_DIR}/TimelineMarker.h
+  ${CMAKE_CURRENT_LIST_DIR}/TimelineMarker.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TimelineInput.h
   ${CMAKE_CURRENT_LIST_DIR}/TimelineModel.h
   ${CMAKE_CURRENT_LIST_DIR}/TimelineModelBuilder.h

@@ -8,6 +8,7 @@
 #include "recording/CutJournalReader.h"
 #include "recording/FfmpegEncoder.h"
 #include "recording/TakeRecovery.h"
+#include "recording/TimelineMarker.h"
 #include "recording/TimelineExport.h"
 #include "recording/WavWriter.h"
 
@@ -101,6 +102,8 @@ private slots:
     void journalReadsBackWhatWasWritten();
     void journalCutAnywhereReadsItsWholeLines();
     void takeWithoutTimelinesIsRebuiltFromItsFiles();
+    void markerName_data();
+    void markerName();
 };
 
 void TestCutJournal::journalReadsBackWhatWasWritten()
@@ -224,6 +227,26 @@ void TestCutJournal::takeWithoutTimelinesIsRebuiltFromItsFiles()
         QVERIFY2(faults.isEmpty(), qPrintable(result.path + ": " + faults.join("; ")));
         QCOMPARE(markers, (QStringList{"36", QString::number(frames - 1)}));
     }
+}
+
+void TestCutJournal::markerName_data()
+{
+    QTest::addColumn<QString>("requested");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("none: numbered") << "" << "Marker 3";
+    QTest::newRow("blanks only") << " \t\n " << "Marker 3";
+    QTest::newRow("line breaks and blanks") << "  cough\r\nat 12:03 \u0007" << "cough at 12:03";
+    QTest::newRow("markup and non-ASCII kept") << "Tom & <Jerry> \"Čačak\"" << "Tom & <Jerry> \"Čačak\"";
+    QTest::newRow("too long") << QString(200, 'x') << QString(120, 'x');
+    // 🎬 is two UTF-16 units: the cut never leaves half of it.
+    QTest::newRow("too long, whole characters") << QString(119, 'x') + QStringLiteral("🎬") << QString(119, 'x');
+}
+
+void TestCutJournal::markerName()
+{
+    QFETCH(QString, requested);
+    QFETCH(QString, expected);
+    QCOMPARE(timelineMarkerName(requested, 3), expected);
 }
 
 QTEST_GUILESS_MAIN(TestCutJournal)

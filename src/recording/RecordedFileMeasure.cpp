@@ -14,26 +14,37 @@ QString ffmpegError(int code)
     return QString::fromLocal8Bit(text);
 }
 
-// A video stream is as long as its pictures reach: the end of the latest one read. A file cut
-// short by a crash has no index to say so, so every packet is read (not decoded).
-double videoSeconds(AVFormatContext *format, int stream)
+// The end of the latest picture read from the current position on; min() when none is.
+// *first gets the earliest start.
+qint64 lastPictureEnd(AVFormatContext *format, int stream, qint64 *first)
 {
-    const AVStream *st = format->streams[stream];
     PacketPtr packet(av_packet_alloc());
-    qint64 first = std::numeric_limits<qint64>::max();
     qint64 end = std::numeric_limits<qint64>::min();
-    for (int i = 0; i < int(format->nb_streams); ++i)
-        format->streams[i]->discard = i == stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     while (packet && av_read_frame(format, packet.get()) >= 0) {
         if (packet->stream_index == stream && packet->pts != AV_NOPTS_VALUE) {
-            first = std::min<qint64>(first, packet->pts);
+            if (first)
+                *first = std::min<qint64>(*first, packet->pts);
             end = std::max<qint64>(end, packet->pts + std::max<qint64>(packet->duration, 0));
         }
         av_packet_unref(packet.get());
     }
-    if (end <= first)
-        return 0.0;
-    return double(end - first) * av_q2d(st->time_base);
+    return end;
+}
+
+void keepOnly(AVFormatContext *format, int stream)
+{
+    for (int i = 0; i < int(format->nb_streams); ++i)
+        format->streams[i]->discard = i == stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+}
+
+// The end of the last picture, seeking straight to it: only the headers of the file's
+// fragments (or clusters) are read on the way, not its pictures, which matters for an
+// hour-long take. min() when the demuxer cannot seek there.
+qint64 endBySeeking(AVFormatContext *format, int stream)
+{
+    if (av_seek_frame(format, stream, std::numeric_limits<qint64>::max() / 4, AVSEEK_FLAG_BACKWARD) < 0)
+        return std::numeric_limits<qint64>::min();
+    return lastPictureEnd(format, stream, nullptr);
 }
 
 } // namespace
@@ -63,7 +74,26 @@ RecordedFileMeasure measureRecordedFile(const QString &path)
             tc = av_dict_get(format->metadata, "timecode", nullptr, 0);
         if (tc)
             measure.timecode = QString::fromUtf8(tc->value);
-        measure.seconds = videoSeconds(format.get(), video);
+        // A crashed take's file has no index that says how long it is: it lasts to the end of
+        // its last picture (pictures dropped on the way leave gaps, not a shorter file). That
+        // end is found by seeking there, or else by reading every packet (not decoding) of a
+        // fresh opening.
+        const AVStream *st = format->streams[video];
+        const AVRational timeBase = st->time_base;
+        keepOnly(format.get(), video);
+        qint64 first = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+        qint64 end = endBySeeking(format.get(), video);
+        if (end <= first) {
+            format.reset();
+            raw = nullptr;
+            if (avformat_open_input(&raw, path.toUtf8().constData(), nullptr, nullptr) >= 0) {
+                format.reset(raw);
+                keepOnly(format.get(), video);
+                first = std::numeric_limits<qint64>::max();
+                end = lastPictureEnd(format.get(), video, &first);
+            }
+        }
+        measure.seconds = end > first ? double(end - first) * av_q2d(timeBase) : 0.0;
         return measure;
     }
     const int audio = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);

@@ -1,8 +1,8 @@
 // Measuring a recorded file as it is on disk, the way an editor's import reads it (through
 // libavformat): how long it really is, and the timecode it starts at. Used to rebuild the
 // timelines of a take that ended in a crash, whose files end wherever writing stopped.
-// Reads the whole of a video file (its pictures are counted), so it can take a while on a
-// long take; any thread.
+// A video file is sought to its end (reading only its fragments' headers), or read through
+// when it cannot be; any thread.
 #pragma once
 
 #include <QString>

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 std::optional<qint64> labelledFrame(const QString &text, int timebase)
@@ -61,8 +62,14 @@ QStringList checkFileClaims(const QList<TimelineFileClaim> &claims, double fps, 
             faults.append(QStringLiteral("%1 (%2): %3").arg(claim.id, claim.path, probe.error));
             continue;
         }
-        // A video file (a crashed take's among them) is as long as the pictures it holds.
-        const double onDisk = claim.isVideo ? double(readBack(claim.path).pts.size()) * frame : probe.durationSeconds;
+        // A video file (a crashed take's among them) lasts to the end of its last picture.
+        double onDisk = probe.durationSeconds;
+        if (claim.isVideo) {
+            const Readback video = readBack(claim.path);
+            onDisk = video.pts.isEmpty() ? 0.0
+                : double(*std::max_element(video.pts.begin(), video.pts.end()) - *std::min_element(video.pts.begin(), video.pts.end()))
+                        * av_q2d(video.timeBase) + frame;
+        }
         const double claimed = double(claim.durationFrames) * frame;
         if (std::abs(onDisk - claimed) > frame + 0.001)
             faults.append(QStringLiteral("%1: %2 s on disk, %3 s in the timeline").arg(claim.id).arg(onDisk).arg(claimed));

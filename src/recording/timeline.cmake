@@ -36,3 +36,6 @@ target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/RecordedFileMeasure.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TakeRecovery.h
   ${CMAKE_CURRENT_LIST_DIR}/TakeRecovery.cpp)
+target_sources(vireon_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/TakeRecoveryRun.h
+  ${CMAKE_CURRENT_LIST_DIR}/TakeRecoveryRun.cpp)

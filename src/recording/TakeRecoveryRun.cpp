@@ -1,0 +1,57 @@
+#include "recording/TakeRecoveryRun.h"
+
+#include "recording/TakeRecovery.h"
+
+#if defined(Q_OS_LINUX)
+#include <pthread.h>
+#endif
+
+bool TakeRecoveryOutcome::isRebuilt() const
+{
+    if (!error.isEmpty() || writes.isEmpty())
+        return false;
+    for (const TimelineFileWrite &write : writes) {
+        if (!write.error.isEmpty())
+            return false;
+    }
+    return true;
+}
+
+TakeRecoveryRun::~TakeRecoveryRun()
+{
+    m_stop = true;
+    wait();
+}
+
+void TakeRecoveryRun::start(const QStringList &takeFolders, QObject *context, Done done)
+{
+    wait();
+    if (takeFolders.isEmpty())
+        return;
+    m_stop = false;
+    m_running = true;
+    m_thread = std::thread([this, takeFolders, context, done = std::move(done)] {
+#if defined(Q_OS_LINUX)
+        pthread_setname_np(pthread_self(), "TakeRecovery");
+#endif
+        for (const QString &folder : takeFolders) {
+            if (m_stop)
+                break;
+            TakeRecoveryOutcome outcome;
+            outcome.takeFolder = folder;
+            const TakeRecoveryResult rebuilt = rebuildTakeFromJournal(folder);
+            outcome.found = rebuilt.found;
+            outcome.error = rebuilt.error;
+            if (rebuilt.error.isEmpty())
+                writeTimeline(rebuilt.input, &outcome.writes);
+            QMetaObject::invokeMethod(context, [done, outcome] { done(outcome); }, Qt::QueuedConnection);
+        }
+        m_running = false;
+    });
+}
+
+void TakeRecoveryRun::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}

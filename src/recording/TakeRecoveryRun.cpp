@@ -2,6 +2,9 @@
 
 #include "recording/TakeRecovery.h"
 
+#include <QDebug>
+#include <QDir>
+
 #if defined(Q_OS_LINUX)
 #include <pthread.h>
 #endif
@@ -18,6 +21,11 @@ bool TakeRecoveryOutcome::isRebuilt() const
 }
 
 TakeRecoveryRun::~TakeRecoveryRun()
+{
+    stop();
+}
+
+void TakeRecoveryRun::stop()
 {
     m_stop = true;
     wait();
@@ -44,10 +52,32 @@ void TakeRecoveryRun::start(const QStringList &takeFolders, QObject *context, Do
             outcome.error = rebuilt.error;
             if (rebuilt.error.isEmpty())
                 writeTimeline(rebuilt.input, &outcome.writes);
+            log(outcome);
             QMetaObject::invokeMethod(context, [done, outcome] { done(outcome); }, Qt::QueuedConnection);
         }
         m_running = false;
     });
+}
+
+void TakeRecoveryRun::log(const TakeRecoveryOutcome &outcome)
+{
+    // Logged here, as it happens: a program that ends right after (a --record run) still
+    // says what became of the take.
+    const QString name = QDir(outcome.takeFolder).dirName();
+    for (const QString &line : outcome.found)
+        qDebug().noquote() << "[TakeRecovery]" << name << "-" << line;
+    if (!outcome.error.isEmpty()) {
+        qWarning().noquote() << "[TakeRecovery]" << name << "could not be recovered:" << outcome.error;
+        return;
+    }
+    for (const TimelineFileWrite &write : outcome.writes) {
+        if (write.error.isEmpty())
+            qDebug() << "[TakeRecovery] Rebuilt timeline:" << write.path;
+        else
+            qWarning() << "[TakeRecovery] Failed to rebuild timeline:" << write.path << "-" << write.error;
+    }
+    if (outcome.isRebuilt())
+        qDebug().noquote() << "[TakeRecovery]" << name << "recovered \u2014 timelines rebuilt";
 }
 
 void TakeRecoveryRun::wait()

@@ -2,9 +2,9 @@
 // its own, so that measuring long files never holds up the window or a new take.
 //
 // Threads: start(), wait() and the destructor run on the GUI thread. The thread
-// "TakeRecovery" rebuilds one take after the other (rebuildTakeFromJournal, writeTimeline)
-// and hands each outcome to `done` through a queued call on `context` (the GUI thread), the
-// one hand-over; it shares nothing else. Stopping (the destructor) lets the take being rebuilt
+// "TakeRecovery" rebuilds one take after the other (rebuildTakeFromJournal, writeTimeline),
+// logs what it found and did, and hands each outcome to `done` through a queued call on
+// `context` (the GUI thread), the one hand-over; it shares nothing else. Stopping (the destructor) lets the take being rebuilt
 // finish and leaves the others for the next start: they still have no timelines.
 #pragma once
 
@@ -43,8 +43,12 @@ public:
     bool isRunning() const { return m_running; }
     // Until every take is rebuilt (outcomes already handed over may still wait in the queue).
     void wait();
+    // Lets the take being rebuilt finish and leaves the rest; returns once the thread is done.
+    void stop();
 
 private:
+    static void log(const TakeRecoveryOutcome &outcome);
+
     std::thread m_thread;
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_stop{false};

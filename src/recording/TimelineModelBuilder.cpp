@@ -70,14 +70,6 @@ TimelineMedia Builder::mediaFor(TimelineMedia::Kind kind, const QString &rawPath
     if (kind == TimelineMedia::Kind::Audio) {
         media.sampleRate = m_model.sampleRate;
         media.audioChannels = kAudioChannels;
-        const auto measured = m_in.measuredFiles.find(rawPath);
-        if (measured != m_in.measuredFiles.end() && measured->second.timeReferenceSamples) {
-            const qint64 samples = *measured->second.timeReferenceSamples;
-            media.timecodeFrame = qint64(std::llround(double(samples) * m_model.rate.numerator
-                                                      / (double(m_model.rate.denominator) * m_model.sampleRate)));
-        } else if (m_in.audioHasTimeReference && measured == m_in.measuredFiles.end()) {
-            media.timecodeFrame = m_model.startTimecodeFrame;
-        }
     } else {
         // Every camera file's timecode track starts at the take's timecode.
         media.timecodeFrame = m_model.startTimecodeFrame;
@@ -163,8 +155,14 @@ void Builder::addAudioTrack(const QString &rawPath, const QString &path, const Q
         const std::optional<qint64> measured = measuredFrames(parts.at(k).filePath);
         // As long as the part is on the sequence, unless it was measured shorter.
         media.durationFrames = std::max<qint64>(0, measured ? *measured : end - start);
-        if (media.timecodeFrame && !m_in.measuredFiles.count(parts.at(k).filePath))
-            *media.timecodeFrame += start; // each part's time reference is its own first sample's
+        // Where an editor places the file by its timecode: the time reference read from it, or
+        // the take's start for the first part (each later part's is its own first sample's).
+        const auto file = m_in.measuredFiles.find(parts.at(k).filePath);
+        if (file != m_in.measuredFiles.end() && file->second.timeReferenceSamples)
+            media.timecodeFrame = qint64(std::llround(double(*file->second.timeReferenceSamples) * m_model.rate.numerator
+                                                      / (double(m_model.rate.denominator) * m_model.sampleRate)));
+        else if (m_in.audioHasTimeReference)
+            media.timecodeFrame = m_model.startTimecodeFrame + start;
         const int index = int(m_model.media.size());
         m_model.media.append(media);
         TimelineClip clip;

@@ -119,8 +119,9 @@ void TestRecordingProcess::recordPrintsTheCompleteTake()
     }
 
     QStringList expected = {"Master_Audio_Output.wav", "Channel_01_Audio.wav", "Channel_02_Audio.wav",
-                            "Channel_03_Audio.wav", "Channel_04_Audio.wav", "Proc_Take_01.xml",
-                            "Proc_Take_01_AllAngles.xml"};
+                            "Channel_03_Audio.wav", "Channel_04_Audio.wav", "Cut_Journal.txt",
+                            "Proc_Take_01.xml", "Proc_Take_01_AllAngles.xml", "Proc_Take_01.fcpxml",
+                            "Proc_Take_01_AllAngles.fcpxml", "Proc_Take_01.otio", "Proc_Take_01_AllAngles.otio"};
     for (int channel = 1; channel <= 4; ++channel)
         expected.append(QStringLiteral("Camera_0%1").arg(channel) + extension);
     QStringList files = QDir(take).entryList(QDir::Files);

@@ -77,9 +77,14 @@ RecordedFileMeasure measureRecordedFile(const QString &path)
         // A crashed take's file has no index that says how long it is: it lasts to the end of
         // its last picture (pictures dropped on the way leave gaps, not a shorter file). That
         // end is found by seeking there, or else by reading every packet (not decoding) of a
-        // fresh opening.
+        // fresh opening. A file cut off mid-fragment may hold a last picture whose neighbours
+        // before it never arrived; an editor then takes the file for as long as its demuxer
+        // says, so the shorter of the two counts.
         const AVStream *st = format->streams[video];
         const AVRational timeBase = st->time_base;
+        const bool hasDemuxerLength = format->duration != AV_NOPTS_VALUE && format->duration > 0
+            && format->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
+        const double demuxerSeconds = hasDemuxerLength ? double(format->duration) / AV_TIME_BASE : 0.0;
         keepOnly(format.get(), video);
         qint64 first = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
         qint64 end = endBySeeking(format.get(), video);
@@ -94,6 +99,8 @@ RecordedFileMeasure measureRecordedFile(const QString &path)
             }
         }
         measure.seconds = end > first ? double(end - first) * av_q2d(timeBase) : 0.0;
+        if (hasDemuxerLength)
+            measure.seconds = std::min(measure.seconds, demuxerSeconds);
         return measure;
     }
     const int audio = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);

@@ -62,13 +62,15 @@ QStringList checkFileClaims(const QList<TimelineFileClaim> &claims, double fps, 
             faults.append(QStringLiteral("%1 (%2): %3").arg(claim.id, claim.path, probe.error));
             continue;
         }
-        // A video file (a crashed take's among them) lasts to the end of its last picture.
+        // A video file (a crashed take's among them) lasts to the end of its last picture, and
+        // no longer than its demuxer says.
         double onDisk = probe.durationSeconds;
         if (claim.isVideo) {
             const Readback video = readBack(claim.path);
-            onDisk = video.pts.isEmpty() ? 0.0
+            const double pictures = video.pts.isEmpty() ? 0.0
                 : double(*std::max_element(video.pts.begin(), video.pts.end()) - *std::min_element(video.pts.begin(), video.pts.end()))
                         * av_q2d(video.timeBase) + frame;
+            onDisk = probe.durationSeconds > 0 ? std::min(pictures, probe.durationSeconds) : pictures;
         }
         const double claimed = double(claim.durationFrames) * frame;
         if (std::abs(onDisk - claimed) > frame + 0.001)

@@ -32,8 +32,8 @@ struct TimelineFileClaim
 };
 
 // Every claim against its file at `fps` frames per second and `timebase`: the file opens; its
-// length on disk (a video file's to the end of its last picture, read packet by packet, a
-// WAV file's from its header, as editors read it) is the claimed length within a frame and no clip reaches past
+// length on disk (a video file's to the end of its last picture, read packet by packet, and
+// no longer than its demuxer says; a WAV file's from its header, as editors read it) is the claimed length within a frame and no clip reaches past
 // it; a video file's timecode track and a WAV file's Broadcast WAV time reference (or, without
 // one, zero) are the start the timeline gives. Empty when all is well.
 QStringList checkFileClaims(const QList<TimelineFileClaim> &claims, double fps, int timebase);

@@ -119,6 +119,7 @@ private slots:
     void encoderEntryPastTheListRecordsWithTheFirst();
     void longTakeGoesOnInPartsOnOneTrack();
     void timelineThatCannotBeWrittenIsAFailure();
+    void takeLeftWithoutTimelinesIsRebuiltAndAnnounced();
 
 private:
     // Records a take of exactly `ms` milliseconds and returns its folder.
@@ -557,6 +558,45 @@ void TestRecording::timelineThatCannotBeWrittenIsAFailure()
 #else
     QSKIP("needs RLIMIT_FSIZE to fill the disk");
 #endif
+}
+
+void TestRecording::takeLeftWithoutTimelinesIsRebuiltAndAnnounced()
+{
+    m_manager->setCameraForChannel(1, testPatternKey(1), 640, 480, 30.0f);
+    QTest::qWait(150);
+    QTimer::singleShot(400, m_manager, [this] { m_manager->dropMarker(QStringLiteral("here")); });
+    const QString take = record(1200);
+    QVERIFY(!take.isEmpty());
+    // As a crash leaves it: the journal without its stop, no timeline.
+    for (const QString &name : QDir(take).entryList({QStringLiteral("*.xml"), QStringLiteral("*.fcpxml"), QStringLiteral("*.otio")}))
+        QVERIFY(QFile::remove(take + QLatin1Char('/') + name));
+    QFile journal(take + QStringLiteral("/Cut_Journal.txt"));
+    QVERIFY(journal.open(QIODevice::ReadOnly));
+    QByteArray lines = journal.readAll();
+    journal.close();
+    lines.truncate(lines.lastIndexOf(" stop\n") - 12);
+    QVERIFY(journal.open(QIODevice::WriteOnly | QIODevice::Truncate) && journal.write(lines + "00:00:01.1") > 0);
+    journal.close();
+
+    QSignalSpy announced(m_manager, &ApplicationManager::takeRecoveryChanged);
+    m_manager->recoverInterruptedTakes();
+    m_manager->waitForTakeRecovery();
+    QCOMPARE(announced.count(), 1);
+    QCOMPARE(m_manager->takeRecoveryText(), QStringLiteral("Take_01 recovered \u2014 timelines rebuilt"));
+    m_manager->setCurrentLanguage(QStringLiteral("SR"));
+    QCOMPARE(m_manager->takeRecoveryText(), QStringLiteral("Take_01 vra\u0107en \u2014 vremenske linije ponovo napravljene"));
+    m_manager->setCurrentLanguage(QStringLiteral("EN"));
+    QStringList markers;
+    QVERIFY2(timelineFaults(take, QStringLiteral("Test Session"), std::nullopt, &markers).isEmpty(), "rebuilt timelines");
+    QCOMPARE(markers.first().split(' ').size(), 3); // the marker in each format
+    m_manager->dismissTakeRecovery();
+    QCOMPARE(m_manager->takeRecoveryText(), QString());
+    // Found once: a take with its timelines back is left alone.
+    announced.clear();
+    m_manager->recoverInterruptedTakes();
+    m_manager->waitForTakeRecovery();
+    QCOMPARE(announced.count(), 0);
+    QCOMPARE(m_manager->takeRecoveryText(), QString());
 }
 
 QTEST_MAIN(TestRecording)

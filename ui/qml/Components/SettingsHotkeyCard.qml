@@ -76,6 +76,8 @@ Column {
                 Rectangle {
                     id: dot
 
+                    // The tally of the camera the key switches to; the marker key has none.
+                    visible: !root.isMarkerKey
                     anchors.verticalCenter: parent.verticalCenter
                     width: 6
                     height: 6

@@ -248,6 +248,13 @@ Window {
             width: parent.width
             height: implicitHeight
         }
+
+        TakeRecoveredNotice {
+            id: takeRecoveredNotice
+
+            width: parent.width
+            height: implicitHeight
+        }
     }
 
     // Overlays of this window, created on first use.

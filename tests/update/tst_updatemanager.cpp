@@ -2,6 +2,7 @@
 // TLS), serving manifests and packages for every branch: up to date, newer, malformed,
 // refused, cut short, cancelled, verified and started; the Debian package that is shown and
 // never run; texts in the interface language. The pure rules are tst_updaterules.
+// Longer than our other files: every case runs against the same two local servers and harness.
 #include "LocalHttpServer.h"
 
 #include "update/UpdateManager.h"

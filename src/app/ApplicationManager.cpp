@@ -1,6 +1,7 @@
 // Construction, destruction, the generic properties and the persisted language.
 #include "app/ApplicationManager.h"
 
+#include "app/TakeNaming.h"
 #include "recording/TakeRecorder.h"
 
 #include "common/AppInfo.h"
@@ -92,7 +93,7 @@ ApplicationManager::ApplicationManager(QObject *parent)
 
     connect(&m_benchmark, &EncoderBenchmarkRun::finished, this, &ApplicationManager::finishBenchmark);
 
-    m_activeSessionName = QStringLiteral("Session_") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    m_activeSessionName = TakeNaming::datedSessionName(QDate::currentDate());
 
     refreshAudioInputDevices();
     refreshAudioOutputDevices();
@@ -211,7 +212,8 @@ void ApplicationManager::setCurrentLanguage(const QString &language)
     m_currentLanguage = language;
     storeSetting(kLanguageKey, language, "the interface language.");
     emit currentLanguageChanged();
-    // The banner's texts follow the language.
+    // The banner's and the tiles' texts follow the language.
+    publishCameraHealth();
     if (!m_recordingError.isEmpty())
         emit lastRecordingErrorChanged();
     if (!m_recoveredTakes.isEmpty())
@@ -232,6 +234,11 @@ void ApplicationManager::setBroadcastWavEnabled(bool enabled)
 // --- generic setters: store a changed value, emit once ---
 
 void ApplicationManager::setActiveSessionName(const QString &name) { setGeneric(m_activeSessionName, name, &ApplicationManager::activeSessionNameChanged); }
+
+void ApplicationManager::useDatedSessionName()
+{
+    setActiveSessionName(TakeNaming::datedSessionName(QDate::currentDate()));
+}
 void ApplicationManager::setMasterAudioDevice(const QString &device) { setGeneric(m_masterAudioDevice, device, &ApplicationManager::masterAudioDeviceChanged); }
 void ApplicationManager::setRecordingPath(const QString &path) { setGeneric(m_recordingPath, path, &ApplicationManager::recordingPathChanged); }
 void ApplicationManager::setSeparateAudioRecordingEnabled(bool enabled) { setGeneric(m_separateAudioRecordingEnabled, enabled, &ApplicationManager::separateAudioRecordingEnabledChanged); }

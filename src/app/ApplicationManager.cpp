@@ -1,6 +1,7 @@
 // Construction, destruction, the generic properties and the persisted language.
 #include "app/ApplicationManager.h"
 
+#include "app/TakeNaming.h"
 #include "recording/TakeRecorder.h"
 
 #include "common/AppInfo.h"
@@ -100,7 +101,7 @@ ApplicationManager::ApplicationManager(QObject *parent)
 
     connect(&m_benchmark, &EncoderBenchmarkRun::finished, this, &ApplicationManager::finishBenchmark);
 
-    m_activeSessionName = QStringLiteral("Session_") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    m_activeSessionName = TakeNaming::datedSessionName(QDate::currentDate());
 
     refreshAudioInputDevices();
     refreshAudioOutputDevices();
@@ -118,9 +119,11 @@ ApplicationManager::~ApplicationManager()
 
 void ApplicationManager::shutDown()
 {
-    // A take still running is finished: every file completed, the timeline written.
+    // A take still running is finished: every file completed, the timeline written. A take
+    // being rebuilt is finished too; any left after it are rebuilt at the next start.
     if (m_isRecording)
         stopRecording();
+    m_recovery.stop();
     m_benchmark.cancel();
     m_timecodeTimer.stop();
     m_audioTickTimer.stop();
@@ -218,9 +221,12 @@ void ApplicationManager::setCurrentLanguage(const QString &language)
     m_currentLanguage = language;
     storeSetting(kLanguageKey, language, "the interface language.");
     emit currentLanguageChanged();
-    // The banner's texts follow the language.
+    // The banner's and the tiles' texts follow the language.
+    publishCameraHealth();
     if (!m_recordingError.isEmpty())
         emit lastRecordingErrorChanged();
+    if (!m_recoveredTakes.isEmpty())
+        emit takeRecoveryChanged();
     if (!m_recordingWarning.isEmpty() || !m_audioInputWarning.isEmpty())
         emit recordingWarningChanged();
 }
@@ -237,6 +243,11 @@ void ApplicationManager::setBroadcastWavEnabled(bool enabled)
 // --- generic setters: store a changed value, emit once ---
 
 void ApplicationManager::setActiveSessionName(const QString &name) { setGeneric(m_activeSessionName, name, &ApplicationManager::activeSessionNameChanged); }
+
+void ApplicationManager::useDatedSessionName()
+{
+    setActiveSessionName(TakeNaming::datedSessionName(QDate::currentDate()));
+}
 void ApplicationManager::setMasterAudioDevice(const QString &device) { setGeneric(m_masterAudioDevice, device, &ApplicationManager::masterAudioDeviceChanged); }
 void ApplicationManager::setRecordingPath(const QString &path) { setGeneric(m_recordingPath, path, &ApplicationManager::recordingPathChanged); }
 void ApplicationManager::setRecordingResolutionIndex(int index) { setGeneric(m_recordingResolutionIndex, index, &ApplicationManager::recordingResolutionIndexChanged); }

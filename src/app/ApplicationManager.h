@@ -32,6 +32,9 @@
 //   ApplicationManagerDiskSpace.cpp     what the disk watch is told of the take
 //   ApplicationManagerNotices.cpp       what the operator is told: a take's failure or
 //                                       warning, the finished take
+//   ApplicationManagerJournal.cpp       the take's cut journal, the markers and the marker key
+//   ApplicationManagerRecovery.cpp      the takes a crash left without timelines, rebuilt at
+//                                       start from their cut journals
 //
 // Longer than our other headers on purpose: its properties, invokables and signals are the
 // one contract both front ends (the QML and the phone API) are written against, so they stay
@@ -51,10 +54,13 @@
 #include "audio/MonitorOutput.h"
 #include "models/InputChannelsModel.h"
 #include "recording/BroadcastWav.h"
+#include "recording/CutJournal.h"
 #include "recording/RecordingContainer.h"
 #include "recording/TakeRecorder.h"
+#include "recording/TakeRecoveryRun.h"
 #include "recording/TimelineCut.h"
 #include "recording/TimelineExport.h"
+#include "recording/TimelineMarker.h"
 
 #include <QList>
 #include <QObject>
@@ -162,11 +168,22 @@ class ApplicationManager : public QObject
     // Cameras behind currentFps: running cameras with a measured rate, or the take's encoders.
     // 0: there is no reading.
     Q_PROPERTY(int measuredCameraCount READ measuredCameraCount NOTIFY performanceMetricsChanged)
+    // The verdicts on those figures, as every read-out shows them (HealthVerdicts): currentFps
+    // against timelineFps, "good", "ok", "low" or "none" (no reading); the take's frames,
+    // "clean", "repeated" or "dropped".
+    Q_PROPERTY(QString fpsLevel READ fpsLevel NOTIFY performanceMetricsChanged)
+    Q_PROPERTY(QString frameSyncLevel READ frameSyncLevel NOTIFY performanceMetricsChanged)
     // What the last finished take left on disk, counted on disk: name ("Take_03"), folder,
     // cameras (video files), wavFiles, timeline (bool), audioSilence (channel id as text ->
     // seconds of its track that are silence for an input that was lost or late; only channels
     // that had any). Empty before the first take.
     Q_PROPERTY(QVariantMap lastTakeSummary READ lastTakeSummary NOTIFY lastTakeSummaryChanged)
+    // The last marker of the running (or last) take, "Marker 2 “cough” at 00:12:03.400";
+    // empty before the first marker of a take.
+    Q_PROPERTY(QString lastMarkerText READ lastMarkerText NOTIFY lastMarkerChanged)
+    // The takes rebuilt at start, in the interface language ("Take_03 recovered — timelines
+    // rebuilt", one line each); empty when there were none or the operator dismissed it.
+    Q_PROPERTY(QString takeRecoveryText READ takeRecoveryText NOTIFY takeRecoveryChanged)
 
 public:
     explicit ApplicationManager(QObject *parent = nullptr);
@@ -242,14 +259,22 @@ public:
     QString diskSpaceLevelName() const { return QString::fromLatin1(::diskSpaceLevelName(m_diskWatch.level())); }
     double timelineFps() const { return m_timelineFps; }
     int measuredCameraCount() const { return m_measuredCameraCount; }
+    QString fpsLevel() const;
+    QString frameSyncLevel() const;
     QVariantMap lastTakeSummary() const { return m_lastTakeSummary; }
     bool broadcastWavEnabled() const { return m_broadcastWavEnabled; }
 
     // The switch log of the current (or last) take.
     const QList<TimelineCut> &timelineCuts() const { return m_timelineCuts; }
+    // The markers of the current (or last) take.
+    const QList<TimelineMarker> &takeMarkers() const { return m_takeMarkers; }
+    QString lastMarkerText() const { return m_lastMarkerText; }
+    QString takeRecoveryText() const;
 
     // --- setters ---
     Q_INVOKABLE void setActiveSessionName(const QString &name);
+    // The session name of today's local date ("Session_2025-01-31"), as at start.
+    Q_INVOKABLE void useDatedSessionName();
     void setMasterAudioDevice(const QString &device);
     void setActiveSourceId(int sourceId);
     void setRecordingPath(const QString &path);
@@ -311,9 +336,11 @@ public:
     // The format the camera runs in, with what was asked where the device granted something
     // else: "1280×720 MJPEG 30 fps (asked 1920×1080)"; empty without a running camera.
     Q_INVOKABLE QString getCameraFormatTextForChannel(int channelId) const;
-    // state, format, error (why it is lost, or why it could not be opened), damagedPictures
-    // (since the camera started), fps (pictures per second it delivers, -1 before the first
-    // reading), and for the running or last take: frames, droppedFrames, repeatedFrames.
+    // state, format, formatAsAsked (false when the format names what was asked), error (why it
+    // is lost, or why it could not be opened), damagedPictures (since the camera started), fps
+    // (pictures per second it delivers, -1 before the first reading), for the running or last
+    // take: frames, droppedFrames, repeatedFrames; and trouble, what of it the camera's tile
+    // says in the interface language ("24.3 fps · 3 repeated"; empty for a healthy camera).
     Q_INVOKABLE QVariantMap getCameraHealthForChannel(int channelId) const;
     // An entry of audioInputDevices: "None", a device alone, or a device's input or pair
     // ("Interface — In 3", "Interface — In 1+2").
@@ -369,6 +396,9 @@ public:
     Q_INVOKABLE void openLogFile();
     Q_INVOKABLE void clearLogFile();
     Q_INVOKABLE QStringList getRecentLogs();
+    // The same lines as {text, kind}: "started", "stopped", "lost", "drops" or "plain" (see
+    // LogMarkers), for the performance monitor's colours.
+    Q_INVOKABLE QVariantList getRecentLogEntries();
     Q_INVOKABLE QString manualFilePath(const QString &lang = QString()) const;
     Q_INVOKABLE void openManualFile(const QString &lang = QString());
     Q_INVOKABLE QString getManualContent(const QString &lang = QString()) const;
@@ -391,6 +421,22 @@ public:
     Q_INVOKABLE void stopRecording();
     Q_INVOKABLE void cancelArming();
     Q_INVOKABLE void generateTimeline();
+    // Drops a marker at the current take time, named as the operator typed it (the key M
+    // gives no name). The answer: ok, and with it number, name, takeMs and takeTime
+    // ("00:12:03.400"); without a running take ok is false and error says so.
+    Q_INVOKABLE QVariantMap dropMarker(const QString &name = QString());
+    // The key that drops a marker (M; 0: none), reassigned like the source keys.
+    Q_INVOKABLE void setMarkerKey(int key);
+    Q_INVOKABLE int getMarkerKey() const { return m_markerKey; }
+    Q_INVOKABLE QString getMarkerKeyName() const { return keyToString(m_markerKey); }
+    // Finds the takes under the recording folder that a crash left with a cut journal and no
+    // timelines, and rebuilds their timelines on a thread of its own (the entry routine calls
+    // it once the recording folder is known). Each rebuilt take is logged with what was found
+    // and named in takeRecoveryText.
+    Q_INVOKABLE void recoverInterruptedTakes();
+    // Until the takes found by recoverInterruptedTakes() are rebuilt and announced (tests).
+    void waitForTakeRecovery();
+    Q_INVOKABLE void dismissTakeRecovery();
     // Writes the timeline of the last take; false when it could not be written.
     bool exportTimeline(qint64 durationMs);
     // Folder of the running or last take; empty before the first.
@@ -476,6 +522,10 @@ signals:
     void recordingWarningChanged();
     void diskSpaceChanged();
     void lastTakeSummaryChanged();
+    void lastMarkerChanged();
+    void takeRecoveryChanged();
+    // A marker was dropped in the running take.
+    void markerDropped(int number, const QString &name, qint64 takeMs);
 
 public slots:
     void updateTimecode();
@@ -528,6 +578,7 @@ private:
     // Some channel has a running audio input.
     bool hasAudioInput() const;
     void noteAudioParts(const TakeReport &report);
+    void noteTakeFileLengths(const TakeReport &report);
     void stopOnRecordingFailure();
     // The take's failure; the timeline's failure is kept apart (setTimelineError).
     void setRecordingError(const LocalisedText &error);
@@ -539,6 +590,12 @@ private:
     QString failedFilePath(const TakeFailure &failure) const;
     // lastTakeSummary of a take that just finished.
     QVariantMap summariseTake(const TakeReport &report, bool hasTimeline) const;
+    // The take's journal: opened once its files are, closed at stop.
+    void openCutJournal();
+    // At stop: the journal ends, and the switches and markers the timelines are written from
+    // are what reached it (when every line did).
+    void closeCutJournal(qint64 durationMs);
+    void announceRecoveredTake(const TakeRecoveryOutcome &outcome);
     // What the disk watch needs to know of the take now.
     DiskUse diskUse() const;
     // What a take writes per second by the settings: the running cameras at the bitrate, the
@@ -556,6 +613,7 @@ private:
     // The channel's camera figures of the running take, or of the last one.
     TakeCameraFigures takeFiguresOf(int channelId) const;
     void publishCameraHealth();
+    LocalisedText cameraTroubleOf(int channelId, const TakeCameraFigures &figures) const;
     // At the end of a take: each camera's figures, logged and kept for
     // getCameraHealthForChannel().
     void recordTakeCameraFigures(const TakeReport &report);
@@ -599,6 +657,12 @@ private:
     QTime m_recordStartTime;
     qint64 m_recordStartNs = 0;
     QList<TimelineCut> m_timelineCuts;
+    QList<TimelineMarker> m_takeMarkers;
+    QString m_lastMarkerText;
+    bool m_takeHasBroadcastWav = false; // the running (or last) take's WAV files carry its timecode
+    CutJournal m_journal;               // while recording
+    TakeRecoveryRun m_recovery;
+    QStringList m_recoveredTakes;       // take folder names rebuilt at start
 
     // The running (or last) take.
     QString m_currentTakeFolder;
@@ -609,6 +673,8 @@ private:
     std::map<int, QString> m_isoAudioPaths;
     // Audio tracks of the last take that went on in parts, keyed by their first file.
     std::map<QString, QList<TimelineAudioPart>> m_audioParts;
+    // How long each file of the last take is, as written (by path).
+    std::map<QString, TimelineFileMeasure> m_takeFileLengths;
     std::unique_ptr<TakeRecorder> m_take; // while recording
     quint32 m_audioPartLimitBytes = 0;
     qint64 m_lastTakeDurationMs = 0;
@@ -632,6 +698,7 @@ private:
 
     bool m_isCapturingKeybind = false;
     std::array<int, 4> m_sourceKeys = {0x31, 0x32, 0x33, 0x34}; // the keys 1..4; 0 = none
+    int m_markerKey = Qt::Key_M; // 0 = none
 
     // No reading before the first measurement: a start value would pass for one.
     double m_currentFps = 0.0;

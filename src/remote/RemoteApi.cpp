@@ -97,6 +97,8 @@ QJsonObject RemoteApi::channelStatus(int id) const
         {QStringLiteral("name"), name},
         {QStringLiteral("sourceFormat"), m_manager->getCameraFormatTextForChannel(id)},
         {QStringLiteral("sourceState"), m_manager->getCameraStateForChannel(id)},
+        // What the studio's tile says of the camera's trouble, in the interface language.
+        {QStringLiteral("trouble"), m_manager->getCameraHealthForChannel(id).value(QStringLiteral("trouble")).toString()},
         {QStringLiteral("width"), m_manager->getCameraWidthForChannel(id)},
     };
 }
@@ -118,8 +120,12 @@ QJsonObject RemoteApi::status() const
         {QStringLiteral("channels"), channels},
         {QStringLiteral("countdownSeconds"), m_manager->countdownSeconds()},
         {QStringLiteral("currentFps"), m_manager->currentFps()},
+        // The same verdict as the status bar's colour: "good", "ok", "low" or "none".
+        {QStringLiteral("fpsLevel"), m_manager->fpsLevel()},
         {QStringLiteral("isArming"), m_manager->isArming()},
         {QStringLiteral("isRecording"), m_manager->isRecording()},
+        // The last marker of the running (or last) take with its take time; empty before one.
+        {QStringLiteral("lastMarker"), m_manager->lastMarkerText()},
         {QStringLiteral("masterVolume"), double(m_manager->masterAudioVolume())},
         {QStringLiteral("selectedGlobalFps"), m_manager->selectedGlobalFps()},
         {QStringLiteral("sessionName"), m_manager->activeSessionName()},
@@ -229,6 +235,22 @@ QByteArray RemoteApi::switchSource(const HttpRequest &request)
         qDebug() << "[RemoteControlServer] Switched active source to:" << id;
     }
     return statusJson();
+}
+
+RemoteApi::Answer RemoteApi::dropMarker(const HttpRequest &request)
+{
+    QString name;
+    if (!request.body.trimmed().isEmpty()) {
+        const std::optional<QJsonObject> body = bodyObject(request);
+        const QJsonValue value = body ? body->value(QStringLiteral("name")) : QJsonValue();
+        if (!body || !(value.isString() || value.isUndefined() || value.isNull()))
+            return {400, QByteArrayLiteral("the body must be a JSON object with a text name")};
+        name = value.toString();
+    }
+    const QVariantMap marker = m_manager->dropMarker(name);
+    if (!marker.value(QStringLiteral("ok")).toBool())
+        return {409, QByteArrayLiteral("no take is running")};
+    return {200, compact(QJsonObject::fromVariantMap(marker))};
 }
 
 QByteArray RemoteApi::toggleRecording()

@@ -1,5 +1,7 @@
 // The phone page's script (remote.html): polls the recorder's status, shows it, and sends
 // what the operator taps to the JSON API; the recorder decides, the page only shows.
+// Longer than our other files: the page loads one script beside its markup and style, and its
+// parts (access key, status, source cards, source dialog) share the page's state and elements.
 'use strict';
 
 // Every view element follows the last status the server sent; the only thing the page
@@ -31,6 +33,8 @@ const grid = el('switcherGrid');
 const recBtn = el('recBtn');
 const recText = el('recText');
 const nextBtn = el('nextBtn');
+const markerBtn = el('markerBtn');
+const lastMarkerLine = el('lastMarker');
 const sourceDialog = el('sourceDialog');
 const dialogTitle = el('dialogTitle');
 const channelSelect = el('channelSelect');
@@ -228,6 +232,12 @@ function updateStatus(data) {
   if (typeof data.timecode === 'string' && data.timecode.length > 0)
     timecodeBox.textContent = data.timecode;
 
+  // A marker belongs to a running take; the recorder words the last one.
+  markerBtn.disabled = !isRecording;
+  const marker = typeof data.lastMarker === 'string' ? data.lastMarker : '';
+  lastMarkerLine.textContent = marker;
+  lastMarkerLine.classList.toggle('hidden', marker === '');
+
   // What the studio's window shows in its banner: why a take failed, or that the disk runs out.
   const warning = typeof data.warningText === 'string' ? data.warningText : '';
   warningBanner.textContent = warning;
@@ -237,6 +247,9 @@ function updateStatus(data) {
     const target = data.selectedGlobalFps ? Number(data.selectedGlobalFps).toFixed(0) : '60';
     fpsBadge.textContent = Number(data.currentFps).toFixed(1) + ' FPS (' + target + ' TARGET)';
   }
+  // The studio's verdict on the rate, coloured as its status bar colours it.
+  const level = ['good', 'ok', 'low', 'none'].includes(data.fpsLevel) ? data.fpsLevel : 'good';
+  fpsBadge.className = 'fps-badge ' + level;
 }
 
 function setBadge(text, look) {
@@ -261,8 +274,10 @@ function renderGrid() {
   const active = activeChannels();
   // Rebuild only when the cards change: replacing a card under a finger would swallow the tap.
   const key = JSON.stringify(active.map((c) => [c.id, c.name, c.sourceState, c.audioInput, c.audioState]));
-  if (key === renderedGridKey)
+  if (key === renderedGridKey) {
+    showTroubles(active);
     return;
+  }
   renderedGridKey = key;
 
   grid.textContent = '';
@@ -307,7 +322,11 @@ function renderGrid() {
       openSourceDialog(channel.id);
     });
 
-    card.append(gear, top, name);
+    // What the studio's tile says is wrong (slow, frames dropped or repeated); filled in place.
+    const trouble = document.createElement('div');
+    trouble.className = 'card-trouble';
+
+    card.append(gear, top, name, trouble);
     if (hasMic)
       card.append(mic);
     card.addEventListener('click', () => switchSource(channel.id));
@@ -327,6 +346,19 @@ function renderGrid() {
     grid.append(add);
   }
   markActive(currentActiveSource);
+  showTroubles(active);
+}
+
+// The trouble text changes with every reading; it is set on the cards as they are, so a card
+// is never rebuilt under a finger for it.
+function showTroubles(active) {
+  for (const channel of active) {
+    const trouble = document.querySelector('#card-' + channel.id + ' .card-trouble');
+    if (!trouble)
+      continue;
+    const missing = channel.sourceState === 'lost' || channel.sourceState === 'reconnecting';
+    trouble.textContent = !missing && typeof channel.trouble === 'string' ? channel.trouble : '';
+  }
 }
 
 // ---- switching and recording ----
@@ -358,6 +390,13 @@ function toggleRecording() {
     .then((response) => response.json())
     .then((data) => updateStatus(data))
     .catch((error) => console.error('Record toggle error:', error));
+}
+
+function dropMarker() {
+  vibrate();
+  api('/api/marker', { method: 'POST' })
+    .then(() => pollStatus())
+    .catch((error) => console.error('Marker error:', error));
 }
 
 // ---- source dialog ----
@@ -596,6 +635,7 @@ previewImg.addEventListener('error', () => {
 
 recBtn.addEventListener('click', toggleRecording);
 nextBtn.addEventListener('click', nextCamera);
+markerBtn.addEventListener('click', dropMarker);
 el('dialogClose').addEventListener('click', closeSourceDialog);
 el('cancelBtn').addEventListener('click', closeSourceDialog);
 el('applyBtn').addEventListener('click', applySource);

@@ -2,7 +2,9 @@
 // N channels, optionally starts a take, and saves the window as a PNG.
 //   vireon_screenshot --channels N --state idle|recording --language EN|SR --output FILE
 //                     [--overlay source|source-edit|remote|remote-open|update|update-download|
-//                                take-failed|take-saved|disk-low]
+//                                take-failed|take-saved|take-recovered|disk-low] [--size WxH]
+// --size gives the main window another size than its initial 1280x720 (a 1366x768 laptop, a
+// 1920x1080 screen).
 // With --window help|help-missing|monitor it grabs that secondary window instead: the help
 // window on the shipped manual (or on none), or the performance monitor over this run's log.
 // The settings window instead, on one of its pages (0-3), optionally scrolled, with the
@@ -83,7 +85,9 @@ bool offerUpdate(bool downloadFromLocalServer, const QString &downloadFolder)
                                                      "- Timeline export keeps clip names with accents\n"
                                                      "- Remote control shows the recording time\n"
                                                      "- Fixes for audio meters after a device is unplugged")},
-        {QStringLiteral("downloadUrl"), installerUrl}};
+        {QStringLiteral("downloadUrl"), installerUrl},
+        // What a Linux build fetches.
+        {QStringLiteral("downloadUrl_deb"), installerUrl}};
     updates->setServerUrl(QStringLiteral("data:application/json;base64,")
                           + QString::fromLatin1(QJsonDocument(manifest).toJson(QJsonDocument::Compact).toBase64()));
     updates->checkForUpdates(true);
@@ -116,6 +120,18 @@ bool showTakeNotice(const QString &notice, const QString &scratchFolder)
         QTest::qWait(2000);
         manager->stopRecording();
         return !manager->lastTakeSummary().isEmpty();
+    }
+    if (notice == QLatin1String("take-recovered")) {
+        // A take as a crash leaves it: files and journal, no timeline; rebuilt as at start.
+        manager->startRecording();
+        QTest::qWait(1500);
+        manager->stopRecording();
+        const QDir take(manager->currentTakeFolder());
+        for (const QString &name : take.entryList({QStringLiteral("*.xml"), QStringLiteral("*.fcpxml"), QStringLiteral("*.otio")}))
+            QFile::remove(take.filePath(name));
+        manager->recoverInterruptedTakes();
+        manager->waitForTakeRecovery();
+        return !manager->takeRecoveryText().isEmpty();
     }
     if (notice == QLatin1String("disk-low")) {
         manager->setFreeSpaceProbe([](const QString &) { return qint64(2200) << 20; });
@@ -275,6 +291,7 @@ int main(int argc, char *argv[])
     parser.addOption({ QStringLiteral("advanced"), QStringLiteral("Settings: advanced quality grid open.") });
     parser.addOption({ QStringLiteral("benchmark"), QStringLiteral("Settings: run the hardware benchmark first.") });
     parser.addOption({ QStringLiteral("webcams"), QStringLiteral("Simulated USB webcams instead of the built-in cameras.") });
+    parser.addOption({ QStringLiteral("size"), QStringLiteral("Main window size, for example 1920x1080."), QStringLiteral("WxH") });
     parser.addOption({ QStringLiteral("audio"),
                        QStringLiteral("tone (the Test Tone on every channel), interface (input N of the four-input "
                                       "Test Interface on channel N, trim and low cut on channel 1) or interface-lost "
@@ -343,6 +360,9 @@ int main(int argc, char *argv[])
         if (secondary.isEmpty()) {
             engine.load(QUrl(QStringLiteral("qrc:/Vireon/ui/qml/Main.qml")));
             window = engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+            const QStringList size = parser.value(QStringLiteral("size")).split(QLatin1Char('x'));
+            if (window && size.size() == 2 && size[0].toInt() > 0 && size[1].toInt() > 0)
+                window->resize(size[0].toInt(), size[1].toInt());
         } else {
             window = createSecondaryWindow(engine, secondary, parser.value(QStringLiteral("language")));
         }

@@ -398,11 +398,16 @@ test('the record button runs a whole take', async () => {
 
   await page.waitForTimeout(2000);
   await page.locator('#card-2').tap();
+  // A marker during the take: the phone shows it as the recorder words it.
+  assert.equal(await page.isDisabled('#markerBtn'), false);
+  await page.locator('#markerBtn').tap();
+  await page.waitForFunction(() => /^Marker 1 at 00:00:0\d\.\d\d\d$/.test(document.getElementById('lastMarker').textContent));
   await page.waitForTimeout(1500);
   await page.locator('#recBtn').tap();
   await page.waitForFunction(() => document.getElementById('recText').textContent === 'START REC');
   assert.equal(await page.textContent('#statusBadge'), 'STANDBY');
   assert.equal((await getJson(port, '/api/status')).isRecording, false);
+  assert.equal(await page.isDisabled('#markerBtn'), true);
 
   const folder = (await host.waitFor('TAKE ', 60000)).slice(5);
   const files = filesUnder(folder);
@@ -418,6 +423,8 @@ test('the record button runs a whole take', async () => {
   assert.ok(timelines[1].endsWith('_AllAngles.xml'), timelines[1]);
   const xml = readFileSync(timelines[0], 'utf8');
   assert.match(xml, /<xmeml version="4">/);
+  assert.match(xml, /<name>Marker 1<\/name>/);
+  assert.equal(files.filter((f) => f.endsWith('.fcpxml') || f.endsWith('.otio')).length, 4);
   assert.match(xml, /Camera_01\.mp4/);
   assert.match(xml, /Camera_02\.mp4/);
   assert.match(xml, /Master_Audio_Output\.wav/);
@@ -473,7 +480,7 @@ test('a new key sends the phone back to the QR code', async () => {
 function status(overrides) {
   const channels = [1, 2, 3, 4].map((id) => ({
     active: false, audioInput: 'None', audioState: 'none', colorRange: 'Default', deviceLink: '', framerate: 30,
-    height: 1080, id, name: '', sourceFormat: '', sourceState: 'off', width: 1920,
+    height: 1080, id, name: '', sourceFormat: '', sourceState: 'off', trouble: '', width: 1920,
   }));
   const base = {
     activeSourceId: 1, activeVideoCount: 0, channels, countdownSeconds: 3, currentFps: 30, isArming: false,
@@ -486,6 +493,8 @@ function status(overrides) {
     result.channels[Number(id) - 1].name = name;
   for (const [id, state] of Object.entries(overrides.states || {}))
     result.channels[Number(id) - 1].sourceState = state;
+  for (const [id, trouble] of Object.entries(overrides.troubles || {}))
+    result.channels[Number(id) - 1].trouble = trouble;
   for (const [id, [input, state]] of Object.entries(overrides.audio || {}))
     Object.assign(result.channels[Number(id) - 1], { audioInput: input, audioState: state });
   return result;
@@ -522,8 +531,22 @@ test('page logic on crafted status answers', async (t) => {
   await t.test('FPS badge', async () => {
     await serveStatus(status({ currentFps: 29.84, selectedGlobalFps: 29.97 }));
     await page.waitForFunction(() => document.getElementById('fpsBadge').textContent === '29.8 FPS (30 TARGET)');
-    await serveStatus(status({ currentFps: 12, selectedGlobalFps: 0 }));
+    await serveStatus(status({ currentFps: 12, selectedGlobalFps: 0, fpsLevel: 'low' }));
     await page.waitForFunction(() => document.getElementById('fpsBadge').textContent === '12.0 FPS (60 TARGET)');
+    // Coloured by the studio's verdict, not by a rule of the page's own.
+    assert.equal(await page.getAttribute('#fpsBadge', 'class'), 'fps-badge low');
+    await serveStatus(status({ currentFps: 29, fpsLevel: 'good' }));
+    await page.waitForFunction(() => document.getElementById('fpsBadge').className === 'fps-badge good');
+  });
+  await t.test('a camera in trouble says so on its card, updated in place', async () => {
+    await serveStatus(status({ activeIds: [2], troubles: { 2: '24.3 fps · 3 repeated' } }));
+    await page.waitForFunction(() => document.querySelector('#card-2 .card-trouble')
+                               && document.querySelector('#card-2 .card-trouble').textContent === '24.3 fps · 3 repeated');
+    const card = await page.$('#card-2');
+    await serveStatus(status({ activeIds: [2], troubles: { 2: '' } }));
+    await page.waitForFunction(() => document.querySelector('#card-2 .card-trouble').textContent === '');
+    assert.ok(await card.evaluate((node) => node.isConnected), 'the card was not rebuilt');
+    assert.equal(await page.isVisible('#card-2 .card-trouble'), false);
   });
   await t.test('NEXT CAM from 3 with channels 1 and 3 goes to 1', async () => {
     await serveStatus(status({ activeSourceId: 3, activeIds: [1, 3] }));

@@ -24,6 +24,8 @@ Rectangle {
     property real trimDb: 0
     property bool isLowCut: false
     readonly property bool isSR: AppManager.currentLanguage === "SR"
+    // Short of room: the input selector folds away (the gear's settings have it too).
+    property bool isFolded: false
     readonly property var inputDevices: AppManager.audioInputDevices
     // The channel's settings (the gear on its badge).
     readonly property alias settingsPopup: settingsPopup
@@ -63,8 +65,14 @@ Rectangle {
         }
     }
 
-    // Every row at its least, the meter at its 140 px.
-    readonly property real minimumHeight: stripColumn.implicitHeight + 8
+    // Every row shown with the meter at its 140 px; and the least, folded with the meter at its
+    // least.
+    // (From the rows' own heights: the column's would change with the folding.)
+    readonly property real comfortableHeight: 8 + badge.Layout.preferredHeight + inputSelector.Layout.preferredHeight
+                                              + dbBox.implicitHeight + meter.Layout.preferredHeight
+                                              + buttonRow.Layout.preferredHeight + 4 * stripColumn.spacing
+    readonly property real minimumHeight: comfortableHeight - inputSelector.Layout.preferredHeight - stripColumn.spacing
+                                          - meter.Layout.preferredHeight + meter.Layout.minimumHeight
 
     ColumnLayout {
         id: stripColumn
@@ -305,7 +313,10 @@ Rectangle {
         }
 
         DarkComboBox {
+            id: inputSelector
+
             objectName: "inputSelector"
+            visible: !strip.isFolded
             Layout.fillWidth: true
             Layout.preferredHeight: 26
             Layout.minimumHeight: 26
@@ -325,6 +336,8 @@ Rectangle {
         }
 
         DbInputBox {
+            id: dbBox
+
             Layout.alignment: Qt.AlignHCenter
             volumeValue: meter.faderValue
             isMuted: strip.isMuted
@@ -342,6 +355,8 @@ Rectangle {
         }
 
         RowLayout {
+            id: buttonRow
+
             Layout.fillWidth: true
             Layout.preferredHeight: 24
             Layout.minimumHeight: 24

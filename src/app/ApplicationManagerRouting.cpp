@@ -240,7 +240,8 @@ void ApplicationManager::setAudioInputForChannel(int channelId, const QString &d
     removeChannelAudioInput(channelId);
 
     openChannelAudioInput(channelId, deviceName);
-    emit channelAudioStateChanged(channelId);
+    // The strip re-reads the channel; a lost microphone replaced leaves the banner's warning.
+    publishAudioInputState(channelId);
 }
 
 void ApplicationManager::openChannelAudioInput(int channelId, const QString &deviceName)

@@ -52,7 +52,7 @@ EncoderConfig ApplicationManager::encoderConfigFor(int channelId, const ISource 
     config.outputPath = TakeNaming::cameraFilePath(m_currentTakeFolder, channelId, m_takeContainer);
     config.width = source.width() >= 1 ? source.width() : m_timelineWidth;
     config.height = source.height() >= 1 ? source.height() : m_timelineHeight;
-    config.fps = m_timelineFps;
+    config.frameRate = frameRateFraction(m_timelineFps);
     config.targetBitrateKbps = m_targetBitrateKbps;
     config.keyframeIntervalSeconds = m_keyframeInterval;
     config.bFrames = m_bFrames;
@@ -120,7 +120,7 @@ void ApplicationManager::startRecording()
     };
 
     m_audioParts.clear();
-    auto take = std::make_unique<TakeRecorder>(m_timelineFps, kSampleRate);
+    auto take = std::make_unique<TakeRecorder>(frameRateFraction(m_timelineFps), kSampleRate);
     if (m_audioPartLimitBytes > 0)
         take->setAudioPartLimitBytes(m_audioPartLimitBytes);
     m_masterWavPath = TakeNaming::masterAudioFilePath(takeFolder);

@@ -3,7 +3,7 @@
 #include "capture/ISource.h"
 #include "recording/IEncoder.h"
 
-#include <cmath>
+#include <algorithm>
 
 void FramePump::addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height)
 {
@@ -18,19 +18,17 @@ void FramePump::addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int
 
 qint64 FramePump::slotsStartedBy(qint64 elapsedNs) const
 {
-    if (elapsedNs < 0)
-        return 0;
-    return qint64(std::floor(double(elapsedNs) * m_fps / 1e9)) + 1;
+    return m_rate.slotsStartedBy(elapsedNs);
 }
 
 qint64 FramePump::slotsCovering(qint64 durationNs) const
 {
-    return std::max<qint64>(1, qint64(std::llround(double(durationNs) * m_fps / 1e9)));
+    return std::max<qint64>(1, m_rate.framesIn(durationNs));
 }
 
 qint64 FramePump::slotStartNs(qint64 slot) const
 {
-    return m_startNs + qint64(std::llround(double(slot) * 1e9 / m_fps));
+    return m_startNs + m_rate.frameStartNs(slot);
 }
 
 VideoFrame FramePump::pictureFor(Channel &channel, const std::shared_ptr<ISource> &source, qint64 slotEndNs)

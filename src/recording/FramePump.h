@@ -11,6 +11,7 @@
 #pragma once
 
 #include "capture/VideoFrame.h"
+#include "recording/FrameRate.h"
 
 #include <QByteArray>
 
@@ -26,11 +27,11 @@ class FramePump
 public:
     using SourceLookup = std::function<std::shared_ptr<ISource>(int channelId)>;
 
-    explicit FramePump(double fps = 30.0) : m_fps(fps) {}
+    explicit FramePump(FrameRate rate = {}) : m_rate(rate) {}
 
-    void setFrameRate(double fps) { m_fps = fps; }
-    double frameRate() const { return m_fps; }
-    // The take's start on the monotonic clock: frame slot k begins k / fps after it.
+    void setFrameRate(FrameRate rate) { m_rate = rate; }
+    FrameRate frameRate() const { return m_rate; }
+    // The take's start on the monotonic clock: frame slot k begins k / rate after it.
     void setStartTime(qint64 startNs) { m_startNs = startNs; }
 
     // A channel to feed; width and height are the encoder's size, used for black frames.
@@ -38,7 +39,7 @@ public:
     void clear() { m_channels.clear(); }
     bool isEmpty() const { return m_channels.empty(); }
 
-    // Frame slots that have begun after elapsedNs of the take: slot k starts at k / fps.
+    // Frame slots that have begun after elapsedNs of the take: slot k starts at k / rate.
     qint64 slotsStartedBy(qint64 elapsedNs) const;
     // Frame slots that fill a take of durationNs: the take's frame count at its end.
     qint64 slotsCovering(qint64 durationNs) const;
@@ -76,7 +77,7 @@ private:
     VideoFrame pictureFor(Channel &channel, const std::shared_ptr<ISource> &source, qint64 slotEndNs);
     qint64 slotStartNs(qint64 slot) const;
 
-    double m_fps;
+    FrameRate m_rate;
     qint64 m_startNs = 0;
     std::map<int, Channel> m_channels;
 };

@@ -15,10 +15,10 @@ constexpr qint64 kNsPerSecond = 1000000000;
 
 } // namespace
 
-TakeRecorder::TakeRecorder(double fps, int sampleRate, Clock clock)
+TakeRecorder::TakeRecorder(FrameRate rate, int sampleRate, Clock clock)
     : m_sampleRate(sampleRate)
     , m_clock(clock ? std::move(clock) : Clock(monotonicNowNs))
-    , m_framePump(fps)
+    , m_framePump(rate)
     , m_audio(std::make_unique<TakeAudioWriter>(sampleRate, kAudioChannels))
 {
 }
@@ -147,7 +147,7 @@ void TakeRecorder::pumpFrames(const FramePump::SourceLookup &sourceFor)
 {
     if (!m_started || m_finished)
         return;
-    const qint64 frameNs = qint64(double(kNsPerSecond) / m_framePump.frameRate());
+    const qint64 frameNs = m_framePump.frameRate().frameStartNs(1);
     const qint64 elapsedNs = m_clock() - m_startNs;
     m_framePump.pump(m_framePump.slotsStartedBy(elapsedNs - kSlotReadLagFrames * frameNs), sourceFor);
 }

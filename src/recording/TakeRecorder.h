@@ -85,7 +85,7 @@ public:
     // the end of a slot has arrived from its camera.
     static constexpr int kSlotReadLagFrames = 2;
 
-    TakeRecorder(double fps, int sampleRate, Clock clock = {});
+    TakeRecorder(FrameRate rate, int sampleRate, Clock clock = {});
     ~TakeRecorder();
     TakeRecorder(const TakeRecorder &) = delete;
     TakeRecorder &operator=(const TakeRecorder &) = delete;

@@ -329,7 +329,7 @@ bool ApplicationManager::exportTimeline(qint64 durationMs)
     input.takeFolderPath = m_currentTakeFolder;
     input.startTimecode = m_startTimecode;
     input.durationMs = durationMs;
-    input.frameRate = m_timelineFps;
+    input.frameRate = frameRateFraction(m_timelineFps);
     input.width = m_timelineWidth;
     input.height = m_timelineHeight;
     input.videoPaths = m_videoPaths;

@@ -119,7 +119,7 @@ QByteArray buildXmemlDocument(const TimelineExportInput &input, TimelineLayout l
     job.projectName = timelineProjectName(input.sessionName);
     job.mediaFolder = timelineMediaFolder(input);
     job.sequenceName = job.projectName + QLatin1Char(' ') + lastPathComponent(job.mediaFolder);
-    job.frameRate = input.frameRate;
+    job.frameRate = input.frameRate.toDouble();
     job.width = input.width;
     job.height = input.height;
     job.durationMs = input.durationMs;

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "common/AudioFormat.h"
+#include "recording/FrameRate.h"
 #include "recording/TimelineCut.h"
 #include "recording/TimelinePaths.h"
 #include "recording/XmemlWriter.h"
@@ -32,10 +33,10 @@ struct TimelineExportInput
 {
     QString sessionName;    // the session name as the operator typed it (not trimmed)
     QString takeFolderPath; // the folder that holds the master WAV; empty: the master WAV's folder
-    QString startTimecode;  // time of day at the start of the take, "HH:mm:ss:00"
+    QString startTimecode;  // time of day at the start of the take, "HH:mm:ss:00" (";ff" drop-frame)
     qint64 durationMs = 0;  // length of the take
 
-    double frameRate = 30.0; // sequence format
+    FrameRate frameRate;     // the take's exact rate: the sequence's timebase and ntsc
     int width = 1920;
     int height = 1080;
 

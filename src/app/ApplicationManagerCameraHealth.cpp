@@ -3,7 +3,7 @@
 // when it is back; and a take's frames, dropped and repeated frames per camera.
 #include "app/ApplicationManager.h"
 
-#include "app/TakeNaming.h"
+#include "recording/TakeNaming.h"
 #include "capture/CameraCapture.h"
 #include "common/ChannelRange.h"
 #include "common/MonotonicClock.h"

@@ -4,7 +4,7 @@
 #include "app/ApplicationManager.h"
 
 #include "common/AudioFormat.h"
-#include "app/TakeNaming.h"
+#include "recording/TakeNaming.h"
 #include "common/ChannelRange.h"
 #include "common/MonotonicClock.h"
 #include "capture/ISource.h"

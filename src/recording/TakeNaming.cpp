@@ -1,4 +1,4 @@
-#include "app/TakeNaming.h"
+#include "recording/TakeNaming.h"
 
 #include "recording/Timecode.h"
 

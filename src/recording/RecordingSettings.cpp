@@ -1,5 +1,6 @@
 #include "recording/RecordingSettings.h"
 
+#include "common/SettingsReader.h"
 #include "recording/RecordingChoices.h"
 
 #include <QDebug>
@@ -18,76 +19,6 @@ constexpr int kDefaultCqpLevel = 20;
 constexpr int kMaxBitrateKbps = 1'000'000;
 constexpr int kMaxKeyframeSeconds = 60;
 constexpr int kMaxBFrames = 16;
-
-// Reads the keys of one settings value, collecting the ones that cannot be read.
-class Reader
-{
-public:
-    explicit Reader(QSettings &settings) : m_settings(settings) {}
-
-    void index(const QString &key, int count, int *target)
-    {
-        number(key, 0, count > 0 ? count - 1 : INT_MAX, target);
-    }
-
-    void number(const QString &key, int minimum, int maximum, int *target)
-    {
-        const QVariant value = m_settings.value(key);
-        if (!value.isValid())
-            return;
-        bool ok = false;
-        const int n = value.toString().trimmed().toInt(&ok);
-        if (!ok || n < minimum || n > maximum)
-            return unreadable(key, value);
-        *target = n;
-    }
-
-    void flag(const QString &key, bool *target)
-    {
-        const QVariant value = m_settings.value(key);
-        if (!value.isValid())
-            return;
-        const QString text = value.toString().trimmed().toLower();
-        if (text == QLatin1String("true") || text == QLatin1String("1"))
-            *target = true;
-        else if (text == QLatin1String("false") || text == QLatin1String("0"))
-            *target = false;
-        else
-            unreadable(key, value);
-    }
-
-    void choice(const QString &key, const QStringList &entries, QString *target)
-    {
-        const QVariant value = m_settings.value(key);
-        if (!value.isValid())
-            return;
-        if (!entries.contains(value.toString()))
-            return unreadable(key, value);
-        *target = value.toString();
-    }
-
-    void text(const QString &key, QString *target)
-    {
-        const QVariant value = m_settings.value(key);
-        if (!value.isValid())
-            return;
-        if (value.toString().trimmed().isEmpty())
-            return unreadable(key, value);
-        *target = value.toString();
-    }
-
-    QStringList problems;
-
-private:
-    void unreadable(const QString &key, const QVariant &value)
-    {
-        const QString group = m_settings.group();
-        problems.append(QStringLiteral("%1%2 (\"%3\")")
-                            .arg(group.isEmpty() ? QString() : group + QLatin1Char('/'), key, value.toString().left(40)));
-    }
-
-    QSettings &m_settings;
-};
 
 int positiveIntOr(const QString &text, int fallback)
 {
@@ -113,18 +44,19 @@ namespace RecordingSettingsStore {
 RecordingSettings load(QSettings &settings)
 {
     RecordingSettings value;
-    // Parses the whole file now: only then does status() tell whether it is damaged.
-    (void)settings.allKeys();
-    Reader read(settings);
+    SettingsReader read(settings);
     read.flag(kBroadcastWavKey, &value.broadcastWav);
     settings.beginGroup(kGroup);
-    read.text(QStringLiteral("outputFolder"), &value.outputFolder);
-    read.index(QStringLiteral("resolutionIndex"), int(RecordingChoices::resolutions().size()), &value.resolutionIndex);
-    read.index(QStringLiteral("framerateIndex"), int(RecordingChoices::frameRates().size()), &value.framerateIndex);
+    read.text(QStringLiteral("outputFolder"), &value.outputFolder, false);
+    const auto index = [&read](const QString &key, qsizetype entries, int *target) {
+        read.number(key, 0, int(entries) - 1, target);
+    };
+    index(QStringLiteral("resolutionIndex"), RecordingChoices::resolutions().size(), &value.resolutionIndex);
+    index(QStringLiteral("framerateIndex"), RecordingChoices::frameRates().size(), &value.framerateIndex);
     // Stored on a machine that may offer more encoders: any position is kept.
-    read.index(QStringLiteral("encoderIndex"), 0, &value.encoderIndex);
-    read.index(QStringLiteral("formatIndex"), int(RecordingChoices::containerNames().size()), &value.formatIndex);
-    read.index(QStringLiteral("qualityIndex"), int(RecordingChoices::qualityPresets().size()), &value.qualityIndex);
+    read.number(QStringLiteral("encoderIndex"), 0, INT_MAX, &value.encoderIndex);
+    index(QStringLiteral("formatIndex"), RecordingChoices::containerNames().size(), &value.formatIndex);
+    index(QStringLiteral("qualityIndex"), RecordingChoices::qualityPresets().size(), &value.qualityIndex);
     read.flag(QStringLiteral("advancedQuality"), &value.advancedQuality);
     read.choice(QStringLiteral("rateControlMode"), RecordingChoices::rateControlModes(), &value.rateControlMode);
     read.number(QStringLiteral("targetBitrateKbps"), 1, kMaxBitrateKbps, &value.targetBitrateKbps);
@@ -137,11 +69,9 @@ RecordingSettings load(QSettings &settings)
     read.choice(QStringLiteral("colorRange"), RecordingChoices::colorRanges(), &value.colorRange);
     settings.endGroup();
 
-    if (settings.status() == QSettings::FormatError)
-        read.problems.prepend(QStringLiteral("the settings file %1 is damaged").arg(settings.fileName()));
-    if (!read.problems.isEmpty())
+    if (const QStringList problems = read.problems(); !problems.isEmpty())
         qWarning().noquote() << "[RecordingSettings] Using the defaults for what could not be read:"
-                             << read.problems.join(QLatin1String(", "));
+                             << problems.join(QLatin1String(", "));
     return value;
 }
 

@@ -41,6 +41,9 @@ struct TimelineExportInput
     int height = 1080;
 
     std::map<int, QString> videoPaths;    // channel id → recorded video file
+    // Cameras that joined the running take: channel id → the sequence frame of their first
+    // frame (every other file begins with the take).
+    std::map<int, qint64> videoStartFrames;
     // The take's video container, for naming a camera whose file is not known (".mkv").
     QString videoFileExtension = QStringLiteral(".mp4");
     std::map<int, QString> isoAudioPaths; // channel id → separate channel WAV

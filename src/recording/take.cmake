@@ -15,4 +15,5 @@ target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/RecordingSettings.h ${CMAKE_CURRENT_LIST_DIR}/RecordingSettings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TakeFormat.h ${CMAKE_CURRENT_LIST_DIR}/TakeFormat.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TakeNaming.h ${CMAKE_CURRENT_LIST_DIR}/TakeNaming.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TakeSetup.h ${CMAKE_CURRENT_LIST_DIR}/TakeSetup.cpp
 )

@@ -5,12 +5,14 @@
 
 #include <algorithm>
 
-void FramePump::addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height)
+void FramePump::addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height,
+                           qint64 firstSlot)
 {
     if (!encoder)
         return;
     Channel channel;
     channel.encoder = std::move(encoder);
+    channel.firstSlot = std::max<qint64>(0, firstSlot);
     channel.width = width;
     channel.height = height;
     m_channels[channelId] = std::move(channel);
@@ -53,17 +55,25 @@ VideoFrame FramePump::pictureFor(Channel &channel, const std::shared_ptr<ISource
     return channel.lastPicture;
 }
 
+qint64 FramePump::firstSlot(int channelId) const
+{
+    auto it = m_channels.find(channelId);
+    return it == m_channels.end() ? 0 : it->second.firstSlot;
+}
+
 int FramePump::pump(qint64 dueFrames, const SourceLookup &sourceFor)
 {
     int sent = 0;
     for (auto &[channelId, channel] : m_channels) {
-        if (!channel.encoder || channel.framesSent >= dueFrames)
+        const qint64 due = dueFrames - channel.firstSlot;
+        if (!channel.encoder || channel.framesSent >= due)
             continue;
         const std::shared_ptr<ISource> source = sourceFor(channelId);
-        while (channel.framesSent < dueFrames) {
+        while (channel.framesSent < due) {
             // The picture taken within the slot: the newest one before the slot ends.
             const Picture previous = channel.lastPicture.pixels;
-            VideoFrame frame = pictureFor(channel, source, slotStartNs(channel.framesSent + 1) - 1);
+            const qint64 slot = channel.firstSlot + channel.framesSent;
+            VideoFrame frame = pictureFor(channel, source, slotStartNs(slot + 1) - 1);
             // The same picture as the slot before: no new picture came (a source never writes
             // into a picture a reader holds, so a new picture is always another one).
             if (channel.framesSent > 0 && frame.pixels.isSharedWith(previous))

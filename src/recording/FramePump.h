@@ -35,7 +35,14 @@ public:
     void setStartTime(qint64 startNs) { m_startNs = startNs; }
 
     // A channel to feed; width and height are the encoder's size, used for black frames.
-    void addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height);
+    // firstSlot: the take's frame slot its file begins with (0 for a camera that starts with
+    // the take; a camera that joins later begins at the slot it joined in, as frame 0 of its
+    // own file).
+    void addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height,
+                    qint64 firstSlot = 0);
+    bool hasChannel(int channelId) const { return m_channels.count(channelId) > 0; }
+    // The take's slot a channel's file begins with.
+    qint64 firstSlot(int channelId) const;
     void clear() { m_channels.clear(); }
     bool isEmpty() const { return m_channels.empty(); }
 
@@ -44,7 +51,8 @@ public:
     // Frame slots that fill a take of durationNs: the take's frame count at its end.
     qint64 slotsCovering(qint64 durationNs) const;
 
-    // Sends every channel the frames due up to `dueFrames` in total; returns frames sent.
+    // Sends every channel the frames of the take's slots up to `dueFrames` (slots counted from
+    // the take's start); returns frames sent.
     int pump(qint64 dueFrames, const SourceLookup &sourceFor);
 
     qint64 framesSent(int channelId) const;
@@ -67,6 +75,7 @@ private:
     struct Channel
     {
         std::shared_ptr<IEncoder> encoder;
+        qint64 firstSlot = 0;
         qint64 framesSent = 0;
         qint64 repeatedFrames = 0;
         VideoFrame lastPicture; // pixels empty until the camera delivered once

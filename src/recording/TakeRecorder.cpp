@@ -60,6 +60,21 @@ void TakeRecorder::addCamera(int channelId, std::shared_ptr<IEncoder> encoder, i
     m_framePump.addChannel(channelId, std::move(encoder), width, height);
 }
 
+qint64 TakeRecorder::joiningFrame() const
+{
+    if (!m_started)
+        return 0;
+    // The slot that begins after now: every picture it holds is taken after the camera joined.
+    return m_framePump.slotsStartedBy(m_clock() - m_startNs);
+}
+
+void TakeRecorder::addJoiningCamera(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height)
+{
+    if (m_finished)
+        return;
+    m_framePump.addChannel(channelId, std::move(encoder), width, height, joiningFrame());
+}
+
 bool TakeRecorder::hasOpenFile() const
 {
     return m_audio->fileCount() > 0 || !m_framePump.isEmpty();
@@ -209,6 +224,7 @@ TakeCameraFigures TakeRecorder::cameraFigures(int channelId) const
     m_framePump.forEachEncoder([&](int id, const IEncoder &encoder) {
         if (id != channelId)
             return;
+        figures.startFrame = m_framePump.firstSlot(id);
         figures.frames = m_framePump.framesSent(id);
         figures.dropped = encoder.droppedFrames();
         figures.repeated = m_framePump.repeatedFrames(id);

@@ -63,6 +63,7 @@ private slots:
     void picturesAreSharedNotCopied();
     void lateTickGivesEachSlotItsOwnPicture();
     void slotNeverHoldsALaterPicture();
+    void cameraJoiningTheTakeBeginsAtItsSlot();
 };
 
 void TestFramePump::frameSlots_data()
@@ -223,6 +224,32 @@ void TestFramePump::slotNeverHoldsALaterPicture()
     late.addChannel(1, lateEncoder, 2, 2);
     late.pump(1, [&](int) { return std::static_pointer_cast<ISource>(newer); });
     QCOMPARE(lateEncoder->frames[0].pixels.at(0), char(0));
+}
+
+void TestFramePump::cameraJoiningTheTakeBeginsAtItsSlot()
+{
+    // 10 fps from t = 1 s; a picture 10 ms into every slot. Camera 2 joins at slot 5: its
+    // file's frame 0 is the picture of slot 5, and it gets as many frames as slots are left.
+    FramePump pump(FrameRate{10, 1});
+    pump.setStartTime(1000000000);
+    auto first = std::make_shared<RecordingEncoder>();
+    auto joined = std::make_shared<RecordingEncoder>();
+    auto source = std::make_shared<TimedSource>();
+    for (int k = 0; k < 10; ++k)
+        source->add(1000000000 + k * 100000000LL + 10000000, char('a' + k));
+    const auto lookup = [&](int) { return std::static_pointer_cast<ISource>(source); };
+    pump.addChannel(1, first, 2, 2);
+    pump.pump(5, lookup);
+    pump.addChannel(2, joined, 2, 2, 5);
+    pump.pump(10, lookup);
+    QCOMPARE(first->frames.size(), size_t(10));
+    QCOMPARE(joined->frames.size(), size_t(5));
+    for (int k = 0; k < 5; ++k) {
+        QCOMPARE(joined->frames[size_t(k)].frameIndex, qint64(k));
+        QCOMPARE(joined->frames[size_t(k)].pixels.at(0), char('f' + k));
+    }
+    QCOMPARE(pump.firstSlot(2), qint64(5));
+    QCOMPARE(pump.repeatedFrames(2), qint64(0));
 }
 
 QTEST_GUILESS_MAIN(TestFramePump)

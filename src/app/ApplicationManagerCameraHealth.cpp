@@ -9,7 +9,7 @@
 
 QString ApplicationManager::takeTimeText() const
 {
-    return m_isRecording ? QStringLiteral("at take time %1").arg(TakeNaming::timecodeText(elapsedTakeMs()))
+    return m_isRecording ? QStringLiteral("at take time %1").arg(TakeNaming::timecodeText(elapsedTakeMs(), m_takePlan.rate))
                          : QStringLiteral("(no take running)");
 }
 
@@ -28,6 +28,9 @@ QString ApplicationManager::getCameraStateForChannel(int channelId) const
 
 QString ApplicationManager::getCameraFormatTextForChannel(int channelId) const
 {
+    const ChannelState *channel = m_channels.find(channelId);
+    if (channel && !channel->source && channel->waitingCamera)
+        return channel->waitingCamera->cameraName;
     return m_cameraWatch.formatTextOf(channelId);
 }
 

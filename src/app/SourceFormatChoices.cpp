@@ -1,5 +1,7 @@
 #include "app/SourceFormatChoices.h"
 
+#include "recording/FrameRate.h"
+
 #include <QSize>
 
 #include <cmath>
@@ -45,9 +47,11 @@ QVariantList commonRates()
     return rates;
 }
 
-double exactFps(const CameraFormat &format)
+// The rate as the take names it: 10 000 000 / 333 333 is 30, 10 000 000 / 333 667 is 30000/1001.
+double nominalFps(const CameraFormat &format)
 {
-    return format.fpsDenominator > 0 ? double(format.fpsNumerator) / format.fpsDenominator : 30.0;
+    return frameRateFraction(format.fpsDenominator > 0 ? double(format.fpsNumerator) / format.fpsDenominator : 30.0)
+        .toDouble();
 }
 
 } // namespace
@@ -68,7 +72,7 @@ QVariantMap choicesFor(const QList<CameraFormat> &formats)
         for (const CameraFormat &format : formats) {
             if (QSize(format.width, format.height) != size)
                 continue;
-            const QVariantMap entry = rateEntry(exactFps(format), format.subtypeName);
+            const QVariantMap entry = rateEntry(nominalFps(format), format.subtypeName);
             const QString label = entry.value(QStringLiteral("label")).toString();
             if (!seen.contains(label)) {
                 seen.append(label);
@@ -108,16 +112,19 @@ QVariantMap positionsIn(const QVariantMap &choices, int width, int height, doubl
         }
     }
     const QVariantList rates = resolutions.value(resolution).toMap().value(QStringLiteral("frameRates")).toList();
-    int frameRate = -1;
+    // The rate nearest to the one asked for (within 0.2 fps), the entry of its pixel format
+    // first among equally near ones.
+    int frameRate = 0;
+    double nearest = 0.2;
+    bool isNamed = false;
     for (qsizetype i = 0; i < rates.size(); ++i) {
         const QVariantMap entry = rates.at(i).toMap();
-        if (std::abs(entry.value(QStringLiteral("fps")).toDouble() - fps) >= 0.2)
-            continue;
-        if (frameRate < 0)
+        const double distance = std::abs(entry.value(QStringLiteral("fps")).toDouble() - fps);
+        const bool named = !formatName.isEmpty() && entry.value(QStringLiteral("formatName")).toString() == formatName;
+        if (distance < nearest - 1e-6 || (distance < nearest + 1e-6 && named && !isNamed)) {
+            nearest = distance;
             frameRate = int(i);
-        if (!formatName.isEmpty() && entry.value(QStringLiteral("formatName")).toString() == formatName) {
-            frameRate = int(i);
-            break;
+            isNamed = named;
         }
     }
     const QVariantList ranges = choices.value(QStringLiteral("colorRanges")).toList();
@@ -127,7 +134,7 @@ QVariantMap positionsIn(const QVariantMap &choices, int width, int height, doubl
             range = int(i);
     }
     return {{QStringLiteral("resolution"), resolution},
-            {QStringLiteral("frameRate"), std::max(0, frameRate)},
+            {QStringLiteral("frameRate"), frameRate},
             {QStringLiteral("colorRange"), range}};
 }
 

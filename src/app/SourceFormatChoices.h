@@ -20,8 +20,8 @@ namespace SourceFormatChoices {
 QVariantMap choicesFor(const QList<CameraFormat> &formats);
 
 // Where a channel's camera sits in those lists: {resolution, frameRate, colorRange} indices,
-// the first entry where nothing matches (a rate within 0.2 fps of `fps` matches, the entry of
-// `formatName` first).
+// the first entry where nothing matches (the rate nearest `fps` within 0.2 fps, the entry of
+// `formatName` first among equally near ones).
 QVariantMap positionsIn(const QVariantMap &choices, int width, int height, double fps,
                         const QString &formatName, const QString &colorRange);
 

@@ -25,6 +25,7 @@ void readChannel(SettingsReader &read, ChannelSetup &c)
     read.text(QStringLiteral("formatName"), &c.formatName);
     read.text(QStringLiteral("colorRange"), &c.colorRange, false);
     read.flag(QStringLiteral("flipped"), &c.isFlipped);
+    read.flag(QStringLiteral("recorded"), &c.isCameraRecorded);
     read.text(QStringLiteral("channelName"), &c.channelName);
     read.text(QStringLiteral("audioInput"), &c.audioInput);
     read.number(QStringLiteral("fader"), 0.0f, 1.0f, &c.fader);
@@ -44,6 +45,7 @@ void writeChannel(QSettings &s, const ChannelSetup &c)
     s.setValue(QStringLiteral("formatName"), c.formatName);
     s.setValue(QStringLiteral("colorRange"), c.colorRange);
     s.setValue(QStringLiteral("flipped"), c.isFlipped);
+    s.setValue(QStringLiteral("recorded"), c.isCameraRecorded);
     s.setValue(QStringLiteral("channelName"), c.channelName);
     s.setValue(QStringLiteral("audioInput"), c.audioInput);
     s.setValue(QStringLiteral("fader"), double(c.fader));

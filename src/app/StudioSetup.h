@@ -30,6 +30,7 @@ struct ChannelSetup
     QString formatName;  // pixel format asked for ("MJPEG", "YUY2"); empty: the camera's choice
     QString colorRange = QStringLiteral("Default");
     bool isFlipped = false;
+    bool isCameraRecorded = true; // the tile's STORE box
     QString channelName; // the tile's name; empty: "CAM n"
 
     // --- audio ---

@@ -24,10 +24,13 @@ public:
     void setChannelsModel(InputChannelsModel *model) { m_channelsModel = model; }
     InputChannelsModel *channelsModel() const;
 
-    // The status document: eleven members in key order, four channel objects.
+    // The status document: thirteen members in key order, four channel objects.
     QJsonObject status() const;
     QByteArray statusJson() const;
     QByteArray devicesJson() const;
+    // The lists a camera's format is chosen from (?deviceLink=...&channelId=N), as the source
+    // dialog of the window gets them.
+    QByteArray sourceFormats(const HttpRequest &request) const;
 
     // Each carries out its route and returns the JSON body of the answer.
     QByteArray addSource(const HttpRequest &request);

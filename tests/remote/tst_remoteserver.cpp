@@ -256,6 +256,8 @@ void TestRemoteServer::statusAnswerIsExact()
         + "],\"countdownSeconds\":" + QByteArray::number(m_manager->countdownSeconds())
         + ",\"currentFps\":" + numberText(m_manager->currentFps())
         + ",\"isArming\":false,\"isRecording\":false,\"masterVolume\":" + numberText(double(m_manager->masterAudioVolume()))
+        // The rate the next take records at, as a number and as people write it.
+        + ",\"recordingFps\":30,\"recordingFpsText\":\"30\""
         + ",\"selectedGlobalFps\":" + numberText(m_manager->selectedGlobalFps())
         + ",\"sessionName\":\"RemoteTest\",\"timecode\":\"" + m_manager->timecode().toUtf8()
         + "\",\"warningText\":\"\"}";

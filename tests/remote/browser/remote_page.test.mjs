@@ -518,10 +518,11 @@ test('page logic on crafted status answers', async (t) => {
     assert.equal(await page.textContent('#statusBadge'), 'ARMING');
   });
   await t.test('FPS badge', async () => {
-    await serveStatus(status({ currentFps: 29.84, selectedGlobalFps: 29.97 }));
-    await page.waitForFunction(() => document.getElementById('fpsBadge').textContent === '29.8 FPS (30 TARGET)');
-    await serveStatus(status({ currentFps: 12, selectedGlobalFps: 0 }));
-    await page.waitForFunction(() => document.getElementById('fpsBadge').textContent === '12.0 FPS (60 TARGET)');
+    // The rate the take records at, as the studio writes it: 29.97 is not rounded to 30.
+    await serveStatus(status({ currentFps: 29.84, recordingFps: 29.97002997, recordingFpsText: '29.97' }));
+    await page.waitForFunction(() => document.getElementById('fpsBadge').textContent === '29.8 FPS (29.97 TARGET)');
+    await serveStatus(status({ currentFps: 12, recordingFpsText: '' }));
+    await page.waitForFunction(() => document.getElementById('fpsBadge').textContent === '12.0 FPS (30 TARGET)');
   });
   await t.test('NEXT CAM from 3 with channels 1 and 3 goes to 1', async () => {
     await serveStatus(status({ activeSourceId: 3, activeIds: [1, 3] }));

@@ -2,22 +2,25 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Vireon
-import "ActiveSource.js" as ActiveSource
 import "SourceFormatLists.js" as Lists
 import "StatusTexts.js" as StatusTexts
 import "Tint.js" as Tint
 
 // Puts a camera on a channel (add mode) or changes the camera, format, name or hotkey of a
 // channel that has one (edit mode). A dimmed layer over the whole main window with a card.
+// The format lists and what applying or disabling a source does are the back end's (the
+// phone page calls the same commands).
 Rectangle {
     id: root
 
     property int targetChannelId: 1
     property bool isEditMode: false
     property var availableCameras: []
-    property var currentDeviceFormats: []
-    property var resolutionModel: Lists.defaultResolutions.slice()
-    property var frameRateModel: Lists.defaultFrameRates.slice()
+    // The chosen camera's format lists: {resolutions: [{label, width, height, frameRates:
+    // [{label, fps, formatName}]}], colorRanges: [{label, value}], positions}.
+    property var formatChoices: ({ resolutions: [], colorRanges: [] })
+    property var resolutionModel: []
+    property var frameRateModel: []
     // The last apply could not open the camera; the card stays open and says why.
     property bool applyFailed: false
     property string applyError: ""
@@ -63,20 +66,19 @@ Rectangle {
         applyFailed = false
         grantedFormat = editMode ? AppManager.getCameraFormatTextForChannel(channelId) : ""
         availableCameras = AppManager.getAvailableCameras()
-        nameField.text = Lists.channelName(ChannelsModel.getChannelName(channelId), channelId)
+        nameField.text = ChannelsModel.getChannelName(channelId) || "CAM " + channelId
 
         if (editMode) {
             const link = AppManager.getCameraLinkForChannel(channelId)
             const found = availableCameras.findIndex(camera => camera.link === link)
             cameraCombo.currentIndex = Math.max(0, found)
             rebuildResolutions()
-            resolutionCombo.currentIndex = Lists.indexOfResolution(
-                resolutionModel, AppManager.getCameraWidthForChannel(channelId),
-                AppManager.getCameraHeightForChannel(channelId))
+            // Where the channel's camera sits in the lists.
+            const positions = formatChoices.positions || { resolution: 0, frameRate: 0, colorRange: 0 }
+            resolutionCombo.currentIndex = positions.resolution
             rebuildFrameRates()
-            frameRateCombo.currentIndex = Lists.indexOfFrameRate(
-                frameRateModel, AppManager.getCameraFramerateForChannel(channelId))
-            colorRangeCombo.currentIndex = Lists.colorRangeIndex(AppManager.getCameraColorRangeForChannel(channelId))
+            frameRateCombo.currentIndex = positions.frameRate
+            colorRangeCombo.currentIndex = positions.colorRange
         } else {
             cameraCombo.currentIndex = 0
             rebuildResolutions()
@@ -98,17 +100,22 @@ Rectangle {
 
     function rebuildResolutions() {
         const link = selectedCameraLink()
-        currentDeviceFormats = link !== "" ? AppManager.getCameraFormats(link) : []
+        formatChoices = AppManager.getSourceFormatChoices(link, targetChannelId)
         const kept = resolutionCombo.currentIndex
-        resolutionModel = Lists.resolutionList(currentDeviceFormats)
-        resolutionCombo.currentIndex = Lists.keptIndex(kept, resolutionModel.length)
+        resolutionModel = formatChoices.resolutions.map(entry => entry.label)
+        resolutionCombo.currentIndex = kept >= 0 && kept < resolutionModel.length ? kept : 0
         rebuildFrameRates()
     }
 
     function rebuildFrameRates() {
         const kept = frameRateCombo.currentIndex
-        frameRateModel = Lists.frameRateList(currentDeviceFormats, resolutionModel[resolutionCombo.currentIndex])
-        frameRateCombo.currentIndex = Lists.keptIndex(kept, frameRateModel.length)
+        frameRateModel = selectedResolution().frameRates.map(entry => entry.label)
+        frameRateCombo.currentIndex = kept >= 0 && kept < frameRateModel.length ? kept : 0
+    }
+
+    function selectedResolution() {
+        return formatChoices.resolutions[resolutionCombo.currentIndex]
+               || { width: 1920, height: 1080, frameRates: [] }
     }
 
     function apply() {
@@ -120,33 +127,21 @@ Rectangle {
         if (cameraProblem !== "")
             return // the notice says why; nothing to apply
 
-        const channel = targetChannelId
-        const size = Lists.parseResolution(resolutionModel[resolutionCombo.currentIndex])
-        const fps = Lists.parseFrameRate(frameRateModel[frameRateCombo.currentIndex])
-        // The manager marks the channel as having video only once its camera runs, so the
-        // mark is cleared first and read back: a camera that fails to open leaves none.
-        ChannelsModel.setHasActiveVideo(channel, false)
-        AppManager.setCameraForChannel(channel, link, size.width, size.height, fps,
-                                       Lists.colorRangeValue(colorRangeCombo.currentIndex),
-                                       Lists.parseFormatName(frameRateModel[frameRateCombo.currentIndex]))
-        if (!ChannelsModel.hasActiveVideo(channel)) {
-            applyError = AppManager.getCameraHealthForChannel(channel).error || ""
+        const resolution = selectedResolution()
+        const rate = resolution.frameRates[frameRateCombo.currentIndex] || { fps: 30, formatName: "" }
+        const range = formatChoices.colorRanges[colorRangeCombo.currentIndex] || { value: "Default" }
+        const result = AppManager.applyChannelSource(targetChannelId, link, resolution.width, resolution.height,
+                                                     rate.fps, range.value, rate.formatName, nameField.text)
+        if (!result.ok) {
+            applyError = result.error
             applyFailed = true
             return
         }
-        ChannelsModel.setChannelName(channel, Lists.channelName(nameField.text, channel))
-        if (AppManager.activeSourceId <= 0)
-            AppManager.activeSourceId = channel
         hide()
     }
 
     function disableSource() {
-        const channel = targetChannelId
-        const next = ActiveSource.afterRemoval(channel, AppManager.activeSourceId,
-                                               id => ChannelsModel.hasActiveVideo(id))
-        AppManager.setCameraForChannel(channel, "")
-        ChannelsModel.setHasActiveVideo(channel, false)
-        AppManager.activeSourceId = next
+        AppManager.removeChannelSource(targetChannelId)
         hide()
     }
 
@@ -374,7 +369,7 @@ Rectangle {
                     id: colorRangeCombo
 
                     popupMinWidth: width
-                    model: Lists.colorRangeEntries
+                    model: root.formatChoices.colorRanges.map(entry => entry.label)
                 }
             }
 

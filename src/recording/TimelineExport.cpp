@@ -133,9 +133,11 @@ QByteArray buildXmemlDocument(const TimelineExportInput &input, TimelineLayout l
     // Channels 1 to 4 in order; an empty path is no file.
     for (int channelId = ChannelRange::kFirst; channelId <= ChannelRange::kLast; ++channelId) {
         const auto video = input.videoPaths.find(channelId);
-        if (video != input.videoPaths.end() && !video->second.isEmpty())
-            job.videoClips.append({channelId, QStringLiteral("clip-cam-%1").arg(channelId),
-                                   video->second});
+        if (video != input.videoPaths.end() && !video->second.isEmpty()) {
+            const auto start = input.videoStartFrames.find(channelId);
+            job.videoClips.append({channelId, QStringLiteral("clip-cam-%1").arg(channelId), video->second,
+                                   start == input.videoStartFrames.end() ? 0 : std::max<qint64>(0, start->second)});
+        }
 
         const auto audio = input.isoAudioPaths.find(channelId);
         if (audio == input.isoAudioPaths.end() || audio->second.isEmpty())

@@ -16,6 +16,9 @@ struct TimelineVideoClip
     int channelId = 1;
     QString clipName; // "clip-cam-%1"
     QString filePath;
+    // The sequence frame the file's first frame lies on: 0, or where a camera that joined the
+    // take begins.
+    qint64 startFrame = 0;
 };
 
 struct TimelineAudioClip

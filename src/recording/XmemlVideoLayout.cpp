@@ -32,6 +32,16 @@ QList<TimelineVideoClip> camerasOf(const TimelineExportJob &job, TimelineLayout 
     return cameras;
 }
 
+// Where a camera's file begins on the sequence (0 for one that started with the take).
+qint64 startOf(const TimelineExportJob &job, int channelId)
+{
+    for (const TimelineVideoClip &clip : job.videoClips) {
+        if (clip.channelId == channelId)
+            return clip.startFrame;
+    }
+    return 0;
+}
+
 qint64 cutEndFrame(const TimelineExportJob &job, const SequenceFrames &frames, qsizetype c)
 {
     return frames.frameAt(c + 1 < job.cuts.size() ? job.cuts.at(c + 1).timeMs : frames.durationMs);
@@ -46,7 +56,8 @@ PlacedVideoTrack switchTrack(const TimelineExportJob &job, const SequenceFrames 
     for (qsizetype c = 0; c < job.cuts.size(); ++c) {
         if (job.cuts.at(c).channelId != channelId)
             continue;
-        const qint64 start = frames.frameAt(job.cuts.at(c).timeMs);
+        // A camera that joined the take shows from its first frame on.
+        const qint64 start = std::max(frames.frameAt(job.cuts.at(c).timeMs), job.videoClips.isEmpty() ? 0 : startOf(job, channelId));
         const qint64 end = cutEndFrame(job, frames, c);
         if (end > start) {
             const QString id = QStringLiteral("clipitem-v%1-%2").arg(v).arg(track.clips.size());
@@ -76,11 +87,12 @@ PlacedVideoTrack programmeTrack(const TimelineExportJob &job, const QList<Timeli
     qint64 placedUntil = 0;
     for (qsizetype c = 0; c < job.cuts.size(); ++c) {
         // A switch logged out of order cannot move back over what is already placed.
-        const qint64 start = std::max(frames.frameAt(job.cuts.at(c).timeMs), placedUntil);
+        const int camera = cameraOf(job.cuts.at(c).channelId);
+        // A switch to a camera before it joined the take shows it from its first frame on.
+        const qint64 start = std::max({frames.frameAt(job.cuts.at(c).timeMs), placedUntil, cameras.at(camera).startFrame});
         const qint64 end = cutEndFrame(job, frames, c);
         if (end <= start)
             continue;
-        const int camera = cameraOf(job.cuts.at(c).channelId);
         if (!pieces.isEmpty() && pieces.last().camera == camera && pieces.last().end == start)
             pieces.last().end = end; // still the same picture: one clip
         else
@@ -114,7 +126,9 @@ VideoLayout layOutVideo(const TimelineExportJob &job, TimelineLayout layout, con
             // The base track holds the first camera for the whole take; every other camera
             // appears on its own track above it only where the operator switched to it.
             if (v == 1)
-                result.tracks.append({channelId, {{0, QStringLiteral("clipitem-v1-base"), 0, 0, frames.durationFrames}}});
+                result.tracks.append({channelId, {{0, QStringLiteral("clipitem-v1-base"), 0,
+                                                   std::min(result.cameras.at(0).startFrame, frames.durationFrames),
+                                                   frames.durationFrames}}});
             else
                 result.tracks.append(switchTrack(job, frames, v, i, channelId));
         }
@@ -122,7 +136,8 @@ VideoLayout layOutVideo(const TimelineExportJob &job, TimelineLayout layout, con
     }
     for (int i = 0; i < cameraCount; ++i) {
         const QString id = QStringLiteral("clipitem-v%1-angle").arg(i + 1);
-        result.tracks.append({result.cameras.at(i).channelId, {{i, id, 0, 0, frames.durationFrames}}});
+        const qint64 start = std::min(result.cameras.at(i).startFrame, frames.durationFrames);
+        result.tracks.append({result.cameras.at(i).channelId, {{i, id, 0, start, frames.durationFrames}}});
     }
     result.tracks.append(programmeTrack(job, result.cameras, frames, cameraCount + 1));
     return result;

@@ -23,8 +23,8 @@ struct PlacedVideoClip
     // 0: a clip of the whole file, named after it; else the 1-based position in the switch
     // log of the switch that begins it ("Cut n - <file>").
     qsizetype cutNumber = 0;
-    // Sequence frames. Every file begins with the take, so the clip's in and out points in its
-    // file are the same numbers.
+    // Sequence frames. A file's frame f lies on sequence frame startFrame + f of its camera:
+    // the same numbers for every file that begins with the take.
     qint64 start = 0;
     qint64 end = 0;
 };

@@ -72,7 +72,8 @@ private:
     void element(int tabs, const char *name, qint64 value);
     void rate(int tabs);
     // The take's start timecode: the label of frame 0 of every file and of the sequence.
-    void timecode(int tabs);
+    // The timecode element of the sequence, or of a file beginning offsetFrames into it.
+    void timecode(int tabs, qint64 offsetFrames = 0);
     // The picture's size and shape; the sequence's own format also states its colour depth.
     void videoSampleCharacteristics(int tabs, bool withColorDepth);
     void link(const QString &clipRef, const char *mediaType, qint64 trackIndex, qint64 clipIndex);
@@ -159,12 +160,16 @@ void DocumentWriter::rate(int tabs)
     line(tabs, QStringLiteral("</rate>"));
 }
 
-void DocumentWriter::timecode(int tabs)
+void DocumentWriter::timecode(int tabs, qint64 offsetFrames)
 {
+    // A file that begins later than the take carries the timecode of its own first frame.
+    const bool dropFrame = Timecode::isDropFrame(m_timecodeText);
+    const QString text = offsetFrames > 0 ? Timecode::text(m_timecodeFrame + offsetFrames, int(m_timebase), dropFrame)
+                                          : m_timecodeText;
     line(tabs, QStringLiteral("<timecode>"));
     rate(tabs + 1);
-    element(tabs + 1, "string", xmlText(m_timecodeText));
-    element(tabs + 1, "frame", m_timecodeFrame);
+    element(tabs + 1, "string", xmlText(text));
+    element(tabs + 1, "frame", m_timecodeFrame + offsetFrames);
     element(tabs + 1, "displayformat",
             QLatin1String(Timecode::isDropFrame(m_timecodeText) ? "DF" : "NDF"));
     line(tabs, QStringLiteral("</timecode>"));
@@ -277,12 +282,12 @@ void DocumentWriter::videoClipItem(int v, qsizetype k, const PlacedVideoClip &cl
     element(8, "masterclipid", QLatin1String("masterclip-") + idForm(camera.clipName));
     element(8, "name", xmlText(clip.cutNumber > 0 ? QStringLiteral("Cut %1 - %2").arg(clip.cutNumber).arg(file) : file));
     element(8, "enabled", QStringLiteral("TRUE"));
-    element(8, "duration", m_frames.durationFrames);
+    element(8, "duration", m_frames.durationFrames - camera.startFrame);
     rate(8);
     element(8, "start", clip.start);
     element(8, "end", clip.end);
-    element(8, "in", clip.start);
-    element(8, "out", clip.end);
+    element(8, "in", clip.start - camera.startFrame);
+    element(8, "out", clip.end - camera.startFrame);
     element(8, "alphatype", QStringLiteral("none"));
     element(8, "pixelaspectratio", QStringLiteral("square"));
     element(8, "anamorphic", QStringLiteral("FALSE"));
@@ -316,8 +321,8 @@ void DocumentWriter::videoFileElement(const TimelineVideoClip &camera)
     element(9, "name", xmlText(cameraFileName(camera)));
     element(9, "pathurl", xmlText(timelineFileUrl(timelineAbsolutePath(camera.filePath))));
     rate(9);
-    element(9, "duration", m_frames.durationFrames);
-    timecode(9);
+    element(9, "duration", m_frames.durationFrames - camera.startFrame);
+    timecode(9, camera.startFrame);
     line(9, QStringLiteral("<media>"));
     line(10, QStringLiteral("<video>"));
     videoSampleCharacteristics(11, false);

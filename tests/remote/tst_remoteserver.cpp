@@ -448,10 +448,14 @@ void TestRemoteServer::removeSource()
 
     putPatternOn(1, 1);
     putPatternOn(2, 2);
+    // Channel 1 is the programme: removed from the phone, it moves to channel 2, as in the window.
+    m_manager->setActiveSourceId(1);
     const QByteArray reply = exchange(request("POST", target, body));
     QVERIFY2(reply.endsWith("\r\n\r\n{\"status\":\"ok\"}"), reply.constData());
     QCOMPARE(m_manager->getCameraLinkForChannel(1).isEmpty(), removed == 1);
     QCOMPARE(m_manager->getCameraLinkForChannel(2).isEmpty(), removed == 2);
+    QCOMPARE(m_manager->activeSourceId(), removed == 1 ? 2 : 1);
+    QCOMPARE(m_model->hasActiveVideo(removed == 0 ? 1 : removed), removed == 0);
 }
 
 void TestRemoteServer::recordToggles()

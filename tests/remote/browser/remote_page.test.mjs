@@ -553,6 +553,12 @@ test('page logic on crafted status answers', async (t) => {
     await page.waitForFunction(() => document.querySelector('#card-2 .state-badge')?.textContent === 'RECONNECTING');
     await serveStatus(status({ activeIds: [1, 2], states: { 1: 'live', 2: 'live' } }));
     await page.waitForSelector('#card-2 .state-badge', { state: 'detached' });
+    // A restored channel waiting for its saved camera names it.
+    const waiting = status({ activeIds: [1, 2], states: { 1: 'live', 2: 'waiting' } });
+    waiting.channels[1].sourceFormat = 'USB Camera';
+    await serveStatus(waiting);
+    await page.waitForFunction(() => document.querySelector('#card-2 .state-badge')?.textContent === 'WAITING');
+    assert.equal(await page.textContent('#card-2 .card-name'), 'waiting for USB Camera');
   });
   await t.test('an answer that is not JSON counts as a failed poll', async () => {
     await serveStatus('<html>captive portal</html>');

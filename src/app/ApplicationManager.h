@@ -354,8 +354,8 @@ public:
     // by default).
     Q_INVOKABLE void setChannelCameraRecorded(int channelId, bool recorded);
     // The size the channel's camera is recorded at, where it differs from the master recording
-    // resolution: "→ 1280×720" (scaled down), "own size 640×480" (smaller than the master);
-    // empty when it is the master size or the channel has no running camera.
+    // resolution: "recorded at 1280×720" (scaled down), "recorded at its own size" (smaller than
+    // the master); empty when it is the master size or the channel has no running camera.
     Q_INVOKABLE QString getRecordedSizeNoteForChannel(int channelId) const;
     Q_INVOKABLE bool isChannelCameraRecorded(int channelId) const;
     Q_INVOKABLE QString getCameraLinkForChannel(int channelId) const;

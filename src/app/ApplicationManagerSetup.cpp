@@ -236,10 +236,11 @@ QString ApplicationManager::getRecordedSizeNoteForChannel(int channelId) const
     const auto planned = m_isRecording ? m_takePlan.cameras.find(channelId) : m_takePlan.cameras.end();
     const QSize recorded = planned != m_takePlan.cameras.end() ? QSize(planned->second.width, planned->second.height)
                                                                : TakeFormat::recordedSize(camera, master);
-    const QString size = QStringLiteral("%1\u00d7%2").arg(recorded.width()).arg(recorded.height());
+    const bool isSerbian = m_currentLanguage == QLatin1String("SR");
     if (recorded == master)
         return QString();
     if (recorded == camera)
-        return (m_currentLanguage == QLatin1String("SR") ? QStringLiteral("sopstvena veličina ") : QStringLiteral("own size ")) + size;
-    return QStringLiteral("\u2192 ") + size;
+        return isSerbian ? QStringLiteral("snima se u svojoj veličini") : QStringLiteral("recorded at its own size");
+    const QString size = QStringLiteral("%1\u00d7%2").arg(recorded.width()).arg(recorded.height());
+    return (isSerbian ? QStringLiteral("snima se u ") : QStringLiteral("recorded at ")) + size;
 }

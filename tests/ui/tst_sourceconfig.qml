@@ -156,6 +156,16 @@ Item {
             compare(ChannelsModel.getChannelName(3), "CAM 3")
             // The pixel format of the chosen entry is the one opened.
             compare(AppManager.getCameraFormatTextForChannel(3), "1280\u00d7720 RGB24 30 fps")
+            verify(!AppManager.isChannelCameraFlipped(3))
+
+            // Flipped, kept with the channel and shown when the dialog opens again.
+            dialog.openForChannel(3, true)
+            mouseClick(dialog.flipBox)
+            mouseClick(dialog.applyButton)
+            verify(AppManager.isChannelCameraFlipped(3))
+            dialog.openForChannel(3, true)
+            verify(dialog.flipBox.checked)
+            AppManager.setChannelCameraFlipped(3, false)
         }
 
         function test_applyKeepsAnExistingProgrammeSource() {

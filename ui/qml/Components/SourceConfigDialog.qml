@@ -21,6 +21,8 @@ Rectangle {
     property var formatChoices: ({ resolutions: [], colorRanges: [] })
     property var resolutionModel: []
     property var frameRateModel: []
+    // The picture is to be turned upside down (shown by the flip box, applied with the camera).
+    property bool isFlipChosen: false
     // The last apply could not open the camera; the card stays open and says why.
     property bool applyFailed: false
     property string applyError: ""
@@ -44,6 +46,7 @@ Rectangle {
     readonly property alias resolutionCombo: resolutionCombo
     readonly property alias frameRateCombo: frameRateCombo
     readonly property alias colorRangeCombo: colorRangeCombo
+    readonly property alias flipBox: flipBox
     readonly property alias keyCapture: keyCapture
     readonly property alias keyCard: keyCard
     readonly property alias cancelButton: cancelButton
@@ -67,6 +70,7 @@ Rectangle {
         grantedFormat = editMode ? AppManager.getCameraFormatTextForChannel(channelId) : ""
         availableCameras = AppManager.getAvailableCameras()
         nameField.text = ChannelsModel.getChannelName(channelId) || "CAM " + channelId
+        isFlipChosen = AppManager.isChannelCameraFlipped(channelId)
 
         if (editMode) {
             const link = AppManager.getCameraLinkForChannel(channelId)
@@ -137,6 +141,7 @@ Rectangle {
             applyFailed = true
             return
         }
+        AppManager.setChannelCameraFlipped(targetChannelId, isFlipChosen)
         hide()
     }
 
@@ -359,17 +364,35 @@ Rectangle {
                 elide: Text.ElideRight
             }
 
-            ColumnLayout {
+            RowLayout {
                 Layout.fillWidth: true
-                spacing: 6
+                spacing: 12
 
-                Caption { text: root.tr("COLOR RANGE:", "RASPON BOJA (COLOR RANGE):") }
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 6
 
-                ListBox {
-                    id: colorRangeCombo
+                    Caption { text: root.tr("COLOR RANGE:", "RASPON BOJA (COLOR RANGE):") }
 
-                    popupMinWidth: width
-                    model: root.formatChoices.colorRanges.map(entry => entry.label)
+                    ListBox {
+                        id: colorRangeCombo
+
+                        popupMinWidth: width
+                        model: root.formatChoices.colorRanges.map(entry => entry.label)
+                    }
+                }
+
+                // A camera mounted upside down.
+                SettingsCheckBox {
+                    id: flipBox
+
+                    objectName: "flipBox"
+                    Layout.alignment: Qt.AlignBottom
+                    Layout.bottomMargin: 8
+                    text: root.tr("FLIP PICTURE", "OKRENI SLIKU")
+                    font: Typography.captionBold
+                    shownChecked: root.isFlipChosen
+                    onCommitted: checked => root.isFlipChosen = checked
                 }
             }
 

@@ -25,6 +25,7 @@ Rectangle {
                                                          AppManager.currentLanguage)
     // The size the camera is recorded at where it is not the master resolution.
     readonly property string recordedSizeNote: AppManager.recordingResolutionIndex >= 0 && sourceFormat !== ""
+                                               && AppManager.currentLanguage !== ""
                                                ? AppManager.getRecordedSizeNoteForChannel(channelIndex) : ""
     // The camera's measured rate (-1 before the first reading) and this take's lost and repeated
     // frames: shown only when something is wrong, so a healthy tile stays quiet.

@@ -384,8 +384,8 @@ Rectangle {
                 objectName: "formatText"
                 anchors.left: parent.left
                 anchors.leftMargin: 130
-                anchors.right: parent.right
-                anchors.rightMargin: 70
+                anchors.right: statusText.left
+                anchors.rightMargin: 8
                 anchors.verticalCenter: parent.verticalCenter
                 horizontalAlignment: Text.AlignRight
                 text: root.sourceState === "waiting" ? ""
@@ -397,6 +397,8 @@ Rectangle {
             }
 
             Text {
+                id: statusText
+
                 objectName: "statusText"
                 anchors.right: parent.right
                 anchors.rightMargin: 8

@@ -88,15 +88,7 @@ TimelineExportInput timelineInput(const TakePlan &plan, const QString &sessionNa
     input.startTimecode = plan.startTimecode;
     input.durationMs = take.durationMs;
     input.frameRate = plan.rate;
-    const QSize master = TakeFormat::masterSize(plan.settings);
-    // The sequence has the size of the largest recorded camera (all fit the master size).
-    QSize sequence;
-    for (const auto &[channelId, config] : plan.cameras) {
-        if (take.videoPaths.count(channelId) && config.width * config.height > sequence.width() * sequence.height())
-            sequence = QSize(config.width, config.height);
-    }
-    if (sequence.isEmpty())
-        sequence = master;
+    const QSize sequence = sequenceSize(plan, take.videoPaths);
     input.width = sequence.width();
     input.height = sequence.height();
     input.videoPaths = take.videoPaths;
@@ -108,6 +100,16 @@ TimelineExportInput timelineInput(const TakePlan &plan, const QString &sessionNa
     input.cuts = take.cuts;
     input.audioParts = take.audioParts;
     return input;
+}
+
+QSize sequenceSize(const TakePlan &plan, const std::map<int, QString> &videoPaths)
+{
+    QSize sequence;
+    for (const auto &[channelId, config] : plan.cameras) {
+        if (videoPaths.count(channelId) && config.width * config.height > sequence.width() * sequence.height())
+            sequence = QSize(config.width, config.height);
+    }
+    return sequence.isEmpty() ? TakeFormat::masterSize(plan.settings) : sequence;
 }
 
 } // namespace TakeSetup

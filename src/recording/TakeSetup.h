@@ -95,5 +95,8 @@ struct RecordedTake
     std::map<QString, QList<TimelineAudioPart>> audioParts;
 };
 TimelineExportInput timelineInput(const TakePlan &plan, const QString &sessionName, const RecordedTake &take);
+// The timelines' sequence: the size of the largest recorded camera (all fit the master
+// resolution), the master resolution without any.
+QSize sequenceSize(const TakePlan &plan, const std::map<int, QString> &videoPaths);
 
 } // namespace TakeSetup

@@ -25,6 +25,7 @@
 
 #include <SDL.h>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -83,6 +84,12 @@ void applyCommandLine(ApplicationManager *manager, const CommandLineOptions &opt
 
 int main(int argc, char *argv[])
 {
+#ifndef _WIN32
+    // A file that reaches the size limit must fail its write (and end a take cleanly), not kill
+    // the program with every file of the take half-written. The log is the first file written,
+    // so this comes before anything else.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     const CommandLineResult commandLine = CommandLine::parse(argumentsOf(argc, argv));
     if (const int exitCode = CommandLine::handleNonRunActions(commandLine); exitCode >= 0)
         return exitCode;

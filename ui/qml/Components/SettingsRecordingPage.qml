@@ -35,7 +35,7 @@ SettingsScrollPage {
     }
 
     function useTodaysDate() {
-        AppManager.setActiveSessionName(Rules.sessionNameForDate(new Date()))
+        AppManager.useDatedSessionName()
     }
 
     FolderDialog {

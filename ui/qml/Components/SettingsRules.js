@@ -1,5 +1,5 @@
-// The settings window's presentation helpers: list positions, folder URLs and the dated
-// session name. The lists, defaults and typed-number rules are the back end's.
+// The settings window's presentation helpers: list positions and folder URLs. The lists,
+// defaults and typed-number rules are the back end's.
 .pragma library
 
 // Position of text in entries, else fallbackIndex.
@@ -62,13 +62,4 @@ function pathToFileUrl(path) {
     if (text.charAt(0) === "/")
         return "file://" + encoded
     return "file:///" + encoded
-}
-
-// "Session_" and the date of that moment in UTC, as YYYY-MM-DD.
-function sessionNameForDate(date) {
-    function twoDigits(n) {
-        return n < 10 ? "0" + n : String(n)
-    }
-    return "Session_" + date.getUTCFullYear() + "-" + twoDigits(date.getUTCMonth() + 1) + "-"
-           + twoDigits(date.getUTCDate())
 }

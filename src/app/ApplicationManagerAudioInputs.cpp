@@ -39,6 +39,7 @@ void ApplicationManager::setChannelGainTrim(int channelId, float trimDb)
     if (channel->audioCapture)
         channel->audioCapture->setTrimDb(channel->trimDb);
     emit channelAudioStateChanged(channelId);
+    studioSetupChanged();
 }
 
 float ApplicationManager::getChannelGainTrim(int channelId) const
@@ -56,6 +57,7 @@ void ApplicationManager::setChannelLowCutEnabled(int channelId, bool enabled)
     if (channel->audioCapture)
         channel->audioCapture->setLowCutEnabled(enabled);
     emit channelAudioStateChanged(channelId);
+    studioSetupChanged();
 }
 
 bool ApplicationManager::isChannelLowCutEnabled(int channelId) const
@@ -78,9 +80,13 @@ void ApplicationManager::setSeparateAudioRecordingEnabled(bool enabled)
         if (channel.isSeparateAudio == enabled)
             continue;
         channel.isSeparateAudio = enabled;
+        // The tile's ISO box and the strip's ISO button follow.
+        if (m_channelsModel)
+            m_channelsModel->setIsoEnabled(channel.id, enabled);
         emit channelAudioStateChanged(channel.id);
     }
     emit separateAudioRecordingEnabledChanged();
+    studioSetupChanged();
 }
 
 void ApplicationManager::publishAudioInputState(int channelId)

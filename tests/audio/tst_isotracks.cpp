@@ -67,7 +67,7 @@ TakeFiles recordTake(const QString &folder, const Script &script, const std::map
     MixerOutput out;
     advance(1000, [&](qint64) { mixer.process(out); });
 
-    TakeRecorder take(30.0, kRate, clock);
+    TakeRecorder take(FrameRate{30, 1}, kRate, clock);
     take.openMasterAudio(folder + "/Master_Audio_Output.wav");
     for (int id = 1; id <= 4; ++id)
         take.openChannelAudio(id, folder + QStringLiteral("/Channel_0%1_Audio.wav").arg(id));

@@ -82,6 +82,7 @@ ApplicationManager::ApplicationManager(QObject *parent)
     connect(&m_cameraWatch, &CameraWatch::waitingCameraAppeared, this, &ApplicationManager::startWaitingCamera);
     m_cameraWatch.start();
     connect(&m_audioInputWatch, &AudioInputWatch::inputStateChanged, this, &ApplicationManager::publishAudioInputState);
+    connect(&m_audioInputWatch, &AudioInputWatch::waitingInputAppeared, this, &ApplicationManager::startWaitingAudioInput);
     m_audioInputWatch.start();
     // The master keeps time with the clock the inputs are brought to, even with every input lost.
     m_mixer.setClock(monotonicNowNs, AudioFormat::kSampleRate);

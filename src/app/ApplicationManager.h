@@ -632,6 +632,8 @@ private:
     void openChannelAudioInput(int channelId, const QString &deviceName);
     // A channel's input was lost or is back: the strip, the phone and the banner's warning.
     void publishAudioInputState(int channelId);
+    // The device of a channel's saved input appeared: the input opens.
+    void startWaitingAudioInput(int channelId);
     void openMonitorOutput();
     void finishBenchmark(const BenchmarkRecommendation &recommendation);
 

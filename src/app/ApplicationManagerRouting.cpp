@@ -6,6 +6,7 @@
 
 #include "capture/AudioCapture.h"
 #include "capture/AudioDeviceRegistry.h"
+#include "capture/AudioInputChoice.h"
 #include "capture/CameraCapture.h"
 
 #include <QDebug>
@@ -260,6 +261,7 @@ void ApplicationManager::setAudioInputForChannel(int channelId, const QString &d
 void ApplicationManager::openChannelAudioInput(int channelId, const QString &deviceName)
 {
     const bool wantsAudio = !isNoAudioName(deviceName);
+    m_channels.find(channelId)->isAudioWaiting = false;
     if (m_channelsModel)
         m_channelsModel->setHasActiveAudio(channelId, wantsAudio);
     if (!wantsAudio)
@@ -271,7 +273,11 @@ void ApplicationManager::openChannelAudioInput(int channelId, const QString &dev
     capture->setLowCutEnabled(channel.isLowCut);
     channel.isAudioLost = false;
     if (!capture->start(deviceName, 2)) {
-        qWarning() << "[ApplicationManager] Failed to start audio input for channel" << channelId << "on" << deviceName;
+        // A device that is not there (yet): the channel waits for it; one that is there and
+        // does not open is the operator's to change.
+        channel.isAudioWaiting = !AudioDeviceRegistry::shared().isAvailable(AudioInputChoice::parse(deviceName).deviceName);
+        qWarning() << "[ApplicationManager] Failed to start audio input for channel" << channelId << "on" << deviceName
+                   << (channel.isAudioWaiting ? "- not connected; it opens when it appears" : "");
         // The channel has no input after all; the model must not show audio that is not there.
         if (m_channelsModel)
             m_channelsModel->setHasActiveAudio(channelId, false);

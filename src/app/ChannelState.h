@@ -66,6 +66,9 @@ struct ChannelState
     bool isLowCut = false;
     // The input's device is gone (or reopened and not delivering yet), as last reported.
     bool isAudioLost = false;
+    // The chosen input's device was not there when it was to open (an interface plugged in
+    // after the start): it is opened as soon as the device appears.
+    bool isAudioWaiting = false;
     // The channel's input gets a WAV track of its own in a take.
     bool isSeparateAudio = false;
     // The camera channel whose clip this channel's track belongs to in the timeline; 0: none.

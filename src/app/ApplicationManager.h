@@ -164,9 +164,10 @@ class ApplicationManager : public QObject
     // Free bytes on the recording folder's disk (-1 unknown), the seconds of recording they
     // last (-1 unknown; measured rate while recording, the settings' rate before) and the
     // read-out's look: "ok", "low" (under 15 min), "critical" (under 5 min, or REC ALL would
-    // refuse), "unknown".
-    Q_PROPERTY(qint64 diskFreeBytes READ diskFreeBytes NOTIFY diskSpaceChanged)
-    Q_PROPERTY(qint64 diskSecondsLeft READ diskSecondsLeft NOTIFY diskSpaceChanged)
+    // refuse), "unknown". Shown to QML as numbers (double): its type information has no 64-bit
+    // integer, and a double holds these exactly.
+    Q_PROPERTY(double diskFreeBytes READ diskFreeBytes NOTIFY diskSpaceChanged)
+    Q_PROPERTY(double diskSecondsLeft READ diskSecondsLeft NOTIFY diskSpaceChanged)
     Q_PROPERTY(QString diskSpaceLevel READ diskSpaceLevelName NOTIFY diskSpaceChanged)
     // The rate the running take records at (before a take: the rate the next one will), the
     // rate the read-outs are held against; as text for people ("29.97", "25").

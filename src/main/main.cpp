@@ -19,7 +19,6 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQuickStyle>
 #include <QTimer>
 
@@ -154,7 +153,6 @@ int main(int argc, char *argv[])
         qDebug() << "[Vireon] Running headless.";
     } else {
         engine = std::make_unique<QQmlApplicationEngine>();
-        engine->rootContext()->setContextProperty(QStringLiteral("ChannelsModel"), &channelsModel);
         engine->addImportPath(QStringLiteral("qrc:/"));
         QObject::connect(engine.get(), &QQmlApplicationEngine::objectCreated, &Startup::logRootObjectLoad);
         engine->load(Startup::splashWindowUrl);

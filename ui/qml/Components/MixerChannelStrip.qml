@@ -154,7 +154,10 @@ Rectangle {
                     radius: 4
                 }
 
-                contentItem: Column {
+                // The rows are the popup's children rather than its content item: they carry
+                // ids, and a content item with ids cannot be created late.
+                Column {
+                    anchors.fill: parent
                     spacing: 12
 
                     Text {
@@ -394,7 +397,7 @@ Rectangle {
                 Layout.fillHeight: true
                 label: "S"
                 isOn: strip.isSolo
-                onColor: Colors.alertAmber
+                litColor: Colors.alertAmber
                 onClicked: AppManager.setChannelAudioSolo(strip.channelId, !strip.isSolo)
             }
 

@@ -366,9 +366,8 @@ void FfmpegEncoder::encodeFrame(const VideoFrame &frame)
         ++m_droppedFrames;
         return;
     }
-    if (frame.width < 1 || frame.height < 1
-        || frame.pixels.size() < qsizetype(frame.width) * frame.height * 4) {
-        dropFrame(m_isBadPictureReported, "picture smaller than its size says", frame.frameIndex);
+    if (!frame.picture().isComplete() || frame.pixels.isCompressed()) {
+        dropFrame(m_isBadPictureReported, "not a whole picture", frame.frameIndex);
         return;
     }
     // The muxer needs rising timestamps; a repeated or earlier index would abort the file.
@@ -514,7 +513,7 @@ bool FfmpegEncoder::isEncoderUsable(const QString &encoderName)
     VideoFrame black;
     black.width = kProbeWidth;
     black.height = kProbeHeight;
-    black.pixels = opaqueBlackPixels(kProbeWidth, kProbeHeight);
+    black.pixels = blackPicture(kProbeWidth, kProbeHeight);
     int result = codec.sendPicture(black);
     if (result >= 0)
         result = codec.sendEndOfStream();

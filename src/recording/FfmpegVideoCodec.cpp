@@ -1,9 +1,8 @@
 #include "recording/FfmpegVideoCodec.h"
 
-#include "recording/EncoderGeometry.h"
+#include "capture/PictureFrames.h"
 
 #include <QDebug>
-#include <QRect>
 
 extern "C" {
 #include <libavutil/hwcontext.h>
@@ -22,21 +21,8 @@ namespace {
 // here) and leaves the fewest threads competing, while one frame still takes well under 33 ms.
 constexpr int kSoftwareEncoderThreads = 1;
 
-// libswscale flags. Equal sizes need only the colour conversion, and of the unscaled paths
-// "area" with full-resolution chroma input is both the cheapest (the SIMD RGBA readers of
-// libswscale serve only full-resolution chroma) and exact: luma untouched, each chroma sample
-// the mean of its 2x2 pixels. About 3.4 ms per 1080p frame here, against 4 ms for "point"
-// (chroma from one row of two) and 6 ms for the "bicubic" of the ffmpeg command line; "fast
-// bilinear" even blurs the luma at equal sizes. Letterboxing scales by nearest neighbour.
-constexpr int kConvertFlags = SWS_AREA | SWS_FULL_CHR_H_INP;
-constexpr int kLetterboxFlags = SWS_POINT;
-
 // Pictures the VAAPI surface pool holds: the encoder's references and its B-frame queue.
 constexpr int kHardwarePoolFrames = 20;
-
-// 4:2:0 limited-range black.
-constexpr uint8_t kBlackLuma = 16;
-constexpr uint8_t kBlackChroma = 128;
 
 // Amf and MediaFoundation are the Windows encoders (h264_amf, h264_mf and their HEVC twins).
 enum class Family { X264, X265, Nvenc, Vaapi, Qsv, Amf, MediaFoundation, Other };
@@ -71,12 +57,6 @@ bool supportsFormat(const AVCodec *codec, AVPixelFormat format)
     return false;
 }
 
-void fillRows(uint8_t *data, int linesize, int bytesPerRow, int rows, uint8_t value)
-{
-    for (int row = 0; row < rows; ++row)
-        std::memset(data + qsizetype(row) * linesize, value, size_t(bytesPerRow));
-}
-
 } // namespace
 
 QString ffmpegErrorText(int error)
@@ -84,6 +64,11 @@ QString ffmpegErrorText(int error)
     char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
     av_make_error_string(buffer, sizeof buffer, error);
     return QString::fromUtf8(buffer);
+}
+
+PictureColour pictureColourOf(const ColorDescription &description)
+{
+    return PictureColour{colourMatrixOf(description.matrix), description.range == AVCOL_RANGE_JPEG};
 }
 
 ColorDescription colorDescriptionFor(const QString &colorSpace)
@@ -262,6 +247,7 @@ bool FfmpegVideoCodec::open(const QString &encoderName, const EncoderConfig &con
     }
     if (m_hardwareFrames)
         m_hardwareFrame.reset(av_frame_alloc());
+    m_converter.setTarget(m_softwareFormat, encodedSize, pictureColourOf(m_color));
     m_context = std::move(context);
     return true;
 }
@@ -314,83 +300,15 @@ bool FfmpegVideoCodec::setUpHardwareFrames(const AVCodec *codec, AVCodecContext 
     return true;
 }
 
-void FfmpegVideoCodec::fillBlack(AVFrame *target) const
-{
-    const int width = target->width;
-    const int height = target->height;
-    fillRows(target->data[0], target->linesize[0], width, height, kBlackLuma);
-    if (m_softwareFormat == AV_PIX_FMT_NV12) {
-        fillRows(target->data[1], target->linesize[1], width, height / 2, kBlackChroma);
-    } else {
-        fillRows(target->data[1], target->linesize[1], width / 2, height / 2, kBlackChroma);
-        fillRows(target->data[2], target->linesize[2], width / 2, height / 2, kBlackChroma);
-    }
-}
-
-int FfmpegVideoCodec::convert(const VideoFrame &frame, AVFrame *target)
-{
-    const QSize picture(frame.width, frame.height);
-    const QSize encoded(target->width, target->height);
-    const bool fillsFrame = picture == encoded;
-    const QRect rect = fillsFrame ? QRect(QPoint(0, 0), encoded)
-                                  : chromaAlignedRect(letterboxRect(picture, encoded));
-
-    const int writable = av_frame_make_writable(target);
-    if (writable < 0)
-        return writable;
-
-    // The bars stay black between frames unless the geometry changed or the encoder kept the
-    // old buffer and av_frame_make_writable() handed out a new one.
-    const bool hasBars = rect.size() != encoded;
-    if (hasBars && (picture != m_lastPictureSize || target->data[0] != m_lastFrameBuffer))
-        fillBlack(target);
-    m_lastPictureSize = picture;
-    m_lastFrameBuffer = target->data[0];
-    if (rect.isEmpty())
-        return 0; // a picture too small to show: an all-black frame
-
-    // A new scaler only when the picture size changes (a camera reopened at another size).
-    const QSize scaledSize = rect.size();
-    if (!m_scaler || m_scalerSource != picture || m_scalerTarget != scaledSize) {
-        m_scaler.reset(sws_getContext(picture.width(), picture.height(), AV_PIX_FMT_RGBA,
-                                      scaledSize.width(), scaledSize.height(), m_softwareFormat,
-                                      fillsFrame ? kConvertFlags : kLetterboxFlags,
-                                      nullptr, nullptr, nullptr));
-        if (!m_scaler)
-            return AVERROR(EINVAL);
-        m_scalerSource = picture;
-        m_scalerTarget = scaledSize;
-        // RGB in, full range; limited-range YUV out with the matrix the stream is labelled with.
-        const int *coefficients = sws_getCoefficients(m_color.swsColorspace);
-        sws_setColorspaceDetails(m_scaler.get(), coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
-    }
-
-    const uint8_t *source[4] = {reinterpret_cast<const uint8_t *>(frame.pixels.constData()), nullptr,
-                                nullptr, nullptr};
-    const int sourceStride[4] = {frame.width * 4, 0, 0, 0};
-    uint8_t *destination[4] = {};
-    const int left = rect.left();
-    const int top = rect.top();
-    destination[0] = target->data[0] + qsizetype(top) * target->linesize[0] + left;
-    if (m_softwareFormat == AV_PIX_FMT_NV12) {
-        destination[1] = target->data[1] + qsizetype(top / 2) * target->linesize[1] + left;
-    } else {
-        destination[1] = target->data[1] + qsizetype(top / 2) * target->linesize[1] + left / 2;
-        destination[2] = target->data[2] + qsizetype(top / 2) * target->linesize[2] + left / 2;
-    }
-    const int rows = sws_scale(m_scaler.get(), source, sourceStride, 0, frame.height, destination,
-                               target->linesize);
-    return rows > 0 ? 0 : AVERROR(EINVAL);
-}
-
 int FfmpegVideoCodec::sendPicture(const VideoFrame &frame)
 {
     if (!m_context)
         return AVERROR(EINVAL);
-    const int converted = convert(frame, m_frame.get());
+    FramePtr wrapped;
+    AVFrame *toSend = nullptr;
+    const int converted = m_converter.prepare(frame.picture(), m_frame.get(), &wrapped, &toSend);
     if (converted < 0)
         return converted;
-    AVFrame *toSend = m_frame.get();
     toSend->pts = frame.frameIndex;
     toSend->color_primaries = m_color.primaries;
     toSend->color_trc = m_color.transfer;
@@ -400,9 +318,9 @@ int FfmpegVideoCodec::sendPicture(const VideoFrame &frame)
         av_frame_unref(m_hardwareFrame.get());
         int result = av_hwframe_get_buffer(m_hardwareFrames.get(), m_hardwareFrame.get(), 0);
         if (result >= 0)
-            result = av_hwframe_transfer_data(m_hardwareFrame.get(), m_frame.get(), 0);
+            result = av_hwframe_transfer_data(m_hardwareFrame.get(), toSend, 0);
         if (result >= 0)
-            result = av_frame_copy_props(m_hardwareFrame.get(), m_frame.get());
+            result = av_frame_copy_props(m_hardwareFrame.get(), toSend);
         if (result < 0)
             return result;
         toSend = m_hardwareFrame.get();

@@ -1,16 +1,16 @@
-// FfmpegVideoCodec: one opened FFmpeg video encoder together with the conversion of RGBA
-// pictures into what it takes (4:2:0, uploaded to the GPU for VAAPI).
+// FfmpegVideoCodec: one opened FFmpeg video encoder together with the conversion of pictures
+// into what it takes (4:2:0 or NV12, uploaded to the GPU for VAAPI).
 // FfmpegEncoder owns one per file: it opens it on the GUI thread before its worker starts and
 // from then on only the worker touches it. FfmpegEncoder::isEncoderUsable() opens a short-lived
 // one to probe an encoder. Not thread-safe; no locks.
 //
-// Each picture is converted exactly once, by libswscale, straight into the encoder's frame:
-// the colour conversion alone when the sizes match, nearest-neighbour scaling into the
-// letterbox rectangle (EncoderGeometry.h) on black bars when they do not.
+// Each picture is converted at most once, straight into the encoder's frame, and not at all
+// when it is already what the encoder takes (EncoderPictureConverter).
 #pragma once
 
 #include "capture/VideoFrame.h"
 #include "recording/EncoderConfig.h"
+#include "recording/EncoderPictureConverter.h"
 #include "common/FfmpegPtr.h"
 #include "recording/FrameRate.h"
 
@@ -32,6 +32,9 @@ struct ColorDescription
     // libswscale's SWS_CS_* coefficients for RGB → YUV.
     int swsColorspace = 0;
 };
+
+// The colour a description's stream holds, as pictures name it.
+PictureColour pictureColourOf(const ColorDescription &description);
 
 // "Rec.709 (SDR Standard)" → BT.709; "Rec.2020 (HDR)" → BT.2020 (10-bit transfer, non-constant
 // luminance matrix); "sRGB" → BT.709 primaries and matrix with the sRGB transfer. Anything else
@@ -65,9 +68,12 @@ public:
     AVCodecContext *context() const { return m_context.get(); }
     QString name() const { return m_name; }
 
-    // Converts the picture (RGBA, top row first) into the encoder's frame with pts = frameIndex
-    // (the time base is one frame) and sends it. Returns the FFmpeg result (0 on success).
+    // Converts the picture into the encoder's frame (or takes it as it is) with pts =
+    // frameIndex (the time base is one frame) and sends it. Returns the FFmpeg result (0 on
+    // success).
     int sendPicture(const VideoFrame &frame);
+    // How the last picture went in (tests and benchmarks).
+    EncoderPictureConverter::Path lastConversion() const { return m_converter.lastPath(); }
     // Sends the end of the stream; receivePacket() then returns the delayed packets and finally
     // AVERROR_EOF.
     int sendEndOfStream();
@@ -79,8 +85,6 @@ public:
 
 private:
     bool setUpHardwareFrames(const AVCodec *codec, AVCodecContext *context, QString *error);
-    int convert(const VideoFrame &frame, AVFrame *target);
-    void fillBlack(AVFrame *target) const;
 
     QString m_name;
     CodecContextPtr m_context;
@@ -89,15 +93,9 @@ private:
     // The picture in system memory: the encoder's own frame, or the upload source.
     FramePtr m_frame;
     FramePtr m_hardwareFrame;
-    SwsContextPtr m_scaler;
-    QSize m_scalerSource;
-    QSize m_scalerTarget;
+    EncoderPictureConverter m_converter;
     AVPixelFormat m_softwareFormat = AV_PIX_FMT_NONE;
     ColorDescription m_color;
     int m_rateControl = 0;
     int m_maxBitrateKbps = 0;
-    // Geometry of the previous picture; the bars are refilled when it changes or the frame
-    // buffer was replaced.
-    QSize m_lastPictureSize;
-    const uint8_t *m_lastFrameBuffer = nullptr;
 };

@@ -7,6 +7,7 @@
 #include <QDebug>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -147,9 +148,9 @@ void TakeRecorder::pumpFrames(const FramePump::SourceLookup &sourceFor)
 {
     if (!m_started || m_finished)
         return;
-    const qint64 frameNs = qint64(double(kNsPerSecond) / m_framePump.frameRate());
-    const qint64 elapsedNs = m_clock() - m_startNs;
-    m_framePump.pump(m_framePump.slotsStartedBy(elapsedNs - kSlotReadLagFrames * frameNs), sourceFor);
+    const qint64 limit = m_lengthLimitNs > 0 ? m_framePump.slotsCovering(m_lengthLimitNs)
+                                             : std::numeric_limits<qint64>::max();
+    m_framePump.pump(m_clock(), limit, sourceFor);
 }
 
 QString TakeFailure::text() const
@@ -227,7 +228,7 @@ TakeReport TakeRecorder::finish(const FramePump::SourceLookup &sourceFor)
         return m_report;
     const qint64 end = endNs();
     // Video ends where audio ends: every slot up to the end gets its frame.
-    m_framePump.pump(m_framePump.slotsCovering(end - m_startNs), sourceFor);
+    m_framePump.fill(m_framePump.slotsCovering(end - m_startNs), sourceFor);
     m_finished = true;
 
     m_report.durationNs = end - m_startNs;

@@ -81,9 +81,6 @@ class TakeRecorder
 {
 public:
     using Clock = std::function<qint64()>;
-    // Frame slots are filled this many timeline frames after they end, so a picture taken at
-    // the end of a slot has arrived from its camera.
-    static constexpr int kSlotReadLagFrames = 2;
 
     TakeRecorder(double fps, int sampleRate, Clock clock = {});
     ~TakeRecorder();
@@ -120,7 +117,7 @@ public:
     // With no audio input at all the take's audio is silence as long as the take.
     void appendAudio(const std::vector<float> &master, const std::map<int, std::vector<float>> &channels,
                      bool hasAudioInputs);
-    // Fills every frame slot that is due.
+    // Fills every frame slot whose picture has arrived or waited long enough (FramePump).
     void pumpFrames(const FramePump::SourceLookup &sourceFor);
     // The first write failure of any file ("Camera 2: ...", "Master audio: ...", "Channel 1
     // audio: ..."): the caller stops the take. Empty while all is well.

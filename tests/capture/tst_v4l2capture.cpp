@@ -6,10 +6,12 @@
 // being found lost and restarted in the same format.
 #include "capture/CameraCapture.h"
 #include "capture/CameraPictureConverter.h"
+#include "capture/PicturePool.h"
 #include "capture/V4l2Capture.h"
 #include "capture/V4l2Mapping.h"
 #include "common/MonotonicClock.h"
 
+#include "PictureReadback.h"
 #include "SimulatedV4l2Kernel.h"
 #include "SimulatedWebcam.h"
 
@@ -71,7 +73,7 @@ QByteArray nextPicture(CameraCapture &camera, int timeoutMs = 3000)
     for (int waited = 0; waited < timeoutMs && camera.picturesDelivered() == before; waited += 5)
         QTest::qWait(5);
     camera.latestFrame(picture);
-    return picture.bytes();
+    return rgbaBytesOf(picture);
 }
 
 // Calls supervise() as the manager's watch does until the state is `wanted`.
@@ -137,15 +139,16 @@ void TestV4l2Capture::everyLayoutBecomesTheKnownPicture_data()
     QTest::addColumn<quint32>("fourcc");
     QTest::addColumn<int>("padding");
     QTest::addColumn<bool>("flip");
+    QTest::addColumn<QString>("expectedFormat");
 
-    const QList<std::pair<const char *, quint32>> layouts = {
-        {"MJPEG", V4L2_PIX_FMT_MJPEG}, {"YUYV", V4L2_PIX_FMT_YUYV}, {"UYVY", V4L2_PIX_FMT_UYVY},
-        {"NV12", V4L2_PIX_FMT_NV12},   {"YU12", V4L2_PIX_FMT_YUV420}, {"RGB24", V4L2_PIX_FMT_RGB24},
-        {"BGR24", V4L2_PIX_FMT_BGR24}};
-    for (const auto &[name, fourcc] : layouts) {
+    const QList<std::tuple<const char *, quint32, const char *>> layouts = {
+        {"MJPEG", V4L2_PIX_FMT_MJPEG, "4:2:2"}, {"YUYV", V4L2_PIX_FMT_YUYV, "YUYV"}, {"UYVY", V4L2_PIX_FMT_UYVY, "YUYV"},
+        {"NV12", V4L2_PIX_FMT_NV12, "NV12"},    {"YU12", V4L2_PIX_FMT_YUV420, "I420"}, {"RGB24", V4L2_PIX_FMT_RGB24, "RGBA"},
+        {"BGR24", V4L2_PIX_FMT_BGR24, "RGBA"}};
+    for (const auto &[name, fourcc, format] : layouts) {
         const int padding = fourcc == V4L2_PIX_FMT_MJPEG ? 0 : 32;
-        QTest::addRow("%s", name) << fourcc << padding << false;
-        QTest::addRow("%s flipped", name) << fourcc << padding << true;
+        QTest::addRow("%s", name) << fourcc << padding << false << QString::fromLatin1(format);
+        QTest::addRow("%s flipped", name) << fourcc << padding << true << QString::fromLatin1(format);
     }
 }
 
@@ -154,6 +157,7 @@ void TestV4l2Capture::everyLayoutBecomesTheKnownPicture()
     QFETCH(quint32, fourcc);
     QFETCH(int, padding);
     QFETCH(bool, flip);
+    QFETCH(QString, expectedFormat);
     constexpr int Width = 96;
     constexpr int Height = 64;
 
@@ -168,11 +172,15 @@ void TestV4l2Capture::everyLayoutBecomesTheKnownPicture()
     geometry.height = Height;
     geometry.rowStride = bytesPerLine;
     geometry.pixelFormat = *capturePixelFormatFor(fourcc);
-    CameraPictureConverter converter(geometry);
-    QByteArray rgba(Width * Height * 4, Qt::Uninitialized);
-    uchar *out = reinterpret_cast<uchar *>(rgba.data());
-    QVERIFY2(converter.convert(reinterpret_cast<const uchar *>(sample.constData()), sample.size(), flip, out),
+    PicturePool pool(2);
+    CameraPictureConverter converter(geometry, pool);
+    Picture picture;
+    QVERIFY2(converter.convert(reinterpret_cast<const uchar *>(sample.constData()), sample.size(), flip, false, &picture),
              qPrintable(converter.problem()));
+    // Kept in the camera's own format: no conversion to RGB on the way in.
+    QCOMPARE(QString::fromLatin1(pixelFormatName(picture.format())), expectedFormat);
+    QCOMPARE(picture.width(), Width);
+    const QByteArray rgba = rgbaBytesOf(picture);
     for (qsizetype i = 3; i < rgba.size(); i += 4)
         QCOMPARE(uchar(rgba.at(i)), uchar(255));
 
@@ -190,7 +198,7 @@ void TestV4l2Capture::everyLayoutBecomesTheKnownPicture()
     // A sample one row short is refused and says why.
     if (fourcc != V4L2_PIX_FMT_MJPEG) {
         const qsizetype shortLength = CameraPictureConverter::minimumSampleLength(geometry) - 1;
-        QVERIFY(!converter.convert(reinterpret_cast<const uchar *>(sample.constData()), shortLength, flip, out));
+        QVERIFY(!converter.convert(reinterpret_cast<const uchar *>(sample.constData()), shortLength, flip, false, &picture));
         QVERIFY(!converter.problem().isEmpty());
     }
 }
@@ -419,7 +427,7 @@ void TestV4l2Capture::lostCameraIsRestartedInTheSameFormat()
              qPrintable(camera.lastError()));
     Picture frozen;
     camera.latestFrame(frozen);
-    QVERIFY(differenceFromKnown(frozen.bytes(), 640, 480).mean < 4.0);
+    QVERIFY(differenceFromKnown(rgbaBytesOf(frozen), 640, 480).mean < 4.0);
 
     // Back (at another node, same key), it is restarted in the mode it had, and delivers.
     QVERIFY(superviseUntil(camera, SourceState::Reconnecting, 4500));

@@ -26,23 +26,27 @@ class TimedSource : public ISource
 {
 public:
     TimedSource() { m_running = true; }
-    void add(qint64 timeNs, char fill) { m_pictures.push_back({timeNs, QByteArray(16, fill)}); }
+    void add(qint64 timeNs, char fill)
+    {
+        const quint64 sequence = m_pictures.size() + 1;
+        m_pictures.push_back({Picture::fromBytes(QByteArray(16, fill), PixelFormat::Rgba, 2, 2), timeNs, timeNs, sequence});
+    }
     unsigned int textureId() const override { return 0; }
     int width() const override { return 2; }
     int height() const override { return 2; }
     void updateTexture() override {}
-    void latestFrame(Picture &out) override { out = m_pictures.empty() ? Picture() : m_pictures.back().second; }
-    void pictureAt(qint64 timeNs, Picture &out) override
+    void latestFrame(Picture &out) override { out = m_pictures.empty() ? Picture() : m_pictures.back().picture; }
+    void picturesAfter(quint64 sequence, std::vector<TimedPicture> &out) override
     {
-        out = Picture();
-        for (const auto &[t, picture] : m_pictures) {
-            if (t <= timeNs)
-                out = picture;
+        out.clear();
+        for (const TimedPicture &picture : m_pictures) {
+            if (picture.sequence > sequence)
+                out.push_back(picture);
         }
     }
     QString name() const override { return {}; }
     void setName(const QString &) override {}
-    std::vector<std::pair<qint64, Picture>> m_pictures;
+    std::vector<TimedPicture> m_pictures;
 };
 
 // Stereo frames whose samples count up: any gap, repeat or swap shows in the files.

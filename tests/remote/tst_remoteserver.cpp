@@ -254,7 +254,7 @@ void TestRemoteServer::statusAnswerIsExact()
 
     const auto channel = [this](int id, bool active, const QByteArray &link, const QByteArray &name) {
         // A running camera says how it runs; a channel without one is off.
-        const QByteArray format = active ? QStringLiteral("1920\u00d71080 RGB24 30 fps").toUtf8() : QByteArray();
+        const QByteArray format = active ? QStringLiteral("1920\u00d71080 I420 30 fps").toUtf8() : QByteArray();
         return "{\"active\":" + QByteArray(active ? "true" : "false") + ",\"colorRange\":\"Default\",\"deviceLink\":\""
                + link + "\",\"framerate\":30,\"height\":1080,\"id\":" + QByteArray::number(id) + ",\"name\":\"" + name
                + "\",\"sourceFormat\":\"" + format + "\",\"sourceState\":\"" + (active ? "live" : "off")
@@ -378,7 +378,7 @@ void TestRemoteServer::addSource_data()
     QTest::newRow("page's payload")
         << QByteArray("/api/add_source")
         << "{\"channelId\":2,\"deviceLink\":\"" + link2 + "\",\"deviceName\":\"Test Pattern 2\",\"width\":1920,"
-           "\"height\":1080,\"framerate\":30,\"colorRange\":\"Default\",\"channelName\":\"Wide\",\"formatName\":\"RGB24\"}"
+           "\"height\":1080,\"framerate\":30,\"colorRange\":\"Default\",\"channelName\":\"Wide\",\"formatName\":\"I420\"}"
         << 2 << 2 << 2 << "Wide";
     QTest::newRow("query overrides body")
         << "/api/add_source?channelId=3&deviceLink=" + QByteArray(link3).replace(":", "%3A")

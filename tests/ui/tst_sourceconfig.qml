@@ -198,7 +198,7 @@ Item {
             dialog.frameRateCombo.currentIndex = 1
             selectCamera(dialog, "Test Pattern 2")
             compare(dialog.resolutionCombo.currentIndex, 2, "same lists: positions kept")
-            compare(dialog.frameRateCombo.currentText, "30.00 fps (RGB24)")
+            compare(dialog.frameRateCombo.currentText, "30.00 fps (I420)")
         }
 
         function test_applyPutsTheCameraOnTheChannel() {
@@ -220,7 +220,7 @@ Item {
             compare(AppManager.getCameraColorRangeForChannel(3), "Partial (16-235 TV)")
             compare(ChannelsModel.getChannelName(3), "CAM 3")
             // The pixel format of the chosen entry is the one opened.
-            compare(AppManager.getCameraFormatTextForChannel(3), "1280\u00d7720 RGB24 30 fps")
+            compare(AppManager.getCameraFormatTextForChannel(3), "1280\u00d7720 I420 30 fps")
         }
 
         function test_applyKeepsAnExistingProgrammeSource() {
@@ -242,25 +242,25 @@ Item {
             compare(dialog.availableCameras[dialog.cameraCombo.currentIndex].link, link)
             compare(dialog.resolutionCombo.currentText, "1920x1080 (1080p FHD)")
             // 60 comes first for this camera; 29.97 is nearest the 30.00 entry.
-            compare(dialog.frameRateCombo.model[0], "60.00 fps (RGB24)")
-            compare(dialog.frameRateCombo.currentText, "30.00 fps (RGB24)")
+            compare(dialog.frameRateCombo.model[0], "60.00 fps (I420)")
+            compare(dialog.frameRateCombo.currentText, "30.00 fps (I420)")
             compare(dialog.colorRangeCombo.currentIndex, 1)
 
-            compare(findByName(dialog, "grantedFormatText").text, "RUNNING: 1920\u00d71080 RGB24 30 fps")
+            compare(findByName(dialog, "grantedFormatText").text, "RUNNING: 1920\u00d71080 I420 30 fps")
 
             AppManager.setCameraForChannel(2, link, 640, 480, 60, "Default")
             dialog.openForChannel(2, true)
             compare(dialog.resolutionCombo.currentText, "640x480 (SD)")
-            compare(dialog.frameRateCombo.currentText, "60.00 fps (RGB24)")
+            compare(dialog.frameRateCombo.currentText, "60.00 fps (I420)")
             compare(dialog.colorRangeCombo.currentIndex, 0)
 
             // A size the camera does not have: it runs its own, and the log and the dialog say both.
-            ignoreWarning("[ApplicationManager] Camera of channel 2 runs 1920\u00d71080 RGB24 60 fps (asked 800\u00d7600 30 fps)"
+            ignoreWarning("[ApplicationManager] Camera of channel 2 runs 1920\u00d71080 I420 60 fps (asked 800\u00d7600 30 fps)"
                           + " - the device did not grant the format asked for")
             AppManager.setCameraForChannel(2, link, 800, 600, 30, "Default")
             dialog.openForChannel(2, true)
             const granted = findByName(dialog, "grantedFormatText")
-            compare(granted.text, "RUNNING: 1920\u00d71080 RGB24 60 fps (asked 800\u00d7600 30 fps)")
+            compare(granted.text, "RUNNING: 1920\u00d71080 I420 60 fps (asked 800\u00d7600 30 fps)")
             verify(Qt.colorEqual(granted.color, Colors.alertAmber))
         }
 

@@ -4,6 +4,7 @@
 // fall-back from hardware encoders, the same take in each container (MP4, MKV, MOV, TS), and
 // the failures a take must survive (full disk, overflowing queue, a killed process).
 #include "recording/EncoderGeometry.h"
+#include "recording/EncoderPictureConverter.h"
 #include "recording/FfmpegEncoder.h"
 #include "recording/FrameRate.h"
 #include "recording/RecordingContainer.h"
@@ -40,8 +41,84 @@ extern "C" {
 #endif
 
 Q_DECLARE_METATYPE(RecordingContainer)
+Q_DECLARE_METATYPE(PixelFormat)
+Q_DECLARE_METATYPE(EncoderPictureConverter::Path)
 
 namespace {
+
+struct Yuv
+{
+    int y, u, v;
+};
+
+// The textbook YUV of an 8-bit RGB colour: an independent check of the program's arithmetic.
+Yuv yuvOf(int r, int g, int b, ColourMatrix matrix, bool isFullRange)
+{
+    const double kr = matrix == ColourMatrix::Bt709 ? 0.2126 : 0.299;
+    const double kb = matrix == ColourMatrix::Bt709 ? 0.0722 : 0.114;
+    const double y = (kr * r + (1 - kr - kb) * g + kb * b) / 255.0;
+    const double cb = (b / 255.0 - y) / (2 * (1 - kb));
+    const double cr = (r / 255.0 - y) / (2 * (1 - kr));
+    const auto code = [](double value) { return int(std::clamp(std::lround(value), 0L, 255L)); };
+    if (isFullRange)
+        return {code(255 * y), code(128 + 255 * cb), code(128 + 255 * cr)};
+    return {code(16 + 219 * y), code(128 + 224 * cb), code(128 + 224 * cr)};
+}
+
+// A picture in `format` whose left half is `left` and right half `right` (YUV code values,
+// or for RGBA the colours red and green themselves).
+Picture halvesPicture(PixelFormat format, int width, int height, PictureColour colour, Yuv left, Yuv right)
+{
+    QByteArray bytes(Picture::tightSize(format, width, height), Qt::Uninitialized);
+    const Picture::Planes planes = Picture::tightLayout(format, width, height, reinterpret_cast<const uchar *>(bytes.constData()));
+    auto *y = const_cast<uchar *>(planes.data[0]);
+    for (int row = 0; row < height; ++row) {
+        for (int x = 0; x < width; ++x) {
+            const Yuv &c = x < width / 2 ? left : right;
+            switch (format) {
+            case PixelFormat::Rgba: {
+                uchar *p = y + qsizetype(row) * planes.strides[0] + x * 4;
+                const bool isLeft = x < width / 2;
+                p[0] = isLeft ? 255 : 0;
+                p[1] = isLeft ? 0 : 255;
+                p[2] = 0;
+                p[3] = 255;
+                break;
+            }
+            case PixelFormat::Yuyv: {
+                uchar *p = y + qsizetype(row) * planes.strides[0] + (x / 2) * 4;
+                p[(x % 2) * 2] = uchar(c.y);
+                p[1] = uchar(c.u);
+                p[3] = uchar(c.v);
+                break;
+            }
+            default:
+                y[qsizetype(row) * planes.strides[0] + x] = uchar(c.y);
+                const int chromaRow = format == PixelFormat::Yuv422p ? row : row / 2;
+                if (format == PixelFormat::Nv12) {
+                    uchar *uv = const_cast<uchar *>(planes.data[1]) + qsizetype(chromaRow) * planes.strides[1] + (x / 2) * 2;
+                    uv[0] = uchar(c.u);
+                    uv[1] = uchar(c.v);
+                } else {
+                    const_cast<uchar *>(planes.data[1])[qsizetype(chromaRow) * planes.strides[1] + x / 2] = uchar(c.u);
+                    const_cast<uchar *>(planes.data[2])[qsizetype(chromaRow) * planes.strides[2] + x / 2] = uchar(c.v);
+                }
+                break;
+            }
+        }
+    }
+    return Picture::fromBytes(bytes, format, width, height, colour);
+}
+
+// Y, U, V of a 4:2:0 or NV12 frame at a pixel.
+Yuv yuvAt(const AVFrame *frame, int x, int y)
+{
+    const uchar *uvRow = frame->data[1] + qsizetype(y / 2) * frame->linesize[1];
+    if (frame->format == AV_PIX_FMT_NV12)
+        return {frame->data[0][qsizetype(y) * frame->linesize[0] + x], uvRow[(x / 2) * 2], uvRow[(x / 2) * 2 + 1]};
+    return {frame->data[0][qsizetype(y) * frame->linesize[0] + x], uvRow[x / 2],
+            frame->data[2][qsizetype(y / 2) * frame->linesize[2] + x / 2]};
+}
 
 using PictureFunction = std::function<void(int x, int y, qint64 frameIndex, uchar *rgba)>;
 
@@ -256,6 +333,8 @@ private slots:
     void colourDescription();
     void pictureIsUprightAndLetterboxed_data();
     void pictureIsUprightAndLetterboxed();
+    void cameraPicturesAreConvertedAtMostOnce_data();
+    void cameraPicturesAreConvertedAtMostOnce();
     void rateControl_data();
     void rateControl();
     void setBitrateDuringTake();
@@ -592,6 +671,90 @@ void TestFfmpegEncoder::pictureIsUprightAndLetterboxed()
         QVERIFY(near(even.width() / 2, rect.top() / 2, 16));
         QVERIFY(near(even.width() / 2, rect.bottom() + (even.height() - rect.bottom()) / 2, 16));
     }
+}
+
+void TestFfmpegEncoder::cameraPicturesAreConvertedAtMostOnce_data()
+{
+    QTest::addColumn<PixelFormat>("format");
+    QTest::addColumn<int>("matrix"); // ColourMatrix
+    QTest::addColumn<bool>("isFullRange");
+    QTest::addColumn<QSize>("size");  // of the picture; the encoder's frames are 64 x 32
+    QTest::addColumn<bool>("isNv12Target");
+    QTest::addColumn<EncoderPictureConverter::Path>("path");
+    QTest::addColumn<int>("tolerance");
+
+    using Path = EncoderPictureConverter::Path;
+    const int bt601 = int(ColourMatrix::Bt601);
+    const int bt709 = int(ColourMatrix::Bt709);
+    const QSize same(64, 32);
+    // Already what the encoder takes: sent as it is.
+    QTest::newRow("I420 BT.709: taken as it is") << PixelFormat::Yuv420p << bt709 << false << same << false << Path::Wrapped << 0;
+    QTest::newRow("NV12 BT.709 to a GPU upload: as it is") << PixelFormat::Nv12 << bt709 << false << same << true << Path::Wrapped << 0;
+    // Another layout, matrix or range: one pass.
+    QTest::newRow("I420 BT.601: matrix changed") << PixelFormat::Yuv420p << bt601 << false << same << false << Path::Yuv << 2;
+    QTest::newRow("NV12 BT.601") << PixelFormat::Nv12 << bt601 << false << same << false << Path::Yuv << 2;
+    QTest::newRow("MJPEG webcam's 4:2:2 BT.601 full range") << PixelFormat::Yuv422p << bt601 << true << same << false << Path::Yuv << 2;
+    QTest::newRow("YUYV BT.601") << PixelFormat::Yuyv << bt601 << false << same << false << Path::Yuv << 2;
+    QTest::newRow("YUYV BT.709 to NV12") << PixelFormat::Yuyv << bt709 << false << same << true << Path::Yuv << 2;
+    // RGB, and pictures of another size: libswscale, once.
+    QTest::newRow("RGBA") << PixelFormat::Rgba << bt709 << true << same << false << Path::Scaled << 3;
+    QTest::newRow("4:2:2 BT.601 full range at half size") << PixelFormat::Yuv422p << bt601 << true << QSize(32, 16) << false
+                                                           << Path::Scaled << 3;
+}
+
+void TestFfmpegEncoder::cameraPicturesAreConvertedAtMostOnce()
+{
+    QFETCH(PixelFormat, format);
+    QFETCH(int, matrix);
+    QFETCH(bool, isFullRange);
+    QFETCH(QSize, size);
+    QFETCH(bool, isNv12Target);
+    QFETCH(EncoderPictureConverter::Path, path);
+    QFETCH(int, tolerance);
+
+    const PictureColour source{ColourMatrix(matrix), isFullRange};
+    const Picture picture = halvesPicture(format, size.width(), size.height(), source,
+                                          yuvOf(255, 0, 0, source.matrix, isFullRange), yuvOf(0, 255, 0, source.matrix, isFullRange));
+    EncoderPictureConverter converter;
+    const AVPixelFormat target = isNv12Target ? AV_PIX_FMT_NV12 : AV_PIX_FMT_YUV420P;
+    converter.setTarget(target, QSize(64, 32), PictureColour{ColourMatrix::Bt709, false});
+    FramePtr frame(av_frame_alloc());
+    frame->format = target;
+    frame->width = 64;
+    frame->height = 32;
+    QCOMPARE(av_frame_get_buffer(frame.get(), 0), 0);
+    FramePtr wrapped;
+    AVFrame *toSend = nullptr;
+    QCOMPARE(converter.prepare(picture, frame.get(), &wrapped, &toSend), 0);
+    QCOMPARE(converter.lastPath(), path);
+    if (path == EncoderPictureConverter::Path::Wrapped)
+        QCOMPARE(toSend->data[0], picture.plane(0)); // not one pixel copied
+
+    // The colours as BT.709 limited range, whatever the camera's own were.
+    for (const auto &[x, expected] : {std::pair{16, yuvOf(255, 0, 0, ColourMatrix::Bt709, false)},
+                                      std::pair{48, yuvOf(0, 255, 0, ColourMatrix::Bt709, false)}}) {
+        const Yuv got = yuvAt(toSend, x, 16);
+        QVERIFY2(std::abs(got.y - expected.y) <= tolerance && std::abs(got.u - expected.u) <= tolerance
+                     && std::abs(got.v - expected.v) <= tolerance,
+                 qPrintable(QStringLiteral("at x %1: %2 %3 %4, expected %5 %6 %7").arg(x).arg(got.y).arg(got.u).arg(got.v)
+                                .arg(expected.y).arg(expected.u).arg(expected.v)));
+    }
+
+    // Through the encoder into a file labelled BT.709, read back by a decoder.
+    if (format != PixelFormat::Yuv422p || size != QSize(64, 32))
+        return;
+    const QString file = m_dir.filePath(QStringLiteral("webcam_colour.mp4"));
+    FfmpegEncoder encoder;
+    EncoderConfig config = smallConfig(file, 64, 32);
+    config.rateControl = 2;
+    config.quality = 5;
+    QVERIFY(encoder.open(config));
+    for (int i = 0; i < 3; ++i)
+        encoder.writeFrame(VideoFrame{picture, 64, 32, i});
+    QVERIFY(encoder.stop());
+    const Readback r = readBack(file, true);
+    QCOMPARE(int(r.matrix), int(AVCOL_SPC_BT709));
+    QVERIFY2(std::abs(r.lumaAt(16, 16) - 63) <= 3, qPrintable(QString::number(r.lumaAt(16, 16))));
 }
 
 void TestFfmpegEncoder::rateControl_data()

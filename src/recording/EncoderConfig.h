@@ -2,9 +2,12 @@
 // application manager on the GUI thread and passed by reference to IEncoder::open().
 #pragma once
 
+#include "capture/Picture.h"
 #include "recording/RecordingContainer.h"
 
 #include <QString>
+
+#include <optional>
 
 struct EncoderConfig
 {
@@ -39,6 +42,9 @@ struct EncoderConfig
     // "hevc_vaapi", "h264_qsv", "hevc_qsv". Empty: the software encoder of useHevc's codec.
     // A hardware encoder that does not open falls back to the software one of its codec.
     QString encoderName;
+    // Set (Mjpeg or H264): the camera's own compressed pictures are written as they come, at
+    // their own size, without decoding or encoding; the encoder settings above do not apply.
+    std::optional<PixelFormat> cameraStream;
     // Start timecode of the take, "HH:mm:ss:ff" (";" before the frames for drop-frame),
     // written as the file's timecode (a tmcd track in MP4 and MOV, a tag in Matroska; MPEG-TS
     // keeps none). Empty: no timecode.

@@ -14,6 +14,8 @@ target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/YuvConverter.h ${CMAKE_CURRENT_LIST_DIR}/YuvConverter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/EncoderPictureConverter.h ${CMAKE_CURRENT_LIST_DIR}/EncoderPictureConverter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FfmpegVideoCodec.h ${CMAKE_CURRENT_LIST_DIR}/FfmpegVideoCodec.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/VideoFileOutput.h ${CMAKE_CURRENT_LIST_DIR}/VideoFileOutput.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CameraStreamPackets.h ${CMAKE_CURRENT_LIST_DIR}/CameraStreamPackets.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FfmpegEncoder.h ${CMAKE_CURRENT_LIST_DIR}/FfmpegEncoder.cpp
 )
 target_link_libraries(vireon_core PUBLIC PkgConfig::FFMPEG)

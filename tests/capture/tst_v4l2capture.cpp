@@ -109,6 +109,8 @@ private slots:
     void listingShowsUsableCamerasAndWhyOthersAreNot();
     void chosenFormatIsSetAndPicturesMatch_data();
     void chosenFormatIsSetAndPicturesMatch();
+    void compressedCameraKeepsItsStreamAndPreviewsDecodeIt_data();
+    void compressedCameraKeepsItsStreamAndPreviewsDecodeIt();
     void captureTimesComeFromTheDriver_data();
     void captureTimesComeFromTheDriver();
     void formatTheDriverWillNotSetIsGrantedAndShown();
@@ -242,6 +244,7 @@ void TestV4l2Capture::chosenFormatIsSetAndPicturesMatch_data()
     QTest::newRow("MJPEG 1080p30") << quint32(V4L2_PIX_FMT_MJPEG) << 1920 << 1080 << 30 << "MJPEG";
     QTest::newRow("MJPEG 1080p60") << quint32(V4L2_PIX_FMT_MJPEG) << 1920 << 1080 << 60 << "Default";
     QTest::newRow("YUYV 480p30, padded rows") << quint32(V4L2_PIX_FMT_YUYV) << 640 << 480 << 30 << "YUY2";
+    QTest::newRow("H.264 1080p30, decoded") << quint32(V4L2_PIX_FMT_H264) << 1920 << 1080 << 30 << "H264";
 }
 
 void TestV4l2Capture::chosenFormatIsSetAndPicturesMatch()
@@ -252,7 +255,7 @@ void TestV4l2Capture::chosenFormatIsSetAndPicturesMatch()
     QFETCH(int, rate);
     QFETCH(QString, name);
 
-    const int sim = m_kernel->addCamera(simulatedWebcam(1));
+    const int sim = m_kernel->addCamera(fourcc == V4L2_PIX_FMT_H264 ? simulatedH264Webcam(1) : simulatedWebcam(1));
     const QString key = m_kernel->deviceKey(sim);
     const CameraFormat format = formatOf(key, width, height, float(rate), name);
     CameraCapture camera;
@@ -281,6 +284,50 @@ void TestV4l2Capture::chosenFormatIsSetAndPicturesMatch()
     const double expected = double(monotonicNowNs() - startNs) / 1e9 * rate;
     const double delivered = double(camera.picturesDelivered() - before);
     QVERIFY2(delivered >= expected * 0.8 && delivered <= expected + 4, qPrintable(QStringLiteral("%1 of %2").arg(delivered).arg(expected)));
+}
+
+void TestV4l2Capture::compressedCameraKeepsItsStreamAndPreviewsDecodeIt_data()
+{
+    QTest::addColumn<quint32>("fourcc");
+    QTest::addColumn<QSize>("previewSize"); // what a 480 x 270 preview gets decoded
+    QTest::newRow("MJPEG: previews decode at a quarter of the size") << quint32(V4L2_PIX_FMT_MJPEG) << QSize(480, 270);
+    QTest::newRow("H.264: previews decode every picture while watched") << quint32(V4L2_PIX_FMT_H264) << QSize(1920, 1080);
+}
+
+void TestV4l2Capture::compressedCameraKeepsItsStreamAndPreviewsDecodeIt()
+{
+    QFETCH(quint32, fourcc);
+    QFETCH(QSize, previewSize);
+    const int sim = m_kernel->addCamera(simulatedH264Webcam(1));
+    const QString key = m_kernel->deviceKey(sim);
+    CameraCapture camera;
+    camera.setKeepsCompressedPictures(true);
+    QVERIFY(camera.start(key, formatOf(key, 1920, 1080, 30.0f, fourcc == V4L2_PIX_FMT_H264 ? "H264" : "MJPEG")));
+    QVERIFY(camera.sendsCompressedPictures());
+
+    // Readers get the camera's own pictures, not decoded.
+    const PixelFormat codec = fourcc == V4L2_PIX_FMT_H264 ? PixelFormat::H264 : PixelFormat::Mjpeg;
+    Picture picture;
+    QTRY_VERIFY_WITH_TIMEOUT((camera.latestFrame(picture), picture.format() == codec), 3000);
+    QVERIFY(picture.isKeyFrame()); // the simulated camera sends key frames only
+    QCOMPARE(camera.pictureFormat(), codec);
+    // What recording it costs: the pictures' bytes at the camera's rate.
+    QTRY_VERIFY_WITH_TIMEOUT(camera.streamBytesPerSecond() > 0, 3000);
+    QVERIFY2(std::abs(camera.streamBytesPerSecond() - picture.size() * 30) < picture.size() * 3,
+             qPrintable(QString::number(camera.streamBytesPerSecond())));
+
+    // A preview gets a decoded picture (H.264 once a preview has asked and a key frame came).
+    Picture preview;
+    QTRY_VERIFY_WITH_TIMEOUT((camera.previewPicture(480, 270, preview), preview.isComplete()), 3000);
+    QVERIFY(!preview.isCompressed());
+    QCOMPARE(QSize(preview.width(), preview.height()), previewSize);
+    const Difference difference = differenceFromKnown(rgbaBytesOf(preview), preview.width(), preview.height());
+    QVERIFY2(difference.mean < 6.0, qPrintable(QString::number(difference.mean)));
+
+    // Decoding again from the next picture on.
+    camera.setKeepsCompressedPictures(false);
+    QTRY_VERIFY_WITH_TIMEOUT((camera.latestFrame(picture), !picture.isCompressed()), 3000);
+    QCOMPARE(QSize(picture.width(), picture.height()), QSize(1920, 1080));
 }
 
 void TestV4l2Capture::captureTimesComeFromTheDriver_data()

@@ -21,6 +21,7 @@ namespace {
 
 const QString kLanguageKey = QStringLiteral("UI/Language");
 const QString kBroadcastWavKey = QStringLiteral("Recording/BroadcastWav");
+const QString kCameraModeKey = QStringLiteral("Recording/CameraMode");
 
 // The settings window keeps its recording list positions here (its own group; read once).
 const QString kRecordingConfigGroup = QStringLiteral("RecordingConfig");
@@ -59,6 +60,8 @@ ApplicationManager::ApplicationManager(QObject *parent)
         if (settings.status() == QSettings::NoError && !saved.isEmpty())
             m_currentLanguage = saved;
         m_broadcastWavEnabled = settings.value(kBroadcastWavKey, false).toBool();
+        m_defaultCameraRecordingMode = cameraRecordingModeFromKey(settings.value(kCameraModeKey).toString())
+                                           .value_or(CameraRecordingMode::Reencode);
     }
 
     if (QCoreApplication *app = QCoreApplication::instance())
@@ -223,6 +226,24 @@ void ApplicationManager::setBroadcastWavEnabled(bool enabled)
     m_broadcastWavEnabled = enabled;
     storeSetting(kBroadcastWavKey, enabled, "the Broadcast WAV setting.");
     emit broadcastWavEnabledChanged();
+}
+
+void ApplicationManager::setDefaultCameraRecordingMode(const QString &mode)
+{
+    const std::optional<CameraRecordingMode> chosen = cameraRecordingModeFromKey(mode);
+    if (!chosen) {
+        qWarning() << "[ApplicationManager] Unknown camera recording mode" << mode;
+        return;
+    }
+    if (*chosen == m_defaultCameraRecordingMode)
+        return;
+    m_defaultCameraRecordingMode = *chosen;
+    for (ChannelState &channel : m_channels) {
+        if (!channel.recordingMode)
+            applyCameraRecordingMode(channel);
+    }
+    emit defaultCameraRecordingModeChanged();
+    storeSetting(kCameraModeKey, mode, "the camera recording mode.");
 }
 
 // --- generic setters: store a changed value, emit once ---

@@ -46,6 +46,7 @@
 #include "audio/MonitorOutput.h"
 #include "models/InputChannelsModel.h"
 #include "recording/BroadcastWav.h"
+#include "recording/CameraRecordingMode.h"
 #include "recording/RecordingContainer.h"
 #include "recording/TakeRecorder.h"
 #include "recording/TimelineCut.h"
@@ -139,6 +140,10 @@ class ApplicationManager : public QObject
     // Every WAV file of a take carries a Broadcast WAV `bext` chunk with the take's start as
     // its time reference, so editors line the audio up by timecode. Off by default; persisted.
     Q_PROPERTY(bool broadcastWavEnabled READ broadcastWavEnabled WRITE setBroadcastWavEnabled NOTIFY broadcastWavEnabledChanged)
+    // How a channel whose own mode is "default" records its camera: "reencode" (decoded and
+    // encoded with the recording settings) or "camera" (an MJPEG or H.264 camera's own stream
+    // written as it comes). Re-encoding by default; persisted.
+    Q_PROPERTY(QString defaultCameraRecordingMode READ defaultCameraRecordingMode WRITE setDefaultCameraRecordingMode NOTIFY defaultCameraRecordingModeChanged)
     // Why the last take could not start or was stopped early; empty when all went well.
     Q_PROPERTY(QString lastRecordingError READ lastRecordingError NOTIFY lastRecordingErrorChanged)
     // The same in the interface language: the main window's banner and the phone page show it.
@@ -236,6 +241,7 @@ public:
     int measuredCameraCount() const { return m_measuredCameraCount; }
     QVariantMap lastTakeSummary() const { return m_lastTakeSummary; }
     bool broadcastWavEnabled() const { return m_broadcastWavEnabled; }
+    QString defaultCameraRecordingMode() const { return cameraRecordingModeKey(m_defaultCameraRecordingMode); }
 
     // The switch log of the current (or last) take.
     const QList<TimelineCut> &timelineCuts() const { return m_timelineCuts; }
@@ -272,6 +278,9 @@ public:
     void setCurrentLanguage(const QString &language);
     // Applies to the next take; stored in the settings ("Recording/BroadcastWav").
     void setBroadcastWavEnabled(bool enabled);
+    // "reencode" or "camera" (anything else is ignored); stored in the settings
+    // ("Recording/CameraMode").
+    void setDefaultCameraRecordingMode(const QString &mode);
 
     // --- keybinds (source indices 0..3) ---
     Q_INVOKABLE void setSourceKey(int sourceIndex, int key);
@@ -305,8 +314,22 @@ public:
     Q_INVOKABLE QString getCameraFormatTextForChannel(int channelId) const;
     // state, format, error (why it is lost, or why it could not be opened), damagedPictures
     // (since the camera started), fps (pictures per second it delivers, -1 before the first
-    // reading), and for the running or last take: frames, droppedFrames, repeatedFrames.
+    // reading), and for the running or last take: frames, droppedFrames, repeatedFrames,
+    // skippedPictures (arrived, shown in no frame) and latencyMs (time stamp to hand-over).
     Q_INVOKABLE QVariantMap getCameraHealthForChannel(int channelId) const;
+    // A channel's camera recording mode: "default" (the setting's), "reencode" or "camera";
+    // it applies from the next take and survives changing the camera.
+    Q_INVOKABLE void setCameraRecordingModeForChannel(int channelId, const QString &mode);
+    Q_INVOKABLE QString getCameraRecordingModeForChannel(int channelId) const;
+    // True when the channel's running camera sends a compressed stream (MJPEG, H.264) that
+    // can be recorded as it comes.
+    Q_INVOKABLE bool canRecordCameraStreamForChannel(int channelId) const;
+    // What the channel's camera costs on disk per hour, both ways, in the interface language:
+    // "Camera stream (MJPEG): about 22 GB per hour · re-encoded: about 7.2 GB per hour".
+    Q_INVOKABLE QString getRecordingCostTextForChannel(int channelId) const;
+    // The same for a mode in the settings ("reencode" or "camera"), per camera: measured on
+    // the running MJPEG and H.264 cameras, else what a 1080p30 MJPEG webcam sends.
+    Q_INVOKABLE QString recordingModeCostText(const QString &mode) const;
     Q_INVOKABLE void setAudioInputForChannel(int channelId, const QString &deviceName);
     Q_INVOKABLE QString getChannelAudioInput(int channelId) const;
     Q_INVOKABLE void setChannelSeparateAudioEnabled(int channelId, bool enabled);
@@ -446,6 +469,7 @@ signals:
     void channelAudioStateChanged(int channelId);
     // A channel's camera was set, replaced or removed.
     void channelCameraChanged(int channelId);
+    void defaultCameraRecordingModeChanged();
     // A channel's camera changed state (lost, reconnecting, live) or format.
     void channelCameraStateChanged(int channelId);
     // A take ended (normally, after a failure or at exit); its files are complete.
@@ -497,6 +521,12 @@ private:
     // The `bext` information of a WAV track of the take starting now; none while Broadcast WAV
     // is off. Needs m_startTimecode of the take.
     std::optional<BroadcastWavInfo> broadcastWavInfoFor(const QDateTime &startedAt, const QString &description) const;
+    // The mode a channel records its camera in (its own, or the default).
+    CameraRecordingMode cameraRecordingModeOf(const ChannelState &channel) const;
+    // Tells the channel's camera whether to keep its compressed pictures as they come.
+    void applyCameraRecordingMode(ChannelState &channel);
+    // The codec of the camera's own stream when the channel records it as it comes.
+    std::optional<PixelFormat> recordedCameraStream(const ChannelState &channel) const;
     // recordingEncoderIndex, or 0 (the first entry) when it points past the encoder list.
     int effectiveEncoderIndex() const;
     void appendTakeAudio();
@@ -564,6 +594,7 @@ private:
     LocalisedText m_timelineError;
     LocalisedText m_recordingWarning;
     bool m_broadcastWavEnabled = false;
+    CameraRecordingMode m_defaultCameraRecordingMode = CameraRecordingMode::Reencode;
 
     QTimer m_timecodeTimer;
     QTimer m_metricsTimer;

@@ -26,13 +26,20 @@ DiskUse ApplicationManager::diskUse() const
 
 double ApplicationManager::expectedTakeRate() const
 {
-    int cameras = 0;
+    int encodedCameras = 0;
+    double cameraStreams = 0; // bytes per second of the cameras recorded as they send
     int wavFiles = 1; // the master mix, always
     for (const ChannelState &channel : m_channels) {
-        if (channel.source && channel.source->isRunning())
-            ++cameras;
+        if (channel.source && channel.source->isRunning()) {
+            const qint64 streamRate = recordedCameraStream(channel) ? channel.source->streamBytesPerSecond() : 0;
+            if (streamRate > 0)
+                cameraStreams += double(streamRate);
+            else
+                ++encodedCameras;
+        }
         if (channel.audioCapture && channel.isSeparateAudio)
             ++wavFiles;
     }
-    return expectedTakeBytesPerSecond(cameras, m_targetBitrateKbps, wavFiles, AudioFormat::kSampleRate, kAudioChannels);
+    return cameraStreams
+           + expectedTakeBytesPerSecond(encodedCameras, m_targetBitrateKbps, wavFiles, AudioFormat::kSampleRate, kAudioChannels);
 }

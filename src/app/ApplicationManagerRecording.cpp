@@ -50,7 +50,13 @@ EncoderConfig ApplicationManager::encoderConfigFor(int channelId, const ISource 
 {
     EncoderConfig config;
     config.container = m_takeContainer;
-    config.outputPath = TakeNaming::cameraFilePath(m_currentTakeFolder, channelId, m_takeContainer);
+    if (const ChannelState *channel = m_channels.find(channelId)) {
+        // The camera's own stream goes into a file that holds it as it is.
+        config.cameraStream = recordedCameraStream(*channel);
+        if (config.cameraStream)
+            config.container = cameraStreamContainer(*config.cameraStream, m_takeContainer);
+    }
+    config.outputPath = TakeNaming::cameraFilePath(m_currentTakeFolder, channelId, config.container);
     config.width = source.width() >= 1 ? source.width() : m_timelineWidth;
     config.height = source.height() >= 1 ? source.height() : m_timelineHeight;
     config.fps = m_timelineFps;
@@ -154,6 +160,9 @@ void ApplicationManager::startRecording()
         if (!source || !source->isRunning())
             continue;
         const EncoderConfig config = encoderConfigFor(channelId, *source);
+        if (!config.cameraStream && cameraRecordingModeOf(channel) == CameraRecordingMode::CameraStream)
+            qDebug() << "[ApplicationManager] Channel" << channelId
+                     << "is re-encoded: its camera sends no compressed stream to record as it comes";
         std::shared_ptr<IEncoder> encoder = m_encoderFactory ? m_encoderFactory() : nullptr;
         if (!encoder) {
             qWarning() << "[ApplicationManager] Failed to start Video Encoder for channel" << channelId

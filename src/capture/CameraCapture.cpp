@@ -151,6 +151,15 @@ bool CameraCapture::sendsCompressedPictures() const
     return m_geometry.pixelFormat == CapturePixelFormat::Mjpeg || m_geometry.pixelFormat == CapturePixelFormat::H264;
 }
 
+std::optional<PixelFormat> CameraCapture::compressedFormat() const
+{
+    if (m_geometry.pixelFormat == CapturePixelFormat::Mjpeg)
+        return PixelFormat::Mjpeg;
+    if (m_geometry.pixelFormat == CapturePixelFormat::H264)
+        return PixelFormat::H264;
+    return std::nullopt;
+}
+
 PixelFormat CameraCapture::pictureFormat() const
 {
     return m_pictureFormat.load(std::memory_order_relaxed);

@@ -28,6 +28,7 @@
 #include <QString>
 
 #include <atomic>
+#include <optional>
 #include <memory>
 #include <vector>
 
@@ -102,6 +103,8 @@ public:
     bool keepsCompressedPictures() const { return m_keepsCompressed.load(std::memory_order_relaxed); }
     // True when the running device sends compressed pictures (MJPEG, H.264).
     bool sendsCompressedPictures() const;
+    // Their format (Mjpeg or H264); none for a raw camera.
+    std::optional<PixelFormat> compressedFormat() const;
     // The format readers get: the compressed one while kept, else the decoded YUV (known after
     // the first decoded picture) or the raw layout.
     PixelFormat pictureFormat() const;

@@ -21,7 +21,7 @@ double wrapAround(double value, double period)
 
 CameraTiming::CameraTiming(double slotNs)
     : m_slotNs(slotNs > 0 ? slotNs : 1e9 / 30.0)
-    , m_offsetNs(m_slotNs)
+    , m_offsetNs(m_slotNs / 2)
 {
 }
 
@@ -38,31 +38,39 @@ void CameraTiming::note(qint64 takenNs, qint64 arrivedNs, qint64 originNs)
 
 void CameraTiming::followPhase(double phaseNs)
 {
-    if (!m_hasPhase) {
-        m_phaseNs = phaseNs;
-        m_hasPhase = true;
-    } else {
-        m_phaseNs += wrapAround(phaseNs - m_phaseNs, m_slotNs) * kSmoothing;
-        m_phaseNs = std::fmod(m_phaseNs + m_slotNs, m_slotNs);
-    }
+    // The mean of the first pictures' places, then a smoothed one.
+    ++m_phaseSamples;
+    const double weight = std::max(kSmoothing, 1.0 / m_phaseSamples);
+    m_phaseNs += wrapAround(phaseNs - m_phaseNs, m_slotNs) * weight;
+    m_phaseNs = std::fmod(m_phaseNs + m_slotNs, m_slotNs);
 
-    const double interval = intervalNs();
-    const bool isMatched = interval > 0 && std::abs(interval - m_slotNs) < kRateTolerance * m_slotNs;
-    if (!isMatched) {
+    // A camera counts as running at the slots' rate from its first picture until its rate
+    // shows otherwise, so its pictures never change slots when its rate becomes known; too
+    // little to judge (a run of lost pictures) keeps the instant where it is.
+    const RateMatch match = rateMatch();
+    if (match == RateMatch::Unknown && m_hasJudged)
+        return;
+    if (match == RateMatch::Different) {
         m_isLocked = false;
+        m_hasJudged = true;
         return;
     }
-    // Half a frame from the pictures. A place in the last quarter of the slot can also be
-    // taken as one just before it: when the lock is new, the one with more room to drift;
-    // then the one nearest to where it was, so the instant moves by a whole slot only when
-    // the pictures' phase has drifted past it, never back and forth with their jitter.
+    m_hasJudged = m_hasJudged || match == RateMatch::Same;
+    // Half a frame from the pictures, within the slot: each slot then shows the picture
+    // taken nearest its start. A place in the last quarter of the slot can also be taken as
+    // one just before it (the picture then goes to the next slot): while the lock is new
+    // (its phase settling over the first pictures) only for a place so near the slot's end
+    // that jitter would push it past; then the one nearest to where it was, so the instant
+    // moves by a whole slot only when the pictures' phase has drifted past it, never back and
+    // forth with their jitter.
     const double target = std::fmod(m_phaseNs + m_slotNs / 2, m_slotNs);
     const double lowest = -m_slotNs / 4;
     const double early = target - m_slotNs;
     double best = target;
     if (early >= lowest) {
-        const bool isEarlier = m_isLocked ? std::abs(early - m_offsetNs) < std::abs(target - m_offsetNs)
-                                          : early - lowest > m_slotNs - target;
+        const bool isSettled = m_isLocked && m_phaseSamples > kPicturesToLock;
+        const bool isEarlier = isSettled ? std::abs(early - m_offsetNs) < std::abs(target - m_offsetNs)
+                                         : m_slotNs - target < m_slotNs / 16;
         if (isEarlier)
             best = early;
     }
@@ -70,21 +78,23 @@ void CameraTiming::followPhase(double phaseNs)
     m_isLocked = true;
 }
 
-double CameraTiming::intervalNs() const
+CameraTiming::RateMatch CameraTiming::rateMatch() const
 {
     if (m_count < kPicturesToLock)
-        return 0;
+        return RateMatch::Unknown;
     const qint64 newest = m_takenTimes[size_t((m_next + kHistory - 1) % kHistory)];
     const qint64 oldest = m_takenTimes[size_t(m_count < kHistory ? 0 : m_next)];
     const double span = double(newest - oldest);
-    // Frames between them at about the slot's length, so a lost picture does not count as
-    // a slower camera; but more pictures than frames is a faster camera (60 fps pictures
-    // also fall on a 30 fps grid), and so is the rate of a camera that lost many.
+    // Frames between them at about the slot's length, so a lost picture does not count as a
+    // slower camera; more pictures than frames is a faster camera (60 fps pictures also fall
+    // on a 30 fps grid); a camera that lost many tells too little.
     const double frames = std::round(span / m_slotNs);
     const int pictures = m_count - 1;
-    if (frames < 1 || pictures > frames || pictures < frames * 0.9)
-        return 0;
-    return span / frames;
+    if (frames < 1 || pictures > frames)
+        return RateMatch::Different;
+    if (pictures < frames * 0.9)
+        return RateMatch::Unknown;
+    return std::abs(span / frames - m_slotNs) < kRateTolerance * m_slotNs ? RateMatch::Same : RateMatch::Different;
 }
 
 qint64 CameraTiming::latencyNs() const

@@ -9,11 +9,12 @@
 // Phase: a camera that runs at the timeline's rate takes its pictures at a steady place in
 // every frame slot. The slot's sampling instant (a slot shows the newest picture taken before
 // it) is kept half a camera frame away from that place, so the small jitter of real cameras'
-// time stamps never moves a picture into the neighbouring slot. Where the camera runs at
-// another rate there is no such place and the instant is the slot's end. The instant stays
-// within the slot, so a slot never shows a picture taken after it; a camera slightly slower
-// or faster than the timeline gets its one repeated or skipped slot when its phase has moved
-// a whole frame, not at every jitter.
+// time stamps never moves a picture into the neighbouring slot; each slot shows the picture
+// taken nearest to its start, within half a frame either way. Where the camera runs at
+// another rate there is no such place and the instant is the middle of the slot (the nearest
+// picture again). The instant stays within the slot, so a slot never shows a picture taken
+// after it; a camera slightly slower or faster than the timeline gets its one repeated or
+// skipped slot when its phase has moved a whole frame, not at every jitter.
 //
 // Plain arithmetic on the GUI thread (the frame pump's); no clock of its own.
 #pragma once
@@ -41,8 +42,8 @@ public:
     // How long after its sampling instant a slot waits for the camera's picture.
     qint64 waitNs() const;
     // Where a slot's sampling instant lies after the slot's start: between -slot/4 and the
-    // slot's length (the slot's end while the camera is not phase-locked).
-    double sampleOffsetNs() const { return m_isLocked ? m_offsetNs : m_slotNs; }
+    // slot's length (its middle while the camera is not phase-locked).
+    double sampleOffsetNs() const { return m_isLocked ? m_offsetNs : m_slotNs / 2; }
     bool isPhaseLocked() const { return m_isLocked; }
 
 private:
@@ -50,10 +51,10 @@ private:
     static constexpr int kPicturesToLock = 8;
 
     void followPhase(double phaseNs);
-    // The camera's time between pictures over the recent ones, robust to their jitter and to
-    // a picture lost now and then; 0 while too few are known or when the camera does not run
-    // near the slots' rate.
-    double intervalNs() const;
+    // Whether the camera runs at the slots' rate, judged by its time between pictures over the
+    // recent ones: robust to their jitter and to a picture lost now and then.
+    enum class RateMatch { Unknown, Same, Different };
+    RateMatch rateMatch() const;
 
     double m_slotNs;
     std::array<qint64, kHistory> m_latencies{};
@@ -61,7 +62,8 @@ private:
     int m_count = 0;
     int m_next = 0;
     double m_phaseNs = 0;      // smoothed place of the pictures within a slot
-    bool m_hasPhase = false;
+    int m_phaseSamples = 0;
     double m_offsetNs = 0;     // the sampling instant's place, unwrapped within [-slot/4, slot)
     bool m_isLocked = false;
+    bool m_hasJudged = false;  // the rate has been found the slots' or another
 };

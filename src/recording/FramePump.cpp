@@ -187,6 +187,23 @@ int FramePump::fill(qint64 totalFrames, const SourceLookup &sourceFor)
     return sent;
 }
 
+qint64 FramePump::closingTimeNs(qint64 slot) const
+{
+    double latest = slotStartNs(slot + 1);
+    for (const auto &[id, channel] : m_channels)
+        latest = std::max(latest, slotStartNs(slot) + channel.timing.sampleOffsetNs() + double(channel.timing.waitNs()));
+    return qint64(std::ceil(latest));
+}
+
+bool FramePump::hasSent(qint64 frames) const
+{
+    for (const auto &[id, channel] : m_channels) {
+        if (channel.framesSent < frames)
+            return false;
+    }
+    return true;
+}
+
 qint64 FramePump::framesSent(int channelId) const
 {
     auto it = m_channels.find(channelId);

@@ -63,6 +63,11 @@ public:
     int pump(qint64 nowNs, qint64 frameLimit, const SourceLookup &sourceFor);
     // Closes every slot below totalFrames with what has arrived (the end of a take).
     int fill(qint64 totalFrames, const SourceLookup &sourceFor);
+    // When pump() will have closed slot `slot` on every channel at the latest: its sampling
+    // instant plus its camera's wait. A take's end waits that long for its last pictures.
+    qint64 closingTimeNs(qint64 slot) const;
+    // True when every channel has sent `frames` slots.
+    bool hasSent(qint64 frames) const;
 
     qint64 framesSent(int channelId) const;
     qint64 totalFramesSent() const;

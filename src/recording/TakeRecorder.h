@@ -40,13 +40,16 @@ struct TakeAudioFile
     QList<qint64> partFrames;
 };
 
-// One camera of a take: frames written, lost in the encoder's queue, and frame slots that
-// got no new picture (the camera behind or lost).
+// One camera of a take: frames written, lost in the encoder's queue, frame slots that got no
+// new picture (the camera behind or lost), pictures no slot showed, and the camera's
+// hand-over latency as the frame pump measured it.
 struct TakeCameraFigures
 {
     qint64 frames = 0;
     qint64 dropped = 0;
     qint64 repeated = 0;
+    qint64 skipped = 0;
+    qint64 latencyNs = 0;
 };
 
 // The first write failure of a take: which file, and the writer's own text.
@@ -141,6 +144,7 @@ public:
 
 private:
     qint64 endNs() const;
+    void waitForLastPictures(qint64 totalFrames, const FramePump::SourceLookup &sourceFor);
     void writeAudio(int file, const std::vector<float> &samples);
 
     const int m_sampleRate;

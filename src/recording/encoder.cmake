@@ -16,6 +16,7 @@ target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/FfmpegVideoCodec.h ${CMAKE_CURRENT_LIST_DIR}/FfmpegVideoCodec.cpp
   ${CMAKE_CURRENT_LIST_DIR}/VideoFileOutput.h ${CMAKE_CURRENT_LIST_DIR}/VideoFileOutput.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CameraStreamPackets.h ${CMAKE_CURRENT_LIST_DIR}/CameraStreamPackets.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CameraRecordingMode.h ${CMAKE_CURRENT_LIST_DIR}/CameraRecordingMode.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FfmpegEncoder.h ${CMAKE_CURRENT_LIST_DIR}/FfmpegEncoder.cpp
 )
 target_link_libraries(vireon_core PUBLIC PkgConfig::FFMPEG)

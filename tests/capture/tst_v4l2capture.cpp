@@ -311,10 +311,11 @@ void TestV4l2Capture::compressedCameraKeepsItsStreamAndPreviewsDecodeIt()
     QTRY_VERIFY_WITH_TIMEOUT((camera.latestFrame(picture), picture.format() == codec), 3000);
     QVERIFY(picture.isKeyFrame()); // the simulated camera sends key frames only
     QCOMPARE(camera.pictureFormat(), codec);
-    // What recording it costs: the pictures' bytes at the camera's rate.
+    // What recording it costs: the pictures' bytes at the camera's rate (the flash picture
+    // of every second has a size of its own).
     QTRY_VERIFY_WITH_TIMEOUT(camera.streamBytesPerSecond() > 0, 3000);
-    QVERIFY2(std::abs(camera.streamBytesPerSecond() - picture.size() * 30) < picture.size() * 3,
-             qPrintable(QString::number(camera.streamBytesPerSecond())));
+    QVERIFY2(std::abs(camera.streamBytesPerSecond() - picture.size() * 30) < picture.size() * 10,
+             qPrintable(QStringLiteral("%1 for pictures of %2 bytes").arg(camera.streamBytesPerSecond()).arg(picture.size())));
 
     // A preview gets a decoded picture (H.264 once a preview has asked and a key frame came).
     Picture preview;

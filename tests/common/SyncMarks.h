@@ -42,7 +42,9 @@ inline QList<int> flashFrames(const Readback &video)
 }
 
 // Empty when a video's flashes and the master's beeps are in sync, else what is off. Every
-// flash lies within one frame of a beep; a take that starts just after a whole second opens
+// flash lies within one and a half frames of a beep: a camera's flash is its first picture
+// of the new second, taken up to a frame after it, and a frame slot shows the picture taken
+// nearest its start, up to half a frame either way. A take that starts just after a whole second opens
 // on a flash whose beep began before the first sample, so a flash within the first frame's
 // length of the start needs no beep (a slot shows the picture taken nearest to it, which can
 // be frame 1 for a picture taken half a frame into the take). And every
@@ -52,7 +54,7 @@ inline QList<int> flashFrames(const Readback &video)
 inline QString syncProblems(const QList<int> &flashes, const QList<qint64> &beeps, double seconds, double fps = 30.0)
 {
     const auto near = [fps](int flash, qint64 beep) {
-        return std::fabs(flash / fps - beep / 48000.0) <= 1.0 / fps + 0.002;
+        return std::fabs(flash / fps - beep / 48000.0) <= 1.5 / fps + 0.002;
     };
     QString times;
     for (int f : flashes)
@@ -60,7 +62,7 @@ inline QString syncProblems(const QList<int> &flashes, const QList<qint64> &beep
     for (qint64 b : beeps)
         times += QStringLiteral(" beep %1").arg(b / 48000.0);
     for (int flash : flashes) {
-        const bool mayHaveItsBeepBeforeTheStart = flash / fps <= 1.0 / fps + 0.002;
+        const bool mayHaveItsBeepBeforeTheStart = flash / fps <= 1.5 / fps + 0.002;
         if (!mayHaveItsBeepBeforeTheStart
             && std::none_of(beeps.cbegin(), beeps.cend(), [&](qint64 beep) { return near(flash, beep); }))
             return QStringLiteral("a flash without its beep:") + times;

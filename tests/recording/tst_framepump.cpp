@@ -153,7 +153,7 @@ void TestFramePump::blackThenRepeatsWhenNothingNewComes()
     Fixture f(10.0); // 100 ms slots
     // Running, nothing delivered: black at the encoder's size once the slot has waited.
     QCOMPARE(f.pumpAt(kStart + 50'000'000), 0);
-    f.pumpAt(kStart + 200'000'000);
+    f.pumpAt(kStart + 100'000'000);
     QCOMPARE(f.encoder->frames.size(), size_t(1));
     QCOMPARE(f.encoder->frames[0].pixels, blackPicture(4, 2));
 
@@ -186,9 +186,13 @@ void TestFramePump::eachSlotGetsThePictureOfItsTime_data()
     QTest::newRow("a slot the camera skipped repeats") << QList<qint64>{10, 110, 310, 410} << qint64(800)
                                                        << QByteArray("abbcd") << qint64(0);
     QTest::newRow("two in a slot: the newer, the older skipped")
-        << QList<qint64>{10, 110, 150, 210} << qint64(700) << QByteArray("acd") << qint64(1);
-    QTest::newRow("the picture before the take fills slot 0, never a later one")
-        << QList<qint64>{-150, 120, 310} << qint64(700) << QByteArray("abbc") << qint64(0);
+        << QList<qint64>{10, 110, 130, 210} << qint64(700) << QByteArray("acd") << qint64(1);
+    // A slot shows the picture taken nearest its start: the newest before its sampling
+    // instant, never a later one.
+    QTest::newRow("no picture of its own: the newest before it, never a later one")
+        << QList<qint64>{-180, -80, 120, 220} << qint64(700) << QByteArray("bcd") << qint64(0);
+    QTest::newRow("only later pictures: black until the picture's own slot")
+        << QList<qint64>{250} << qint64(700) << QByteArray("...a") << qint64(0);
 }
 
 void TestFramePump::eachSlotGetsThePictureOfItsTime()
@@ -316,7 +320,7 @@ void TestFramePump::everyPictureStreamKeepsItsOrder()
     // that keeps it near its time; the fifth would be four slots late and is dropped, and so
     // is everything after it up to the next key frame.
     for (int i = 0; i < 5; ++i)
-        add(6, char('g' + i), 30 + 10 * i);
+        add(6, char('g' + i), 30 + 4 * i);
     add(11, 'l');
     add(12, 'm');
     f.pumpAt(kStart + 1'500'000'000);

@@ -186,20 +186,20 @@ void TestTakeRecorder::writeFailureEndsTheTakeWithEveryFileFinalised()
 
 void TestTakeRecorder::firstSlotWaitsForAPictureOfItsOwn()
 {
-    // A flash 150 ms before the take (the camera stalled while the files opened), then the
+    // A flash 160 ms before the take (the camera stalled while the files opened), then the
     // camera catches up with a picture inside slot 0: frame 0 holds that one.
     qint64 now = 10000 * kMs;
     TakeRecorder take(30.0, 48000, [&now] { return now; });
     auto encoder = std::make_shared<RecordingEncoder>();
     take.addCamera(1, encoder, 2, 2);
     auto camera = std::make_shared<TimedSource>();
-    camera->add(now - 150 * kMs, 'F');
+    camera->add(now - 160 * kMs, 'F');
     take.start();
     const auto sources = [&](int) { return std::static_pointer_cast<ISource>(camera); };
     take.pumpFrames(sources);
     QVERIFY(encoder->frames.empty()); // slot 0 has not had time for its picture yet
-    camera->add(take.startNs() + 20 * kMs, 'a');
-    camera->add(take.startNs() + 40 * kMs, 'b');
+    camera->add(take.startNs() + 10 * kMs, 'a');
+    camera->add(take.startNs() + 43 * kMs, 'b');
     now = take.startNs() + 100 * kMs;
     take.pumpFrames(sources);
     QCOMPARE(encoder->frames.size(), size_t(2));

@@ -208,6 +208,7 @@ Item {
             dialog.rebuildFrameRates()
             dialog.frameRateCombo.currentIndex = 1
             dialog.colorRangeCombo.currentIndex = 2
+            dialog.recordingModeCombo.currentIndex = 2 // the camera's own stream
             dialog.nameField.text = "   "
             mouseClick(dialog.applyButton)
 
@@ -221,6 +222,12 @@ Item {
             compare(ChannelsModel.getChannelName(3), "CAM 3")
             // The pixel format of the chosen entry is the one opened.
             compare(AppManager.getCameraFormatTextForChannel(3), "1280\u00d7720 I420 30 fps")
+            compare(AppManager.getCameraRecordingModeForChannel(3), "camera")
+            // A test pattern sends raw pictures: the dialog says it is re-encoded, and at what cost.
+            const reopened = openDialog(3, true)
+            compare(reopened.recordingModeCombo.currentIndex, 2)
+            verify(findByName(reopened, "recordingCostText").text.indexOf("sends no compressed stream") >= 0)
+            AppManager.setCameraRecordingModeForChannel(3, "default")
         }
 
         function test_applyKeepsAnExistingProgrammeSource() {

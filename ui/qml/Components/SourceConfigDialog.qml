@@ -32,6 +32,10 @@ Rectangle {
 
     readonly property bool isEnglish: AppManager.currentLanguage === "EN"
     readonly property bool hasCameras: availableCameras.length > 0
+    // How the channel's camera goes into its file, in the order of recordingModeCombo.
+    readonly property var recordingModeKeys: ["default", "reencode", "camera"]
+    // Re-read every second while shown: the camera's stream rate is measured as it runs.
+    property int costRevision: 0
     // Re-read after every key change: getSourceKeyName has no notification of its own.
     property int keybindRevision: 0
     readonly property string keyName: keybindRevision >= 0 ? AppManager.getSourceKeyName(targetChannelId - 1) : ""
@@ -41,6 +45,7 @@ Rectangle {
     readonly property alias resolutionCombo: resolutionCombo
     readonly property alias frameRateCombo: frameRateCombo
     readonly property alias colorRangeCombo: colorRangeCombo
+    readonly property alias recordingModeCombo: recordingModeCombo
     readonly property alias keyCapture: keyCapture
     readonly property alias keyCard: keyCard
     readonly property alias cancelButton: cancelButton
@@ -82,6 +87,7 @@ Rectangle {
             rebuildResolutions()
             colorRangeCombo.currentIndex = 0
         }
+        recordingModeCombo.currentIndex = Math.max(0, recordingModeKeys.indexOf(AppManager.getCameraRecordingModeForChannel(channelId)))
         visible = true
     }
 
@@ -126,6 +132,7 @@ Rectangle {
         // The manager marks the channel as having video only once its camera runs, so the
         // mark is cleared first and read back: a camera that fails to open leaves none.
         ChannelsModel.setHasActiveVideo(channel, false)
+        AppManager.setCameraRecordingModeForChannel(channel, recordingModeKeys[recordingModeCombo.currentIndex])
         AppManager.setCameraForChannel(channel, link, size.width, size.height, fps,
                                        Lists.colorRangeValue(colorRangeCombo.currentIndex),
                                        Lists.parseFormatName(frameRateModel[frameRateCombo.currentIndex]))
@@ -161,6 +168,13 @@ Rectangle {
     Connections {
         target: AppManager
         function onKeybindsChanged() { root.keybindRevision++ }
+    }
+
+    Timer {
+        interval: 1000
+        repeat: true
+        running: root.visible && root.isEditMode
+        onTriggered: root.costRevision++
     }
 
     // The layer takes every click and wheel turn meant for the window below.
@@ -364,18 +378,55 @@ Rectangle {
                 elide: Text.ElideRight
             }
 
-            ColumnLayout {
+            RowLayout {
                 Layout.fillWidth: true
-                spacing: 6
+                spacing: 12
 
-                Caption { text: root.tr("COLOR RANGE:", "RASPON BOJA (COLOR RANGE):") }
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    spacing: 6
 
-                ListBox {
-                    id: colorRangeCombo
+                    Caption { text: root.tr("COLOR RANGE:", "RASPON BOJA (COLOR RANGE):") }
 
-                    popupMinWidth: width
-                    model: Lists.colorRangeEntries
+                    ListBox {
+                        id: colorRangeCombo
+
+                        popupMinWidth: width
+                        model: Lists.colorRangeEntries
+                    }
                 }
+
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    spacing: 6
+
+                    Caption { text: root.tr("RECORDING:", "SNIMANJE:") }
+
+                    ListBox {
+                        id: recordingModeCombo
+
+                        popupMinWidth: 260
+                        model: [
+                            root.tr("Default (", "Podrazumevano (")
+                                + (AppManager.defaultCameraRecordingMode === "camera" ? root.tr("camera stream", "strim kamere")
+                                                                                       : root.tr("re-encode", "ponovo kodiraj")) + ")",
+                            root.tr("Re-encode (H.264/HEVC)", "Ponovo kodiraj (H.264/HEVC)"),
+                            root.tr("Camera's own stream (MJPEG/H.264)", "Strim kamere (MJPEG/H.264)")
+                        ]
+                    }
+                }
+            }
+
+            Text {
+                objectName: "recordingCostText"
+                Layout.fillWidth: true
+                visible: root.isEditMode && text !== ""
+                text: root.costRevision >= 0 && root.isEditMode ? AppManager.getRecordingCostTextForChannel(root.targetChannelId) : ""
+                font: Typography.caption
+                color: Colors.textSecondary
+                wrapMode: Text.WordWrap
             }
 
             ColumnLayout {

@@ -113,9 +113,11 @@ ApplicationManager::~ApplicationManager()
 
 void ApplicationManager::shutDown()
 {
-    // A take still running is finished: every file completed, the timeline written.
+    // A take still running is finished: every file completed, the timeline written. A take
+    // being rebuilt is finished too; any left after it are rebuilt at the next start.
     if (m_isRecording)
         stopRecording();
+    m_recovery.stop();
     m_benchmark.cancel();
     m_timecodeTimer.stop();
     m_audioTickTimer.stop();
@@ -215,6 +217,8 @@ void ApplicationManager::setCurrentLanguage(const QString &language)
     // The banner's texts follow the language.
     if (!m_recordingError.isEmpty())
         emit lastRecordingErrorChanged();
+    if (!m_recoveredTakes.isEmpty())
+        emit takeRecoveryChanged();
     if (!m_recordingWarning.isEmpty())
         emit recordingWarningChanged();
 }

@@ -39,7 +39,7 @@ struct RemoteControlServer::Connection
 
 namespace {
 
-enum class Route { Page, Style, Script, Status, Devices, AddSource, RemoveSource, Switch, Record, Stream, NotFound };
+enum class Route { Page, Style, Script, Status, Devices, AddSource, RemoveSource, Switch, Record, Marker, Stream, NotFound };
 
 Route routeFor(const QString &path)
 {
@@ -61,6 +61,8 @@ Route routeFor(const QString &path)
         return Route::Switch;
     if (path == QLatin1String("/api/record"))
         return Route::Record;
+    if (path == QLatin1String("/api/marker"))
+        return Route::Marker;
     if (path == QLatin1String("/stream.mjpg") || path == QLatin1String("/preview.mjpg"))
         return Route::Stream;
     return Route::NotFound;
@@ -69,7 +71,7 @@ Route routeFor(const QString &path)
 bool changesState(Route route)
 {
     return route == Route::AddSource || route == Route::RemoveSource || route == Route::Switch
-           || route == Route::Record;
+           || route == Route::Record || route == Route::Marker;
 }
 
 // Everything but the page's own files and unknown paths reads or drives the recorder. The
@@ -429,7 +431,9 @@ void RemoteControlServer::handleRequest(QTcpSocket *socket, const HttpRequest &r
         return;
     }
     const bool headOnly = method == "HEAD";
-    if ((!headOnly && method != "GET" && method != "POST") || (headOnly && changesState(route))) {
+    // A marker is dropped by POST only: a browser may fetch a GET address ahead of time.
+    if ((!headOnly && method != "GET" && method != "POST") || (headOnly && changesState(route))
+        || (route == Route::Marker && method != "POST")) {
         respond(socket, HttpResponse::error(405));
         return;
     }
@@ -463,6 +467,11 @@ void RemoteControlServer::handleRequest(QTcpSocket *socket, const HttpRequest &r
     case Route::RemoveSource: response = HttpResponse::json(m_api.removeSource(request)); break;
     case Route::Switch: response = HttpResponse::json(m_api.switchSource(request)); break;
     case Route::Record: response = HttpResponse::json(m_api.toggleRecording()); break;
+    case Route::Marker: {
+        const RemoteApi::Answer answer = m_api.dropMarker(request);
+        response = answer.status == 200 ? HttpResponse::json(answer.body) : HttpResponse::jsonError(answer.status, answer.body);
+        break;
+    }
     case Route::Stream:
     case Route::NotFound: response = HttpResponse::notFound(); break;
     }

@@ -162,12 +162,17 @@ void ApplicationManager::startRecording()
                    << "does not exist here; recording with"
                    << m_encoderCapabilities.value(0).toMap().value(QStringLiteral("name")).toString();
 
+    // The files encoded at once share the machine's cores (the encoders' threads).
+    int encodedCameras = 0;
+    for (const ChannelState &channel : m_channels)
+        encodedCameras += channel.source && channel.source->isRunning() && !recordedCameraStream(channel) ? 1 : 0;
     for (const ChannelState &channel : m_channels) {
         const int channelId = channel.id;
         const std::shared_ptr<ISource> &source = channel.source;
         if (!source || !source->isRunning())
             continue;
-        const EncoderConfig config = encoderConfigFor(channelId, *source);
+        EncoderConfig config = encoderConfigFor(channelId, *source);
+        config.camerasInTake = std::max(1, encodedCameras);
         if (!config.cameraStream && cameraRecordingModeOf(channel) == CameraRecordingMode::CameraStream)
             qDebug() << "[ApplicationManager] Channel" << channelId
                      << "is re-encoded: its camera sends no compressed stream to record as it comes";

@@ -2,6 +2,7 @@
 // interface in a fixed order, runs the event loop and tears everything down again.
 #include "common/AppInfo.h"
 #include "common/AppPaths.h"
+#include "common/MemoryTuning.h"
 #include "app/ApplicationManager.h"
 #include "app/CommandLine.h"
 #include "app/DemoSetup.h"
@@ -72,6 +73,8 @@ void applyCommandLine(ApplicationManager *manager, const CommandLineOptions &opt
 
 int main(int argc, char *argv[])
 {
+    // Before any thread and any picture: the allocator keeps pictures' memory from piling up.
+    tunePictureMemory();
     const CommandLineResult commandLine = CommandLine::parse(argumentsOf(argc, argv));
     if (const int exitCode = CommandLine::handleNonRunActions(commandLine); exitCode >= 0)
         return exitCode;

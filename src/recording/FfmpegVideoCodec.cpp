@@ -3,6 +3,7 @@
 #include "capture/PictureFrames.h"
 
 #include <QDebug>
+#include <QThread>
 
 extern "C" {
 #include <libavutil/hwcontext.h>
@@ -14,12 +15,6 @@ extern "C" {
 #include <cstring>
 
 namespace {
-
-// Threads per libx264 encoder. Four 1080p30 channels share two cores, so the channels already
-// keep both busy: one thread each (never sliced threads) costs no more CPU per frame than two
-// or libx264's automatic count (within the noise of bench_encoder, about 10 ms per 1080p frame
-// here) and leaves the fewest threads competing, while one frame still takes well under 33 ms.
-constexpr int kSoftwareEncoderThreads = 1;
 
 // Pictures the VAAPI surface pool holds: the encoder's references and its B-frame queue.
 constexpr int kHardwarePoolFrames = 20;
@@ -58,6 +53,16 @@ bool supportsFormat(const AVCodec *codec, AVPixelFormat format)
 }
 
 } // namespace
+
+SoftwareThreading softwareThreadingFor(int cameras, int cores)
+{
+    // Frame threads cost a little CPU per frame and a frame of delay each, and pay off only
+    // while a file has a core of its own to spare: one camera on two cores. With as many
+    // files as cores or more, the files already keep every core busy, and one thread each
+    // leaves the fewest threads competing. Slices cost compression as well (bench_cameras).
+    const int spare = std::max(1, cores) / std::max(1, cameras);
+    return SoftwareThreading{std::clamp(spare, 1, 4), false};
+}
 
 QString ffmpegErrorText(int error)
 {
@@ -202,8 +207,12 @@ bool FfmpegVideoCodec::open(const QString &encoderName, const EncoderConfig &con
 
     if (family == Family::X264) {
         options.set("preset", "ultrafast");
-        context->thread_count = kSoftwareEncoderThreads;
-        context->thread_type = FF_THREAD_FRAME;
+        const SoftwareThreading threading = config.softwareThreading.value_or(
+            softwareThreadingFor(config.camerasInTake, QThread::idealThreadCount()));
+        context->thread_count = threading.threads;
+        context->thread_type = threading.slices ? FF_THREAD_SLICE : FF_THREAD_FRAME;
+        if (threading.slices)
+            options.set("x264-params", "sliced-threads=1");
     } else if (family == Family::X265) {
         options.set("preset", "ultrafast");
         options.set("x265-params", "log-level=error");

@@ -23,5 +23,6 @@ target_link_libraries(vireon_core PUBLIC PkgConfig::FFMPEG)
 target_sources(vireon_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/FfmpegLog.h ${CMAKE_CURRENT_LIST_DIR}/FfmpegLog.cpp)
 # The per-pixel loops of the YUV conversion are written for the compiler to vectorise.
 if(NOT MSVC)
-  set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/YuvConverter.cpp PROPERTIES COMPILE_OPTIONS "-O3")
+  set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/YuvConverter.cpp TARGET_DIRECTORY vireon_core
+                              PROPERTIES COMPILE_OPTIONS "-O3")
 endif()

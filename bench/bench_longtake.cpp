@@ -50,11 +50,13 @@ Take runTake(const QString &binary, int minutes, const QString &folder, bool kee
     else
         environment.remove(QStringLiteral("GLIBC_TUNABLES"));
     program.setProcessEnvironment(environment);
-    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The program's log goes to a file beside the take, not over the figures.
     program.setStandardOutputFile(QProcess::nullDevice());
+    program.setStandardErrorFile(QDir(folder).filePath(QStringLiteral("program_log.txt")), QIODevice::Append);
     program.start(binary, {QStringLiteral("--headless"), QStringLiteral("--demo"), QStringLiteral("--record"),
                            QString::number(minutes * 60), QStringLiteral("--output"), folder,
-                           QStringLiteral("--port"), QStringLiteral("0")});
+                           // A port of its own, away from a program running beside it.
+                           QStringLiteral("--port"), QString::number(20000 + QCoreApplication::applicationPid() % 20000)});
     if (!program.waitForStarted())
         return take;
     QElapsedTimer clock;

@@ -107,5 +107,6 @@ qint64 CameraTiming::latencyNs() const
 
 qint64 CameraTiming::waitNs() const
 {
-    return std::min(MaxWaitNs, latencyNs() + MarginNs);
+    const qint64 latency = latencyNs();
+    return std::min(MaxWaitNs, latency + latency / 4 + MarginNs);
 }

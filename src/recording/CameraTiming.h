@@ -4,7 +4,8 @@
 // (transfer, decoding). A UVC camera stamps a picture at the start of its frame period and
 // hands it over at the end, then it is decoded: about a frame and a bit, more on a busy
 // machine. A frame slot waits for the camera's picture for the largest latency of the last
-// couple of seconds plus a margin, and never longer than MaxWaitNs.
+// couple of seconds plus a margin (a fixed part and a quarter of that latency, for a machine
+// whose load makes the latency scatter), and never longer than MaxWaitNs.
 //
 // Phase: a camera that runs at the timeline's rate takes its pictures at a steady place in
 // every frame slot. The slot's sampling instant (a slot shows the newest picture taken before
@@ -29,7 +30,8 @@ public:
     // The longest a slot waits for its picture: a quarter of the two seconds an encoder's
     // queue holds, so a late slot never costs the encoder its room.
     static constexpr qint64 MaxWaitNs = 500'000'000;
-    // Added to the measured latency: the scatter of one picture's latency around the others'.
+    // Added to the measured latency: the scatter of one picture's latency around the others'
+    // (and a quarter of the latency itself).
     static constexpr qint64 MarginNs = 8'000'000;
 
     explicit CameraTiming(double slotNs = 1e9 / 30.0);

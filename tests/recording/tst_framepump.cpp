@@ -289,7 +289,8 @@ void TestFramePump::stalledCameraWaitsNoLongerThanItsBound()
     // camera's latency and the margin: no earlier, and no later while the camera is silent.
     const double instantInSlot = 10'000'000 + slotNs / 2;
     const auto closedBy = [&](qint64 nowNs) {
-        return qint64(std::floor((double(nowNs - kStart - kLatency - CameraTiming::MarginNs) - instantInSlot) / slotNs)) + 1;
+        const double waitNs = double(kLatency + kLatency / 4 + CameraTiming::MarginNs);
+        return qint64(std::floor((double(nowNs - kStart) - waitNs - instantInSlot) / slotNs)) + 1;
     };
     for (qint64 ms = 0; ms <= 2000; ms += 10) {
         f.pumpAt(kStart + ms * 1'000'000);

@@ -188,7 +188,7 @@ void benchEncoderThreads(const Options &options)
                 config.softwareThreading = mode.threading;
                 QString error;
                 codecs.push_back(std::make_unique<FfmpegVideoCodec>());
-                codecs.back()->open(QStringLiteral("libx264"), config, QSize(kWidth, kHeight), FrameRate{30, 1}, false, &error);
+                codecs.back()->open(QStringLiteral("libx264"), config, QSize(kWidth, kHeight), false, &error);
             }
             // One worker per stream, each paced at 30 fps as the frame pump paces them.
             std::atomic<qint64> late{0};

@@ -3,13 +3,14 @@
 // measuring their rates is CameraWatch's.
 #include "app/ApplicationManager.h"
 
-#include "app/TakeNaming.h"
+#include "app/HealthVerdicts.h"
+#include "recording/TakeNaming.h"
 #include "common/ChannelRange.h"
 #include "recording/TakeRecorder.h"
 
 QString ApplicationManager::takeTimeText() const
 {
-    return m_isRecording ? QStringLiteral("at take time %1").arg(TakeNaming::timecodeText(elapsedTakeMs()))
+    return m_isRecording ? QStringLiteral("at take time %1").arg(TakeNaming::timecodeText(elapsedTakeMs(), m_takePlan.rate))
                          : QStringLiteral("(no take running)");
 }
 
@@ -17,7 +18,8 @@ void ApplicationManager::publishCameraStatus(int channelId)
 {
     if (m_channelsModel)
         m_channelsModel->setSourceStatus(channelId, getCameraStateForChannel(channelId),
-                                         getCameraFormatTextForChannel(channelId));
+                                         getCameraFormatTextForChannel(channelId),
+                                         m_cameraWatch.isFormatAsAskedOf(channelId));
     emit channelCameraStateChanged(channelId);
 }
 
@@ -28,12 +30,34 @@ QString ApplicationManager::getCameraStateForChannel(int channelId) const
 
 QString ApplicationManager::getCameraFormatTextForChannel(int channelId) const
 {
+    const ChannelState *channel = m_channels.find(channelId);
+    if (channel && !channel->source && channel->waitingCamera)
+        return channel->waitingCamera->cameraName;
     return m_cameraWatch.formatTextOf(channelId);
 }
 
 QVariantMap ApplicationManager::getCameraHealthForChannel(int channelId) const
 {
-    return m_cameraWatch.healthOf(channelId, takeFiguresOf(channelId));
+    const TakeCameraFigures figures = takeFiguresOf(channelId);
+    QVariantMap health = m_cameraWatch.healthOf(channelId, figures);
+    health.insert(QStringLiteral("trouble"), cameraTroubleOf(channelId, figures).in(m_currentLanguage));
+    return health;
+}
+
+LocalisedText ApplicationManager::cameraTroubleOf(int channelId, const TakeCameraFigures &figures) const
+{
+    return HealthVerdicts::cameraTrouble(m_cameraWatch.rateOf(channelId), timelineFps(), figures.dropped,
+                                         figures.repeated);
+}
+
+QString ApplicationManager::fpsLevel() const
+{
+    return HealthVerdicts::rateLevel(m_currentFps, timelineFps(), m_measuredCameraCount);
+}
+
+QString ApplicationManager::frameSyncLevel() const
+{
+    return HealthVerdicts::frameSyncLevel(m_droppedFrames, m_repeatedFrames);
 }
 
 TakeCameraFigures ApplicationManager::takeFiguresOf(int channelId) const
@@ -50,7 +74,8 @@ void ApplicationManager::publishCameraHealth()
         return;
     for (int channelId = ChannelRange::kFirst; channelId <= ChannelRange::kLast; ++channelId) {
         const TakeCameraFigures figures = takeFiguresOf(channelId);
-        m_channelsModel->setSourceHealth(channelId, m_cameraWatch.rateOf(channelId), figures.dropped, figures.repeated);
+        m_channelsModel->setSourceHealth(channelId, m_cameraWatch.rateOf(channelId), figures.dropped, figures.repeated,
+                                         cameraTroubleOf(channelId, figures).in(m_currentLanguage));
     }
 }
 

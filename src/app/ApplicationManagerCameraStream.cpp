@@ -17,7 +17,9 @@ CameraCapture *cameraOf(const ChannelState &channel)
 
 CameraRecordingMode ApplicationManager::cameraRecordingModeOf(const ChannelState &channel) const
 {
-    return channel.recordingMode.value_or(m_defaultCameraRecordingMode);
+    if (channel.recordingMode)
+        return *channel.recordingMode;
+    return cameraRecordingModeFromKey(m_recording.cameraRecordingMode).value_or(CameraRecordingMode::Reencode);
 }
 
 void ApplicationManager::applyCameraRecordingMode(ChannelState &channel)
@@ -54,6 +56,7 @@ void ApplicationManager::setCameraRecordingModeForChannel(int channelId, const Q
     qDebug() << "[ApplicationManager] Channel" << channelId << "records its camera"
              << (cameraRecordingModeOf(channel) == CameraRecordingMode::CameraStream ? "as the camera's own stream" : "re-encoded");
     emit channelCameraChanged(channelId);
+    studioSetupChanged();
 }
 
 QString ApplicationManager::getCameraRecordingModeForChannel(int channelId) const
@@ -78,7 +81,8 @@ QString ApplicationManager::getRecordingCostTextForChannel(int channelId) const
     if (!camera || !camera->isRunning())
         return QString();
     const bool isSerbian = m_currentLanguage == QLatin1String("SR");
-    const QString encoded = diskPerHourText(encodedBytesPerSecond(m_targetBitrateKbps), m_currentLanguage);
+    const QString encoded = diskPerHourText(encodedBytesPerSecond(reencodedKbps(QSize(camera->width(), camera->height()))),
+                                            m_currentLanguage);
     const std::optional<PixelFormat> codec = camera->compressedFormat();
     if (!codec)
         return isSerbian ? QStringLiteral("Ova kamera ne šalje kompresovan strim: ponovo kodirano, %1").arg(encoded)
@@ -93,9 +97,10 @@ QString ApplicationManager::recordingModeCostText(const QString &mode) const
 {
     const bool isSerbian = m_currentLanguage == QLatin1String("SR");
     if (cameraRecordingModeFromKey(mode) != CameraRecordingMode::CameraStream) {
-        const QString amount = diskPerHourText(encodedBytesPerSecond(m_targetBitrateKbps), m_currentLanguage);
-        return isSerbian ? QStringLiteral("%1 po kameri pri %2 kbit/s").arg(amount).arg(m_targetBitrateKbps)
-                         : QStringLiteral("%1 per camera at %2 kbit/s").arg(amount).arg(m_targetBitrateKbps);
+        const int kbps = reencodedKbps(QSize(1920, 1080));
+        const QString amount = diskPerHourText(encodedBytesPerSecond(kbps), m_currentLanguage);
+        return isSerbian ? QStringLiteral("%1 po 1080p kameri pri %2 kbit/s").arg(amount).arg(kbps)
+                         : QStringLiteral("%1 per 1080p camera at %2 kbit/s").arg(amount).arg(kbps);
     }
     double total = 0;
     int measured = 0;

@@ -5,7 +5,8 @@
 
 #include "common/AppPaths.h"
 #include "common/AudioFormat.h"
-#include "app/TakeNaming.h"
+#include "app/LogMarkers.h"
+#include "recording/TakeNaming.h"
 #include "common/ChannelRange.h"
 #include "common/MonotonicClock.h"
 #include "capture/ISource.h"
@@ -42,53 +43,58 @@ void ApplicationManager::limitTakeLength(qint64 lengthMs)
 
 int ApplicationManager::effectiveEncoderIndex() const
 {
-    if (m_recordingEncoderIndex < 0 || m_recordingEncoderIndex >= m_encoderCapabilities.size())
-        return 0;
-    return m_recordingEncoderIndex;
+    // As the settings window shows it: a position past this machine's list (stored on a
+    // machine that offers more encoders) is its last entry.
+    const int count = int(m_encoderCapabilities.size());
+    return count > 0 ? std::clamp(m_recording.encoderIndex, 0, count - 1) : 0;
 }
 
-EncoderConfig ApplicationManager::encoderConfigFor(int channelId, const ISource &source) const
+TakeEncoderChoice ApplicationManager::encoderChoice() const
 {
-    EncoderConfig config;
-    config.container = m_takeContainer;
-    if (const ChannelState *channel = m_channels.find(channelId)) {
-        // The camera's own stream goes into a file that holds it as it is.
-        config.cameraStream = recordedCameraStream(*channel);
-        if (config.cameraStream)
-            config.container = cameraStreamContainer(*config.cameraStream, m_takeContainer);
-    }
-    config.outputPath = TakeNaming::cameraFilePath(m_currentTakeFolder, channelId, config.container);
-    config.width = source.width() >= 1 ? source.width() : m_timelineWidth;
-    config.height = source.height() >= 1 ? source.height() : m_timelineHeight;
-    config.fps = m_timelineFps;
-    config.targetBitrateKbps = m_targetBitrateKbps;
-    config.keyframeIntervalSeconds = m_keyframeInterval;
-    config.bFrames = m_bFrames;
-    const int encoderIndex = effectiveEncoderIndex();
-    config.useHevc = encoderIndex == 1;
-    // The chosen entry of the encoder list names the codec and the FFmpeg encoder.
-    const QVariantMap entry = m_encoderCapabilities.value(encoderIndex).toMap();
-    if (!entry.isEmpty()) {
-        config.useHevc = entry.value(QStringLiteral("codec")).toString() == QLatin1String("hevc");
-        config.encoderName = entry.value(QStringLiteral("encoder")).toString();
-    }
-    config.startTimecode = m_startTimecode;
-    return config;
+    TakeEncoderChoice choice;
+    const QVariantMap entry = m_encoderCapabilities.value(effectiveEncoderIndex()).toMap();
+    choice.name = entry.value(QStringLiteral("name"), QStringLiteral("Software H.264")).toString();
+    choice.encoder = entry.value(QStringLiteral("encoder")).toString();
+    choice.isHevc = entry.value(QStringLiteral("codec")).toString() == QLatin1String("hevc");
+    return choice;
 }
 
-std::optional<BroadcastWavInfo> ApplicationManager::broadcastWavInfoFor(const QDateTime &startedAt,
-                                                                        const QString &description) const
+QList<TakeCamera> ApplicationManager::takeCameras() const
 {
-    if (!m_broadcastWavEnabled)
-        return std::nullopt;
-    BroadcastWavInfo info;
-    info.description = description;
-    info.origination = startedAt;
-    // The instant the take's timecode names, so the WAV files line up with the MP4 files'
-    // timecode track to the sample.
-    info.timeReference = quint64(Timecode::samplesSinceMidnight(m_startTimecode, m_timelineFps, kSampleRate).value_or(0));
-    info.codingHistory = BroadcastWav::pcmCodingHistory(kSampleRate, 2);
-    return info;
+    QList<TakeCamera> cameras;
+    for (const ChannelState &channel : m_channels) {
+        if (!channel.source || !channel.source->isRunning() || !channel.isCameraRecorded)
+            continue;
+        // The rate the camera really runs at (Auto follows it), else the one it was asked for.
+        const double granted = m_cameraWatch.grantedRateOf(channel.id);
+        const double fps = granted > 0.0 ? granted : (channel.camera ? double(channel.camera->framerate) : 0.0);
+        // The camera's own stream goes into its file as it comes.
+        cameras.append(TakeCamera{channel.id, QSize(channel.source->width(), channel.source->height()), fps,
+                                  recordedCameraStream(channel)});
+    }
+    return cameras;
+}
+
+std::shared_ptr<IEncoder> ApplicationManager::openCameraEncoder(int channelId, const EncoderConfig &config)
+{
+    std::shared_ptr<IEncoder> encoder = m_encoderFactory ? m_encoderFactory() : nullptr;
+    if (!encoder) {
+        qWarning() << "[ApplicationManager] Failed to start Video Encoder for channel" << channelId
+                   << "- no video encoder available";
+        return nullptr;
+    }
+    if (!encoder->open(config)) {
+        qWarning() << "[ApplicationManager] Failed to start Video Encoder for channel" << channelId << "-"
+                   << encoder->lastError();
+        return nullptr;
+    }
+    // What the file is really written with, and what could not be done as set.
+    qDebug().noquote() << "[ApplicationManager] Started Video Encoder for channel" << channelId << "at"
+                       << config.outputPath << "with" << encoder->encoderName()
+                       << (encoder->appliedSettings().isEmpty() ? QString() : QStringLiteral("(%1)").arg(encoder->appliedSettings()));
+    for (const EncoderNote &note : encoder->settingNotes())
+        qWarning().noquote() << "[ApplicationManager] Channel" << channelId << "setting not applied as set:" << note.en;
+    return encoder;
 }
 
 void ApplicationManager::startRecording()
@@ -99,22 +105,36 @@ void ApplicationManager::startRecording()
     // A take always wins over a benchmark: both would fight for the same CPU.
     if (m_benchmark.isRunning())
         cancelBenchmark();
-    if (const LocalisedText refusal = m_diskWatch.refusalToStart(m_recordingPath); !refusal.isEmpty()) {
+    if (const LocalisedText refusal = m_diskWatch.refusalToStart(recordingPath()); !refusal.isEmpty()) {
         qWarning().noquote() << "[ApplicationManager] Recording not started:" << refusal.en;
         setRecordingError(refusal);
         return;
     }
 
-    const QString sessionFolder = TakeNaming::sessionFolderName(m_activeSessionName, QDateTime::currentDateTime());
-    const QString sessionPath = QDir(m_recordingPath).filePath(sessionFolder);
-    if (!QDir().mkpath(sessionPath))
-        qWarning() << "[ApplicationManager] Cannot create the session folder" << sessionPath;
-    const QString takeFolder = QDir(sessionPath).filePath(TakeNaming::takeFolderName(TakeNaming::nextTakeNumber(sessionPath)));
-    const bool takeFolderMade = QDir().mkpath(takeFolder);
+    // Where the take goes and what each file is written with.
+    TakeRequest request;
+    request.recordingPath = recordingPath();
+    request.sessionName = m_activeSessionName;
+    request.now = QDateTime::currentDateTime();
+    request.settings = m_recording;
+    request.encoder = encoderChoice();
+    request.cameras = takeCameras();
+    for (const TakeCamera &camera : request.cameras) {
+        const ChannelState *channel = m_channels.find(camera.channelId);
+        if (!camera.cameraStream && channel && cameraRecordingModeOf(*channel) == CameraRecordingMode::CameraStream)
+            qDebug() << "[ApplicationManager] Channel" << camera.channelId
+                     << "is re-encoded: its camera sends no compressed stream to record as it comes";
+    }
+    if (effectiveEncoderIndex() != m_recording.encoderIndex)
+        qWarning() << "[ApplicationManager] Encoder entry" << m_recording.encoderIndex
+                   << "does not exist here; recording with" << request.encoder.name;
+    TakePlan plan = TakeSetup::prepare(request);
+    const QString &takeFolder = plan.takeFolder;
     m_currentTakeFolder = takeFolder;
     qDebug() << "[ApplicationManager] Recording to take folder:" << takeFolder;
 
     m_videoPaths.clear();
+    m_videoStartFrames.clear();
     m_isoAudioPaths.clear();
     m_timelineCuts.clear();
     m_timelineCuts.append(TimelineCut{m_activeSourceId, 0});
@@ -123,23 +143,17 @@ void ApplicationManager::startRecording()
         m_lastMarkerText.clear();
         emit lastMarkerChanged();
     }
-    m_takeHasBroadcastWav = m_broadcastWavEnabled;
-
-    // The start time of day names the take in every file's timecode.
-    const QDateTime startedAt = QDateTime::currentDateTime();
-    m_recordStartTime = startedAt.time();
-    m_startTimecode = TakeNaming::startTimecodeText(m_recordStartTime);
-    const auto broadcastInfo = [&](const QString &track) {
-        return broadcastWavInfoFor(startedAt, sessionFolder + QLatin1Char(' ') + QDir(takeFolder).dirName() + QLatin1Char(' ') + track);
-    };
+    m_takeHasBroadcastWav = m_recording.broadcastWav;
+    m_recordStartTime = plan.startedAt.time();
+    m_startTimecode = plan.startTimecode;
 
     m_audioParts.clear();
     m_takeFileLengths.clear();
-    auto take = std::make_unique<TakeRecorder>(m_timelineFps, kSampleRate);
+    auto take = std::make_unique<TakeRecorder>(plan.rate, kSampleRate);
     if (m_audioPartLimitBytes > 0)
         take->setAudioPartLimitBytes(m_audioPartLimitBytes);
-    m_masterWavPath = TakeNaming::masterAudioFilePath(takeFolder);
-    if (take->openMasterAudio(m_masterWavPath, broadcastInfo(QStringLiteral("master mix"))))
+    m_masterWavPath = plan.masterWavPath;
+    if (take->openMasterAudio(m_masterWavPath, plan.broadcastInfo(QStringLiteral("master mix"), kSampleRate)))
         qDebug() << "[ApplicationManager] Started Master Audio Recorder:" << m_masterWavPath;
     else
         qWarning() << "[ApplicationManager] Failed to start Master WAV recorder at:" << m_masterWavPath;
@@ -148,54 +162,24 @@ void ApplicationManager::startRecording()
         const int channelId = channel.id;
         if (!channel.audioCapture || !channel.isSeparateAudio)
             continue;
-        const QString path = TakeNaming::channelAudioFilePath(takeFolder, channelId);
-        if (!take->openChannelAudio(channelId, path, broadcastInfo(QStringLiteral("channel %1").arg(channelId))))
+        const QString path = plan.channelWavPath(channelId);
+        if (!take->openChannelAudio(channelId, path, plan.broadcastInfo(QStringLiteral("channel %1").arg(channelId), kSampleRate)))
             continue;
         qDebug() << "[ApplicationManager] Started ISO Audio Recorder for channel" << channelId << "at" << path;
         m_isoAudioPaths[channelId] = path;
     }
 
-    // The container and the encoder are fixed for the whole take.
-    m_takeContainer = containerForFormatIndex(m_recordingFormatIndex).value_or(RecordingContainer::Mp4);
-    if (effectiveEncoderIndex() != m_recordingEncoderIndex)
-        qWarning() << "[ApplicationManager] Encoder entry" << m_recordingEncoderIndex
-                   << "does not exist here; recording with"
-                   << m_encoderCapabilities.value(0).toMap().value(QStringLiteral("name")).toString();
-
-    // The files encoded at once share the machine's cores (the encoders' threads).
-    int encodedCameras = 0;
-    for (const ChannelState &channel : m_channels)
-        encodedCameras += channel.source && channel.source->isRunning() && !recordedCameraStream(channel) ? 1 : 0;
-    for (const ChannelState &channel : m_channels) {
-        const int channelId = channel.id;
-        const std::shared_ptr<ISource> &source = channel.source;
-        if (!source || !source->isRunning())
+    for (const auto &[channelId, config] : plan.cameras) {
+        std::shared_ptr<IEncoder> encoder = openCameraEncoder(channelId, config);
+        if (!encoder)
             continue;
-        EncoderConfig config = encoderConfigFor(channelId, *source);
-        config.camerasInTake = std::max(1, encodedCameras);
-        if (!config.cameraStream && cameraRecordingModeOf(channel) == CameraRecordingMode::CameraStream)
-            qDebug() << "[ApplicationManager] Channel" << channelId
-                     << "is re-encoded: its camera sends no compressed stream to record as it comes";
-        std::shared_ptr<IEncoder> encoder = m_encoderFactory ? m_encoderFactory() : nullptr;
-        if (!encoder) {
-            qWarning() << "[ApplicationManager] Failed to start Video Encoder for channel" << channelId
-                       << "- no video encoder available";
-            continue;
-        }
-        if (!encoder->open(config)) {
-            qWarning() << "[ApplicationManager] Failed to start Video Encoder for channel" << channelId
-                       << "-" << encoder->lastError();
-            continue;
-        }
-        qDebug() << "[ApplicationManager] Started Video Encoder for channel" << channelId << "at" << config.outputPath
-                 << "with" << encoder->encoderName();
         take->addCamera(channelId, encoder, config.width, config.height);
         m_videoPaths[channelId] = config.outputPath;
     }
 
     // A take that could not open a single file would record nothing: say so, do not start.
     if (!take->hasOpenFile()) {
-        const LocalisedText error = takeFolderMade
+        const LocalisedText error = plan.isTakeFolderMade
             ? RecordingProblems::nothingOpened(takeFolder, take->lastOpenError())
             : RecordingProblems::takeFolderNotCreated(takeFolder, folderCreationError(takeFolder));
         qWarning().noquote() << "[ApplicationManager] Recording not started:" << error.en;
@@ -212,6 +196,7 @@ void ApplicationManager::startRecording()
     // Audio and video start at the same instant: the inputs drop what they collected while
     // the files were being opened, and the frame slots count from now.
     m_mixer.reset();
+    m_takePlan = std::move(plan);
     m_take = std::move(take);
     m_take->start();
     m_isRecording = true;
@@ -222,17 +207,41 @@ void ApplicationManager::startRecording()
     publishCameraHealth(); // the new take's figures start from nothing
     openCutJournal();
 
+    // Each tile shows whether its camera is being recorded into a file of its own.
     if (m_channelsModel) {
         for (int id = ChannelRange::kFirst; id <= ChannelRange::kLast; ++id)
-            m_channelsModel->setRecording(id, true);
+            m_channelsModel->setRecording(id, m_videoPaths.count(id) > 0);
     }
     // Slot 0 is filled by the tick like every other slot, once pictures taken within it had
     // time to arrive; filling it now would give it a picture from before the take.
     m_timecodeTimer.start(33);
     // Marker lines the performance monitor colours.
-    qDebug().noquote() << "[ApplicationManager] === RECORDING STARTED ===" << m_take->cameraCount()
-                       << "camera(s) at" << m_timelineFps << "fps, timecode" << m_startTimecode;
+    qDebug().noquote() << "[ApplicationManager]" << LogMarkers::markerLine(LogMarkers::kRecordingStarted) << m_take->cameraCount()
+                       << "camera(s) at" << m_takePlan.rate.text() << "fps, timecode" << m_startTimecode;
     emit isRecordingChanged();
+    emit recordingRateChanged();
+}
+
+void ApplicationManager::joinRunningTake(int channelId)
+{
+    ChannelState *channel = m_channels.find(channelId);
+    if (!m_isRecording || !m_take || !channel || !channel->source || !channel->source->isRunning()
+        || !channel->isCameraRecorded || m_take->hasCamera(channelId))
+        return;
+    const qint64 startFrame = m_take->joiningFrame();
+    const TakeCamera camera{channelId, QSize(channel->source->width(), channel->source->height()), 0.0,
+                            recordedCameraStream(*channel)};
+    const EncoderConfig config = m_takePlan.cameraConfig(camera, startFrame);
+    std::shared_ptr<IEncoder> encoder = openCameraEncoder(channelId, config);
+    if (!encoder)
+        return;
+    m_take->addJoiningCamera(channelId, encoder, config.width, config.height);
+    m_videoPaths[channelId] = config.outputPath;
+    m_videoStartFrames[channelId] = startFrame;
+    if (m_channelsModel)
+        m_channelsModel->setRecording(channelId, true);
+    qDebug().noquote() << "[ApplicationManager]" << LogMarkers::markerLine(LogMarkers::kCameraJoined) << "channel" << channelId << "at take frame"
+                       << startFrame << "(" + takeTimeText() + "), timecode" << config.startTimecode;
 }
 
 void ApplicationManager::stopRecording()
@@ -251,6 +260,7 @@ void ApplicationManager::stopRecording()
     m_isRecording = false;
     m_timecodeTimer.stop();
     emit isRecordingChanged();
+    emit recordingRateChanged();
 
     if (m_channelsModel) {
         for (int id = ChannelRange::kFirst; id <= ChannelRange::kLast; ++id)
@@ -274,8 +284,8 @@ void ApplicationManager::stopRecording()
         durationMs = 1000;
     m_lastTakeDurationMs = durationMs;
     closeCutJournal(durationMs);
-    qDebug().noquote() << "[ApplicationManager] === RECORDING STOPPED ===" << double(durationMs) / 1000.0
-                       << "s, DROPS:"
+    qDebug().noquote() << "[ApplicationManager]" << LogMarkers::markerLine(LogMarkers::kRecordingStopped)
+                       << double(durationMs) / 1000.0 << "s," << LogMarkers::kDrops
                        << QStringLiteral("%1, REPEATED: %2").arg(m_takeStats.droppedFrames).arg(m_takeStats.repeatedFrames);
     const bool hasTimeline = exportTimeline(durationMs);
     m_lastTakeSummary = summariseTake(report, hasTimeline);
@@ -303,7 +313,7 @@ void ApplicationManager::updateTimecode()
 {
     if (!m_isRecording)
         return;
-    m_timecode = TakeNaming::timecodeText(m_recordStartTime.msecsTo(QTime::currentTime()));
+    m_timecode = TakeNaming::timecodeText(m_recordStartTime.msecsTo(QTime::currentTime()), m_takePlan.rate);
     emit timecodeChanged();
 
     if (m_take->isLengthReached()) {
@@ -336,7 +346,7 @@ void ApplicationManager::noteTakeFileLengths(const TakeReport &report)
     // stops within a frame of the take's rounded length, a camera whose pictures stopped
     // early sooner).
     m_takeFileLengths.clear();
-    const FrameRate rate = frameRateFraction(m_timelineFps);
+    const FrameRate rate = m_takePlan.rate;
     for (const auto &[channelId, figures] : report.cameras) {
         const auto path = m_videoPaths.find(channelId);
         if (path != m_videoPaths.end())
@@ -383,25 +393,22 @@ void ApplicationManager::stopOnRecordingFailure()
 
 bool ApplicationManager::exportTimeline(qint64 durationMs)
 {
-    TimelineExportInput input;
-    input.sessionName = m_activeSessionName;
-    input.takeFolderPath = m_currentTakeFolder;
-    input.startTimecode = m_startTimecode;
-    input.durationMs = durationMs;
-    input.frameRate = m_timelineFps;
-    input.width = m_timelineWidth;
-    input.height = m_timelineHeight;
-    input.videoPaths = m_videoPaths;
-    input.videoFileExtension = containerExtension(m_takeContainer);
-    input.isoAudioPaths = m_isoAudioPaths;
+    TakeSetup::RecordedTake take;
+    take.durationMs = durationMs;
+    take.videoPaths = m_videoPaths;
+    take.videoStartFrames = m_videoStartFrames;
+    take.isoAudioPaths = m_isoAudioPaths;
     for (const ChannelState &channel : m_channels) {
         if (channel.cameraLink != 0)
-            input.cameraLinks[channel.id] = channel.cameraLink;
+            take.cameraLinks[channel.id] = channel.cameraLink;
     }
+    take.cuts = m_timelineCuts;
+    take.audioParts = m_audioParts;
+    TimelineExportInput input = TakeSetup::timelineInput(m_takePlan, m_activeSessionName, take);
+    // The master path is set at every take start, also for a take that failed early.
     input.masterWavPath = m_masterWavPath;
-    input.cuts = m_timelineCuts;
+    input.takeFolderPath = m_currentTakeFolder;
     input.markers = m_takeMarkers;
-    input.audioParts = m_audioParts;
     input.audioSampleRate = kSampleRate;
     input.audioHasTimeReference = m_takeHasBroadcastWav;
     input.measuredFiles = m_takeFileLengths;

@@ -1,11 +1,13 @@
 #include "app/CameraWatch.h"
 
+#include "app/LogMarkers.h"
 #include "capture/CameraCapture.h"
 #include "common/MonotonicClock.h"
 #include "recording/TakeRecorder.h"
 
 #include <QDebug>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -60,6 +62,28 @@ void CameraWatch::superviseCameras()
     }
     for (int channelId : changed)
         reportState(channelId);
+    if (++m_ticks % 2 == 0)
+        lookForWaitingCameras();
+}
+
+void CameraWatch::lookForWaitingCameras()
+{
+    std::vector<int> waiting;
+    for (const ChannelState &channel : m_channels) {
+        if (channel.waitingCamera)
+            waiting.push_back(channel.id);
+    }
+    if (waiting.empty())
+        return;
+    const QList<DeviceInfo> devices = CameraCapture::listDevices();
+    for (int channelId : waiting) {
+        const QString key = m_channels.find(channelId)->waitingCamera->cameraKey;
+        const bool isThere = std::any_of(devices.begin(), devices.end(), [&](const DeviceInfo &device) {
+            return device.devicePath == key && device.unavailableReason.isEmpty();
+        });
+        if (isThere)
+            emit waitingCameraAppeared(channelId);
+    }
 }
 
 void CameraWatch::reportState(int channelId)
@@ -70,7 +94,8 @@ void CameraWatch::reportState(int channelId)
     switch (camera->state()) {
     case SourceState::Lost:
         // A marker line like the take's own, so it stands out in the log and the monitor.
-        qWarning().noquote() << "[CameraWatch] === CAMERA LOST === channel" << channelId << m_takeTimeText() << "-"
+        qWarning().noquote() << "[CameraWatch]" << LogMarkers::markerLine(LogMarkers::kCameraLost) << "channel" << channelId
+                             << m_takeTimeText() << "-"
                              << camera->lastError();
         break;
     case SourceState::Reconnecting:
@@ -89,7 +114,7 @@ void CameraWatch::reportState(int channelId)
 void CameraWatch::announceFormat(int channelId)
 {
     const QString text = formatTextOf(channelId);
-    if (text.contains(QLatin1String("(asked ")))
+    if (!text.isEmpty() && !isFormatAsAskedOf(channelId))
         qWarning().noquote() << "[CameraWatch] Camera of channel" << channelId << "runs" << text
                              << "- the device did not grant the format asked for";
     else if (!text.isEmpty())
@@ -101,7 +126,18 @@ QString CameraWatch::stateOf(int channelId) const
 {
     const ChannelState *channel = m_channels.find(channelId);
     const ISource *source = channel ? channel->source.get() : nullptr;
+    if (!source && channel && channel->waitingCamera)
+        return QStringLiteral("waiting");
     return QString::fromLatin1(sourceStateName(source ? source->state() : SourceState::Off));
+}
+
+double CameraWatch::grantedRateOf(int channelId) const
+{
+    const CameraCapture *camera = cameraOf(m_channels.find(channelId));
+    if (!camera || !camera->isRunning())
+        return 0.0;
+    const CameraFormat granted = camera->grantedFormat();
+    return granted.fpsDenominator > 0 ? double(granted.fpsNumerator) / granted.fpsDenominator : 0.0;
 }
 
 QString CameraWatch::formatTextOf(int channelId) const
@@ -111,6 +147,15 @@ QString CameraWatch::formatTextOf(int channelId) const
     if (!camera || !camera->isRunning() || !channel->camera)
         return QString();
     return describeGrantedFormat(camera->grantedFormat(), askedFormat(*channel->camera));
+}
+
+bool CameraWatch::isFormatAsAskedOf(int channelId) const
+{
+    const ChannelState *channel = m_channels.find(channelId);
+    const CameraCapture *camera = cameraOf(channel);
+    if (!camera || !camera->isRunning() || !channel->camera)
+        return true;
+    return isGrantedAsAsked(camera->grantedFormat(), askedFormat(*channel->camera));
 }
 
 double CameraWatch::rateOf(int channelId) const
@@ -128,6 +173,7 @@ QVariantMap CameraWatch::healthOf(int channelId, const TakeCameraFigures &figure
     return QVariantMap{
         {QStringLiteral("state"), stateOf(channelId)},
         {QStringLiteral("format"), formatTextOf(channelId)},
+        {QStringLiteral("formatAsAsked"), isFormatAsAskedOf(channelId)},
         {QStringLiteral("error"), error},
         {QStringLiteral("damagedPictures"), camera ? qint64(camera->corruptPictures()) : qint64(0)},
         {QStringLiteral("fps"), rateOf(channelId)},

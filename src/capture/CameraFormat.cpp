@@ -65,11 +65,19 @@ CameraFormat chooseCameraFormat(const QList<CameraFormat> &formats, int width, i
         return requested;
     }
 
+    // Of the rates within 1 fps, the nearest: a camera that offers both 30 and 29.97 opens at
+    // the one asked for.
+    float nearest = 1.0f;
+    for (const CameraFormat &format : formats) {
+        if (format.width == width && format.height == height)
+            nearest = std::min(nearest, std::fabs(format.frameRate() - fps));
+    }
     const CameraFormat *firstCandidate = nullptr;
     for (const CameraFormat &format : formats) {
         if (format.width != width || format.height != height)
             continue;
-        if (!(std::fabs(format.frameRate() - fps) < 1.0f))
+        const float distance = std::fabs(format.frameRate() - fps);
+        if (!(distance < 1.0f) || distance > nearest + 0.005f)
             continue;
         if (name == QLatin1String("Default") || format.subtypeName.compare(name, Qt::CaseInsensitive) == 0)
             return format;
@@ -109,7 +117,11 @@ QString describeCameraFormat(const CameraFormat &format)
     return parts.join(QLatin1Char(' '));
 }
 
-QString describeGrantedFormat(const CameraFormat &granted, const CameraFormat &asked)
+namespace {
+
+// What of `asked` the device did not grant, as the user reads it ("1920×1080", "MJPEG",
+// "30 fps"); empty when it granted everything asked for.
+QStringList ungrantedParts(const CameraFormat &granted, const CameraFormat &asked)
 {
     QStringList differences;
     if (asked.width > 0 && asked.height > 0 && (asked.width != granted.width || asked.height != granted.height))
@@ -120,6 +132,19 @@ QString describeGrantedFormat(const CameraFormat &granted, const CameraFormat &a
     // Within a twentieth of a frame: 30 asked is granted by 30000/1001 as well as by 30.
     if (exactRate(asked) > 0.0 && std::fabs(exactRate(asked) - exactRate(granted)) > 0.05)
         differences.append(rateText(exactRate(asked)));
+    return differences;
+}
+
+} // namespace
+
+bool isGrantedAsAsked(const CameraFormat &granted, const CameraFormat &asked)
+{
+    return ungrantedParts(granted, asked).isEmpty();
+}
+
+QString describeGrantedFormat(const CameraFormat &granted, const CameraFormat &asked)
+{
+    const QStringList differences = ungrantedParts(granted, asked);
     const QString text = describeCameraFormat(granted);
     if (differences.isEmpty())
         return text;

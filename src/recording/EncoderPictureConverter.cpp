@@ -12,12 +12,20 @@ namespace {
 // libswscale flags. From RGBA at equal sizes only the colour conversion runs, and of the
 // unscaled paths "area" with full-resolution chroma input is both the cheapest (the SIMD RGBA
 // readers of libswscale serve only full-resolution chroma) and exact: luma untouched, each
-// chroma sample the mean of its 2x2 pixels. Letterboxing scales by nearest neighbour.
+// chroma sample the mean of its 2x2 pixels. A picture recorded at another size (the master
+// recording resolution, or a camera that changed its size) is scaled bilinearly: nearest
+// neighbour would alias every fine edge of a 1080p camera recorded at 720p.
 constexpr int kConvertFlags = SWS_AREA | SWS_FULL_CHR_H_INP;
-constexpr int kLetterboxFlags = SWS_POINT;
+constexpr int kLetterboxFlags = SWS_BILINEAR | SWS_FULL_CHR_H_INP;
 
-// 4:2:0 black in either range.
-constexpr uint8_t kNeutralChroma = 128;
+ColourMatrix matrixOfSwsColorspace(int swsColorspace)
+{
+    switch (swsColorspace) {
+    case SWS_CS_ITU709: return ColourMatrix::Bt709;
+    case SWS_CS_BT2020: return ColourMatrix::Bt2020;
+    default: return ColourMatrix::Bt601;
+    }
+}
 
 void fillRows(uint8_t *data, int linesize, int bytesPerRow, int rows, uint8_t value)
 {
@@ -27,28 +35,29 @@ void fillRows(uint8_t *data, int linesize, int bytesPerRow, int rows, uint8_t va
 
 } // namespace
 
-void EncoderPictureConverter::setTarget(AVPixelFormat format, QSize size, PictureColour colour)
+void EncoderPictureConverter::setTarget(const PictureDestination &destination)
 {
-    m_format = format;
-    m_size = size;
-    m_colour = colour;
-    m_yuv.setTarget(colour);
+    m_format = destination.format;
+    m_size = destination.size;
+    m_colour = PictureColour{matrixOfSwsColorspace(destination.swsColorspace), destination.fullRange};
+    m_blackLuma = destination.blackLuma;
+    m_blackChroma = destination.blackChroma;
+    m_yuv.setTarget(m_colour);
     m_scaler.reset();
     m_intermediate.reset();
 }
 
 void EncoderPictureConverter::fillBlack(AVFrame *frame) const
 {
-    const uint8_t black = m_colour.isFullRange ? 0 : 16;
     const int width = frame->width;
     const int height = frame->height;
     const int chromaRows = (height + 1) / 2;
-    fillRows(frame->data[0], frame->linesize[0], width, height, black);
+    fillRows(frame->data[0], frame->linesize[0], width, height, m_blackLuma);
     if (m_format == AV_PIX_FMT_NV12) {
-        fillRows(frame->data[1], frame->linesize[1], (width + 1) / 2 * 2, chromaRows, kNeutralChroma);
+        fillRows(frame->data[1], frame->linesize[1], (width + 1) / 2 * 2, chromaRows, m_blackChroma);
     } else {
-        fillRows(frame->data[1], frame->linesize[1], (width + 1) / 2, chromaRows, kNeutralChroma);
-        fillRows(frame->data[2], frame->linesize[2], (width + 1) / 2, chromaRows, kNeutralChroma);
+        fillRows(frame->data[1], frame->linesize[1], (width + 1) / 2, chromaRows, m_blackChroma);
+        fillRows(frame->data[2], frame->linesize[2], (width + 1) / 2, chromaRows, m_blackChroma);
     }
 }
 

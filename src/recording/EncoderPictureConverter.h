@@ -3,9 +3,9 @@
 //   same layout, size and colour    the picture itself is sent (wrapped, not one pixel copied);
 //   same size, YUV                  YuvConverter: layout, range and matrix in one pass;
 //   RGBA                            libswscale, with the destination's matrix;
-//   another size                    scaled by libswscale into the letterbox rectangle
-//                                   (EncoderGeometry.h) on black bars; a YUV picture of
-//                                   another matrix is first made the destination's colour.
+//   another size                    scaled bilinearly by libswscale into the letterbox
+//                                   rectangle (EncoderGeometry.h) on black bars; a YUV picture
+//                                   of another matrix is first made the destination's colour.
 // The source side (what the picture is) is read from the picture; the destination side
 // (layout, size, colour) is what the encoder was opened with.
 //
@@ -18,6 +18,18 @@
 
 #include <QSize>
 
+// The destination side of the picture conversion: the encoder's frame and how its pixels are
+// coded (matrix, range), as pictureDestinationFor() makes it from the stream's colour labels.
+struct PictureDestination
+{
+    QSize size;
+    AVPixelFormat format = AV_PIX_FMT_YUV420P; // YUV420P, or NV12 (also for GPU upload)
+    int swsColorspace = 0;                     // SWS_CS_* of the matrix the stream is labelled with
+    bool fullRange = false;
+    uint8_t blackLuma = 16;
+    uint8_t blackChroma = 128;
+};
+
 class EncoderPictureConverter
 {
 public:
@@ -28,8 +40,8 @@ public:
     EncoderPictureConverter(const EncoderPictureConverter &) = delete;
     EncoderPictureConverter &operator=(const EncoderPictureConverter &) = delete;
 
-    // The encoder's frames: AV_PIX_FMT_YUV420P or AV_PIX_FMT_NV12, their size, their colour.
-    void setTarget(AVPixelFormat format, QSize size, PictureColour colour);
+    // The encoder's frames: layout (YUV420P or NV12), size, colour.
+    void setTarget(const PictureDestination &destination);
 
     // Makes the frame to send for `picture`: either *wrapped (the picture itself) or `frame`
     // (the encoder's own, made writable and filled here); *toSend points at the one to send.
@@ -45,6 +57,8 @@ private:
     AVPixelFormat m_format = AV_PIX_FMT_YUV420P;
     QSize m_size;
     PictureColour m_colour;
+    uint8_t m_blackLuma = 16;
+    uint8_t m_blackChroma = 128;
     YuvConverter m_yuv;
     struct ScalerShape
     {

@@ -2,6 +2,7 @@
 
 #include "recording/EncoderGeometry.h"
 #include "common/FfmpegPtr.h"
+#include "common/ThreadName.h"
 #include "recording/FfmpegVideoCodec.h"
 #include "recording/FrameRate.h"
 #include "recording/CameraStreamPackets.h"
@@ -18,7 +19,6 @@
 
 #if defined(Q_OS_UNIX)
 #include <fcntl.h>
-#include <pthread.h>
 #include <unistd.h>
 #endif
 
@@ -28,8 +28,6 @@ namespace {
 // an encoder that falls behind cannot take the machine's memory with it.
 constexpr double kQueueSeconds = 2.0;
 
-// Thread names are limited to 15 characters on Linux.
-constexpr int kThreadNameLength = 15;
 
 } // namespace
 
@@ -80,8 +78,8 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
 
     if (config.width < 1 || config.height < 1)
         return failOpen(QStringLiteral("Invalid picture size %1x%2").arg(config.width).arg(config.height));
-    if (!std::isfinite(config.fps) || config.fps <= 0.0)
-        return failOpen(QStringLiteral("Invalid frame rate %1").arg(config.fps));
+    if (!config.frameRate.isValid())
+        return failOpen(QStringLiteral("Invalid frame rate %1/%2").arg(config.frameRate.numerator).arg(config.frameRate.denominator));
     if (config.outputPath.isEmpty())
         return failOpen(QStringLiteral("No output path"));
 
@@ -90,7 +88,7 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
         qDebug() << "[FfmpegEncoder] 4:2:0 needs even sizes: encoding"
                  << qPrintable(QStringLiteral("%1x%2 as %3x%4").arg(config.width).arg(config.height)
                                    .arg(encodedSize.width()).arg(encodedSize.height()));
-    const FrameRate rate = frameRateFraction(config.fps);
+    const FrameRate rate = config.frameRate;
 
     // The order of FFmpeg's mux example: container, stream, encoder (with the global header
     // flag the container asks for), stream parameters, file, header.
@@ -122,7 +120,7 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
                                       : config.encoderName;
         QString codecError;
         output->codec = std::make_unique<FfmpegVideoCodec>();
-        if (!output->codec->open(requested, config, encodedSize, rate, globalHeader, &codecError)) {
+        if (!output->codec->open(requested, config, encodedSize, globalHeader, &codecError)) {
             const QString software = softwareEncoderFor(requested, config.useHevc);
             if (software == requested)
                 return failOpen(codecError);
@@ -130,7 +128,7 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
             qWarning() << "[FfmpegEncoder]" << qPrintable(codecError) << "- falling back to"
                        << qPrintable(software);
             output->codec = std::make_unique<FfmpegVideoCodec>();
-            if (!output->codec->open(software, config, encodedSize, rate, globalHeader, &codecError))
+            if (!output->codec->open(software, config, encodedSize, globalHeader, &codecError))
                 return failOpen(codecError);
         }
         AVCodecContext *codecContext = output->codec->context();
@@ -158,14 +156,27 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
     m_bytesWritten = output->file.goodBytes();
     m_needsEveryPicture = isCameraStream && *config.cameraStream == PixelFormat::H264;
     m_output = std::move(output);
-    m_queueCapacity = queueCapacityFor(config.fps);
+    m_queueCapacity = queueCapacityFor(rate.toDouble());
     m_isOpen = true;
     m_worker = std::thread([this] { run(); });
-    const QSize shownSize = config.cameraStream ? QSize(config.width, config.height) : encodedSize;
-    qDebug() << "[FfmpegEncoder] Writing" << m_path << "with" << qPrintable(m_encoderName)
-             << qPrintable(QStringLiteral("%1x%2, %3/%4 fps, %5").arg(shownSize.width()).arg(shownSize.height())
-                               .arg(rate.numerator).arg(rate.denominator)
-                               .arg(QLatin1String(containerDisplayName(config.container))));
+    if (m_output->codec) {
+        const EncoderSetup &setup = m_output->codec->setup();
+        m_appliedSettings = QStringLiteral("%1, profile %2, %3, %4 fps (%5/%6), %7x%8, %9")
+                                .arg(m_encoderName, setup.profileText, setup.rateControlText, rate.text())
+                                .arg(rate.numerator).arg(rate.denominator)
+                                .arg(encodedSize.width()).arg(encodedSize.height())
+                                .arg(setup.color.text);
+        m_settingNotes = setup.notes;
+    } else {
+        // The camera's own pictures: none of the encoder settings apply.
+        m_appliedSettings = QStringLiteral("%1 as it comes, %2 fps (%3/%4), %5x%6")
+                                .arg(m_encoderName, rate.text()).arg(rate.numerator).arg(rate.denominator)
+                                .arg(config.width).arg(config.height);
+    }
+    qDebug().noquote() << "[FfmpegEncoder] Writing" << m_path << "with" << m_appliedSettings << "in"
+                       << containerDisplayName(config.container);
+    for (const EncoderNote &note : m_settingNotes)
+        qWarning().noquote() << "[FfmpegEncoder]" << QFileInfo(m_path).fileName() << "-" << note.en;
     return true;
 }
 
@@ -265,10 +276,7 @@ void FfmpegEncoder::dropFrame(bool &reported, const char *reason, qint64 frameIn
 
 void FfmpegEncoder::run()
 {
-#if defined(Q_OS_LINUX)
-    const QByteArray name = ("enc " + QFileInfo(m_path).completeBaseName()).toUtf8().left(kThreadNameLength);
-    pthread_setname_np(pthread_self(), name.constData());
-#endif
+    nameCurrentThread(QStringLiteral("enc ") + QFileInfo(m_path).completeBaseName());
     for (;;) {
         VideoFrame frame;
         {
@@ -423,7 +431,7 @@ bool FfmpegEncoder::isEncoderUsable(const QString &encoderName)
 
     FfmpegVideoCodec codec;
     QString error;
-    if (!codec.open(encoderName, config, QSize(kProbeWidth, kProbeHeight), FrameRate{30, 1}, false, &error)) {
+    if (!codec.open(encoderName, config, QSize(kProbeWidth, kProbeHeight), false, &error)) {
         qDebug() << "[FfmpegEncoder]" << encoderName << "is not usable here:" << qPrintable(error);
         return false;
     }

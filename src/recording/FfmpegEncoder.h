@@ -3,14 +3,15 @@
 // camera's own MJPEG or H.264 stream written as it comes (EncoderConfig::cameraStream,
 // CameraStreamPackets), one worker thread per file.
 //
-// Threads. open(), writeFrame(), stop(), setBitrate() and the state getters run on the GUI
-// thread. open() sets up the encoder and writes the file header, then starts the worker
-// ("enc " + file name); from then on only the worker touches FFmpeg and the file. writeFrame()
+// Threads. open(), writeFrame(), stop(), setBitrate() and the state getters run on the
+// owner's thread (the GUI thread for a take, the benchmark's own; see IEncoder). open() sets
+// up the encoder and writes the file header, then starts the worker ("enc " + file name);
+// from then on only the worker touches FFmpeg and the file. writeFrame()
 // moves a frame (its pixels are shared, not copied) into a bounded queue under m_queueMutex and
 // wakes the worker; the worker takes one frame out under the same lock and converts, encodes
 // and writes it outside it. stop() sets the quit flag, wakes the worker and joins it; before
 // exiting the worker encodes everything queued, flushes the encoder and completes the file.
-// State for the GUI (counters, hasFailed) is atomic; lastError() has a lock of its own, never
+// State for the owner (counters, hasFailed) is atomic; lastError() has a lock of its own, never
 // held together with the queue lock.
 //
 // Files survive a crash, whatever the container (VideoFileOutput): fragments or clusters of
@@ -50,6 +51,8 @@ public:
     QString encoderName() const override { return m_encoderName; }
     bool needsEveryPicture() const override { return m_needsEveryPicture; }
     void setEndFrame(qint64 frameIndex) override { m_endFrame.store(frameIndex); }
+    QString appliedSettings() const override { return m_appliedSettings; }
+    QList<EncoderNote> settingNotes() const override { return m_settingNotes; }
 
     // Opens `encoderName` for a small picture and encodes one frame with it: true only when
     // that works on this machine (the driver, the device and the library are all there).
@@ -97,8 +100,10 @@ private:
     std::atomic<int> m_requestedBitrateKbps{0}; // 0: no change pending
     std::atomic<qint64> m_endFrame{0};          // the take's end, for the last H.264 picture
 
-    // GUI thread only.
+    // Owner's thread only.
     QString m_encoderName;
+    QString m_appliedSettings;
+    QList<EncoderNote> m_settingNotes;
     QString m_path;
     bool m_isOpen = false;
     bool m_isStopped = false;

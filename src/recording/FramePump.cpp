@@ -7,7 +7,8 @@
 #include <limits>
 #include <optional>
 
-void FramePump::addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height)
+void FramePump::addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height,
+                           qint64 firstSlot)
 {
     if (!encoder)
         return;
@@ -15,27 +16,32 @@ void FramePump::addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int
     channel.needsEveryPicture = encoder->needsEveryPicture();
     channel.awaitsKeyFrame = channel.needsEveryPicture;
     channel.encoder = std::move(encoder);
+    channel.firstSlot = std::max<qint64>(0, firstSlot);
     channel.width = width;
     channel.height = height;
-    channel.timing = CameraTiming(1e9 / m_fps);
+    channel.timing = CameraTiming(1e9 / m_rate.toDouble());
     m_channels[channelId] = std::move(channel);
+}
+
+qint64 FramePump::firstSlot(int channelId) const
+{
+    auto it = m_channels.find(channelId);
+    return it == m_channels.end() ? 0 : it->second.firstSlot;
 }
 
 qint64 FramePump::slotsStartedBy(qint64 elapsedNs) const
 {
-    if (elapsedNs < 0)
-        return 0;
-    return qint64(std::floor(double(elapsedNs) * m_fps / 1e9)) + 1;
+    return m_rate.slotsStartedBy(elapsedNs);
 }
 
 qint64 FramePump::slotsCovering(qint64 durationNs) const
 {
-    return std::max<qint64>(1, qint64(std::llround(double(durationNs) * m_fps / 1e9)));
+    return std::max<qint64>(1, m_rate.framesIn(durationNs));
 }
 
 double FramePump::slotStartNs(qint64 slot) const
 {
-    return double(m_startNs) + double(std::llround(double(slot) * 1e9 / m_fps));
+    return double(m_startNs + m_rate.frameStartNs(slot));
 }
 
 void FramePump::takeNewPictures(Channel &channel, const std::shared_ptr<ISource> &source)
@@ -99,12 +105,13 @@ void FramePump::sendSlot(Channel &channel, double instantNs)
 
 int FramePump::sendEveryPicture(Channel &channel, qint64 frameLimit)
 {
-    const double slotNs = 1e9 / m_fps;
+    const double slotNs = 1e9 / m_rate.toDouble();
     int sent = 0;
     while (!channel.pending.empty()) {
         TimedPicture &picture = channel.pending.front();
-        // The slot whose sampling window holds the picture.
-        const qint64 ownSlot = qint64(std::floor((double(picture.takenNs - m_startNs) - channel.timing.sampleOffsetNs()) / slotNs)) + 1;
+        // The slot whose sampling window holds the picture, counted in the channel's file.
+        const qint64 ownSlot = qint64(std::floor((double(picture.takenNs - m_startNs) - channel.timing.sampleOffsetNs()) / slotNs)) + 1
+                               - channel.firstSlot;
         const qint64 slot = std::max(ownSlot, channel.framesSent);
         if (slot >= frameLimit)
             break;
@@ -139,6 +146,8 @@ int FramePump::pumpChannel(Channel &channel, const std::shared_ptr<ISource> &sou
                            bool isFinal)
 {
     takeNewPictures(channel, source);
+    // The channel's own frames: a camera that joined the take begins at its first slot.
+    frameLimit = std::max<qint64>(0, frameLimit - channel.firstSlot);
     if (channel.needsEveryPicture) {
         const int sent = sendEveryPicture(channel, frameLimit);
         if (isFinal) {
@@ -153,7 +162,7 @@ int FramePump::pumpChannel(Channel &channel, const std::shared_ptr<ISource> &sou
     int sent = 0;
     const bool isLive = source && source->isRunning();
     while (channel.framesSent < frameLimit) {
-        const double instantNs = slotStartNs(channel.framesSent) + channel.timing.sampleOffsetNs();
+        const double instantNs = slotStartNs(channel.firstSlot + channel.framesSent) + channel.timing.sampleOffsetNs();
         if (!isFinal) {
             // A stopped camera has nothing coming: its slot closes at its instant.
             const double waitNs = isLive ? double(channel.timing.waitNs()) : 0.0;
@@ -198,7 +207,7 @@ qint64 FramePump::closingTimeNs(qint64 slot) const
 bool FramePump::hasSent(qint64 frames) const
 {
     for (const auto &[id, channel] : m_channels) {
-        if (channel.framesSent < frames)
+        if (channel.framesSent < frames - channel.firstSlot)
             return false;
     }
     return true;

@@ -25,6 +25,7 @@
 #include "capture/ISource.h"
 #include "capture/VideoFrame.h"
 #include "recording/CameraTiming.h"
+#include "recording/FrameRate.h"
 
 #include <deque>
 #include <functional>
@@ -41,32 +42,39 @@ public:
     // How many slots an every-picture stream may fall behind before it drops to a key frame.
     static constexpr int kMaxLeadSlots = 3;
 
-    explicit FramePump(double fps = 30.0) : m_fps(fps) {}
+    explicit FramePump(FrameRate rate = {}) : m_rate(rate) {}
 
-    void setFrameRate(double fps) { m_fps = fps; }
-    double frameRate() const { return m_fps; }
-    // The take's start on the monotonic clock: frame slot k begins k / fps after it.
+    void setFrameRate(FrameRate rate) { m_rate = rate; }
+    FrameRate frameRate() const { return m_rate; }
+    // The take's start on the monotonic clock: frame slot k begins k / rate after it.
     void setStartTime(qint64 startNs) { m_startNs = startNs; }
 
     // A channel to feed; width and height are the encoder's size, used for black frames.
-    void addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height);
+    // firstSlot: the take's frame slot its file begins with (0 for a camera that starts with
+    // the take; a camera that joins later begins at the slot it joined in, as frame 0 of its
+    // own file).
+    void addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height,
+                    qint64 firstSlot = 0);
+    bool hasChannel(int channelId) const { return m_channels.count(channelId) > 0; }
+    // The take's slot a channel's file begins with.
+    qint64 firstSlot(int channelId) const;
     void clear() { m_channels.clear(); }
     bool isEmpty() const { return m_channels.empty(); }
 
-    // Frame slots that have begun after elapsedNs of the take: slot k starts at k / fps.
+    // Frame slots that have begun after elapsedNs of the take: slot k starts at k / rate.
     qint64 slotsStartedBy(qint64 elapsedNs) const;
     // Frame slots that fill a take of durationNs: the take's frame count at its end.
     qint64 slotsCovering(qint64 durationNs) const;
 
-    // Takes the cameras' new pictures and closes every slot below frameLimit that is done
-    // waiting at nowNs (see above); returns frames sent.
+    // Takes the cameras' new pictures and closes every slot below frameLimit (slots counted
+    // from the take's start) that is done waiting at nowNs (see above); returns frames sent.
     int pump(qint64 nowNs, qint64 frameLimit, const SourceLookup &sourceFor);
     // Closes every slot below totalFrames with what has arrived (the end of a take).
     int fill(qint64 totalFrames, const SourceLookup &sourceFor);
     // When pump() will have closed slot `slot` on every channel at the latest: its sampling
     // instant plus its camera's wait. A take's end waits that long for its last pictures.
     qint64 closingTimeNs(qint64 slot) const;
-    // True when every channel has sent `frames` slots.
+    // True when every channel has sent its frames of the take's first `frames` slots.
     bool hasSent(qint64 frames) const;
 
     qint64 framesSent(int channelId) const;
@@ -94,6 +102,7 @@ private:
     {
         std::shared_ptr<IEncoder> encoder;
         bool needsEveryPicture = false;
+        qint64 firstSlot = 0;
         qint64 framesSent = 0;
         qint64 repeatedFrames = 0;
         qint64 skippedPictures = 0;
@@ -117,7 +126,7 @@ private:
     int sendEveryPicture(Channel &channel, qint64 frameLimit);
     double slotStartNs(qint64 slot) const;
 
-    double m_fps;
+    FrameRate m_rate;
     qint64 m_startNs = 0;
     std::map<int, Channel> m_channels;
     std::vector<TimedPicture> m_scratch; // reused by every read

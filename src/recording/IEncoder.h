@@ -1,12 +1,22 @@
 // IEncoder: one channel's video encoder, writing one video file (MP4, MKV, MOV or TS) per take.
-// The application manager owns each encoder (shared per channel) and calls it from the GUI
-// thread only: open() once, writeFrame() on every frame slot, the state getters on every
-// tick, stop() when the take ends, then destroys it. An implementation encodes on a worker
-// thread of its own, so writeFrame() never waits for the encoder.
+//
+// Ownership and callers. Every encoder has one owner, and one thread calls it at a time: the
+// owner's. Today there are two:
+//   - a take, on the GUI thread: the manager opens one encoder per camera as the take starts
+//     and hands it over to the take (TakeRecorder), whose recording tick gives it a frame on
+//     every frame slot and reads its state; the take stops and releases it at its end;
+//   - the hardware benchmark (EncoderBenchmarkRun): its own thread makes, feeds, stops and
+//     destroys one encoder at a time.
+// The order is always open() once, writeFrame() and the getters, stop(), destruction. An
+// implementation encodes on a worker thread of its own, so writeFrame() never waits for the
+// encoder; its getters may be read while that worker runs.
 #pragma once
 
 #include "capture/VideoFrame.h"
 #include "recording/EncoderConfig.h"
+#include "recording/EncoderSetup.h"
+
+#include <QList>
 
 #include <QString>
 #include <QtGlobal>
@@ -57,4 +67,10 @@ public:
     // The encoder really in use after any fall-back ("libx264", "hevc_nvenc", ...), empty
     // before a successful open().
     virtual QString encoderName() const = 0;
+    // What the file is really written with, for the take's log ("libx264, profile High,
+    // CBR 16000 kbps, 29.97 fps (30000/1001), 1280x720, Rec.709 limited"); empty before a
+    // successful open(). An encoder that cannot tell says nothing.
+    virtual QString appliedSettings() const { return QString(); }
+    // The settings it could not honour as asked, with what it does instead.
+    virtual QList<EncoderNote> settingNotes() const { return {}; }
 };

@@ -77,7 +77,7 @@ private:
 struct Fixture
 {
     explicit Fixture(double fps = 30.0, bool everyPicture = false)
-        : pump(fps)
+        : pump(frameRateFraction(fps))
     {
         pump.setStartTime(kStart);
         encoder->isEveryPicture = everyPicture;
@@ -122,6 +122,7 @@ private slots:
     void lateHandOverFillsEverySlot();
     void stalledCameraWaitsNoLongerThanItsBound();
     void everyPictureStreamKeepsItsOrder();
+    void cameraJoiningTheTakeBeginsAtItsSlot();
 };
 
 void TestFramePump::frameSlots_data()
@@ -135,6 +136,10 @@ void TestFramePump::frameSlots_data()
     QTest::newRow("slot 2") << 30.0 << qint64(33333334) << qint64(2) << qint64(1);
     QTest::newRow("10 s") << 30.0 << qint64(10000000000LL) << qint64(301) << qint64(300);
     QTest::newRow("60 s at 29.97") << 29.97 << qint64(60000000000LL) << qint64(1799) << qint64(1798);
+    // 30000/1001 exactly: 2 592 000 000 / 1001 = 2 589 410.59 frames in a day.
+    QTest::newRow("24 h at 29.97") << 29.97 << qint64(86400000000000LL) << qint64(2589411) << qint64(2589411);
+    QTest::newRow("1 h at 23.976") << 23.976 << qint64(3600000000000LL) << qint64(86314) << qint64(86314);
+    QTest::newRow("before the start") << 25.0 << qint64(-1) << qint64(0) << qint64(1);
 }
 
 void TestFramePump::frameSlots()
@@ -143,7 +148,7 @@ void TestFramePump::frameSlots()
     QFETCH(qint64, elapsedNs);
     QFETCH(qint64, started);
     QFETCH(qint64, covering);
-    FramePump pump(fps);
+    FramePump pump(frameRateFraction(fps));
     QCOMPARE(pump.slotsStartedBy(elapsedNs), started);
     QCOMPARE(pump.slotsCovering(elapsedNs), covering);
 }
@@ -340,6 +345,32 @@ void TestFramePump::everyPictureStreamKeepsItsOrder()
     QCOMPARE(f.pump.skippedPictures(1), qint64(2));
     QCOMPARE(f.pump.framesSent(1), qint64(16));
     QCOMPARE(f.encoder->endFrame, qint64(16));
+}
+
+void TestFramePump::cameraJoiningTheTakeBeginsAtItsSlot()
+{
+    // 10 fps; a picture 10 ms into every slot. Camera 2 joins at slot 5: its file's frame 0
+    // is the picture of slot 5, and it gets as many frames as slots are left.
+    Fixture f(10.0);
+    for (int k = 0; k < 10; ++k)
+        f.source->add(kStart + k * 100'000'000LL + 10'000'000, char('a' + k));
+    f.pumpAt(kStart + 480'000'000);
+    QCOMPARE(f.names(), QByteArray("abcde"));
+    auto joined = std::make_shared<RecordingEncoder>();
+    f.pump.addChannel(2, joined, 4, 2, 5);
+    f.source->setNow(kStart + 2 * kSecond);
+    f.pump.fill(10, f.lookup());
+
+    QCOMPARE(f.names(), QByteArray("abcdefghij"));
+    QByteArray joinedNames;
+    for (size_t k = 0; k < joined->frames.size(); ++k) {
+        QCOMPARE(joined->frames[k].frameIndex, qint64(k));
+        joinedNames.append(joined->frames[k].pixels.at(0));
+    }
+    QCOMPARE(joinedNames, QByteArray("fghij"));
+    QCOMPARE(f.pump.firstSlot(2), qint64(5));
+    QCOMPARE(f.pump.framesSent(2), qint64(5));
+    QCOMPARE(f.pump.repeatedFrames(2), qint64(0));
 }
 
 QTEST_GUILESS_MAIN(TestFramePump)

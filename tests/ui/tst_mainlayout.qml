@@ -60,37 +60,35 @@ TestCase {
         compare(MainLayout.doubleClickedMixerWidth(data.current, 420), data.expected)
     }
 
-    function test_fpsLevel_data() {
-        return [
-            { tag: "60 of 60", fps: 60, target: 60, cameras: 4, expected: "good" },
-            { tag: "57 of 60", fps: 57, target: 60, cameras: 4, expected: "good" },
-            { tag: "56.9 of 60", fps: 56.9, target: 60, cameras: 4, expected: "ok" },
-            { tag: "24 of 30", fps: 24, target: 30, cameras: 1, expected: "ok" },
-            { tag: "23.9 of 30", fps: 23.9, target: 30, cameras: 1, expected: "low" },
-            { tag: "no camera", fps: 0, target: 30, cameras: 0, expected: "none" }
-        ]
-    }
-
-    function test_fpsLevel(data) {
-        compare(StatusTexts.fpsLevel(data.fps, data.target, data.cameras), data.expected)
-    }
-
-    function test_takeAndCameraTexts() {
+    function test_takeTexts() {
         const take = { name: "Take_03", cameras: 4, wavFiles: 5, timeline: true }
         compare(StatusTexts.takeSavedText(take, "EN"), "Take_03 saved — 4 cameras, 5 WAV files, timeline")
         compare(StatusTexts.takeSavedText(take, "SR"), "Take_03 sačuvan — 4 kamere, 5 WAV fajlova, timeline")
         compare(StatusTexts.takeSavedText({ name: "Take_04", cameras: 1, wavFiles: 1, timeline: false }, "EN"),
                 "Take_04 saved — 1 camera, 1 WAV file, no timeline")
-        // A healthy camera says nothing; trouble names itself.
-        compare(StatusTexts.cameraHealthText(29.9, 30, 0, 0, "EN"), "")
-        compare(StatusTexts.cameraHealthText(-1, 30, 0, 0, "EN"), "")
-        compare(StatusTexts.cameraHealthText(24.26, 30, 12, 3, "EN"), "24.3 fps · 12 dropped · 3 repeated")
-        compare(StatusTexts.cameraHealthText(30, 30, 0, 7, "SR"), "7 ponovljeno")
+    }
+
+    function test_tileStatus_data() {
+        return [
+            { tag: "recorded", args: [true, false, "live", true], text: "REC", look: "rec" },
+            { tag: "recorded programme", args: [true, true, "live", true], text: "REC · PROGRAM", look: "rec" },
+            { tag: "programme, not recording", args: [false, true, "live", true], text: "PROGRAM", look: "programme" },
+            { tag: "idle, will be recorded", args: [false, false, "live", true], text: "READY", look: "ready" },
+            { tag: "idle, not recorded", args: [false, false, "live", false], text: "NOT RECORDED", look: "off" },
+            { tag: "lost during a take", args: [true, true, "lost", true], text: "LOST", look: "lost" },
+            { tag: "waiting for its camera", args: [false, false, "waiting", true], text: "WAITING", look: "waiting" }
+        ]
+    }
+
+    function test_tileStatus(data) {
+        const status = StatusTexts.tileStatus(data.args[0], data.args[1], data.args[2], data.args[3], "EN")
+        compare(status.text, data.text)
+        compare(status.look, data.look)
     }
 
     function test_statusTexts() {
-        compare(StatusTexts.fpsText(29.97, 30), "FPS: 30.0 (30 fps)")
-        compare(StatusTexts.fpsText(59.94, 59.94), "FPS: 59.9 (60 fps)")
+        compare(StatusTexts.fpsText(29.97, "30"), "FPS: 30.0 (30 fps)")
+        compare(StatusTexts.fpsText(59.94, "59.94"), "FPS: 59.9 (59.94 fps)", "the rate recorded, not rounded")
         compare(StatusTexts.writeText(0), "Write: 0.0 MB/s")
         compare(StatusTexts.writeText(12.345), "Write: 12.3 MB/s")
         compare(StatusTexts.droppedText(3), "Dropped: 3")

@@ -11,11 +11,13 @@ Rectangle {
     property string cpuUsage: AppManager.cpuUsage
     property string ramUsage: AppManager.ramUsage
     property real currentFps: AppManager.currentFps
-    property real selectedGlobalFps: AppManager.selectedGlobalFps
+    // The rate the take records at, as the back end writes it ("29.97").
+    property string recordingFpsText: AppManager.recordingFpsText
     property real diskWriteSpeedMBs: AppManager.diskWriteSpeedMBs
     property int droppedFrames: AppManager.droppedFrames
-    property real targetFps: AppManager.timelineFps
     property int measuredCameras: AppManager.measuredCameraCount
+    // The back end's verdict on the rate: "good", "ok", "low" or "none" (no reading).
+    property string fpsLevel: AppManager.fpsLevel
     property real diskFreeBytes: AppManager.diskFreeBytes
     property real diskSecondsLeft: AppManager.diskSecondsLeft
     property string diskLevel: AppManager.diskSpaceLevel
@@ -29,8 +31,8 @@ Rectangle {
     readonly property alias droppedLabel: droppedLabel
     readonly property alias diskLabel: diskLabel
 
-    function fpsColor(fps) {
-        switch (StatusTexts.fpsLevel(fps, root.targetFps, root.measuredCameras)) {
+    function fpsColor(level) {
+        switch (level) {
         case "good": return Colors.liveGreen
         case "ok": return Colors.alertAmber
         case "none": return Colors.textSecondary
@@ -106,13 +108,13 @@ Rectangle {
                 width: 6
                 height: 6
                 radius: 3
-                color: root.fpsColor(root.currentFps)
+                color: root.fpsColor(root.fpsLevel)
             }
             Text {
                 id: fpsLabel
 
                 anchors.verticalCenter: parent.verticalCenter
-                text: StatusTexts.fpsText(root.currentFps, root.selectedGlobalFps, root.measuredCameras)
+                text: StatusTexts.fpsText(root.currentFps, root.recordingFpsText, root.measuredCameras)
                 font: Typography.captionBold
                 color: root.measuredCameras === 0 ? Colors.textSecondary : Colors.textPrimary
             }

@@ -2,27 +2,34 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Vireon
-import "ActiveSource.js" as ActiveSource
 import "SourceFormatLists.js" as Lists
 import "StatusTexts.js" as StatusTexts
 import "Tint.js" as Tint
 
 // Puts a camera on a channel (add mode) or changes the camera, format, name or hotkey of a
 // channel that has one (edit mode). A dimmed layer over the whole main window with a card.
+// The format lists and what applying or disabling a source does are the back end's (the
+// phone page calls the same commands).
 Rectangle {
     id: root
 
     property int targetChannelId: 1
     property bool isEditMode: false
     property var availableCameras: []
-    property var currentDeviceFormats: []
-    property var resolutionModel: Lists.defaultResolutions.slice()
-    property var frameRateModel: Lists.defaultFrameRates.slice()
+    // The chosen camera's format lists: {resolutions: [{label, width, height, frameRates:
+    // [{label, fps, formatName}]}], colorRanges: [{label, value}], positions}.
+    property var formatChoices: ({ resolutions: [], colorRanges: [] })
+    property var resolutionModel: []
+    property var frameRateModel: []
+    // The picture is to be turned upside down (shown by the flip box, applied with the camera).
+    property bool isFlipChosen: false
     // The last apply could not open the camera; the card stays open and says why.
     property bool applyFailed: false
     property string applyError: ""
     // In edit mode: how the channel's camera runs, with what was asked where it differs.
     property string grantedFormat: ""
+    // False when the camera did not grant what was asked (grantedFormat then says what).
+    property bool isGrantedAsAsked: true
     // Why the chosen camera cannot be used (no permission, in use elsewhere); empty when it can.
     readonly property string cameraProblem: {
         const index = cameraCombo.currentIndex
@@ -46,6 +53,7 @@ Rectangle {
     readonly property alias frameRateCombo: frameRateCombo
     readonly property alias colorRangeCombo: colorRangeCombo
     readonly property alias recordingModeCombo: recordingModeCombo
+    readonly property alias flipBox: flipBox
     readonly property alias keyCapture: keyCapture
     readonly property alias keyCard: keyCard
     readonly property alias cancelButton: cancelButton
@@ -67,21 +75,22 @@ Rectangle {
         isEditMode = editMode
         applyFailed = false
         grantedFormat = editMode ? AppManager.getCameraFormatTextForChannel(channelId) : ""
+        isGrantedAsAsked = !editMode || AppManager.getCameraHealthForChannel(channelId).formatAsAsked !== false
         availableCameras = AppManager.getAvailableCameras()
-        nameField.text = Lists.channelName(ChannelsModel.getChannelName(channelId), channelId)
+        nameField.text = ChannelsModel.getChannelName(channelId) || "CAM " + channelId
+        isFlipChosen = AppManager.isChannelCameraFlipped(channelId)
 
         if (editMode) {
             const link = AppManager.getCameraLinkForChannel(channelId)
             const found = availableCameras.findIndex(camera => camera.link === link)
             cameraCombo.currentIndex = Math.max(0, found)
             rebuildResolutions()
-            resolutionCombo.currentIndex = Lists.indexOfResolution(
-                resolutionModel, AppManager.getCameraWidthForChannel(channelId),
-                AppManager.getCameraHeightForChannel(channelId))
+            // Where the channel's camera sits in the lists.
+            const positions = formatChoices.positions || { resolution: 0, frameRate: 0, colorRange: 0 }
+            resolutionCombo.currentIndex = positions.resolution
             rebuildFrameRates()
-            frameRateCombo.currentIndex = Lists.indexOfFrameRate(
-                frameRateModel, AppManager.getCameraFramerateForChannel(channelId))
-            colorRangeCombo.currentIndex = Lists.colorRangeIndex(AppManager.getCameraColorRangeForChannel(channelId))
+            frameRateCombo.currentIndex = positions.frameRate
+            colorRangeCombo.currentIndex = positions.colorRange
         } else {
             cameraCombo.currentIndex = 0
             rebuildResolutions()
@@ -104,17 +113,22 @@ Rectangle {
 
     function rebuildResolutions() {
         const link = selectedCameraLink()
-        currentDeviceFormats = link !== "" ? AppManager.getCameraFormats(link) : []
+        formatChoices = AppManager.getSourceFormatChoices(link, targetChannelId)
         const kept = resolutionCombo.currentIndex
-        resolutionModel = Lists.resolutionList(currentDeviceFormats)
-        resolutionCombo.currentIndex = Lists.keptIndex(kept, resolutionModel.length)
+        resolutionModel = formatChoices.resolutions.map(entry => entry.label)
+        resolutionCombo.currentIndex = kept >= 0 && kept < resolutionModel.length ? kept : 0
         rebuildFrameRates()
     }
 
     function rebuildFrameRates() {
         const kept = frameRateCombo.currentIndex
-        frameRateModel = Lists.frameRateList(currentDeviceFormats, resolutionModel[resolutionCombo.currentIndex])
-        frameRateCombo.currentIndex = Lists.keptIndex(kept, frameRateModel.length)
+        frameRateModel = selectedResolution().frameRates.map(entry => entry.label)
+        frameRateCombo.currentIndex = kept >= 0 && kept < frameRateModel.length ? kept : 0
+    }
+
+    function selectedResolution() {
+        return formatChoices.resolutions[resolutionCombo.currentIndex]
+               || { width: 1920, height: 1080, frameRates: [] }
     }
 
     function apply() {
@@ -126,34 +140,24 @@ Rectangle {
         if (cameraProblem !== "")
             return // the notice says why; nothing to apply
 
-        const channel = targetChannelId
-        const size = Lists.parseResolution(resolutionModel[resolutionCombo.currentIndex])
-        const fps = Lists.parseFrameRate(frameRateModel[frameRateCombo.currentIndex])
-        // The manager marks the channel as having video only once its camera runs, so the
-        // mark is cleared first and read back: a camera that fails to open leaves none.
-        ChannelsModel.setHasActiveVideo(channel, false)
-        AppManager.setCameraRecordingModeForChannel(channel, recordingModeKeys[recordingModeCombo.currentIndex])
-        AppManager.setCameraForChannel(channel, link, size.width, size.height, fps,
-                                       Lists.colorRangeValue(colorRangeCombo.currentIndex),
-                                       Lists.parseFormatName(frameRateModel[frameRateCombo.currentIndex]))
-        if (!ChannelsModel.hasActiveVideo(channel)) {
-            applyError = AppManager.getCameraHealthForChannel(channel).error || ""
+        const resolution = selectedResolution()
+        const rate = resolution.frameRates[frameRateCombo.currentIndex] || { fps: 30, formatName: "" }
+        const range = formatChoices.colorRanges[colorRangeCombo.currentIndex] || { value: "Default" }
+        // The mode first: the camera keeps its compressed pictures from its first one.
+        AppManager.setCameraRecordingModeForChannel(targetChannelId, recordingModeKeys[recordingModeCombo.currentIndex])
+        const result = AppManager.applyChannelSource(targetChannelId, link, resolution.width, resolution.height,
+                                                     rate.fps, range.value, rate.formatName, nameField.text)
+        if (!result.ok) {
+            applyError = result.error
             applyFailed = true
             return
         }
-        ChannelsModel.setChannelName(channel, Lists.channelName(nameField.text, channel))
-        if (AppManager.activeSourceId <= 0)
-            AppManager.activeSourceId = channel
+        AppManager.setChannelCameraFlipped(targetChannelId, isFlipChosen)
         hide()
     }
 
     function disableSource() {
-        const channel = targetChannelId
-        const next = ActiveSource.afterRemoval(channel, AppManager.activeSourceId,
-                                               id => ChannelsModel.hasActiveVideo(id))
-        AppManager.setCameraForChannel(channel, "")
-        ChannelsModel.setHasActiveVideo(channel, false)
-        AppManager.activeSourceId = next
+        AppManager.removeChannelSource(targetChannelId)
         hide()
     }
 
@@ -374,7 +378,7 @@ Rectangle {
                 text: root.tr("RUNNING: ", "RADI: ") + root.grantedFormat
                 font: Typography.caption
                 // Amber when the camera did not grant what was asked.
-                color: root.grantedFormat.indexOf("(asked") >= 0 ? Colors.alertAmber : Colors.textSecondary
+                color: root.isGrantedAsAsked ? Colors.textSecondary : Colors.alertAmber
                 elide: Text.ElideRight
             }
 
@@ -384,7 +388,6 @@ Rectangle {
 
                 ColumnLayout {
                     Layout.fillWidth: true
-                    Layout.preferredWidth: 1
                     spacing: 6
 
                     Caption { text: root.tr("COLOR RANGE:", "RASPON BOJA (COLOR RANGE):") }
@@ -393,29 +396,41 @@ Rectangle {
                         id: colorRangeCombo
 
                         popupMinWidth: width
-                        model: Lists.colorRangeEntries
+                        model: root.formatChoices.colorRanges.map(entry => entry.label)
                     }
                 }
 
-                ColumnLayout {
-                    Layout.fillWidth: true
-                    Layout.preferredWidth: 1
-                    spacing: 6
+                // A camera mounted upside down.
+                SettingsCheckBox {
+                    id: flipBox
 
-                    Caption { text: root.tr("RECORDING:", "SNIMANJE:") }
+                    objectName: "flipBox"
+                    Layout.alignment: Qt.AlignBottom
+                    Layout.bottomMargin: 8
+                    text: root.tr("FLIP PICTURE", "OKRENI SLIKU")
+                    font: Typography.captionBold
+                    shownChecked: root.isFlipChosen
+                    onCommitted: checked => root.isFlipChosen = checked
+                }
+            }
 
-                    ListBox {
-                        id: recordingModeCombo
+            ColumnLayout {
+                Layout.fillWidth: true
+                spacing: 6
 
-                        popupMinWidth: 260
-                        model: [
-                            root.tr("Default (", "Podrazumevano (")
-                                + (AppManager.defaultCameraRecordingMode === "camera" ? root.tr("camera stream", "strim kamere")
-                                                                                       : root.tr("re-encode", "ponovo kodiraj")) + ")",
-                            root.tr("Re-encode (H.264/HEVC)", "Ponovo kodiraj (H.264/HEVC)"),
-                            root.tr("Camera's own stream (MJPEG/H.264)", "Strim kamere (MJPEG/H.264)")
-                        ]
-                    }
+                Caption { text: root.tr("RECORDING:", "SNIMANJE:") }
+
+                ListBox {
+                    id: recordingModeCombo
+
+                    popupMinWidth: 260
+                    model: [
+                        root.tr("Default (", "Podrazumevano (")
+                            + (AppManager.defaultCameraRecordingMode === "camera" ? root.tr("camera stream", "strim kamere")
+                                                                                   : root.tr("re-encode", "ponovo kodiraj")) + ")",
+                        root.tr("Re-encode (H.264/HEVC)", "Ponovo kodiraj (H.264/HEVC)"),
+                        root.tr("Camera's own stream (MJPEG/H.264)", "Strim kamere (MJPEG/H.264)")
+                    ]
                 }
             }
 

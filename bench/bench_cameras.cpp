@@ -418,12 +418,15 @@ int main(int argc, char **argv)
         std::printf("  peak memory                                    program %s, command line %s (largest process)\n",
                     qPrintable(megabytes(reencodeAtCli.peakBytes)), qPrintable(megabytes(cliAtCeiling.peakBytes)));
     }
-    if (options.runs("stream"))
+    if (options.runs("stream") && streamAtFour.frames > 0)
         std::printf("  camera stream: 4 cameras + previews complete,  ceiling %d; 4 cameras: %lld dropped, %lld repeated, "
                     "%.0f%% of one core (target < 60%%)\n",
                     streamCeiling, static_cast<long long>(streamAtFour.dropped),
                     static_cast<long long>(streamAtFour.repeated),
                     100.0 * streamAtFour.cpuSeconds / std::max(0.001, streamAtFour.wallSeconds));
+    else if (options.runs("stream"))
+        std::printf("  camera stream: 4 cameras + previews complete,  ceiling %d; 4 cameras not run (--max-cameras %d)\n",
+                    streamCeiling, options.maxCameras);
     if (options.runs("phase"))
         std::printf("  one camera, any phase: 0 repeated slots        worst %d in %d s\n", worstPhaseRepeats, options.seconds);
     SDL_Quit();

@@ -66,7 +66,7 @@ struct TakePlan
     TakeEncoderChoice encoder;
     RecordingSettings settings;
     QString masterWavPath;
-    // Each starting camera's configuration, by channel id.
+    // Each recorded camera's configuration, by channel id (one that joined the take too).
     std::map<int, EncoderConfig> cameras;
     // The files the take encodes at once (the cameras not recorded as they come): they share
     // the machine's cores.

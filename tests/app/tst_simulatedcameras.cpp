@@ -298,6 +298,7 @@ void TestSimulatedCameras::restoredSetupWaitsForItsWebcamWhichJoinsTheTake()
     m_manager->setChannelAudioVolume(1, 0.5f);
     m_manager->setChannelAudioMute(2, true);
     m_manager->setChannelCameraLink(1, 1);
+    m_manager->setCameraRecordingModeForChannel(1, QStringLiteral("camera"));
     m_manager->setSourceKey(1, Qt::Key_F2);
     QVERIFY(m_manager->saveSettings());
     m_manager->shutDown(); // the program ends: its cameras are closed
@@ -318,6 +319,8 @@ void TestSimulatedCameras::restoredSetupWaitsForItsWebcamWhichJoinsTheTake()
     QCOMPARE(restored.getChannelAudioVolume(1), 0.5f);
     QVERIFY(restored.isChannelAudioMuted(2));
     QCOMPARE(restored.getChannelCameraLink(1), 1);
+    QCOMPARE(restored.getCameraRecordingModeForChannel(1), QStringLiteral("camera"));
+    QCOMPARE(restored.getCameraRecordingModeForChannel(2), QStringLiteral("default"));
     QCOMPARE(restored.getSourceKey(1), int(Qt::Key_F2));
     // The guest's channel waits for its webcam, on the tile and the phone card alike.
     QCOMPARE(model.getChannelName(2), QStringLiteral("Guest"));
@@ -343,7 +346,9 @@ void TestSimulatedCameras::restoredSetupWaitsForItsWebcamWhichJoinsTheTake()
     QCOMPARE(linesContaining(QStringLiteral("=== CAMERA JOINED === channel 2")).size(), 1);
     const Readback joined = readBack(take + QStringLiteral("/Camera_02.mp4"));
     QVERIFY2(joined.error.isEmpty(), qPrintable(joined.error));
-    const Readback host = readBack(take + QStringLiteral("/Camera_01.mp4"));
+    // The host's MJPEG camera goes into its file as it comes, as it was set up.
+    const Readback host = readBack(take + QStringLiteral("/Camera_01.mov"));
+    QVERIFY2(host.error.isEmpty(), qPrintable(host.error));
     QVERIFY2(joined.pts.size() >= 10 && joined.pts.size() < host.pts.size() - 10,
              qPrintable(QStringLiteral("%1 of %2 frames").arg(joined.pts.size()).arg(host.pts.size())));
     restored.setChannelsModel(nullptr);

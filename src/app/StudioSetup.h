@@ -1,9 +1,9 @@
 // StudioSetup: how the studio is set up, as one value that survives a restart: per channel
 // its camera (device key, format, flip, name, recording mode), audio input with its trim and
-// low cut, fader, mute, solo, separate track and camera link; the hotkeys of sources 1-4; the
-// master fader. The application manager
-// fills it from its channels when the set-up changes, saves it, and applies it at start; the
-// recording settings have their own store (RecordingSettings).
+// low cut, fader, mute, solo, separate track and camera link; the hotkeys of sources 1-4 and
+// of the marker; the master fader. The application manager fills it from its channels when
+// the set-up changes, saves it, and applies it at start; the recording settings have their
+// own store (RecordingSettings).
 //
 // The store is a group "Studio" of the application's settings, one sub-group per channel.
 // Adding a setting: a member here, one line in each of StudioSetupStore's read and write
@@ -53,6 +53,7 @@ struct StudioSetup
 {
     std::array<ChannelSetup, ChannelRange::kLast - ChannelRange::kFirst + 1> channels;
     std::array<int, 4> sourceKeys = {0x31, 0x32, 0x33, 0x34}; // the keys 1..4; 0 = none
+    int markerKey = 0x4d; // M; 0 = none
     float masterFader = 1.0f;
 
     ChannelSetup &channel(int channelId) { return channels[size_t(channelId - ChannelRange::kFirst)]; }

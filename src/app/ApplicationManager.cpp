@@ -319,6 +319,23 @@ void ApplicationManager::applyRunOverrides(const SetupPersistence::Overrides &ov
         setRecordingPath(*overrides.outputFolder);
 }
 
+void ApplicationManager::setDefaultCameraRecordingMode(const QString &mode)
+{
+    const std::optional<CameraRecordingMode> chosen = cameraRecordingModeFromKey(mode);
+    if (!chosen) {
+        qWarning() << "[ApplicationManager] Unknown camera recording mode" << mode;
+        return;
+    }
+    if (mode == m_recording.cameraRecordingMode)
+        return;
+    setRecordingSetting(&RecordingSettings::cameraRecordingMode, mode,
+                        &ApplicationManager::defaultCameraRecordingModeChanged);
+    for (ChannelState &channel : m_channels) {
+        if (!channel.recordingMode)
+            applyCameraRecordingMode(channel);
+    }
+}
+
 // --- generic setters: store a changed value, emit once ---
 
 void ApplicationManager::setActiveSessionName(const QString &name) { setGeneric(m_activeSessionName, name, &ApplicationManager::activeSessionNameChanged); }

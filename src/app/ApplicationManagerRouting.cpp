@@ -143,6 +143,8 @@ void ApplicationManager::setCameraForChannel(int channelId, const QString &devic
                                                    formatName.isEmpty() ? colorRange : formatName);
     ChannelState &channel = *m_channels.find(channelId);
     channel.cameraStartError.clear();
+    // Its first pictures already in the form the channel records.
+    camera->setKeepsCompressedPictures(cameraRecordingModeOf(channel) == CameraRecordingMode::CameraStream);
     if (!camera->start(deviceLink, format)) {
         qWarning() << "Failed to start camera capture for channel" << channelId << "-" << camera->lastError();
         channel.cameraStartError = camera->lastError();

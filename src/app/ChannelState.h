@@ -14,6 +14,7 @@
 #include "capture/AudioCapture.h"
 #include "capture/ISource.h"
 #include "common/ChannelRange.h"
+#include "recording/CameraRecordingMode.h"
 #include "recording/TakeRecorder.h"
 
 #include <QString>
@@ -56,6 +57,8 @@ struct ChannelState
     CameraRateSample rate;
     // Frames, dropped and repeated frames in the last finished take.
     TakeCameraFigures lastTakeFigures;
+    // How the camera goes into its file; none: the manager's default.
+    std::optional<CameraRecordingMode> recordingMode;
 
     // --- audio ---
     // The input name last chosen, as given (also "None" and names that did not open).

@@ -2,6 +2,7 @@
 // interface in a fixed order, runs the event loop and tears everything down again.
 #include "common/AppInfo.h"
 #include "common/AppPaths.h"
+#include "common/MemoryTuning.h"
 #include "app/ApplicationManager.h"
 #include "app/CommandLine.h"
 #include "app/DemoSetup.h"
@@ -83,6 +84,8 @@ void applyCommandLine(ApplicationManager *manager, const CommandLineOptions &opt
 
 int main(int argc, char *argv[])
 {
+    // Before any thread and any picture: the allocator keeps pictures' memory from piling up.
+    tunePictureMemory();
 #ifndef _WIN32
     // A file that reaches the size limit must fail its write (and end a take cleanly), not kill
     // the program with every file of the take half-written. The log is the first file written,

@@ -333,7 +333,7 @@ function renderGrid() {
     trouble.className = 'card-trouble';
 
     card.append(gear, top, name, trouble);
-    if (hasMic)
+    if (micPrefix)
       card.append(mic);
     card.addEventListener('click', () => switchSource(channel.id));
     grid.append(card);

@@ -11,6 +11,7 @@
 #include "remote/RemoteAccessSettings.h"
 #include "remote/RequestAccess.h"
 #include "remote/SocketAcceptor.h"
+#include "remote/StudioApi.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -39,7 +40,7 @@ struct RemoteControlServer::Connection
 
 namespace {
 
-enum class Route { Page, Status, Devices, AddSource, RemoveSource, Switch, Record, Stream, NotFound };
+enum class Route { Page, Status, Devices, AddSource, RemoveSource, Switch, Record, Stream, Studio, NotFound };
 
 Route routeFor(const QString &path)
 {
@@ -59,6 +60,8 @@ Route routeFor(const QString &path)
         return Route::Record;
     if (path == QLatin1String("/stream.mjpg") || path == QLatin1String("/preview.mjpg"))
         return Route::Stream;
+    if (StudioApi::isStudioPath(path))
+        return Route::Studio;
     return Route::NotFound;
 }
 
@@ -131,6 +134,16 @@ RemoteControlServer *RemoteControlServer::instance()
 void RemoteControlServer::setChannelsModel(InputChannelsModel *model)
 {
     m_api.setChannelsModel(model);
+}
+
+void RemoteControlServer::setStudioFollower(StudioFollower *follower)
+{
+    m_studio.setFollower(follower);
+}
+
+void RemoteControlServer::setStudioJoinHandler(StudioApi::JoinHandler handler)
+{
+    m_studio.setJoinHandler(std::move(handler));
 }
 
 int RemoteControlServer::clientCount() const
@@ -424,7 +437,8 @@ void RemoteControlServer::handleRequest(QTcpSocket *socket, const HttpRequest &r
         return;
     }
     const bool headOnly = method == "HEAD";
-    if ((!headOnly && method != "GET" && method != "POST") || (headOnly && changesState(route))) {
+    const bool studioChange = route == Route::Studio && StudioApi::changesState(request.path);
+    if ((!headOnly && method != "GET" && method != "POST") || (headOnly && (changesState(route) || studioChange))) {
         respond(socket, HttpResponse::error(405));
         return;
     }
@@ -442,6 +456,14 @@ void RemoteControlServer::handleRequest(QTcpSocket *socket, const HttpRequest &r
             startStream(socket);
         return;
     }
+    if (route == Route::Studio) {
+        const QByteArray answer = m_studio.handle(request, socket, headOnly);
+        if (answer.isEmpty())
+            forgetConnection(socket); // a download has the connection now
+        else
+            respond(socket, headOnly ? HttpResponse::withoutBody(answer) : answer);
+        return;
+    }
 
     QByteArray response;
     switch (route) {
@@ -453,6 +475,7 @@ void RemoteControlServer::handleRequest(QTcpSocket *socket, const HttpRequest &r
     case Route::Switch: response = HttpResponse::json(m_api.switchSource(request)); break;
     case Route::Record: response = HttpResponse::json(m_api.toggleRecording()); break;
     case Route::Stream:
+    case Route::Studio:
     case Route::NotFound: response = HttpResponse::notFound(); break;
     }
     respond(socket, headOnly ? HttpResponse::withoutBody(response) : response);

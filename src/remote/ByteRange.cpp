@@ -1,5 +1,8 @@
 #include "remote/ByteRange.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace ByteRange {
 
 namespace {
@@ -40,8 +43,8 @@ Selection select(const QByteArray &range, qint64 size)
         return Selection{Kind::Partial, size - length, length};
     }
     const qint64 first = number(from);
-    const qint64 last = to.isEmpty() ? size - 1 : number(to);
-    if (first < 0 || last < 0 || (!to.isEmpty() && last < first))
+    const qint64 last = to.isEmpty() ? std::numeric_limits<qint64>::max() : number(to);
+    if (first < 0 || last < first)
         return whole;
     if (first >= size)
         return Selection{Kind::Unsatisfiable, 0, 0};

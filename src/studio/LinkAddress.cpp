@@ -5,6 +5,8 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <algorithm>
+
 namespace {
 
 bool isWellFormedKey(const QString &key)
@@ -41,8 +43,8 @@ QJsonObject LinkAddress::toJson() const
 std::optional<LinkAddress> LinkAddress::fromJson(const QJsonObject &object)
 {
     const int port = object.value(QStringLiteral("port")).toInt(DefaultPort);
-    return parseLinkAddress(QStringLiteral("%1:%2").arg(object.value(QStringLiteral("host")).toString()).arg(port),
-                            object.value(QStringLiteral("key")).toString());
+    const LinkAddress stored{object.value(QStringLiteral("host")).toString(), quint16(std::clamp(port, 0, 65535)), QString()};
+    return parseLinkAddress(stored.display(), object.value(QStringLiteral("key")).toString());
 }
 
 std::optional<LinkAddress> parseLinkAddress(const QString &entered, const QString &key, QString *error)
@@ -55,12 +57,15 @@ std::optional<LinkAddress> parseLinkAddress(const QString &entered, const QStrin
         return failWith(error, QStringLiteral("not an http address"));
     if (!hasScheme)
         text.prepend(QStringLiteral("http://"));
-    // The port is checked before QUrl, which refuses a bad one without saying why.
-    static const QRegularExpression portPattern(QStringLiteral(R"(^http://(?:\[[^\]]*\]|[^/?#:\[]*):([^/?#]*))"),
-                                                QRegularExpression::CaseInsensitiveOption);
-    if (const QRegularExpressionMatch match = portPattern.match(text); match.hasMatch()) {
+    // The authority is checked before QUrl, which refuses a bad port without saying why.
+    const QString authority = text.mid(7).section(QRegularExpression(QStringLiteral("[/?#]")), 0, 0);
+    if (authority.contains(QLatin1Char('@')))
+        return failWith(error, QStringLiteral("not an http address"));
+    const qsizetype bracket = authority.lastIndexOf(QLatin1Char(']'));
+    const qsizetype colon = authority.lastIndexOf(QLatin1Char(':'));
+    if (colon > bracket && (bracket >= 0 || authority.count(QLatin1Char(':')) == 1)) {
         bool isNumber = false;
-        const int port = match.captured(1).toInt(&isNumber);
+        const int port = authority.mid(colon + 1).toInt(&isNumber);
         if (!isNumber || port < 1 || port > 65535)
             return failWith(error, QStringLiteral("the port is not a number from 1 to 65535"));
     }

@@ -67,9 +67,14 @@ bool TakeRecorder::hasOpenFile() const
 
 void TakeRecorder::start()
 {
+    start(m_clock());
+}
+
+void TakeRecorder::start(qint64 startNs)
+{
     if (m_started)
         return;
-    m_startNs = m_clock();
+    m_startNs = startNs;
     m_framePump.setStartTime(m_startNs);
     m_audio->start();
     m_started = true;

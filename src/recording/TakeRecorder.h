@@ -108,6 +108,9 @@ public:
 
     // Frame slot 0 and audio frame 0 begin now (on the take's clock).
     void start();
+    // ... or at `startNs` of the take's clock: a studio take begins at an instant planned
+    // ahead, and the tick that starts it may come a moment after it.
+    void start(qint64 startNs);
     qint64 startNs() const { return m_startNs; }
     qint64 nowNs() const;
     // Ends the take after exactly lengthNs: files hold that much audio and video however

@@ -12,6 +12,7 @@ target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/StudioProtocol.h ${CMAKE_CURRENT_LIST_DIR}/StudioProtocol.cpp
   ${CMAKE_CURRENT_LIST_DIR}/StudioTakeReport.h ${CMAKE_CURRENT_LIST_DIR}/StudioTakeReport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/StudioRecorder.h
+  ${CMAKE_CURRENT_LIST_DIR}/StudioSettings.h ${CMAKE_CURRENT_LIST_DIR}/StudioSettings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FollowerFiles.h ${CMAKE_CURRENT_LIST_DIR}/FollowerFiles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FileHasher.h ${CMAKE_CURRENT_LIST_DIR}/FileHasher.cpp
   ${CMAKE_CURRENT_LIST_DIR}/StudioFollower.h ${CMAKE_CURRENT_LIST_DIR}/StudioFollower.cpp

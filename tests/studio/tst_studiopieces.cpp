@@ -1,18 +1,21 @@
 // The pure pieces of a studio: where a take's start and stop fall on the timecode, the clock
 // offset from probes and how it is shown, the kernel's sync state, what the operator may enter
-// as a link, take reports as they travel and which files a follower serves.
+// as a link and what is kept of it, take reports as they travel and which files a follower
+// serves.
 #include "recording/FramePump.h"
 #include "recording/Timecode.h"
 #include "studio/ClockOffset.h"
 #include "studio/ClockSync.h"
 #include "studio/FollowerFiles.h"
 #include "studio/LinkAddress.h"
+#include "studio/StudioSettings.h"
 #include "studio/StudioTakeReport.h"
 #include "studio/StudioTime.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -77,6 +80,7 @@ private slots:
     void kernelSyncState();
     void linkAddress_data();
     void linkAddress();
+    void studioIsKeptAcrossRestarts();
     void takeReportTravelsWhole();
     void takeReportRefusesForeignNames_data();
     void takeReportRefusesForeignNames();
@@ -305,6 +309,32 @@ void TestStudioPieces::linkAddress()
     QCOMPARE(address->key, expectedKey);
     // Saved and read back, it is the same link.
     QCOMPARE(LinkAddress::fromJson(address->toJson()), address);
+}
+
+void TestStudioPieces::studioIsKeptAcrossRestarts()
+{
+    QTemporaryDir settingsFolder;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsFolder.path());
+    QCOMPARE(StudioSettings::load().machineName, StudioSettings::defaultMachineName());
+
+    StudioSettings::Values values;
+    values.machineName = QStringLiteral(" B ");
+    values.followers = {*parseLinkAddress(QStringLiteral("192.168.1.21:8080"), QStringLiteral("00112233445566778899aabbccddeeff")),
+                        *parseLinkAddress(QStringLiteral("[fe80::1]:8081"))};
+    values.leader = parseLinkAddress(QStringLiteral("http://192.168.1.20:8080/?key=ffeeddccbbaa99887766554433221100"));
+    values.collectAfterEveryTake = true;
+    StudioSettings::save(values);
+    {
+        // A follower entry spoilt by hand is dropped, the others stay.
+        QSettings settings;
+        settings.setValue(QStringLiteral("Studio/followers"),
+                          settings.value(QStringLiteral("Studio/followers")).toByteArray().replace("]", R"(,{"host":"","port":1}])"));
+    }
+    const StudioSettings::Values back = StudioSettings::load();
+    QCOMPARE(back.machineName, QStringLiteral("B"));
+    QCOMPARE(back.followers, values.followers);
+    QCOMPARE(back.leader, values.leader);
+    QVERIFY(back.collectAfterEveryTake);
 }
 
 void TestStudioPieces::takeReportTravelsWhole()

@@ -1,10 +1,11 @@
 // The pure pieces of a studio: where a take's start and stop fall on the timecode, the clock
 // offset from probes and how it is shown, the kernel's sync state, what the operator may enter
-// as a link and what is kept of it, take reports as they travel and which files a follower
-// serves.
+// as a link and what is kept of it, take reports as they travel, which files a follower
+// serves, and how the studio's angles are numbered and named.
 #include "recording/FramePump.h"
 #include "recording/Timecode.h"
 #include "studio/ClockOffset.h"
+#include "studio/StudioAngles.h"
 #include "studio/ClockSync.h"
 #include "studio/FollowerFiles.h"
 #include "studio/LinkAddress.h"
@@ -59,6 +60,16 @@ StudioTakeReport sampleReport()
     return report;
 }
 
+StudioLeader::Member member(const QString &name, int followerIndex, std::optional<StudioTakeReport> report)
+{
+    StudioLeader::Member member;
+    member.name = name;
+    member.followerIndex = followerIndex;
+    member.armed = report.has_value();
+    member.report = std::move(report);
+    return member;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(ClockSyncState)
@@ -85,6 +96,7 @@ private slots:
     void takeReportRefusesForeignNames_data();
     void takeReportRefusesForeignNames();
     void followerServesOnlyItsOwnTakeFiles();
+    void followersAnglesComeAfterTheLeaders();
 };
 
 void TestStudioPieces::initTestCase()
@@ -422,6 +434,42 @@ void TestStudioPieces::followerServesOnlyItsOwnTakeFiles()
     }
 }
 
+
+void TestStudioPieces::followersAnglesComeAfterTheLeaders()
+{
+    LeaderTakeFiles leader;
+    leader.machine = QStringLiteral("A");
+    leader.videoPaths = {{2, QStringLiteral("/take/Camera_02.mp4")}, {1, QStringLiteral("/take/Camera_01.mp4")}};
+    leader.cameraNames = {{1, QStringLiteral("Test Pattern 1")}};
+    leader.masterAudioPath = QStringLiteral("/take/Master_Audio_Output.wav");
+    StudioTakeReport b = sampleReport();
+    b.files.append(StudioTakeFile{QStringLiteral("Camera_03.mp4"), QStringLiteral("video"), 3, 1, 370, 12'345, QString()});
+    b.files.append(StudioTakeFile{QStringLiteral("Channel_02_Audio.wav"), QStringLiteral("audio"), 2, 1, 0, 12'345, QString()});
+    StudioTakeReport d = sampleReport();
+    d.files = {StudioTakeFile{QStringLiteral("Camera_02.mp4"), QStringLiteral("video"), 2, 1, 370, 12'345, QString()}};
+    const std::vector<StudioLeader::Member> members = {member(QStringLiteral("B"), 0, b),
+                                                       member(QStringLiteral("C"), 1, std::nullopt),
+                                                       member(QStringLiteral("D: Wide"), 2, d)};
+
+    const StudioAngles angles = studioAngles(leader, members, QStringLiteral("/take"));
+    QStringList video;
+    for (const StudioClip &clip : angles.video)
+        video.append(QStringLiteral("%1 %2 %3").arg(clip.studioChannel).arg(clip.name, clip.path));
+    QCOMPARE(video, QStringList({QStringLiteral("1 A Test Pattern 1 /take/Camera_01.mp4"),
+                                 QStringLiteral("2 A Camera 2 /take/Camera_02.mp4"),
+                                 QStringLiteral("5 B Test Pattern 1 /take/B/Camera_01.mp4"),
+                                 QStringLiteral("7 B Camera 3 /take/B/Camera_03.mp4"),
+                                 QStringLiteral("14 D: Wide Camera 2 /take/D_ Wide/Camera_02.mp4")}));
+    QStringList audio;
+    for (const StudioClip &clip : angles.audio)
+        audio.append(clip.name);
+    QCOMPARE(audio, QStringList({QStringLiteral("A Master audio"), QStringLiteral("B Master audio"),
+                                 QStringLiteral("B Channel 2 audio")}));
+    // A studio channel tells its machine and its channel there.
+    QCOMPARE(StudioLeader::machineChannel(4), std::make_pair(-1, 4));
+    QCOMPARE(StudioLeader::machineChannel(7), std::make_pair(0, 3));
+    QCOMPARE(StudioLeader::machineChannel(14), std::make_pair(2, 2));
+}
 
 QTEST_GUILESS_MAIN(TestStudioPieces)
 #include "tst_studiopieces.moc"

@@ -6,9 +6,9 @@
 // remote-control server, follower side and a recorder without cameras (FakeStudioRecorder),
 // as a real follower answers the link. The leader runs here and probes them as the program
 // does (twice a second each). Measured, each over SECONDS:
-//   - the leader's CPU time with one follower and with all of them (the ratio shows whether
-//     the cost grows with the count alone), and the followers' CPU time against their own
-//     idle reference (no leader probing);
+//   - the leader's CPU time with one follower and with all of them (the ratio and the cost of
+//     each follower more show how it grows with the count), and the followers' process
+//     against its own idle reference (no leader probing);
 //   - the bytes one probe puts on the wire both ways;
 //   - REC ALL: how long until every follower has answered its arm command, and how far
 //     apart the leader and the followers start their takes (their start instants on the
@@ -252,15 +252,16 @@ int lead(int count, int seconds, const QString &program)
     child.write("quit\n");
     child.waitForFinished(10'000);
 
-    const double perFollowerLeaderMs = leaderAll / count / seconds * 1000.0;
-    const double perFollowerChildMs = std::max(0.0, childAll - childIdle) / count / seconds * 1000.0;
+    // What one more follower adds: the fixed cost of the leader's event loop is in both windows.
+    const double marginalLeaderMs = count > 1 ? (leaderAll - leaderOne) / (count - 1) / seconds * 1000.0 : 0.0;
     std::printf("bench_studio: %d followers, %d s windows (loopback, one machine)\n", count, seconds);
     std::printf("  linked:                       %s\n", allLinked ? "all" : "NOT ALL");
     std::printf("  leader CPU, 1 follower:       %.3f ms per second\n", leaderOne / seconds * 1000.0);
-    std::printf("  leader CPU, %2d followers:     %.3f ms per second (%.3f per follower)\n", count,
-                leaderAll / seconds * 1000.0, perFollowerLeaderMs);
+    std::printf("  leader CPU, %2d followers:     %.3f ms per second (%.3f ms per second for each one more)\n", count,
+                leaderAll / seconds * 1000.0, marginalLeaderMs);
     std::printf("  ratio %d followers / (%d x 1):  %.2f\n", count, count, leaderOne > 0 ? leaderAll / (count * leaderOne) : 0.0);
-    std::printf("  follower CPU per follower:    %.3f ms per second (idle reference subtracted)\n", perFollowerChildMs);
+    std::printf("  followers' process CPU:       %.3f ms per second probed, %.3f idle (its recorders' own timers)\n",
+                childAll / seconds * 1000.0, childIdle / seconds * 1000.0);
     std::printf("  one probe on the wire:        %lld bytes both ways, %.1f kB/s per follower at 2 probes/s\n",
                 static_cast<long long>(bytes), double(bytes) * 2.0 / 1000.0);
     std::printf("  best round trip:              %.3f ms; largest measured offset %.3f ms (one clock: ~0)\n",

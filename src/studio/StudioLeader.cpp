@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QJsonDocument>
 
+#include <utility>
+
 namespace {
 
 QString millis(qint64 ns)
@@ -433,7 +435,10 @@ void StudioLeader::collectFiles()
 {
     if (isCollecting() || m_takeFolder.isEmpty() || m_phase != Phase::Idle)
         return;
-    m_collectors.clear();
+    for (const QPointer<FileCollector> &done : std::exchange(m_collectors, {})) {
+        if (done)
+            done->deleteLater();
+    }
     m_collectError.clear();
     for (const Member &member : m_members) {
         if (!member.report)

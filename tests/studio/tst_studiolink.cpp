@@ -3,7 +3,8 @@
 // follower whose clock is off, a studio take armed, started and stopped on every linked
 // machine at the same instants of their own clocks, the faults (a machine not reached at REC,
 // one lost mid-take, one whose disk filled up), the take reports, collecting the files
-// (resumed and checked) and a follower asking its leader to drive it.
+// (resumed and checked), a follower asking its leader to drive it, and the studio as the
+// remote-control dialog shows it and keeps it.
 #include "FakeStudioRecorder.h"
 #include "ManagerFixture.h"
 
@@ -16,6 +17,8 @@
 #include "studio/LinkCall.h"
 #include "studio/StudioFollower.h"
 #include "studio/StudioLeader.h"
+#include "studio/StudioSession.h"
+#include "studio/StudioSettings.h"
 #include "studio/WallClock.h"
 
 #include <QFile>
@@ -97,6 +100,7 @@ private slots:
     void faultsStayWithTheirMachine();
     void collectingResumesAndChecks();
     void followerAsksItsLeaderToDriveIt();
+    void sessionShowsTheStudioAndKeepsIt();
 
 private:
     ManagerFixture m_fixture;
@@ -427,6 +431,53 @@ void TestStudioLink::followerAsksItsLeaderToDriveIt()
     // It keeps asking only while the leader is quiet: joined once, linked once.
     QTest::qWait(400);
     QCOMPARE(leader.followers().size(), 1);
+}
+
+void TestStudioLink::sessionShowsTheStudioAndKeepsIt()
+{
+    QTemporaryDir leaderFolder;
+    FakeStudioRecorder leaderRecorder(QStringLiteral("A"), leaderFolder.path());
+    Machine b(QStringLiteral("B"), m_fixture.manager);
+    const auto sync = [] {
+        return std::make_unique<FixedClockSync>(ClockSyncState{true, true, 100, 400, QStringLiteral("PTP")});
+    };
+    {
+        StudioSession session(&leaderRecorder, sync());
+        session.leader()->setPollIntervalMs(kPollMs);
+        session.setMachineName(QStringLiteral(" A "));
+        QCOMPARE(session.addFollower(QStringLiteral("192.168.1.20:99999"), QString()),
+                 QStringLiteral("the port is not a number from 1 to 65535"));
+        QVERIFY(session.addFollower(b.address().display(), b.address().key).isEmpty());
+        QVERIFY(session.isLeading());
+        QTRY_COMPARE_WITH_TIMEOUT(session.followers().value(0).toMap().value(QStringLiteral("state")).toString(),
+                                  QStringLiteral("linked"), 5000);
+        QTRY_VERIFY(!session.followers().value(0).toMap().value(QStringLiteral("offsetText")).toString().isEmpty());
+        const QVariantMap entry = session.followers().value(0).toMap();
+        QVERIFY(entry.value(QStringLiteral("offsetText")).toString().startsWith(QStringLiteral("B: ")));
+        QVERIFY(entry.value(QStringLiteral("offsetText")).toString().endsWith(QStringLiteral(" ms, PTP")));
+        QCOMPARE(entry.value(QStringLiteral("offsetLevel")).toString(), QStringLiteral("good"));
+        QCOMPARE(entry.value(QStringLiteral("cameras")).toString(), QStringLiteral("5–8"));
+        QCOMPARE(session.ownClockText(), QStringLiteral("A (this machine): PTP, ±0.1 ms"));
+        session.setLanguage(QStringLiteral("SR"));
+        QCOMPARE(session.followers().value(0).toMap().value(QStringLiteral("stateText")).toString(), QStringLiteral("povezan"));
+        // A leader does not follow; nothing to collect before a studio take.
+        QVERIFY(!session.followLeader(QStringLiteral("127.0.0.1:1"), QString()).isEmpty());
+        QVERIFY(!session.isFollowing());
+        QVERIFY(!session.canCollect());
+    }
+    // After a restart the links are back.
+    StudioSession again(&leaderRecorder, sync());
+    QCOMPARE(again.machineName(), QStringLiteral("A"));
+    QCOMPARE(again.followers().size(), 1);
+    QCOMPARE(again.followers().value(0).toMap().value(QStringLiteral("address")).toString(), b.address().display());
+    again.removeFollower(b.address().display());
+    QVERIFY(!again.isLeading());
+    QVERIFY(again.followLeader(b.address().display(), b.address().key).isEmpty());
+    QVERIFY(again.leaderText().startsWith(QStringLiteral("Following ")));
+    QCOMPARE(StudioSettings::load().leader, parseLinkAddress(b.address().display(), b.address().key));
+    again.stopFollowing();
+    QVERIFY(again.leaderText().isEmpty());
+    QVERIFY(StudioSettings::load().followers.isEmpty());
 }
 
 QTEST_MAIN(TestStudioLink)

@@ -406,6 +406,12 @@ QList<StudioText> StudioLeader::problems() const
                                     QStringLiteral("%1 je izgubljen: snima dalje sam").arg(member.name)});
             continue;
         }
+        if (link->clockOffset().hasEstimate()
+            && offsetLevel(link->clockOffset().offsetNs(), m_plan.start.fps) == OffsetLevel::Error) {
+            const QString ms = QString::number(double(link->clockOffset().offsetNs()) / 1e6, 'f', 1);
+            lines.append(StudioText{QStringLiteral("%1's clock is %2 ms off: its files do not line up").arg(member.name, ms),
+                                    QStringLiteral("sat računara %1 odstupa %2 ms: njegovi fajlovi se ne poklapaju").arg(member.name, ms)});
+        }
         // Its own take ended before STOP: a full disk, a failure.
         const FollowerStatus &status = link->status();
         if (m_phase == Phase::Running && m_stopWallNs == 0 && link->hasStatus() && status.studioTakeId != m_plan.studioTakeId

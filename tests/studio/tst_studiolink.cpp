@@ -254,7 +254,7 @@ void TestStudioLink::faultsStayWithTheirMachine()
     StudioLeader leader(&leaderRecorder, &clock);
     leader.setPollIntervalMs(kPollMs);
     Machine b(QStringLiteral("B"), m_fixture.manager);
-    Machine c(QStringLiteral("C"), m_fixture.manager);
+    Machine c(QStringLiteral("C"), m_fixture.manager, 50'000'000);
     Machine d(QStringLiteral("D"), m_fixture.manager);
     d.recorder.refuseWith = StudioText{QStringLiteral("only 200 MB free on its disk"), QStringLiteral("samo 200 MB")};
     FollowerLink *toB = leader.addFollower(b.address());
@@ -275,6 +275,8 @@ void TestStudioLink::faultsStayWithTheirMachine()
     QVERIFY(leader.recordAll(QStringLiteral("S")));
     QTRY_VERIFY_WITH_TIMEOUT(problemLines(leader).contains(QStringLiteral("D did not start: only 200 MB free on its disk")), 2000);
     QTRY_VERIFY_WITH_TIMEOUT(b.recorder.recording && c.recorder.recording, 3000);
+    // C's clock is 50 ms ahead: it started 50 ms early, and the banner says so.
+    QVERIFY(problemLines(leader).join(QLatin1Char('\n')).contains(QStringLiteral("C's clock is 5")));
 
     // B's disk fills up: its own take stops; the leader shows why.
     b.recorder.problemText = StudioText{QStringLiteral("the disk is full"), QStringLiteral("disk je pun")};

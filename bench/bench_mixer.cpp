@@ -3,8 +3,8 @@
 // in the same run is a memcpy of the same number of samples, so the ratio means the same on
 // any machine. The tick runs on the GUI thread every 25 ms; its time is what it takes away
 // from the interface.
-#include "app/AudioMixer.h"
-#include "capture/AudioCapture.h"
+#include "audio/AudioMixer.h"
+#include "capture/IAudioInput.h"
 
 #include <QElapsedTimer>
 
@@ -20,7 +20,7 @@ constexpr int kInputs = 4;
 constexpr int kRounds = 2000;
 
 // An input that always holds exactly one tick of audio.
-class SteadyInput : public AudioCapture
+class SteadyInput : public IAudioInput
 {
 public:
     SteadyInput()

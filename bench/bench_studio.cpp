@@ -3,7 +3,7 @@
 //   bench_studio [FOLLOWERS=10] [SECONDS=20]
 //
 // The followers run in a child process (this program with --serve N): each has its own
-// remote-control server, follower side and a recorder without cameras (FakeStudioRecorder),
+// remote-control server, follower side and a recorder without cameras (BenchRecorder),
 // as a real follower answers the link. The leader runs here and probes them as the program
 // does (twice a second each). Measured, each over SECONDS:
 //   - the leader's CPU time with one follower and with all of them (the ratio and the cost of
@@ -15,11 +15,11 @@
 //     monotonic clock, which both processes share);
 //   - the best round trip and the clock offsets measured on loopback (one clock: ~0).
 // Figures taken on a loaded machine are loaded; compare ratios, not absolute times.
-#include "FakeStudioRecorder.h"
-
 #include "app/ApplicationManager.h"
 #include "remote/RemoteControlServer.h"
+#include "studio/ClockSync.h"
 #include "studio/FollowerLink.h"
+#include "studio/StudioRecorder.h"
 #include "studio/LinkCall.h"
 #include "studio/StudioFollower.h"
 #include "studio/StudioLeader.h"
@@ -77,21 +77,67 @@ bool waitFor(Condition condition, int ms)
     return true;
 }
 
+// A recorder without cameras that does what the studio asks (prepare, start, end) and notes
+// when its take started; the link's cost is the same as with a real one.
+class BenchRecorder final : public IStudioRecorder
+{
+public:
+    explicit BenchRecorder(const QString &machine) : m_machine(machine) {}
+    QString machineName() const override { return m_machine; }
+    double frameRate() const override { return 30.0; }
+    QList<StudioCamera> cameras() const override
+    {
+        return {{1, QStringLiteral("Camera 1")}, {2, QStringLiteral("Camera 2")}, {3, QStringLiteral("Camera 3")},
+                {4, QStringLiteral("Camera 4")}};
+    }
+    bool isRecording() const override { return recording; }
+    qint64 diskFreeBytes() const override { return 500'000'000'000; }
+    StudioText problem() const override { return {}; }
+    QString recordingRoot() const override { return QStringLiteral("/nonexistent"); }
+    StudioText prepareTake(const StudioTakePlan &plan) override
+    {
+        m_takeId = plan.session + QStringLiteral("/Take_01");
+        return {};
+    }
+    QString preparedTakeId() const override { return m_takeId; }
+    void startPreparedTake(qint64 startMonotonicNs) override
+    {
+        startedMonotonicNs = startMonotonicNs;
+        recording = true;
+    }
+    void cancelPreparedTake() override {}
+    void endTakeAfter(qint64) override {}
+    void showArming(bool, int) override {}
+
+    bool recording = false;
+    qint64 startedMonotonicNs = -1;
+
+private:
+    QString m_machine;
+    QString m_takeId;
+};
+
+class SteadySync final : public IClockSyncSource
+{
+public:
+    ClockSyncState read() override { return ClockSyncState{true, true, 100, 500, QStringLiteral("PTP")}; }
+};
+
 // --- the followers' process ---
 
 struct SimulatedFollower
 {
-    SimulatedFollower(const QString &name, const QString &root, ApplicationManager *manager)
-        : recorder(name, root)
+    SimulatedFollower(const QString &name, ApplicationManager *manager)
+        : recorder(name)
         , follower(&recorder, &clock, &sync)
         , server(manager)
     {
         server.setStudioFollower(&follower);
         server.startServer(0);
     }
-    FakeStudioRecorder recorder;
+    BenchRecorder recorder;
     WallClock clock;
-    FixedClockSync sync;
+    SteadySync sync;
     StudioFollower follower;
     RemoteControlServer server;
 };
@@ -100,12 +146,10 @@ struct SimulatedFollower
 // take start on the monotonic clock), "quit".
 int serve(int count)
 {
-    QTemporaryDir root;
     ApplicationManager manager;
     std::vector<std::unique_ptr<SimulatedFollower>> followers;
     for (int i = 0; i < count; ++i) {
-        followers.push_back(std::make_unique<SimulatedFollower>(QStringLiteral("F%1").arg(i + 1),
-                                                                root.filePath(QString::number(i)), &manager));
+        followers.push_back(std::make_unique<SimulatedFollower>(QStringLiteral("F%1").arg(i + 1), &manager));
         std::printf("follower %d %s\n", followers.back()->server.port(), qPrintable(followers.back()->server.accessKey()));
     }
     std::printf("ready\n");
@@ -187,8 +231,7 @@ int lead(int count, int seconds, const QString &program)
             addresses.append(LinkAddress{QStringLiteral("127.0.0.1"), quint16(parts.at(1).toInt()), parts.at(2)});
     }
 
-    QTemporaryDir root;
-    FakeStudioRecorder recorder(QStringLiteral("A"), root.path());
+    BenchRecorder recorder(QStringLiteral("A"));
     const WallClock clock;
     StudioLeader leader(&recorder, &clock);
     const int windowMs = seconds * 1000;

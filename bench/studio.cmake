@@ -3,5 +3,4 @@
 # they start.
 add_executable(bench_studio ${CMAKE_CURRENT_LIST_DIR}/bench_studio.cpp)
 target_link_libraries(bench_studio PRIVATE vireon_core)
-target_include_directories(bench_studio PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
 set_target_properties(bench_studio PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)

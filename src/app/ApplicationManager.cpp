@@ -5,7 +5,6 @@
 
 #include "common/AppInfo.h"
 #include "common/AppPaths.h"
-#include "app/EncoderBenchmark.h"
 #include "capture/AudioCapture.h"
 #include "capture/ISource.h"
 #include "recording/FfmpegEncoder.h"
@@ -51,6 +50,8 @@ void storeSetting(const QString &key, const QVariant &value, const char *what)
 ApplicationManager::ApplicationManager(QObject *parent)
     : QObject(parent)
     , m_recordingPath(AppPaths::defaultRecordingPath())
+    , m_cameraWatch(m_channels, [this] { return takeTimeText(); })
+    , m_diskWatch([this] { return diskUse(); })
 {
     {
         QSettings settings = openSettings();
@@ -66,13 +67,30 @@ ApplicationManager::ApplicationManager(QObject *parent)
     connect(&m_timecodeTimer, &QTimer::timeout, this, &ApplicationManager::updateTimecode);
     m_timecodeTimer.setInterval(33);
 
-    connect(&m_audioLevelTimer, &QTimer::timeout, this, &ApplicationManager::updateAudioLevel);
-    m_audioLevelTimer.start(25);
+    connect(&m_audioTickTimer, &QTimer::timeout, this, &ApplicationManager::mixAudio);
+    m_audioTickTimer.start(25);
 
     connect(&m_metricsTimer, &QTimer::timeout, this, &ApplicationManager::updateMetrics);
     m_metricsTimer.start(2000);
-    startCameraWatch();
-    startDiskWatch();
+
+    connect(&m_cameraWatch, &CameraWatch::cameraStatusChanged, this, &ApplicationManager::publishCameraStatus);
+    m_cameraWatch.start();
+
+    connect(&m_diskWatch, &DiskWatch::changed, this, &ApplicationManager::diskSpaceChanged);
+    connect(&m_diskWatch, &DiskWatch::reserveReached, this, [this](const QString &folder, qint64 freeBytes) {
+        qWarning().noquote() << "[ApplicationManager] Recording stopped: the disk is almost full," << freeBytes
+                             << "bytes left for" << folder;
+        setRecordingError(RecordingProblems::reserveReached(folder, freeBytes));
+        stopRecording();
+    });
+    connect(&m_diskWatch, &DiskWatch::runningOutOfSpace, this, [this](const QString &folder, qint64 seconds) {
+        qWarning().noquote() << "[ApplicationManager] Disk almost full: about" << seconds
+                             << "s of recording left for" << folder;
+        setRecordingWarning(RecordingProblems::runningOutOfSpace(folder, seconds));
+    });
+    m_diskWatch.start();
+
+    connect(&m_benchmark, &EncoderBenchmarkRun::finished, this, &ApplicationManager::finishBenchmark);
 
     m_activeSessionName = QStringLiteral("Session_") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
 
@@ -95,14 +113,12 @@ void ApplicationManager::shutDown()
     // A take still running is finished: every file completed, the timeline written.
     if (m_isRecording)
         stopRecording();
-    m_benchmarkCancelled.store(true);
-    if (m_benchmarkThread.joinable())
-        m_benchmarkThread.join();
+    m_benchmark.cancel();
     m_timecodeTimer.stop();
-    m_audioLevelTimer.stop();
+    m_audioTickTimer.stop();
     m_metricsTimer.stop();
-    m_cameraWatchTimer.stop();
-    m_diskWatchTimer.stop();
+    m_cameraWatch.stop();
+    m_diskWatch.stop();
     m_countdownTimer.stop();
     m_monitor.close();
     for (int id = AudioMixer::kFirstChannel; id <= AudioMixer::kLastChannel; ++id) {

@@ -1,37 +1,49 @@
 // ApplicationManager: the one back-end object of the program. QML sees it as the singleton
 // AppManager; the remote control and the live video items reach it through instance().
 //
-// It holds the recording state, the channel routing, the recording settings, the hardware
-// and performance read-outs and the keybinds, and exposes all of it as properties with one
-// NOTIFY signal each. The class is split into one source file per concern:
+// It is a façade: it holds the recording state, the channel routing, the recording settings,
+// the hardware and performance read-outs and the keybinds, exposes all of it as properties
+// with one NOTIFY signal each, and hands the work to classes that own their state:
+//   ChannelStates      each channel's camera, audio input and what is known about them
+//   TakeRecorder       the take itself: files, frame pump, audio, finalising (src/recording)
+//   CameraWatch        cameras lost and back, their states, formats and rates
+//   DiskWatch          the recording disk's free space and time left, and its limits
+//   EncoderBenchmarkRun the hardware benchmark
+//   PerformanceLog     one row per second of every take
+//   AudioMixer, MonitorOutput  the mix and live monitoring (src/audio)
+// The class is split into one source file per concern:
 //   ApplicationManager.cpp              construction, the generic properties, the settings
 //                                       and the persisted language
 //   ApplicationManagerRecording.cpp     where a take goes and with which settings, start and
-//                                       stop, the running timecode, failures and arming; the
-//                                       take itself is recorded by TakeRecorder (src/recording)
+//                                       stop, the running timecode, failures and arming
 //   ApplicationManagerSwitching.cpp     the programme source, the keybinds of sources 1-4 and
 //                                       the key filter that turns them into switches (cuts)
 //   ApplicationManagerRouting.cpp       device lists, each channel's camera and audio input,
-//                                       mixer strips, the audio tick and monitoring
+//                                       mixer strips, the audio tick, meters and monitoring
 //   ApplicationManagerHardware.cpp      recording format tables, graphics adapters, usable
-//                                       encoders, the devices report and the encoder benchmark
+//                                       encoders, the devices report and the benchmark
 //   ApplicationManagerMetrics.cpp       CPU/RAM read-outs, the log file and the manuals
-//   ApplicationManagerCameraHealth.cpp  each camera's state and format, the watch that finds
-//                                       lost cameras and restarts them, a take's figures per
-//                                       camera
-//   ApplicationManagerDiskSpace.cpp     the recording disk's free space and time left, the
-//                                       checks that keep a take from filling it
+//   ApplicationManagerCameraHealth.cpp  each camera's state, format and take figures as the
+//                                       interface reads them
+//   ApplicationManagerDiskSpace.cpp     what the disk watch is told of the take
 //   ApplicationManagerNotices.cpp       what the operator is told: a take's failure or
 //                                       warning, the finished take
+//
+// Longer than our other headers on purpose: its properties, invokables and signals are the
+// one contract both front ends (the QML and the phone API) are written against, so they stay
+// together here rather than spread over several classes.
 //
 // Threads: everything here runs on the GUI thread.
 #pragma once
 
-#include "app/AudioMixer.h"
-#include "app/ChannelCameraConfig.h"
-#include "app/DiskSpace.h"
-#include "app/MonitorOutput.h"
+#include "app/CameraWatch.h"
+#include "app/ChannelState.h"
+#include "app/DiskWatch.h"
+#include "app/EncoderBenchmarkRun.h"
+#include "app/PerformanceLog.h"
 #include "app/RecordingProblems.h"
+#include "audio/AudioMixer.h"
+#include "audio/MonitorOutput.h"
 #include "models/InputChannelsModel.h"
 #include "recording/BroadcastWav.h"
 #include "recording/RecordingContainer.h"
@@ -50,9 +62,7 @@
 #include <QVariantMap>
 
 #include <array>
-#include <atomic>
 #include <functional>
-#include <thread>
 #include <map>
 #include <memory>
 #include <optional>
@@ -64,7 +74,6 @@ class TakeRecorder;
 struct TakeFailure;
 struct TakeReport;
 struct BenchmarkRecommendation;
-class QFile;
 struct EncoderConfig;
 
 
@@ -207,7 +216,7 @@ public:
     bool lookaheadEnabled() const { return m_lookaheadEnabled; }
     QString colorSpace() const { return m_colorSpace; }
     QString colorRange() const { return m_colorRange; }
-    bool isBenchmarking() const { return m_isBenchmarking; }
+    bool isBenchmarking() const { return m_benchmark.isRunning(); }
     QString benchmarkSummary() const { return m_benchmarkSummary; }
     int recommendedResolutionIndex() const { return m_recommendedResolutionIndex; }
     int recommendedFramerateIndex() const { return m_recommendedFramerateIndex; }
@@ -220,9 +229,9 @@ public:
     QString lastRecordingError() const;
     QString recordingErrorText() const;
     QString recordingWarningText() const { return m_recordingWarning.in(m_currentLanguage); }
-    qint64 diskFreeBytes() const { return m_diskFreeBytes; }
-    qint64 diskSecondsLeft() const { return m_diskSecondsLeft; }
-    QString diskSpaceLevelName() const { return QString::fromLatin1(::diskSpaceLevelName(m_diskSpaceLevel)); }
+    qint64 diskFreeBytes() const { return m_diskWatch.freeBytes(); }
+    qint64 diskSecondsLeft() const { return m_diskWatch.secondsLeft(); }
+    QString diskSpaceLevelName() const { return QString::fromLatin1(::diskSpaceLevelName(m_diskWatch.level())); }
     double timelineFps() const { return m_timelineFps; }
     int measuredCameraCount() const { return m_measuredCameraCount; }
     QVariantMap lastTakeSummary() const { return m_lastTakeSummary; }
@@ -350,12 +359,12 @@ public:
     Q_INVOKABLE void openLastTakeFolder();
     // The limits a take is held to, and where the free space is read (tests give a smaller
     // disk or a disk that fills up).
-    void setDiskSpaceLimits(const DiskSpaceLimits &limits) { m_diskLimits = limits; }
-    const DiskSpaceLimits &diskSpaceLimits() const { return m_diskLimits; }
-    using FreeSpaceProbe = std::function<qint64(const QString &path)>;
-    void setFreeSpaceProbe(FreeSpaceProbe probe) { m_freeSpaceProbe = std::move(probe); }
+    void setDiskSpaceLimits(const DiskSpaceLimits &limits) { m_diskWatch.setLimits(limits); }
+    const DiskSpaceLimits &diskSpaceLimits() const { return m_diskWatch.limits(); }
+    using FreeSpaceProbe = DiskWatch::FreeSpaceProbe;
+    void setFreeSpaceProbe(FreeSpaceProbe probe) { m_diskWatch.setFreeSpaceProbe(std::move(probe)); }
     // Reads the free space now and acts on it (once a second by its own timer).
-    void checkDiskSpace();
+    void checkDiskSpace() { m_diskWatch.check(); }
     Q_INVOKABLE void stopRecording();
     Q_INVOKABLE void cancelArming();
     Q_INVOKABLE void generateTimeline();
@@ -448,6 +457,10 @@ signals:
 public slots:
     void updateTimecode();
     void updateMetrics();
+    // The 25 ms audio tick: mixes what the inputs delivered, shows the meters, hands the mix
+    // to a running take and to monitoring.
+    void mixAudio();
+    // The meters of the last mix, to the properties, the signal and the channel model.
     void updateAudioLevel();
     void onCountdownTimeout();
     void triggerRecordingStart();
@@ -469,6 +482,8 @@ private:
     // Logs and refuses a channel id outside 1..4 given to a routing operation.
     bool acceptChannel(int channelId, const char *operation) const;
     void stopChannelCamera(int channelId);
+    // What the channel's camera was asked for; the defaults when it has none.
+    ChannelCameraConfig cameraConfigOf(int channelId) const;
     void removeChannelAudioInput(int channelId);
     void openChannelAudioInput(int channelId, const QString &deviceName);
     void openMonitorOutput();
@@ -485,6 +500,8 @@ private:
     // recordingEncoderIndex, or 0 (the first entry) when it points past the encoder list.
     int effectiveEncoderIndex() const;
     void appendTakeAudio();
+    // Some channel has a running audio input.
+    bool hasAudioInput() const;
     void noteAudioParts(const TakeReport &report);
     void stopOnRecordingFailure();
     // The take's failure; the timeline's failure is kept apart (setTimelineError).
@@ -497,35 +514,22 @@ private:
     QString failedFilePath(const TakeFailure &failure) const;
     // lastTakeSummary of a take that just finished.
     QVariantMap summariseTake(const TakeReport &report, bool hasTimeline) const;
-    void startDiskWatch();
-    qint64 freeBytesAt(const QString &path) const;
-    // Why REC ALL may not start on the recording disk; empty when it may.
-    LocalisedText diskRefusalToStart();
+    // What the disk watch needs to know of the take now.
+    DiskUse diskUse() const;
     // What a take writes per second by the settings: the running cameras at the bitrate, the
     // master and every separate channel track as WAV.
     double expectedTakeRate() const;
     void cancelBenchmark();
     qint64 takeBytesWritten() const;
     qint64 takeDroppedFrames() const;
-    void openPerfLog();
-    void writePerfLogRowIfDue(qint64 elapsedNs);
-    void closePerfLog();
 
-    // Camera health (ApplicationManagerCameraHealth.cpp).
-    void startCameraWatch();
-    void superviseCameras();
-    void reportCameraState(int channelId);
-    // Logs the format a camera was opened in (a warning when it is not what was asked) and
-    // shows it with the camera's state in the channel model.
-    void announceCameraFormat(int channelId);
+    // Camera health (ApplicationManagerCameraHealth.cpp; the watching is CameraWatch's).
+    // The camera's state and format to the channel model, and channelCameraStateChanged.
     void publishCameraStatus(int channelId);
     QString takeTimeText() const;
     qint64 takeRepeatedFrames() const;
-    // Each running camera's pictures per second since the last metrics update, to the channel
-    // model with the take's dropped and repeated frames; returns the cameras' mean rate (or -1
-    // when none has a reading yet) and how many had one.
-    double measureCameraRates(qint64 nowNs, int *measured);
-    double cameraRateOf(int channelId) const;
+    // The channel's camera figures of the running take, or of the last one.
+    TakeCameraFigures takeFiguresOf(int channelId) const;
     void publishCameraHealth();
     // At the end of a take: each camera's figures, logged and kept for
     // getCameraHealthForChannel().
@@ -563,7 +567,7 @@ private:
 
     QTimer m_timecodeTimer;
     QTimer m_metricsTimer;
-    QTimer m_audioLevelTimer;
+    QTimer m_audioTickTimer;
     QTimer m_countdownTimer;
 
     QTime m_recordStartTime;
@@ -592,19 +596,13 @@ private:
         qint64 lastBytesWritten = 0;
         qint64 droppedFrames = 0;   // of the take's encoders once it stopped
         qint64 repeatedFrames = 0;  // of the finished take
-        qint64 perfLogSeconds = 0;  // rows written
         qint64 droppedLogged = 0;   // the count last written to the log
         qint64 repeatedLogged = 0;  // the count last written to the log
     };
     TakeStats m_takeStats;
-    std::unique_ptr<QFile> m_perfLog;
+    // One row per second of every take.
+    PerformanceLog m_perfLog;
 
-    // Frames, dropped and repeated frames of each camera in the last finished take.
-    std::map<int, TakeCameraFigures> m_lastTakeCameraFigures;
-    // Why the last setCameraForChannel() of a channel could not open its camera.
-    std::map<int, QString> m_cameraStartErrors;
-    // Looks after the running cameras (lost, back) every half second.
-    QTimer m_cameraWatchTimer;
 
     bool m_isCapturingKeybind = false;
     std::array<int, 4> m_sourceKeys = {0x31, 0x32, 0x33, 0x34}; // the keys 1..4; 0 = none
@@ -637,7 +635,6 @@ private:
     int m_timelineWidth = 1920;
     int m_timelineHeight = 1080;
 
-    bool m_isBenchmarking = false;
     QString m_benchmarkSummary;
     int m_recommendedResolutionIndex = 2;
     int m_recommendedFramerateIndex = 8;
@@ -645,47 +642,25 @@ private:
     int m_recommendedQualityIndex = 2;
     // The recommended rate in the global frame-rate table; -1 when it has no entry there.
     int m_recommendedGlobalFramerateIndex = 0;
-    // Feeds and times the encoders of a benchmark run; joined before the next run and at exit.
-    std::thread m_benchmarkThread;
-    // Set when a take starts during a run: the run ends at its next frame.
-    std::atomic<bool> m_benchmarkCancelled{false};
+    // The summary a cancelled run gives back.
     QString m_benchmarkSummaryBeforeRun;
+    EncoderBenchmarkRun m_benchmark;
 
     QPointer<InputChannelsModel> m_channelsModel;
 
-    // Routing, keyed by channel id.
-    std::map<int, std::shared_ptr<ISource>> m_channelSources;
-    std::map<int, std::unique_ptr<AudioCapture>> m_channelAudioCaptures;
-    std::map<int, ChannelCameraConfig> m_cameraConfigs;
-    std::map<int, QString> m_channelAudioInputs;
-    std::map<int, bool> m_separateAudioFlags;
-    std::map<int, int> m_cameraLinks;
+    // Each channel's camera, audio input and what is known about them.
+    ChannelStates m_channels;
 
     // Holds plain pointers to the captures above; declared after them so it goes first.
     AudioMixer m_mixer;
     MixerOutput m_mixerOutput;
     MonitorOutput m_monitor;
 
-    // Each channel's camera at the previous metrics update: which one (a replaced camera
-    // starts counting again), the pictures it had delivered then, and its rate since.
-    struct CameraRateSample
-    {
-        const ISource *source = nullptr;
-        quint64 pictures = 0;
-        qint64 sampleNs = 0;
-        double fps = -1.0; // -1: no reading yet
-    };
-    std::map<int, CameraRateSample> m_cameraRates;
 
+    // Looks after the running cameras (lost, back) every half second.
+    CameraWatch m_cameraWatch;
     // The recording disk: read once a second, never on the audio or frame ticks.
-    QTimer m_diskWatchTimer;
-    DiskSpaceLimits m_diskLimits;
-    FreeSpaceProbe m_freeSpaceProbe;
-    WriteRateMeter m_writeRate;
-    qint64 m_diskFreeBytes = -1;
-    qint64 m_diskSecondsLeft = -1;
-    DiskSpaceLevel m_diskSpaceLevel = DiskSpaceLevel::Unknown;
-    bool m_isDiskWarningGiven = false; // in the running take
+    DiskWatch m_diskWatch;
 
     QVariantMap m_lastTakeSummary;
 

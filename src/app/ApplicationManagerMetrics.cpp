@@ -1,55 +1,20 @@
-// Performance read-outs, the log file and the manuals.
+// Performance read-outs (the performance log is PerformanceLog's), the log file and the manuals.
 #include "app/ApplicationManager.h"
 
-#include "common/ChannelRange.h"
-#include "common/MonotonicClock.h"
-
-#include "common/AppPaths.h"
 #include "app/ProcessClock.h"
-#include "capture/ISource.h"
-#include "recording/IEncoder.h"
+#include "app/ProcessMemory.h"
+#include "common/AppPaths.h"
+#include "common/MonotonicClock.h"
 #include "recording/TakeRecorder.h"
 
+#include <QDebug>
 #include <QDesktopServices>
 #include <QFile>
 #include <QTextStream>
 #include <QThread>
 #include <QUrl>
 
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-#ifdef Q_OS_WIN
-#include "platform/windows/ProcessCounters.h"
-#endif
-
 namespace {
-
-
-
-// Resident set size of this process in bytes (the working set on Windows), -1 when it cannot
-// be read.
-qint64 residentSetBytes()
-{
-#if defined(Q_OS_WIN)
-    return ProcessCounters::workingSetBytes();
-#elif defined(Q_OS_LINUX)
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    if (fields.size() < 2)
-        return -1;
-    bool ok = false;
-    const qint64 pages = fields.at(1).toLongLong(&ok);
-    if (!ok)
-        return -1;
-    return pages * sysconf(_SC_PAGESIZE);
-#else
-    return -1;
-#endif
-}
 
 QString manualFileName(const QString &lang)
 {
@@ -78,7 +43,7 @@ void ApplicationManager::updateMetrics()
     emit metricsChanged();
     // Each camera's own rate, for its tile, and idle the figure of the status bar.
     int measured = 0;
-    const double cameraFps = measureCameraRates(nowNs, &measured);
+    const double cameraFps = m_cameraWatch.measureRates(nowNs, &measured);
 
     // Recording figures: frames per second reaching each encoder, frames lost, bytes written.
     if (m_isRecording) {
@@ -118,36 +83,6 @@ void ApplicationManager::updateMetrics()
     emit performanceMetricsChanged();
 }
 
-double ApplicationManager::measureCameraRates(qint64 nowNs, int *measured)
-{
-    double sum = 0.0;
-    *measured = 0;
-    for (int channelId = ChannelRange::kFirst; channelId <= ChannelRange::kLast; ++channelId) {
-        const std::shared_ptr<ISource> source = sourceForChannel(channelId);
-        if (!source || !source->isRunning()) {
-            m_cameraRates.erase(channelId);
-            continue;
-        }
-        const quint64 pictures = source->picturesDelivered();
-        auto it = m_cameraRates.find(channelId);
-        // A new or replaced camera starts its count here; its first rate comes next time.
-        if (it == m_cameraRates.end() || it->second.source != source.get() || pictures < it->second.pictures) {
-            m_cameraRates[channelId] = CameraRateSample{source.get(), pictures, nowNs, -1.0};
-            continue;
-        }
-        CameraRateSample &sample = it->second;
-        if (nowNs > sample.sampleNs)
-            sample.fps = double(pictures - sample.pictures) * 1e9 / double(nowNs - sample.sampleNs);
-        sample.pictures = pictures;
-        sample.sampleNs = nowNs;
-        if (sample.fps >= 0.0) {
-            sum += sample.fps;
-            ++*measured;
-        }
-    }
-    return *measured > 0 ? sum / *measured : -1.0;
-}
-
 qint64 ApplicationManager::takeBytesWritten() const
 {
     return m_take ? m_take->bytesWritten() : 0;
@@ -156,58 +91,6 @@ qint64 ApplicationManager::takeBytesWritten() const
 qint64 ApplicationManager::takeDroppedFrames() const
 {
     return m_take ? m_take->droppedFrames() : m_takeStats.droppedFrames;
-}
-
-// --- performance log: one row per second of every take ---
-
-void ApplicationManager::openPerfLog()
-{
-    static const QByteArray header =
-        "take_folder,elapsed_s,frames_sent,dropped_frames,repeated_frames,bytes_written,cpu_time_s,ram_mb\n";
-    const QString path = AppPaths::perfLogFilePath();
-    {
-        // Rows under another header would be read against the wrong columns: an older log
-        // is kept beside the new one.
-        QFile existing(path);
-        if (existing.open(QIODevice::ReadOnly) && !existing.atEnd() && existing.readLine() != header) {
-            existing.close();
-            QFile::remove(path + QStringLiteral(".old"));
-            if (QFile::rename(path, path + QStringLiteral(".old")))
-                qDebug() << "[ApplicationManager] The performance log's columns changed; the old one is" << path + QStringLiteral(".old");
-        }
-    }
-    m_perfLog = std::make_unique<QFile>(path);
-    if (!m_perfLog->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
-        qWarning() << "[ApplicationManager] Cannot write the performance log" << m_perfLog->fileName()
-                   << m_perfLog->errorString();
-        m_perfLog.reset();
-        return;
-    }
-    if (m_perfLog->size() == 0)
-        m_perfLog->write(header);
-}
-
-void ApplicationManager::writePerfLogRowIfDue(qint64 elapsedNs)
-{
-    if (!m_perfLog || elapsedNs / 1000000000 <= m_takeStats.perfLogSeconds)
-        return;
-    m_takeStats.perfLogSeconds = elapsedNs / 1000000000;
-    const QString row = QStringLiteral("\"%1\",%2,%3,%4,%5,%6,%7,%8\n")
-                            .arg(m_currentTakeFolder)
-                            .arg(m_takeStats.perfLogSeconds)
-                            .arg(m_take ? m_take->framePump().totalFramesSent() : 0)
-                            .arg(takeDroppedFrames())
-                            .arg(takeRepeatedFrames())
-                            .arg(takeBytesWritten())
-                            .arg(double(processCpuTimeNs()) / 1e9, 0, 'f', 3)
-                            .arg(double(qMax<qint64>(0, residentSetBytes())) / 1048576.0, 0, 'f', 1);
-    m_perfLog->write(row.toUtf8());
-    m_perfLog->flush();
-}
-
-void ApplicationManager::closePerfLog()
-{
-    m_perfLog.reset();
 }
 
 QString ApplicationManager::perfLogFilePath() const

@@ -3,6 +3,7 @@
 // audio, finalising) is TakeRecorder's.
 #include "app/ApplicationManager.h"
 
+#include "common/AppPaths.h"
 #include "common/AudioFormat.h"
 #include "app/TakeNaming.h"
 #include "common/ChannelRange.h"
@@ -89,9 +90,9 @@ void ApplicationManager::startRecording()
         return;
     qDebug() << "[ApplicationManager] startRecording() triggered.";
     // A take always wins over a benchmark: both would fight for the same CPU.
-    if (m_isBenchmarking)
+    if (m_benchmark.isRunning())
         cancelBenchmark();
-    if (const LocalisedText refusal = diskRefusalToStart(); !refusal.isEmpty()) {
+    if (const LocalisedText refusal = m_diskWatch.refusalToStart(m_recordingPath); !refusal.isEmpty()) {
         qWarning().noquote() << "[ApplicationManager] Recording not started:" << refusal.en;
         setRecordingError(refusal);
         return;
@@ -129,8 +130,9 @@ void ApplicationManager::startRecording()
     else
         qWarning() << "[ApplicationManager] Failed to start Master WAV recorder at:" << m_masterWavPath;
 
-    for (const auto &[channelId, capture] : m_channelAudioCaptures) {
-        if (!isChannelSeparateAudioEnabled(channelId))
+    for (const ChannelState &channel : m_channels) {
+        const int channelId = channel.id;
+        if (!channel.audioCapture || !channel.isSeparateAudio)
             continue;
         const QString path = TakeNaming::channelAudioFilePath(takeFolder, channelId);
         if (!take->openChannelAudio(channelId, path, broadcastInfo(QStringLiteral("channel %1").arg(channelId))))
@@ -146,7 +148,9 @@ void ApplicationManager::startRecording()
                    << "does not exist here; recording with"
                    << m_encoderCapabilities.value(0).toMap().value(QStringLiteral("name")).toString();
 
-    for (const auto &[channelId, source] : m_channelSources) {
+    for (const ChannelState &channel : m_channels) {
+        const int channelId = channel.id;
+        const std::shared_ptr<ISource> &source = channel.source;
         if (!source || !source->isRunning())
             continue;
         const EncoderConfig config = encoderConfigFor(channelId, *source);
@@ -181,8 +185,7 @@ void ApplicationManager::startRecording()
     setRecordingError(LocalisedText{});
     setTimelineError(LocalisedText{});
     setRecordingWarning(LocalisedText{});
-    m_isDiskWarningGiven = false;
-    m_writeRate.reset();
+    m_diskWatch.takeStarted();
 
     // Audio and video start at the same instant: the inputs drop what they collected while
     // the files were being opened, and the frame slots count from now.
@@ -193,7 +196,7 @@ void ApplicationManager::startRecording()
     m_recordStartNs = m_take->startNs();
     m_takeStats = TakeStats{};
     m_takeStats.lastSampleNs = m_recordStartNs;
-    openPerfLog();
+    m_perfLog.open(AppPaths::perfLogFilePath());
     publishCameraHealth(); // the new take's figures start from nothing
 
     if (m_channelsModel) {
@@ -234,7 +237,7 @@ void ApplicationManager::stopRecording()
     m_takeStats.droppedFrames = report.droppedFrames;
     noteAudioParts(report);
     recordTakeCameraFigures(report);
-    closePerfLog();
+    m_perfLog.close();
     // A failure already reported (the disk's reserve reached) says more than what followed it.
     if (!report.failureDetail.isEmpty() && m_recordingError.isEmpty())
         setRecordingError(RecordingProblems::writeFailed(report.failureDetail, failedFilePath(report.failureDetail),
@@ -284,14 +287,22 @@ void ApplicationManager::updateTimecode()
     }
     m_take->pumpFrames([this](int id) { return sourceForChannel(id); });
 
-    writePerfLogRowIfDue(m_take->nowNs() - m_take->startNs());
+    m_perfLog.writeRowIfDue(m_take->nowNs() - m_take->startNs(),
+                            TakeProgress{m_currentTakeFolder, m_take->framePump().totalFramesSent(), takeDroppedFrames(),
+                                         takeRepeatedFrames(), takeBytesWritten()});
     stopOnRecordingFailure();
 }
 
 void ApplicationManager::appendTakeAudio()
 {
     if (m_isRecording && m_take)
-        m_take->appendAudio(m_mixerOutput.master, m_mixerOutput.channels, !m_channelAudioCaptures.empty());
+        m_take->appendAudio(m_mixerOutput.master, m_mixerOutput.channels, hasAudioInput());
+}
+
+bool ApplicationManager::hasAudioInput() const
+{
+    return std::any_of(m_channels.begin(), m_channels.end(),
+                       [](const ChannelState &channel) { return channel.audioCapture != nullptr; });
 }
 
 void ApplicationManager::noteAudioParts(const TakeReport &report)
@@ -335,7 +346,10 @@ bool ApplicationManager::exportTimeline(qint64 durationMs)
     input.videoPaths = m_videoPaths;
     input.videoFileExtension = containerExtension(m_takeContainer);
     input.isoAudioPaths = m_isoAudioPaths;
-    input.cameraLinks = m_cameraLinks;
+    for (const ChannelState &channel : m_channels) {
+        if (channel.cameraLink != 0)
+            input.cameraLinks[channel.id] = channel.cameraLink;
+    }
     input.masterWavPath = m_masterWavPath;
     input.cuts = m_timelineCuts;
     input.audioParts = m_audioParts;

@@ -1,5 +1,5 @@
 // Routing of devices to channels: the device lists, each channel's camera and audio input,
-// the mixer strips, the 25 ms audio tick and live monitoring.
+// the mixer strips, the 25 ms audio tick, the meters and live monitoring.
 #include "app/ApplicationManager.h"
 
 #include "common/MonotonicClock.h"
@@ -30,13 +30,6 @@ bool isNoAudioName(const QString &name)
 {
     return name.isEmpty() || name == QLatin1String("None") || name == QLatin1String("Off")
         || name == AudioCapture::noAudioName();
-}
-
-template <typename Map, typename Value>
-Value valueOr(const Map &map, int key, Value fallback)
-{
-    auto it = map.find(key);
-    return it == map.end() ? fallback : it->second;
 }
 
 } // namespace
@@ -98,19 +91,19 @@ QVariantList ApplicationManager::getCameraFormats(const QString &deviceLink) con
 
 std::shared_ptr<ISource> ApplicationManager::sourceForChannel(int channelId) const
 {
-    auto it = m_channelSources.find(channelId);
-    return it == m_channelSources.end() ? nullptr : it->second;
+    const ChannelState *channel = m_channels.find(channelId);
+    return channel ? channel->source : nullptr;
 }
 
 void ApplicationManager::stopChannelCamera(int channelId)
 {
-    auto it = m_channelSources.find(channelId);
-    if (it == m_channelSources.end())
+    ChannelState *channel = m_channels.find(channelId);
+    if (!channel || !channel->source)
         return;
     // Readers holding the pointer finish their read on a stopped source, then it goes.
-    if (auto *camera = dynamic_cast<CameraCapture *>(it->second.get()))
+    if (auto *camera = dynamic_cast<CameraCapture *>(channel->source.get()))
         camera->stop();
-    m_channelSources.erase(it);
+    channel->source.reset();
 }
 
 void ApplicationManager::setCameraForChannel(int channelId, const QString &deviceLink, int width,
@@ -132,10 +125,11 @@ void ApplicationManager::setCameraForChannel(int channelId, const QString &devic
     auto camera = std::make_shared<CameraCapture>();
     const CameraFormat format = chooseCameraFormat(CameraCapture::listFormats(deviceLink), width, height, framerate,
                                                    formatName.isEmpty() ? colorRange : formatName);
-    m_cameraStartErrors.erase(channelId);
+    ChannelState &channel = *m_channels.find(channelId);
+    channel.cameraStartError.clear();
     if (!camera->start(deviceLink, format)) {
         qWarning() << "Failed to start camera capture for channel" << channelId << "-" << camera->lastError();
-        m_cameraStartErrors[channelId] = camera->lastError();
+        channel.cameraStartError = camera->lastError();
         publishCameraStatus(channelId);
         emit channelCameraChanged(channelId);
         return;
@@ -149,14 +143,14 @@ void ApplicationManager::setCameraForChannel(int channelId, const QString &devic
         }
     }
     camera->setName(name);
-    m_channelSources[channelId] = camera;
+    channel.source = camera;
     // Its rate is counted from its start, so the first metrics update already reads it.
-    m_cameraRates[channelId] = CameraRateSample{camera.get(), camera->picturesDelivered(), monotonicNowNs(), -1.0};
-    m_cameraConfigs[channelId] = ChannelCameraConfig{deviceLink, name, width, height, framerate, colorRange, formatName};
+    channel.rate = CameraRateSample{camera.get(), camera->picturesDelivered(), monotonicNowNs(), -1.0};
+    channel.camera = ChannelCameraConfig{deviceLink, name, width, height, framerate, colorRange, formatName};
     if (m_channelsModel)
         m_channelsModel->setHasActiveVideo(channelId, true);
     qDebug() << "Successfully started camera capture for channel" << channelId << ":" << name;
-    announceCameraFormat(channelId);
+    m_cameraWatch.announceFormat(channelId);
     emit channelCameraChanged(channelId);
 }
 
@@ -165,7 +159,7 @@ void ApplicationManager::removeCameraFromChannel(int channelId)
     if (!acceptChannel(channelId, "removeCameraFromChannel"))
         return;
     stopChannelCamera(channelId);
-    m_cameraConfigs.erase(channelId);
+    m_channels.find(channelId)->camera.reset();
     if (m_channelsModel)
         m_channelsModel->setHasActiveVideo(channelId, false);
     publishCameraStatus(channelId);
@@ -174,58 +168,64 @@ void ApplicationManager::removeCameraFromChannel(int channelId)
 
 QString ApplicationManager::getCameraLinkForChannel(int channelId) const
 {
-    return valueOr(m_cameraConfigs, channelId, ChannelCameraConfig{}).deviceLink;
+    return cameraConfigOf(channelId).deviceLink;
 }
 
 QString ApplicationManager::getCameraNameForChannel(int channelId) const
 {
-    return valueOr(m_cameraConfigs, channelId, ChannelCameraConfig{}).deviceName;
+    return cameraConfigOf(channelId).deviceName;
 }
 
 int ApplicationManager::getCameraWidthForChannel(int channelId) const
 {
-    return valueOr(m_cameraConfigs, channelId, ChannelCameraConfig{}).width;
+    return cameraConfigOf(channelId).width;
 }
 
 int ApplicationManager::getCameraHeightForChannel(int channelId) const
 {
-    return valueOr(m_cameraConfigs, channelId, ChannelCameraConfig{}).height;
+    return cameraConfigOf(channelId).height;
 }
 
 float ApplicationManager::getCameraFramerateForChannel(int channelId) const
 {
-    return valueOr(m_cameraConfigs, channelId, ChannelCameraConfig{}).framerate;
+    return cameraConfigOf(channelId).framerate;
 }
 
 QString ApplicationManager::getCameraColorRangeForChannel(int channelId) const
 {
-    return valueOr(m_cameraConfigs, channelId, ChannelCameraConfig{}).colorRange;
+    return cameraConfigOf(channelId).colorRange;
+}
+
+ChannelCameraConfig ApplicationManager::cameraConfigOf(int channelId) const
+{
+    const ChannelState *channel = m_channels.find(channelId);
+    return channel && channel->camera ? *channel->camera : ChannelCameraConfig{};
 }
 
 // --- audio inputs ---
 
 AudioCapture *ApplicationManager::audioCaptureForChannel(int channelId) const
 {
-    auto it = m_channelAudioCaptures.find(channelId);
-    return it == m_channelAudioCaptures.end() ? nullptr : it->second.get();
+    const ChannelState *channel = m_channels.find(channelId);
+    return channel ? channel->audioCapture.get() : nullptr;
 }
 
 void ApplicationManager::removeChannelAudioInput(int channelId)
 {
-    auto it = m_channelAudioCaptures.find(channelId);
-    if (it == m_channelAudioCaptures.end())
+    ChannelState *channel = m_channels.find(channelId);
+    if (!channel || !channel->audioCapture)
         return;
     // Detach before the capture goes, so the mixer never reads a destroyed input.
     m_mixer.setSource(channelId, nullptr);
-    it->second->stop();
-    m_channelAudioCaptures.erase(it);
+    channel->audioCapture->stop();
+    channel->audioCapture.reset();
 }
 
 void ApplicationManager::setAudioInputForChannel(int channelId, const QString &deviceName)
 {
     if (!acceptChannel(channelId, "setAudioInputForChannel"))
         return;
-    m_channelAudioInputs[channelId] = deviceName;
+    m_channels.find(channelId)->audioInputName = deviceName;
     removeChannelAudioInput(channelId);
 
     openChannelAudioInput(channelId, deviceName);
@@ -250,27 +250,29 @@ void ApplicationManager::openChannelAudioInput(int channelId, const QString &dev
         return;
     }
     m_mixer.setSource(channelId, capture.get());
-    m_channelAudioCaptures[channelId] = std::move(capture);
+    m_channels.find(channelId)->audioCapture = std::move(capture);
     qDebug() << "[ApplicationManager] Audio input for channel" << channelId << "connected:" << deviceName;
 }
 
 QString ApplicationManager::getChannelAudioInput(int channelId) const
 {
-    return valueOr(m_channelAudioInputs, channelId, QString());
+    const ChannelState *channel = m_channels.find(channelId);
+    return channel ? channel->audioInputName : QString();
 }
 
 void ApplicationManager::setChannelSeparateAudioEnabled(int channelId, bool enabled)
 {
     if (!acceptChannel(channelId, "setChannelSeparateAudioEnabled"))
         return;
-    m_separateAudioFlags[channelId] = enabled;
+    m_channels.find(channelId)->isSeparateAudio = enabled;
     emit separateAudioRecordingEnabledChanged();
     emit channelAudioStateChanged(channelId);
 }
 
 bool ApplicationManager::isChannelSeparateAudioEnabled(int channelId) const
 {
-    return valueOr(m_separateAudioFlags, channelId, false);
+    const ChannelState *channel = m_channels.find(channelId);
+    return channel && channel->isSeparateAudio;
 }
 
 void ApplicationManager::setChannelCameraLink(int channelId, int cameraId)
@@ -281,13 +283,14 @@ void ApplicationManager::setChannelCameraLink(int channelId, int cameraId)
         qWarning() << "[ApplicationManager] setChannelCameraLink ignored: no camera channel" << cameraId;
         return;
     }
-    m_cameraLinks[channelId] = cameraId;
+    m_channels.find(channelId)->cameraLink = cameraId;
     emit channelAudioStateChanged(channelId);
 }
 
 int ApplicationManager::getChannelCameraLink(int channelId) const
 {
-    return valueOr(m_cameraLinks, channelId, 0);
+    const ChannelState *channel = m_channels.find(channelId);
+    return channel ? channel->cameraLink : 0;
 }
 
 // --- mixer strips ---
@@ -359,12 +362,19 @@ void ApplicationManager::setMasterAudioOutputDevice(const QString &device)
     }
 }
 
-// --- the 25 ms tick ---
+// --- the 25 ms audio tick and the meters ---
+
+void ApplicationManager::mixAudio()
+{
+    m_mixer.process(m_mixerOutput);
+    updateAudioLevel();
+    appendTakeAudio();
+    if (m_liveMonitoringEnabled)
+        m_monitor.queue(m_mixerOutput.master);
+}
 
 void ApplicationManager::updateAudioLevel()
 {
-    m_mixer.process(m_mixerOutput);
-
     m_masterAudioLevel = m_mixer.masterLevelLeft();
     m_masterAudioLevelRight = m_mixer.masterLevelRight();
     emit masterAudioLevelChanged();
@@ -376,9 +386,4 @@ void ApplicationManager::updateAudioLevel()
         if (m_channelsModel)
             m_channelsModel->setAudioLevel(id, left, right);
     }
-
-    appendTakeAudio();
-
-    if (m_liveMonitoringEnabled)
-        m_monitor.queue(m_mixerOutput.master);
 }

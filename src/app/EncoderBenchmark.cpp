@@ -113,16 +113,6 @@ void applyCandidate(BenchmarkRecommendation &rec, const Candidate &c, const Enco
 
 } // namespace
 
-int globalFramerateIndexForSettingsEntry(int settingsEntry)
-{
-    // Settings list: 23.976, 24, 25, 29.97, 30, 48, 50, 59.94, 60, 120, Auto.
-    // Global table:  60, 59.94, 50, 30, 29.97, 25, 24, 23.976.
-    static constexpr std::array<int, 11> kMap = {7, 6, 5, 4, 3, -1, 2, 1, 0, -1, -1};
-    if (settingsEntry < 0 || settingsEntry >= int(kMap.size()))
-        return -1;
-    return kMap[size_t(settingsEntry)];
-}
-
 BenchmarkRecommendation recommendSettings(const QList<EncoderMeasurement> &measurements,
                                           const BenchmarkPlan &plan)
 {

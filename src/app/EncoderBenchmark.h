@@ -19,6 +19,8 @@
 //   quality     0 "Low (4 Mbps ...)", 1 "Medium (8 Mbps ...)", 2 "High (16 Mbps ...)"
 #pragma once
 
+#include "recording/RecordingFrameRates.h"
+
 #include <QList>
 #include <QString>
 
@@ -94,7 +96,3 @@ struct BenchmarkRecommendation
 // <load> is "<n>% CPU", for a hardware encoder "<n>% CPU, <m>% engine".
 BenchmarkRecommendation recommendSettings(const QList<EncoderMeasurement> &measurements,
                                           const BenchmarkPlan &plan);
-
-// The global frame-rate table's index for an entry of the settings window's frame-rate list;
-// -1 for the entries the table lacks (48 fps, 120 fps, "Auto").
-int globalFramerateIndexForSettingsEntry(int settingsEntry);

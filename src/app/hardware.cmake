@@ -1,10 +1,11 @@
 # Hardware detection of vireon_core: graphics adapters (libpci on Linux, DXGI on Windows), the
-# hardware report and encoder list, the devices report and the benchmark's decision.
+# hardware report and encoder list, the devices report, the benchmark's run and its decision.
 target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/GpuAdapters.h
   ${CMAKE_CURRENT_LIST_DIR}/HardwareReport.h ${CMAKE_CURRENT_LIST_DIR}/HardwareReport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DevicesReport.h ${CMAKE_CURRENT_LIST_DIR}/DevicesReport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/EncoderBenchmark.h ${CMAKE_CURRENT_LIST_DIR}/EncoderBenchmark.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/EncoderBenchmarkRun.h ${CMAKE_CURRENT_LIST_DIR}/EncoderBenchmarkRun.cpp
 )
 if(WIN32)
   target_sources(vireon_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/GpuAdaptersDxgi.cpp)

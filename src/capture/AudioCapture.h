@@ -1,7 +1,7 @@
 // AudioCapture: one audio input of a channel, through SDL2 capture in callback mode or the
 // built-in "Test Tone", collected in a bounded buffer (AudioSampleBuffer) with a held peak.
 // The application manager owns one per channel with an audio input; the mixer keeps a plain
-// pointer and drains it on every 25 ms tick. No mixing, gain or file writing happens here.
+// pointer to it as its IAudioInput and drains it on every 25 ms tick. No mixing, gain or file writing happens here.
 //
 // Threads: start(), stop(), destruction and every reader (availableSamples, readSamples,
 // clear, takePeak) run on the GUI thread. Samples arrive on SDL's audio thread (about every
@@ -24,6 +24,7 @@
 
 #include "common/AudioFormat.h"
 #include "capture/AudioSampleBuffer.h"
+#include "capture/IAudioInput.h"
 #include "capture/TestToneGenerator.h"
 
 #include <QString>
@@ -36,7 +37,7 @@
 
 class DriftCompensator;
 
-class AudioCapture
+class AudioCapture : public IAudioInput
 {
 public:
     // The built-in input, listed after the system's devices.
@@ -45,37 +46,35 @@ public:
     static QString noAudioName();
 
     AudioCapture();
-    virtual ~AudioCapture();
-    AudioCapture(const AudioCapture &) = delete;
-    AudioCapture &operator=(const AudioCapture &) = delete;
+    ~AudioCapture() override;
 
     // Opens the device and starts collecting. "", "default" and "Default system input" open
     // the system's default capture device, testToneName() the built-in tone, anything else
     // the SDL capture device of that name. Channels below 1 mean stereo. An open device is
     // stopped first. Returns false for "No Audio", and when the device does not open (logged
     // with SDL's reason).
-    virtual bool start(const QString &deviceName, int channels);
-    virtual void stop();
+    bool start(const QString &deviceName, int channels);
+    void stop();
 
     // The largest absolute sample since the previous call (or clear/start/stop), then 0.
-    virtual float takePeak();
+    float takePeak();
     // The device name given to the last start().
-    virtual QString name() const;
+    QString name() const;
     // Channel count of the open device.
-    virtual int channels() const;
-    virtual bool isRunning() const;
+    int channels() const override;
+    bool isRunning() const override;
 
     // Milliseconds of the newest audio that readers must not take yet (0 to 10 000).
-    virtual void setDelayMs(int delayMs);
-    virtual int delayMs() const;
+    void setDelayMs(int delayMs);
+    int delayMs() const;
 
     // Empties the buffer and resets the peak (the mixer does this when a take starts).
-    virtual void clear();
+    void clear() override;
     // Samples a reader may take now (whole frames).
-    virtual size_t availableSamples() const;
+    size_t availableSamples() const override;
     // Up to maxSamples of the oldest samples (all available when maxSamples < 1), rounded
     // down to whole frames. Reports an overflow that happened since the previous read.
-    virtual std::vector<float> readSamples(int maxSamples);
+    std::vector<float> readSamples(int maxSamples) override;
 
     // Samples lost to overflow since the last start().
     quint64 droppedSamples() const;

@@ -2,6 +2,7 @@
 target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/AudioSampleBuffer.h ${CMAKE_CURRENT_LIST_DIR}/AudioSampleBuffer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TestToneGenerator.h ${CMAKE_CURRENT_LIST_DIR}/TestToneGenerator.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/IAudioInput.h
   ${CMAKE_CURRENT_LIST_DIR}/AudioCapture.h ${CMAKE_CURRENT_LIST_DIR}/AudioCapture.cpp
 )
 # Drift compensation of every input: libswresample's soft compensation.

@@ -1,6 +1,6 @@
 #include "models/SettingsFrameRates.h"
 
-#include "app/EncoderBenchmark.h"
+#include "recording/RecordingFrameRates.h"
 
 int SettingsFrameRates::globalIndex(int listIndex) const
 {

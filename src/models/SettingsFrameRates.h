@@ -1,7 +1,7 @@
 // SettingsFrameRates: the settings window's frame-rate list (23.976 ... 120, Auto) mapped onto
 // the back end's frame-rate table, for QML. The mapping itself lives once, in C++
-// (globalFramerateIndexForSettingsEntry), which the benchmark's recommendation also uses; this
-// object only hands it to the window. GUI thread only; the QML engine owns the instance.
+// (globalFramerateIndexForSettingsEntry in recording/RecordingFrameRates.h), which the
+// benchmark's recommendation also uses; this object only hands it to the window. GUI thread only; the QML engine owns the instance.
 #pragma once
 
 #include <QObject>

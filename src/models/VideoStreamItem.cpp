@@ -1,9 +1,23 @@
 #include "models/VideoStreamItem.h"
 
-#include "app/ApplicationManager.h"
 #include "capture/ISource.h"
 
 #include <QPainter>
+
+namespace {
+
+VideoStreamItem::SourceLookup &sourceLookup()
+{
+    static VideoStreamItem::SourceLookup lookup;
+    return lookup;
+}
+
+} // namespace
+
+void VideoStreamItem::setSourceLookup(SourceLookup lookup)
+{
+    sourceLookup() = std::move(lookup);
+}
 
 VideoStreamItem::VideoStreamItem(QQuickItem *parent)
     : QQuickPaintedItem(parent)
@@ -24,7 +38,8 @@ void VideoStreamItem::setChannelIndex(int channelIndex)
 
 void VideoStreamItem::onTimeout()
 {
-    const std::shared_ptr<ISource> source = ApplicationManager::instance()->sourceForChannel(m_channelIndex);
+    const SourceLookup &lookup = sourceLookup();
+    const std::shared_ptr<ISource> source = lookup ? lookup(m_channelIndex) : nullptr;
     if (!source || !source->isRunning()) {
         if (!m_image.isNull()) {
             m_image = QImage();

@@ -1,6 +1,8 @@
 // VideoStreamItem: the QML item that shows one channel's live picture, letterboxed on black.
 //
-// It polls the channel's source every 33 ms on the GUI thread and never talks to devices.
+// It polls the channel's source every 33 ms on the GUI thread and never talks to devices. It
+// finds the source through the lookup the program gives every item (setSourceLookup, set once
+// when the QML types are registered); without one it shows no signal.
 // The picture it keeps is shared with the source (no copy); a tick that finds the same
 // picture as before (no new picture) does not repaint.
 #pragma once
@@ -11,12 +13,22 @@
 #include <QQuickPaintedItem>
 #include <QTimer>
 
+#include <functional>
+#include <memory>
+
+class ISource;
+
 class VideoStreamItem : public QQuickPaintedItem
 {
     Q_OBJECT
     Q_PROPERTY(int channelIndex READ channelIndex WRITE setChannelIndex NOTIFY channelIndexChanged)
 
 public:
+    // The source of a channel, shared for the length of one read; null when it has none.
+    using SourceLookup = std::function<std::shared_ptr<ISource>(int channelId)>;
+    // For every item, present and future. GUI thread, before the first item polls.
+    static void setSourceLookup(SourceLookup lookup);
+
     explicit VideoStreamItem(QQuickItem *parent = nullptr);
 
     int channelIndex() const { return m_channelIndex; }

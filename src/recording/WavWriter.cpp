@@ -1,5 +1,6 @@
 #include "recording/WavWriter.h"
 
+#include "common/AudioFormat.h"
 #include "recording/FileSync.h"
 
 #include <QDebug>
@@ -34,19 +35,6 @@ qint64 samplesThatFit(qint64 samplesWritten, qint64 requested, quint32 limitByte
 {
     const qint64 room = qint64(limitBytes) / bytesPerSample - samplesWritten;
     return std::clamp<qint64>(room, 0, std::max<qint64>(requested, 0));
-}
-
-qint16 toPcm16(float sample)
-{
-    // A NaN from a broken filter upstream must not become a full-scale click.
-    if (std::isnan(sample))
-        return 0;
-    const float y = sample * 32767.0f;
-    if (!(y < 32767.0f))
-        return 32767;
-    if (!(y > -32768.0f))
-        return -32768;
-    return qint16(y); // the conversion truncates toward zero
 }
 
 QByteArray header(int sampleRate, int channels, quint32 dataBytes, const QByteArray &chunksBeforeData)
@@ -158,7 +146,7 @@ void WavWriter::writeSamples(const float *samples, qsizetype count)
     m_pcm.resize(accepted * WavFormat::bytesPerSample);
     char *out = m_pcm.data();
     for (qint64 i = 0; i < accepted; ++i)
-        qToLittleEndian<qint16>(WavFormat::toPcm16(samples[i]), out + i * WavFormat::bytesPerSample);
+        qToLittleEndian<qint16>(AudioFormat::toPcm16(samples[i]), out + i * WavFormat::bytesPerSample);
 
     const qint64 written = writeAll(m_pcm.constData(), m_pcm.size());
     // Only whole samples count; the header must never describe half a sample.

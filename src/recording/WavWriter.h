@@ -40,9 +40,6 @@ quint32 maxDataBytes(int channels, qint64 headerSize = headerBytes);
 // data passing `limitBytes`. Never negative.
 qint64 samplesThatFit(qint64 samplesWritten, qint64 requested, quint32 limitBytes);
 
-// x × 32767, held within [-32768, 32767], truncated toward zero. NaN becomes silence.
-qint16 toPcm16(float sample);
-
 // The header for `dataBytes` of samples: "RIFF", "fmt " with PCM, then `chunksBeforeData`
 // (whole chunks, even-sized, such as "bext"), then "data". 44 bytes without other chunks.
 QByteArray header(int sampleRate, int channels, quint32 dataBytes, const QByteArray &chunksBeforeData = {});
@@ -61,7 +58,7 @@ public:
     // open finalises its current file first, so a writer can be reused for a new file.
     bool open(const QString &path, int sampleRate, int channels);
 
-    // Appends interleaved samples (converted as WavFormat::toPcm16). Ignored while closed;
+    // Appends interleaved samples (converted as AudioFormat::toPcm16). Ignored while closed;
     // refused (and counted as dropped) after an error or once the file is full.
     void writeSamples(const float *samples, qsizetype count);
     void writeSamples(const std::vector<float> &samples)

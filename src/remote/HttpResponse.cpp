@@ -68,13 +68,18 @@ QByteArray jsonError(int status, const QByteArray &message, int retryAfterSecond
 
 QByteArray html(const QByteArray &page)
 {
+    return file("text/html; charset=utf-8", page);
+}
+
+QByteArray file(const QByteArray &contentType, const QByteArray &body)
+{
     return "HTTP/1.1 200 OK\r\n"
-           "Content-Type: text/html; charset=utf-8\r\n"
+           "Content-Type: " + contentType + "\r\n"
            "Access-Control-Allow-Origin: *\r\n"
-           "Content-Length: " + QByteArray::number(page.size()) + "\r\n"
+           "Content-Length: " + QByteArray::number(body.size()) + "\r\n"
            "Connection: close\r\n"
            "\r\n"
-           + page;
+           + body;
 }
 
 QByteArray notFound()

@@ -13,6 +13,8 @@ QByteArray json(const QByteArray &body);
 QByteArray jsonError(int status, const QByteArray &message, int retryAfterSeconds = 0);
 // 200 with the control page.
 QByteArray html(const QByteArray &page);
+// 200 with one of the page's files (its style, its script) as `contentType`.
+QByteArray file(const QByteArray &contentType, const QByteArray &body);
 // 404 with the plain-text body "404 Not Found".
 QByteArray notFound();
 // A refusal with a plain-text body "<status> <reason>": 400, 403, 405, 413, 501 or 503 (405

@@ -40,12 +40,16 @@ struct RemoteControlServer::Connection
 
 namespace {
 
-enum class Route { Page, Status, Devices, AddSource, RemoveSource, Switch, Record, Stream, Studio, NotFound };
+enum class Route { Page, Style, Script, Status, Devices, AddSource, RemoveSource, Switch, Record, Stream, Studio, NotFound };
 
 Route routeFor(const QString &path)
 {
     if (path == QLatin1String("/") || path == QLatin1String("/index.html"))
         return Route::Page;
+    if (path == QLatin1String("/remote.css"))
+        return Route::Style;
+    if (path == QLatin1String("/remote.js"))
+        return Route::Script;
     if (path == QLatin1String("/api/status") || path == QLatin1String("/api/sources"))
         return Route::Status;
     if (path == QLatin1String("/api/devices") || path == QLatin1String("/devices_info.json"))
@@ -71,10 +75,11 @@ bool changesState(Route route)
            || route == Route::Record;
 }
 
-// Everything but the page itself and unknown paths reads or drives the recorder.
+// Everything but the page's own files and unknown paths reads or drives the recorder. The
+// page, its style and its script carry no state; the page learns the key from its link.
 bool needsAccess(Route route)
 {
-    return route != Route::Page && route != Route::NotFound;
+    return route != Route::Page && route != Route::Style && route != Route::Script && route != Route::NotFound;
 }
 
 const QByteArray kKeyRequired("access key required");
@@ -467,7 +472,13 @@ void RemoteControlServer::handleRequest(QTcpSocket *socket, const HttpRequest &r
 
     QByteArray response;
     switch (route) {
-    case Route::Page: response = HttpResponse::html(page()); break;
+    case Route::Page: response = HttpResponse::html(pageFile(QStringLiteral("remote.html"))); break;
+    case Route::Style:
+        response = HttpResponse::file("text/css; charset=utf-8", pageFile(QStringLiteral("remote.css")));
+        break;
+    case Route::Script:
+        response = HttpResponse::file("text/javascript; charset=utf-8", pageFile(QStringLiteral("remote.js")));
+        break;
     case Route::Status: response = HttpResponse::json(m_api.statusJson()); break;
     case Route::Devices: response = HttpResponse::json(m_api.devicesJson()); break;
     case Route::AddSource: response = HttpResponse::json(m_api.addSource(request)); break;
@@ -553,14 +564,15 @@ void RemoteControlServer::startStream(QTcpSocket *socket)
     m_stream->addClient(socket);
 }
 
-QByteArray RemoteControlServer::page()
+QByteArray RemoteControlServer::pageFile(const QString &name)
 {
-    if (m_page.isEmpty()) {
-        QFile file(QStringLiteral(":/remote/remote.html"));
+    QByteArray &bytes = m_pageFiles[name];
+    if (bytes.isEmpty()) {
+        QFile file(QStringLiteral(":/remote/") + name);
         if (file.open(QIODevice::ReadOnly))
-            m_page = file.readAll();
+            bytes = file.readAll();
         else
-            qWarning() << "[RemoteControlServer] Cannot read the control page:" << file.errorString();
+            qWarning() << "[RemoteControlServer] Cannot read the control page's" << name << ":" << file.errorString();
     }
-    return m_page;
+    return bytes;
 }

@@ -143,7 +143,9 @@ private:
     void startStream(QTcpSocket *socket);
     void forgetConnection(QTcpSocket *socket);
     void regenerateQrCode();
-    QByteArray page();
+    // A file of the control page (remote.html, remote.css, remote.js), read from the
+    // resources once.
+    QByteArray pageFile(const QString &name);
 
     QPointer<QTcpServer> m_listener;
     PreviewStream *m_stream = nullptr; // child; holds the stream clients and the stream timer
@@ -157,7 +159,7 @@ private:
     RemoteApi m_api;
     StudioApi m_studio;
     QStringList m_hostNames; // names of this machine that a Host header may carry
-    QByteArray m_page;       // the control page, read from the resources once
+    std::unordered_map<QString, QByteArray> m_pageFiles; // by name, read once
     int m_requestTimeoutMs = DefaultRequestTimeoutMs;
     std::unordered_map<QTcpSocket *, std::unique_ptr<Connection>> m_connections;
     ConnectionLimits m_limits; // counts exactly the entries of m_connections

@@ -1,5 +1,6 @@
 # Remote control of vireon_core: the HTTP server with its JSON API, the MJPEG preview, the QR
-# code of its address and the phone page (compiled into the resources as :/remote/remote.html).
+# code of its address and the phone page: remote.html, its style remote.css and its script
+# remote.js, compiled into the resources under :/remote/.
 if(WIN32)
   # vcpkg's nayuki-qr-code-generator installs a CMake package, not a pkg-config file.
   find_package(unofficial-nayuki-qr-code-generator CONFIG REQUIRED)
@@ -39,5 +40,5 @@ endif()
 qt_add_resources(vireon_core remote_page
   PREFIX "/remote"
   BASE ${CMAKE_CURRENT_LIST_DIR}
-  FILES ${CMAKE_CURRENT_LIST_DIR}/remote.html
+  FILES ${CMAKE_CURRENT_LIST_DIR}/remote.html ${CMAKE_CURRENT_LIST_DIR}/remote.css ${CMAKE_CURRENT_LIST_DIR}/remote.js
 )

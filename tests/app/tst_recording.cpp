@@ -13,7 +13,7 @@
 
 #include "MediaReadback.h"
 #include "SyncMarks.h"
-#include "ManagerFixture.h"
+#include "ManagerTestCase.h"
 
 #include <QDir>
 #include <QFile>
@@ -73,15 +73,14 @@ double timecodeSeconds(const QString &timecode)
 
 } // namespace
 
-class TestRecording : public QObject
+class TestRecording : public ManagerTestCase
 {
     Q_OBJECT
 
+public:
+    TestRecording() : ManagerTestCase(QStringLiteral("Test Session")) {}
+
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void init();
-    void cleanup();
 
     void takeIsCompleteAndInSync();
     void takesAreNumbered();
@@ -103,32 +102,7 @@ private:
     // Records a take of exactly `ms` milliseconds and returns its folder.
     QString record(int ms);
 
-    ManagerFixture m_fixture;
-    ApplicationManager *m_manager = nullptr;
-    InputChannelsModel *m_model = nullptr;
 };
-
-void TestRecording::initTestCase()
-{
-    QVERIFY(m_fixture.startTestCase());
-}
-
-void TestRecording::cleanupTestCase()
-{
-    m_fixture.endTestCase();
-}
-
-void TestRecording::init()
-{
-    m_fixture.createManager(QStringLiteral("Test Session"));
-    m_manager = m_fixture.manager;
-    m_model = m_fixture.model;
-}
-
-void TestRecording::cleanup()
-{
-    m_fixture.destroyManager();
-}
 
 QString TestRecording::record(int ms)
 {
@@ -155,7 +129,7 @@ void TestRecording::takeIsCompleteAndInSync()
 
     const QString take = record(3300);
     QVERIFY(!take.isEmpty());
-    QCOMPARE(take, QDir(m_fixture.outputPath()).filePath(QStringLiteral("Test Session/Take_01")));
+    QCOMPARE(take, QDir(outputPath()).filePath(QStringLiteral("Test Session/Take_01")));
     QVERIFY(m_manager->lastRecordingError().isEmpty());
     QVERIFY(!m_model->isChannelRecording(1));
 
@@ -200,8 +174,8 @@ void TestRecording::takeIsCompleteAndInSync()
 
 void TestRecording::takesAreNumbered()
 {
-    QVERIFY(QDir().mkpath(QDir(m_fixture.outputPath()).filePath(QStringLiteral("Test Session/Take_07"))));
-    QVERIFY(QDir().mkpath(QDir(m_fixture.outputPath()).filePath(QStringLiteral("Test Session/Take_x"))));
+    QVERIFY(QDir().mkpath(QDir(outputPath()).filePath(QStringLiteral("Test Session/Take_07"))));
+    QVERIFY(QDir().mkpath(QDir(outputPath()).filePath(QStringLiteral("Test Session/Take_x"))));
     QVERIFY(record(100).endsWith(QStringLiteral("/Take_08")));
     QVERIFY(record(100).endsWith(QStringLiteral("/Take_09")));
 }
@@ -307,7 +281,7 @@ void TestRecording::limitedTakeKeepsItsLengthWhenTheLoopIsLate()
 void TestRecording::unwritableRecordingPathDoesNotStart()
 {
     // A regular file where the recording folder should be: nothing can be created under it.
-    const QString blocker = QDir(m_fixture.outputPath()).filePath(QStringLiteral("not-a-folder"));
+    const QString blocker = QDir(outputPath()).filePath(QStringLiteral("not-a-folder"));
     QFile file(blocker);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();

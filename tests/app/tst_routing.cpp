@@ -7,7 +7,7 @@
 #include "BuiltInDevices.h"
 #include "capture/ISource.h"
 #include "common/MonotonicClock.h"
-#include "ManagerFixture.h"
+#include "ManagerTestCase.h"
 
 #include <QElapsedTimer>
 #include <QSettings>
@@ -20,15 +20,14 @@
 #include <cmath>
 
 
-class TestRouting : public QObject
+class TestRouting : public ManagerTestCase
 {
     Q_OBJECT
 
+public:
+    TestRouting() : ManagerTestCase() {}
+
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void init();
-    void cleanup();
 
     void camerasListTheBuiltInDevices();
     void cameraLifecycle();
@@ -44,32 +43,7 @@ private slots:
     void idleFrameRateIsWhatTheCamerasDeliver();
 
 private:
-    ManagerFixture m_fixture;
-    ApplicationManager *m_manager = nullptr;
-    InputChannelsModel *m_model = nullptr;
 };
-
-void TestRouting::initTestCase()
-{
-    QVERIFY(m_fixture.startTestCase());
-}
-
-void TestRouting::cleanupTestCase()
-{
-    m_fixture.endTestCase();
-}
-
-void TestRouting::init()
-{
-    m_fixture.createManager();
-    m_manager = m_fixture.manager;
-    m_model = m_fixture.model;
-}
-
-void TestRouting::cleanup()
-{
-    m_fixture.destroyManager();
-}
 
 void TestRouting::camerasListTheBuiltInDevices()
 {
@@ -160,7 +134,7 @@ void TestRouting::audioInputLifecycle()
     QCOMPARE(m_manager->getChannelAudioInput(1), removal);
     QVERIFY(!m_model->index(0, 0).data(InputChannelsModel::HasActiveAudioRole).toBool());
     // The mixer no longer reads the destroyed input.
-    m_manager->updateAudioLevel();
+    m_manager->mixAudio();
     QVERIFY(m_manager->lastMixerOutput().channels.count(1) == 0);
 }
 
@@ -225,7 +199,7 @@ void TestRouting::tickDrivesMetersAndModel()
     clock.start();
     while (clock.elapsed() < 1300) {
         QTest::qWait(25);
-        m_manager->updateAudioLevel();
+        m_manager->mixAudio();
         highest = std::max(highest, m_model->index(1, 0).data(InputChannelsModel::AudioLevelRole).toFloat());
         highestMaster = std::max(highestMaster, m_manager->masterAudioLevel());
     }

@@ -13,7 +13,7 @@
 #include "SimulatedV4l2Kernel.h"
 #include "SimulatedWebcam.h"
 #include "SyncMarks.h"
-#include "ManagerFixture.h"
+#include "ManagerTestCase.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -48,9 +48,12 @@ QStringList linesContaining(const QString &text)
 
 } // namespace
 
-class TestSimulatedCameras : public QObject
+class TestSimulatedCameras : public ManagerTestCase
 {
     Q_OBJECT
+
+public:
+    TestSimulatedCameras() : ManagerTestCase(QStringLiteral("Sim")) {}
 
 private slots:
     void initTestCase();
@@ -65,38 +68,33 @@ private:
     QString record(int ms, const std::function<void()> &during = {});
     QJsonObject channelStatus(int channelId) const;
 
-    ManagerFixture m_fixture;
     std::shared_ptr<SimulatedV4l2Kernel> m_kernel;
-    ApplicationManager *m_manager = nullptr;
-    InputChannelsModel *m_model = nullptr;
 };
 
 void TestSimulatedCameras::initTestCase()
 {
-    QVERIFY(m_fixture.startTestCase());
+    ManagerTestCase::initTestCase();
     previousHandler = qInstallMessageHandler(keepLogLine);
 }
 
 void TestSimulatedCameras::cleanupTestCase()
 {
     qInstallMessageHandler(previousHandler);
-    m_fixture.endTestCase();
+    ManagerTestCase::cleanupTestCase();
 }
 
 void TestSimulatedCameras::init()
 {
     m_kernel = std::make_shared<SimulatedV4l2Kernel>();
     installV4l2Kernel(m_kernel);
-    m_fixture.createManager(QStringLiteral("Sim"));
-    m_manager = m_fixture.manager;
-    m_model = m_fixture.model;
+    ManagerTestCase::init();
     QMutexLocker lock(&logMutex);
     logLines.clear();
 }
 
 void TestSimulatedCameras::cleanup()
 {
-    m_fixture.destroyManager();
+    ManagerTestCase::cleanup();
     installV4l2Kernel(nullptr);
     m_kernel.reset();
 }

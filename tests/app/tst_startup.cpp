@@ -4,7 +4,7 @@
 #include "app/ApplicationManager.h"
 #include "app/StartupSequence.h"
 #include "models/InputChannelsModel.h"
-#include "models/QmlRegistration.h"
+#include "ui/QmlRegistration.h"
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
@@ -50,6 +50,9 @@ void TestStartup::initTestCase()
 
 void TestStartup::init()
 {
+    // Every test starts with no window, whatever ran before it.
+    qDeleteAll(m_engine->rootObjects());
+    QCOMPARE(m_engine->rootObjects().size(), 0);
     // Any warning (a broken binding, a missing property, a failed load) fails the test.
     QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
 }
@@ -92,7 +95,7 @@ void TestStartup::splashSwitchesToMainOnce()
 
 void TestStartup::mainWindowHasItsFrame()
 {
-    // Left loaded by the switch above.
+    m_engine->load(Startup::mainWindowUrl);
     QCOMPARE(m_engine->rootObjects().size(), 1);
     auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
     QVERIFY(window);

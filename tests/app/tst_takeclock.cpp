@@ -5,7 +5,7 @@
 //
 // The run uses 8 kHz instead of 48 kHz (a 1 kHz tone needs no more) so that the hour costs
 // seconds of CPU and a few hundred MB of temporary files instead of gigabytes.
-#include "app/AudioMixer.h"
+#include "audio/AudioMixer.h"
 #include "capture/AudioCapture.h"
 #include "recording/IEncoder.h"
 #include "recording/TakeRecorder.h"

@@ -7,7 +7,7 @@
 #include "capture/AudioCapture.h"
 
 #include "BuiltInDevices.h"
-#include "ManagerFixture.h"
+#include "ManagerTestCase.h"
 #include "MediaReadback.h"
 #include "XmemlReader.h"
 
@@ -76,15 +76,14 @@ private:
 
 } // namespace
 
-class TestTakeNotices : public QObject
+class TestTakeNotices : public ManagerTestCase
 {
     Q_OBJECT
 
+public:
+    TestTakeNotices() : ManagerTestCase(QStringLiteral("Notices")) {}
+
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void init();
-    void cleanup();
 
     void timeLeftAndItsLimits();
     void nearlyFullDiskRefusesTheTakeInBothLanguages();
@@ -93,32 +92,7 @@ private slots:
     void idleRateCountsEachCameraOnce();
 
 private:
-    ManagerFixture m_fixture;
-    ApplicationManager *m_manager = nullptr;
-    InputChannelsModel *m_model = nullptr;
 };
-
-void TestTakeNotices::initTestCase()
-{
-    QVERIFY(m_fixture.startTestCase());
-}
-
-void TestTakeNotices::cleanupTestCase()
-{
-    m_fixture.endTestCase();
-}
-
-void TestTakeNotices::init()
-{
-    m_fixture.createManager(QStringLiteral("Notices"));
-    m_manager = m_fixture.manager;
-    m_model = m_fixture.model;
-}
-
-void TestTakeNotices::cleanup()
-{
-    m_fixture.destroyManager();
-}
 
 void TestTakeNotices::timeLeftAndItsLimits()
 {
@@ -162,9 +136,9 @@ void TestTakeNotices::nearlyFullDiskRefusesTheTakeInBothLanguages()
     m_manager->startRecording();
     QVERIFY(!m_manager->isRecording());
     QVERIFY2(m_manager->lastRecordingError().contains(QStringLiteral("only 524 MB is free")), qPrintable(m_manager->lastRecordingError()));
-    QVERIFY(m_manager->lastRecordingError().contains(QDir::toNativeSeparators(m_fixture.outputPath())));
+    QVERIFY(m_manager->lastRecordingError().contains(QDir::toNativeSeparators(outputPath())));
     QCOMPARE(m_manager->diskSpaceLevelName(), QStringLiteral("critical"));
-    QCOMPARE(QDir(m_fixture.outputPath()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList()); // nothing made
+    QCOMPARE(QDir(outputPath()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList()); // nothing made
 
     // Enough bytes but not two minutes at the settings' rate (two cameras at 16 Mb/s).
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Recording not started")));
@@ -196,7 +170,7 @@ void TestTakeNotices::nearlyFullDiskRefusesTheTakeInBothLanguages()
 
 void TestTakeNotices::takeOnASmallDiskStopsByItselfWithEveryFileWhole()
 {
-    const QString folder = QDir(m_fixture.outputPath()).filePath(QStringLiteral("small"));
+    const QString folder = QDir(outputPath()).filePath(QStringLiteral("small"));
     SmallDisk disk(folder, 26 * kMiB);
     qInfo() << "Small disk:" << (disk.isReal() ? "a real tmpfs" : "simulated over the folder");
     m_manager->setRecordingPath(folder);

@@ -1,4 +1,4 @@
-// FakeStudioRecorder: a recorder of a studio for the tests and the studio benchmark. It does
+// FakeStudioRecorder: a recorder of a studio for the tests. It does
 // what the application manager does for the studio (prepares a take folder, starts and ends
 // the take when told, writes its files at the end) without cameras or encoders, and notes
 // every call so a test can see what the studio asked of each machine.

@@ -61,6 +61,7 @@ void TestVideoStreamItem::channelIndexSignalsOnlyOnChange()
 void TestVideoStreamItem::followsTheChannelsCamera()
 {
     ApplicationManager *manager = ApplicationManager::instance();
+    VideoStreamItem::setSourceLookup([manager](int channelId) { return manager->sourceForChannel(channelId); });
     VideoStreamItem item;
     item.setChannelIndex(3);
     item.onTimeout();

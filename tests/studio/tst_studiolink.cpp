@@ -6,7 +6,7 @@
 // (resumed and checked), a follower asking its leader to drive it, and the studio as the
 // remote-control dialog shows it and keeps it.
 #include "FakeStudioRecorder.h"
-#include "ManagerFixture.h"
+#include "ManagerTestCase.h"
 
 #include "models/InputChannelsModel.h"
 #include "remote/RemoteControlServer.h"
@@ -87,36 +87,18 @@ QStringList problemLines(const StudioLeader &leader)
 
 } // namespace
 
-class TestStudioLink : public QObject
+class TestStudioLink : public ManagerTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-
     void linksShowTheirStateAndClockOffset();
     void studioTakeRunsOnEveryLinkedMachine();
     void faultsStayWithTheirMachine();
     void collectingResumesAndChecks();
     void followerAsksItsLeaderToDriveIt();
     void sessionShowsTheStudioAndKeepsIt();
-
-private:
-    ManagerFixture m_fixture;
 };
-
-void TestStudioLink::initTestCase()
-{
-    QVERIFY(m_fixture.startTestCase());
-    m_fixture.createManager();
-}
-
-void TestStudioLink::cleanupTestCase()
-{
-    m_fixture.destroyManager();
-    m_fixture.endTestCase();
-}
 
 void TestStudioLink::linksShowTheirStateAndClockOffset()
 {
@@ -126,9 +108,9 @@ void TestStudioLink::linksShowTheirStateAndClockOffset()
     StudioLeader leader(&leaderRecorder, &clock);
     leader.setPollIntervalMs(kPollMs);
 
-    Machine b(QStringLiteral("B"), m_fixture.manager);
-    Machine c(QStringLiteral("C"), m_fixture.manager, 50'000'000);
-    Machine d(QStringLiteral("D"), m_fixture.manager);
+    Machine b(QStringLiteral("B"), m_manager);
+    Machine c(QStringLiteral("C"), m_manager, 50'000'000);
+    Machine d(QStringLiteral("D"), m_manager);
     c.sync.m_state = ClockSyncState{true, false, 16'000'000, 16'000'000, QStringLiteral("NTP")};
     FollowerLink *toB = leader.addFollower(b.address());
     FollowerLink *toC = leader.addFollower(c.address());
@@ -178,8 +160,8 @@ void TestStudioLink::studioTakeRunsOnEveryLinkedMachine()
     const WallClock clock;
     StudioLeader leader(&leaderRecorder, &clock);
     leader.setPollIntervalMs(kPollMs);
-    Machine b(QStringLiteral("B"), m_fixture.manager);
-    Machine c(QStringLiteral("C"), m_fixture.manager, 3'000'000); // 3 ms ahead
+    Machine b(QStringLiteral("B"), m_manager);
+    Machine c(QStringLiteral("C"), m_manager, 3'000'000); // 3 ms ahead
     // Two machines named alike keep apart in the take.
     c.recorder.machine = QStringLiteral("B");
     FollowerLink *toB = leader.addFollower(b.address());
@@ -253,9 +235,9 @@ void TestStudioLink::faultsStayWithTheirMachine()
     const WallClock clock;
     StudioLeader leader(&leaderRecorder, &clock);
     leader.setPollIntervalMs(kPollMs);
-    Machine b(QStringLiteral("B"), m_fixture.manager);
-    Machine c(QStringLiteral("C"), m_fixture.manager, 50'000'000);
-    Machine d(QStringLiteral("D"), m_fixture.manager);
+    Machine b(QStringLiteral("B"), m_manager);
+    Machine c(QStringLiteral("C"), m_manager, 50'000'000);
+    Machine d(QStringLiteral("D"), m_manager);
     d.recorder.refuseWith = StudioText{QStringLiteral("only 200 MB free on its disk"), QStringLiteral("samo 200 MB")};
     FollowerLink *toB = leader.addFollower(b.address());
     FollowerLink *toC = leader.addFollower(c.address());
@@ -320,7 +302,7 @@ void TestStudioLink::faultsStayWithTheirMachine()
 
 void TestStudioLink::collectingResumesAndChecks()
 {
-    Machine b(QStringLiteral("B"), m_fixture.manager);
+    Machine b(QStringLiteral("B"), m_manager);
     const StudioTakePlan plan{QStringLiteral("42"), StudioTime::planStart(b.clock.nowNs(), 30.0, 100'000'000),
                               QStringLiteral("S"), QStringLiteral("A")};
     QVERIFY(b.follower.arm(plan).accepted);
@@ -410,12 +392,12 @@ void TestStudioLink::followerAsksItsLeaderToDriveIt()
     const WallClock clock;
     StudioLeader leader(&leaderRecorder, &clock);
     leader.setPollIntervalMs(kPollMs);
-    Machine a(QStringLiteral("A"), m_fixture.manager);
+    Machine a(QStringLiteral("A"), m_manager);
     a.server.setStudioJoinHandler([&](const LinkAddress &follower, const QString &) {
         leader.addFollower(follower);
         return true;
     });
-    Machine b(QStringLiteral("B"), m_fixture.manager);
+    Machine b(QStringLiteral("B"), m_manager);
 
     LinkAddress wrong = a.address();
     wrong.key = QStringLiteral("ffffffffffffffffffffffffffffffff");
@@ -439,7 +421,7 @@ void TestStudioLink::sessionShowsTheStudioAndKeepsIt()
 {
     QTemporaryDir leaderFolder;
     FakeStudioRecorder leaderRecorder(QStringLiteral("A"), leaderFolder.path());
-    Machine b(QStringLiteral("B"), m_fixture.manager);
+    Machine b(QStringLiteral("B"), m_manager);
     const auto sync = [] {
         return std::make_unique<FixedClockSync>(ClockSyncState{true, true, 100, 400, QStringLiteral("PTP")});
     };

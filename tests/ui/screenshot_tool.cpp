@@ -16,7 +16,7 @@
 #include "app/LogHandler.h"
 #include "capture/AudioCapture.h"
 #include "models/InputChannelsModel.h"
-#include "models/QmlRegistration.h"
+#include "ui/QmlRegistration.h"
 #include "remote/RemoteControlServer.h"
 #include "update/UpdateManager.h"
 

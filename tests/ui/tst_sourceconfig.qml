@@ -255,7 +255,7 @@ Item {
             compare(dialog.colorRangeCombo.currentIndex, 0)
 
             // A size the camera does not have: it runs its own, and the log and the dialog say both.
-            ignoreWarning("[ApplicationManager] Camera of channel 2 runs 1920\u00d71080 RGB24 60 fps (asked 800\u00d7600 30 fps)"
+            ignoreWarning("[CameraWatch] Camera of channel 2 runs 1920\u00d71080 RGB24 60 fps (asked 800\u00d7600 30 fps)"
                           + " - the device did not grant the format asked for")
             AppManager.setCameraForChannel(2, link, 800, 600, 30, "Default")
             dialog.openForChannel(2, true)

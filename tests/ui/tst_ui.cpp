@@ -5,7 +5,7 @@
 #include "common/AppInfo.h"
 #include "app/ApplicationManager.h"
 #include "models/InputChannelsModel.h"
-#include "models/QmlRegistration.h"
+#include "ui/QmlRegistration.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -197,7 +197,7 @@ after(async () => {
 
 // ---- the page against the real server ----
 
-test('the page is one self-contained document with the documented head and texts', async () => {
+test('the page, its style and its script come from the recorder, with the documented head and texts', async () => {
   assert.equal(await page.title(), 'Vireon Studio - Remote');
   assert.equal(await page.getAttribute('html', 'lang'), 'sr');
   assert.equal(await page.getAttribute('meta[name="viewport"]', 'content'),

@@ -1,7 +1,7 @@
 // AudioMixer: the four channel strips (fader, mute, solo, meters) and the master bus.
 //
 // The manager owns the mixer and the audio inputs; a strip holds a plain pointer to its
-// channel's input, which the manager detaches before it destroys the input. process() runs
+// channel's input (an IAudioInput), which the manager detaches before it destroys the input. process() runs
 // on the GUI thread every 25 ms and drains every input; one lock guards the whole mixer, and
 // the only lock taken while it is held is an input's own (mixer first, then input).
 //
@@ -18,7 +18,7 @@
 #include <map>
 #include <vector>
 
-class AudioCapture;
+class IAudioInput;
 
 struct MixerOutput
 {
@@ -51,7 +51,7 @@ public:
     static bool isValidChannel(int channelId) { return ChannelRange::contains(channelId); }
 
     // Attaches an input to the strip, or detaches it (nullptr); detaching drops the meters to 0.
-    void setSource(int channelId, AudioCapture *source);
+    void setSource(int channelId, IAudioInput *source);
 
     void setVolume(int channelId, float volume);
     float volume(int channelId) const;
@@ -76,7 +76,7 @@ public:
 private:
     struct ChannelStrip
     {
-        AudioCapture *source = nullptr;
+        IAudioInput *source = nullptr;
         float volume = kDefaultVolume;
         float gain = gainForVolume(kDefaultVolume);
         bool muted = false;

@@ -1,7 +1,6 @@
-#include "app/MonitorOutput.h"
+#include "audio/MonitorOutput.h"
 
 #include "common/AudioFormat.h"
-#include "recording/WavWriter.h"
 
 #include <QDebug>
 
@@ -57,6 +56,6 @@ void MonitorOutput::queue(const std::vector<float> &samples)
         SDL_ClearQueuedAudio(m_deviceId);
     m_pcm.resize(samples.size());
     for (size_t i = 0; i < samples.size(); ++i)
-        m_pcm[i] = WavFormat::toPcm16(samples[i]);
+        m_pcm[i] = AudioFormat::toPcm16(samples[i]);
     SDL_QueueAudio(m_deviceId, m_pcm.data(), Uint32(m_pcm.size() * sizeof(qint16)));
 }

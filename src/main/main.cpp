@@ -9,7 +9,7 @@
 #include "app/QuitOnSignal.h"
 #include "app/StartupSequence.h"
 #include "models/InputChannelsModel.h"
-#include "models/QmlRegistration.h"
+#include "ui/QmlRegistration.h"
 #include "recording/FfmpegLog.h"
 #include "remote/RemoteControlServer.h"
 #include "update/UpdateManager.h"

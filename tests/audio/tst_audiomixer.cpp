@@ -1,5 +1,5 @@
-#include "app/AudioMixer.h"
-#include "capture/AudioCapture.h"
+#include "audio/AudioMixer.h"
+#include "capture/IAudioInput.h"
 
 #include <QTest>
 
@@ -7,7 +7,7 @@
 #include <deque>
 
 // An input that hands out exactly the samples a test gives it.
-class ScriptedInput : public AudioCapture
+class ScriptedInput : public IAudioInput
 {
 public:
     explicit ScriptedInput(int channels = 2) : m_channels(channels) {}

@@ -1,6 +1,6 @@
-#include "app/AudioMixer.h"
+#include "audio/AudioMixer.h"
 
-#include "capture/AudioCapture.h"
+#include "capture/IAudioInput.h"
 
 #include <algorithm>
 #include <cmath>
@@ -39,7 +39,7 @@ float AudioMixer::applyBallistics(float level, float peak)
     return kRelease * level + (1.0f - kRelease) * peak;
 }
 
-void AudioMixer::setSource(int channelId, AudioCapture *source)
+void AudioMixer::setSource(int channelId, IAudioInput *source)
 {
     QMutexLocker locker(&m_lock);
     auto it = m_strips.find(channelId);

@@ -1,6 +1,6 @@
-#include "models/QmlRegistration.h"
+#include "ui/QmlRegistration.h"
 
-#include "models/QmlTypes.h"
+#include "ui/QmlTypes.h"
 
 // Generated from QmlTypes.h by the type registrar of the "Vireon" module.
 void qml_register_types_Vireon();
@@ -35,6 +35,10 @@ RemoteControlServer *RemoteServerForeign::create(QQmlEngine *, QJSEngine *)
 void registerVireonQmlTypes(ApplicationManager *manager)
 {
     AppManagerForeign::manager = manager;
+    // The live video items show the manager's sources.
+    VideoStreamItem::setSourceLookup([manager](int channelId) {
+        return manager ? manager->sourceForChannel(channelId) : nullptr;
+    });
     // Registering is idempotent, so every test case may call this.
     static const bool registered = [] {
         qml_register_types_Vireon();

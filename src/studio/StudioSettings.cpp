@@ -9,7 +9,7 @@ namespace StudioSettings {
 
 namespace {
 
-const QString kGroup = QStringLiteral("Studio");
+const QString kGroup = QStringLiteral("StudioLink");
 
 } // namespace
 

@@ -1,5 +1,5 @@
 // StudioSettings: what this recorder keeps of its studio across restarts, in the program's
-// settings store (group "Studio"): the name the other machines know it by ("machineName",
+// settings store (group "StudioLink"): the name the other machines know it by ("machineName",
 // this computer's host name until the operator gives another), the followers it leads
 // ("followers": their addresses and keys), the leader it follows ("leader"), and whether the
 // followers' files are collected after every take ("collectAfterEveryTake", off).

@@ -339,8 +339,8 @@ void TestStudioPieces::studioIsKeptAcrossRestarts()
     {
         // A follower entry spoilt by hand is dropped, the others stay.
         QSettings settings;
-        settings.setValue(QStringLiteral("Studio/followers"),
-                          settings.value(QStringLiteral("Studio/followers")).toByteArray().replace("]", R"(,{"host":"","port":1}])"));
+        settings.setValue(QStringLiteral("StudioLink/followers"),
+                          settings.value(QStringLiteral("StudioLink/followers")).toByteArray().replace("]", R"(,{"host":"","port":1}])"));
     }
     const StudioSettings::Values back = StudioSettings::load();
     QCOMPARE(back.machineName, QStringLiteral("B"));

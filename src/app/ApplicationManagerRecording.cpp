@@ -14,6 +14,7 @@
 #include "recording/TakeRecorder.h"
 #include "recording/Timecode.h"
 #include "recording/TimelineExport.h"
+#include "studio/StudioAngles.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -86,19 +87,32 @@ std::optional<BroadcastWavInfo> ApplicationManager::broadcastWavInfoFor(const QD
 
 void ApplicationManager::startRecording()
 {
-    if (m_isRecording)
+    if (m_isRecording || m_openedTake)
         return;
     qDebug() << "[ApplicationManager] startRecording() triggered.";
+    // With followers the take runs on every machine from one instant.
+    if (m_studio && m_studio->isLeading()) {
+        startStudioTake();
+        return;
+    }
+    if (openTake(nullptr))
+        beginTake(monotonicNowNs());
+}
+
+bool ApplicationManager::openTake(const StudioTakePlan *plan)
+{
     // A take always wins over a benchmark: both would fight for the same CPU.
     if (m_benchmark.isRunning())
         cancelBenchmark();
     if (const LocalisedText refusal = m_diskWatch.refusalToStart(m_recordingPath); !refusal.isEmpty()) {
         qWarning().noquote() << "[ApplicationManager] Recording not started:" << refusal.en;
         setRecordingError(refusal);
-        return;
+        return false;
     }
 
-    const QString sessionFolder = TakeNaming::sessionFolderName(m_activeSessionName, QDateTime::currentDateTime());
+    // A studio take goes into the session folder its leader named.
+    const QString sessionFolder = TakeNaming::sessionFolderName(plan ? plan->session : m_activeSessionName,
+                                                                QDateTime::currentDateTime());
     const QString sessionPath = QDir(m_recordingPath).filePath(sessionFolder);
     if (!QDir().mkpath(sessionPath))
         qWarning() << "[ApplicationManager] Cannot create the session folder" << sessionPath;
@@ -112,14 +126,15 @@ void ApplicationManager::startRecording()
     m_timelineCuts.clear();
     m_timelineCuts.append(TimelineCut{m_activeSourceId, 0});
 
-    // The start time of day names the take in every file's timecode.
-    const QDateTime startedAt = QDateTime::currentDateTime();
+    // The start time of day names the take in every file's timecode; a studio take starts at
+    // its planned instant, on a frame boundary, with the timecode the leader gave it.
+    const QDateTime startedAt = plan ? QDateTime::fromMSecsSinceEpoch(plan->start.startWallNs / 1'000'000)
+                                     : QDateTime::currentDateTime();
     m_recordStartTime = startedAt.time();
-    m_startTimecode = TakeNaming::startTimecodeText(m_recordStartTime);
+    m_startTimecode = plan ? plan->start.timecode : TakeNaming::startTimecodeText(m_recordStartTime);
     const auto broadcastInfo = [&](const QString &track) {
         return broadcastWavInfoFor(startedAt, sessionFolder + QLatin1Char(' ') + QDir(takeFolder).dirName() + QLatin1Char(' ') + track);
     };
-
     m_audioParts.clear();
     auto take = std::make_unique<TakeRecorder>(m_timelineFps, kSampleRate);
     if (m_audioPartLimitBytes > 0)
@@ -180,18 +195,39 @@ void ApplicationManager::startRecording()
         take.reset();
         QDir().rmdir(takeFolder);
         setRecordingError(error);
-        return;
+        return false;
     }
     setRecordingError(LocalisedText{});
     setTimelineError(LocalisedText{});
     setRecordingWarning(LocalisedText{});
+    m_openedTake = std::move(take);
+    m_studioPlan = plan ? std::optional<StudioTakePlan>(*plan) : std::nullopt;
+    return true;
+}
+
+void ApplicationManager::discardOpenedTake()
+{
+    if (!m_openedTake)
+        return;
+    // Nothing was recorded: the files go, and the folder with them.
+    m_openedTake->finish([](int) { return std::shared_ptr<ISource>(); });
+    m_openedTake.reset();
+    m_studioPlan.reset();
+    QDir(m_currentTakeFolder).removeRecursively();
+    qDebug() << "[ApplicationManager] Take called off before it began:" << m_currentTakeFolder;
+}
+
+void ApplicationManager::beginTake(qint64 startNs)
+{
+    if (!m_openedTake || m_isRecording)
+        return;
     m_diskWatch.takeStarted();
 
     // Audio and video start at the same instant: the inputs drop what they collected while
-    // the files were being opened, and the frame slots count from now.
+    // the files were being opened, and the frame slots count from the start.
     m_mixer.reset();
-    m_take = std::move(take);
-    m_take->start();
+    m_take = std::move(m_openedTake);
+    m_take->start(startNs);
     m_isRecording = true;
     m_recordStartNs = m_take->startNs();
     m_takeStats = TakeStats{};
@@ -213,6 +249,19 @@ void ApplicationManager::startRecording()
 }
 
 void ApplicationManager::stopRecording()
+{
+    // A studio take this machine leads ends on every machine at one instant, or is called
+    // off everywhere while it is still arming.
+    if (m_studio && m_studio->leader()->isStudioTake() && m_studio->leader()->phase() != StudioLeader::Phase::Reporting) {
+        if (m_studio->leader()->stopWallNs() == 0)
+            qDebug() << "[ApplicationManager] stopRecording() triggered (studio take).";
+        m_studio->leader()->stopAll();
+        return;
+    }
+    finishTake();
+}
+
+void ApplicationManager::finishTake()
 {
     if (!m_isRecording)
         return;
@@ -255,6 +304,7 @@ void ApplicationManager::stopRecording()
     const bool hasTimeline = exportTimeline(durationMs);
     m_lastTakeSummary = summariseTake(report, hasTimeline);
     emit lastTakeSummaryChanged();
+    noteStudioTakeFinished(report);
     emit takeFinished(m_currentTakeFolder);
 }
 
@@ -282,7 +332,7 @@ void ApplicationManager::updateTimecode()
     emit timecodeChanged();
 
     if (m_take->isLengthReached()) {
-        stopRecording();
+        finishTake();
         return;
     }
     m_take->pumpFrames([this](int id) { return sourceForChannel(id); });
@@ -330,7 +380,7 @@ void ApplicationManager::stopOnRecordingFailure()
         return;
     qWarning() << "[ApplicationManager] Recording stopped after a write failure:" << failure.text();
     setRecordingError(RecordingProblems::writeFailed(failure, failedFilePath(failure), m_currentTakeFolder));
-    stopRecording();
+    finishTake();
 }
 
 bool ApplicationManager::exportTimeline(qint64 durationMs)
@@ -351,7 +401,7 @@ bool ApplicationManager::exportTimeline(qint64 durationMs)
             input.cameraLinks[channel.id] = channel.cameraLink;
     }
     input.masterWavPath = m_masterWavPath;
-    input.cuts = m_timelineCuts;
+    input.cuts = localCuts(m_timelineCuts, m_videoPaths);
     input.audioParts = m_audioParts;
     input.audioSampleRate = kSampleRate;
 
@@ -389,7 +439,13 @@ void ApplicationManager::generateTimeline()
 
 void ApplicationManager::cancelArming()
 {
-    if (!m_isArming)
+    // REC ALL again while a studio take this machine leads is arming calls it off everywhere;
+    // a follower's arming is its leader's to call off.
+    if (m_studio && m_studio->leader()->phase() == StudioLeader::Phase::Armed) {
+        m_studio->leader()->stopAll();
+        return;
+    }
+    if (!m_isArming || m_studioPlan)
         return;
     m_countdownTimer.stop();
     m_isArming = false;

@@ -68,6 +68,24 @@ void applyCommandLine(ApplicationManager *manager, const CommandLineOptions &opt
     }
 }
 
+// The remote-control server carries the studio's routes: this machine as a follower, and
+// followers asking this one to lead them; the studio learns where it is reached and its key.
+void linkStudioToServer(RemoteControlServer *remote, StudioSession *studio)
+{
+    remote->setStudioFollower(studio->follower());
+    remote->setStudioJoinHandler([studio](const LinkAddress &follower, const QString &machine) {
+        return studio->acceptJoin(follower, machine);
+    });
+    const auto shareAccess = [remote, studio] {
+        if (remote->isRunning())
+            studio->setOwnAccess(quint16(remote->port()), remote->requireAccessKey() ? remote->accessKey() : QString());
+    };
+    QObject::connect(remote, &RemoteControlServer::serverStateChanged, studio, shareAccess);
+    QObject::connect(remote, &RemoteControlServer::accessKeyChanged, studio, shareAccess);
+    QObject::connect(remote, &RemoteControlServer::requireAccessKeyChanged, studio, shareAccess);
+    shareAccess();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -105,6 +123,7 @@ int main(int argc, char *argv[])
     RemoteControlServer *remote = RemoteControlServer::instance();
     // Listening from here on, before any window: a phone can connect during start-up.
     remote->startServer(options.port >= 0 ? options.port : RemoteControlServer::DefaultPort);
+    linkStudioToServer(remote, manager->studio());
     // The address to open on the phone, key included, for whoever runs the program without
     // windows (there is no QR code to scan then).
     if (remote->isRunning()) {

@@ -208,17 +208,22 @@ QByteArray RemoteApi::switchSource(const HttpRequest &request)
     }
     bool ok = false;
     const int sourceId = id.toInt(&ok);
-    if (ok && isChannelId(sourceId)) {
+    // Channels 1-4, or a linked follower's camera (5 and up): the manager decides.
+    if (ok && sourceId >= 1) {
         m_manager->setActiveSourceId(sourceId);
-        qDebug() << "[RemoteControlServer] Switched active source to:" << id;
+        if (m_manager->activeSourceId() == sourceId)
+            qDebug() << "[RemoteControlServer] Switched active source to:" << id;
     }
     return statusJson();
 }
 
 QByteArray RemoteApi::toggleRecording()
 {
+    // As REC ALL in the window: stops a take, calls off an arming one, or starts one.
     if (m_manager->isRecording())
         m_manager->stopRecording();
+    else if (m_manager->isArming())
+        m_manager->cancelArming();
     else
         m_manager->startRecording();
     return statusJson();

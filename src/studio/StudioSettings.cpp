@@ -1,5 +1,7 @@
 #include "studio/StudioSettings.h"
 
+#include "common/AppInfo.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSettings>
@@ -21,7 +23,7 @@ QString defaultMachineName()
 
 Values load()
 {
-    QSettings settings;
+    QSettings settings(AppInfo::organisationName, AppInfo::applicationName);
     settings.beginGroup(kGroup);
     Values values;
     values.machineName = settings.value(QStringLiteral("machineName")).toString().trimmed();
@@ -41,7 +43,7 @@ Values load()
 
 void save(const Values &values)
 {
-    QSettings settings;
+    QSettings settings(AppInfo::organisationName, AppInfo::applicationName);
     settings.beginGroup(kGroup);
     settings.setValue(QStringLiteral("machineName"), values.machineName.trimmed());
     QJsonArray followers;

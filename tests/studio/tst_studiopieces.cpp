@@ -2,6 +2,7 @@
 // offset from probes and how it is shown, the kernel's sync state, what the operator may enter
 // as a link and what is kept of it, take reports as they travel, which files a follower
 // serves, and how the studio's angles are numbered and named.
+#include "common/AppInfo.h"
 #include "recording/FramePump.h"
 #include "recording/Timecode.h"
 #include "studio/ClockOffset.h"
@@ -338,7 +339,7 @@ void TestStudioPieces::studioIsKeptAcrossRestarts()
     StudioSettings::save(values);
     {
         // A follower entry spoilt by hand is dropped, the others stay.
-        QSettings settings;
+        QSettings settings(AppInfo::organisationName, AppInfo::applicationName);
         settings.setValue(QStringLiteral("StudioLink/followers"),
                           settings.value(QStringLiteral("StudioLink/followers")).toByteArray().replace("]", R"(,{"host":"","port":1}])"));
     }

@@ -108,7 +108,7 @@ QJsonObject RemoteApi::status() const
         channels.append(channel);
     }
     // QJsonObject keeps its members sorted by key, which is the documented order.
-    return QJsonObject{
+    QJsonObject status{
         {QStringLiteral("activeSourceId"), m_manager->activeSourceId()},
         {QStringLiteral("activeVideoCount"), activeCount},
         {QStringLiteral("channels"), channels},
@@ -125,6 +125,10 @@ QJsonObject RemoteApi::status() const
         {QStringLiteral("warningText"), m_manager->recordingErrorText().isEmpty() ? m_manager->recordingWarningText()
                                                                                  : m_manager->recordingErrorText()},
     };
+    // Only a machine that leads or follows has a studio to show.
+    if (const QJsonObject studio = m_manager->studio()->statusJson(); !studio.isEmpty())
+        status.insert(QStringLiteral("studio"), studio);
+    return status;
 }
 
 QByteArray RemoteApi::statusJson() const
@@ -214,6 +218,12 @@ QByteArray RemoteApi::switchSource(const HttpRequest &request)
         if (m_manager->activeSourceId() == sourceId)
             qDebug() << "[RemoteControlServer] Switched active source to:" << id;
     }
+    return statusJson();
+}
+
+QByteArray RemoteApi::collectFiles()
+{
+    m_manager->studio()->collectFiles();
     return statusJson();
 }
 

@@ -34,6 +34,8 @@ public:
     QByteArray removeSource(const HttpRequest &request);
     QByteArray switchSource(const HttpRequest &request);
     QByteArray toggleRecording();
+    // "Collect files" of a studio take this machine led.
+    QByteArray collectFiles();
 
 private:
     QJsonObject channelStatus(int channelId) const;

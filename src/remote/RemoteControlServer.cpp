@@ -40,7 +40,7 @@ struct RemoteControlServer::Connection
 
 namespace {
 
-enum class Route { Page, Style, Script, Status, Devices, AddSource, RemoveSource, Switch, Record, Stream, Studio, NotFound };
+enum class Route { Page, Style, Script, Status, Devices, AddSource, RemoveSource, Switch, Record, Stream, Collect, Studio, NotFound };
 
 Route routeFor(const QString &path)
 {
@@ -64,6 +64,8 @@ Route routeFor(const QString &path)
         return Route::Record;
     if (path == QLatin1String("/stream.mjpg") || path == QLatin1String("/preview.mjpg"))
         return Route::Stream;
+    if (path == QLatin1String("/api/studio/collect"))
+        return Route::Collect;
     if (StudioApi::isStudioPath(path))
         return Route::Studio;
     return Route::NotFound;
@@ -72,7 +74,7 @@ Route routeFor(const QString &path)
 bool changesState(Route route)
 {
     return route == Route::AddSource || route == Route::RemoveSource || route == Route::Switch
-           || route == Route::Record;
+           || route == Route::Record || route == Route::Collect;
 }
 
 // Everything but the page's own files and unknown paths reads or drives the recorder. The
@@ -485,6 +487,7 @@ void RemoteControlServer::handleRequest(QTcpSocket *socket, const HttpRequest &r
     case Route::RemoveSource: response = HttpResponse::json(m_api.removeSource(request)); break;
     case Route::Switch: response = HttpResponse::json(m_api.switchSource(request)); break;
     case Route::Record: response = HttpResponse::json(m_api.toggleRecording()); break;
+    case Route::Collect: response = HttpResponse::json(m_api.collectFiles()); break;
     case Route::Stream:
     case Route::Studio:
     case Route::NotFound: response = HttpResponse::notFound(); break;

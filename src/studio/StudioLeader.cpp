@@ -130,17 +130,25 @@ bool StudioLeader::recordAll(const QString &session, StudioText *refusal)
                                   QStringLiteral("snimak studija je već u toku")};
         return false;
     }
+    // Everything runs on this thread: this machine opens its files before the arm commands
+    // leave, so the lead covers that as well (measured at the last take).
+    const qint64 lead = std::max(StudioTime::kCommandLeadNs, m_lastPrepareNs + MinimumLeadLeftNs);
     StudioTakePlan plan;
-    plan.start = StudioTime::planStart(m_clock->nowNs(), m_recorder->frameRate());
+    plan.start = StudioTime::planStart(m_clock->nowNs(), m_recorder->frameRate(), lead);
     plan.studioTakeId = QString::number(plan.start.startWallNs);
     plan.session = session;
     plan.leader = m_recorder->machineName();
+    const qint64 prepareStartNs = m_clock->nowNs();
     const StudioText notReady = m_recorder->prepareTake(plan);
     if (!notReady.isEmpty()) {
         if (refusal)
             *refusal = notReady;
         return false;
     }
+    m_lastPrepareNs = std::max<qint64>(0, m_clock->nowNs() - prepareStartNs);
+    if (plan.start.startWallNs - m_clock->nowNs() < MinimumLeadLeftNs)
+        qWarning().noquote() << "[StudioLeader] Opening this machine's files took" << millis(m_lastPrepareNs)
+                             << "ms: the followers may start late; the next take is planned further ahead";
     m_plan = plan;
     m_stopWallNs = 0;
     m_takeFolder.clear();

@@ -46,6 +46,9 @@ public:
     // How long the followers have to finish their files and report after the stop.
     static constexpr int ReportWaitMs = 20'000;
     static constexpr int ReportRetryMs = 250;
+    // What must be left of the lead once this machine's files are open, for the arm commands
+    // to reach the followers and theirs to open.
+    static constexpr qint64 MinimumLeadLeftNs = 400'000'000;
 
     StudioLeader(IStudioRecorder *recorder, const WallClock *clock, QObject *parent = nullptr);
     ~StudioLeader() override;
@@ -144,6 +147,9 @@ private:
     QString m_takeFolder;
     QTimer m_reportDeadline;
     QList<StudioText> m_problems;
+    // How long this machine took to open its last studio take: the next start is planned at
+    // least that much further ahead.
+    qint64 m_lastPrepareNs = 0;
 
     QList<QPointer<FileCollector>> m_collectors;
     QString m_collectError;

@@ -4,6 +4,7 @@
 #include "studio/StudioRecorder.h"
 
 #include <QDebug>
+#include <QJsonArray>
 #include <QVariantMap>
 
 #include <algorithm>
@@ -32,7 +33,7 @@ StudioSession::StudioSession(IStudioRecorder *recorder, std::unique_ptr<IClockSy
         qWarning().noquote() << "[StudioSession] This machine's clock is shifted by"
                              << QString::number(double(m_clock.offsetNs()) / 1e6, 'f', 1) << "ms (simulated)";
     m_leader.setCollectAfterEveryTake(m_settings.collectAfterEveryTake);
-    connect(&m_leader, &StudioLeader::followersChanged, this, &StudioSession::followersChanged);
+    connect(&m_leader, &StudioLeader::followersChanged, this, &StudioSession::announceFollowers);
     connect(&m_leader, &StudioLeader::problemsChanged, this, &StudioSession::problemsChanged);
     connect(&m_leader, &StudioLeader::phaseChanged, this, &StudioSession::collectChanged);
     connect(&m_leader, &StudioLeader::collectProgressChanged, this, &StudioSession::collectChanged);
@@ -61,12 +62,23 @@ QString StudioSession::text(const QString &en, const QString &sr) const
     return m_language == QLatin1String("SR") ? sr : en;
 }
 
+void StudioSession::announceFollowers()
+{
+    QVariantList followersNow = followers();
+    QVariantList sourcesNow = followerSources();
+    if (followersNow == m_shownFollowers && sourcesNow == m_shownSources)
+        return;
+    m_shownFollowers = std::move(followersNow);
+    m_shownSources = std::move(sourcesNow);
+    emit followersChanged();
+}
+
 void StudioSession::setLanguage(const QString &language)
 {
     if (language == m_language)
         return;
     m_language = language;
-    emit followersChanged();
+    announceFollowers();
     emit leaderChanged();
     emit ownClockChanged();
     emit problemsChanged();
@@ -274,4 +286,38 @@ bool StudioSession::acceptJoin(const LinkAddress &follower, const QString &machi
     m_leader.addFollower(follower);
     save();
     return true;
+}
+
+QVariantList StudioSession::followerSources() const
+{
+    QVariantList sources;
+    for (qsizetype i = 0; i < m_leader.followers().size(); ++i) {
+        const FollowerLink *link = m_leader.followers().at(i);
+        if (link->state() != FollowerLink::State::Linked)
+            continue;
+        for (const StudioCamera &camera : link->status().cameras) {
+            if (camera.channelId < 1 || camera.channelId > StudioLeader::CamerasPerMachine)
+                continue;
+            sources.append(QVariantMap{{QStringLiteral("id"), StudioLeader::studioChannel(int(i), camera.channelId)},
+                                       {QStringLiteral("name"), link->machineName() + QLatin1Char(' ') + camera.name},
+                                       {QStringLiteral("machine"), link->machineName()}});
+        }
+    }
+    return sources;
+}
+
+QJsonObject StudioSession::statusJson() const
+{
+    if (!isLeading() && !isFollowing())
+        return QJsonObject();
+    QJsonObject status{{QStringLiteral("role"), isLeading() ? QStringLiteral("leader") : QStringLiteral("follower")},
+                       {QStringLiteral("followers"), QJsonArray::fromVariantList(followers())},
+                       {QStringLiteral("sources"), QJsonArray::fromVariantList(followerSources())},
+                       {QStringLiteral("leaderText"), leaderText()},
+                       {QStringLiteral("problemText"), problemText()},
+                       {QStringLiteral("canCollect"), canCollect()},
+                       {QStringLiteral("isCollecting"), isCollecting()},
+                       {QStringLiteral("collectProgress"), collectProgress()},
+                       {QStringLiteral("collectText"), collectText()}};
+    return status;
 }

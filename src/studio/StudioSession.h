@@ -17,6 +17,7 @@
 #include "studio/StudioSettings.h"
 #include "studio/WallClock.h"
 
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -34,6 +35,8 @@ class StudioSession : public QObject
     // stateText, offsetText ("B: +0.4 ms, PTP"; empty before a measurement), offsetLevel
     // ("good", "warning", "error", or empty), cameras ("5–8").
     Q_PROPERTY(QVariantList followers READ followers NOTIFY followersChanged)
+    // The followers' cameras the programme can switch to (followerSources()).
+    Q_PROPERTY(QVariantList followerSources READ followerSources NOTIFY followersChanged)
     Q_PROPERTY(bool isLeading READ isLeading NOTIFY followersChanged)
     Q_PROPERTY(bool isFollowing READ isFollowing NOTIFY leaderChanged)
     // "Following A at 192.168.1.20:8080: linked"; empty when not following.
@@ -93,6 +96,14 @@ public:
     // A follower asked to be led by this machine (the server's join route).
     bool acceptJoin(const LinkAddress &follower, const QString &machine);
 
+    // The followers' cameras the programme can switch to: maps of id (the studio channel),
+    // name ("B Test Pattern 1") and machine, for every linked follower's running camera.
+    QVariantList followerSources() const;
+    // The studio as the phone page shows it: role ("leader", "follower"), followers,
+    // leaderText, problemText, the collecting state and the followers' sources. Empty when
+    // this machine neither leads nor follows.
+    QJsonObject statusJson() const;
+
 signals:
     void machineNameChanged();
     void followersChanged();
@@ -104,6 +115,9 @@ signals:
 private:
     void save();
     QString text(const QString &en, const QString &sr) const;
+    // followersChanged, when what the followers show has changed (the links report twice a
+    // second; the interface redraws only for a difference).
+    void announceFollowers();
 
     IStudioRecorder *m_recorder;
     std::unique_ptr<IClockSyncSource> m_sync;
@@ -114,6 +128,8 @@ private:
     quint16 m_ownPort = 0;
     QString m_ownKey;
     ClockSyncState m_ownSync;
+    QVariantList m_shownFollowers;
+    QVariantList m_shownSources;
     QTimer m_ownClockTimer;
     StudioSettings::Values m_settings; // followers: kept in step with the leader's links
 };

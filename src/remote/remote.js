@@ -43,6 +43,15 @@ const disableBtn = el('disableBtn');
 const offlineOverlay = el('offlineOverlay');
 const connectOverlay = el('connectOverlay');
 const connectDetail = el('connectDetail');
+const studioSection = el('studioSection');
+const studioRole = el('studioRole');
+const studioLeader = el('studioLeader');
+const studioFollowers = el('studioFollowers');
+const studioSources = el('studioSources');
+const studioCollect = el('studioCollect');
+const collectBtn = el('collectBtn');
+const collectBar = el('collectBar');
+const collectText = el('collectText');
 
 // ---- access key ----
 
@@ -225,10 +234,13 @@ function updateStatus(data) {
   if (typeof data.timecode === 'string' && data.timecode.length > 0)
     timecodeBox.textContent = data.timecode;
 
-  // What the studio's window shows in its banner: why a take failed, or that the disk runs out.
-  const warning = typeof data.warningText === 'string' ? data.warningText : '';
-  warningBanner.textContent = warning;
-  warningBanner.classList.toggle('hidden', warning === '');
+  // What the studio's window shows in its banner: why a take failed, or that the disk runs
+  // out, and what went wrong with the linked recorders.
+  const studio = data.studio && typeof data.studio === 'object' ? data.studio : null;
+  const lines = [data.warningText, studio ? studio.problemText : ''].filter((t) => typeof t === 'string' && t !== '');
+  warningBanner.textContent = lines.join('\n');
+  warningBanner.classList.toggle('hidden', lines.length === 0);
+  renderStudio(studio);
 
   if (data.currentFps !== undefined && data.currentFps !== null) {
     const target = data.selectedGlobalFps ? Number(data.selectedGlobalFps).toFixed(0) : '60';
@@ -243,7 +255,7 @@ function setBadge(text, look) {
 
 function markActive(id) {
   currentActiveSource = id;
-  grid.querySelectorAll('.source-card[data-id]').forEach((card) => {
+  document.querySelectorAll('.source-card[data-id]').forEach((card) => {
     card.classList.toggle('program', card.id === 'card-' + id);
   });
   pgmBadge.textContent = 'PROGRAM (PGM ' + id + ')';
@@ -317,6 +329,74 @@ function renderGrid() {
   }
   markActive(currentActiveSource);
 }
+
+// ---- the studio of linked recorders ----
+
+let renderedStudioKey = null;
+
+function textElement(tag, className, text) {
+  const element = document.createElement(tag);
+  element.className = className;
+  element.textContent = text;
+  return element;
+}
+
+// What the recorder says of its studio: the followers with their link and clock offset, the
+// leader it follows, the followers' cameras to switch to, and collecting their files.
+function renderStudio(studio) {
+  studioSection.classList.toggle('hidden', !studio);
+  document.body.classList.toggle('with-studio', !!studio);
+  if (!studio)
+    return;
+  const leading = studio.role === 'leader';
+  studioRole.textContent = leading ? 'LEADER' : 'FOLLOWER';
+  studioLeader.textContent = studio.leaderText || '';
+  studioLeader.classList.toggle('hidden', !studio.leaderText);
+
+  const followers = Array.isArray(studio.followers) ? studio.followers : [];
+  const sources = Array.isArray(studio.sources) ? studio.sources : [];
+  // Rebuild only when something shown changed: a card replaced under a finger swallows the tap.
+  const key = JSON.stringify([followers, sources]);
+  if (key !== renderedStudioKey) {
+    renderedStudioKey = key;
+    studioFollowers.textContent = '';
+    for (const follower of followers) {
+      const row = document.createElement('div');
+      row.className = 'studio-follower';
+      row.append(textElement('span', 'name', follower.name + ' ' + (follower.cameras || '')),
+                 textElement('span', 'state ' + (follower.state || ''), follower.stateText || ''),
+                 textElement('span', 'offset ' + (follower.offsetLevel || ''), follower.offsetText || ''));
+      studioFollowers.append(row);
+    }
+    studioSources.textContent = '';
+    for (const source of sources) {
+      const card = document.createElement('div');
+      card.className = 'source-card';
+      card.id = 'card-' + source.id;
+      card.dataset.id = String(source.id);
+      const top = document.createElement('div');
+      top.className = 'card-top';
+      top.append(textElement('span', 'tally-dot', ''), textElement('span', 'card-num', 'CAM ' + source.id));
+      card.append(top, textElement('div', 'card-name', String(source.name)));
+      card.addEventListener('click', () => switchSource(source.id));
+      studioSources.append(card);
+    }
+    markActive(currentActiveSource);
+  }
+
+  studioCollect.classList.toggle('hidden', !leading);
+  collectBtn.disabled = studio.canCollect !== true;
+  collectBar.style.width = (studio.isCollecting ? Math.round(100 * (Number(studio.collectProgress) || 0)) : 0) + '%';
+  collectText.textContent = studio.collectText || '';
+}
+
+collectBtn.addEventListener('click', () => {
+  vibrate();
+  api('/api/studio/collect', { method: 'POST' })
+    .then((response) => response.json())
+    .then(updateStatus)
+    .catch(() => {});
+});
 
 // ---- switching and recording ----
 

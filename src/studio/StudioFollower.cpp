@@ -92,10 +92,10 @@ CommandAnswer StudioFollower::arm(const StudioTakePlan &plan)
     if (m_recorder->isRecording())
         return refusal(QStringLiteral("it is recording a take of its own"), QStringLiteral("snima svoj snimak"));
     const qint64 leadNs = plan.start.startWallNs - m_clock->nowNs();
-    if (leadNs < kMinimumLeadNs) {
-        const QString ms = QString::number(double(leadNs) / 1e6, 'f', 1);
-        return refusal(QStringLiteral("the start is %1 ms away on its clock, too close to open its files: is its clock ahead?").arg(ms),
-                       QStringLiteral("početak je %1 ms daleko po njegovom satu, premalo da otvori fajlove: da li mu sat žuri?").arg(ms));
+    if (leadNs < -kLatestStartNs) {
+        const QString ms = QString::number(double(-leadNs) / 1e6, 'f', 0);
+        return refusal(QStringLiteral("the start passed %1 ms ago on its clock: is its clock ahead?").arg(ms),
+                       QStringLiteral("početak je prošao pre %1 ms po njegovom satu: da li mu sat žuri?").arg(ms));
     }
     const StudioText notReady = m_recorder->prepareTake(plan);
     if (!notReady.isEmpty()) {
@@ -126,8 +126,12 @@ void StudioFollower::onDue(qint64 startWallNs)
     m_recorder->showArming(false, 0);
     m_recorder->startPreparedTake(m_clock->monotonicAt(startWallNs));
     const qint64 lateNs = m_clock->nowNs() - startWallNs;
-    qDebug().noquote() << "[StudioFollower] Studio take started at" << m_plan.start.timecode << "(the event loop came"
-                       << QString::number(double(lateNs) / 1e6, 'f', 2) << "ms after the instant)";
+    if (lateNs > 100'000'000)
+        qWarning().noquote() << "[StudioFollower] Studio take started" << QString::number(double(lateNs) / 1e6, 'f', 0)
+                             << "ms after its instant: its first frames repeat the first picture, its sound begins with silence";
+    else
+        qDebug().noquote() << "[StudioFollower] Studio take started at" << m_plan.start.timecode << "(the event loop came"
+                           << QString::number(double(lateNs) / 1e6, 'f', 2) << "ms after the instant)";
     emit armingChanged();
 }
 

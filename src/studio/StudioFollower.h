@@ -35,9 +35,10 @@ class StudioFollower : public QObject
     Q_OBJECT
 
 public:
-    // A start instant closer than this on our clock is refused: the files could not be open
-    // in time, and a late start would not be at the same timecode.
-    static constexpr qint64 kMinimumLeadNs = 50'000'000;
+    // A start instant further in the past than this on our clock is refused. One a little
+    // past (a busy leader sent it late, or our files took long to open) is still taken: the
+    // take counts its frames from the instant, so it starts at the same timecode.
+    static constexpr qint64 kLatestStartNs = 2'000'000'000;
     // Without a probe from the leader for this long the link counts as waiting.
     static constexpr int kLeaderQuietMs = 3000;
     static constexpr int kKeptReports = 32;

@@ -209,7 +209,7 @@ void TestTakeRecorder::firstSlotWaitsForAPictureOfItsOwn()
 void TestTakeRecorder::takeStartedAtAPastInstantKeepsItsLength()
 {
     // The planned instant was 40 ms ago when the tick came; the take counts from it and holds
-    // exactly its length of frames and (silent) audio.
+    // exactly its length of frames and audio, the sound that came before the start lost.
     QTemporaryDir folder;
     qint64 now = 10000 * kMs;
     TakeRecorder take(30.0, 48000, [&now] { return now; });
@@ -222,9 +222,11 @@ void TestTakeRecorder::takeStartedAtAPastInstantKeepsItsLength()
     take.start(now - 40 * kMs);
     QCOMPARE(take.startNs(), now - 40 * kMs);
     take.limitLength(1000 * kMs);
+    // 40 ms of silence stand for the time before the inputs' sound began.
+    QCOMPARE(take.audioFramesAppended(), qint64(1920));
     for (int tick = 0; tick < 60 && !take.isLengthReached(); ++tick) {
         now += 25 * kMs;
-        take.appendAudio({}, {}, false);
+        take.appendAudio(std::vector<float>(1200 * 2, 0.25f), {}, true);
         take.pumpFrames(sources);
     }
     QVERIFY(take.isLengthReached());

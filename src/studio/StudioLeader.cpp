@@ -34,7 +34,7 @@ StudioLeader::StudioLeader(IStudioRecorder *recorder, const WallClock *clock, QO
     m_reportDeadline.setSingleShot(true);
     connect(&m_reportDeadline, &QTimer::timeout, this, [this] {
         for (Member &member : m_members) {
-            if (member.armed && !member.reportDone) {
+            if (member.armSent && !member.reportDone) {
                 member.reportDone = true;
                 if (member.reportError.isEmpty())
                     member.reportError = QStringLiteral("no take report within %1 s").arg(ReportWaitMs / 1000);
@@ -205,11 +205,10 @@ void StudioLeader::armMember(Member &member)
                                     QStringLiteral("nije dostupan") + (why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why))};
         return;
     }
-    const qint64 untilStartMs = (m_plan.start.startWallNs - m_clock->nowNs()) / 1'000'000;
-    const int timeoutMs = int(std::clamp<qint64>(untilStartMs - 100, 100, ArmTimeoutMs));
+    member.armSent = true;
     const QString studioTakeId = m_plan.studioTakeId;
     const std::size_t index = std::size_t(&member - m_members.data());
-    link->send("POST", StudioRoutes::kArm, m_plan.toJson(), QUrlQuery(), timeoutMs,
+    link->send("POST", StudioRoutes::kArm, m_plan.toJson(), QUrlQuery(), ArmTimeoutMs,
                [this, index, studioTakeId](const LinkResponse &response) {
                    if (m_plan.studioTakeId != studioTakeId || index >= m_members.size())
                        return;
@@ -250,7 +249,7 @@ void StudioLeader::stopAll()
         m_recorder->cancelPreparedTake();
         setPhase(Phase::Idle);
         for (std::size_t i = 0; i < m_members.size(); ++i) {
-            if (m_members[i].armed)
+            if (m_members[i].armSent)
                 sendStop(i);
         }
         qDebug() << "[StudioLeader] Studio take called off before it began.";
@@ -263,8 +262,10 @@ void StudioLeader::stopAll()
     const qint64 lengthNs = m_stopWallNs - m_plan.start.startWallNs;
     qDebug().noquote() << "[StudioLeader] Studio take ends after" << QString::number(double(lengthNs) / 1e9, 'f', 3) << "s";
     m_recorder->endTakeAfter(lengthNs);
+    // Also to those whose arm answer never came: a STOP for a take it does not know changes
+    // nothing.
     for (std::size_t i = 0; i < m_members.size(); ++i) {
-        if (m_members[i].armed)
+        if (m_members[i].armSent)
             sendStop(i);
     }
 }
@@ -302,6 +303,14 @@ void StudioLeader::onLinkChanged(FollowerLink *link)
         Member &member = m_members[i];
         if (member.link != link)
             continue;
+        // Its arm answer was lost or late, but it runs the take: it is in.
+        if (!member.armed && member.armSent && m_phase != Phase::Idle && link->hasStatus()
+            && link->status().studioTakeId == m_plan.studioTakeId) {
+            member.armed = true;
+            member.takeId = link->status().takeId;
+            member.refusal = StudioText{};
+            qDebug().noquote() << "[StudioLeader]" << member.name << "runs the studio take after all";
+        }
         // Back after missing the STOP: tell it again; a take already past its end stops at once.
         if (member.stopPending && m_stopWallNs != 0 && link->state() == FollowerLink::State::Linked
             && link->status().studioTakeId == m_plan.studioTakeId) {
@@ -322,14 +331,14 @@ void StudioLeader::takeFinished(const QString &takeFolder)
     if (m_stopWallNs == 0) {
         m_stopWallNs = StudioTime::planStop(m_plan.start.startWallNs, m_clock->nowNs(), m_plan.start.fps, 0);
         for (std::size_t i = 0; i < m_members.size(); ++i) {
-            if (m_members[i].armed)
+            if (m_members[i].armSent)
                 sendStop(i);
         }
     }
     setPhase(Phase::Reporting);
     m_reportDeadline.start(ReportWaitMs);
     for (std::size_t i = 0; i < m_members.size(); ++i) {
-        if (m_members[i].armed)
+        if (m_members[i].armSent)
             requestReport(i);
     }
     checkReportsDone();
@@ -357,6 +366,13 @@ void StudioLeader::requestReport(std::size_t index)
                    Member &member = m_members[index];
                    if (member.reportDone)
                        return;
+                   if (response.status == 404) {
+                       // It never recorded this take (its arm came too late, or it restarted).
+                       member.reportDone = true;
+                       member.reportError = QStringLiteral("it has no such take");
+                       checkReportsDone();
+                       return;
+                   }
                    const QJsonObject object = response.json();
                    QString error;
                    if (response.isOk() && !object.value(QStringLiteral("pending")).toBool()) {
@@ -384,7 +400,7 @@ void StudioLeader::checkReportsDone()
     if (m_phase != Phase::Reporting)
         return;
     for (const Member &member : m_members) {
-        if (member.armed && !member.reportDone)
+        if (member.armSent && !member.reportDone)
             return;
     }
     m_reportDeadline.stop();

@@ -40,8 +40,9 @@ class StudioLeader : public QObject
 
 public:
     static constexpr int CamerasPerMachine = 4;
-    // An arm answer must be back before the start instant; what comes later counts as none.
-    static constexpr int ArmTimeoutMs = 800;
+    // How long an arm command may take to be answered. A follower that answers late (or not
+    // at all) may still have started: its status says so, and it is sent the STOP either way.
+    static constexpr int ArmTimeoutMs = 3000;
     static constexpr int StopTimeoutMs = 2000;
     // How long the followers have to finish their files and report after the stop.
     static constexpr int ReportWaitMs = 20'000;
@@ -89,6 +90,7 @@ public:
         LinkAddress address;
         int followerIndex = 0; // its place in the list at REC (its cameras' numbering)
         QString name;          // unique among the machines of the take
+        bool armSent = false;  // REC reached it (linked at the time): it is sent the STOP too
         bool armed = false;
         StudioText refusal;    // why it did not start
         QString takeId;        // its own take folder

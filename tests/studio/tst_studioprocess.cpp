@@ -259,7 +259,7 @@ void TestStudioProcess::killedFollowerIsShownLostAndTheOthersGoOn()
     QTRY_VERIFY_WITH_TIMEOUT(status(m_c).value(QStringLiteral("isRecording")).toBool()
                                  && status(m_a).value(QStringLiteral("isRecording")).toBool(), 10'000);
     for (int channel = 1; channel <= 4; ++channel)
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(m_c.take(2) + QStringLiteral("/Camera_0%1.mp4").arg(channel)).size() > 0, 20'000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(m_c.take(2) + QStringLiteral("/Camera_0%1.mp4").arg(channel)).size() > 0, 60'000);
     QTest::qWait(3000);
 
     ::kill(pid_t(m_c.process->processId()), SIGKILL);

@@ -117,10 +117,12 @@ ApplicationManager::~ApplicationManager()
 void ApplicationManager::shutDown()
 {
     // A take still running is finished: every file completed, the timeline written; one
-    // still waiting for its studio instant is called off.
+    // still waiting for its studio instant is called off. A take being rebuilt is finished
+    // too; any left after it are rebuilt at the next start.
     if (m_isRecording)
         finishTake();
     discardOpenedTake();
+    m_recovery.stop();
     m_benchmark.cancel();
     m_timecodeTimer.stop();
     m_audioTickTimer.stop();
@@ -222,6 +224,8 @@ void ApplicationManager::setCurrentLanguage(const QString &language)
     // The banner's texts follow the language.
     if (!m_recordingError.isEmpty())
         emit lastRecordingErrorChanged();
+    if (!m_recoveredTakes.isEmpty())
+        emit takeRecoveryChanged();
     if (!m_recordingWarning.isEmpty())
         emit recordingWarningChanged();
 }

@@ -31,6 +31,9 @@
 //   ApplicationManagerStudio.cpp        this machine's take as part of a studio of linked
 //                                       recorders (StudioSession, src/studio): REC ALL and
 //                                       STOP at one instant, the followers' cameras
+//   ApplicationManagerJournal.cpp       the take's cut journal, the markers and the marker key
+//   ApplicationManagerRecovery.cpp      the takes a crash left without timelines, rebuilt at
+//                                       start from their cut journals
 //
 // Longer than our other headers on purpose: its properties, invokables and signals are the
 // one contract both front ends (the QML and the phone API) are written against, so they stay
@@ -49,11 +52,14 @@
 #include "audio/MonitorOutput.h"
 #include "models/InputChannelsModel.h"
 #include "recording/BroadcastWav.h"
+#include "recording/CutJournal.h"
 #include "recording/RecordingContainer.h"
 #include "recording/TakeRecorder.h"
+#include "recording/TakeRecoveryRun.h"
 #include "recording/TimelineCut.h"
 #include "recording/TimelineExport.h"
 #include "studio/StudioSession.h"
+#include "recording/TimelineMarker.h"
 
 #include <QList>
 #include <QObject>
@@ -168,6 +174,12 @@ class ApplicationManager : public QObject
     // This machine in a studio of linked recorders: its followers or its leader, the clocks,
     // collecting files. Owned by the manager.
     Q_PROPERTY(StudioSession *studio READ studio CONSTANT)
+    // The last marker of the running (or last) take, "Marker 2 “cough” at 00:12:03.400";
+    // empty before the first marker of a take.
+    Q_PROPERTY(QString lastMarkerText READ lastMarkerText NOTIFY lastMarkerChanged)
+    // The takes rebuilt at start, in the interface language ("Take_03 recovered — timelines
+    // rebuilt", one line each); empty when there were none or the operator dismissed it.
+    Q_PROPERTY(QString takeRecoveryText READ takeRecoveryText NOTIFY takeRecoveryChanged)
 
 public:
     explicit ApplicationManager(QObject *parent = nullptr);
@@ -248,6 +260,10 @@ public:
     // The switch log of the current (or last) take.
     const QList<TimelineCut> &timelineCuts() const { return m_timelineCuts; }
     StudioSession *studio() const { return m_studio.get(); }
+    // The markers of the current (or last) take.
+    const QList<TimelineMarker> &takeMarkers() const { return m_takeMarkers; }
+    QString lastMarkerText() const { return m_lastMarkerText; }
+    QString takeRecoveryText() const;
 
     // --- setters ---
     Q_INVOKABLE void setActiveSessionName(const QString &name);
@@ -379,6 +395,22 @@ public:
     Q_INVOKABLE void stopRecording();
     Q_INVOKABLE void cancelArming();
     Q_INVOKABLE void generateTimeline();
+    // Drops a marker at the current take time, named as the operator typed it (the key M
+    // gives no name). The answer: ok, and with it number, name, takeMs and takeTime
+    // ("00:12:03.400"); without a running take ok is false and error says so.
+    Q_INVOKABLE QVariantMap dropMarker(const QString &name = QString());
+    // The key that drops a marker (M; 0: none), reassigned like the source keys.
+    Q_INVOKABLE void setMarkerKey(int key);
+    Q_INVOKABLE int getMarkerKey() const { return m_markerKey; }
+    Q_INVOKABLE QString getMarkerKeyName() const { return keyToString(m_markerKey); }
+    // Finds the takes under the recording folder that a crash left with a cut journal and no
+    // timelines, and rebuilds their timelines on a thread of its own (the entry routine calls
+    // it once the recording folder is known). Each rebuilt take is logged with what was found
+    // and named in takeRecoveryText.
+    Q_INVOKABLE void recoverInterruptedTakes();
+    // Until the takes found by recoverInterruptedTakes() are rebuilt and announced (tests).
+    void waitForTakeRecovery();
+    Q_INVOKABLE void dismissTakeRecovery();
     // Writes the timeline of the last take; false when it could not be written.
     bool exportTimeline(qint64 durationMs);
     // Folder of the running or last take; empty before the first.
@@ -464,6 +496,10 @@ signals:
     void recordingWarningChanged();
     void diskSpaceChanged();
     void lastTakeSummaryChanged();
+    void lastMarkerChanged();
+    void takeRecoveryChanged();
+    // A marker was dropped in the running take.
+    void markerDropped(int number, const QString &name, qint64 takeMs);
 
 public slots:
     void updateTimecode();
@@ -535,6 +571,7 @@ private:
     // Some channel has a running audio input.
     bool hasAudioInput() const;
     void noteAudioParts(const TakeReport &report);
+    void noteTakeFileLengths(const TakeReport &report);
     void stopOnRecordingFailure();
     // The take's failure; the timeline's failure is kept apart (setTimelineError).
     void setRecordingError(const LocalisedText &error);
@@ -546,6 +583,12 @@ private:
     QString failedFilePath(const TakeFailure &failure) const;
     // lastTakeSummary of a take that just finished.
     QVariantMap summariseTake(const TakeReport &report, bool hasTimeline) const;
+    // The take's journal: opened once its files are, closed at stop.
+    void openCutJournal();
+    // At stop: the journal ends, and the switches and markers the timelines are written from
+    // are what reached it (when every line did).
+    void closeCutJournal(qint64 durationMs);
+    void announceRecoveredTake(const TakeRecoveryOutcome &outcome);
     // What the disk watch needs to know of the take now.
     DiskUse diskUse() const;
     // What a take writes per second by the settings: the running cameras at the bitrate, the
@@ -605,6 +648,12 @@ private:
     QTime m_recordStartTime;
     qint64 m_recordStartNs = 0;
     QList<TimelineCut> m_timelineCuts;
+    QList<TimelineMarker> m_takeMarkers;
+    QString m_lastMarkerText;
+    bool m_takeHasBroadcastWav = false; // the running (or last) take's WAV files carry its timecode
+    CutJournal m_journal;               // while recording
+    TakeRecoveryRun m_recovery;
+    QStringList m_recoveredTakes;       // take folder names rebuilt at start
 
     // The running (or last) take.
     QString m_currentTakeFolder;
@@ -615,6 +664,8 @@ private:
     std::map<int, QString> m_isoAudioPaths;
     // Audio tracks of the last take that went on in parts, keyed by their first file.
     std::map<QString, QList<TimelineAudioPart>> m_audioParts;
+    // How long each file of the last take is, as written (by path).
+    std::map<QString, TimelineFileMeasure> m_takeFileLengths;
     std::unique_ptr<TakeRecorder> m_take; // while recording
     quint32 m_audioPartLimitBytes = 0;
     qint64 m_lastTakeDurationMs = 0;
@@ -638,6 +689,7 @@ private:
 
     bool m_isCapturingKeybind = false;
     std::array<int, 4> m_sourceKeys = {0x31, 0x32, 0x33, 0x34}; // the keys 1..4; 0 = none
+    int m_markerKey = Qt::Key_M; // 0 = none
 
     // No reading before the first measurement: a start value would pass for one.
     double m_currentFps = 0.0;

@@ -10,6 +10,7 @@
 #include "common/MonotonicClock.h"
 #include "capture/ISource.h"
 #include "recording/EncoderConfig.h"
+#include "recording/FrameRate.h"
 #include "recording/IEncoder.h"
 #include "recording/TakeRecorder.h"
 #include "recording/Timecode.h"
@@ -125,6 +126,12 @@ bool ApplicationManager::openTake(const StudioTakePlan *plan)
     m_isoAudioPaths.clear();
     m_timelineCuts.clear();
     m_timelineCuts.append(TimelineCut{m_activeSourceId, 0});
+    m_takeMarkers.clear();
+    if (!m_lastMarkerText.isEmpty()) {
+        m_lastMarkerText.clear();
+        emit lastMarkerChanged();
+    }
+    m_takeHasBroadcastWav = m_broadcastWavEnabled;
 
     // The start time of day names the take in every file's timecode; a studio take starts at
     // its planned instant, on a frame boundary, with the timecode the leader gave it.
@@ -136,6 +143,7 @@ bool ApplicationManager::openTake(const StudioTakePlan *plan)
         return broadcastWavInfoFor(startedAt, sessionFolder + QLatin1Char(' ') + QDir(takeFolder).dirName() + QLatin1Char(' ') + track);
     };
     m_audioParts.clear();
+    m_takeFileLengths.clear();
     auto take = std::make_unique<TakeRecorder>(m_timelineFps, kSampleRate);
     if (m_audioPartLimitBytes > 0)
         take->setAudioPartLimitBytes(m_audioPartLimitBytes);
@@ -234,6 +242,7 @@ void ApplicationManager::beginTake(qint64 startNs)
     m_takeStats.lastSampleNs = m_recordStartNs;
     m_perfLog.open(AppPaths::perfLogFilePath());
     publishCameraHealth(); // the new take's figures start from nothing
+    openCutJournal();
 
     if (m_channelsModel) {
         for (int id = ChannelRange::kFirst; id <= ChannelRange::kLast; ++id)
@@ -285,6 +294,7 @@ void ApplicationManager::finishTake()
 
     m_takeStats.droppedFrames = report.droppedFrames;
     noteAudioParts(report);
+    noteTakeFileLengths(report);
     recordTakeCameraFigures(report);
     m_perfLog.close();
     // A failure already reported (the disk's reserve reached) says more than what followed it.
@@ -298,6 +308,7 @@ void ApplicationManager::finishTake()
     if (durationMs < 1)
         durationMs = 1000;
     m_lastTakeDurationMs = durationMs;
+    closeCutJournal(durationMs);
     qDebug().noquote() << "[ApplicationManager] === RECORDING STOPPED ===" << double(durationMs) / 1000.0
                        << "s, DROPS:"
                        << QStringLiteral("%1, REPEATED: %2").arg(m_takeStats.droppedFrames).arg(m_takeStats.repeatedFrames);
@@ -355,6 +366,29 @@ bool ApplicationManager::hasAudioInput() const
                        [](const ChannelState &channel) { return channel.audioCapture != nullptr; });
 }
 
+void ApplicationManager::noteTakeFileLengths(const TakeReport &report)
+{
+    // What every file of the take holds, as written: its clips end where it ends (a WAV file
+    // stops within a frame of the take's rounded length, a camera whose pictures stopped
+    // early sooner).
+    m_takeFileLengths.clear();
+    const FrameRate rate = frameRateFraction(m_timelineFps);
+    for (const auto &[channelId, figures] : report.cameras) {
+        const auto path = m_videoPaths.find(channelId);
+        if (path != m_videoPaths.end())
+            m_takeFileLengths[path->second] = TimelineFileMeasure{double(figures.frames) / rate.toDouble(), std::nullopt};
+    }
+    std::vector<TakeAudioFile> tracks;
+    if (report.hasMasterAudio)
+        tracks.push_back(report.masterAudio);
+    for (const auto &[channelId, file] : report.channelAudio)
+        tracks.push_back(file);
+    for (const TakeAudioFile &file : tracks) {
+        for (qsizetype i = 0; i < file.parts.size(); ++i)
+            m_takeFileLengths[file.parts.at(i)] = TimelineFileMeasure{double(file.partFrames.value(i)) / kSampleRate, std::nullopt};
+    }
+}
+
 void ApplicationManager::noteAudioParts(const TakeReport &report)
 {
     // Tracks that went on past a size limit: the timeline lays their parts end to end.
@@ -402,8 +436,11 @@ bool ApplicationManager::exportTimeline(qint64 durationMs)
     }
     input.masterWavPath = m_masterWavPath;
     input.cuts = localCuts(m_timelineCuts, m_videoPaths);
+    input.markers = m_takeMarkers;
     input.audioParts = m_audioParts;
     input.audioSampleRate = kSampleRate;
+    input.audioHasTimeReference = m_takeHasBroadcastWav;
+    input.measuredFiles = m_takeFileLengths;
 
     if (!timelineHasRecordedFiles(input)) {
         qDebug() << "[ApplicationManager] No recorded files to export to XML.";
@@ -413,10 +450,16 @@ bool ApplicationManager::exportTimeline(qint64 durationMs)
     const bool written = writeTimeline(input, &results);
     QStringList errors;
     for (const TimelineFileWrite &result : results) {
-        if (result.error.isEmpty()) {
+        const char *format = result.format == TimelineFormat::Fcpxml ? "FCPXML"
+            : result.format == TimelineFormat::Otio                  ? "OpenTimelineIO"
+                                                                     : nullptr;
+        if (result.error.isEmpty() && !format) {
             qDebug() << "[ApplicationManager] Successfully exported DaVinci Resolve XML to:" << result.path;
+        } else if (result.error.isEmpty()) {
+            qDebug() << "[ApplicationManager] Successfully exported" << format << "timeline to:" << result.path;
         } else {
-            qWarning() << "[ApplicationManager] Failed to export XML to:" << result.path << "-" << result.error;
+            qWarning() << "[ApplicationManager] Failed to export" << (format ? format : "XML") << "to:" << result.path << "-"
+                       << result.error;
             errors.append(QStringLiteral("%1: %2").arg(QFileInfo(result.path).fileName(), result.error));
         }
     }

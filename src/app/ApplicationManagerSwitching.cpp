@@ -1,6 +1,7 @@
 // The programme source: the activeSourceId setter, the keybinds of sources 1-4 and the
 // application-wide key filter that turns those keys into source switches (each switch of a
-// running take becomes a cut of its timeline).
+// running take becomes a cut of its timeline and a line of its cut journal) and the marker
+// key into a marker.
 #include "app/ApplicationManager.h"
 
 #include "common/ChannelRange.h"
@@ -37,8 +38,11 @@ void ApplicationManager::switchToSource(int sourceId)
 {
     m_activeSourceId = sourceId;
     emit activeSourceChanged();
-    if (m_isRecording)
-        m_timelineCuts.append(TimelineCut{sourceId, elapsedTakeMs()});
+    if (m_isRecording) {
+        const qint64 takeMs = elapsedTakeMs();
+        m_timelineCuts.append(TimelineCut{sourceId, takeMs});
+        m_journal.noteSwitch(takeMs, sourceId);
+    }
 }
 
 void ApplicationManager::setActiveSourceId(int sourceId)
@@ -101,6 +105,11 @@ bool ApplicationManager::eventFilter(QObject *watched, QEvent *event)
             continue;
         if (m_activeSourceId != c + 1)
             switchToSource(c + 1);
+        return true;
+    }
+    // The marker key marks the running take; without one it is an ordinary key.
+    if (m_markerKey != 0 && key == m_markerKey && m_isRecording) {
+        dropMarker();
         return true;
     }
     return QObject::eventFilter(watched, event);

@@ -52,12 +52,19 @@ struct OutputContextDeleter
     }
 };
 
+// A file opened for reading (avformat_open_input).
+struct InputContextDeleter
+{
+    void operator()(AVFormatContext *context) const { avformat_close_input(&context); }
+};
+
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
 using BufferRefPtr = std::unique_ptr<AVBufferRef, BufferRefDeleter>;
 using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextDeleter>;
+using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextDeleter>;
 
 // Options handed to avcodec_open2 / avformat_write_header; frees what the call left over.
 class FfmpegOptions

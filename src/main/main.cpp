@@ -132,6 +132,8 @@ int main(int argc, char *argv[])
     }
 
     applyCommandLine(manager, options);
+    // Takes a crash left without timelines get them back, before a new take can start.
+    manager->recoverInterruptedTakes();
     QuitOnSignal quitOnSignal;
 
     InputChannelsModel channelsModel;

@@ -59,3 +59,33 @@ QString timelineFileUrl(const QString &absolutePath)
         return QLatin1String("file://localhost") + path;
     return QLatin1String("file://localhost/") + path;
 }
+
+QString timelineEncodedFileUrl(const QString &absolutePath)
+{
+    QString path = absolutePath;
+    if (isWindowsStylePath(path))
+        path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    QString host;
+    if (path.startsWith(QLatin1String("//"))) { // a network share: its server is the URL's host
+        const qsizetype slash = path.indexOf(QLatin1Char('/'), 2);
+        host = slash < 0 ? path.mid(2) : path.mid(2, slash - 2);
+        path = slash < 0 ? QString() : path.mid(slash);
+    } else if (!path.startsWith(QLatin1Char('/'))) {
+        path.prepend(QLatin1Char('/')); // "C:/..." becomes "/C:/..."
+    }
+    QString encoded = QLatin1String("file://") + host;
+    static const char hex[] = "0123456789ABCDEF";
+    for (const char byte : path.toUtf8()) {
+        const uchar c = uchar(byte);
+        const bool kept = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')
+            || c == '-' || c == '.' || c == '_' || c == '~' || c == '/' || c == ':';
+        if (kept) {
+            encoded += QLatin1Char(char(c));
+        } else {
+            encoded += QLatin1Char('%');
+            encoded += QLatin1Char(hex[c >> 4]);
+            encoded += QLatin1Char(hex[c & 0xF]);
+        }
+    }
+    return encoded;
+}

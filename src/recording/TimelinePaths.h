@@ -21,6 +21,12 @@ QString timelineAbsolutePath(const QString &path);
 // timelineAbsolutePath()'s result, which starts with "//" only for a network path.
 QString timelineFileUrl(const QString &absolutePath);
 
+// The same file as a percent-encoded URL, as FCPXML and OpenTimelineIO read them: every byte
+// of the path's UTF-8 but letters, digits, "-._~", "/" and ":" becomes %XX.
+//   "/home/ana/Tom & Jerry/Čačak.mp4" → "file:///home/ana/Tom%20%26%20Jerry/%C4%8Ca%C4%8Dak.mp4"
+//   "C:/Rec/A B.mp4" → "file:///C:/Rec/A%20B.mp4";  "//nas/share/x.wav" → "file://nas/share/x.wav"
+QString timelineEncodedFileUrl(const QString &absolutePath);
+
 // "C:/..." or "C:\...": a path that names a Windows drive.
 bool isDrivePath(const QString &path);
 

@@ -30,6 +30,7 @@ QByteArray reasonPhrase(int status)
     case 403: return "Forbidden";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
+    case 409: return "Conflict";
     case 413: return "Payload Too Large";
     case 416: return "Range Not Satisfiable";
     case 429: return "Too Many Requests";

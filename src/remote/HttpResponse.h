@@ -8,8 +8,8 @@ namespace HttpResponse {
 
 // 200 with a JSON body and the CORS headers the phone page and other tools rely on.
 QByteArray json(const QByteArray &body);
-// A refusal the page reads: `status` (401 or 429) with the body {"error":"<message>"}; 429
-// also says when to come back (Retry-After, in seconds).
+// A refusal the page reads: `status` (400, 401, 409 or 429) with the body
+// {"error":"<message>"}; 429 also says when to come back (Retry-After, in seconds).
 QByteArray jsonError(int status, const QByteArray &message, int retryAfterSeconds = 0);
 // 200 with the control page.
 QByteArray html(const QByteArray &page);

@@ -116,6 +116,8 @@ QJsonObject RemoteApi::status() const
         {QStringLiteral("currentFps"), m_manager->currentFps()},
         {QStringLiteral("isArming"), m_manager->isArming()},
         {QStringLiteral("isRecording"), m_manager->isRecording()},
+        // The last marker of the running (or last) take with its take time; empty before one.
+        {QStringLiteral("lastMarker"), m_manager->lastMarkerText()},
         {QStringLiteral("masterVolume"), double(m_manager->masterAudioVolume())},
         {QStringLiteral("selectedGlobalFps"), m_manager->selectedGlobalFps()},
         {QStringLiteral("sessionName"), m_manager->activeSessionName()},
@@ -225,6 +227,22 @@ QByteArray RemoteApi::collectFiles()
 {
     m_manager->studio()->collectFiles();
     return statusJson();
+}
+
+RemoteApi::Answer RemoteApi::dropMarker(const HttpRequest &request)
+{
+    QString name;
+    if (!request.body.trimmed().isEmpty()) {
+        const std::optional<QJsonObject> body = bodyObject(request);
+        const QJsonValue value = body ? body->value(QStringLiteral("name")) : QJsonValue();
+        if (!body || !(value.isString() || value.isUndefined() || value.isNull()))
+            return {400, QByteArrayLiteral("the body must be a JSON object with a text name")};
+        name = value.toString();
+    }
+    const QVariantMap marker = m_manager->dropMarker(name);
+    if (!marker.value(QStringLiteral("ok")).toBool())
+        return {409, QByteArrayLiteral("no take is running")};
+    return {200, compact(QJsonObject::fromVariantMap(marker))};
 }
 
 QByteArray RemoteApi::toggleRecording()

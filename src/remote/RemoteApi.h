@@ -24,7 +24,7 @@ public:
     void setChannelsModel(InputChannelsModel *model) { m_channelsModel = model; }
     InputChannelsModel *channelsModel() const;
 
-    // The status document: eleven members in key order, four channel objects.
+    // The status document: its members in key order, four channel objects.
     QJsonObject status() const;
     QByteArray statusJson() const;
     QByteArray devicesJson() const;
@@ -36,6 +36,17 @@ public:
     QByteArray toggleRecording();
     // "Collect files" of a studio take this machine led.
     QByteArray collectFiles();
+
+    // A route that can refuse: 200 with `body`, or `status` with `body` as its error message.
+    struct Answer
+    {
+        int status = 200;
+        QByteArray body;
+    };
+    // POST /api/marker: a marker in the running take, named by the optional JSON body
+    // {"name": "..."}; the answer carries its number, name and take time. 409 without a
+    // running take, 400 for a body that is no such object.
+    Answer dropMarker(const HttpRequest &request);
 
 private:
     QJsonObject channelStatus(int channelId) const;

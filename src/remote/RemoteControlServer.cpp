@@ -40,7 +40,7 @@ struct RemoteControlServer::Connection
 
 namespace {
 
-enum class Route { Page, Style, Script, Status, Devices, AddSource, RemoveSource, Switch, Record, Stream, Collect, Studio, NotFound };
+enum class Route { Page, Style, Script, Status, Devices, AddSource, RemoveSource, Switch, Record, Marker, Stream, Collect, Studio, NotFound };
 
 Route routeFor(const QString &path)
 {
@@ -62,6 +62,8 @@ Route routeFor(const QString &path)
         return Route::Switch;
     if (path == QLatin1String("/api/record"))
         return Route::Record;
+    if (path == QLatin1String("/api/marker"))
+        return Route::Marker;
     if (path == QLatin1String("/stream.mjpg") || path == QLatin1String("/preview.mjpg"))
         return Route::Stream;
     if (path == QLatin1String("/api/studio/collect"))
@@ -74,7 +76,7 @@ Route routeFor(const QString &path)
 bool changesState(Route route)
 {
     return route == Route::AddSource || route == Route::RemoveSource || route == Route::Switch
-           || route == Route::Record || route == Route::Collect;
+           || route == Route::Record || route == Route::Marker || route == Route::Collect;
 }
 
 // Everything but the page's own files and unknown paths reads or drives the recorder. The
@@ -445,7 +447,9 @@ void RemoteControlServer::handleRequest(QTcpSocket *socket, const HttpRequest &r
     }
     const bool headOnly = method == "HEAD";
     const bool studioChange = route == Route::Studio && StudioApi::changesState(request.path);
-    if ((!headOnly && method != "GET" && method != "POST") || (headOnly && (changesState(route) || studioChange))) {
+    // A marker is dropped by POST only: a browser may fetch a GET address ahead of time.
+    if ((!headOnly && method != "GET" && method != "POST") || (headOnly && (changesState(route) || studioChange))
+        || (route == Route::Marker && method != "POST")) {
         respond(socket, HttpResponse::error(405));
         return;
     }
@@ -488,6 +492,11 @@ void RemoteControlServer::handleRequest(QTcpSocket *socket, const HttpRequest &r
     case Route::Switch: response = HttpResponse::json(m_api.switchSource(request)); break;
     case Route::Record: response = HttpResponse::json(m_api.toggleRecording()); break;
     case Route::Collect: response = HttpResponse::json(m_api.collectFiles()); break;
+    case Route::Marker: {
+        const RemoteApi::Answer answer = m_api.dropMarker(request);
+        response = answer.status == 200 ? HttpResponse::json(answer.body) : HttpResponse::jsonError(answer.status, answer.body);
+        break;
+    }
     case Route::Stream:
     case Route::Studio:
     case Route::NotFound: response = HttpResponse::notFound(); break;

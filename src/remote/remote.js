@@ -31,6 +31,8 @@ const grid = el('switcherGrid');
 const recBtn = el('recBtn');
 const recText = el('recText');
 const nextBtn = el('nextBtn');
+const markerBtn = el('markerBtn');
+const lastMarkerLine = el('lastMarker');
 const sourceDialog = el('sourceDialog');
 const dialogTitle = el('dialogTitle');
 const channelSelect = el('channelSelect');
@@ -234,11 +236,18 @@ function updateStatus(data) {
   if (typeof data.timecode === 'string' && data.timecode.length > 0)
     timecodeBox.textContent = data.timecode;
 
+  // A marker belongs to a running take; the recorder words the last one.
+  markerBtn.disabled = !isRecording;
+  const marker = typeof data.lastMarker === 'string' ? data.lastMarker : '';
+  lastMarkerLine.textContent = marker;
+  lastMarkerLine.classList.toggle('hidden', marker === '');
+
   // What the studio's window shows in its banner: why a take failed, or that the disk runs
   // out, and what went wrong with the linked recorders.
   const studio = data.studio && typeof data.studio === 'object' ? data.studio : null;
   const lines = [data.warningText, studio ? studio.problemText : ''].filter((t) => typeof t === 'string' && t !== '');
-  warningBanner.textContent = lines.join('\n');
+  warningBanner.textContent = lines.join('
+');
   warningBanner.classList.toggle('hidden', lines.length === 0);
   renderStudio(studio);
 
@@ -427,6 +436,13 @@ function toggleRecording() {
     .then((response) => response.json())
     .then((data) => updateStatus(data))
     .catch((error) => console.error('Record toggle error:', error));
+}
+
+function dropMarker() {
+  vibrate();
+  api('/api/marker', { method: 'POST' })
+    .then(() => pollStatus())
+    .catch((error) => console.error('Marker error:', error));
 }
 
 // ---- source dialog ----
@@ -651,6 +667,7 @@ previewImg.addEventListener('error', () => {
 
 recBtn.addEventListener('click', toggleRecording);
 nextBtn.addEventListener('click', nextCamera);
+markerBtn.addEventListener('click', dropMarker);
 el('dialogClose').addEventListener('click', closeSourceDialog);
 el('cancelBtn').addEventListener('click', closeSourceDialog);
 el('applyBtn').addEventListener('click', applySource);

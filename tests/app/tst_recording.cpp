@@ -1,14 +1,17 @@
 // Whole takes with the built-in devices and the real encoders, judged by reading the files
-// back: every file there, every length matching the take, both timelines read as an editor
-// reads them (the strict reader, every file they name opened and measured, Broadcast WAV files
-// placed where their time reference says) and naming the files as recorded (in each
-// container), the cameras' white flashes in step with the test tone's beeps in the master WAV,
-// and a timeline that cannot be written reported as a failure.
+// back: every file there, every length matching the take, every timeline (xmeml, FCPXML and
+// OTIO, both layouts) read as an editor reads them (the strict readers, every file they name
+// opened and measured, Broadcast WAV files placed where their time reference says) with the
+// take's switches and markers, naming the files as recorded (in each container), the cameras'
+// white flashes in step with the test tone's beeps in the master WAV, the cut journal written
+// as the take runs, and a timeline that cannot be written reported as a failure.
 #include "app/ApplicationManager.h"
 #include "capture/AudioCapture.h"
 #include "capture/CameraCapture.h"
 
 #include "BuiltInDevices.h"
+#include "FcpxmlReader.h"
+#include "OtioReader.h"
 #include "XmemlReader.h"
 
 #include "MediaReadback.h"
@@ -17,6 +20,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
+#include <QTimer>
 #include <QFileInfo>
 #include <QThread>
 #include <QSettings>
@@ -50,16 +55,33 @@ bool xmlIsWellFormed(const QString &path, QString *error)
     return !reader.hasError();
 }
 
-// Both timelines of a take, read as an editor's import reads them, and the files they name
-// as the editor finds them on disk. With takeFrames, each sequence must be exactly that long.
-QStringList timelineFaults(const QString &take, const QString &session, std::optional<qint64> takeFrames)
+// Every timeline of a take (each format, both layouts), read as an editor's import reads it,
+// and the files it names as the editor finds them on disk. With takeFrames, each sequence must
+// be exactly that long. The frames of the markers each timeline carries go to *markers, one
+// "<frame> <frame> ..." entry per timeline.
+QStringList timelineFaults(const QString &take, const QString &session, std::optional<qint64> takeFrames,
+                           QStringList *markers = nullptr)
 {
     QStringList faults;
     const QString stem = take + QLatin1Char('/') + session + QLatin1Char('_') + QDir(take).dirName();
-    for (const QString &path : {stem + QStringLiteral(".xml"), stem + QStringLiteral("_AllAngles.xml")}) {
-        const XmemlTimeline timeline = readXmemlFile(path, takeFrames);
-        for (const QString &fault : timeline.faults + checkXmemlMedia(timeline))
-            faults.append(QFileInfo(path).fileName() + QStringLiteral(": ") + fault);
+    for (const QString &layout : {QString(), QStringLiteral("_AllAngles")}) {
+        QStringList found, frames;
+        const XmemlTimeline xmeml = readXmemlFile(stem + layout + QStringLiteral(".xml"), takeFrames);
+        found << xmeml.faults + checkXmemlMedia(xmeml);
+        for (const XmemlMarker &m : xmeml.markers)
+            frames << QString::number(m.in);
+        const FcpxmlTimeline fcpxml = readFcpxmlFile(stem + layout + QStringLiteral(".fcpxml"), takeFrames);
+        found << fcpxml.faults + checkFcpxmlMedia(fcpxml);
+        for (const FcpxmlMarker &m : fcpxml.markers)
+            frames << QString::number(m.frame);
+        const OtioTimeline otio = readOtioFile(stem + layout + QStringLiteral(".otio"), takeFrames);
+        found << otio.faults + checkOtioMedia(otio);
+        for (const OtioMarker &m : otio.markers)
+            frames << QString::number(m.frame);
+        for (const QString &fault : found)
+            faults.append(QFileInfo(stem + layout).fileName() + QStringLiteral(": ") + fault);
+        if (markers)
+            markers->append(frames.join(QLatin1Char(' ')));
     }
     return faults;
 }
@@ -97,6 +119,7 @@ private slots:
     void encoderEntryPastTheListRecordsWithTheFirst();
     void longTakeGoesOnInPartsOnOneTrack();
     void timelineThatCannotBeWrittenIsAFailure();
+    void takeLeftWithoutTimelinesIsRebuiltAndAnnounced();
 
 private:
     // Records a take of exactly `ms` milliseconds and returns its folder.
@@ -127,6 +150,16 @@ void TestRecording::takeIsCompleteAndInSync()
     m_manager->setChannelCameraLink(1, 1);
     QTest::qWait(200); // the cameras deliver their first pictures
 
+    // Switches and three markers during the take: named through the command, from the key M
+    // (no name) and after the last switch.
+    QTimer::singleShot(700, m_manager, [this] { m_manager->setActiveSourceId(2); });
+    QTimer::singleShot(1100, m_manager, [this] { m_manager->dropMarker(QStringLiteral("Tom & <Jerry> \"Čačak\"")); });
+    QTimer::singleShot(1600, m_manager, [this] {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_M, Qt::NoModifier, QStringLiteral("m"));
+        QVERIFY(m_manager->eventFilter(nullptr, &press));
+    });
+    QTimer::singleShot(2200, m_manager, [this] { m_manager->setActiveSourceId(1); });
+    QTimer::singleShot(2600, m_manager, [this] { m_manager->dropMarker(); });
     const QString take = record(3300);
     QVERIFY(!take.isEmpty());
     QCOMPARE(take, QDir(outputPath()).filePath(QStringLiteral("Test Session/Take_01")));
@@ -168,8 +201,20 @@ void TestRecording::takeIsCompleteAndInSync()
     const QString timeline = take + QStringLiteral("/Test Session_Take_01.xml");
     QString xmlError;
     QVERIFY2(xmlIsWellFormed(timeline, &xmlError), qPrintable(xmlError));
-    // 3.3 s at 30 fps: both sequences 99 frames, every file as long as they say.
-    QCOMPARE(timelineFaults(take, QStringLiteral("Test Session"), 99), QStringList());
+    // 3.3 s at 30 fps: every sequence 99 frames, every file as long as they say, and every
+    // timeline with the three markers at their frames.
+    QStringList markers;
+    const QStringList faults = timelineFaults(take, QStringLiteral("Test Session"), 99, &markers);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    QCOMPARE(m_manager->timelineCuts().size(), 3);
+    QCOMPARE(m_manager->takeMarkers().size(), 3);
+    QCOMPARE(m_manager->takeMarkers().at(0).name, QStringLiteral("Tom & <Jerry> \"Čačak\""));
+    QCOMPARE(m_manager->takeMarkers().at(1).name, QStringLiteral("Marker 2"));
+    QStringList frames;
+    for (const TimelineMarker &marker : m_manager->takeMarkers())
+        frames << QString::number(marker.timeMs * 30 / 1000);
+    const QString perFormat = QStringList{frames.join(' '), frames.join(' '), frames.join(' ')}.join(' ');
+    QCOMPARE(markers, (QStringList{perFormat, perFormat}));
 }
 
 void TestRecording::takesAreNumbered()
@@ -209,9 +254,20 @@ void TestRecording::switchesDuringATakeBecomeCuts()
     QCOMPARE(m_manager->timelineCuts().size(), 2);
     QCOMPARE(m_manager->timelineCuts().at(1).channelId, 3);
     QVERIFY(m_manager->timelineCuts().at(1).timeMs >= 100);
-    // Switching after the take changes the source but logs nothing.
+    // Each switch went to the take's journal as it happened, readable by a person.
+    QFile journal(m_manager->currentTakeFolder() + QStringLiteral("/Cut_Journal.txt"));
+    QVERIFY(journal.open(QIODevice::ReadOnly));
+    const QByteArray lines = journal.readAll();
+    QVERIFY2(lines.contains("\n00:00:00.000 switch 2\n") && lines.contains(" switch 3\n") && lines.contains(" stop\n"),
+             lines.constData());
+    // Switching after the take changes the source but logs nothing; nor is a marker dropped,
+    // and the marker key is then an ordinary key.
     m_manager->setActiveSourceId(1);
     QCOMPARE(m_manager->timelineCuts().size(), 2);
+    QCOMPARE(m_manager->dropMarker().value(QStringLiteral("ok")).toBool(), false);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_M, Qt::NoModifier, QStringLiteral("m"));
+    QVERIFY(!m_manager->eventFilter(nullptr, &press));
+    QCOMPARE(m_manager->takeMarkers().size(), 0);
 }
 
 void TestRecording::stopRightAfterStartExportsOneSecond()
@@ -353,7 +409,8 @@ void TestRecording::takeIsRecordedInTheChosenContainer()
     QCOMPARE(QDir(take).entryList({QStringLiteral("*.mp4")}, QDir::Files), QStringList());
 
     // The timelines name the files as recorded, in the file elements and the cut clip.
-    QCOMPARE(timelineFaults(take, QStringLiteral("Test Session"), std::nullopt), QStringList());
+    const QStringList faults = timelineFaults(take, QStringLiteral("Test Session"), std::nullopt);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
     const XmemlTimeline timeline = readXmemlFile(take + QStringLiteral("/Test Session_Take_01.xml"));
     QStringList fileNames, urls;
     for (const XmemlFile &file : timeline.files.mid(0, 2)) {
@@ -501,6 +558,45 @@ void TestRecording::timelineThatCannotBeWrittenIsAFailure()
 #else
     QSKIP("needs RLIMIT_FSIZE to fill the disk");
 #endif
+}
+
+void TestRecording::takeLeftWithoutTimelinesIsRebuiltAndAnnounced()
+{
+    m_manager->setCameraForChannel(1, testPatternKey(1), 640, 480, 30.0f);
+    QTest::qWait(150);
+    QTimer::singleShot(400, m_manager, [this] { m_manager->dropMarker(QStringLiteral("here")); });
+    const QString take = record(1200);
+    QVERIFY(!take.isEmpty());
+    // As a crash leaves it: the journal without its stop, no timeline.
+    for (const QString &name : QDir(take).entryList({QStringLiteral("*.xml"), QStringLiteral("*.fcpxml"), QStringLiteral("*.otio")}))
+        QVERIFY(QFile::remove(take + QLatin1Char('/') + name));
+    QFile journal(take + QStringLiteral("/Cut_Journal.txt"));
+    QVERIFY(journal.open(QIODevice::ReadOnly));
+    QByteArray lines = journal.readAll();
+    journal.close();
+    lines.truncate(lines.lastIndexOf(" stop\n") - 12);
+    QVERIFY(journal.open(QIODevice::WriteOnly | QIODevice::Truncate) && journal.write(lines + "00:00:01.1") > 0);
+    journal.close();
+
+    QSignalSpy announced(m_manager, &ApplicationManager::takeRecoveryChanged);
+    m_manager->recoverInterruptedTakes();
+    m_manager->waitForTakeRecovery();
+    QCOMPARE(announced.count(), 1);
+    QCOMPARE(m_manager->takeRecoveryText(), QStringLiteral("Take_01 recovered \u2014 timelines rebuilt"));
+    m_manager->setCurrentLanguage(QStringLiteral("SR"));
+    QCOMPARE(m_manager->takeRecoveryText(), QStringLiteral("Take_01 vra\u0107en \u2014 vremenske linije ponovo napravljene"));
+    m_manager->setCurrentLanguage(QStringLiteral("EN"));
+    QStringList markers;
+    QVERIFY2(timelineFaults(take, QStringLiteral("Test Session"), std::nullopt, &markers).isEmpty(), "rebuilt timelines");
+    QCOMPARE(markers.first().split(' ').size(), 3); // the marker in each format
+    m_manager->dismissTakeRecovery();
+    QCOMPARE(m_manager->takeRecoveryText(), QString());
+    // Found once: a take with its timelines back is left alone.
+    announced.clear();
+    m_manager->recoverInterruptedTakes();
+    m_manager->waitForTakeRecovery();
+    QCOMPARE(announced.count(), 0);
+    QCOMPARE(m_manager->takeRecoveryText(), QString());
 }
 
 QTEST_MAIN(TestRecording)

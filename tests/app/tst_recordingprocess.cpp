@@ -1,20 +1,28 @@
 // The program as a user runs it: `vireon --headless --demo --record S`, ended normally (with
-// the container the settings window stored), by SIGTERM, by SIGKILL, on a disk that fills up
+// the container the settings window stored), by SIGTERM, by SIGKILL (after switches and a
+// marker from the phone's API; the next start rebuilds its timelines), on a disk that fills up
 // and on a file system that fills up (where the timeline cannot be written either: never half
 // a file, never "Successfully exported", exit status 1). The files it leaves are read back. Every run gets a settings store of its own, so the
 // developer's settings neither change these takes nor are changed by them.
+#include "FcpxmlReader.h"
 #include "MediaReadback.h"
+#include "OtioReader.h"
 #include "XmemlReader.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 
 namespace {
@@ -24,6 +32,35 @@ const QString kSession = QStringLiteral("Proc");
 double wavSeconds(const WavReadback &wav)
 {
     return wav.sampleRate > 0 ? double(wav.frames()) / wav.sampleRate : 0.0;
+}
+
+// Where the last picture written so far ends, in seconds of the file (0 without one).
+double lastPictureSeconds(const QString &path)
+{
+    const Readback video = readBack(path);
+    return video.pts.isEmpty() ? 0.0 : double(*std::max_element(video.pts.begin(), video.pts.end())) * av_q2d(video.timeBase);
+}
+
+// A port nobody listens on right now, for a run's remote control.
+int freePort()
+{
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+}
+
+// POSTs to the program's remote control as the phone does; the status line and body back.
+QByteArray post(int port, const QString &key, const QByteArray &target, const QByteArray &body = QByteArray())
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, quint16(port));
+    if (!socket.waitForConnected(5000))
+        return QByteArray();
+    socket.write("POST " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Vireon-Key: " + key.toLatin1()
+                 + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    QByteArray reply;
+    while (socket.waitForReadyRead(5000))
+        reply += socket.readAll();
+    return reply;
 }
 
 } // namespace
@@ -44,7 +81,7 @@ private:
     // Starts the program (through bash when a file-size limit is wanted), with the settings
     // store in `configHome` (XDG_CONFIG_HOME), or in a fresh folder when that is empty.
     void start(QProcess &process, const QString &output, double seconds, int fileSizeLimitKb = 0,
-               const QString &configHome = QString());
+               const QString &configHome = QString(), int port = 0);
     QProcessEnvironment environment(const QString &configHome) const;
     QTemporaryDir m_configHome;
     QString takeFolder(const QString &output) const { return output + QLatin1Char('/') + kSession + QStringLiteral("/Take_01"); }
@@ -60,12 +97,14 @@ QProcessEnvironment TestRecordingProcess::environment(const QString &configHome)
 }
 
 void TestRecordingProcess::start(QProcess &process, const QString &output, double seconds, int fileSizeLimitKb,
-                                 const QString &configHome)
+                                 const QString &configHome, int port)
 {
     process.setProcessEnvironment(environment(configHome));
-    const QStringList args = {QStringLiteral("--headless"), QStringLiteral("--demo"), QStringLiteral("--record"),
-                              QString::number(seconds), QStringLiteral("--output"), output,
-                              QStringLiteral("--session"), kSession};
+    QStringList args = {QStringLiteral("--headless"), QStringLiteral("--demo"), QStringLiteral("--record"),
+                        QString::number(seconds), QStringLiteral("--output"), output,
+                        QStringLiteral("--session"), kSession};
+    if (port > 0)
+        args << QStringLiteral("--port") << QString::number(port);
     if (fileSizeLimitKb > 0) {
         QStringList quoted;
         for (const QString &arg : args)
@@ -119,8 +158,9 @@ void TestRecordingProcess::recordPrintsTheCompleteTake()
     }
 
     QStringList expected = {"Master_Audio_Output.wav", "Channel_01_Audio.wav", "Channel_02_Audio.wav",
-                            "Channel_03_Audio.wav", "Channel_04_Audio.wav", "Proc_Take_01.xml",
-                            "Proc_Take_01_AllAngles.xml"};
+                            "Channel_03_Audio.wav", "Channel_04_Audio.wav", "Cut_Journal.txt",
+                            "Proc_Take_01.xml", "Proc_Take_01_AllAngles.xml", "Proc_Take_01.fcpxml",
+                            "Proc_Take_01_AllAngles.fcpxml", "Proc_Take_01.otio", "Proc_Take_01_AllAngles.otio"};
     for (int channel = 1; channel <= 4; ++channel)
         expected.append(QStringLiteral("Camera_0%1").arg(channel) + extension);
     QStringList files = QDir(take).entryList(QDir::Files);
@@ -191,8 +231,14 @@ void TestRecordingProcess::killDuringATakeLeavesPlayableFiles()
 {
     QTemporaryDir output;
     QProcess process;
-    start(process, output.path(), 60);
+    const int port = freePort();
+    start(process, output.path(), 60, 0, QString(), port);
     const QString take = takeFolder(output.path());
+    // The phone's address with its key comes first on standard output.
+    QTRY_VERIFY_WITH_TIMEOUT(process.canReadLine(), 20000);
+    const QString remote = QString::fromUtf8(process.readLine()).trimmed();
+    const QString key = remote.mid(remote.indexOf(QStringLiteral("key=")) + 4);
+    QVERIFY2(key.size() == 32, qPrintable(remote));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(take + QStringLiteral("/Master_Audio_Output.wav")), 20000);
     // On a busy machine the encoders start seconds after the WAV files; the promise is about
     // what had reached the files, so wait until every camera's first fragment has.
@@ -200,7 +246,22 @@ void TestRecordingProcess::killDuringATakeLeavesPlayableFiles()
         const QString path = take + QStringLiteral("/Camera_0%1.mp4").arg(channel);
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path).size() > 0, 30000);
     }
-    QTest::qWait(3000);
+    // Two switches and a marker from the phone, as the operator would make them.
+    QTest::qWait(500);
+    QVERIFY(post(port, key, "/api/switch?id=2").startsWith("HTTP/1.1 200"));
+    QTest::qWait(700);
+    const QByteArray marker = post(port, key, "/api/marker", R"({"name": "Tom & <Jerry> \"Čačak\""})");
+    QVERIFY2(marker.startsWith("HTTP/1.1 200") && marker.contains("\"number\":1"), marker.constData());
+    QTest::qWait(700);
+    QVERIFY(post(port, key, "/api/switch?id=3").startsWith("HTTP/1.1 200"));
+    // Pictures reach the files a fragment (two seconds) at a time, later on a busy machine:
+    // wait until every camera's file holds a second of camera 3's stretch.
+    const qint64 markerMs = QJsonDocument::fromJson(marker.mid(marker.indexOf("\r\n\r\n") + 4)).object().value("takeMs").toInteger();
+    QVERIFY(markerMs > 0);
+    for (int channel = 1; channel <= 4; ++channel) {
+        const QString path = take + QStringLiteral("/Camera_0%1.mp4").arg(channel);
+        QTRY_VERIFY_WITH_TIMEOUT(lastPictureSeconds(path) * 1000 > markerMs + 700 + 1000, 40000);
+    }
     ::kill(pid_t(process.processId()), SIGKILL);
     QVERIFY(process.waitForFinished(10000));
 
@@ -216,6 +277,45 @@ void TestRecordingProcess::killDuringATakeLeavesPlayableFiles()
         // picture short; the demuxer ends the file there, so at most that one picture is lost.
         QVERIFY2(video.decodeErrors <= 1, qPrintable(QString::number(video.decodeErrors)));
     }
+    // The live edit is in the journal; no timeline was written.
+    QVERIFY(QFile::exists(take + QStringLiteral("/Cut_Journal.txt")));
+    QCOMPARE(QDir(take).entryList({QStringLiteral("*.xml"), QStringLiteral("*.fcpxml"), QStringLiteral("*.otio")}), QStringList());
+
+    // The next start rebuilds them from the journal and the files as the kill left them.
+    QProcess next;
+    start(next, output.path(), 1, 0, QString(), freePort());
+    QVERIFY(next.waitForFinished(90000));
+    QCOMPARE(next.exitCode(), 0);
+    const QByteArray log = next.readAllStandardError();
+    QVERIFY2(log.contains("[TakeRecovery] Take_01 recovered \xe2\x80\x94 timelines rebuilt"), log.right(3000).constData());
+    QVERIFY(log.contains("[TakeRecovery] Take_01 - Journal: 3 switches, 1 markers, no stop"));
+    const QString stem = take + QStringLiteral("/Proc_Take_01");
+    for (const QString &layout : {QString(), QStringLiteral("_AllAngles")}) {
+        const XmemlTimeline xmeml = readXmemlFile(stem + layout + QStringLiteral(".xml"));
+        const QStringList xmemlFaults = xmeml.faults + checkXmemlMedia(xmeml);
+        QVERIFY2(xmemlFaults.isEmpty(), qPrintable(xmemlFaults.join('\n')));
+        QCOMPARE(xmeml.markers.value(0).name, QStringLiteral("Tom & <Jerry> \"Čačak\""));
+        const FcpxmlTimeline fcpxml = readFcpxmlFile(stem + layout + QStringLiteral(".fcpxml"));
+        const QStringList fcpxmlFaults = fcpxml.faults + checkFcpxmlMedia(fcpxml); // every clip within its file
+        QVERIFY2(fcpxmlFaults.isEmpty(), qPrintable(fcpxmlFaults.join('\n')));
+        QCOMPARE(fcpxml.markers.size(), 1);
+        const OtioTimeline otio = readOtioFile(stem + layout + QStringLiteral(".otio"));
+        const QStringList otioFaults = otio.faults + checkOtioMedia(otio);
+        QVERIFY2(otioFaults.isEmpty(), qPrintable(otioFaults.join('\n')));
+        QCOMPARE(otio.markers.size(), 1);
+        // The programme as it was switched: camera 1, 2, then 3 (while their files last).
+        QStringList programme;
+        for (const OtioClip &clip : otio.tracksOfKind(QStringLiteral("Video")).last()->items) {
+            if (!clip.isGap())
+                programme << QFileInfo(clip.path).fileName();
+        }
+        QCOMPARE(programme.mid(0, 3), (QStringList{"Camera_01.mp4", "Camera_02.mp4", "Camera_03.mp4"}));
+    }
+    // A take with timelines is left alone at the start after.
+    QProcess third;
+    start(third, output.path(), 1, 0, QString(), freePort());
+    QVERIFY(third.waitForFinished(90000));
+    QVERIFY(!third.readAllStandardError().contains("[TakeRecovery]"));
 }
 
 void TestRecordingProcess::fullDiskEndsTheTakeWithAnError()

@@ -1,106 +1,34 @@
 #include "XmemlReader.h"
 
 #include "MediaReadback.h"
+#include "TimelineMediaCheck.h"
+#include "XmlTree.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
 #include <QRegularExpression>
 #include <QSet>
-#include <QXmlStreamReader>
 
 #include <cmath>
 #include <functional>
 
 namespace {
 
-struct Node
-{
-    QString name;
-    QXmlStreamAttributes attributes;
-    QString text;
-    QList<Node> children;
-
-    const Node *child(QStringView childName) const
-    {
-        for (const Node &c : children) {
-            if (c.name == childName)
-                return &c;
-        }
-        return nullptr;
-    }
-    QList<const Node *> all(QStringView childName) const
-    {
-        QList<const Node *> found;
-        for (const Node &c : children) {
-            if (c.name == childName)
-                found.append(&c);
-        }
-        return found;
-    }
-    QString textOf(QStringView childName) const { return child(childName) ? child(childName)->text.trimmed() : QString(); }
-    QString id() const { return attributes.value(QLatin1String("id")).toString(); }
-};
-
-std::optional<Node> parseTree(const QByteArray &document, QString *error)
-{
-    QXmlStreamReader reader(document);
-    QList<Node> stack;
-    std::optional<Node> root;
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (reader.isStartElement())
-            stack.append(Node{reader.name().toString(), reader.attributes(), {}, {}});
-        else if (reader.isCharacters() && !stack.isEmpty())
-            stack.last().text += reader.text();
-        else if (reader.isEndElement() && stack.size() == 1)
-            root = stack.takeLast();
-        else if (reader.isEndElement())
-            stack[stack.size() - 2].children.append(stack.takeLast());
-    }
-    if (reader.hasError()) {
-        *error = QStringLiteral("not well-formed XML, line %1: %2").arg(reader.lineNumber()).arg(reader.errorString());
-        return std::nullopt;
-    }
-    return root;
-}
-
-// The frame number a timecode labels, worked out here from the rules of timecode (not from
-// the program's own code): every label counts at the timebase; drop-frame ("HH:MM:SS;FF")
-// skips the first labels of each minute but every tenth.
-std::optional<qint64> labelledFrame(const QString &text, int timebase)
-{
-    static const QRegularExpression pattern(QStringLiteral(R"(^(\d\d):(\d\d):(\d\d)([:;])(\d\d\d?)$)"));
-    const auto m = pattern.match(text);
-    if (!m.hasMatch() || timebase <= 0)
-        return std::nullopt;
-    const int h = m.captured(1).toInt(), mi = m.captured(2).toInt(), s = m.captured(3).toInt(), f = m.captured(5).toInt();
-    if (h > 23 || mi > 59 || s > 59 || f >= timebase)
-        return std::nullopt;
-    qint64 frame = ((qint64(h) * 60 + mi) * 60 + s) * timebase + f;
-    if (m.captured(4) == QLatin1String(";")) {
-        const int drop = timebase == 30 ? 2 : timebase == 60 ? 4 : -1;
-        if (drop < 0)
-            return std::nullopt;
-        frame -= qint64(drop) * (qint64(h) * 54 + mi - mi / 10);
-    }
-    return frame;
-}
-
 class Reader
 {
 public:
     explicit Reader(XmemlTimeline &out) : m_out(out) {}
-    void read(const Node &root, std::optional<qint64> expectedDuration);
+    void read(const XmlNode &root, std::optional<qint64> expectedDuration);
 
 private:
     void fault(const QString &text) { m_out.faults.append(text); }
-    qint64 number(const Node &node, QStringView name, const QString &where);
-    void checkRate(const Node &node, const QString &where);
-    std::optional<XmemlTimecode> timecode(const Node &node, const QString &where);
-    QList<QList<XmemlClip>> tracks(const Node *section, QStringView kind);
-    XmemlClip clip(const Node &item, QStringView kind);
-    QString fileOf(const Node &item, const QString &where);
+    qint64 number(const XmlNode &node, QStringView name, const QString &where);
+    void checkRate(const XmlNode &node, const QString &where);
+    std::optional<XmemlTimecode> timecode(const XmlNode &node, const QString &where);
+    QList<QList<XmemlClip>> tracks(const XmlNode *section, QStringView kind);
+    XmemlClip clip(const XmlNode &item, QStringView kind);
+    QString fileOf(const XmlNode &item, const QString &where);
     void checkLinks(const QString &where);
 
     XmemlTimeline &m_out;
@@ -108,7 +36,7 @@ private:
     QMap<QString, qint64> m_fileDurations;
 };
 
-qint64 Reader::number(const Node &node, QStringView name, const QString &where)
+qint64 Reader::number(const XmlNode &node, QStringView name, const QString &where)
 {
     bool ok = false;
     const qint64 value = node.textOf(name).toLongLong(&ok);
@@ -117,9 +45,9 @@ qint64 Reader::number(const Node &node, QStringView name, const QString &where)
     return value;
 }
 
-void Reader::checkRate(const Node &node, const QString &where)
+void Reader::checkRate(const XmlNode &node, const QString &where)
 {
-    const Node *rate = node.child(u"rate");
+    const XmlNode *rate = node.child(u"rate");
     if (!rate) {
         fault(where + QStringLiteral(": no <rate>"));
         return;
@@ -131,9 +59,9 @@ void Reader::checkRate(const Node &node, const QString &where)
         fault(where + QStringLiteral(": rate differs from the sequence's"));
 }
 
-std::optional<XmemlTimecode> Reader::timecode(const Node &node, const QString &where)
+std::optional<XmemlTimecode> Reader::timecode(const XmlNode &node, const QString &where)
 {
-    const Node *tc = node.child(u"timecode");
+    const XmlNode *tc = node.child(u"timecode");
     if (!tc)
         return std::nullopt;
     checkRate(*tc, where + QStringLiteral(" timecode"));
@@ -150,9 +78,9 @@ std::optional<XmemlTimecode> Reader::timecode(const Node &node, const QString &w
     return result;
 }
 
-QString Reader::fileOf(const Node &item, const QString &where)
+QString Reader::fileOf(const XmlNode &item, const QString &where)
 {
-    const Node *file = item.child(u"file");
+    const XmlNode *file = item.child(u"file");
     if (!file) {
         fault(where + QStringLiteral(": no <file>"));
         return {};
@@ -180,7 +108,7 @@ QString Reader::fileOf(const Node &item, const QString &where)
     return id;
 }
 
-XmemlClip Reader::clip(const Node &item, QStringView kind)
+XmemlClip Reader::clip(const XmlNode &item, QStringView kind)
 {
     XmemlClip c;
     c.id = item.id();
@@ -203,20 +131,20 @@ XmemlClip Reader::clip(const Node &item, QStringView kind)
                   .arg(where).arg(c.in).arg(c.out).arg(file ? file->duration : -1));
     if (c.out - c.in != c.end - c.start)
         fault(where + QStringLiteral(": not as long in its file as on the sequence"));
-    for (const Node *link : item.all(u"link"))
+    for (const XmlNode *link : item.all(u"link"))
         c.links.append({link->textOf(u"linkclipref"), link->textOf(u"mediatype"), link->textOf(u"trackindex").toInt(),
                         link->textOf(u"clipindex").toInt()});
     return c;
 }
 
-QList<QList<XmemlClip>> Reader::tracks(const Node *section, QStringView kind)
+QList<QList<XmemlClip>> Reader::tracks(const XmlNode *section, QStringView kind)
 {
     QList<QList<XmemlClip>> result;
     if (!section)
         return result;
-    for (const Node *track : section->all(u"track")) {
+    for (const XmlNode *track : section->all(u"track")) {
         QList<XmemlClip> clips;
-        for (const Node *item : track->all(u"clipitem")) {
+        for (const XmlNode *item : track->all(u"clipitem")) {
             clips.append(clip(*item, kind));
             if (clips.size() > 1 && clips.last().start < clips.at(clips.size() - 2).end)
                 fault(QStringLiteral("%1 track %2: clip %3 starts before the clip before it ends")
@@ -246,23 +174,23 @@ void Reader::checkLinks(const QString &where)
     }
 }
 
-void Reader::read(const Node &root, std::optional<qint64> expectedDuration)
+void Reader::read(const XmlNode &root, std::optional<qint64> expectedDuration)
 {
     if (root.name != QLatin1String("xmeml") || root.attributes.value(QLatin1String("version")) != QLatin1String("4"))
         fault(QStringLiteral("the root is not <xmeml version=\"4\">"));
-    const Node *project = root.child(u"project");
-    const Node *children = project ? project->child(u"children") : nullptr;
-    const QList<const Node *> sequences = children ? children->all(u"sequence") : QList<const Node *>();
+    const XmlNode *project = root.child(u"project");
+    const XmlNode *children = project ? project->child(u"children") : nullptr;
+    const QList<const XmlNode *> sequences = children ? children->all(u"sequence") : QList<const XmlNode *>();
     if (sequences.size() != 1) {
         fault(QStringLiteral("%1 sequences in the project, not one").arg(sequences.size()));
         return;
     }
     m_out.projectName = project->textOf(u"name");
-    const Node &sequence = *sequences.first();
+    const XmlNode &sequence = *sequences.first();
     m_ids.insert(sequence.id());
     m_out.sequenceName = sequence.textOf(u"name");
     m_out.uuid = sequence.textOf(u"uuid");
-    const Node *rate = sequence.child(u"rate");
+    const XmlNode *rate = sequence.child(u"rate");
     m_out.timebase = rate ? rate->textOf(u"timebase").toInt() : 0;
     m_out.ntsc = rate && rate->textOf(u"ntsc") == QLatin1String("TRUE");
     m_out.duration = number(sequence, u"duration", QStringLiteral("sequence"));
@@ -274,7 +202,15 @@ void Reader::read(const Node &root, std::optional<qint64> expectedDuration)
     if (!m_out.timecode)
         fault(QStringLiteral("the sequence has no start timecode"));
 
-    const Node *media = sequence.child(u"media");
+    for (const XmlNode *marker : sequence.all(u"marker")) {
+        const XmemlMarker m{marker->textOf(u"name"), number(*marker, u"in", QStringLiteral("marker"))};
+        const qint64 out = number(*marker, u"out", QStringLiteral("marker"));
+        if (m.in < 0 || m.in >= m_out.duration || (out != -1 && (out <= m.in || out > m_out.duration)))
+            fault(QStringLiteral("marker \"%1\" at %2-%3 is not inside the sequence").arg(m.name).arg(m.in).arg(out));
+        m_out.markers.append(m);
+    }
+
+    const XmlNode *media = sequence.child(u"media");
     m_out.videoTracks = tracks(media ? media->child(u"video") : nullptr, u"video");
     m_out.audioTracks = tracks(media ? media->child(u"audio") : nullptr, u"audio");
     checkLinks(QStringLiteral("links"));
@@ -309,7 +245,7 @@ XmemlTimeline readXmeml(const QByteArray &document, std::optional<qint64> expect
 {
     XmemlTimeline timeline;
     QString error;
-    const std::optional<Node> root = parseTree(document, &error);
+    const std::optional<XmlNode> root = parseXmlTree(document, &error);
     if (!root) {
         timeline.faults.append(error.isEmpty() ? QStringLiteral("no document") : error);
         return timeline;

@@ -7,7 +7,8 @@
 // referenced before or without a definition); every clip inside the sequence and inside its
 // media, as long in the file as on the sequence; each track's clips in order without overlap;
 // links naming the clip at the track and position they give; every timecode's string and
-// frame number naming the same frame; rates that agree with the sequence's.
+// frame number naming the same frame; rates that agree with the sequence's; markers on a frame
+// of the sequence.
 #pragma once
 
 #include <QByteArray>
@@ -51,6 +52,12 @@ struct XmemlFile
     std::optional<XmemlTimecode> timecode;
 };
 
+struct XmemlMarker
+{
+    QString name;
+    qint64 in = 0;
+};
+
 struct XmemlTimeline
 {
     QString projectName;
@@ -63,6 +70,7 @@ struct XmemlTimeline
     QList<QList<XmemlClip>> videoTracks;
     QList<QList<XmemlClip>> audioTracks;
     QList<XmemlFile> files; // in the order of their definitions
+    QList<XmemlMarker> markers; // the sequence's
     QStringList faults;     // every broken rule; empty for a sound timeline
 
     const XmemlFile *file(const QString &id) const;

@@ -1,10 +1,15 @@
-// Timeline export: whole documents against reviewed files in data/ (both layouts); every
-// document, and every reviewed file, read back by the strict xmeml reader (tests/common) as an
-// editor's import would; frame and timecode arithmetic at the edges; the all-angles layout;
-// URLs, file names, and writes that fail (a full disk among them) leaving no half document.
+// Timeline export: whole xmeml documents against reviewed files in data/ (both layouts); every
+// document of every format, and every reviewed file, read back by the strict readers
+// (tests/common) as an editor's import would, the three formats showing the same edit; frame
+// and timecode arithmetic at every rate; the all-angles layout; URLs, file names, and writes
+// that fail (a full disk among them) leaving no half document.
 #include "recording/Timecode.h"
 #include "recording/TimelineExport.h"
+#include "recording/TimelineModelBuilder.h"
+#include "recording/TimelinePaths.h"
 
+#include "FcpxmlReader.h"
+#include "OtioReader.h"
 #include "XmemlReader.h"
 
 #include <QCoreApplication>
@@ -80,6 +85,25 @@ QList<QPair<QString, TimelineExportInput>> reviewedTakes()
     };
 }
 
+// The reviewed takes and the harder ones beside them.
+QList<QPair<QString, TimelineExportInput>> everyTake()
+{
+    QList<QPair<QString, TimelineExportInput>> takes = reviewedTakes();
+    const QList<TimelineCut> busyCuts = {{2, 0},    {3, 1000}, {4, 1010}, {2, 2000}, {1, 3000},
+                                         {3, 4000}, {4, 5000}, {3, 6000}, {4, 59990}};
+    takes.append({"four cameras, four ISO tracks, one linked nowhere",
+                  takeInput("/rec/Busy/Take_09", {1, 2, 3, 4}, 60000, busyCuts, {{1, 4}, {2, 1}, {3, 3}, {4, 9}})});
+    TimelineExportInput parts = takeInput("/rec/Long/Take_01", {1, 2}, 12000, {{1, 0}, {2, 5000}}, {{1, 2}});
+    parts.audioParts[parts.masterWavPath] = {{parts.masterWavPath, 240000}, {"/rec/Long/Take_01/Master_Audio_Output_002.wav", 336000}};
+    takes.append({"master in two parts", parts});
+    TimelineExportInput drop = takeInput("/rec/Df/Take_01", {1, 2}, 12000, {{1, 0}, {2, 5000}});
+    drop.frameRate = 29.97;
+    drop.startTimecode = QStringLiteral("09:59:00;02");
+    takes.append({"29.97 drop-frame timecode", drop});
+    takes.append({"no files, no cuts", TimelineExportInput()});
+    return takes;
+}
+
 // The reviewed takes whose all-angles documents are kept in data/ too.
 bool hasReviewedAllAngles(const QString &name)
 {
@@ -108,6 +132,66 @@ QString placement(const QList<XmemlClip> &track, bool withFile = false)
     return clips.join(QLatin1String(", "));
 }
 
+
+// What an editor sees of a take in one format and layout, read back by the format's strict
+// reader: the programme as "<file> <start>-<end>" per clip and the markers as "<name>@<frame>".
+// (The xmeml programme cut spreads the programme over several tracks; it shows none here.)
+struct EditorView
+{
+    QStringList faults;
+    qint64 duration = 0;
+    QString programme;
+    QString markers;
+    int audioTracks = 0;
+};
+
+EditorView readAsEditor(const TimelineModel &model, TimelineFormat format, TimelineLayout layout)
+{
+    const QByteArray document = buildTimelineDocument(model, format, layout);
+    EditorView view;
+    QStringList programme, markers;
+    const auto piece = [&](const QString &file, qint64 start, qint64 length) {
+        programme << QStringLiteral("%1 %2-%3").arg(file).arg(start).arg(start + length);
+    };
+    if (format == TimelineFormat::Xmeml) {
+        const XmemlTimeline t = readXmeml(document, model.durationFrames);
+        view = {t.faults, t.duration, {}, {}, int(t.audioTracks.size())};
+        if (layout == TimelineLayout::AllAngles && !t.videoTracks.isEmpty())
+            for (const XmemlClip &c : t.videoTracks.last())
+                piece(t.file(c.fileId) ? t.file(c.fileId)->name : c.fileId, c.start, c.end - c.start);
+        for (const XmemlMarker &m : t.markers)
+            markers << QStringLiteral("%1@%2").arg(m.name).arg(m.in);
+    } else if (format == TimelineFormat::Fcpxml) {
+        const FcpxmlTimeline t = readFcpxml(document, model.durationFrames);
+        view = {t.faults, t.duration, {}, {}, 0};
+        const QList<FcpxmlClip> clips = layout == TimelineLayout::AllAngles
+            ? (t.lanes.isEmpty() || t.lanes.lastKey() <= 0 ? QList<FcpxmlClip>() : t.lanes.last())
+            : t.storyline;
+        for (const FcpxmlClip &c : clips) {
+            if (!c.assetId.isEmpty())
+                piece(t.asset(c.assetId) ? t.asset(c.assetId)->name : c.assetId, c.sequenceStart, c.duration);
+        }
+        for (auto lane = t.lanes.cbegin(); lane != t.lanes.cend(); ++lane)
+            view.audioTracks += lane.key() < 0 ? 1 : 0;
+        for (const FcpxmlMarker &m : t.markers)
+            markers << QStringLiteral("%1@%2").arg(m.value).arg(m.frame);
+    } else {
+        const OtioTimeline t = readOtio(document, model.durationFrames);
+        view = {t.faults, t.duration, {}, {}, int(t.tracksOfKind(QStringLiteral("Audio")).size())};
+        const QList<const OtioTrack *> video = t.tracksOfKind(QStringLiteral("Video"));
+        if (!video.isEmpty())
+            for (const OtioClip &c : (layout == TimelineLayout::AllAngles ? video.last() : video.first())->items) {
+                if (!c.isGap())
+                    piece(QFileInfo(c.path).fileName(), c.trackStart, c.duration);
+            }
+        for (const OtioMarker &m : t.markers)
+            markers << QStringLiteral("%1@%2").arg(m.name).arg(m.frame);
+    }
+    view.programme = programme.join(QLatin1String(", "));
+    view.markers = markers.join(QLatin1String(", "));
+    return view;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(TimelineCut)
@@ -124,6 +208,10 @@ private slots:
     void documentReadsAsAnEditorReadsIt_data();
     void documentReadsAsAnEditorReadsIt();
     void reviewedFilesReadAsAnEditorReadsThem();
+    void everyFormatShowsTheSameEdit_data();
+    void everyFormatShowsTheSameEdit();
+    void everyRateInEveryFormat_data();
+    void everyRateInEveryFormat();
     void textIsEscaped_data();
     void textIsEscaped();
     void frameArithmetic_data();
@@ -190,20 +278,7 @@ void TestTimelineExport::documentReadsAsAnEditorReadsIt_data()
 {
     QTest::addColumn<TimelineExportInput>("input");
     QTest::addColumn<TimelineLayout>("layout");
-    QList<QPair<QString, TimelineExportInput>> takes = reviewedTakes();
-    const QList<TimelineCut> busyCuts = {{2, 0},    {3, 1000}, {4, 1010}, {2, 2000}, {1, 3000},
-                                         {3, 4000}, {4, 5000}, {3, 6000}, {4, 59990}};
-    takes.append({"four cameras, four ISO tracks, one linked nowhere",
-                  takeInput("/rec/Busy/Take_09", {1, 2, 3, 4}, 60000, busyCuts, {{1, 4}, {2, 1}, {3, 3}, {4, 9}})});
-    TimelineExportInput parts = takeInput("/rec/Long/Take_01", {1, 2}, 12000, {{1, 0}, {2, 5000}}, {{1, 2}});
-    parts.audioParts[parts.masterWavPath] = {{parts.masterWavPath, 240000}, {"/rec/Long/Take_01/Master_Audio_Output_002.wav", 336000}};
-    takes.append({"master in two parts", parts});
-    TimelineExportInput drop = takeInput("/rec/Df/Take_01", {1, 2}, 12000, {{1, 0}, {2, 5000}});
-    drop.frameRate = 29.97;
-    drop.startTimecode = QStringLiteral("09:59:00;02");
-    takes.append({"29.97 drop-frame timecode", drop});
-    takes.append({"no files, no cuts", TimelineExportInput()});
-    for (const auto &[name, input] : takes) {
+    for (const auto &[name, input] : everyTake()) {
         QTest::newRow(qPrintable(name)) << input << TimelineLayout::ProgrammeCut;
         QTest::newRow(qPrintable(name + " (all angles)")) << input << TimelineLayout::AllAngles;
     }
@@ -247,6 +322,125 @@ void TestTimelineExport::reviewedFilesReadAsAnEditorReadsThem()
     }
 }
 
+void TestTimelineExport::everyFormatShowsTheSameEdit_data()
+{
+    QTest::addColumn<TimelineExportInput>("input");
+    QTest::addColumn<QString>("programme"); // "*": as every other format shows it
+    QTest::addColumn<QString>("markers");
+    for (const auto &[name, input] : everyTake())
+        QTest::newRow(qPrintable(name)) << input << "*" << "";
+
+    const QList<TimelineCut> cuts = {{1, 0}, {2, 4000}, {1, 9000}};
+    TimelineExportInput marked = takeInput("/rec/Show/Take_03", {1, 2}, 12000, cuts, {{2, 2}});
+    marked.markers = {{0, "Start"}, {5000, "cough & <laugh> \"A\""}, {12000, ""}};
+    QTest::newRow("three markers, the last at the very end")
+        << marked << "Camera_01.mp4 0-120, Camera_02.mp4 120-270, Camera_01.mp4 270-360"
+        << "Start@0, cough & <laugh> \"A\"@150, Marker 3@359";
+
+    // A take rebuilt after a crash: every clip ends where its file does, gaps where none is left.
+    TimelineExportInput crashed = takeInput("/rec/Show/Take_04", {1, 2}, 12000, cuts, {{2, 2}});
+    crashed.measuredFiles[crashed.videoPaths[1]] = {11.0, std::nullopt};
+    crashed.measuredFiles[crashed.videoPaths[2]] = {7.5, std::nullopt};
+    crashed.measuredFiles[crashed.masterWavPath] = {10.0, std::nullopt};
+    crashed.measuredFiles[crashed.isoAudioPaths[2]] = {11.99, qint64(36930) * 48000};
+    crashed.markers = {{8000, "after camera 2 stopped"}};
+    QTest::newRow("files shorter than the take")
+        << crashed << "Camera_01.mp4 0-120, Camera_02.mp4 120-225, Camera_01.mp4 270-330" << "after camera 2 stopped@240";
+}
+
+void TestTimelineExport::everyFormatShowsTheSameEdit()
+{
+    QFETCH(TimelineExportInput, input);
+    QFETCH(QString, programme);
+    QFETCH(QString, markers);
+    const TimelineModel model = buildTimelineModel(input);
+    std::optional<QString> shown; // the programme as the first format showed it
+    for (const TimelineLayout layout : {TimelineLayout::ProgrammeCut, TimelineLayout::AllAngles}) {
+        for (const TimelineFormat format : timelineFormats()) {
+            const EditorView view = readAsEditor(model, format, layout);
+            const QString where = QStringLiteral("format %1, layout %2").arg(int(format)).arg(int(layout));
+            QVERIFY2(view.faults.isEmpty(), qPrintable(where + ": " + view.faults.join("; ")));
+            QCOMPARE(view.duration, model.durationFrames);
+            QCOMPARE(view.audioTracks, int(input.isoAudioPaths.size() + 1));
+            QVERIFY2(view.markers == markers, qPrintable(where + ": " + view.markers));
+            if (format == TimelineFormat::Xmeml && layout == TimelineLayout::ProgrammeCut)
+                continue;
+            if (!shown)
+                shown = view.programme;
+            QVERIFY2(view.programme == *shown, qPrintable(where + ": " + view.programme + " | " + *shown));
+        }
+    }
+    if (programme != QLatin1String("*"))
+        QCOMPARE(*shown, programme);
+}
+
+void TestTimelineExport::everyRateInEveryFormat_data()
+{
+    QTest::addColumn<double>("fps");
+    QTest::addColumn<QString>("timecode");
+    QTest::addColumn<int>("numerator");   // the exact rate
+    QTest::addColumn<int>("denominator");
+    QTest::addColumn<qint64>("startFrame"); // of the timecode, counted as editors count it
+    QTest::addColumn<qint64>("frames");     // of a 12 s take
+    const auto row = [](const char *name, double fps, const char *tc, int n, int d, qint64 start, qint64 frames) {
+        QTest::newRow(name) << fps << QString::fromLatin1(tc) << n << d << start << frames;
+    };
+    // 10:15:30 is 36 930 s of labels; drop-frame skips 2 (4) labels in 554 of its minutes.
+    row("23.976", 23.976, "10:15:30:00", 24000, 1001, 36930 * 24, 288);
+    row("24", 24.0, "10:15:30:00", 24, 1, 36930 * 24, 288);
+    row("25", 25.0, "10:15:30:12", 25, 1, 36930 * 25 + 12, 300);
+    row("29.97 drop-frame", 29.97, "10:15:30;00", 30000, 1001, 36930 * 30 - 2 * 554, 360);
+    row("29.97 non-drop-frame", 29.97, "10:15:30:00", 30000, 1001, 36930 * 30, 360);
+    row("30", 30.0, "10:15:30:00", 30, 1, 36930 * 30, 360);
+    row("50", 50.0, "10:15:30:49", 50, 1, 36930 * 50 + 49, 600);
+    row("59.94 drop-frame", 59.94, "10:15:30;00", 60000, 1001, 36930 * 60 - 4 * 554, 719);
+    row("60", 60.0, "10:15:30:00", 60, 1, 36930 * 60, 720);
+}
+
+void TestTimelineExport::everyRateInEveryFormat()
+{
+    QFETCH(double, fps);
+    QFETCH(QString, timecode);
+    QFETCH(int, numerator);
+    QFETCH(int, denominator);
+    QFETCH(qint64, startFrame);
+    QFETCH(qint64, frames);
+    TimelineExportInput input = takeInput("/rec/S/Take_01", {1, 2}, 12000, {{1, 0}, {2, 4000}}, {{1, 1}});
+    input.frameRate = fps;
+    input.startTimecode = timecode;
+    input.markers = {{6000, "half way"}};
+    const TimelineModel model = buildTimelineModel(input);
+    const qint64 switchFrame = 4 * qint64(numerator) / denominator; // 4 s, truncated
+    const qint64 markerFrame = 6 * qint64(numerator) / denominator;
+    for (const TimelineLayout layout : {TimelineLayout::ProgrammeCut, TimelineLayout::AllAngles}) {
+        const XmemlTimeline xmeml = readXmeml(buildTimelineDocument(model, TimelineFormat::Xmeml, layout), frames);
+        QCOMPARE(xmeml.faults, QStringList());
+        QCOMPARE(xmeml.timebase, (numerator + denominator / 2) / denominator);
+        QCOMPARE(xmeml.ntsc, denominator == 1001);
+        QCOMPARE(xmeml.timecode->frame, startFrame);
+
+        const FcpxmlTimeline fcpxml = readFcpxml(buildTimelineDocument(model, TimelineFormat::Fcpxml, layout), frames);
+        QCOMPARE(fcpxml.faults, QStringList()); // every time on this rate's frame grid
+        QCOMPARE(fcpxml.rateNumerator, qint64(numerator));
+        QCOMPARE(fcpxml.rateDenominator, qint64(denominator));
+        QCOMPARE(fcpxml.tcStart, startFrame);
+        QCOMPARE(fcpxml.tcFormat, QLatin1String(timecode.contains(';') ? "DF" : "NDF"));
+        QCOMPARE(fcpxml.asset(QStringLiteral("r2"))->start, startFrame); // camera 1 starts at the take's timecode
+        QCOMPARE(fcpxml.markers.value(0).frame, markerFrame);
+
+        const OtioTimeline otio = readOtio(buildTimelineDocument(model, TimelineFormat::Otio, layout), frames);
+        QCOMPARE(otio.faults, QStringList());
+        QCOMPARE(otio.rate, double(numerator) / denominator);
+        QCOMPARE(otio.globalStart, startFrame);
+        QCOMPARE(otio.tracks.first().items.first().availableStart, startFrame);
+        QCOMPARE(otio.markers.value(0).frame, markerFrame);
+        if (layout == TimelineLayout::ProgrammeCut) {
+            QCOMPARE(fcpxml.storyline.value(1).sequenceStart, switchFrame);
+            QCOMPARE(otio.tracks.first().items.value(1).trackStart, switchFrame);
+        }
+    }
+}
+
 void TestTimelineExport::textIsEscaped_data()
 {
     QTest::addColumn<QString>("session");
@@ -273,21 +467,52 @@ void TestTimelineExport::textIsEscaped()
         = takeInput(folder + "/Take_01", {1, 2}, 4000, {{1, 0}, {2, 2000}}, {{2, 2}});
     input.sessionName = session;
     input.startTimecode = QStringLiteral("<10:00:00:00&>");
+    input.markers = {{1000, session}};
+    const TimelineModel model = buildTimelineModel(input);
+    const QString take = folder + "/Take_01/";
+    const QStringList files = {take + "Camera_01.mp4", take + "Camera_02.mp4", take + "Master_Audio_Output.wav",
+                               take + "Channel_02_Audio.wav"};
 
     for (const TimelineLayout layout : {TimelineLayout::ProgrammeCut, TimelineLayout::AllAngles}) {
         const XmemlTimeline timeline = readXmeml(buildXmemlDocument(input, layout));
         QCOMPARE(timeline.faults, QStringList());
         QCOMPARE(timeline.projectName, expectedProject);
         QVERIFY(timeline.sequenceName.startsWith(expectedProject + " Take_01"));
+        QCOMPARE(timeline.markers.value(0).name, expectedProject);
         QStringList urls;
         for (const XmemlFile &file : timeline.files)
             urls << file.pathUrl;
-        const QString url = "file://localhost" + folder + "/Take_01/";
-        QCOMPARE(urls, QStringList({url + "Camera_01.mp4", url + "Camera_02.mp4",
-                                    url + "Master_Audio_Output.wav", url + "Channel_02_Audio.wav"}));
+        QStringList expectedUrls;
+        for (const QString &file : files)
+            expectedUrls << "file://localhost" + file;
+        QCOMPARE(urls, expectedUrls);
         // Text that is no timecode cannot agree with a frame number: the documents start at zero.
         QCOMPARE(timeline.timecode->text, QStringLiteral("00:00:00:00"));
         QCOMPARE(timeline.files.first().timecode->frame, qint64(0));
+
+        // The same names, and the same files through their percent-encoded URLs, elsewhere.
+        const FcpxmlTimeline fcpxml = readFcpxml(buildTimelineDocument(model, TimelineFormat::Fcpxml, layout));
+        QCOMPARE(fcpxml.faults, QStringList());
+        QVERIFY(fcpxml.projectName.startsWith(expectedProject + " Take_01"));
+        QCOMPARE(fcpxml.markers.value(0).value, expectedProject);
+        QStringList fcpxmlFiles;
+        for (const FcpxmlAsset &asset : fcpxml.assets)
+            fcpxmlFiles << asset.path;
+        const OtioTimeline otio = readOtio(buildTimelineDocument(model, TimelineFormat::Otio, layout));
+        QCOMPARE(otio.faults, QStringList());
+        QVERIFY(otio.name.startsWith(expectedProject + " Take_01"));
+        QCOMPARE(otio.markers.value(0).name, expectedProject);
+        QStringList otioFiles;
+        for (const OtioTrack &track : otio.tracks) {
+            for (const OtioClip &clip : track.items) {
+                if (!clip.isGap() && !otioFiles.contains(clip.path))
+                    otioFiles << clip.path;
+            }
+        }
+        if (layout == TimelineLayout::AllAngles) { // the programme cut names the cameras on air only
+            QCOMPARE(fcpxmlFiles, files);
+            QCOMPARE(otioFiles, files);
+        }
     }
 }
 
@@ -313,8 +538,10 @@ void TestTimelineExport::frameArithmetic_data()
     row("NaN fps: 30 throughout", qQNaN(), 12000, three, "30 FALSE 360 | v2-0 120 270");
     row("duration rounds down", 30.0, 12016, three, "30 FALSE 360 | v2-0 120 270");
     row("duration rounds up", 30.0, 12017, three, "30 FALSE 361 | v2-0 120 270");
-    row("0 frames: one second", 30.0, 10, {{2, 0}}, "30 FALSE 30 |");
-    row("negative duration: one second", 30.0, -5000, {{2, 0}}, "30 FALSE 30 |");
+    // The last switch runs to the end of the sequence, even one stretched to a second.
+    row("0 frames: one second", 30.0, 10, {{2, 0}}, "30 FALSE 30 | v2-0 0 30");
+    row("negative duration: one second", 30.0, -5000, {{2, 0}}, "30 FALSE 30 | v2-0 0 30");
+    row("rounded up: the last switch keeps the last frame", 30.0, 12017, {{1, 0}, {3, 6000}}, "30 FALSE 361 | v3-0 180 361");
     row("first cut above the base", 30.0, 12000, {{2, 0}, {1, 6000}}, "30 FALSE 360 | v2-0 0 180");
     row("last cut runs to the end", 30.0, 12000, {{1, 0}, {3, 6000}},
         "30 FALSE 360 | v3-0 180 360");
@@ -513,23 +740,29 @@ void TestTimelineExport::videoFilesAreNamedAsRecorded()
 void TestTimelineExport::fileUrl_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("expectedUrl");
-    const auto row = [](const char *name, const QString &path, const QString &url) {
-        QTest::newRow(name) << path << url;
+    QTest::addColumn<QString>("expectedUrl");        // xmeml, as written
+    QTest::addColumn<QString>("expectedEncodedUrl"); // FCPXML and OpenTimelineIO
+    const auto row = [](const char *name, const QString &path, const QString &url, const QString &encoded) {
+        QTest::newRow(name) << path << url << encoded;
     };
     row("Linux", "/home/ana/Videos/Vireon/Show/Take_01/Camera_01.mp4",
-        "file://localhost/home/ana/Videos/Vireon/Show/Take_01/Camera_01.mp4");
+        "file://localhost/home/ana/Videos/Vireon/Show/Take_01/Camera_01.mp4",
+        "file:///home/ana/Videos/Vireon/Show/Take_01/Camera_01.mp4");
     row("Linux, not percent-encoded", "/media/Rec 2/100% live/#1.wav",
-        "file://localhost/media/Rec 2/100% live/#1.wav");
+        "file://localhost/media/Rec 2/100% live/#1.wav", "file:///media/Rec%202/100%25%20live/%231.wav");
+    row("markup, quotes, non-ASCII", "/r/Tom & Jerry/<\"Čačak\">'.wav", "file://localhost/r/Tom & Jerry/<\"Čačak\">'.wav",
+        "file:///r/Tom%20%26%20Jerry/%3C%22%C4%8Ca%C4%8Dak%22%3E%27.wav");
     row("Windows drive, space", "C:/Rec/A B/Camera_1.mp4",
-        "file://localhost/C:/Rec/A B/Camera_1.mp4");
+        "file://localhost/C:/Rec/A B/Camera_1.mp4", "file:///C:/Rec/A%20B/Camera_1.mp4");
     row("Windows backslashes", "D:\\Video\\Take_01\\Camera_02.mp4",
-        "file://localhost/D:/Video/Take_01/Camera_02.mp4");
-    row("Windows network share", "\\\\nas\\share\\Camera_01.mp4", "file://nas/share/Camera_01.mp4");
+        "file://localhost/D:/Video/Take_01/Camera_02.mp4", "file:///D:/Video/Take_01/Camera_02.mp4");
+    row("Windows network share", "\\\\nas\\share\\Camera_01.mp4", "file://nas/share/Camera_01.mp4",
+        "file://nas/share/Camera_01.mp4");
     row("relative", "Take_01/Camera_01.mp4",
-        "file://localhost" + QDir::currentPath() + "/Take_01/Camera_01.mp4");
+        "file://localhost" + QDir::currentPath() + "/Take_01/Camera_01.mp4",
+        "file://" + QDir::currentPath() + "/Take_01/Camera_01.mp4");
 #if !defined(Q_OS_WIN)
-    row("Linux double slash", "//home/ana/x.mp4", "file://localhost/home/ana/x.mp4");
+    row("Linux double slash", "//home/ana/x.mp4", "file://localhost/home/ana/x.mp4", "file:///home/ana/x.mp4");
 #endif
 }
 
@@ -537,7 +770,13 @@ void TestTimelineExport::fileUrl()
 {
     QFETCH(QString, path);
     QFETCH(QString, expectedUrl);
+    QFETCH(QString, expectedEncodedUrl);
     QCOMPARE(timelineFileUrl(timelineAbsolutePath(path)), expectedUrl);
+    QCOMPARE(timelineEncodedFileUrl(timelineAbsolutePath(path)), expectedEncodedUrl);
+    // The strict readers' decoding gives the file back.
+    QString fault;
+    QCOMPARE(localPathOfEncodedUrl(expectedEncodedUrl, &fault), timelineAbsolutePath(path));
+    QCOMPARE(fault, QString());
 }
 
 void TestTimelineExport::outputPath_data()
@@ -597,16 +836,21 @@ void TestTimelineExport::writesAndReplacesTheFile()
     input.sessionName = QStringLiteral("Tom & Jerry");
     QList<TimelineFileWrite> results;
     QVERIFY(writeTimeline(input, &results));
-    QCOMPARE(results.size(), 2);
-    QCOMPARE(results.at(0).path, takeFolder + QStringLiteral("/Tom & Jerry_Take_01.xml"));
-    QCOMPARE(results.at(1).path, takeFolder + QStringLiteral("/Tom & Jerry_Take_01_AllAngles.xml"));
+    const QStringList names = {"Tom & Jerry_Take_01.xml", "Tom & Jerry_Take_01_AllAngles.xml",
+                               "Tom & Jerry_Take_01.fcpxml", "Tom & Jerry_Take_01_AllAngles.fcpxml",
+                               "Tom & Jerry_Take_01.otio", "Tom & Jerry_Take_01_AllAngles.otio"};
+    QStringList written;
+    for (const TimelineFileWrite &result : results)
+        written << QFileInfo(result.path).fileName();
+    QCOMPARE(written, names);
 
     // Written again with another duration: the files are replaced and nothing else is left.
     input.durationMs = 10000;
     results.clear();
     QVERIFY(writeTimeline(input, &results));
-    QCOMPARE(QDir(takeFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             (QStringList{QStringLiteral("Tom & Jerry_Take_01.xml"), QStringLiteral("Tom & Jerry_Take_01_AllAngles.xml")}));
+    QStringList sortedNames = names;
+    sortedNames.sort();
+    QCOMPARE(QDir(takeFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name), sortedNames);
     QFile file(results.at(0).path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
@@ -620,7 +864,7 @@ void TestTimelineExport::writesAndReplacesTheFile()
     // The longest session name still fits, with the room a temporary name beside it needs.
     input.sessionName = QString(300, QLatin1Char('x'));
     results.clear();
-    QVERIFY2(writeTimeline(input, &results), qPrintable(results.value(0).error + results.value(1).error));
+    QVERIFY2(writeTimeline(input, &results), qPrintable(results.value(0).error + results.value(5).error));
     for (const TimelineFileWrite &result : results)
         QVERIFY(QFile::exists(result.path));
 }
@@ -631,8 +875,11 @@ void TestTimelineExport::failedWriteLeavesNoFile_data()
     QTest::addColumn<QStringList>("expectedLeft"); // what the session folder holds afterwards
     QTest::newRow("take folder missing") << "missing" << QStringList();
     QTest::newRow("take folder is a file") << "file" << QStringList{"Take_01"};
-    QTest::newRow("target is a folder") // the all-angles file is still written
-        << "target folder" << QStringList{"Take_01", "Take_01/Show_Take_01.xml", "Take_01/Show_Take_01_AllAngles.xml"};
+    QTest::newRow("target is a folder") // every other file is still written
+        << "target folder"
+        << QStringList{"Take_01", "Take_01/Show_Take_01.fcpxml", "Take_01/Show_Take_01.otio", "Take_01/Show_Take_01.xml",
+                       "Take_01/Show_Take_01_AllAngles.fcpxml", "Take_01/Show_Take_01_AllAngles.otio",
+                       "Take_01/Show_Take_01_AllAngles.xml"};
     QTest::newRow("read-only folder keeps the earlier file")
         << "read-only" << QStringList{"Take_01", "Take_01/Show_Take_01.xml"};
     QTest::newRow("full disk keeps the earlier files")
@@ -693,7 +940,7 @@ void TestTimelineExport::failedWriteLeavesNoFile()
 #endif
     QFile::setPermissions(take, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY(!ok);
-    QCOMPARE(results.size(), 2);
+    QCOMPARE(results.size(), 6);
     QVERIFY(!results.at(0).error.isEmpty());
     QCOMPARE(results.at(0).path, target);
     QDirIterator it(session, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,

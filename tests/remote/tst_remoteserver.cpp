@@ -255,7 +255,7 @@ void TestRemoteServer::statusAnswerIsExact()
         + channel(3, false, "", "Source 3") + ',' + channel(4, false, "", "Source 4")
         + "],\"countdownSeconds\":" + QByteArray::number(m_manager->countdownSeconds())
         + ",\"currentFps\":" + numberText(m_manager->currentFps())
-        + ",\"isArming\":false,\"isRecording\":false,\"masterVolume\":" + numberText(double(m_manager->masterAudioVolume()))
+        + ",\"isArming\":false,\"isRecording\":false,\"lastMarker\":\"\",\"masterVolume\":" + numberText(double(m_manager->masterAudioVolume()))
         + ",\"selectedGlobalFps\":" + numberText(m_manager->selectedGlobalFps())
         + ",\"sessionName\":\"RemoteTest\",\"timecode\":\"" + m_manager->timecode().toUtf8()
         + "\",\"warningText\":\"\"}";
@@ -455,10 +455,27 @@ void TestRemoteServer::removeSource()
 void TestRemoteServer::recordToggles()
 {
     putPatternOn(1, 1);
+    // A marker needs a take.
+    QVERIFY(exchange(request("POST", "/api/marker")).startsWith("HTTP/1.1 409 Conflict"));
     const QByteArray started = exchange(request("POST", "/api/record"));
     QVERIFY(m_manager->isRecording());
     QCOMPARE(jsonBodyOf(started).value(QStringLiteral("isRecording")).toBool(), true);
     QTest::qWait(300);
+
+    // Markers: named by the body or numbered, answered with their take time; never by GET,
+    // never from a body that is no name.
+    const QJsonObject named = jsonBodyOf(exchange(request("POST", "/api/marker", R"({"name": " Tom & <Jerry> \"Čačak\" "})")));
+    QCOMPARE(named.value(QStringLiteral("name")).toString(), QStringLiteral("Tom & <Jerry> \"Čačak\""));
+    QCOMPARE(named.value(QStringLiteral("number")).toInt(), 1);
+    QVERIFY(named.value(QStringLiteral("takeMs")).toInteger() >= 300);
+    QVERIFY(named.value(QStringLiteral("takeTime")).toString().startsWith(QStringLiteral("00:00:0")));
+    QVERIFY(exchange(request("GET", "/api/marker")).startsWith("HTTP/1.1 405"));
+    QVERIFY(exchange(request("POST", "/api/marker", R"({"name": 3})")).startsWith("HTTP/1.1 400"));
+    QVERIFY(exchange(request("POST", "/api/marker", "[1]")).startsWith("HTTP/1.1 400"));
+    QCOMPARE(jsonBodyOf(exchange(request("POST", "/api/marker"))).value(QStringLiteral("name")).toString(), QStringLiteral("Marker 2"));
+    QVERIFY(jsonBodyOf(exchange(request("GET", "/api/status"))).value(QStringLiteral("lastMarker")).toString().startsWith(QStringLiteral("Marker 2 at 00:00:0")));
+    QCOMPARE(m_manager->takeMarkers().size(), 2);
+
     const QByteArray stopped = exchange(request("POST", "/api/record"));
     QVERIFY(!m_manager->isRecording());
     QCOMPARE(jsonBodyOf(stopped).value(QStringLiteral("isRecording")).toBool(), false);

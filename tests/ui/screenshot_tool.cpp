@@ -2,7 +2,7 @@
 // N channels, optionally starts a take, and saves the window as a PNG.
 //   vireon_screenshot --channels N --state idle|recording --language EN|SR --output FILE
 //                     [--overlay source|source-edit|remote|remote-open|remote-studio|update|
-//                                update-download|take-failed|take-saved|disk-low]
+//                                update-download|take-failed|take-saved|take-recovered|disk-low]
 // remote-studio shows the remote dialog leading three followers on loopback: one in step, one
 // whose clock is 50 ms ahead, and one that does not answer.
 // With --window help|help-missing|monitor it grabs that secondary window instead: the help
@@ -120,6 +120,18 @@ bool showTakeNotice(const QString &notice, const QString &scratchFolder)
         QTest::qWait(2000);
         manager->stopRecording();
         return !manager->lastTakeSummary().isEmpty();
+    }
+    if (notice == QLatin1String("take-recovered")) {
+        // A take as a crash leaves it: files and journal, no timeline; rebuilt as at start.
+        manager->startRecording();
+        QTest::qWait(1500);
+        manager->stopRecording();
+        const QDir take(manager->currentTakeFolder());
+        for (const QString &name : take.entryList({QStringLiteral("*.xml"), QStringLiteral("*.fcpxml"), QStringLiteral("*.otio")}))
+            QFile::remove(take.filePath(name));
+        manager->recoverInterruptedTakes();
+        manager->waitForTakeRecovery();
+        return !manager->takeRecoveryText().isEmpty();
     }
     if (notice == QLatin1String("disk-low")) {
         manager->setFreeSpaceProbe([](const QString &) { return qint64(2200) << 20; });

@@ -12,23 +12,39 @@ Item {
 
     KeybindCapture { id: first; sourceIndex: 2 }
     KeybindCapture { id: second; sourceIndex: 3 }
+    KeybindCapture { id: marker; isMarkerKey: true }
 
     TestCase {
         name: "KeybindCapture"
         when: windowShown
 
         property var savedKeys: []
+        property int savedMarkerKey: 0
 
         function initTestCase() {
             for (let i = 0; i < 4; ++i)
                 savedKeys.push(AppManager.getSourceKey(i))
+            savedMarkerKey = AppManager.getMarkerKey()
         }
 
         function cleanup() {
             first.stop()
             second.stop()
+            marker.stop()
             for (let i = 0; i < 4; ++i)
                 AppManager.setSourceKey(i, savedKeys[i])
+            AppManager.setMarkerKey(savedMarkerKey)
+        }
+
+        function test_markerKeyIsBoundAndNoCameraKeyChanges() {
+            compare(AppManager.getMarkerKey(), Qt.Key_M)
+            marker.start()
+            keyClick(Qt.Key_F8)
+            verify(!marker.listening)
+            compare(AppManager.getMarkerKey(), Qt.Key_F8)
+            compare(AppManager.getMarkerKeyName(), "F8")
+            for (let i = 0; i < 4; ++i)
+                compare(AppManager.getSourceKey(i), savedKeys[i])
         }
 
         function test_keyIsBoundAndListeningEnds() {

@@ -237,6 +237,13 @@ Window {
             width: parent.width
             height: implicitHeight
         }
+
+        TakeRecoveredNotice {
+            id: takeRecoveredNotice
+
+            width: parent.width
+            height: implicitHeight
+        }
     }
 
     // Overlays of this window, created on first use.

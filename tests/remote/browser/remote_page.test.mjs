@@ -398,11 +398,16 @@ test('the record button runs a whole take', async () => {
 
   await page.waitForTimeout(2000);
   await page.locator('#card-2').tap();
+  // A marker during the take: the phone shows it as the recorder words it.
+  assert.equal(await page.isDisabled('#markerBtn'), false);
+  await page.locator('#markerBtn').tap();
+  await page.waitForFunction(() => /^Marker 1 at 00:00:0\d\.\d\d\d$/.test(document.getElementById('lastMarker').textContent));
   await page.waitForTimeout(1500);
   await page.locator('#recBtn').tap();
   await page.waitForFunction(() => document.getElementById('recText').textContent === 'START REC');
   assert.equal(await page.textContent('#statusBadge'), 'STANDBY');
   assert.equal((await getJson(port, '/api/status')).isRecording, false);
+  assert.equal(await page.isDisabled('#markerBtn'), true);
 
   const folder = (await host.waitFor('TAKE ', 60000)).slice(5);
   const files = filesUnder(folder);
@@ -418,6 +423,8 @@ test('the record button runs a whole take', async () => {
   assert.ok(timelines[1].endsWith('_AllAngles.xml'), timelines[1]);
   const xml = readFileSync(timelines[0], 'utf8');
   assert.match(xml, /<xmeml version="4">/);
+  assert.match(xml, /<name>Marker 1<\/name>/);
+  assert.equal(files.filter((f) => f.endsWith('.fcpxml') || f.endsWith('.otio')).length, 4);
   assert.match(xml, /Camera_01\.mp4/);
   assert.match(xml, /Camera_02\.mp4/);
   assert.match(xml, /Master_Audio_Output\.wav/);

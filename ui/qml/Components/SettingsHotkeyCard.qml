@@ -2,18 +2,20 @@ import QtQuick
 import Vireon
 import "Tint.js" as Tint
 
-// One camera's hotkey: shows the bound key; a click makes it listen for a new one (the
-// listening itself is KeybindCapture's).
+// One camera's hotkey (or the marker key): shows the bound key; a click makes it listen for a
+// new one (the listening itself is KeybindCapture's).
 Column {
     id: root
 
     // Source index 0..3 (camera 1..4).
     property int sourceIndex: 0
+    // The key that drops a marker in the running take, not a camera's.
+    property bool isMarkerKey: false
     // The bound key's name; re-read whenever the keybinds change.
     property string keyName: ""
     readonly property bool listening: capture.listening
     readonly property bool hovered: cardMouse.containsMouse
-    readonly property bool isActiveSource: AppManager.activeSourceId === sourceIndex + 1
+    readonly property bool isActiveSource: !isMarkerKey && AppManager.activeSourceId === sourceIndex + 1
 
     readonly property alias capture: capture
     readonly property alias card: card
@@ -22,12 +24,13 @@ Column {
     readonly property alias dot: dot
 
     function refreshKeyName() {
-        root.keyName = AppManager.getSourceKeyName(root.sourceIndex)
+        root.keyName = root.isMarkerKey ? AppManager.getMarkerKeyName() : AppManager.getSourceKeyName(root.sourceIndex)
     }
 
     spacing: 4
     Component.onCompleted: refreshKeyName()
     onSourceIndexChanged: refreshKeyName()
+    onIsMarkerKeyChanged: refreshKeyName()
 
     Connections {
         target: AppManager
@@ -38,7 +41,7 @@ Column {
     }
 
     Text {
-        text: "Camera " + (root.sourceIndex + 1)
+        text: root.isMarkerKey ? "Marker" : "Camera " + (root.sourceIndex + 1)
         font: Typography.caption
         color: Colors.textSecondary
     }
@@ -59,6 +62,7 @@ Column {
             id: capture
 
             sourceIndex: root.sourceIndex
+            isMarkerKey: root.isMarkerKey
         }
 
         Column {
@@ -72,6 +76,8 @@ Column {
                 Rectangle {
                     id: dot
 
+                    // The tally of the camera the key switches to; the marker key has none.
+                    visible: !root.isMarkerKey
                     anchors.verticalCenter: parent.verticalCenter
                     width: 6
                     height: 6

@@ -120,6 +120,12 @@ SettingsScrollPage {
                     }
                 }
 
+                SettingsHotkeyCard {
+                    id: markerHotkey
+
+                    isMarkerKey: true
+                }
+
                 Item { Layout.fillWidth: true }
             }
         }

@@ -1,7 +1,8 @@
 import QtQuick
 import Vireon
 
-// Listens for the one key that will switch to a camera. A key card puts this item inside
+// Listens for the one key that will switch to a camera (or, for the marker card, drop a
+// marker). A key card puts this item inside
 // itself and calls start() on a click; the item then holds the keyboard focus. While it
 // listens AppManager.isCapturingKeybind is true, so the key is bound rather than acted on.
 // Escape ends listening without a change; modifier keys alone are ignored; any other key is
@@ -11,6 +12,8 @@ Item {
 
     // Source index 0..3 (camera 1..4).
     property int sourceIndex: 0
+    // Binds the marker key instead of a camera's.
+    property bool isMarkerKey: false
     readonly property bool listening: d.listening
 
     signal keyAssigned(int key)
@@ -56,7 +59,10 @@ Item {
         case Qt.Key_Meta:
             return
         }
-        AppManager.setSourceKey(root.sourceIndex, event.key)
+        if (root.isMarkerKey)
+            AppManager.setMarkerKey(event.key)
+        else
+            AppManager.setSourceKey(root.sourceIndex, event.key)
         stop()
         root.keyAssigned(event.key)
     }

@@ -413,6 +413,8 @@ public:
     Q_INVOKABLE void dismissTakeRecovery();
     // Writes the timeline of the last take; false when it could not be written.
     bool exportTimeline(qint64 durationMs);
+    // What the last take leaves for its timelines (its files, switches, markers, lengths).
+    TimelineExportInput takeTimelineInput(qint64 durationMs) const;
     // Folder of the running or last take; empty before the first.
     QString currentTakeFolder() const { return m_currentTakeFolder; }
     QString startTimecode() const { return m_startTimecode; }

@@ -15,7 +15,6 @@
 #include "recording/TakeRecorder.h"
 #include "recording/Timecode.h"
 #include "recording/TimelineExport.h"
-#include "studio/StudioAngles.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -417,7 +416,7 @@ void ApplicationManager::stopOnRecordingFailure()
     finishTake();
 }
 
-bool ApplicationManager::exportTimeline(qint64 durationMs)
+TimelineExportInput ApplicationManager::takeTimelineInput(qint64 durationMs) const
 {
     TimelineExportInput input;
     input.sessionName = m_activeSessionName;
@@ -435,13 +434,19 @@ bool ApplicationManager::exportTimeline(qint64 durationMs)
             input.cameraLinks[channel.id] = channel.cameraLink;
     }
     input.masterWavPath = m_masterWavPath;
-    input.cuts = localCuts(m_timelineCuts, m_videoPaths);
+    input.cuts = m_timelineCuts;
     input.markers = m_takeMarkers;
     input.audioParts = m_audioParts;
     input.audioSampleRate = kSampleRate;
     input.audioHasTimeReference = m_takeHasBroadcastWav;
     input.measuredFiles = m_takeFileLengths;
 
+    return input;
+}
+
+bool ApplicationManager::exportTimeline(qint64 durationMs)
+{
+    const TimelineExportInput input = takeTimelineInput(durationMs);
     if (!timelineHasRecordedFiles(input)) {
         qDebug() << "[ApplicationManager] No recorded files to export to XML.";
         return false;

@@ -9,7 +9,8 @@
 #include "common/ChannelRange.h"
 #include "app/TakeNaming.h"
 #include "recording/TakeRecorder.h"
-#include "studio/StudioAngles.h"
+#include "recording/TimelineExport.h"
+#include "studio/StudioTimeline.h"
 #include "studio/StudioSettings.h"
 
 #include <QDateTime>
@@ -179,19 +180,27 @@ void ApplicationManager::writeStudioTimelines()
 {
     const StudioLeader *leader = m_studio->leader();
     for (const StudioLeader::Member &member : leader->members()) {
-        if (member.armed && !member.report)
+        if (member.armSent && !member.report)
             qWarning().noquote() << "[ApplicationManager] No take report from" << member.name << ":" << member.reportError
                                  << "- its angles are missing from the studio timelines";
     }
-    LeaderTakeFiles own;
-    own.machine = m_studio->machineName();
-    own.videoPaths = m_videoPaths;
+    const TimelineExportInput take = takeTimelineInput(m_lastTakeDurationMs);
+    std::map<int, QString> cameraNames;
     for (const auto &[channelId, path] : m_videoPaths)
-        own.cameraNames[channelId] = getCameraNameForChannel(channelId);
-    own.masterAudioPath = m_masterWavPath;
-    own.channelAudioPaths = m_isoAudioPaths;
-    own.durationMs = m_lastTakeDurationMs;
-    const StudioAngles angles = studioAngles(own, leader->members(), leader->takeFolder());
-    qDebug().noquote() << "[ApplicationManager] Studio take:" << angles.video.size() << "camera(s) and"
-                       << angles.audio.size() << "audio file(s) on" << 1 + leader->members().size() << "machine(s)";
+        cameraNames[channelId] = getCameraNameForChannel(channelId);
+    const TimelineModel model = studioTimelineModel(take, m_studio->machineName(), cameraNames, leader->members());
+    int angles = 0;
+    for (const TimelineMedia &media : model.media)
+        angles += media.kind == TimelineMedia::Kind::Video && !media.isStandIn ? 1 : 0;
+    QList<TimelineFileWrite> results;
+    const bool written = writeTimelineModel(model, timelineMediaFolder(take), take.sessionName,
+                                            studioTimelineTakeName(QDir(m_currentTakeFolder).dirName()), &results);
+    for (const TimelineFileWrite &result : results) {
+        if (result.error.isEmpty())
+            qDebug() << "[ApplicationManager] Studio timeline written:" << result.path;
+        else
+            qWarning() << "[ApplicationManager] Studio timeline not written:" << result.path << "-" << result.error;
+    }
+    qDebug().noquote() << "[ApplicationManager] Studio take:" << angles << "camera(s) on"
+                       << 1 + leader->members().size() << "machine(s)" << (written ? "" : "- some timelines failed");
 }

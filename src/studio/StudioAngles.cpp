@@ -69,17 +69,3 @@ StudioAngles studioAngles(const LeaderTakeFiles &leader, const std::vector<Studi
                      [](const StudioClip &a, const StudioClip &b) { return a.studioChannel < b.studioChannel; });
     return angles;
 }
-
-QList<TimelineCut> localCuts(const QList<TimelineCut> &cuts, const std::map<int, QString> &localVideo)
-{
-    QList<TimelineCut> local;
-    for (const TimelineCut &cut : cuts) {
-        if (cut.channelId >= 1 && cut.channelId <= StudioLeader::CamerasPerMachine)
-            local.append(cut);
-    }
-    if ((local.isEmpty() || local.first().timeMs > 0) && !cuts.isEmpty()) {
-        const int first = localVideo.empty() ? 1 : localVideo.begin()->first;
-        local.prepend(TimelineCut{first, 0});
-    }
-    return local;
-}

@@ -8,7 +8,6 @@
 // Pure.
 #pragma once
 
-#include "recording/TimelineCut.h"
 #include "studio/StudioLeader.h"
 
 #include <QList>
@@ -49,7 +48,3 @@ struct LeaderTakeFiles
 StudioAngles studioAngles(const LeaderTakeFiles &leader, const std::vector<StudioLeader::Member> &members,
                           const QString &leaderTakeFolder);
 
-// The switch log as this machine's own timeline can show it: switches to a follower's camera
-// dropped (this machine's camera before it goes on), and a log that began on a follower's
-// camera begun on the first of `localVideo` instead.
-QList<TimelineCut> localCuts(const QList<TimelineCut> &cuts, const std::map<int, QString> &localVideo);

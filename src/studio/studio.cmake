@@ -20,5 +20,6 @@ target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/FileCollector.h ${CMAKE_CURRENT_LIST_DIR}/FileCollector.cpp
   ${CMAKE_CURRENT_LIST_DIR}/StudioLeader.h ${CMAKE_CURRENT_LIST_DIR}/StudioLeader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/StudioAngles.h ${CMAKE_CURRENT_LIST_DIR}/StudioAngles.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/StudioTimeline.h ${CMAKE_CURRENT_LIST_DIR}/StudioTimeline.cpp
   ${CMAKE_CURRENT_LIST_DIR}/StudioSession.h ${CMAKE_CURRENT_LIST_DIR}/StudioSession.cpp
 )

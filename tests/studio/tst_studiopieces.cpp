@@ -1,12 +1,18 @@
 // The pure pieces of a studio: where a take's start and stop fall on the timecode, the clock
 // offset from probes and how it is shown, the kernel's sync state, what the operator may enter
 // as a link and what is kept of it, take reports as they travel, which files a follower
-// serves, and how the studio's angles are numbered and named.
+// serves, how the studio's angles are numbered and named, and the studio's timelines as an
+// editor's import reads them.
 #include "common/AppInfo.h"
 #include "recording/FramePump.h"
 #include "recording/Timecode.h"
 #include "studio/ClockOffset.h"
 #include "studio/StudioAngles.h"
+#include "studio/StudioTimeline.h"
+#include "recording/TimelineExport.h"
+#include "FcpxmlReader.h"
+#include "OtioReader.h"
+#include "XmemlReader.h"
 #include "studio/ClockSync.h"
 #include "studio/FollowerFiles.h"
 #include "studio/LinkAddress.h"
@@ -98,6 +104,7 @@ private slots:
     void takeReportRefusesForeignNames();
     void followerServesOnlyItsOwnTakeFiles();
     void followersAnglesComeAfterTheLeaders();
+    void studioTimelinesHoldEveryAngle();
 };
 
 void TestStudioPieces::initTestCase()
@@ -470,6 +477,80 @@ void TestStudioPieces::followersAnglesComeAfterTheLeaders()
     QCOMPARE(StudioLeader::machineChannel(4), std::make_pair(-1, 4));
     QCOMPARE(StudioLeader::machineChannel(7), std::make_pair(0, 3));
     QCOMPARE(StudioLeader::machineChannel(14), std::make_pair(2, 2));
+}
+
+void TestStudioPieces::studioTimelinesHoldEveryAngle()
+{
+    QTemporaryDir folder;
+    const QString take = folder.filePath(QStringLiteral("Show/Take_03"));
+    QVERIFY(QDir().mkpath(take));
+    TimelineExportInput leader;
+    leader.sessionName = QStringLiteral("Show");
+    leader.takeFolderPath = take;
+    leader.startTimecode = QStringLiteral("10:00:00:00");
+    leader.durationMs = 6000;
+    for (int channel = 1; channel <= 4; ++channel)
+        leader.videoPaths[channel] = take + QStringLiteral("/Camera_0%1.mp4").arg(channel);
+    leader.masterWavPath = take + QStringLiteral("/Master_Audio_Output.wav");
+    // From the leader's camera 1 to B's camera 2 (studio channel 6), then its own camera 2.
+    leader.cuts = {TimelineCut{1, 0}, TimelineCut{6, 2000}, TimelineCut{2, 4000}};
+    leader.markers = {TimelineMarker{3000, QStringLiteral("applause")}};
+    const auto report = [](qint64 frames) {
+        StudioTakeReport r = sampleReport();
+        r.files.clear();
+        for (int channel = 1; channel <= 4; ++channel) {
+            r.files.append(StudioTakeFile{QStringLiteral("Camera_0%1.mp4").arg(channel), QStringLiteral("video"), channel,
+                                          1000, frames, frames * 1000 / 30, QString()});
+            r.cameras.append(StudioCamera{channel, QStringLiteral("Cam %1").arg(channel)});
+        }
+        r.files.append(StudioTakeFile{QStringLiteral("Master_Audio_Output.wav"), QStringLiteral("audio"), 0, 44, 288'000,
+                                      6000, QString()});
+        return r;
+    };
+    // C ended a frame short; D sent no report.
+    const std::vector<StudioLeader::Member> members = {member(QStringLiteral("B"), 0, report(180)),
+                                                       member(QStringLiteral("C"), 1, report(179)),
+                                                       member(QStringLiteral("D"), 2, std::nullopt)};
+    const TimelineModel model = studioTimelineModel(leader, QStringLiteral("A"), {{1, QStringLiteral("Test Pattern 1")}}, members);
+    QList<TimelineFileWrite> written;
+    QVERIFY(writeTimelineModel(model, take, leader.sessionName, studioTimelineTakeName(QStringLiteral("Take_03")), &written));
+    QCOMPARE(written.size(), 6);
+    QVERIFY(written.first().path.endsWith(QStringLiteral("/Show_Take_03_Studio.xml")));
+
+    // All angles: twelve cameras on tracks of their own, named by machine, the programme above.
+    const TimelineSequence &angles = model.allAngles;
+    QCOMPARE(angles.video.size(), 13);
+    QCOMPARE(angles.video.at(0).name, QStringLiteral("A Test Pattern 1"));
+    QCOMPARE(angles.video.at(5).name, QStringLiteral("B Cam 2"));
+    QCOMPARE(angles.video.at(11).name, QStringLiteral("C Cam 4"));
+    QStringList audio;
+    for (const TimelineTrack &track : angles.audio)
+        audio.append(track.name);
+    QCOMPARE(audio, QStringList({QStringLiteral("A Master audio"), QStringLiteral("B Master audio"), QStringLiteral("C Master audio")}));
+    const TimelineClip &shortOne = angles.video.at(8).clips.first();
+    QCOMPARE(shortOne.end - shortOne.start, qint64(179));
+
+    // Read as an editor reads them: no broken rule in any format, the followers' files in their
+    // machines' folders, the switch to B's camera on the programme.
+    const XmemlTimeline xmeml = readXmemlFile(take + QStringLiteral("/Show_Take_03_Studio_AllAngles.xml"), 180);
+    QVERIFY2(xmeml.faults.isEmpty(), qPrintable(xmeml.faults.join(QLatin1Char('\n'))));
+    QCOMPARE(xmeml.videoTracks.size(), 13);
+    QStringList urls;
+    for (const XmemlFile &file : xmeml.files)
+        urls.append(file.pathUrl);
+    QVERIFY(urls.join(QLatin1Char(' ')).contains(QStringLiteral("/Show/Take_03/B/Camera_02.mp4")));
+    QVERIFY(!urls.join(QLatin1Char(' ')).contains(QStringLiteral("/D/")));
+    const QList<XmemlClip> &programme = xmeml.videoTracks.last();
+    QCOMPARE(programme.size(), 3);
+    QVERIFY(xmeml.file(programme.at(1).fileId) && xmeml.file(programme.at(1).fileId)->pathUrl.endsWith(QStringLiteral("/B/Camera_02.mp4")));
+    const XmemlTimeline cut = readXmemlFile(take + QStringLiteral("/Show_Take_03_Studio.xml"), 180);
+    QVERIFY2(cut.faults.isEmpty(), qPrintable(cut.faults.join(QLatin1Char('\n'))));
+    const FcpxmlTimeline fcpxml = readFcpxmlFile(take + QStringLiteral("/Show_Take_03_Studio_AllAngles.fcpxml"), 180);
+    QVERIFY2(fcpxml.faults.isEmpty(), qPrintable(fcpxml.faults.join(QLatin1Char('\n'))));
+    QCOMPARE(fcpxml.markers.size(), 1);
+    const OtioTimeline otio = readOtioFile(take + QStringLiteral("/Show_Take_03_Studio_AllAngles.otio"), 180);
+    QVERIFY2(otio.faults.isEmpty(), qPrintable(otio.faults.join(QLatin1Char('\n'))));
+    QCOMPARE(otio.tracksOfKind(QStringLiteral("Video")).size(), 13);
 }
 
 QTEST_GUILESS_MAIN(TestStudioPieces)

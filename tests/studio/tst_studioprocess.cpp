@@ -1,12 +1,14 @@
 // Three recorders on this machine, as an operator runs them: three `vireon --headless`
 // programs with their own ports, folders and settings, built-in cameras, the two followers
 // linked to the leader by address and key. Driven as the phone drives the leader: REC, a
-// switch to a follower's camera, STOP, "Collect files"; then a follower killed mid-take.
-// The files are read back: every file of every machine starts at the same timecode and holds
-// the same number of frames (± 1), the collected copies are the followers' files byte for
-// byte, and a killed follower's files play up to the kill.
+// switch to a follower's camera, a marker, STOP, "Collect files"; then a follower killed
+// mid-take. The files are read back: every file of every machine starts at the same timecode
+// and holds the same number of frames (± 1), the collected copies are the followers' files
+// byte for byte, the studio's all-angles timeline holds the twelve cameras and passes the
+// strict reader with every file it names, and a killed follower's files play up to the kill.
 // Kept to these two cases on purpose: three programs recording are heavy on a small machine.
 #include "MediaReadback.h"
+#include "XmemlReader.h"
 
 #include "studio/FileHasher.h"
 
@@ -212,7 +214,9 @@ void TestStudioProcess::studioTakeOnThreeRecorders()
     QVERIFY(followerCamera > 4);
     QCOMPARE(call(m_a, "POST", "/api/switch?id=" + QByteArray::number(followerCamera)).value(QStringLiteral("activeSourceId")).toInt(),
              followerCamera);
-    QTest::qWait(1500);
+    QTest::qWait(700);
+    QVERIFY(call(m_a, "POST", "/api/marker", R"({"name":"applause"})").value(QStringLiteral("ok")).toBool());
+    QTest::qWait(800);
     call(m_a, "POST", "/api/record");
     QTRY_VERIFY_WITH_TIMEOUT(!status(m_a).value(QStringLiteral("isRecording")).toBool()
                                  && !status(m_b).value(QStringLiteral("isRecording")).toBool()
@@ -251,6 +255,20 @@ void TestStudioProcess::studioTakeOnThreeRecorders()
         for (const QString &file : files)
             QCOMPARE(FileHasher::sha256Of(copy.filePath(file)), FileHasher::sha256Of(original.filePath(file)));
     }
+
+    // The studio's all-angles timeline: twelve cameras and the programme, every file it names
+    // there and as long as it says, the switch to the follower's camera and the marker on it.
+    const XmemlTimeline angles = readXmemlFile(m_a.take(1) + QStringLiteral("/Show_Take_01_Studio_AllAngles.xml"));
+    QVERIFY2(angles.faults.isEmpty(), qPrintable(angles.faults.join(QLatin1Char('\n'))));
+    QCOMPARE(angles.videoTracks.size(), 13);
+    const QStringList mediaFaults = checkXmemlMedia(angles);
+    QVERIFY2(mediaFaults.isEmpty(), qPrintable(mediaFaults.join(QLatin1Char('\n'))));
+    const QList<XmemlClip> &programme = angles.videoTracks.last();
+    QVERIFY(programme.size() >= 2);
+    QVERIFY(angles.file(programme.at(1).fileId));
+    QVERIFY(angles.file(programme.at(1).fileId)->pathUrl.contains(QStringLiteral("/Take_01/B/"))
+            || angles.file(programme.at(1).fileId)->pathUrl.contains(QStringLiteral("/Take_01/C/")));
+    QCOMPARE(angles.markers.size(), 1);
 }
 
 void TestStudioProcess::killedFollowerIsShownLostAndTheOthersGoOn()

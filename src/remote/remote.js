@@ -246,8 +246,7 @@ function updateStatus(data) {
   // out, and what went wrong with the linked recorders.
   const studio = data.studio && typeof data.studio === 'object' ? data.studio : null;
   const lines = [data.warningText, studio ? studio.problemText : ''].filter((t) => typeof t === 'string' && t !== '');
-  warningBanner.textContent = lines.join('
-');
+  warningBanner.textContent = lines.join('\n');
   warningBanner.classList.toggle('hidden', lines.length === 0);
   renderStudio(studio);
 

@@ -17,7 +17,7 @@ Rectangle {
     property string studioText: AppManager.studio.problemText
     readonly property bool isError: errorText !== ""
     readonly property string shownText: isError ? errorText
-                                                : [warningText, studioText].filter(t => t !== "").join("\n")
+                                                : warningText + (warningText !== "" && studioText !== "" ? "\n" : "") + studioText
 
     readonly property alias messageLabel: messageLabel
     readonly property alias dismissButton: dismissButton

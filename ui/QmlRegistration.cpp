@@ -35,6 +35,14 @@ RemoteControlServer *RemoteServerForeign::create(QQmlEngine *, QJSEngine *)
 void registerVireonQmlTypes(ApplicationManager *manager)
 {
     AppManagerForeign::manager = manager;
+    // The update manager's texts follow the interface language.
+    static QMetaObject::Connection languageLink;
+    QObject::disconnect(languageLink);
+    if (manager) {
+        UpdateManager::instance()->setLanguage(manager->currentLanguage());
+        languageLink = QObject::connect(manager, &ApplicationManager::currentLanguageChanged, UpdateManager::instance(),
+                                        [manager] { UpdateManager::instance()->setLanguage(manager->currentLanguage()); });
+    }
     // The live video items show the manager's sources.
     VideoStreamItem::setSourceLookup([manager](int channelId) {
         return manager ? manager->sourceForChannel(channelId) : nullptr;

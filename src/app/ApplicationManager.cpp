@@ -2,6 +2,7 @@
 #include "app/ApplicationManager.h"
 #include "app/ManagerStudioRecorder.h"
 
+#include "app/TakeNaming.h"
 #include "recording/TakeRecorder.h"
 
 #include "common/AppInfo.h"
@@ -93,7 +94,7 @@ ApplicationManager::ApplicationManager(QObject *parent)
 
     connect(&m_benchmark, &EncoderBenchmarkRun::finished, this, &ApplicationManager::finishBenchmark);
 
-    m_activeSessionName = QStringLiteral("Session_") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    m_activeSessionName = TakeNaming::datedSessionName(QDate::currentDate());
 
     refreshAudioInputDevices();
     refreshAudioOutputDevices();
@@ -221,7 +222,8 @@ void ApplicationManager::setCurrentLanguage(const QString &language)
     if (m_studio)
         m_studio->setLanguage(language);
     emit currentLanguageChanged();
-    // The banner's texts follow the language.
+    // The banner's and the tiles' texts follow the language.
+    publishCameraHealth();
     if (!m_recordingError.isEmpty())
         emit lastRecordingErrorChanged();
     if (!m_recoveredTakes.isEmpty())
@@ -242,6 +244,11 @@ void ApplicationManager::setBroadcastWavEnabled(bool enabled)
 // --- generic setters: store a changed value, emit once ---
 
 void ApplicationManager::setActiveSessionName(const QString &name) { setGeneric(m_activeSessionName, name, &ApplicationManager::activeSessionNameChanged); }
+
+void ApplicationManager::useDatedSessionName()
+{
+    setActiveSessionName(TakeNaming::datedSessionName(QDate::currentDate()));
+}
 void ApplicationManager::setMasterAudioDevice(const QString &device) { setGeneric(m_masterAudioDevice, device, &ApplicationManager::masterAudioDeviceChanged); }
 void ApplicationManager::setRecordingPath(const QString &path) { setGeneric(m_recordingPath, path, &ApplicationManager::recordingPathChanged); }
 void ApplicationManager::setSeparateAudioRecordingEnabled(bool enabled) { setGeneric(m_separateAudioRecordingEnabled, enabled, &ApplicationManager::separateAudioRecordingEnabledChanged); }

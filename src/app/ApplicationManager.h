@@ -168,6 +168,11 @@ class ApplicationManager : public QObject
     // Cameras behind currentFps: running cameras with a measured rate, or the take's encoders.
     // 0: there is no reading.
     Q_PROPERTY(int measuredCameraCount READ measuredCameraCount NOTIFY performanceMetricsChanged)
+    // The verdicts on those figures, as every read-out shows them (HealthVerdicts): currentFps
+    // against timelineFps, "good", "ok", "low" or "none" (no reading); the take's frames,
+    // "clean", "repeated" or "dropped".
+    Q_PROPERTY(QString fpsLevel READ fpsLevel NOTIFY performanceMetricsChanged)
+    Q_PROPERTY(QString frameSyncLevel READ frameSyncLevel NOTIFY performanceMetricsChanged)
     // What the last finished take left on disk, counted on disk: name ("Take_03"), folder,
     // cameras (video files), wavFiles, timeline (bool). Empty before the first take.
     Q_PROPERTY(QVariantMap lastTakeSummary READ lastTakeSummary NOTIFY lastTakeSummaryChanged)
@@ -254,6 +259,8 @@ public:
     QString diskSpaceLevelName() const { return QString::fromLatin1(::diskSpaceLevelName(m_diskWatch.level())); }
     double timelineFps() const { return m_timelineFps; }
     int measuredCameraCount() const { return m_measuredCameraCount; }
+    QString fpsLevel() const;
+    QString frameSyncLevel() const;
     QVariantMap lastTakeSummary() const { return m_lastTakeSummary; }
     bool broadcastWavEnabled() const { return m_broadcastWavEnabled; }
 
@@ -267,6 +274,8 @@ public:
 
     // --- setters ---
     Q_INVOKABLE void setActiveSessionName(const QString &name);
+    // The session name of today's local date ("Session_2025-01-31"), as at start.
+    Q_INVOKABLE void useDatedSessionName();
     void setMasterAudioDevice(const QString &device);
     void setActiveSourceId(int sourceId);
     void setRecordingPath(const QString &path);
@@ -328,9 +337,11 @@ public:
     // The format the camera runs in, with what was asked where the device granted something
     // else: "1280×720 MJPEG 30 fps (asked 1920×1080)"; empty without a running camera.
     Q_INVOKABLE QString getCameraFormatTextForChannel(int channelId) const;
-    // state, format, error (why it is lost, or why it could not be opened), damagedPictures
-    // (since the camera started), fps (pictures per second it delivers, -1 before the first
-    // reading), and for the running or last take: frames, droppedFrames, repeatedFrames.
+    // state, format, formatAsAsked (false when the format names what was asked), error (why it
+    // is lost, or why it could not be opened), damagedPictures (since the camera started), fps
+    // (pictures per second it delivers, -1 before the first reading), for the running or last
+    // take: frames, droppedFrames, repeatedFrames; and trouble, what of it the camera's tile
+    // says in the interface language ("24.3 fps · 3 repeated"; empty for a healthy camera).
     Q_INVOKABLE QVariantMap getCameraHealthForChannel(int channelId) const;
     Q_INVOKABLE void setAudioInputForChannel(int channelId, const QString &deviceName);
     Q_INVOKABLE QString getChannelAudioInput(int channelId) const;
@@ -371,6 +382,9 @@ public:
     Q_INVOKABLE void openLogFile();
     Q_INVOKABLE void clearLogFile();
     Q_INVOKABLE QStringList getRecentLogs();
+    // The same lines as {text, kind}: "started", "stopped", "lost", "drops" or "plain" (see
+    // LogMarkers), for the performance monitor's colours.
+    Q_INVOKABLE QVariantList getRecentLogEntries();
     Q_INVOKABLE QString manualFilePath(const QString &lang = QString()) const;
     Q_INVOKABLE void openManualFile(const QString &lang = QString());
     Q_INVOKABLE QString getManualContent(const QString &lang = QString()) const;
@@ -608,6 +622,7 @@ private:
     // The channel's camera figures of the running take, or of the last one.
     TakeCameraFigures takeFiguresOf(int channelId) const;
     void publishCameraHealth();
+    LocalisedText cameraTroubleOf(int channelId, const TakeCameraFigures &figures) const;
     // At the end of a take: each camera's figures, logged and kept for
     // getCameraHealthForChannel().
     void recordTakeCameraFigures(const TakeReport &report);

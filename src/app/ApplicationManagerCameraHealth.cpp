@@ -3,6 +3,7 @@
 // measuring their rates is CameraWatch's.
 #include "app/ApplicationManager.h"
 
+#include "app/HealthVerdicts.h"
 #include "app/TakeNaming.h"
 #include "common/ChannelRange.h"
 #include "recording/TakeRecorder.h"
@@ -17,7 +18,8 @@ void ApplicationManager::publishCameraStatus(int channelId)
 {
     if (m_channelsModel)
         m_channelsModel->setSourceStatus(channelId, getCameraStateForChannel(channelId),
-                                         getCameraFormatTextForChannel(channelId));
+                                         getCameraFormatTextForChannel(channelId),
+                                         m_cameraWatch.isFormatAsAskedOf(channelId));
     emit channelCameraStateChanged(channelId);
 }
 
@@ -33,7 +35,26 @@ QString ApplicationManager::getCameraFormatTextForChannel(int channelId) const
 
 QVariantMap ApplicationManager::getCameraHealthForChannel(int channelId) const
 {
-    return m_cameraWatch.healthOf(channelId, takeFiguresOf(channelId));
+    const TakeCameraFigures figures = takeFiguresOf(channelId);
+    QVariantMap health = m_cameraWatch.healthOf(channelId, figures);
+    health.insert(QStringLiteral("trouble"), cameraTroubleOf(channelId, figures).in(m_currentLanguage));
+    return health;
+}
+
+LocalisedText ApplicationManager::cameraTroubleOf(int channelId, const TakeCameraFigures &figures) const
+{
+    return HealthVerdicts::cameraTrouble(m_cameraWatch.rateOf(channelId), m_timelineFps, figures.dropped,
+                                         figures.repeated);
+}
+
+QString ApplicationManager::fpsLevel() const
+{
+    return HealthVerdicts::rateLevel(m_currentFps, m_timelineFps, m_measuredCameraCount);
+}
+
+QString ApplicationManager::frameSyncLevel() const
+{
+    return HealthVerdicts::frameSyncLevel(m_droppedFrames, m_repeatedFrames);
 }
 
 TakeCameraFigures ApplicationManager::takeFiguresOf(int channelId) const
@@ -50,7 +71,8 @@ void ApplicationManager::publishCameraHealth()
         return;
     for (int channelId = ChannelRange::kFirst; channelId <= ChannelRange::kLast; ++channelId) {
         const TakeCameraFigures figures = takeFiguresOf(channelId);
-        m_channelsModel->setSourceHealth(channelId, m_cameraWatch.rateOf(channelId), figures.dropped, figures.repeated);
+        m_channelsModel->setSourceHealth(channelId, m_cameraWatch.rateOf(channelId), figures.dropped, figures.repeated,
+                                         cameraTroubleOf(channelId, figures).in(m_currentLanguage));
     }
 }
 

@@ -1,6 +1,7 @@
 // Performance read-outs (the performance log is PerformanceLog's), the log file and the manuals.
 #include "app/ApplicationManager.h"
 
+#include "app/LogMarkers.h"
 #include "app/ProcessClock.h"
 #include "app/ProcessMemory.h"
 #include "common/AppPaths.h"
@@ -58,7 +59,8 @@ void ApplicationManager::updateMetrics()
         m_measuredCameraCount = encoders;
         m_droppedFrames = int(takeDroppedFrames());
         if (m_droppedFrames > m_takeStats.droppedLogged) {
-            qWarning() << "[ApplicationManager] Frames lost during the take (encoders behind), DROPS:" << m_droppedFrames;
+            qWarning().noquote() << "[ApplicationManager] Frames lost during the take (encoders behind),"
+                                 << LogMarkers::kDrops << m_droppedFrames;
             m_takeStats.droppedLogged = m_droppedFrames;
         }
         m_repeatedFrames = int(takeRepeatedFrames());
@@ -124,6 +126,11 @@ QStringList ApplicationManager::getRecentLogs()
             lines.removeFirst();
     }
     return lines;
+}
+
+QVariantList ApplicationManager::getRecentLogEntries()
+{
+    return LogMarkers::classify(getRecentLogs());
 }
 
 QString ApplicationManager::manualFilePath(const QString &lang) const

@@ -5,6 +5,7 @@
 
 #include "common/AppPaths.h"
 #include "common/AudioFormat.h"
+#include "app/LogMarkers.h"
 #include "app/TakeNaming.h"
 #include "common/ChannelRange.h"
 #include "common/MonotonicClock.h"
@@ -251,7 +252,7 @@ void ApplicationManager::beginTake(qint64 startNs)
     // time to arrive; filling it now would give it a picture from before the take.
     m_timecodeTimer.start(33);
     // Marker lines the performance monitor colours.
-    qDebug().noquote() << "[ApplicationManager] === RECORDING STARTED ===" << m_take->cameraCount()
+    qDebug().noquote() << "[ApplicationManager]" << LogMarkers::markerLine(LogMarkers::kRecordingStarted) << m_take->cameraCount()
                        << "camera(s) at" << m_timelineFps << "fps, timecode" << m_startTimecode;
     emit isRecordingChanged();
 }
@@ -308,8 +309,8 @@ void ApplicationManager::finishTake()
         durationMs = 1000;
     m_lastTakeDurationMs = durationMs;
     closeCutJournal(durationMs);
-    qDebug().noquote() << "[ApplicationManager] === RECORDING STOPPED ===" << double(durationMs) / 1000.0
-                       << "s, DROPS:"
+    qDebug().noquote() << "[ApplicationManager]" << LogMarkers::markerLine(LogMarkers::kRecordingStopped)
+                       << double(durationMs) / 1000.0 << "s," << LogMarkers::kDrops
                        << QStringLiteral("%1, REPEATED: %2").arg(m_takeStats.droppedFrames).arg(m_takeStats.repeatedFrames);
     const bool hasTimeline = exportTimeline(durationMs);
     m_lastTakeSummary = summariseTake(report, hasTimeline);

@@ -1,5 +1,6 @@
 #include "app/CameraWatch.h"
 
+#include "app/LogMarkers.h"
 #include "capture/CameraCapture.h"
 #include "common/MonotonicClock.h"
 #include "recording/TakeRecorder.h"
@@ -70,7 +71,8 @@ void CameraWatch::reportState(int channelId)
     switch (camera->state()) {
     case SourceState::Lost:
         // A marker line like the take's own, so it stands out in the log and the monitor.
-        qWarning().noquote() << "[CameraWatch] === CAMERA LOST === channel" << channelId << m_takeTimeText() << "-"
+        qWarning().noquote() << "[CameraWatch]" << LogMarkers::markerLine(LogMarkers::kCameraLost) << "channel" << channelId
+                             << m_takeTimeText() << "-"
                              << camera->lastError();
         break;
     case SourceState::Reconnecting:
@@ -89,7 +91,7 @@ void CameraWatch::reportState(int channelId)
 void CameraWatch::announceFormat(int channelId)
 {
     const QString text = formatTextOf(channelId);
-    if (text.contains(QLatin1String("(asked ")))
+    if (!text.isEmpty() && !isFormatAsAskedOf(channelId))
         qWarning().noquote() << "[CameraWatch] Camera of channel" << channelId << "runs" << text
                              << "- the device did not grant the format asked for";
     else if (!text.isEmpty())
@@ -113,6 +115,15 @@ QString CameraWatch::formatTextOf(int channelId) const
     return describeGrantedFormat(camera->grantedFormat(), askedFormat(*channel->camera));
 }
 
+bool CameraWatch::isFormatAsAskedOf(int channelId) const
+{
+    const ChannelState *channel = m_channels.find(channelId);
+    const CameraCapture *camera = cameraOf(channel);
+    if (!camera || !camera->isRunning() || !channel->camera)
+        return true;
+    return isGrantedAsAsked(camera->grantedFormat(), askedFormat(*channel->camera));
+}
+
 double CameraWatch::rateOf(int channelId) const
 {
     const ChannelState *channel = m_channels.find(channelId);
@@ -128,6 +139,7 @@ QVariantMap CameraWatch::healthOf(int channelId, const TakeCameraFigures &figure
     return QVariantMap{
         {QStringLiteral("state"), stateOf(channelId)},
         {QStringLiteral("format"), formatTextOf(channelId)},
+        {QStringLiteral("formatAsAsked"), isFormatAsAskedOf(channelId)},
         {QStringLiteral("error"), error},
         {QStringLiteral("damagedPictures"), camera ? qint64(camera->corruptPictures()) : qint64(0)},
         {QStringLiteral("fps"), rateOf(channelId)},

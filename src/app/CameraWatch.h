@@ -39,11 +39,14 @@ public:
     // The running format, with what was asked where the device granted something else
     // ("1280×720 MJPEG 30 fps (asked 1920×1080)"); empty without a running camera.
     QString formatTextOf(int channelId) const;
+    // False when the running camera did not grant every part of the format asked for (the
+    // format text then names what was asked); true otherwise, also without a camera.
+    bool isFormatAsAskedOf(int channelId) const;
     // Pictures per second the camera delivered between the last two measurements; -1 before
     // the first reading.
     double rateOf(int channelId) const;
-    // state, format, error, damagedPictures, fps and the given take figures (frames,
-    // droppedFrames, repeatedFrames).
+    // state, format, formatAsAsked, error, damagedPictures, fps and the given take figures
+    // (frames, droppedFrames, repeatedFrames).
     QVariantMap healthOf(int channelId, const TakeCameraFigures &figures) const;
 
     // A camera was just opened: logs its format (a warning when the device did not grant the

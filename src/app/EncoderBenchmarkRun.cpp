@@ -2,12 +2,16 @@
 
 #include "app/HardwareReport.h"
 #include "app/ProcessClock.h"
+#include "common/ThreadName.h"
 #include "recording/FfmpegEncoder.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
+
+#include <chrono>
 
 namespace {
 
@@ -31,15 +35,16 @@ QByteArray benchmarkPicture(int width, int height)
     return picture;
 }
 
+// How often the run looks whether its encoder has taken the frames sent: often enough that
+// the queue never runs dry, and it costs nothing while waiting.
+constexpr int kPollMs = 1;
+
 } // namespace
 
 EncoderBenchmarkRun::EncoderBenchmarkRun(QObject *parent)
     : QObject(parent)
+    , m_makeEncoder([] { return std::make_unique<FfmpegEncoder>(); })
 {
-    // Often enough that the queue never runs dry between steps.
-    m_stepTimer.setInterval(1);
-    m_stepTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_stepTimer, &QTimer::timeout, this, &EncoderBenchmarkRun::step);
 }
 
 EncoderBenchmarkRun::~EncoderBenchmarkRun()
@@ -51,106 +56,131 @@ void EncoderBenchmarkRun::start(const QVariantList &capabilities)
 {
     if (m_isRunning)
         return;
+    // A run that ended on its own has already been joined by deliver(); one that was
+    // cancelled by cancel().
+    {
+        std::lock_guard lock(m_mutex);
+        m_isCancelled = false;
+    }
     m_isRunning = true;
-    m_capabilities = capabilities;
-    m_measurements.clear();
-    m_nextIndex = 0;
-    if (m_picture.isEmpty())
-        m_picture = Picture(benchmarkPicture(kWidth, kHeight));
-    m_scratch = std::make_unique<QTemporaryDir>();
-    m_stepTimer.start();
+    const quint64 runId = ++m_runId;
+    m_thread = std::thread([this, capabilities, workload = m_workload, makeEncoder = m_makeEncoder, runId] {
+        run(capabilities, workload, makeEncoder, runId);
+    });
 }
 
 void EncoderBenchmarkRun::cancel()
 {
     if (!m_isRunning)
         return;
-    m_stepTimer.stop();
-    if (m_encoder) {
-        m_encoder->stop();
-        m_encoder.reset();
-        QFile::remove(m_outputPath);
+    {
+        std::lock_guard lock(m_mutex);
+        m_isCancelled = true;
     }
-    m_scratch.reset();
+    m_wake.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
     m_isRunning = false;
 }
 
-void EncoderBenchmarkRun::step()
+void EncoderBenchmarkRun::deliver(quint64 runId, const BenchmarkRecommendation &recommendation)
 {
-    if (!m_encoder) {
-        if (m_nextIndex < m_capabilities.size())
-            openNextEncoder();
-        else
-            finishRun();
+    // Cancelled (and perhaps started again) while this was on its way.
+    if (!m_isRunning || runId != m_runId)
         return;
-    }
-    const auto handled = [this] { return m_encoder->framesEncoded() + m_encoder->droppedFrames(); };
-    while (m_framesSent < kFrames && handled() >= m_framesSent - kMaxQueuedFrames) {
-        m_encoder->writeFrame(VideoFrame{m_picture, kWidth, kHeight, m_framesSent});
-        ++m_framesSent;
-    }
-    // Stopped only once everything sent has reached the encoder, so stop() waits for the
-    // encoder's last frames alone, not for a queue of them.
-    if (m_framesSent == kFrames && handled() >= kFrames)
-        finishEncoder();
+    // The thread posted this as its last act; it is ending or has ended.
+    if (m_thread.joinable())
+        m_thread.join();
+    m_isRunning = false;
+    emit finished(recommendation);
 }
 
-void EncoderBenchmarkRun::openNextEncoder()
+bool EncoderBenchmarkRun::pause(int ms)
 {
-    const int index = m_nextIndex++;
-    const EncoderChoice choice = encoderChoiceAt(m_capabilities, index);
-    m_current = EncoderMeasurement{};
-    m_current.encoderIndex = index;
-    m_current.name = choice.name;
-    m_current.codec = choice.codec;
-    m_current.isHardware = choice.isHardware;
-    m_current.width = kWidth;
-    m_current.height = kHeight;
+    std::unique_lock lock(m_mutex);
+    return !m_wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_isCancelled; });
+}
+
+bool EncoderBenchmarkRun::isCancelled()
+{
+    std::lock_guard lock(m_mutex);
+    return m_isCancelled;
+}
+
+void EncoderBenchmarkRun::run(const QVariantList &capabilities, const Workload &workload,
+                              const EncoderFactory &makeEncoder, quint64 runId)
+{
+    nameCurrentThread(QStringLiteral("Benchmark"));
+    const Picture picture(benchmarkPicture(workload.width, workload.height));
+    QList<EncoderMeasurement> measurements;
+    {
+        QTemporaryDir scratch;
+        for (int i = 0; i < capabilities.size() && !isCancelled(); ++i)
+            measurements.append(measure(i, capabilities, workload, makeEncoder, scratch.path(), picture));
+    }
+    if (isCancelled())
+        return;
+    BenchmarkPlan plan;
+    plan.threads = qMax(1, QThread::idealThreadCount());
+    const BenchmarkRecommendation recommendation = recommendSettings(measurements, plan);
+    QMetaObject::invokeMethod(this, [this, runId, recommendation] { deliver(runId, recommendation); },
+                              Qt::QueuedConnection);
+}
+
+EncoderMeasurement EncoderBenchmarkRun::measure(int index, const QVariantList &capabilities, const Workload &workload,
+                                                const EncoderFactory &makeEncoder, const QString &folder,
+                                                const Picture &picture)
+{
+    const EncoderChoice choice = encoderChoiceAt(capabilities, index);
+    EncoderMeasurement m;
+    m.encoderIndex = index;
+    m.name = choice.name;
+    m.codec = choice.codec;
+    m.isHardware = choice.isHardware;
+    m.width = workload.width;
+    m.height = workload.height;
 
     EncoderConfig config;
-    config.outputPath = QStringLiteral("%1/benchmark_%2.mp4").arg(m_scratch->path()).arg(index);
-    config.width = kWidth;
-    config.height = kHeight;
+    config.outputPath = QStringLiteral("%1/benchmark_%2.mp4").arg(folder).arg(index);
+    config.width = workload.width;
+    config.height = workload.height;
     config.targetBitrateKbps = 16000;
     config.encoderName = choice.encoder;
     config.useHevc = choice.codec == QLatin1String("hevc");
-    m_outputPath = config.outputPath;
 
-    auto encoder = std::make_unique<FfmpegEncoder>();
+    const std::unique_ptr<IEncoder> encoder = makeEncoder();
     // An entry that falls back to another encoder would measure the wrong one.
     if (!encoder->open(config) || encoder->encoderName() != choice.encoder) {
-        m_current.errorText = encoder->lastError().isEmpty() ? QStringLiteral("did not open") : encoder->lastError();
+        m.errorText = encoder->lastError().isEmpty() ? QStringLiteral("did not open") : encoder->lastError();
         encoder->stop();
-        QFile::remove(m_outputPath);
-        m_measurements.append(m_current);
-        return;
+        QFile::remove(config.outputPath);
+        return m;
     }
-    m_encoder = std::move(encoder);
-    m_framesSent = 0;
-    m_cpuStartNs = processCpuTimeNs();
-    m_wall.start();
-}
 
-void EncoderBenchmarkRun::finishEncoder()
-{
-    const bool completed = m_encoder->stop();
-    m_current.wallMs = double(m_wall.nsecsElapsed()) / 1e6;
-    m_current.cpuMs = double(processCpuTimeNs() - m_cpuStartNs) / 1e6;
-    m_current.frames = int(m_encoder->framesEncoded());
-    m_current.succeeded = completed && m_encoder->droppedFrames() == 0 && m_current.frames == kFrames;
-    if (!m_current.succeeded)
-        m_current.errorText = m_encoder->lastError().isEmpty() ? QStringLiteral("frames lost") : m_encoder->lastError();
-    m_encoder.reset();
-    QFile::remove(m_outputPath);
-    m_measurements.append(m_current);
-}
-
-void EncoderBenchmarkRun::finishRun()
-{
-    m_stepTimer.stop();
-    m_scratch.reset();
-    m_isRunning = false;
-    BenchmarkPlan plan;
-    plan.threads = qMax(1, QThread::idealThreadCount());
-    emit finished(recommendSettings(m_measurements, plan));
+    const qint64 cpuStartNs = processCpuTimeNs();
+    QElapsedTimer wall;
+    wall.start();
+    const auto handled = [&encoder] { return encoder->framesEncoded() + encoder->droppedFrames(); };
+    // A failed encoder takes no more frames; waiting for it would never end.
+    const auto waitsFor = [&encoder, &handled](qint64 frames) { return !encoder->hasFailed() && handled() < frames; };
+    bool goesOn = true;
+    for (int i = 0; i < workload.frames && goesOn; ++i) {
+        while (goesOn && waitsFor(i - kMaxQueuedFrames))
+            goesOn = pause(kPollMs);
+        if (goesOn)
+            encoder->writeFrame(VideoFrame{picture, workload.width, workload.height, i});
+    }
+    // Stopped only once everything sent has reached the encoder, so stop() waits for the
+    // encoder's last frames alone, not for a queue of them.
+    while (goesOn && waitsFor(workload.frames))
+        goesOn = pause(kPollMs);
+    const bool completed = encoder->stop();
+    m.wallMs = double(wall.nsecsElapsed()) / 1e6;
+    m.cpuMs = double(processCpuTimeNs() - cpuStartNs) / 1e6;
+    m.frames = int(encoder->framesEncoded());
+    m.succeeded = goesOn && completed && encoder->droppedFrames() == 0 && m.frames == workload.frames;
+    if (!m.succeeded)
+        m.errorText = encoder->lastError().isEmpty() ? QStringLiteral("frames lost") : encoder->lastError();
+    QFile::remove(config.outputPath);
+    return m;
 }

@@ -1,78 +1,97 @@
-// EncoderBenchmarkRun: one run of the hardware benchmark. Each usable encoder entry encodes
-// the same 90 detailed 1920×1080 test pictures into a scratch file; the run measures the
-// process's CPU time and the wall-clock time each took, and recommendSettings() turns the
-// measurements into the settings to recommend (EncoderBenchmark.h).
+// EncoderBenchmarkRun: one run of the hardware benchmark, on a thread of its own. Each usable
+// encoder entry encodes the same 90 detailed 1920×1080 test pictures into a scratch file; the
+// run measures the process's CPU time and the wall-clock time each took, and
+// recommendSettings() turns the measurements into the settings to recommend
+// (EncoderBenchmark.h).
 //
-// Threads. Everything here runs on the GUI thread, as IEncoder asks of every caller: start(),
-// cancel(), the destructor and the step timer that drives the run. The run owns no thread of
-// its own: each encoder encodes on its own worker, and a 1 ms step only opens the next encoder,
-// tops up its queue (at most kMaxQueuedFrames waiting, well inside the encoder's two-second
-// queue, so no frame is dropped and the encoder never waits for the run) and, once the queue
-// has drained, stops it, which flushes its last few frames and completes the file. A step never
-// waits for an encoder; only an encoder's stop() does, for those last frames (and, on cancel(),
-// for what is still queued: a fraction of a second).
+// Threads. The GUI thread owns the run: start(), cancel(), isRunning() and the destructor run
+// there, and finished() is emitted there. start() starts the run's thread ("Benchmark"),
+// which makes the encoders, one at a time, and is their only caller (IEncoder.h): it opens
+// one, feeds it frames with at most kMaxQueuedFrames waiting, waits until all have reached
+// the encoder, stops it, measures, and removes its file. The recommendation reaches the GUI thread as a queued call
+// on this object, which joins the thread, clears isRunning() and emits finished().
+// cancel() sets the quit flag and wakes the thread wherever it waits, then joins it: the
+// thread stops the encoder in hand, which encodes the few frames still queued, and ends, so
+// the GUI thread waits no longer than that encoder's own stop(). A cancelled run recommends
+// nothing and emits nothing, also when its result was already on its way.
 #pragma once
 
 #include "app/EncoderBenchmark.h"
 #include "capture/Picture.h"
 
-#include <QElapsedTimer>
-#include <QList>
 #include <QObject>
-#include <QTimer>
 #include <QVariantList>
 
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 class IEncoder;
-class QTemporaryDir;
 
 class EncoderBenchmarkRun : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int kWidth = 1920;
-    static constexpr int kHeight = 1080;
-    static constexpr int kFrames = 90;
-    static constexpr int kMaxQueuedFrames = 30;
+    // Enough to keep an encoder busy between two looks of the run (every millisecond), and
+    // far inside its own two-second queue, so no frame is dropped; few enough that stopping
+    // it on a cancel encodes a fraction of a second.
+    static constexpr int kMaxQueuedFrames = 8;
+
+    // What each encoder is measured on.
+    struct Workload
+    {
+        int width = 1920;
+        int height = 1080;
+        int frames = 90;
+    };
+    // Makes the encoders the run measures; FfmpegEncoder unless told otherwise. Called on the
+    // run's thread.
+    using EncoderFactory = std::function<std::unique_ptr<IEncoder>()>;
 
     explicit EncoderBenchmarkRun(QObject *parent = nullptr);
     // Cancels a run still going.
     ~EncoderBenchmarkRun() override;
+
+    // For the next start(): other encoders, another workload (tests use small ones).
+    void setEncoderFactory(EncoderFactory factory) { m_makeEncoder = std::move(factory); }
+    void setWorkload(const Workload &workload) { m_workload = workload; }
 
     bool isRunning() const { return m_isRunning; }
 
     // Measures every entry of `capabilities` (the encoder list, in its order); finished()
     // follows when the last one is done. Ignored while a run is going.
     void start(const QVariantList &capabilities);
-    // Ends the run now: the encoder in hand is stopped and its file removed; a cancelled run
-    // recommends nothing and emits nothing.
+    // Ends the run now: the encoder in hand is stopped and its file removed.
     void cancel();
 
 signals:
     void finished(const BenchmarkRecommendation &recommendation);
 
 private:
-    void step();
-    void openNextEncoder();
-    // Stops the current encoder and keeps its measurement.
-    void finishEncoder();
-    void finishRun();
+    // The run's thread.
+    void run(const QVariantList &capabilities, const Workload &workload, const EncoderFactory &makeEncoder,
+             quint64 runId);
+    EncoderMeasurement measure(int index, const QVariantList &capabilities, const Workload &workload,
+                               const EncoderFactory &makeEncoder, const QString &folder, const Picture &picture);
+    // Waits up to `ms` for cancel(); true when the run goes on.
+    bool pause(int ms);
+    bool isCancelled();
 
+    // GUI thread.
+    void deliver(quint64 runId, const BenchmarkRecommendation &recommendation);
+
+    // GUI thread only (the thread works on copies made at start()).
     bool m_isRunning = false;
-    QTimer m_stepTimer;
-    QVariantList m_capabilities;
-    Picture m_picture;
-    std::unique_ptr<QTemporaryDir> m_scratch;
-    QList<EncoderMeasurement> m_measurements;
+    quint64 m_runId = 0;
+    Workload m_workload;
+    EncoderFactory m_makeEncoder;
+    // Started and joined by the GUI thread.
+    std::thread m_thread;
 
-    // The encoder being measured, and its progress.
-    int m_nextIndex = 0;
-    std::unique_ptr<IEncoder> m_encoder;
-    QString m_outputPath;
-    EncoderMeasurement m_current;
-    int m_framesSent = 0;
-    qint64 m_cpuStartNs = 0;
-    QElapsedTimer m_wall;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_isCancelled = false; // Guarded by m_mutex.
 };

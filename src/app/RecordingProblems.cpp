@@ -27,11 +27,6 @@ QString capitalised(QString text)
 
 } // namespace
 
-QString LocalisedText::in(const QString &language) const
-{
-    return language == QLatin1String("SR") && !sr.isEmpty() ? sr : en;
-}
-
 namespace RecordingProblems {
 
 LocalisedText untranslated(const QString &text)

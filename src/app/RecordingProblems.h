@@ -4,20 +4,11 @@
 // the log and the command line use the English one. Pure functions.
 #pragma once
 
+#include "common/LocalisedText.h"
+
 #include <QString>
 
 struct TakeFailure;
-
-struct LocalisedText
-{
-    QString en;
-    QString sr; // Latin script
-
-    // The Serbian text for "SR", the English one otherwise.
-    QString in(const QString &language) const;
-    bool isEmpty() const { return en.isEmpty(); }
-    bool operator==(const LocalisedText &other) const = default;
-};
 
 namespace RecordingProblems {
 

@@ -4,6 +4,11 @@
 
 namespace TakeNaming {
 
+QString datedSessionName(const QDate &date)
+{
+    return QStringLiteral("Session_") + date.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
 QString sessionFolderName(const QString &sessionName, const QDateTime &now)
 {
     QString name = sessionName.trimmed();

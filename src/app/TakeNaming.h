@@ -16,6 +16,10 @@ namespace TakeNaming {
 // recording path.
 QString sessionFolderName(const QString &sessionName, const QDateTime &now);
 
+// The session name of a day, what the program starts with and what "use today's date" puts
+// back: "Session_2025-01-31" for that local date.
+QString datedSessionName(const QDate &date);
+
 // The next take number in a session folder: one more than the largest number after "Take_"
 // among its sub-folders (names that do not parse are ignored); 1 in an empty or missing folder.
 int nextTakeNumber(const QString &sessionFolderPath);

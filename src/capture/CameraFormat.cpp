@@ -109,7 +109,11 @@ QString describeCameraFormat(const CameraFormat &format)
     return parts.join(QLatin1Char(' '));
 }
 
-QString describeGrantedFormat(const CameraFormat &granted, const CameraFormat &asked)
+namespace {
+
+// What of `asked` the device did not grant, as the user reads it ("1920×1080", "MJPEG",
+// "30 fps"); empty when it granted everything asked for.
+QStringList ungrantedParts(const CameraFormat &granted, const CameraFormat &asked)
 {
     QStringList differences;
     if (asked.width > 0 && asked.height > 0 && (asked.width != granted.width || asked.height != granted.height))
@@ -120,6 +124,19 @@ QString describeGrantedFormat(const CameraFormat &granted, const CameraFormat &a
     // Within a twentieth of a frame: 30 asked is granted by 30000/1001 as well as by 30.
     if (exactRate(asked) > 0.0 && std::fabs(exactRate(asked) - exactRate(granted)) > 0.05)
         differences.append(rateText(exactRate(asked)));
+    return differences;
+}
+
+} // namespace
+
+bool isGrantedAsAsked(const CameraFormat &granted, const CameraFormat &asked)
+{
+    return ungrantedParts(granted, asked).isEmpty();
+}
+
+QString describeGrantedFormat(const CameraFormat &granted, const CameraFormat &asked)
+{
+    const QStringList differences = ungrantedParts(granted, asked);
     const QString text = describeCameraFormat(granted);
     if (differences.isEmpty())
         return text;

@@ -56,3 +56,6 @@ CameraFormat chooseCameraFormat(const QList<CameraFormat> &formats, int width, i
 // (or the name "Default") asks for nothing in particular.
 QString describeCameraFormat(const CameraFormat &format);
 QString describeGrantedFormat(const CameraFormat &granted, const CameraFormat &asked);
+// True when the device granted every part asked for: describeGrantedFormat() then names no
+// "asked" part.
+bool isGrantedAsAsked(const CameraFormat &granted, const CameraFormat &asked);

@@ -2,12 +2,10 @@
 
 #include "capture/TestPatternRenderer.h"
 #include "common/MonotonicClock.h"
+#include "common/ThreadName.h"
 
 #include <QRegularExpression>
 
-#ifdef Q_OS_LINUX
-#include <pthread.h>
-#endif
 
 #include <chrono>
 #include <cmath>
@@ -150,9 +148,7 @@ QString TestPatternDevice::lastError() const
 
 void TestPatternDevice::run(DeliverFunction deliver)
 {
-#ifdef Q_OS_LINUX
-    pthread_setname_np(pthread_self(), QByteArray("testpattern ").append(QByteArray::number(m_number)).constData());
-#endif
+    nameCurrentThread(QStringLiteral("testpattern %1").arg(m_number));
 
     uchar *frame = reinterpret_cast<uchar *>(m_frame.data());
     const qint64 startNs = monotonicNowNs();

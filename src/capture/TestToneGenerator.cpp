@@ -2,6 +2,7 @@
 
 #include "common/AudioFormat.h"
 #include "common/MonotonicClock.h"
+#include "common/ThreadName.h"
 
 #include <QThread>
 
@@ -84,7 +85,6 @@ bool TestToneGenerator::start(int channels, Sink sink)
     }
     prepare(channels, std::move(sink), monotonicNowNs());
     m_thread.reset(QThread::create([this] { run(); }));
-    m_thread->setObjectName(QStringLiteral("TestTone"));
     m_thread->start();
     return true;
 }
@@ -172,6 +172,7 @@ void TestToneGenerator::deliverDue(qint64 nowNs)
 
 void TestToneGenerator::run()
 {
+    nameCurrentThread(QStringLiteral("TestTone"));
     std::unique_lock lock(m_mutex);
     while (!m_quit) {
         lock.unlock();

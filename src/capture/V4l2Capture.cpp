@@ -1,6 +1,7 @@
 #include "capture/V4l2Capture.h"
 
 #include "common/MonotonicClock.h"
+#include "common/ThreadName.h"
 
 #include "capture/V4l2Devices.h"
 #include "capture/V4l2Kernel.h"
@@ -14,7 +15,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -232,8 +232,7 @@ bool V4l2Capture::start(DeliverFunction deliver)
 
 void V4l2Capture::captureLoop(DeliverFunction deliver)
 {
-    const QByteArray threadName = QStringLiteral("v4l2 %1").arg(QFileInfo(m_deviceKey).fileName()).toUtf8().left(15);
-    pthread_setname_np(pthread_self(), threadName.constData());
+    nameCurrentThread(QStringLiteral("v4l2 %1").arg(QFileInfo(m_deviceKey).fileName()));
 
     const auto failForGood = [this](const QString &what) {
         fail(what);

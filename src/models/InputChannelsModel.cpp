@@ -276,13 +276,23 @@ QString InputChannelsModel::getSourceFormat(int id) const
     return row < 0 ? QString() : m_channels.at(row).sourceFormat;
 }
 
-void InputChannelsModel::setSourceStatus(int id, const QString &state, const QString &format)
+bool InputChannelsModel::isSourceFormatAsAsked(int id) const
 {
     const int row = rowOf(id);
-    if (row < 0 || (m_channels.at(row).sourceState == state && m_channels.at(row).sourceFormat == format))
+    return row < 0 || m_channels.at(row).isSourceFormatAsAsked;
+}
+
+void InputChannelsModel::setSourceStatus(int id, const QString &state, const QString &format, bool isFormatAsAsked)
+{
+    const int row = rowOf(id);
+    if (row < 0)
         return;
-    m_channels[row].sourceState = state;
-    m_channels[row].sourceFormat = format;
+    Channel &c = m_channels[row];
+    if (c.sourceState == state && c.sourceFormat == format && c.isSourceFormatAsAsked == isFormatAsAsked)
+        return;
+    c.sourceState = state;
+    c.sourceFormat = format;
+    c.isSourceFormatAsAsked = isFormatAsAsked;
     emitRowChanged(row, {SourceStateRole, SourceFormatRole});
 }
 
@@ -294,10 +304,11 @@ QVariantMap InputChannelsModel::getSourceHealth(int id) const
     const Channel &c = m_channels.at(row);
     return QVariantMap{{QStringLiteral("fps"), c.sourceFps},
                        {QStringLiteral("dropped"), c.sourceDropped},
-                       {QStringLiteral("repeated"), c.sourceRepeated}};
+                       {QStringLiteral("repeated"), c.sourceRepeated},
+                       {QStringLiteral("trouble"), c.sourceTrouble}};
 }
 
-void InputChannelsModel::setSourceHealth(int id, double fps, qint64 dropped, qint64 repeated)
+void InputChannelsModel::setSourceHealth(int id, double fps, qint64 dropped, qint64 repeated, const QString &trouble)
 {
     const int row = rowOf(id);
     if (row < 0)
@@ -305,10 +316,11 @@ void InputChannelsModel::setSourceHealth(int id, double fps, qint64 dropped, qin
     Channel &c = m_channels[row];
     // A tenth of a frame per second is below what the tile shows.
     const bool fpsChanged = std::abs(c.sourceFps - fps) >= 0.05;
-    if (!fpsChanged && c.sourceDropped == dropped && c.sourceRepeated == repeated)
+    if (!fpsChanged && c.sourceDropped == dropped && c.sourceRepeated == repeated && c.sourceTrouble == trouble)
         return;
     c.sourceFps = fps;
     c.sourceDropped = dropped;
     c.sourceRepeated = repeated;
+    c.sourceTrouble = trouble;
     emitRowChanged(row, {SourceFpsRole, SourceDroppedRole, SourceRepeatedRole});
 }

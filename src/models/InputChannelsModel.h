@@ -66,9 +66,13 @@ public:
     // the user reads it ("1280×720 MJPEG 30 fps (asked 1920×1080)"; empty without a camera).
     Q_INVOKABLE QString getSourceState(int id) const;
     Q_INVOKABLE QString getSourceFormat(int id) const;
-    // The camera's measured pictures per second (-1 without a reading) and the frames of this
-    // take (or the last one) lost in the encoder's queue or repeated for want of a picture:
-    // {fps, dropped, repeated}.
+    // False when the camera runs in another format than the one asked for (the format text
+    // names what was asked).
+    Q_INVOKABLE bool isSourceFormatAsAsked(int id) const;
+    // The camera's measured pictures per second (-1 without a reading), the frames of this
+    // take (or the last one) lost in the encoder's queue or repeated for want of a picture, and
+    // what of that is trouble, as the tile says it in the interface language ("24.3 fps · 3
+    // repeated"; empty for a healthy camera): {fps, dropped, repeated, trouble}.
     Q_INVOKABLE QVariantMap getSourceHealth(int id) const;
 
     // Used by the manager, not by QML.
@@ -76,10 +80,10 @@ public:
     void setStatus(int id, const QString &status);
     // A negative right level means a mono source: the right meter mirrors the left.
     void setAudioLevel(int id, float left, float right);
-    // Announces roles {269, 270} when either value changed, nothing otherwise.
-    void setSourceStatus(int id, const QString &state, const QString &format);
+    // Announces roles {269, 270} when any value changed, nothing otherwise.
+    void setSourceStatus(int id, const QString &state, const QString &format, bool isFormatAsAsked = true);
     // Announces the health roles when any of them changed, nothing otherwise.
-    void setSourceHealth(int id, double fps, qint64 dropped, qint64 repeated);
+    void setSourceHealth(int id, double fps, qint64 dropped, qint64 repeated, const QString &trouble = QString());
 
 signals:
     void activeVideoCountChanged();
@@ -101,9 +105,11 @@ private:
         bool hasActiveAudio = false;
         QString sourceState = QStringLiteral("off");
         QString sourceFormat;
+        bool isSourceFormatAsAsked = true;
         double sourceFps = -1.0;
         qint64 sourceDropped = 0;
         qint64 sourceRepeated = 0;
+        QString sourceTrouble;
     };
 
     // Row of the first channel with that id, -1 when there is none.

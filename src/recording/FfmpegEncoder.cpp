@@ -2,6 +2,7 @@
 
 #include "recording/EncoderGeometry.h"
 #include "common/FfmpegPtr.h"
+#include "common/ThreadName.h"
 #include "recording/FfmpegVideoCodec.h"
 #include "recording/FrameRate.h"
 
@@ -20,7 +21,6 @@ extern "C" {
 
 #if defined(Q_OS_UNIX)
 #include <fcntl.h>
-#include <pthread.h>
 #include <unistd.h>
 #endif
 
@@ -64,8 +64,6 @@ void setCrashSafeOptions(RecordingContainer container, FfmpegOptions &options)
     options.set("flush_packets", 1);
 }
 
-// Thread names are limited to 15 characters on Linux.
-constexpr int kThreadNameLength = 15;
 
 } // namespace
 
@@ -341,10 +339,7 @@ void FfmpegEncoder::dropFrame(bool &reported, const char *reason, qint64 frameIn
 
 void FfmpegEncoder::run()
 {
-#if defined(Q_OS_LINUX)
-    const QByteArray name = ("enc " + QFileInfo(m_path).completeBaseName()).toUtf8().left(kThreadNameLength);
-    pthread_setname_np(pthread_self(), name.constData());
-#endif
+    nameCurrentThread(QStringLiteral("enc ") + QFileInfo(m_path).completeBaseName());
     for (;;) {
         VideoFrame frame;
         {

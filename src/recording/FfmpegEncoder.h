@@ -2,14 +2,15 @@
 // Matroska or MPEG-TS file (libx264/libx265, or nvenc/vaapi/qsv where they open), one worker
 // thread per file.
 //
-// Threads. open(), writeFrame(), stop(), setBitrate() and the state getters run on the GUI
-// thread. open() sets up the encoder and writes the file header, then starts the worker
-// ("enc " + file name); from then on only the worker touches FFmpeg and the file. writeFrame()
+// Threads. open(), writeFrame(), stop(), setBitrate() and the state getters run on the
+// owner's thread (the GUI thread for a take, the benchmark's own; see IEncoder). open() sets
+// up the encoder and writes the file header, then starts the worker ("enc " + file name);
+// from then on only the worker touches FFmpeg and the file. writeFrame()
 // moves a frame (its pixels are shared, not copied) into a bounded queue under m_queueMutex and
 // wakes the worker; the worker takes one frame out under the same lock and converts, encodes
 // and writes it outside it. stop() sets the quit flag, wakes the worker and joins it; before
 // exiting the worker encodes everything queued, flushes the encoder and completes the file.
-// State for the GUI (counters, hasFailed) is atomic; lastError() has a lock of its own, never
+// State for the owner (counters, hasFailed) is atomic; lastError() has a lock of its own, never
 // held together with the queue lock.
 //
 // Files survive a crash, whatever the container:
@@ -99,7 +100,7 @@ private:
     std::atomic<qint64> m_bytesWritten{0};
     std::atomic<int> m_requestedBitrateKbps{0}; // 0: no change pending
 
-    // GUI thread only.
+    // Owner's thread only.
     QString m_encoderName;
     QString m_path;
     bool m_isOpen = false;

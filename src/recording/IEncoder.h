@@ -1,8 +1,15 @@
 // IEncoder: one channel's video encoder, writing one video file (MP4, MKV, MOV or TS) per take.
-// The application manager owns each encoder (shared per channel) and calls it from the GUI
-// thread only: open() once, writeFrame() on every frame slot, the state getters on every
-// tick, stop() when the take ends, then destroys it. An implementation encodes on a worker
-// thread of its own, so writeFrame() never waits for the encoder.
+//
+// Ownership and callers. Every encoder has one owner, and one thread calls it at a time: the
+// owner's. Today there are two:
+//   - a take, on the GUI thread: the manager opens one encoder per camera as the take starts
+//     and hands it over to the take (TakeRecorder), whose recording tick gives it a frame on
+//     every frame slot and reads its state; the take stops and releases it at its end;
+//   - the hardware benchmark (EncoderBenchmarkRun): its own thread makes, feeds, stops and
+//     destroys one encoder at a time.
+// The order is always open() once, writeFrame() and the getters, stop(), destruction. An
+// implementation encodes on a worker thread of its own, so writeFrame() never waits for the
+// encoder; its getters may be read while that worker runs.
 #pragma once
 
 #include "capture/VideoFrame.h"

@@ -1,13 +1,12 @@
 #include "recording/TakeAudioWriter.h"
 
+#include "common/ThreadName.h"
+
 #include <QDebug>
 
 #include <chrono>
 #include <limits>
 
-#ifdef Q_OS_LINUX
-#include <pthread.h>
-#endif
 
 TakeAudioWriter::TakeAudioWriter(int sampleRate, int channels)
     : m_sampleRate(sampleRate)
@@ -113,9 +112,7 @@ QList<qint64> TakeAudioWriter::partFrames(int file) const
 
 void TakeAudioWriter::run()
 {
-#ifdef Q_OS_LINUX
-    pthread_setname_np(pthread_self(), "TakeAudio");
-#endif
+    nameCurrentThread(QStringLiteral("TakeAudio"));
     using Clock = std::chrono::steady_clock;
     auto lastRefresh = Clock::now();
     std::deque<Chunk> batch;

@@ -93,6 +93,8 @@ QJsonObject RemoteApi::channelStatus(int id) const
         {QStringLiteral("name"), name},
         {QStringLiteral("sourceFormat"), m_manager->getCameraFormatTextForChannel(id)},
         {QStringLiteral("sourceState"), m_manager->getCameraStateForChannel(id)},
+        // What the studio's tile says of the camera's trouble, in the interface language.
+        {QStringLiteral("trouble"), m_manager->getCameraHealthForChannel(id).value(QStringLiteral("trouble")).toString()},
         {QStringLiteral("width"), m_manager->getCameraWidthForChannel(id)},
     };
 }
@@ -114,6 +116,8 @@ QJsonObject RemoteApi::status() const
         {QStringLiteral("channels"), channels},
         {QStringLiteral("countdownSeconds"), m_manager->countdownSeconds()},
         {QStringLiteral("currentFps"), m_manager->currentFps()},
+        // The same verdict as the status bar's colour: "good", "ok", "low" or "none".
+        {QStringLiteral("fpsLevel"), m_manager->fpsLevel()},
         {QStringLiteral("isArming"), m_manager->isArming()},
         {QStringLiteral("isRecording"), m_manager->isRecording()},
         // The last marker of the running (or last) take with its take time; empty before one.

@@ -1,5 +1,7 @@
 // The phone page's script (remote.html): polls the recorder's status, shows it, and sends
 // what the operator taps to the JSON API; the recorder decides, the page only shows.
+// Longer than our other files: the page loads one script beside its markup and style, and its
+// parts (access key, status, source cards, source dialog) share the page's state and elements.
 'use strict';
 
 // Every view element follows the last status the server sent; the only thing the page
@@ -254,6 +256,9 @@ function updateStatus(data) {
     const target = data.selectedGlobalFps ? Number(data.selectedGlobalFps).toFixed(0) : '60';
     fpsBadge.textContent = Number(data.currentFps).toFixed(1) + ' FPS (' + target + ' TARGET)';
   }
+  // The studio's verdict on the rate, coloured as its status bar colours it.
+  const level = ['good', 'ok', 'low', 'none'].includes(data.fpsLevel) ? data.fpsLevel : 'good';
+  fpsBadge.className = 'fps-badge ' + level;
 }
 
 function setBadge(text, look) {
@@ -278,8 +283,10 @@ function renderGrid() {
   const active = activeChannels();
   // Rebuild only when the cards change: replacing a card under a finger would swallow the tap.
   const key = JSON.stringify(active.map((c) => [c.id, c.name, c.sourceState]));
-  if (key === renderedGridKey)
+  if (key === renderedGridKey) {
+    showTroubles(active);
     return;
+  }
   renderedGridKey = key;
 
   grid.textContent = '';
@@ -318,7 +325,11 @@ function renderGrid() {
       openSourceDialog(channel.id);
     });
 
-    card.append(gear, top, name);
+    // What the studio's tile says is wrong (slow, frames dropped or repeated); filled in place.
+    const trouble = document.createElement('div');
+    trouble.className = 'card-trouble';
+
+    card.append(gear, top, name, trouble);
     card.addEventListener('click', () => switchSource(channel.id));
     grid.append(card);
   }
@@ -336,6 +347,19 @@ function renderGrid() {
     grid.append(add);
   }
   markActive(currentActiveSource);
+  showTroubles(active);
+}
+
+// The trouble text changes with every reading; it is set on the cards as they are, so a card
+// is never rebuilt under a finger for it.
+function showTroubles(active) {
+  for (const channel of active) {
+    const trouble = document.querySelector('#card-' + channel.id + ' .card-trouble');
+    if (!trouble)
+      continue;
+    const missing = channel.sourceState === 'lost' || channel.sourceState === 'reconnecting';
+    trouble.textContent = !missing && typeof channel.trouble === 'string' ? channel.trouble : '';
+  }
 }
 
 // ---- the studio of linked recorders ----

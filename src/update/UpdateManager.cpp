@@ -1,3 +1,5 @@
+// Settings, language, requests, the check and the state setters of UpdateManager (the
+// download, its verification and installing are in UpdateManagerDownload.cpp).
 #include "update/UpdateManager.h"
 
 #include "common/AppInfo.h"
@@ -12,7 +14,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QStandardPaths>
@@ -38,42 +39,18 @@ QSettings openSettings()
     return QSettings(AppInfo::organisationName, AppInfo::applicationName);
 }
 
-QString megabytes(qlonglong bytes)
-{
-    return QString::number(double(bytes) / 1048576.0, 'f', 1);
-}
-
-bool startDetached(const QString &installerPath)
-{
-    return QProcess::startDetached(installerPath, {});
-}
-
-// The download folder must belong to this user alone: created if missing, closed to
-// everyone else, and refused when someone else owns it.
-bool preparePrivateFolder(const QString &folder)
-{
-    if (!QDir().mkpath(folder))
-        return false;
-#ifdef Q_OS_WIN
-    return true;
-#else
-    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                         | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser;
-    const QFileInfo info(folder);
-    return info.ownerId() == ::getuid() && QFile::setPermissions(folder, ownerOnly);
-#endif
-}
-
 } // namespace
 
 UpdateManager::UpdateManager(QObject *parent)
     : QObject(parent)
     , m_serverUrl(defaultServerUrl())
     , m_network(new QNetworkAccessManager(this))
-    , m_launchInstaller(&startDetached)
+    , m_launchInstaller(&UpdateManager::startDetached)
+    , m_showPackage(&UpdateManager::showInFileManager)
     , m_quit([] { QCoreApplication::quit(); })
 {
     QSettings settings = openSettings();
+    m_language = settings.value(kLanguageKey, QStringLiteral("EN")).toString();
     settings.beginGroup(kSettingsGroup);
     const QString savedUrl = settings.value(kServerUrlKey).toString().trimmed();
     if (!savedUrl.isEmpty())
@@ -114,13 +91,37 @@ QString UpdateManager::defaultServerUrl()
     return QStringLiteral("https://updates.vireon.studio/version.json");
 }
 
-QString UpdateManager::installerFileName()
+UpdatePackage UpdateManager::systemPackage()
 {
+#ifdef Q_OS_LINUX
+    return UpdatePackage::DebianPackage;
+#else
+    return UpdatePackage::Installer;
+#endif
+}
+
+QString UpdateManager::installerFileName() const
+{
+    if (m_package == UpdatePackage::DebianPackage)
+        return QStringLiteral("Vireon_Update.deb");
 #ifdef Q_OS_WIN
     return QStringLiteral("Vireon_Setup_Update.exe");
 #else
     return QStringLiteral("Vireon_Setup_Update");
 #endif
+}
+
+void UpdateManager::setLanguage(const QString &language)
+{
+    if (language == m_language)
+        return;
+    const QString status = statusMessage();
+    const QString changelogBefore = changelog();
+    m_language = language;
+    if (statusMessage() != status)
+        emit statusMessageChanged();
+    if (changelog() != changelogBefore)
+        emit updateInfoChanged();
 }
 
 QString UpdateManager::currentVersion() const
@@ -213,7 +214,7 @@ void UpdateManager::onRedirected(Transfer &transfer, QNetworkReply *reply, const
     emit reply->redirectAllowed();
 }
 
-QString UpdateManager::errorTextOf(const Transfer &transfer, QNetworkReply *reply)
+LocalisedText UpdateManager::errorTextOf(const Transfer &transfer, QNetworkReply *reply)
 {
     if (!transfer.abortReason.isEmpty())
         return transfer.abortReason;
@@ -221,7 +222,8 @@ QString UpdateManager::errorTextOf(const Transfer &transfer, QNetworkReply *repl
     // reply that still reaches a handler was ended by the transfer timeout.
     if (reply->error() == QNetworkReply::OperationCanceledError || reply->error() == QNetworkReply::TimeoutError)
         return kTimedOut;
-    return reply->errorString();
+    // The network layer's own words, which have no translation here.
+    return LocalisedText::untranslated(reply->errorString());
 }
 
 void UpdateManager::releaseReply(Transfer &transfer)
@@ -249,7 +251,7 @@ void UpdateManager::checkForUpdates(bool silent)
     if (!url.isValid() || url.scheme().isEmpty()) {
         setIsChecking(false);
         setStatusMessage(kStatusInvalidUrl);
-        emit updateError(kStatusInvalidUrl);
+        reportError(kStatusInvalidUrl);
         return;
     }
 
@@ -287,41 +289,44 @@ void UpdateManager::onVersionCheckReply()
                    << UpdateManifestReader::kMaxManifestBytes << "bytes";
         setStatusMessage(kStatusBadFormat);
         if (!silent)
-            emit updateError(kErrorBadFormat);
+            reportError(kErrorBadFormat);
         return;
     }
 
     if (reply->error() != QNetworkReply::NoError) {
-        const QString error = errorTextOf(check, reply);
-        qWarning() << "[UpdateManager] Network error during version check:" << error;
+        const LocalisedText error = errorTextOf(check, reply);
+        qWarning() << "[UpdateManager] Network error during version check:" << error.en;
         setStatusMessage(kStatusCheckFailed + error);
         if (!silent)
-            emit updateError(kErrorCheckFailed + error);
+            reportError(kErrorCheckFailed + error);
         return;
     }
 
     const QByteArray body = reply->readAll();
-    const QString language = openSettings().value(kLanguageKey, QStringLiteral("EN")).toString();
-    const ManifestParseResult parsed = UpdateManifestReader::parse(body, language, check.currentUrl);
+    const ManifestParseResult parsed = UpdateManifestReader::parse(body, m_package, check.currentUrl);
 
     if (parsed.status == ManifestParseResult::Status::NotJsonObject) {
         qWarning() << "[UpdateManager] JSON parse error:" << parsed.parserMessage;
         setStatusMessage(kStatusBadFormat);
         if (!silent)
-            emit updateError(kErrorBadFormat);
+            reportError(kErrorBadFormat);
         return;
     }
     if (parsed.status == ManifestParseResult::Status::MissingFields) {
+        // Also a manifest that offers no package for this system: an installer is never
+        // fetched where it cannot run.
+        if (m_package == UpdatePackage::DebianPackage)
+            qWarning() << "[UpdateManager] The manifest offers no Debian package (downloadUrl_deb).";
         setStatusMessage(kStatusMissingFields);
         if (!silent)
-            emit updateError(kErrorMissingFields);
+            reportError(kErrorMissingFields);
         return;
     }
 
     const UpdateManifest &manifest = parsed.manifest;
     m_latestVersion = manifest.version;
     m_releaseDate = manifest.releaseDate;
-    m_changelog = manifest.changelog;
+    m_changelogs = manifest.changelogs;
     m_downloadUrl = manifest.downloadUrl;
     m_expectedSha256 = manifest.sha256;
     m_isMandatory = manifest.isMandatory;
@@ -331,239 +336,28 @@ void UpdateManager::onVersionCheckReply()
 
     if (VersionCompare::isNewer(m_latestVersion, currentVersion())) {
         setUpdateAvailable(true);
-        setStatusMessage(kStatusAvailable + m_latestVersion);
-        emit updateCheckFinished(true, m_latestVersion, m_changelog);
+        setStatusMessage(kStatusAvailable + LocalisedText::untranslated(m_latestVersion));
+        emit updateCheckFinished(true, m_latestVersion, changelog());
     } else {
         setUpdateAvailable(false);
-        setStatusMessage(kStatusUpToDate.arg(currentVersion()));
+        setStatusMessage({kStatusUpToDate.en.arg(currentVersion()), kStatusUpToDate.sr.arg(currentVersion())});
         emit updateCheckFinished(false, currentVersion(), QString());
     }
 }
 
-// --- downloading ---
-
-void UpdateManager::startDownload()
-{
-    if (m_isDownloading || m_downloadUrl.isEmpty() || !m_installerUrl.isValid())
-        return;
-
-    const QString folder = downloadFolder();
-    m_installerPath = QDir(folder).filePath(installerFileName());
-    bool ready = preparePrivateFolder(folder);
-    if (ready && QFile::exists(m_installerPath))
-        ready = QFile::remove(m_installerPath);
-    m_installerFile.setFileName(m_installerPath);
-    if (!ready || !m_installerFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        qWarning() << "[UpdateManager] Cannot create the installer file" << m_installerPath
-                   << m_installerFile.errorString();
-        setStatusMessage(kStatusCannotCreate);
-        emit updateError(kErrorCannotCreate);
-        return;
-    }
-
-    m_downloadExpectedSha256 = m_expectedSha256;
-    m_downloadManifestOverHttps = m_manifestOverHttps;
-    m_verifiedSha256.clear();
-
-    setIsDownloading(true);
-    setProgress(0.0f, QStringLiteral("0%"));
-    setUpdateReadyToInstall(false);
-    setStatusMessage(kStatusDownloading);
-
-    QNetworkReply *reply = send(m_download, m_installerUrl);
-    connect(reply, &QNetworkReply::readyRead, this, &UpdateManager::onDownloadDataReady);
-    connect(reply, &QNetworkReply::downloadProgress, this, &UpdateManager::onDownloadProgress);
-    connect(reply, &QNetworkReply::finished, this, &UpdateManager::onDownloadFinished);
-}
-
-bool UpdateManager::writeToInstaller(const QByteArray &data)
-{
-    return data.isEmpty() || m_installerFile.write(data) == data.size();
-}
-
-void UpdateManager::onDownloadDataReady()
-{
-    if (!m_download.reply || !m_installerFile.isOpen())
-        return;
-    if (!writeToInstaller(m_download.reply->readAll())) {
-        failDownload(m_installerFile.errorString());
-        return;
-    }
-    // The network layer holds back progress reports that follow each other closely, so the
-    // last one before a pause may never come; the bytes on disk are the true figure.
-    const QVariant length = m_download.reply->header(QNetworkRequest::ContentLengthHeader);
-    onDownloadProgress(m_installerFile.pos(), length.isValid() ? length.toLongLong() : -1);
-}
-
-void UpdateManager::onDownloadProgress(qlonglong bytesReceived, qlonglong bytesTotal)
-{
-    // Without a Content-Length the network layer still ends with (received, received);
-    // the size was never known, so that last report is shown as a byte count too.
-    const bool sizeUnknown = bytesTotal < 1
-                             || (m_download.reply && !m_download.reply->header(QNetworkRequest::ContentLengthHeader).isValid());
-    if (sizeUnknown) {
-        m_downloadProgressText = megabytes(bytesReceived) + QStringLiteral(" MB");
-    } else {
-        m_downloadProgress = std::clamp(float(bytesReceived) / float(bytesTotal), 0.0f, 1.0f);
-        m_downloadProgressText = QStringLiteral("%1% (%2 / %3 MB)")
-                                     .arg(int(m_downloadProgress * 100.0f))
-                                     .arg(megabytes(bytesReceived), megabytes(bytesTotal));
-    }
-    emit downloadProgressChanged();
-}
-
-void UpdateManager::onDownloadFinished()
-{
-    if (!m_download.reply)
-        return;
-    const Transfer download = std::exchange(m_download, Transfer{});
-    QNetworkReply *reply = download.reply;
-    disconnect(reply, nullptr, this, nullptr);
-    const auto release = qScopeGuard([reply] { reply->deleteLater(); });
-
-    if (reply->error() != QNetworkReply::NoError) {
-        failDownload(errorTextOf(download, reply));
-        return;
-    }
-    if (!writeToInstaller(reply->readAll()) || !m_installerFile.flush()) {
-        failDownload(m_installerFile.errorString());
-        return;
-    }
-    m_installerFile.close();
-
-    const QByteArray actual = UpdateTrust::sha256OfFile(m_installerPath);
-    const UpdateTrust::Verdict verdict = UpdateTrust::judge(
-        {m_downloadExpectedSha256, actual, m_downloadManifestOverHttps, download.allHttps});
-    if (!UpdateTrust::mayStart(verdict)) {
-        rejectInstaller(verdict, actual);
-        return;
-    }
-    if (verdict == UpdateTrust::Verdict::Verified)
-        qDebug() << "[UpdateManager] SHA-256 verification passed:" << actual;
-    else
-        qDebug() << "[UpdateManager] No SHA-256 published; manifest and installer came over HTTPS:" << actual;
-
-    m_verifiedSha256 = actual;
-    setIsDownloading(false);
-    setProgress(1.0f, QStringLiteral("100%"));
-    setUpdateReadyToInstall(true);
-    setStatusMessage(kStatusReady);
-}
-
-void UpdateManager::rejectInstaller(UpdateTrust::Verdict verdict, const QByteArray &actualSha256)
-{
-    stopDownload(RemoveFile::Yes);
-    switch (verdict) {
-    case UpdateTrust::Verdict::Mismatch:
-        qWarning() << "[UpdateManager] SHA-256 mismatch! Expected:" << m_downloadExpectedSha256
-                   << "Actual:" << actualSha256;
-        setStatusMessage(kStatusShaMismatch);
-        emit updateError(kErrorShaMismatch);
-        break;
-    case UpdateTrust::Verdict::Unreadable:
-        qWarning() << "[UpdateManager] The downloaded installer cannot be read back for verification.";
-        setStatusMessage(kStatusUnreadable);
-        emit updateError(kErrorUnreadable);
-        break;
-    case UpdateTrust::Verdict::Unverifiable:
-        qWarning() << "[UpdateManager] Installer refused: no SHA-256 from a manifest that came over HTTPS, and not everything came over HTTPS.";
-        setStatusMessage(kStatusUnverifiable);
-        emit updateError(kErrorUnverifiable);
-        break;
-    case UpdateTrust::Verdict::Verified:
-    case UpdateTrust::Verdict::TrustedTransport:
-        break;
-    }
-}
-
-void UpdateManager::failDownload(const QString &errorText)
-{
-    qWarning() << "[UpdateManager] Download failed:" << errorText;
-    stopDownload(RemoveFile::Yes);
-    setStatusMessage(kStatusDownloadFailed + errorText);
-    emit updateError(kErrorDownloadFailed + errorText);
-}
-
-void UpdateManager::stopDownload(RemoveFile remove)
-{
-    if (QNetworkReply *reply = std::exchange(m_download, Transfer{}).reply) {
-        // Disconnected first, so the abort is not reported back as a failed download.
-        disconnect(reply, nullptr, this, nullptr);
-        reply->abort();
-        reply->deleteLater();
-    }
-    if (m_installerFile.isOpen())
-        m_installerFile.close();
-    // Before the state signals, whose handlers may already start the next download.
-    if (remove == RemoveFile::Yes)
-        removeInstallerFile();
-    setIsDownloading(false);
-    setProgress(0.0f, QStringLiteral("0%"));
-}
-
-void UpdateManager::removeInstallerFile()
-{
-    if (!m_installerPath.isEmpty() && QFile::exists(m_installerPath) && !QFile::remove(m_installerPath))
-        qWarning() << "[UpdateManager] Could not remove" << m_installerPath;
-}
-
-void UpdateManager::cancelDownload()
-{
-    if (!m_isDownloading)
-        return;
-    stopDownload(RemoveFile::Yes);
-    qDebug() << "[UpdateManager] Download cancelled.";
-    setStatusMessage(kStatusCancelled);
-}
-
-// --- installing ---
-
-void UpdateManager::installAndRestart()
-{
-    if (!m_updateReadyToInstall || !QFileInfo::exists(m_installerPath)) {
-        setStatusMessage(kStatusNotFound);
-        emit updateError(kErrorNotFound);
-        return;
-    }
-
-    // Start exactly the file that was verified, not whatever lies at that path now.
-    if (UpdateTrust::sha256OfFile(m_installerPath) != m_verifiedSha256) {
-        qWarning() << "[UpdateManager] The installer changed after verification; not started:"
-                   << QDir::toNativeSeparators(m_installerPath);
-        removeInstallerFile();
-        setUpdateReadyToInstall(false);
-        setStatusMessage(kStatusChanged);
-        emit updateError(kErrorChanged);
-        return;
-    }
-
-    bool launchable = true;
-#ifndef Q_OS_WIN
-    launchable = QFile::setPermissions(m_installerPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                                            | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
-#endif
-    qDebug() << "[UpdateManager] Launching installer:" << QDir::toNativeSeparators(m_installerPath);
-    if (launchable && m_launchInstaller(m_installerPath)) {
-        m_quit();
-        return;
-    }
-    setStatusMessage(kStatusLaunchFailed);
-    emit updateError(kErrorLaunchFailed);
-}
-
-void UpdateManager::dismissUpdate()
-{
-    setUpdateAvailable(false);
-}
-
 // --- state: store a changed value, emit once ---
 
-void UpdateManager::setStatusMessage(const QString &message)
+void UpdateManager::setStatusMessage(const LocalisedText &message)
 {
-    if (message == m_statusMessage)
-        return;
-    m_statusMessage = message;
-    emit statusMessageChanged();
+    const QString shown = statusMessage();
+    m_status = message;
+    if (statusMessage() != shown)
+        emit statusMessageChanged();
+}
+
+void UpdateManager::reportError(const LocalisedText &message)
+{
+    emit updateError(message.in(m_language));
 }
 
 void UpdateManager::setIsChecking(bool checking)

@@ -1,19 +1,31 @@
 // UpdateManager: asks the release server whether a newer Vireon exists, downloads its
-// installer, verifies it and starts it. QML sees the process-wide instance() as the singleton
-// UpdateManager: the settings window shows the version, status and server address, the update
-// dialog drives download, cancel and install.
+// package, verifies it and installs it the way this system installs programs. QML sees the
+// process-wide instance() as the singleton UpdateManager: the settings window shows the
+// version, status and server address, the update dialog drives download, cancel and install.
+//
+// Packages: on Windows the installer, which installAndRestart() starts before the program
+// quits; on Linux the Debian package, which only its user can install (with the package
+// manager, as root): installAndRestart() runs nothing there, it shows the verified package in
+// the file manager and installCommand says how to install it.
 //
 // Threads: GUI thread only. The network access manager delivers every reply as a queued
 // event on this thread, so nothing here is locked.
 //
-// Trust: the installer is written to disk as it arrives (never held in memory), hashed from
+// Trust: the package is written to disk as it arrives (never held in memory), hashed from
 // disk when complete, and offered for installation only when UpdateTrust::judge() allows it:
 // a matching SHA-256 from a manifest that came over HTTPS, or, without one, manifest and
-// installer both over HTTPS.
-// A redirect from HTTPS to HTTP is refused. A failed, refused or cancelled download removes
-// its file. Status texts are Serbian, as the interface shows them.
+// package both over HTTPS. A redirect from HTTPS to HTTP is refused. A failed, refused or
+// cancelled download removes its file.
+//
+// Texts: status and error texts come in the interface language (setLanguage(), which the QML
+// registration ties to AppManager.currentLanguage); a change of language changes the status
+// and the changelog already shown. The sources are split by concern: UpdateManager.cpp
+// (settings, language, requests, the check, state), UpdateManagerDownload.cpp (download,
+// verification, installing).
 #pragma once
 
+#include "common/LocalisedText.h"
+#include "update/UpdateManifest.h"
 #include "update/UpdateTrust.h"
 
 #include <QFile>
@@ -47,11 +59,19 @@ class UpdateManager : public QObject
     Q_PROPERTY(QString downloadProgressText READ downloadProgressText NOTIFY downloadProgressChanged)
     Q_PROPERTY(bool updateReadyToInstall READ updateReadyToInstall NOTIFY updateReadyToInstallChanged)
     Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusMessageChanged)
+    // True where installAndRestart() starts the installer; false for a Debian package.
+    Q_PROPERTY(bool installsItself READ installsItself CONSTANT)
+    // For a Debian package that is ready: the command that installs it ("sudo apt install
+    // /home/ana/.cache/Vireon/Vireon/update/Vireon_Update.deb"); empty otherwise.
+    Q_PROPERTY(QString installCommand READ installCommand NOTIFY updateReadyToInstallChanged)
 
 public:
     // Starts the verified installer; true when it is running. The default starts it detached,
     // with no arguments and no working folder.
     using InstallerLauncher = std::function<bool(const QString &installerPath)>;
+    // Shows the verified Debian package to its user; true when shown. The default opens its
+    // folder in the file manager.
+    using PackageShower = std::function<bool(const QString &packagePath)>;
 
     explicit UpdateManager(QObject *parent = nullptr);
     ~UpdateManager() override;
@@ -60,8 +80,15 @@ public:
     static UpdateManager *instance();
 
     static QString defaultServerUrl();
-    // "Vireon_Setup_Update.exe" on Windows; without the extension elsewhere.
-    static QString installerFileName();
+    // The package of this system: the installer on Windows, the Debian package on Linux.
+    static UpdatePackage systemPackage();
+    // "Vireon_Setup_Update.exe" for the installer on Windows, without the extension
+    // elsewhere; "Vireon_Update.deb" for the Debian package.
+    QString installerFileName() const;
+
+    // The interface language ("EN", "SR"); the saved "UI/Language" until told.
+    void setLanguage(const QString &language);
+    QString language() const { return m_language; }
 
     QString currentVersion() const;
     QString serverUrl() const { return m_serverUrl; }
@@ -72,7 +99,7 @@ public:
     bool updateAvailable() const { return m_updateAvailable; }
     QString latestVersion() const { return m_latestVersion; }
     QString releaseDate() const { return m_releaseDate; }
-    QString changelog() const { return m_changelog; }
+    QString changelog() const { return m_changelogs.in(m_language); }
     QString downloadUrl() const { return m_downloadUrl; }
     QString expectedSha256() const { return m_expectedSha256; }
     bool isMandatory() const { return m_isMandatory; }
@@ -80,7 +107,9 @@ public:
     float downloadProgress() const { return m_downloadProgress; }
     QString downloadProgressText() const { return m_downloadProgressText; }
     bool updateReadyToInstall() const { return m_updateReadyToInstall; }
-    QString statusMessage() const { return m_statusMessage; }
+    QString statusMessage() const { return m_status.in(m_language); }
+    bool installsItself() const { return m_package == UpdatePackage::Installer; }
+    QString installCommand() const;
 
     // Where the installer is written. The default is the user's own temporary folder on
     // Windows and a private cache folder elsewhere (never the shared /tmp, where another
@@ -89,7 +118,11 @@ public:
     void setDownloadFolder(const QString &folder) { m_downloadFolder = folder; }
     QString installerPath() const { return m_installerPath; }
 
+    // The package this manager downloads; systemPackage() unless a test says otherwise.
+    void setPackage(UpdatePackage package) { m_package = package; }
+    UpdatePackage package() const { return m_package; }
     void setInstallerLauncher(InstallerLauncher launcher) { m_launchInstaller = std::move(launcher); }
+    void setPackageShower(PackageShower shower) { m_showPackage = std::move(shower); }
     // Ends the program once the installer runs; QCoreApplication::quit() by default.
     void setQuitHandler(std::function<void()> quit) { m_quit = std::move(quit); }
     // A request that receives nothing for this long is abandoned (30 s by default), so a
@@ -129,14 +162,18 @@ private:
         QNetworkReply *reply = nullptr;
         QUrl currentUrl;          // the request's address, then each followed redirect
         bool allHttps = false;    // every hop so far was HTTPS
-        QString abortReason;      // set when this class aborted the reply itself
+        LocalisedText abortReason; // set when this class aborted the reply itself
         bool tooLarge = false;    // the manifest outgrew UpdateManifestReader::kMaxManifestBytes
     };
+
+    // The default launcher and package shower.
+    static bool startDetached(const QString &installerPath);
+    static bool showInFileManager(const QString &packagePath);
 
     QNetworkRequest makeRequest(const QUrl &url) const;
     QNetworkReply *send(Transfer &transfer, const QUrl &url);
     void onRedirected(Transfer &transfer, QNetworkReply *reply, const QUrl &target);
-    static QString errorTextOf(const Transfer &transfer, QNetworkReply *reply);
+    static LocalisedText errorTextOf(const Transfer &transfer, QNetworkReply *reply);
     void releaseReply(Transfer &transfer);
 
     enum class RemoveFile { No, Yes };
@@ -144,11 +181,14 @@ private:
     // the downloading state and reset the progress.
     void stopDownload(RemoveFile remove);
     void removeInstallerFile();
-    void failDownload(const QString &errorText);
+    void failDownload(const LocalisedText &errorText);
     void rejectInstaller(UpdateTrust::Verdict verdict, const QByteArray &actualSha256);
     bool writeToInstaller(const QByteArray &data);
+    void showPackage();
 
-    void setStatusMessage(const QString &message);
+    void setStatusMessage(const LocalisedText &message);
+    // updateError with the text in the interface language.
+    void reportError(const LocalisedText &message);
     void setIsChecking(bool checking);
     void setUpdateAvailable(bool available);
     void setIsDownloading(bool downloading);
@@ -160,9 +200,10 @@ private:
     bool m_isChecking = false;
     bool m_silent = false;
     bool m_updateAvailable = false;
+    QString m_language;
     QString m_latestVersion;
     QString m_releaseDate;
-    QString m_changelog;
+    UpdateChangelogs m_changelogs;
     QString m_downloadUrl;
     QString m_expectedSha256;
     bool m_isMandatory = false;
@@ -171,7 +212,7 @@ private:
     QString m_downloadProgressText = QStringLiteral("0%");
     bool m_updateReadyToInstall = false;
     QString m_installerPath;
-    QString m_statusMessage = QStringLiteral("Up to date");
+    LocalisedText m_status{QStringLiteral("Up to date"), QStringLiteral("Program je ažuriran")};
 
     QNetworkAccessManager *m_network = nullptr; // owned (child)
     Transfer m_check;
@@ -191,6 +232,8 @@ private:
 
     QString m_downloadFolder;
     int m_transferTimeoutMs = 30000;
+    UpdatePackage m_package = systemPackage();
     InstallerLauncher m_launchInstaller;
+    PackageShower m_showPackage;
     std::function<void()> m_quit;
 };

@@ -4,6 +4,15 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 
+QString UpdateChangelogs::in(const QString &language) const
+{
+    if (language == QLatin1String("SR") && sr)
+        return *sr;
+    if (language == QLatin1String("EN") && en)
+        return *en;
+    return general;
+}
+
 namespace UpdateManifestReader {
 
 namespace {
@@ -13,16 +22,11 @@ QString trimmedString(const QJsonObject &object, QLatin1StringView key)
     return object.value(key).toString().trimmed();
 }
 
-QString changelogFor(const QJsonObject &object, const QString &language)
+std::optional<QString> optionalString(const QJsonObject &object, QLatin1StringView key)
 {
-    QLatin1StringView own;
-    if (language == QLatin1String("SR"))
-        own = QLatin1StringView("changelog_sr");
-    else if (language == QLatin1String("EN"))
-        own = QLatin1StringView("changelog_en");
-    if (!own.isEmpty() && object.contains(own))
-        return object.value(own).toString();
-    return object.value(QLatin1StringView("changelog")).toString();
+    if (!object.contains(key))
+        return std::nullopt;
+    return object.value(key).toString();
 }
 
 QUrl resolveInstallerUrl(const QUrl &manifestUrl, const QString &downloadUrl)
@@ -40,7 +44,7 @@ QUrl resolveInstallerUrl(const QUrl &manifestUrl, const QString &downloadUrl)
 
 } // namespace
 
-ManifestParseResult parse(const QByteArray &body, const QString &language, const QUrl &manifestUrl)
+ManifestParseResult parse(const QByteArray &body, UpdatePackage package, const QUrl &manifestUrl)
 {
     ManifestParseResult result;
     QJsonParseError error{};
@@ -58,9 +62,12 @@ ManifestParseResult parse(const QByteArray &body, const QString &language, const
     UpdateManifest &manifest = result.manifest;
     manifest.version = trimmedString(object, QLatin1StringView("version"));
     manifest.releaseDate = trimmedString(object, QLatin1StringView("releaseDate"));
-    manifest.changelog = changelogFor(object, language);
-    manifest.downloadUrl = trimmedString(object, QLatin1StringView("downloadUrl"));
-    manifest.sha256 = trimmedString(object, QLatin1StringView("sha256"));
+    manifest.changelogs.sr = optionalString(object, QLatin1StringView("changelog_sr"));
+    manifest.changelogs.en = optionalString(object, QLatin1StringView("changelog_en"));
+    manifest.changelogs.general = object.value(QLatin1StringView("changelog")).toString();
+    const bool isDebian = package == UpdatePackage::DebianPackage;
+    manifest.downloadUrl = trimmedString(object, isDebian ? QLatin1StringView("downloadUrl_deb") : QLatin1StringView("downloadUrl"));
+    manifest.sha256 = trimmedString(object, isDebian ? QLatin1StringView("sha256_deb") : QLatin1StringView("sha256"));
     manifest.isMandatory = object.value(QLatin1StringView("mandatory")).toBool(false);
     manifest.installerUrl = resolveInstallerUrl(manifestUrl, manifest.downloadUrl);
 

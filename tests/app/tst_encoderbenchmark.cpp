@@ -1,8 +1,22 @@
 // The benchmark's decision for given measurements: which settings and encoder it recommends,
-// where it gives up frame rate or resolution, and what its summary says.
+// where it gives up frame rate or resolution, and what its summary says; and a run: on its
+// own thread, the only caller of the real encoders it measures, its result on the GUI thread,
+// a cancel that stops the encoder in hand and is never followed by a result.
 #include "app/EncoderBenchmark.h"
+#include "app/EncoderBenchmarkRun.h"
+#include "recording/FfmpegEncoder.h"
 
+#include <QSignalSpy>
 #include <QTest>
+#include <QThread>
+
+#ifdef Q_OS_LINUX
+#include <pthread.h>
+#endif
+
+#include <mutex>
+#include <set>
+#include <thread>
 
 Q_DECLARE_METATYPE(QList<EncoderMeasurement>)
 
@@ -40,6 +54,74 @@ const QString kX264 = QStringLiteral("Software H.264");
 const QString kX265 = QStringLiteral("Software HEVC");
 const QString kNvencH264 = QStringLiteral("NVENC H.264");
 const QString kNvencHevc = QStringLiteral("NVENC HEVC");
+
+// A real encoder that notes which thread makes each call. A stalled one claims to have
+// encoded nothing, so the run keeps waiting for room in its queue.
+class CallerNotingEncoder : public IEncoder
+{
+public:
+    struct Calls
+    {
+        std::mutex mutex;
+        std::set<std::thread::id> threads;
+        QByteArray threadName;
+        int framesWritten = 0;
+        int stops = 0;
+    };
+
+    CallerNotingEncoder(std::shared_ptr<Calls> calls, bool stalled)
+        : m_calls(std::move(calls)), m_isStalled(stalled) {}
+
+    bool open(const EncoderConfig &config) override
+    {
+        note();
+#ifdef Q_OS_LINUX
+        char name[16] = {};
+        pthread_getname_np(pthread_self(), name, sizeof name);
+        std::lock_guard lock(m_calls->mutex);
+        m_calls->threadName = name;
+#endif
+        return m_inner.open(config);
+    }
+    void writeFrame(const VideoFrame &frame) override
+    {
+        note();
+        m_inner.writeFrame(frame);
+        std::lock_guard lock(m_calls->mutex);
+        ++m_calls->framesWritten;
+    }
+    bool stop() override
+    {
+        note();
+        std::lock_guard lock(m_calls->mutex);
+        ++m_calls->stops;
+        return m_inner.stop();
+    }
+    void setBitrate(int kbps) override { note(); m_inner.setBitrate(kbps); }
+    QString lastError() const override { note(); return m_inner.lastError(); }
+    bool hasFailed() const override { note(); return m_inner.hasFailed(); }
+    qint64 framesEncoded() const override { note(); return m_isStalled ? 0 : m_inner.framesEncoded(); }
+    qint64 droppedFrames() const override { note(); return m_inner.droppedFrames(); }
+    qint64 bytesWritten() const override { note(); return m_inner.bytesWritten(); }
+    QString encoderName() const override { note(); return m_inner.encoderName(); }
+
+private:
+    void note() const
+    {
+        std::lock_guard lock(m_calls->mutex);
+        m_calls->threads.insert(std::this_thread::get_id());
+    }
+
+    std::shared_ptr<Calls> m_calls;
+    bool m_isStalled;
+    FfmpegEncoder m_inner;
+};
+
+QVariantList softwareEntries()
+{
+    return {QVariantMap{{"name", kX264}, {"note", "CPU Encoding"}, {"codec", "h264"}, {"encoder", "libx264"}},
+            QVariantMap{{"name", kX265}, {"note", "CPU Encoding"}, {"codec", "hevc"}, {"encoder", "libx265"}}};
+}
 
 BenchmarkPlan plan(int channels, int threads)
 {
@@ -160,6 +242,56 @@ private slots:
                                 "Software HEVC: 45.0 ms CPU, 25.0 ms per 1920x1080 frame\n"
                                 "NVENC H.264: failed (Cannot load libcuda.so.1)\n"
                                 "NVENC HEVC: failed (no frames encoded)"));
+    }
+
+    // A whole run, cancelled and then run to its end: the encoders are called by the run's
+    // thread alone, the result arrives once, on the GUI thread, and a cancelled run's never.
+    void runOnItsOwnThread()
+    {
+        auto calls = std::make_shared<CallerNotingEncoder::Calls>();
+        bool stalled = true;
+        EncoderBenchmarkRun run;
+        run.setWorkload({320, 180, 40});
+        run.setEncoderFactory([calls, &stalled] { return std::make_unique<CallerNotingEncoder>(calls, stalled); });
+        int results = 0;
+        bool onGuiThread = false;
+        BenchmarkRecommendation recommendation;
+        connect(&run, &EncoderBenchmarkRun::finished, this, [&](const BenchmarkRecommendation &r) {
+            ++results;
+            onGuiThread = QThread::currentThread() == thread();
+            recommendation = r;
+        });
+
+        // The first encoder never catches up: the run waits for room until it is cancelled.
+        run.start(softwareEntries());
+        QVERIFY(run.isRunning());
+        const auto written = [&calls] { std::lock_guard lock(calls->mutex); return calls->framesWritten; };
+        QTRY_VERIFY(written() > EncoderBenchmarkRun::kMaxQueuedFrames);
+        QTest::qWait(50);
+        QCOMPARE(written(), EncoderBenchmarkRun::kMaxQueuedFrames + 1);
+        run.cancel();
+        QVERIFY(!run.isRunning());
+        QCOMPARE(calls->stops, 1);
+        const auto calledFromOneOtherThread = [&calls] {
+            return calls->threads.size() == 1 && !calls->threads.count(std::this_thread::get_id());
+        };
+        QVERIFY(calledFromOneOtherThread());
+        calls->threads.clear();
+
+        stalled = false;
+        run.start(softwareEntries());
+        QTRY_COMPARE_WITH_TIMEOUT(results, 1, 60000);
+        QVERIFY(!run.isRunning());
+        QVERIFY(onGuiThread);
+        QCOMPARE(calls->stops, 3);
+        QVERIFY(calledFromOneOtherThread());
+#ifdef Q_OS_LINUX
+        QCOMPARE(calls->threadName, QByteArray("Benchmark"));
+#endif
+        QVERIFY(recommendation.hasMeasurement);
+        QVERIFY2(!recommendation.summary.contains(QLatin1String("failed")), qPrintable(recommendation.summary));
+        QTest::qWait(50);
+        QCOMPARE(results, 1);
     }
 };
 

@@ -42,6 +42,8 @@ private slots:
     void recentLogsKeepTheLastFifty_data();
     void recentLogsKeepTheLastFifty();
     void recentLogsOfMissingFileIsEmpty();
+    void logLineKinds_data();
+    void logLineKinds();
     void clearLeavesAnEmptyLog();
     void manualLanguageChoice_data();
     void manualLanguageChoice();
@@ -117,6 +119,38 @@ void TestLogsAndManuals::recentLogsOfMissingFileIsEmpty()
 {
     QFile::remove(m_logPath);
     QVERIFY(m_manager->getRecentLogs().isEmpty());
+}
+
+void TestLogsAndManuals::logLineKinds_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("take started") << "[ApplicationManager] === RECORDING STARTED === 4 camera(s) at 30 fps" << "started";
+    QTest::newRow("take stopped, nothing lost") << "[ApplicationManager] === RECORDING STOPPED === 5 s, DROPS: 0, REPEATED: 3"
+                                                << "stopped";
+    QTest::newRow("stopped wins over drops") << "DROPS: 7 RECORDING STOPPED" << "stopped";
+    QTest::newRow("started wins over drops") << "RECORDING STARTED DROPS: 3" << "started";
+    QTest::newRow("frames lost") << "[ApplicationManager] Frames lost during the take (encoders behind), DROPS: 4" << "drops";
+    QTest::newRow("no space before the count") << "DROPS:12" << "drops";
+    QTest::newRow("no frame lost") << "cam 2 DROPS: 0" << "plain";
+    QTest::newRow("ten lost is not zero") << "DROPS: 10" << "drops";
+    QTest::newRow("camera lost") << "[CameraWatch] === CAMERA LOST === channel 2 at take time 00:00:03:00 - gone" << "lost";
+    QTest::newRow("case matters") << "recording started" << "plain";
+    QTest::newRow("ordinary") << "[ApplicationManager] startRecording() triggered." << "plain";
+    QTest::newRow("empty") << "" << "plain";
+}
+
+// Read back from the log file as the performance monitor reads it.
+void TestLogsAndManuals::logLineKinds()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, kind);
+    writeFile(m_logPath, "[Test] before\n" + line.toUtf8() + "\n");
+    const QVariantList entries = m_manager->getRecentLogEntries();
+    QCOMPARE(entries.size(), 2);
+    QCOMPARE(entries.at(0).toMap().value(QStringLiteral("kind")).toString(), QStringLiteral("plain"));
+    QCOMPARE(entries.at(1).toMap().value(QStringLiteral("text")).toString(), line);
+    QCOMPARE(entries.at(1).toMap().value(QStringLiteral("kind")).toString(), kind);
 }
 
 void TestLogsAndManuals::clearLeavesAnEmptyLog()

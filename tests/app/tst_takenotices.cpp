@@ -1,9 +1,10 @@
 // What the operator is told about takes, with the built-in devices and real files: REC ALL
 // refused on a nearly full disk (in both languages), a take on a small file system that stops
 // by itself with every file and both timelines whole, the finished take's summary, a benchmark
-// that gives way to a take, and honest frame-rate readings.
+// that gives way to a take, honest frame-rate readings and the verdicts every read-out shows.
 #include "app/ApplicationManager.h"
 #include "app/DiskSpace.h"
+#include "app/HealthVerdicts.h"
 #include "capture/AudioCapture.h"
 
 #include "BuiltInDevices.h"
@@ -90,6 +91,8 @@ private slots:
     void takeOnASmallDiskStopsByItselfWithEveryFileWhole();
     void takeWinsOverTheBenchmark();
     void idleRateCountsEachCameraOnce();
+    void healthVerdicts_data();
+    void healthVerdicts();
 
 private:
 };
@@ -261,6 +264,58 @@ void TestTakeNotices::idleRateCountsEachCameraOnce()
     QVERIFY2(m_manager->currentFps() > 10.0 && m_manager->currentFps() < 33.0, qPrintable(QString::number(m_manager->currentFps())));
     const double tileFps = m_model->getSourceHealth(3).value(QStringLiteral("fps")).toDouble();
     QVERIFY2(tileFps > 10.0 && tileFps < 33.0, qPrintable(QString::number(tileFps)));
+    // The tile and the phone say the same of the camera, in the interface language.
+    m_manager->setCurrentLanguage(QStringLiteral("SR"));
+    const QString trouble = m_manager->getCameraHealthForChannel(3).value(QStringLiteral("trouble")).toString();
+    QCOMPARE(m_model->getSourceHealth(3).value(QStringLiteral("trouble")).toString(), trouble);
+    QVERIFY(!trouble.contains(QLatin1String("dropped")) && !trouble.contains(QLatin1String("repeated")));
+    m_manager->setCurrentLanguage(QStringLiteral("EN"));
+}
+
+void TestTakeNotices::healthVerdicts_data()
+{
+    QTest::addColumn<double>("fps");
+    QTest::addColumn<double>("target");
+    QTest::addColumn<int>("cameras");
+    QTest::addColumn<qint64>("dropped");
+    QTest::addColumn<qint64>("repeated");
+    QTest::addColumn<QString>("rateLevel");
+    QTest::addColumn<QString>("troubleEn");
+    QTest::addColumn<QString>("troubleSr");
+    QTest::addColumn<QString>("syncLevel");
+    // A healthy 30 fps camera is green and says nothing.
+    QTest::newRow("30 of 30") << 30.0 << 30.0 << 2 << qint64(0) << qint64(0) << "good" << "" << "" << "clean";
+    QTest::newRow("28.5 of 30 is 95 %") << 28.5 << 30.0 << 2 << qint64(0) << qint64(0) << "good" << "" << "" << "clean";
+    QTest::newRow("28.4 of 30") << 28.4 << 30.0 << 2 << qint64(0) << qint64(0) << "ok" << "28.4 fps" << "28.4 fps" << "clean";
+    QTest::newRow("24 of 30 is 80 %") << 24.0 << 30.0 << 1 << qint64(0) << qint64(0) << "ok" << "24.0 fps" << "24.0 fps" << "clean";
+    QTest::newRow("23.9 of 30") << 23.9 << 30.0 << 1 << qint64(0) << qint64(0) << "low" << "23.9 fps" << "23.9 fps" << "clean";
+    QTest::newRow("50 of 60") << 50.0 << 60.0 << 4 << qint64(0) << qint64(0) << "ok" << "50.0 fps" << "50.0 fps" << "clean";
+    // No camera to measure: no verdict, not a red 0.
+    QTest::newRow("no camera") << 0.0 << 30.0 << 0 << qint64(0) << qint64(0) << "none" << "0.0 fps" << "0.0 fps" << "clean";
+    QTest::newRow("no reading yet") << -1.0 << 30.0 << 1 << qint64(0) << qint64(0) << "low" << "" << "" << "clean";
+    QTest::newRow("repeated only") << 30.0 << 30.0 << 1 << qint64(0) << qint64(7) << "good" << "7 repeated"
+                                   << "7 ponovljeno" << "repeated";
+    QTest::newRow("everything wrong") << 24.26 << 30.0 << 1 << qint64(12) << qint64(3) << "ok"
+                                      << "24.3 fps · 12 dropped · 3 repeated" << "24.3 fps · 12 izgubljeno · 3 ponovljeno"
+                                      << "dropped";
+}
+
+void TestTakeNotices::healthVerdicts()
+{
+    QFETCH(double, fps);
+    QFETCH(double, target);
+    QFETCH(int, cameras);
+    QFETCH(qint64, dropped);
+    QFETCH(qint64, repeated);
+    QFETCH(QString, rateLevel);
+    QFETCH(QString, troubleEn);
+    QFETCH(QString, troubleSr);
+    QFETCH(QString, syncLevel);
+    QCOMPARE(HealthVerdicts::rateLevel(fps, target, cameras), rateLevel);
+    const LocalisedText trouble = HealthVerdicts::cameraTrouble(fps, target, dropped, repeated);
+    QCOMPARE(trouble.en, troubleEn);
+    QCOMPARE(trouble.sr, troubleSr);
+    QCOMPARE(HealthVerdicts::frameSyncLevel(dropped, repeated), syncLevel);
 }
 
 QTEST_MAIN(TestTakeNotices)

@@ -1,6 +1,8 @@
 // Audio inputs: the bounded sample buffer (sizes, read counts, overflow, delay, peak, a live
 // producer), the Test Tone (its waveform and its real-time run through AudioCapture) and
 // capture of known samples through real SDL, using SDL's disk driver as the sound card.
+// Longer than our other files: one executable per module, and the three share the buffer they
+// all fill and the SDL set-up the last one needs.
 #define SDL_MAIN_HANDLED
 #include "capture/AudioCapture.h"
 #include "capture/AudioSampleBuffer.h"

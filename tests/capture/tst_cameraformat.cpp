@@ -189,6 +189,8 @@ void TestCameraFormat::grantedFormatText()
     QFETCH(CameraFormat, asked);
     QFETCH(QString, text);
     QCOMPARE(describeGrantedFormat(granted, asked), text);
+    // What the tile colours amber is decided by the same comparison, not read from the text.
+    QCOMPARE(isGrantedAsAsked(granted, asked), !text.contains(QLatin1String("asked")));
 }
 
 QTEST_GUILESS_MAIN(TestCameraFormat)

@@ -3,6 +3,8 @@
 // time, key frames, fragments, timecode, colour, picture placement, rate control, the
 // fall-back from hardware encoders, the same take in each container (MP4, MKV, MOV, TS), and
 // the failures a take must survive (full disk, overflowing queue, a killed process).
+// Longer than our other files: one executable per module, its cases sharing the encode and
+// read-back helpers; each group is a data-driven function of its own.
 #include "recording/EncoderGeometry.h"
 #include "recording/FfmpegEncoder.h"
 #include "recording/FrameRate.h"

@@ -3,6 +3,8 @@
 // (tests/common) as an editor's import would, the three formats showing the same edit; frame
 // and timecode arithmetic at every rate; the all-angles layout; URLs, file names, and writes
 // that fail (a full disk among them) leaving no half document.
+// Longer than our other files: the three formats are checked side by side on the same takes,
+// so an edit that one of them renders differently shows here.
 #include "recording/Timecode.h"
 #include "recording/TimelineExport.h"
 #include "recording/TimelineModelBuilder.h"

@@ -247,6 +247,8 @@ void TestRemoteServer::statusAnswerIsExact()
         return "{\"active\":" + QByteArray(active ? "true" : "false") + ",\"colorRange\":\"Default\",\"deviceLink\":\""
                + link + "\",\"framerate\":30,\"height\":1080,\"id\":" + QByteArray::number(id) + ",\"name\":\"" + name
                + "\",\"sourceFormat\":\"" + format + "\",\"sourceState\":\"" + (active ? "live" : "off")
+               + "\",\"trouble\":\""
+               + m_manager->getCameraHealthForChannel(id).value(QStringLiteral("trouble")).toString().toUtf8()
                + "\",\"width\":1920}";
     };
     const QByteArray body =
@@ -255,6 +257,7 @@ void TestRemoteServer::statusAnswerIsExact()
         + channel(3, false, "", "Source 3") + ',' + channel(4, false, "", "Source 4")
         + "],\"countdownSeconds\":" + QByteArray::number(m_manager->countdownSeconds())
         + ",\"currentFps\":" + numberText(m_manager->currentFps())
+        + ",\"fpsLevel\":\"" + m_manager->fpsLevel().toUtf8() + '"'
         + ",\"isArming\":false,\"isRecording\":false,\"lastMarker\":\"\",\"masterVolume\":" + numberText(double(m_manager->masterAudioVolume()))
         + ",\"selectedGlobalFps\":" + numberText(m_manager->selectedGlobalFps())
         + ",\"sessionName\":\"RemoteTest\",\"timecode\":\"" + m_manager->timecode().toUtf8()

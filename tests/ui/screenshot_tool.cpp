@@ -3,8 +3,10 @@
 //   vireon_screenshot --channels N --state idle|recording --language EN|SR --output FILE
 //                     [--overlay source|source-edit|remote|remote-open|remote-studio|update|
 //                                update-download|take-failed|take-saved|take-recovered|disk-low]
+//                     [--size WxH]
 // remote-studio shows the remote dialog leading three followers on loopback: one in step, one
-// whose clock is 50 ms ahead, and one that does not answer.
+// whose clock is 50 ms ahead, and one that does not answer. --size gives the main window
+// another size than its initial 1280x720 (a 1366x768 laptop, a 1920x1080 screen).
 // With --window help|help-missing|monitor it grabs that secondary window instead: the help
 // window on the shipped manual (or on none), or the performance monitor over this run's log.
 // The settings window instead, on one of its pages (0-3), optionally scrolled, with the
@@ -87,7 +89,9 @@ bool offerUpdate(bool downloadFromLocalServer, const QString &downloadFolder)
                                                      "- Timeline export keeps clip names with accents\n"
                                                      "- Remote control shows the recording time\n"
                                                      "- Fixes for audio meters after a device is unplugged")},
-        {QStringLiteral("downloadUrl"), installerUrl}};
+        {QStringLiteral("downloadUrl"), installerUrl},
+        // What a Linux build fetches.
+        {QStringLiteral("downloadUrl_deb"), installerUrl}};
     updates->setServerUrl(QStringLiteral("data:application/json;base64,")
                           + QString::fromLatin1(QJsonDocument(manifest).toJson(QJsonDocument::Compact).toBase64()));
     updates->checkForUpdates(true);
@@ -321,6 +325,7 @@ int main(int argc, char *argv[])
     parser.addOption({ QStringLiteral("advanced"), QStringLiteral("Settings: advanced quality grid open.") });
     parser.addOption({ QStringLiteral("benchmark"), QStringLiteral("Settings: run the hardware benchmark first.") });
     parser.addOption({ QStringLiteral("webcams"), QStringLiteral("Simulated USB webcams instead of the built-in cameras.") });
+    parser.addOption({ QStringLiteral("size"), QStringLiteral("Main window size, for example 1920x1080."), QStringLiteral("WxH") });
     parser.process(app);
     const int channels = qBound(0, parser.value(QStringLiteral("channels")).toInt(), 4);
     const bool recording = parser.value(QStringLiteral("state")) == QLatin1String("recording");
@@ -374,6 +379,9 @@ int main(int argc, char *argv[])
         if (secondary.isEmpty()) {
             engine.load(QUrl(QStringLiteral("qrc:/Vireon/ui/qml/Main.qml")));
             window = engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+            const QStringList size = parser.value(QStringLiteral("size")).split(QLatin1Char('x'));
+            if (window && size.size() == 2 && size[0].toInt() > 0 && size[1].toInt() > 0)
+                window->resize(size[0].toInt(), size[1].toInt());
         } else {
             window = createSecondaryWindow(engine, secondary, parser.value(QStringLiteral("language")));
         }

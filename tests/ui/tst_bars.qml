@@ -83,25 +83,22 @@ Item {
 
         function test_fpsDot_data() {
             return [
-                // Against the timeline's rate: a healthy 30 fps take is green, not amber.
-                { tag: "30 of 30 green", fps: 30, target: 30, color: Colors.liveGreen },
-                { tag: "28.5 of 30 green", fps: 28.5, target: 30, color: Colors.liveGreen },
-                { tag: "28.4 of 30 amber", fps: 28.4, target: 30, color: Colors.alertAmber },
-                { tag: "24 of 30 amber", fps: 24, target: 30, color: Colors.alertAmber },
-                { tag: "23.9 of 30 red", fps: 23.9, target: 30, color: "#ef4444" },
-                { tag: "50 of 60 amber", fps: 50, target: 60, color: Colors.alertAmber },
-                { tag: "0 red", fps: 0, target: 30, color: "#ef4444" }
+                // The back end's verdict against the timeline's rate, in its colour.
+                { tag: "good green", fps: 30, level: "good", color: Colors.liveGreen },
+                { tag: "ok amber", fps: 24, level: "ok", color: Colors.alertAmber },
+                { tag: "low red", fps: 0, level: "low", color: "#ef4444" }
             ]
         }
 
         function test_fpsDot(data) {
             const bar = createTemporaryObject(statusComponent, host, {
-                currentFps: data.fps, selectedGlobalFps: 30, targetFps: data.target, measuredCameras: 2
+                currentFps: data.fps, selectedGlobalFps: 30, fpsLevel: data.level, measuredCameras: 2
             })
             verify(Qt.colorEqual(bar.fpsDot.color, data.color), "dot " + bar.fpsDot.color)
             compare(bar.fpsLabel.text, "FPS: " + data.fps.toFixed(1) + " (30 fps)")
             // No camera: no reading, in grey, rather than a red 0.0.
             bar.measuredCameras = 0
+            bar.fpsLevel = "none"
             compare(bar.fpsLabel.text, "FPS: —")
             verify(Qt.colorEqual(bar.fpsDot.color, Colors.textSecondary))
         }

@@ -60,32 +60,12 @@ TestCase {
         compare(MainLayout.doubleClickedMixerWidth(data.current, 420), data.expected)
     }
 
-    function test_fpsLevel_data() {
-        return [
-            { tag: "60 of 60", fps: 60, target: 60, cameras: 4, expected: "good" },
-            { tag: "57 of 60", fps: 57, target: 60, cameras: 4, expected: "good" },
-            { tag: "56.9 of 60", fps: 56.9, target: 60, cameras: 4, expected: "ok" },
-            { tag: "24 of 30", fps: 24, target: 30, cameras: 1, expected: "ok" },
-            { tag: "23.9 of 30", fps: 23.9, target: 30, cameras: 1, expected: "low" },
-            { tag: "no camera", fps: 0, target: 30, cameras: 0, expected: "none" }
-        ]
-    }
-
-    function test_fpsLevel(data) {
-        compare(StatusTexts.fpsLevel(data.fps, data.target, data.cameras), data.expected)
-    }
-
-    function test_takeAndCameraTexts() {
+    function test_takeTexts() {
         const take = { name: "Take_03", cameras: 4, wavFiles: 5, timeline: true }
         compare(StatusTexts.takeSavedText(take, "EN"), "Take_03 saved — 4 cameras, 5 WAV files, timeline")
         compare(StatusTexts.takeSavedText(take, "SR"), "Take_03 sačuvan — 4 kamere, 5 WAV fajlova, timeline")
         compare(StatusTexts.takeSavedText({ name: "Take_04", cameras: 1, wavFiles: 1, timeline: false }, "EN"),
                 "Take_04 saved — 1 camera, 1 WAV file, no timeline")
-        // A healthy camera says nothing; trouble names itself.
-        compare(StatusTexts.cameraHealthText(29.9, 30, 0, 0, "EN"), "")
-        compare(StatusTexts.cameraHealthText(-1, 30, 0, 0, "EN"), "")
-        compare(StatusTexts.cameraHealthText(24.26, 30, 12, 3, "EN"), "24.3 fps · 12 dropped · 3 repeated")
-        compare(StatusTexts.cameraHealthText(30, 30, 0, 7, "SR"), "7 ponovljeno")
     }
 
     function test_statusTexts() {

@@ -3,8 +3,9 @@ import QtTest
 import Vireon
 import "qrc:/Vireon/ui/qml/Components/MonitorTexts.js" as MonitorTexts
 
-// The performance monitor: log line colours, the figure cards and state badge for each back-end
-// state, the log poll that runs only while the window is shown, and clearing the log.
+// The performance monitor: log line colours by the kind the back end gives each line, the
+// figure cards and state badge for each back-end state and verdict, the log poll that runs
+// only while the window is shown, and clearing the log.
 Item {
     id: host
 
@@ -16,7 +17,7 @@ Item {
         property int reads: 0
         property int clears: 0
 
-        function getRecentLogs() { reads += 1; return lines.slice() }
+        function getRecentLogEntries() { reads += 1; return lines.map(line => ({ text: line, kind: "plain" })) }
         function clearLogFile() { clears += 1; lines = [] }
         function openLogFile() {}
     }
@@ -51,25 +52,6 @@ Item {
             return window
         }
 
-        function test_lineKind_data() {
-            return [
-                { tag: "started", line: "12:00 RECORDING STARTED take 3", kind: "started" },
-                { tag: "stopped", line: "RECORDING STOPPED after 10 s", kind: "stopped" },
-                { tag: "drops", line: "cam 2 DROPS: 4", kind: "drops" },
-                { tag: "no space drops", line: "DROPS:12", kind: "drops" },
-                { tag: "zero drops", line: "cam 2 DROPS: 0", kind: "plain" },
-                { tag: "started wins over drops", line: "RECORDING STARTED DROPS: 3", kind: "started" },
-                { tag: "stopped wins over drops", line: "DROPS: 7 RECORDING STOPPED", kind: "stopped" },
-                { tag: "case matters", line: "recording started", kind: "plain" },
-                { tag: "ordinary", line: "[ApplicationManager] startRecording() triggered.", kind: "plain" },
-                { tag: "empty", line: "", kind: "plain" }
-            ]
-        }
-
-        function test_lineKind(data) {
-            compare(MonitorTexts.logLineKind(data.line), data.kind)
-        }
-
         function test_gpuName_data() {
             return [
                 { tag: "short", name: "Intel UHD 630", text: "Intel UHD 630" },
@@ -85,9 +67,9 @@ Item {
 
         function test_lineColoursInTheList() {
             const window = openWindow()
-            window.logLines = ["RECORDING STARTED", "RECORDING STOPPED", "DROPS: 2", "DROPS: 0"]
-            const expected = [Colors.liveGreen, Colors.accent, "#f87171", "#94a3b8"]
-            tryCompare(window.logView, "count", 4)
+            window.logLines = ["started", "stopped", "drops", "lost", "plain"].map(kind => ({ text: kind, kind: kind }))
+            const expected = [Colors.liveGreen, Colors.accent, "#f87171", "#f87171", "#94a3b8"]
+            tryCompare(window.logView, "count", 5)
             for (let i = 0; i < expected.length; ++i) {
                 window.logView.positionViewAtIndex(i, ListView.Contain)
                 const line = window.logView.itemAtIndex(i)
@@ -131,27 +113,34 @@ Item {
 
         function test_fpsCard_data() {
             return [
-                { tag: "30 of 30", fps: 30, cameras: 2, text: "30.0", color: Colors.liveGreen },
-                { tag: "28.5 of 30", fps: 28.5, cameras: 2, text: "28.5", color: Colors.liveGreen },
-                { tag: "24 of 30", fps: 24, cameras: 2, text: "24.0", color: Colors.alertAmber },
-                { tag: "23.9 of 30", fps: 23.94, cameras: 2, text: "23.9", color: "#ef4444" },
-                { tag: "no camera", fps: 0, cameras: 0, text: "—", color: Colors.textSecondary }
+                { tag: "good", fps: 30, level: "good", cameras: 2, text: "30.0", color: Colors.liveGreen },
+                { tag: "ok", fps: 24, level: "ok", cameras: 2, text: "24.0", color: Colors.alertAmber },
+                { tag: "low", fps: 23.94, level: "low", cameras: 2, text: "23.9", color: "#ef4444" },
+                { tag: "no camera", fps: 0, level: "none", cameras: 0, text: "—", color: Colors.textSecondary }
             ]
         }
 
         function test_fpsCard(data) {
-            const window = openWindow({ currentFps: data.fps, targetFps: 30, measuredCameras: data.cameras })
+            const window = openWindow({ currentFps: data.fps, fpsLevel: data.level, measuredCameras: data.cameras })
             compare(window.fpsValue.text, data.text)
             verify(Qt.colorEqual(window.fpsValue.color, data.color), "fps colour " + window.fpsValue.color)
         }
 
         function test_droppedCard() {
-            const window = openWindow({ droppedFrames: 0 })
+            const window = openWindow({ droppedFrames: 0, repeatedFrames: 0, frameSyncLevel: "clean" })
             compare(window.droppedValue.text, "0")
             compare(window.droppedUnit.text, "100% SYNC")
             verify(Qt.colorEqual(window.droppedUnit.color, Colors.liveGreen))
             compare(window.droppedCard.iconLabel.text, "✓")
+            // Frame slots without a picture of their own are no "100% SYNC" either.
+            window.repeatedFrames = 12
+            window.frameSyncLevel = "repeated"
+            compare(window.droppedValue.text, "12")
+            compare(window.droppedUnit.text, "REPEATED")
+            verify(Qt.colorEqual(window.droppedUnit.color, Colors.alertAmber))
+            compare(window.droppedCard.iconLabel.text, "⚠")
             window.droppedFrames = 7
+            window.frameSyncLevel = "dropped"
             compare(window.droppedValue.text, "7")
             compare(window.droppedUnit.text, "DROPPED")
             verify(Qt.colorEqual(window.droppedUnit.color, "#ef4444"))
@@ -172,13 +161,14 @@ Item {
 
         function test_logIsReadAtCreationAndPolledWhileShown() {
             const window = openWindow()
-            compare(window.logLines, fakeLog.lines)
+            const texts = () => window.logLines.map(entry => entry.text)
+            compare(texts(), fakeLog.lines)
             // The window reports itself visible at once and tells its bindings a moment later.
             tryVerify(() => window.pollTimer.running)
             compare(window.pollTimer.interval, 1000)
 
             fakeLog.lines = fakeLog.lines.concat(["RECORDING STARTED"])
-            tryCompare(window, "logLines", fakeLog.lines, 2500)
+            tryVerify(() => texts().length === fakeLog.lines.length && texts()[2] === "RECORDING STARTED", 2500)
             tryVerify(() => window.logView.atYEnd)
 
             window.hide()
@@ -187,7 +177,7 @@ Item {
             fakeLog.lines = ["new line"]
             wait(1300)
             compare(fakeLog.reads, readsWhileHidden)
-            verify(window.logLines[0] !== "new line")
+            verify(window.logLines[0].text !== "new line")
         }
 
         function test_longLogScrollsToItsEnd() {

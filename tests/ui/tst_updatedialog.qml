@@ -3,9 +3,10 @@ import QtTest
 import Vireon
 
 // The update dialog: shown exactly while an update is on offer, and what its buttons show and do
-// before, during and after the download. The real update manager reads a manifest handed over
-// as a data: address and downloads from the local remote-control server, so nothing leaves the
-// machine; the ready-to-install state comes from a stand-in manager.
+// before, during and after the download, in both languages, for an installer and for a Debian
+// package. The real update manager reads a manifest handed over as a data: address and
+// downloads from the local remote-control server, so nothing leaves the machine; the
+// ready-to-install state comes from a stand-in manager.
 Item {
     id: host
 
@@ -27,6 +28,8 @@ Item {
             property string currentVersion: "2.4.5b"
             property real downloadProgress: 0
             property string downloadProgressText: "0%"
+            property bool installsItself: true
+            property string installCommand: ""
             property var calls: []
 
             function startDownload() { calls.push("startDownload") }
@@ -43,19 +46,23 @@ Item {
         when: windowShown
 
         property string savedServerUrl: ""
+        property string savedLanguage: ""
 
         function initTestCase() {
             savedServerUrl = UpdateManager.serverUrl
+            savedLanguage = AppManager.currentLanguage
         }
 
         function init() {
             failOnWarning(/.*/)
+            AppManager.currentLanguage = "SR"
         }
 
         function cleanup() {
             UpdateManager.cancelDownload()
             UpdateManager.dismissUpdate()
             UpdateManager.serverUrl = savedServerUrl
+            AppManager.currentLanguage = savedLanguage
             if (RemoteServer.isRunning)
                 RemoteServer.stopServer()
         }
@@ -91,8 +98,10 @@ Item {
             return updater
         }
 
-        // Makes the real manager find `manifest` on its next check.
+        // Makes the real manager find `manifest` on its next check, with its link as the
+        // Debian package's too (what a Linux system fetches).
         function offer(manifest) {
+            manifest.downloadUrl_deb = manifest.downloadUrl
             UpdateManager.serverUrl = "data:application/json;base64," + Qt.btoa(JSON.stringify(manifest))
             UpdateManager.checkForUpdates(true)
             tryVerify(() => !UpdateManager.isChecking, 5000)
@@ -111,7 +120,14 @@ Item {
             compare(findByName(dialog, "changelogText").text, "Faster\nSafer")
             verify(!dialog.progressBox.visible)
             compare(buttonText(dialog.laterButton), "KASNIJE")
-            compare(buttonText(dialog.primaryButton), "PREUZMI I AŽURIRAJ SADA")
+            compare(buttonText(dialog.primaryButton),
+                    UpdateManager.installsItself ? "PREUZMI I AŽURIRAJ SADA" : "PREUZMI PAKET")
+            compare(UpdateManager.statusMessage, "Dostupna je nova verzija: v99.1.0")
+
+            // The dialog and the manager's texts follow the interface language at once.
+            AppManager.currentLanguage = "EN"
+            compare(buttonText(dialog.laterButton), "LATER")
+            compare(UpdateManager.statusMessage, "A new version is available: v99.1.0")
 
             mouseClick(dialog.laterButton)
             verify(!UpdateManager.updateAvailable)
@@ -179,6 +195,26 @@ Item {
             verify(!dialog.laterButton.visible)
             compare(buttonText(dialog.primaryButton), "INSTALIRAJ I RESTARTUJ")
             compare(dialog.primaryButton.color, Colors.liveGreen)
+            mouseClick(dialog.primaryButton)
+            compare(updater.calls, ["installAndRestart"])
+        }
+
+        // A Debian package: the program cannot install it, so once verified the dialog shows the
+        // command that does and its button shows the package.
+        function test_debianPackageReady() {
+            const dialog = createTemporaryObject(dialogComponent, host)
+            const updater = standIn(dialog, { installsItself: false })
+            compare(buttonText(dialog.primaryButton), "PREUZMI PAKET")
+            const command = findByName(dialog, "installCommandText")
+            verify(!command.visible)
+
+            updater.updateReadyToInstall = true
+            updater.installCommand = "sudo apt install /home/ana/.cache/Vireon/Vireon/update/Vireon_Update.deb"
+            verify(command.visible)
+            compare(command.text, updater.installCommand)
+            compare(buttonText(dialog.primaryButton), "PRIKAŽI PAKET")
+            AppManager.currentLanguage = "EN"
+            compare(buttonText(dialog.primaryButton), "SHOW PACKAGE")
             mouseClick(dialog.primaryButton)
             compare(updater.calls, ["installAndRestart"])
         }

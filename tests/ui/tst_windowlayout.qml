@@ -6,7 +6,9 @@ import Vireon
 
 // The layout audit: at the smallest and the default size of each window, in English and
 // Serbian, with each of its pop-ups and dialogs opened in turn, no visible control lies outside
-// its window, no text is shrunk below 9 px to fit, and no text runs past its own box.
+// its window, no text is shrunk below 9 px to fit, and no text runs past its own box. The main
+// window also keeps pictures one can monitor by in its grid of four cameras, and readable
+// meters in its mixer.
 Item {
     id: host
 
@@ -195,11 +197,26 @@ Item {
 
         function test_mainWindow() {
             const all = []
+            // Four cameras in the grid: the window's fullest look.
+            for (let id = 1; id <= 4; ++id)
+                ChannelsModel.setHasActiveVideo(id, true)
+            // The least picture height of a tile (at 1280×720 the grid's half gives about 110 px,
+            // a 1366×768 laptop about 120), and of a meter.
+            const sizes = [{ name: "minimum", width: 1024, height: 640, picture: 85 },
+                           { name: "default", width: 1280, height: 720, picture: 105 },
+                           { name: "laptop", width: 1366, height: 768, picture: 115 }]
             for (const language of languages) {
-                for (const size of [{ name: "minimum", width: 1024, height: 640 }, { name: "default", width: 1280, height: 720 }]) {
+                for (const size of sizes) {
                     const window = openMain(size.width, size.height, language)
                     const where = language + " " + size.name
                     all.push(...layoutFaults(window.contentItem, window.width, window.height, where))
+                    const pictures = findAll(window.contentItem, o => o instanceof VideoStreamItem)
+                    if (pictures.length !== 5)
+                        all.push(where + ": " + pictures.length + " pictures, not four tiles and the preview")
+                    for (const picture of pictures) {
+                        if (picture.height < size.picture)
+                            all.push(where + ": a picture is " + Math.round(picture.height) + " px high")
+                    }
                     // The mixer at its narrowest and dragged fully open.
                     for (const mixerWidth of [200, 5000]) {
                         window.layoutSettings.audioMixerWidth = mixerWidth
@@ -224,16 +241,20 @@ Item {
                     }
                     if (size.name === "default" && !window.mixerPanel.isOverflowing === false)
                         all.push(where + ": the mixer dragged fully open still scrolls")
-                    // Every meter keeps its height.
+                    // Every meter stays readable (60 dB over at least 56 px), at its full 140 px
+                    // area where the mixer has the room.
                     const meters = findAll(window.mixerPanel, o => o.objectName === "meter")
+                    verify(meters.length >= 5, "meters found: " + meters.length)
                     for (const meter of meters) {
-                        if (meter.height < 140)
+                        if (meter.height < 56)
                             all.push(where + ": a meter is " + Math.round(meter.height) + " px high")
                     }
                     window.destroy()
                     wait(0)
                 }
             }
+            for (let id = 1; id <= 4; ++id)
+                ChannelsModel.setHasActiveVideo(id, false)
             if (all.length > 0)
                 console.log("Layout faults:\n" + all.join("\n"))
             verify(all.length === 0, all.length + " faults, listed above")

@@ -1,13 +1,11 @@
-// Update path tests: version order, manifest reading, the trust decisions, and the manager
-// end to end against two servers of its own on 127.0.0.1 (plain HTTP and TLS), serving
-// manifests and installers for every branch: up to date, newer, malformed, refused,
-// cut short, cancelled, verified and started.
+// The update manager end to end against two servers of its own on 127.0.0.1 (plain HTTP and
+// TLS), serving manifests and packages for every branch: up to date, newer, malformed,
+// refused, cut short, cancelled, verified and started; the Debian package that is shown and
+// never run; texts in the interface language. The pure rules are tst_updaterules.
+// Longer than our other files: every case runs against the same two local servers and harness.
 #include "LocalHttpServer.h"
 
 #include "update/UpdateManager.h"
-#include "update/UpdateManifest.h"
-#include "update/UpdateTrust.h"
-#include "update/VersionCompare.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -71,18 +69,25 @@ Route redirect(const QString &path, bool onHttps, const QByteArray &location)
     return r;
 }
 
-// One manager with the seams the tests need: its own download folder, a launcher that
-// records instead of running anything, a quit handler that counts.
+// One manager with the seams the tests need: its own download folder, a launcher and a package
+// shower that record instead of running or opening anything, a quit handler that counts. It
+// fetches the installer and speaks Serbian unless a case says otherwise.
 struct Harness
 {
-    explicit Harness(const QString &folder)
+    explicit Harness(const QString &folder, UpdatePackage package = UpdatePackage::Installer)
     {
+        manager.setPackage(package);
+        manager.setLanguage(QStringLiteral("SR"));
         manager.setDownloadFolder(folder);
         manager.setTransferTimeoutMs(5000); // long enough for a loaded CI machine
         manager.setInstallerLauncher([this](const QString &path) {
             launched.append(path);
             launchedExecutable = QFileInfo(path).isExecutable();
             return launcherWorks;
+        });
+        manager.setPackageShower([this](const QString &path) {
+            shown.append(path);
+            return true;
         });
         manager.setQuitHandler([this] { ++quitCount; });
         QObject::connect(&manager, &UpdateManager::updateError, &manager,
@@ -95,6 +100,7 @@ struct Harness
     bool launcherWorks = true;
     bool launchedExecutable = false;
     QStringList launched;
+    QStringList shown;
     int quitCount = 0;
     QStringList errors;
     QStringList progressTexts;
@@ -110,14 +116,6 @@ private slots:
     void initTestCase();
     void init();
 
-    void versionOrder_data();
-    void versionOrder();
-    void manifestReading_data();
-    void manifestReading();
-    void redirectRule_data();
-    void redirectRule();
-    void installerVerdict_data();
-    void installerVerdict();
     void progressText_data();
     void progressText();
 
@@ -129,6 +127,8 @@ private slots:
     void cancelWhileStreaming();
     void install_data();
     void install();
+    void debianPackageIsShownNeverRun();
+    void textsFollowTheLanguage();
 
 private:
     QString expand(QString text) const;
@@ -193,162 +193,7 @@ void TestUpdateManager::checkAgainst(Harness &harness, const QString &serverUrl)
     QTRY_VERIFY_WITH_TIMEOUT(!harness.manager.isChecking(), kWaitMs);
 }
 
-// --- pure helpers ---
-
-void TestUpdateManager::versionOrder_data()
-{
-    QTest::addColumn<QString>("candidate");
-    QTest::addColumn<QString>("current");
-    QTest::addColumn<bool>("newer");
-    QTest::newRow("2.4.5 is not newer than 2.4.5b") << "2.4.5" << "2.4.5b" << false;
-    QTest::newRow("v prefix") << "v2.4.6" << "2.4.5b" << true;
-    QTest::newRow("2.10 numeric, not text") << "2.10" << "2.4.5b" << true;
-    QTest::newRow("2.4.10 after 2.4.5b") << "2.4.10" << "2.4.5b" << true;
-    QTest::newRow("2.4.5b before 2.4.10") << "2.4.5b" << "2.4.10" << false;
-    QTest::newRow("one number") << "3" << "2.9.9" << true;
-    QTest::newRow("fourth number") << "2.4.5.1" << "2.4.5b" << true;
-    QTest::newRow("trailing zero equal") << "2.4.5.0" << "2.4.5" << false;
-    QTest::newRow("leading zeros") << "2.04.05" << "2.4.5" << false;
-    // Equal numbers are never newer, whatever letters follow them.
-    QTest::newRow("2.4.5c is not newer than 2.4.5b") << "2.4.5c" << "2.4.5b" << false;
-    QTest::newRow("2.4.5rc is not newer than 2.4.5b") << "2.4.5rc" << "2.4.5b" << false;
-    QTest::newRow("2.4.5beta is not newer than 2.4.5b") << "2.4.5beta" << "2.4.5b" << false;
-    QTest::newRow("2.4.5b is not newer than 2.4.5") << "2.4.5b" << "2.4.5" << false;
-    QTest::newRow("letters as separators") << "2-beta-4-x-5" << "2.4.5" << false;
-    QTest::newRow("empty") << "" << "2.4.5b" << false;
-    QTest::newRow("no digits") << "latest" << "2.4.5b" << false;
-    QTest::newRow("huge number saturates in place") << "2.99999999999999999999999.0" << "2.4.5b" << true;
-}
-
-void TestUpdateManager::versionOrder()
-{
-    QFETCH(QString, candidate);
-    QFETCH(QString, current);
-    QFETCH(bool, newer);
-    QCOMPARE(VersionCompare::isNewer(candidate, current), newer);
-    if (newer)
-        QVERIFY(!VersionCompare::isNewer(current, candidate));
-}
-
-void TestUpdateManager::manifestReading_data()
-{
-    using S = ManifestParseResult::Status;
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QString>("language");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("version");
-    QTest::addColumn<QString>("changelog");
-    QTest::addColumn<QString>("installerUrl");
-    QTest::addColumn<QString>("sha256");
-    QTest::addColumn<bool>("mandatory");
-
-    const QByteArray full = R"({"version":" v2.5.0 ","releaseDate":" 2025-03-01 ","changelog":"general",
-        "changelog_sr":"srpski","changelog_en":"english","downloadUrl":" https://dl.example/setup ",
-        "sha256":" ABCDEF ","mandatory":true,"extra":1})";
-    QTest::newRow("full, SR") << full << "SR" << int(S::Ok) << "v2.5.0" << "srpski" << "https://dl.example/setup" << "ABCDEF" << true;
-    QTest::newRow("full, EN") << full << "EN" << int(S::Ok) << "v2.5.0" << "english" << "https://dl.example/setup" << "ABCDEF" << true;
-    QTest::newRow("other language takes the general text") << full << "DE" << int(S::Ok) << "v2.5.0" << "general" << "https://dl.example/setup" << "ABCDEF" << true;
-    QTest::newRow("own language absent")
-        << QByteArray(R"({"version":"2.5","downloadUrl":"http://h/s","changelog":"general","changelog_en":"e"})")
-        << "SR" << int(S::Ok) << "2.5" << "general" << "http://h/s" << "" << false;
-    QTest::newRow("mandatory only as a real bool")
-        << QByteArray(R"({"version":"2.5","downloadUrl":"http://h/s","mandatory":"true"})")
-        << "EN" << int(S::Ok) << "2.5" << "" << "http://h/s" << "" << false;
-    QTest::newRow("relative link resolved against the manifest")
-        << QByteArray(R"({"version":"2.5","downloadUrl":"files/setup"})")
-        << "EN" << int(S::Ok) << "2.5" << "" << "https://updates.example/v/files/setup" << "" << false;
-    QTest::newRow("blank version") << QByteArray(R"({"version":"  ","downloadUrl":"http://h/s"})") << "EN" << int(S::MissingFields) << "" << "" << "http://h/s" << "" << false;
-    QTest::newRow("version as a number") << QByteArray(R"({"version":2.5,"downloadUrl":"http://h/s"})") << "EN" << int(S::MissingFields) << "" << "" << "http://h/s" << "" << false;
-    QTest::newRow("local file link refused") << QByteArray(R"({"version":"2.5","downloadUrl":"file:///etc/passwd"})") << "EN" << int(S::MissingFields) << "2.5" << "" << "" << "" << false;
-    QTest::newRow("other scheme refused") << QByteArray(R"({"version":"2.5","downloadUrl":"ftp://h/setup"})") << "EN" << int(S::MissingFields) << "2.5" << "" << "" << "" << false;
-}
-
-void TestUpdateManager::manifestReading()
-{
-    QFETCH(QByteArray, body);
-    QFETCH(QString, language);
-    QFETCH(int, status);
-    QFETCH(QString, version);
-    QFETCH(QString, changelog);
-    QFETCH(QString, installerUrl);
-    QFETCH(QString, sha256);
-    QFETCH(bool, mandatory);
-
-    const ManifestParseResult result =
-        UpdateManifestReader::parse(body, language, QUrl(QStringLiteral("https://updates.example/v/version.json")));
-    QCOMPARE(int(result.status), status);
-    if (result.status == ManifestParseResult::Status::NotJsonObject) {
-        QVERIFY(!result.parserMessage.isEmpty());
-        return;
-    }
-    QCOMPARE(result.manifest.version, version);
-    QCOMPARE(result.manifest.changelog, changelog);
-    QCOMPARE(result.manifest.installerUrl.toString(), installerUrl);
-    QCOMPARE(result.manifest.sha256, sha256);
-    QCOMPARE(result.manifest.isMandatory, mandatory);
-    if (QTest::currentDataTag() == QByteArray("full, SR"))
-        QCOMPARE(result.manifest.releaseDate, QStringLiteral("2025-03-01"));
-}
-
-void TestUpdateManager::redirectRule_data()
-{
-    QTest::addColumn<QString>("from");
-    QTest::addColumn<QString>("to");
-    QTest::addColumn<bool>("allowed");
-    QTest::newRow("https to https") << "https://a/x" << "https://b/y" << true;
-    QTest::newRow("https to http") << "https://a/x" << "http://a/x" << false;
-    QTest::newRow("HTTPS to http, any case") << "HTTPS://a/x" << "HtTp://a/x" << false;
-    QTest::newRow("http to https") << "http://a/x" << "https://a/x" << true;
-    QTest::newRow("http to http") << "http://a/x" << "http://b/x" << true;
-    QTest::newRow("to a local file") << "http://a/x" << "file:///etc/passwd" << false;
-    QTest::newRow("to another scheme") << "https://a/x" << "ftp://a/x" << false;
-}
-
-void TestUpdateManager::redirectRule()
-{
-    QFETCH(QString, from);
-    QFETCH(QString, to);
-    QFETCH(bool, allowed);
-    QCOMPARE(UpdateTrust::isRedirectAllowed(QUrl(from), QUrl(to)), allowed);
-}
-
-void TestUpdateManager::installerVerdict_data()
-{
-    using V = UpdateTrust::Verdict;
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<QByteArray>("actual");
-    QTest::addColumn<bool>("manifestHttps");
-    QTest::addColumn<bool>("installerHttps");
-    QTest::addColumn<int>("verdict");
-    const QByteArray digest = sha256Hex("installer");
-    const QString upper = QString::fromLatin1(digest).toUpper();
-    QTest::newRow("match, manifest over https, installer over http") << QString::fromLatin1(digest) << digest << true << false << int(V::Verified);
-    QTest::newRow("upper-case published value") << upper << digest << true << true << int(V::Verified);
-    // A checksum that came over plain HTTP was chosen by whoever sits on the path: no evidence.
-    QTest::newRow("match, manifest over http") << QString::fromLatin1(digest) << digest << false << true << int(V::Unverifiable);
-    QTest::newRow("mismatch, manifest over http") << QString::fromLatin1(sha256Hex("other")) << digest << false << false << int(V::Unverifiable);
-    QTest::newRow("mismatch over https") << QString::fromLatin1(sha256Hex("other")) << digest << true << true << int(V::Mismatch);
-    QTest::newRow("malformed published value") << "not-hex" << digest << true << true << int(V::Mismatch);
-    QTest::newRow("unreadable, published value") << QString::fromLatin1(digest) << QByteArray() << true << true << int(V::Unreadable);
-    QTest::newRow("unreadable, none published") << QString() << QByteArray() << true << true << int(V::Unreadable);
-    QTest::newRow("none, both https") << QString() << digest << true << true << int(V::TrustedTransport);
-    QTest::newRow("none, manifest over http") << QString() << digest << false << true << int(V::Unverifiable);
-    QTest::newRow("none, installer over http") << QString() << digest << true << false << int(V::Unverifiable);
-    QTest::newRow("none, both http") << QString() << digest << false << false << int(V::Unverifiable);
-}
-
-void TestUpdateManager::installerVerdict()
-{
-    QFETCH(QString, expected);
-    QFETCH(QByteArray, actual);
-    QFETCH(bool, manifestHttps);
-    QFETCH(bool, installerHttps);
-    QFETCH(int, verdict);
-    const UpdateTrust::Verdict result = UpdateTrust::judge({expected, actual, manifestHttps, installerHttps});
-    QCOMPARE(int(result), verdict);
-    QCOMPARE(UpdateTrust::mayStart(result),
-             result == UpdateTrust::Verdict::Verified || result == UpdateTrust::Verdict::TrustedTransport);
-}
+// --- the manager ---
 
 void TestUpdateManager::progressText_data()
 {
@@ -378,8 +223,6 @@ void TestUpdateManager::progressText()
     QVERIFY(qAbs(manager.downloadProgress() - (progress < 0 ? 0.5f : progress)) < 1e-5f);
 }
 
-// --- the manager ---
-
 void TestUpdateManager::settingsAndDefaults()
 {
     {
@@ -390,7 +233,14 @@ void TestUpdateManager::settingsAndDefaults()
         QCOMPARE(server.scheme(), QStringLiteral("https"));
         QCOMPARE(server.path(), QStringLiteral("/version.json"));
         QVERIFY(manager.autoCheckOnStartup());
-        QVERIFY(!UpdateManager::installerFileName().endsWith(QLatin1String(".exe")));
+        // On Linux the update is the Debian package, which the program never runs.
+        QCOMPARE(manager.installsItself(), manager.package() == UpdatePackage::Installer);
+#ifdef Q_OS_LINUX
+        QCOMPARE(manager.package(), UpdatePackage::DebianPackage);
+        QCOMPARE(manager.installerFileName(), QStringLiteral("Vireon_Update.deb"));
+#else
+        QVERIFY(!manager.installerFileName().endsWith(QLatin1String(".deb")));
+#endif
         // Never the shared temporary folder, where another user could plant the file.
         QVERIFY(!manager.downloadFolder().startsWith(QDir::tempPath()));
 
@@ -445,46 +295,54 @@ void TestUpdateManager::check_data()
     const QString checkFailedError = QStringLiteral("Nije moguće kontaktirati update server: *");
 
     QTest::newRow("newer version") << http << QList<Route>{route("/version.json", false, manifest("2.5.0"))}
-        << false << "EN" << true << "Dostupna je nova verzija: v2.5.0" << "" << "Fixes";
-    QTest::newRow("newer, Serbian changelog") << http << QList<Route>{route("/version.json", false, manifest("2.5.0"))}
         << false << "SR" << true << "Dostupna je nova verzija: v2.5.0" << "" << "Ispravke";
+    QTest::newRow("newer, in English") << http << QList<Route>{route("/version.json", false, manifest("2.5.0"))}
+        << false << "EN" << true << "A new version is available: v2.5.0" << "" << "Fixes";
+    QTest::newRow("up to date, in English") << http << QList<Route>{route("/version.json", false, manifest("2.4.5"))}
+        << false << "EN" << false << "The program is up to date (v2.4.5b)" << "" << "";
+    QTest::newRow("not JSON, in English") << http << QList<Route>{route("/version.json", false, "<html>502</html>")}
+        << false << "EN" << false << "Invalid version format on the server." << "Invalid manifest file format on the server." << "";
+    QTest::newRow("https to http redirect refused, in English") << https
+        << QList<Route>{redirect("/version.json", true, "{http}/version.json"), route("/version.json", false, manifest("2.5.0"))}
+        << false << "EN" << false << "Check failed: Refused a redirect from HTTPS to an HTTP address."
+        << "Cannot reach the update server: Refused a redirect from HTTPS to an HTTP address." << "";
     QTest::newRow("same numbers as 2.4.5b") << http << QList<Route>{route("/version.json", false, manifest("2.4.5"))}
-        << false << "EN" << false << upToDate << "" << "";
+        << false << "SR" << false << upToDate << "" << "";
     QTest::newRow("v2.4.6 keeps its v") << http << QList<Route>{route("/version.json", false, manifest("v2.4.6"))}
-        << false << "EN" << true << "Dostupna je nova verzija: vv2.4.6" << "" << "Fixes";
+        << false << "SR" << true << "Dostupna je nova verzija: vv2.4.6" << "" << "Ispravke";
     QTest::newRow("2.4.10 after 2.4.5b") << http << QList<Route>{route("/version.json", false, manifest("2.4.10"))}
-        << true << "EN" << true << "Dostupna je nova verzija: v2.4.10" << "" << "Fixes";
+        << true << "SR" << true << "Dostupna je nova verzija: v2.4.10" << "" << "Ispravke";
     QTest::newRow("not JSON") << http << QList<Route>{route("/version.json", false, "<html>502</html>")}
-        << false << "EN" << false << badFormat << badFormatError << "";
+        << false << "SR" << false << badFormat << badFormatError << "";
     QTest::newRow("not JSON, silent") << http << QList<Route>{route("/version.json", false, "<html>502</html>")}
-        << true << "EN" << false << badFormat << "" << "";
+        << true << "SR" << false << badFormat << "" << "";
     QTest::newRow("JSON array") << http << QList<Route>{route("/version.json", false, "[1,2]")}
-        << false << "EN" << false << badFormat << badFormatError << "";
+        << false << "SR" << false << badFormat << badFormatError << "";
     QTest::newRow("larger than a manifest can be") << http
         << QList<Route>{route("/version.json", false, QByteArray(3 * 1024 * 1024, ' ') + manifest("2.5.0"))}
-        << false << "EN" << false << badFormat << badFormatError << "";
+        << false << "SR" << false << badFormat << badFormatError << "";
     QTest::newRow("no download link") << http << QList<Route>{route("/version.json", false, R"({"version":"9.0"})")}
-        << false << "EN" << false << missing << missingError << "";
+        << false << "SR" << false << missing << missingError << "";
     QTest::newRow("HTTP 404") << http << QList<Route>{}
-        << false << "EN" << false << checkFailed << checkFailedError << "";
+        << false << "SR" << false << checkFailed << checkFailedError << "";
     QTest::newRow("unreachable server, silent") << QStringLiteral("{closed}/version.json") << QList<Route>{}
-        << true << "EN" << false << checkFailed << "" << "";
+        << true << "SR" << false << checkFailed << "" << "";
     QTest::newRow("server never answers") << http
         << QList<Route>{[] { Route r = route("/version.json", false); r.answer = false; return r; }()}
-        << true << "EN" << false << "Greška pri proveri: Server ne odgovara (isteklo je vreme čekanja)." << "" << "";
+        << true << "SR" << false << "Greška pri proveri: Server ne odgovara (isteklo je vreme čekanja)." << "" << "";
     QTest::newRow("invalid address, reported even when silent") << QStringLiteral("not a url") << QList<Route>{}
-        << true << "EN" << false << "Neispravan URL servera za ažuriranje." << "Neispravan URL servera za ažuriranje." << "";
+        << true << "SR" << false << "Neispravan URL servera za ažuriranje." << "Neispravan URL servera za ažuriranje." << "";
     QTest::newRow("http redirect followed") << http
         << QList<Route>{redirect("/version.json", false, "/v2/version.json"), route("/v2/version.json", false, manifest("2.5.0"))}
-        << false << "EN" << true << "Dostupna je nova verzija: v2.5.0" << "" << "Fixes";
+        << false << "SR" << true << "Dostupna je nova verzija: v2.5.0" << "" << "Ispravke";
     QTest::newRow("over https") << https << QList<Route>{route("/version.json", true, manifest("2.5.0"))}
-        << false << "EN" << true << "Dostupna je nova verzija: v2.5.0" << "" << "Fixes";
+        << false << "SR" << true << "Dostupna je nova verzija: v2.5.0" << "" << "Ispravke";
     QTest::newRow("https to https redirect followed") << https
         << QList<Route>{redirect("/version.json", true, "{https}/v2.json"), route("/v2.json", true, manifest("2.5.0"))}
-        << false << "EN" << true << "Dostupna je nova verzija: v2.5.0" << "" << "Fixes";
+        << false << "SR" << true << "Dostupna je nova verzija: v2.5.0" << "" << "Ispravke";
     QTest::newRow("https to http redirect refused") << https
         << QList<Route>{redirect("/version.json", true, "{http}/version.json"), route("/version.json", false, manifest("2.5.0"))}
-        << false << "EN" << false << "Greška pri proveri: Odbijeno preusmerenje sa HTTPS na HTTP adresu."
+        << false << "SR" << false << "Greška pri proveri: Odbijeno preusmerenje sa HTTPS na HTTP adresu."
         << "Nije moguće kontaktirati update server: Odbijeno preusmerenje sa HTTPS na HTTP adresu." << "";
 }
 
@@ -505,11 +363,11 @@ void TestUpdateManager::check()
         serverUrl.replace(QLatin1String("{closed}"), QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort()));
     }
     serve(routes);
-    QSettings("Vireon", "Vireon").setValue("UI/Language", language);
 
     QTemporaryDir folder;
     Harness harness(folder.path());
     UpdateManager &manager = harness.manager;
+    manager.setLanguage(language);
     QSignalSpy finished(&manager, &UpdateManager::updateCheckFinished);
     QSignalSpy checking(&manager, &UpdateManager::isCheckingChanged);
     manager.setServerUrl(expand(serverUrl));
@@ -526,7 +384,8 @@ void TestUpdateManager::check()
         QVERIFY2(textMatches(harness.errors.first(), error), qPrintable(harness.errors.first()));
     }
 
-    const bool answered = status.startsWith(QLatin1String("Dostupna")) || status.startsWith(QLatin1String("Program"));
+    const bool answered = status.startsWith(QLatin1String("Dostupna")) || status.startsWith(QLatin1String("Program"))
+                          || status.startsWith(QLatin1String("A new")) || status.startsWith(QLatin1String("The program"));
     QCOMPARE(finished.count(), answered ? 1 : 0);
     if (answered) {
         QCOMPARE(finished.first().at(0).toBool(), available);
@@ -639,7 +498,7 @@ void TestUpdateManager::download()
     }
     QCOMPARE(manager.updateReadyToInstall(), ready);
     QCOMPARE(readySpy.count(), ready ? 1 : 0);
-    QVERIFY(QFileInfo(manager.installerPath()).fileName() == UpdateManager::installerFileName());
+    QVERIFY(QFileInfo(manager.installerPath()).fileName() == manager.installerFileName());
 
     if (ready) {
         QFile file(manager.installerPath());
@@ -792,6 +651,76 @@ void TestUpdateManager::install()
         QVERIFY(!manager.updateReadyToInstall());
         QVERIFY(!QFile::exists(manager.installerPath()));
     }
+}
+
+void TestUpdateManager::debianPackageIsShownNeverRun()
+{
+    // The manifest offers both; Linux takes the package, verified by its own digest.
+    const QJsonObject manifest{{"version", "2.5.0"},
+                               {"downloadUrl", expand("{http}/setup.exe")},
+                               {"sha256", QString::fromLatin1(sha256Hex("the installer"))},
+                               {"downloadUrl_deb", expand("{http}/vireon_2.5.0_amd64.deb")},
+                               {"sha256_deb", QString::fromLatin1(sha256Hex(m_installer))}};
+    serve({route("/vireon_2.5.0_amd64.deb", false, m_installer), route("/version.json", true, QJsonDocument(manifest).toJson())});
+
+    QTemporaryDir folder;
+    // A folder with a space: the command the user copies must still name the file.
+    Harness harness(folder.filePath(QStringLiteral("my updates")), UpdatePackage::DebianPackage);
+    UpdateManager &manager = harness.manager;
+    manager.setLanguage(QStringLiteral("EN"));
+    checkAgainst(harness, "{https}/version.json");
+    QVERIFY2(manager.updateAvailable(), qPrintable(manager.statusMessage()));
+    QCOMPARE(manager.downloadUrl(), expand("{http}/vireon_2.5.0_amd64.deb"));
+    QVERIFY(!manager.installsItself());
+    QCOMPARE(manager.installCommand(), QString());
+
+    manager.startDownload();
+    QTRY_VERIFY_WITH_TIMEOUT(manager.updateReadyToInstall(), kWaitMs);
+    QCOMPARE(QFileInfo(manager.installerPath()).fileName(), QStringLiteral("Vireon_Update.deb"));
+    const QString command = QStringLiteral("sudo apt install '%1'").arg(manager.installerPath());
+    QCOMPARE(manager.installCommand(), command);
+    QCOMPARE(manager.statusMessage(), QStringLiteral("Package downloaded and verified. Install it in a terminal: ") + command);
+
+    // "Install" shows the package and says how; nothing is run, made executable or quit.
+    manager.installAndRestart();
+    QVERIFY(harness.launched.isEmpty());
+    QCOMPARE(harness.quitCount, 0);
+    QCOMPARE(harness.shown, QStringList{manager.installerPath()});
+    QVERIFY(!QFileInfo(manager.installerPath()).isExecutable());
+    QVERIFY2(harness.errors.isEmpty(), qPrintable(harness.errors.join(u'|')));
+
+    // A manifest without a package for Linux offers nothing to download, never the installer.
+    serve({route("/version.json", true, R"({"version":"2.6.0","downloadUrl":"{http}/setup.exe"})")});
+    manager.dismissUpdate();
+    harness.errors.clear();
+    checkAgainst(harness, "{https}/version.json");
+    QVERIFY(!manager.updateAvailable());
+    QCOMPARE(manager.statusMessage(), QStringLiteral("The manifest file has no version or download link."));
+    QCOMPARE(harness.errors, QStringList{QStringLiteral("The manifest file lacks what an update needs.")});
+    QVERIFY(!m_http.requestedPaths.contains(QStringLiteral("/setup.exe")));
+}
+
+void TestUpdateManager::textsFollowTheLanguage()
+{
+    serve({route("/version.json", false,
+                 R"({"version":"2.5.0","downloadUrl":"{http}/setup","changelog_en":"Fixes","changelog_sr":"Ispravke"})")});
+    QTemporaryDir folder;
+    Harness harness(folder.path());
+    UpdateManager &manager = harness.manager;
+    manager.setLanguage(QStringLiteral("EN"));
+    checkAgainst(harness, "{http}/version.json");
+    QCOMPARE(manager.statusMessage(), QStringLiteral("A new version is available: v2.5.0"));
+    QCOMPARE(manager.changelog(), QStringLiteral("Fixes"));
+
+    // What is shown already changes with the interface language, announced once.
+    QSignalSpy status(&manager, &UpdateManager::statusMessageChanged);
+    QSignalSpy info(&manager, &UpdateManager::updateInfoChanged);
+    manager.setLanguage(QStringLiteral("SR"));
+    QCOMPARE(manager.statusMessage(), QStringLiteral("Dostupna je nova verzija: v2.5.0"));
+    QCOMPARE(manager.changelog(), QStringLiteral("Ispravke"));
+    manager.setLanguage(QStringLiteral("SR"));
+    QCOMPARE(status.count(), 1);
+    QCOMPARE(info.count(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestUpdateManager)

@@ -101,6 +101,16 @@ Window {
         }
 
         ColumnLayout {
+            id: content
+
+            // The grid and the bottom row share the height equally. A layout would give the
+            // row with the larger minimum the larger share, so both ask for half outright;
+            // half of what the window leaves, not of this column's own height, which the layout
+            // sets only after it has read the rows' wishes.
+            readonly property real halfHeight: Math.max(0, (root.height - headerBar.Layout.preferredHeight
+                                                            - statusBar.Layout.preferredHeight - 2 * Layout.margins
+                                                            - spacing) / 2)
+
             Layout.fillWidth: true
             Layout.fillHeight: true
             Layout.margins: 10
@@ -111,7 +121,7 @@ Window {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
                 Layout.minimumHeight: 160
-                Layout.preferredHeight: 1
+                Layout.preferredHeight: content.halfHeight
 
                 onOpenSourceConfig: (channelId, editMode) => sourceConfigDialog.openForChannel(channelId, editMode)
             }
@@ -121,9 +131,10 @@ Window {
 
                 Layout.fillWidth: true
                 Layout.fillHeight: true
-                // The mixer's meters keep their height; the camera tiles give way first.
+                // The mixer folds to leave the grid its half (see AudioMixerPanel), down to its
+                // least.
                 Layout.minimumHeight: Math.max(200, mixerPanel.minimumHeight)
-                Layout.preferredHeight: 1
+                Layout.preferredHeight: content.halfHeight
                 spacing: 4
 
                 MainPreviewPanel {

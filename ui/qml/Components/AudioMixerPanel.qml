@@ -16,11 +16,19 @@ Item {
     // Width of all strips plus the frame (4 px margin and 6 px padding on each side); the
     // window never makes the panel wider.
     readonly property real contentWidth: stripsRow.width + 20
-    // The least height that keeps every meter at its 140 px: frame, title bar, strips and the
-    // scroll bar when shown. Below the height the footer also needs, the footer gives way.
-    readonly property real minimumHeight: 20 + 36 + 6 + 1 + 6 + masterStrip.minimumHeight
-                                          + (scrollBar.visible ? 6 + 16 : 0)
-    readonly property bool isCompact: height < minimumHeight + 6 + 1 + 6 + 28
+    // Frame, title bar and divider, and the scroll bar when shown, around the strips.
+    readonly property real chromeHeight: 20 + 36 + 6 + 1 + 6 + (scrollBar.visible ? 6 + 16 : 0)
+    // The strips with every row and 140 px meters: the master's rows are the tallest, and
+    // every strip folds with it, so their meters stay level.
+    readonly property real stripsComfortableHeight: masterStrip.comfortableHeight
+    // The least height: the strips folded, their meters at their least.
+    readonly property real minimumHeight: chromeHeight + masterStrip.minimumHeight
+    // When short, the footer goes first, then the meters shrink from 140 px to 90 px, then the
+    // strips fold their input rows (those are in each strip's settings too; at the window's
+    // first size of 1280x720 they still show), then the meters shrink to their least.
+    readonly property real foldingMeterHeight: 90
+    readonly property bool isCompact: height < chromeHeight + stripsComfortableHeight + 6 + 1 + 6 + 28
+    readonly property bool areStripsFolded: stripsView.height < stripsComfortableHeight - 140 + foldingMeterHeight
     readonly property bool isOverflowing: stripsRow.width > stripsView.width
     readonly property int stripCount: 1 + channelRepeater.count
     readonly property bool isEnglish: AppManager.currentLanguage === "EN"
@@ -178,6 +186,7 @@ Item {
                         id: masterStrip
 
                         height: parent.height
+                        isFolded: root.areStripsFolded
                     }
 
                     Repeater {
@@ -187,6 +196,7 @@ Item {
 
                         MixerChannelStrip {
                             height: stripsRow.height
+                            isFolded: root.areStripsFolded
                         }
                     }
                 }

@@ -14,8 +14,9 @@ Rectangle {
     property real selectedGlobalFps: AppManager.selectedGlobalFps
     property real diskWriteSpeedMBs: AppManager.diskWriteSpeedMBs
     property int droppedFrames: AppManager.droppedFrames
-    property real targetFps: AppManager.timelineFps
     property int measuredCameras: AppManager.measuredCameraCount
+    // The back end's verdict on the rate: "good", "ok", "low" or "none" (no reading).
+    property string fpsLevel: AppManager.fpsLevel
     property real diskFreeBytes: AppManager.diskFreeBytes
     property real diskSecondsLeft: AppManager.diskSecondsLeft
     property string diskLevel: AppManager.diskSpaceLevel
@@ -29,8 +30,8 @@ Rectangle {
     readonly property alias droppedLabel: droppedLabel
     readonly property alias diskLabel: diskLabel
 
-    function fpsColor(fps) {
-        switch (StatusTexts.fpsLevel(fps, root.targetFps, root.measuredCameras)) {
+    function fpsColor(level) {
+        switch (level) {
         case "good": return Colors.liveGreen
         case "ok": return Colors.alertAmber
         case "none": return Colors.textSecondary
@@ -106,7 +107,7 @@ Rectangle {
                 width: 6
                 height: 6
                 radius: 3
-                color: root.fpsColor(root.currentFps)
+                color: root.fpsColor(root.fpsLevel)
             }
             Text {
                 id: fpsLabel

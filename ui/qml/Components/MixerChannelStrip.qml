@@ -18,6 +18,8 @@ Rectangle {
     property string inputName: ""
     property real volume: 1.0
     property int cameraLink: 0
+    // Short of room: the input selector folds away (the gear's settings have it too).
+    property bool isFolded: false
     readonly property var inputDevices: AppManager.audioInputDevices
     readonly property int inputIndex: Math.max(0, inputDevices.indexOf(inputName))
 
@@ -51,8 +53,14 @@ Rectangle {
         }
     }
 
-    // Every row at its least, the meter at its 140 px.
-    readonly property real minimumHeight: stripColumn.implicitHeight + 8
+    // Every row shown with the meter at its 140 px; and the least, folded with the meter at its
+    // least.
+    // (From the rows' own heights: the column's would change with the folding.)
+    readonly property real comfortableHeight: 8 + badge.Layout.preferredHeight + inputSelector.Layout.preferredHeight
+                                              + dbBox.implicitHeight + meter.Layout.preferredHeight
+                                              + buttonRow.Layout.preferredHeight + 4 * stripColumn.spacing
+    readonly property real minimumHeight: comfortableHeight - inputSelector.Layout.preferredHeight - stripColumn.spacing
+                                          - meter.Layout.preferredHeight + meter.Layout.minimumHeight
 
     ColumnLayout {
         id: stripColumn
@@ -243,7 +251,10 @@ Rectangle {
         }
 
         DarkComboBox {
+            id: inputSelector
+
             objectName: "inputSelector"
+            visible: !strip.isFolded
             Layout.fillWidth: true
             Layout.preferredHeight: 26
             Layout.minimumHeight: 26
@@ -258,6 +269,8 @@ Rectangle {
         }
 
         DbInputBox {
+            id: dbBox
+
             Layout.alignment: Qt.AlignHCenter
             volumeValue: meter.faderValue
             isMuted: strip.isMuted
@@ -275,6 +288,8 @@ Rectangle {
         }
 
         RowLayout {
+            id: buttonRow
+
             Layout.fillWidth: true
             Layout.preferredHeight: 24
             Layout.minimumHeight: 24

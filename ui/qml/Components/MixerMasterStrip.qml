@@ -10,6 +10,16 @@ Rectangle {
     // The fader's value; the back end offers no change signal for the master volume, so
     // the strip keeps what it last set.
     property real volume: AppManager.masterAudioVolume()
+    // Short of room: the bus label folds away, as the channel strips' input selectors do.
+    property bool isFolded: false
+    // Every row shown with the meter at its 140 px; and the least, folded with the meter at its
+    // least.
+    // (From the rows' own heights: the column's would change with the folding.)
+    readonly property real comfortableHeight: 8 + masterBadge.Layout.preferredHeight + busLabel.Layout.preferredHeight
+                                              + dbBox.implicitHeight + masterMeter.Layout.preferredHeight
+                                              + buttonRow.Layout.preferredHeight + 4 * stripColumn.spacing
+    readonly property real minimumHeight: comfortableHeight - busLabel.Layout.preferredHeight - stripColumn.spacing
+                                          - masterMeter.Layout.preferredHeight + masterMeter.Layout.minimumHeight
 
     function setVolume(v) {
         volume = v
@@ -22,9 +32,6 @@ Rectangle {
     border.color: Colors.borderDark
     radius: 3
 
-    // Every row at its least, the meter at its 140 px.
-    readonly property real minimumHeight: stripColumn.implicitHeight + 8
-
     ColumnLayout {
         id: stripColumn
 
@@ -33,6 +40,8 @@ Rectangle {
         spacing: 4
 
         Rectangle {
+            id: masterBadge
+
             Layout.fillWidth: true
             Layout.preferredHeight: 18
             Layout.minimumHeight: 18
@@ -50,9 +59,12 @@ Rectangle {
         }
 
         Rectangle {
+            id: busLabel
+
             Layout.fillWidth: true
             Layout.preferredHeight: 30
             Layout.minimumHeight: 30
+            visible: !masterStrip.isFolded
             radius: 3
             color: Colors.surfaceDark
             border.width: 1
@@ -96,6 +108,8 @@ Rectangle {
         }
 
         DbInputBox {
+            id: dbBox
+
             Layout.alignment: Qt.AlignHCenter
             volumeValue: masterMeter.faderValue
             onVolumeSet: newVolume => masterStrip.setVolume(newVolume)
@@ -111,6 +125,8 @@ Rectangle {
         }
 
         RowLayout {
+            id: buttonRow
+
             Layout.fillWidth: true
             Layout.preferredHeight: 24
             Layout.minimumHeight: 24

@@ -22,9 +22,10 @@ Item {
 
     Layout.fillWidth: true
     Layout.fillHeight: true
-    // Never under 140 px: a shorter meter cannot be read. The main window gives the mixer
-    // that height and the mixer drops its footer when short (see AudioMixerPanel).
-    Layout.minimumHeight: 140
+    // 140 px where the mixer has the room. The camera grid keeps its half of the window, so a
+    // short mixer drops its footer and lets its meters shrink, folding the strips' input rows
+    // below 90 px (see AudioMixerPanel), to a 60 px area at the least.
+    Layout.minimumHeight: 60
     Layout.preferredHeight: 140
 
     Row {

@@ -1,18 +1,6 @@
 .pragma library
 // Texts and line kinds of the performance monitor window.
 
-// "started", "stopped", "drops" or "plain"; the first rule that holds wins.
-function logLineKind(line) {
-    var text = String(line)
-    if (text.indexOf("RECORDING STARTED") >= 0)
-        return "started"
-    if (text.indexOf("RECORDING STOPPED") >= 0)
-        return "stopped"
-    if (text.indexOf("DROPS:") >= 0 && text.indexOf("DROPS: 0") < 0)
-        return "drops"
-    return "plain"
-}
-
 // Long adapter names would push the resolution off the strip.
 function shortGpuName(name) {
     var text = String(name)
@@ -37,12 +25,13 @@ function loadText(cpu, ram) {
     return cpu + "   |   " + ram
 }
 
-// The log lists only change when the log did; keeping the list lets the reader scroll back.
-function sameLines(a, b) {
+// The log lists ({text, kind} each) only change when the log did; keeping the list lets the
+// reader scroll back.
+function sameEntries(a, b) {
     if (!a || !b || a.length !== b.length)
         return false
     for (var i = 0; i < a.length; ++i) {
-        if (a[i] !== b[i])
+        if (a[i].text !== b[i].text || a[i].kind !== b[i].kind)
             return false
     }
     return true

@@ -17,14 +17,18 @@ Window {
     property bool isRecording: AppManager.isRecording
     property bool isArming: AppManager.isArming
     property real currentFps: AppManager.currentFps
-    property real targetFps: AppManager.timelineFps
     property int measuredCameras: AppManager.measuredCameraCount
+    // The back end's verdicts: "good", "ok", "low", "none"; "clean", "repeated", "dropped".
+    property string fpsLevel: AppManager.fpsLevel
+    property string frameSyncLevel: AppManager.frameSyncLevel
     property int droppedFrames: AppManager.droppedFrames
+    property int repeatedFrames: AppManager.repeatedFrames
     property real diskWriteSpeedMBs: AppManager.diskWriteSpeedMBs
     property string cpuUsage: AppManager.cpuUsage
     property string ramUsage: AppManager.ramUsage
     property string activeResolutionName: AppManager.activeResolutionName
     property string gpuInfo: AppManager.hardwareGpuInfo
+    // The log's last lines as {text, kind}.
     property var logLines: []
     // Where the log lines come from and go: the back end, or a stand-in under test.
     property var logSource: AppManager
@@ -48,8 +52,8 @@ Window {
     readonly property alias clearButton: clearButton
     readonly property alias benchmarkButton: benchmarkButton
 
-    function fpsColor(fps) {
-        switch (StatusTexts.fpsLevel(fps, root.targetFps, root.measuredCameras)) {
+    function fpsColor(level) {
+        switch (level) {
         case "good": return Colors.liveGreen
         case "ok": return Colors.alertAmber
         case "none": return Colors.textSecondary
@@ -57,10 +61,11 @@ Window {
         }
     }
 
-    function lineColor(line) {
-        switch (MonitorTexts.logLineKind(line)) {
+    function lineColor(kind) {
+        switch (kind) {
         case "started": return Colors.liveGreen
         case "stopped": return Colors.accent
+        case "lost":
         case "drops": return "#f87171"
         default: return "#94a3b8"
         }
@@ -68,8 +73,8 @@ Window {
 
     // Replaces the list with the log's last lines and shows the newest.
     function refreshLogs() {
-        const lines = root.logSource.getRecentLogs()
-        if (MonitorTexts.sameLines(lines, root.logLines))
+        const lines = root.logSource.getRecentLogEntries()
+        if (MonitorTexts.sameEntries(lines, root.logLines))
             return
         root.logLines = lines
         logView.positionViewAtEnd()
@@ -292,7 +297,7 @@ Window {
                 FigureCard {
                     label: "FPS RATE"
                     icon: "🎞"
-                    iconColor: root.fpsColor(root.currentFps)
+                    iconColor: root.fpsColor(root.fpsLevel)
 
                     Text {
                         id: fpsValue
@@ -300,7 +305,7 @@ Window {
                         text: root.measuredCameras === 0 ? "—" : Number(root.currentFps).toFixed(1)
                         font.pixelSize: 24
                         font.bold: true
-                        color: root.fpsColor(root.currentFps)
+                        color: root.fpsColor(root.fpsLevel)
                     }
                     Text {
                         anchors.baseline: fpsValue.baseline
@@ -310,11 +315,14 @@ Window {
                     }
                 }
 
+                // "100% SYNC" only when every frame slot had a picture of its own: frames lost
+                // show in red, frames repeated for want of a new picture in amber.
                 FigureCard {
                     id: droppedCard
 
-                    readonly property bool clean: root.droppedFrames === 0
-                    readonly property color tone: clean ? Colors.liveGreen : "#ef4444"
+                    readonly property bool clean: root.frameSyncLevel === "clean"
+                    readonly property bool repeatedOnly: root.frameSyncLevel === "repeated"
+                    readonly property color tone: clean ? Colors.liveGreen : repeatedOnly ? Colors.alertAmber : "#ef4444"
 
                     label: "DROPPED FRAMES"
                     icon: clean ? "✓" : "⚠"
@@ -323,18 +331,18 @@ Window {
                     Text {
                         id: droppedValue
 
-                        text: root.droppedFrames
+                        text: droppedCard.repeatedOnly ? root.repeatedFrames : root.droppedFrames
                         font.pixelSize: 24
                         font.bold: true
-                        color: root.droppedFrames === 0 ? Colors.textPrimary : "#ef4444"
+                        color: droppedCard.clean ? Colors.textPrimary : droppedCard.tone
                     }
                     Text {
                         id: droppedUnit
 
                         anchors.baseline: droppedValue.baseline
-                        text: root.droppedFrames === 0 ? "100% SYNC" : "DROPPED"
+                        text: droppedCard.clean ? "100% SYNC" : droppedCard.repeatedOnly ? "REPEATED" : "DROPPED"
                         font: Typography.captionBold
-                        color: root.droppedFrames === 0 ? Colors.liveGreen : "#ef4444"
+                        color: droppedCard.tone
                     }
                 }
 
@@ -475,13 +483,13 @@ Window {
                     }
 
                     delegate: Text {
-                        required property string modelData
+                        required property var modelData
 
                         width: ListView.view.width - 10
-                        text: modelData
+                        text: modelData.text
                         font.family: root.logFontFamily
                         font.pixelSize: 11
-                        color: root.lineColor(modelData)
+                        color: root.lineColor(modelData.kind)
                         wrapMode: Text.WrapAnywhere
                     }
                 }

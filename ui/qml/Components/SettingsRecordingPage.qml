@@ -41,7 +41,7 @@ SettingsScrollPage {
     }
 
     function useTodaysDate() {
-        AppManager.setActiveSessionName(Rules.sessionNameForDate(new Date()))
+        AppManager.useDatedSessionName()
     }
 
     function pickFormat(index) {

@@ -1,5 +1,5 @@
-// The settings window's rules that do not depend on any item: typed numbers, list positions,
-// folder URLs and the dated session name.
+// The settings window's rules that do not depend on any item: typed numbers, list positions
+// and folder URLs.
 .pragma library
 
 // Rate control modes, in list order.
@@ -136,13 +136,4 @@ function pathToFileUrl(path) {
     if (text.charAt(0) === "/")
         return "file://" + encoded
     return "file:///" + encoded
-}
-
-// "Session_" and the date of that moment in UTC, as YYYY-MM-DD.
-function sessionNameForDate(date) {
-    function twoDigits(n) {
-        return n < 10 ? "0" + n : String(n)
-    }
-    return "Session_" + date.getUTCFullYear() + "-" + twoDigits(date.getUTCMonth() + 1) + "-"
-           + twoDigits(date.getUTCDate())
 }

@@ -23,6 +23,8 @@ Rectangle {
     property string applyError: ""
     // In edit mode: how the channel's camera runs, with what was asked where it differs.
     property string grantedFormat: ""
+    // False when the camera did not grant what was asked (grantedFormat then says what).
+    property bool isGrantedAsAsked: true
     // Why the chosen camera cannot be used (no permission, in use elsewhere); empty when it can.
     readonly property string cameraProblem: {
         const index = cameraCombo.currentIndex
@@ -62,6 +64,7 @@ Rectangle {
         isEditMode = editMode
         applyFailed = false
         grantedFormat = editMode ? AppManager.getCameraFormatTextForChannel(channelId) : ""
+        isGrantedAsAsked = !editMode || AppManager.getCameraHealthForChannel(channelId).formatAsAsked !== false
         availableCameras = AppManager.getAvailableCameras()
         nameField.text = Lists.channelName(ChannelsModel.getChannelName(channelId), channelId)
 
@@ -360,7 +363,7 @@ Rectangle {
                 text: root.tr("RUNNING: ", "RADI: ") + root.grantedFormat
                 font: Typography.caption
                 // Amber when the camera did not grant what was asked.
-                color: root.grantedFormat.indexOf("(asked") >= 0 ? Colors.alertAmber : Colors.textSecondary
+                color: root.isGrantedAsAsked ? Colors.textSecondary : Colors.alertAmber
                 elide: Text.ElideRight
             }
 

@@ -1,7 +1,6 @@
 import QtQuick
 import Vireon
 import "ActiveSource.js" as ActiveSource
-import "StatusTexts.js" as StatusTexts
 import "Tint.js" as Tint
 
 // One monitoring tile: the live picture of a channel, its label and hotkey, the buttons
@@ -16,18 +15,15 @@ Rectangle {
     property bool isIsoEnabled: false
     property bool isStorageEnabled: false
     property string keyName: ""
-    // The camera's state ("live", "lost", "reconnecting", "off") and how it runs.
+    // The camera's state ("live", "lost", "reconnecting", "off") and how it runs; whether it
+    // runs as asked (else the format names what was asked).
     property string sourceState: "off"
     property string sourceFormat: ""
+    property bool isFormatAsAsked: true
     readonly property bool isCameraMissing: sourceState === "lost" || sourceState === "reconnecting"
-    // The camera's measured rate (-1 before the first reading) and this take's lost and repeated
-    // frames: shown only when something is wrong, so a healthy tile stays quiet.
-    property real sourceFps: -1
-    property real sourceDropped: 0
-    property real sourceRepeated: 0
-    readonly property string healthText: StatusTexts.cameraHealthText(sourceFps, AppManager.timelineFps,
-                                                                      sourceDropped, sourceRepeated,
-                                                                      AppManager.currentLanguage)
+    // What the back end finds wrong with the camera's rate and this take's frames ("24.3 fps ·
+    // 3 repeated"): shown only when something is, so a healthy tile stays quiet.
+    property string healthText: ""
     readonly property bool isActiveOutput: AppManager.activeSourceId === channelIndex
     // Animated between 2 and 3 px while the tile is the programme output.
     property real pulseWidth: 2
@@ -44,10 +40,8 @@ Rectangle {
         isStorageEnabled = ChannelsModel.isStorageEnabled(channelIndex)
         sourceState = ChannelsModel.getSourceState(channelIndex)
         sourceFormat = ChannelsModel.getSourceFormat(channelIndex)
-        const health = ChannelsModel.getSourceHealth(channelIndex)
-        sourceFps = health.fps !== undefined ? health.fps : -1
-        sourceDropped = health.dropped || 0
-        sourceRepeated = health.repeated || 0
+        isFormatAsAsked = ChannelsModel.isSourceFormatAsAsked(channelIndex)
+        healthText = ChannelsModel.getSourceHealth(channelIndex).trouble || ""
         refreshKeyName()
     }
 
@@ -386,7 +380,7 @@ Rectangle {
                 horizontalAlignment: Text.AlignRight
                 text: root.sourceFormat
                 font: Typography.caption
-                color: root.sourceFormat.indexOf("(asked") >= 0 ? Colors.alertAmber : Colors.textSecondary
+                color: root.isFormatAsAsked ? Colors.textSecondary : Colors.alertAmber
                 elide: Text.ElideRight
             }
 

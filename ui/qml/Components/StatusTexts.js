@@ -1,39 +1,15 @@
 .pragma library
-// Texts and state names of the header, transport and status bars, chosen from back-end values.
+// Texts and state names of the header, transport and status bars, chosen from back-end values
+// and verdicts (the thresholds behind the verdicts are the back end's).
 
 function tr(language, english, serbian) {
     return language === "EN" ? english : serbian
-}
-
-// Against the rate every take is recorded at: "good" from 95 % of it, "ok" from 80 %, else
-// "low"; "none" without a camera to measure (a rate of 0 there is no failure).
-function fpsLevel(fps, targetFps, cameras) {
-    if (cameras === 0)
-        return "none"
-    if (fps >= 0.95 * targetFps)
-        return "good"
-    if (fps >= 0.8 * targetFps)
-        return "ok"
-    return "low"
 }
 
 function fpsText(currentFps, selectedFps, cameras) {
     if (cameras === 0)
         return "FPS: —"
     return "FPS: " + Number(currentFps).toFixed(1) + " (" + Number(selectedFps).toFixed(0) + " fps)"
-}
-
-// A camera tile's trouble: "24.3 fps · 12 dropped · 3 repeated", each part only when it says
-// something (the rate below 95 % of the target, counts above zero); "" for a healthy camera.
-function cameraHealthText(fps, targetFps, dropped, repeated, language) {
-    const parts = []
-    if (fps >= 0 && fps < 0.95 * targetFps)
-        parts.push(Number(fps).toFixed(1) + " fps")
-    if (dropped > 0)
-        parts.push(dropped + tr(language, " dropped", " izgubljeno"))
-    if (repeated > 0)
-        parts.push(repeated + tr(language, " repeated", " ponovljeno"))
-    return parts.join(" · ")
 }
 
 // "812 MB", "1.4 GB": decimal units, as file managers count.

@@ -5,8 +5,9 @@ import Vireon
 import "Tint.js" as Tint
 
 // Offers a newer version: shown exactly while the update manager has one, with its changelog,
-// the download progress and the buttons to download, install or put it off. Serbian only, as
-// the update manager's own texts are.
+// the download progress and the buttons to download, install or put it off, in the interface
+// language. Where the update is a Debian package (Linux) the program cannot install it: once it
+// is verified, the dialog shows the command that does and the button shows the package.
 Rectangle {
     id: root
 
@@ -15,6 +16,8 @@ Rectangle {
 
     readonly property bool isDownloading: updater.isDownloading
     readonly property bool isReady: updater.updateReadyToInstall
+    readonly property bool installsItself: updater.installsItself !== false
+    readonly property string installCommand: updater.installCommand || ""
 
     readonly property alias closeButton: closeButton
     readonly property alias laterButton: laterButton
@@ -26,6 +29,10 @@ Rectangle {
         if (updater.isDownloading)
             updater.cancelDownload()
         updater.dismissUpdate()
+    }
+
+    function tr(english, serbian) {
+        return AppManager.currentLanguage === "EN" ? english : serbian
     }
 
     function primaryAction() {
@@ -89,7 +96,7 @@ Rectangle {
 
                     Text {
                         Layout.fillWidth: true
-                        text: "DOSTUPNA JE NOVA VERZIJA"
+                        text: root.tr("A NEW VERSION IS AVAILABLE", "DOSTUPNA JE NOVA VERZIJA")
                         font: Typography.heading2
                         color: Colors.textPrimary
                         elide: Text.ElideRight
@@ -137,7 +144,7 @@ Rectangle {
                     spacing: 12
 
                     Text {
-                        text: "Trenutna verzija: " + root.updater.currentVersion
+                        text: root.tr("Current version: ", "Trenutna verzija: ") + root.updater.currentVersion
                         font: Typography.body
                         color: Colors.textSecondary
                     }
@@ -159,7 +166,7 @@ Rectangle {
                             id: badgeText
 
                             anchors.centerIn: parent
-                            text: "Nova: v" + root.updater.latestVersion
+                            text: root.tr("New: v", "Nova: v") + root.updater.latestVersion
                             font: Typography.captionBold
                             color: Colors.accent
                         }
@@ -170,7 +177,7 @@ Rectangle {
             }
 
             Text {
-                text: "ŠTA JE NOVO U OVOJ VERZIJI:"
+                text: root.tr("WHAT'S NEW IN THIS VERSION:", "ŠTA JE NOVO U OVOJ VERZIJI:")
                 font: Typography.captionBold
                 color: Colors.textSecondary
             }
@@ -195,7 +202,8 @@ Rectangle {
                         objectName: "changelogText"
                         width: changelogScroll.availableWidth
                         padding: 12
-                        text: root.updater.changelog !== "" ? root.updater.changelog : "Nema opisa za ovu verziju."
+                        text: root.updater.changelog !== "" ? root.updater.changelog
+                                                            : root.tr("No description for this version.", "Nema opisa za ovu verziju.")
                         textFormat: Text.PlainText
                         wrapMode: Text.Wrap
                         font: Typography.body
@@ -217,7 +225,8 @@ Rectangle {
                     Text {
                         objectName: "progressTitle"
                         Layout.fillWidth: true
-                        text: root.isReady ? "Preuzimanje završeno!" : "Preuzimanje u toku..."
+                        text: root.isReady ? root.tr("Download complete!", "Preuzimanje završeno!")
+                                           : root.tr("Downloading...", "Preuzimanje u toku...")
                         font: Typography.captionBold
                         color: root.isReady ? Colors.liveGreen : Colors.textPrimary
                     }
@@ -246,6 +255,28 @@ Rectangle {
                         color: root.isReady ? Colors.liveGreen : Colors.accent
                     }
                 }
+
+                // A verified Debian package: how to install it, selectable to copy.
+                Text {
+                    Layout.fillWidth: true
+                    visible: root.isReady && root.installCommand !== ""
+                    text: root.tr("Install it in a terminal:", "Instalirajte ga u terminalu:")
+                    font: Typography.caption
+                    color: Colors.textSecondary
+                }
+
+                TextEdit {
+                    objectName: "installCommandText"
+                    Layout.fillWidth: true
+                    visible: root.isReady && root.installCommand !== ""
+                    text: root.installCommand
+                    readOnly: true
+                    selectByMouse: true
+                    wrapMode: TextEdit.WrapAnywhere
+                    font.family: "Consolas, DejaVu Sans Mono, monospace"
+                    font.pixelSize: 12
+                    color: Colors.textPrimary
+                }
             }
 
             RowLayout {
@@ -262,7 +293,7 @@ Rectangle {
 
                     Text {
                         anchors.centerIn: parent
-                        text: root.isDownloading ? "OTKAŽI" : "KASNIJE"
+                        text: root.isDownloading ? root.tr("CANCEL", "OTKAŽI") : root.tr("LATER", "KASNIJE")
                         font: Typography.captionBold
                         color: Colors.textPrimary
                     }
@@ -271,8 +302,12 @@ Rectangle {
                 DarkButton {
                     id: primaryButton
 
-                    readonly property string label: root.isReady ? "INSTALIRAJ I RESTARTUJ"
-                                                  : root.isDownloading ? "PREUZIMA SE..." : "PREUZMI I AŽURIRAJ SADA"
+                    readonly property string label: root.isReady
+                                                    ? (root.installsItself ? root.tr("INSTALL AND RESTART", "INSTALIRAJ I RESTARTUJ")
+                                                                           : root.tr("SHOW PACKAGE", "PRIKAŽI PAKET"))
+                                                    : root.isDownloading ? root.tr("DOWNLOADING...", "PREUZIMA SE...")
+                                                    : root.installsItself ? root.tr("DOWNLOAD AND UPDATE NOW", "PREUZMI I AŽURIRAJ SADA")
+                                                    : root.tr("DOWNLOAD PACKAGE", "PREUZMI PAKET")
 
                     Layout.fillWidth: true
                     Layout.preferredHeight: 38

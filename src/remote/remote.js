@@ -1,7 +1,8 @@
 // The phone page's script (remote.html): polls the recorder's status, shows it, and sends
 // what the operator taps to the JSON API; the recorder decides, the page only shows.
 // Longer than our other files: the page loads one script beside its markup and style, and its
-// parts (access key, status, source cards, source dialog) share the page's state and elements.
+// parts (access key, status, source cards, source dialog, the studio of linked recorders)
+// share the page's state and elements.
 'use strict';
 
 // Every view element follows the last status the server sent; the only thing the page

@@ -25,6 +25,7 @@
 
 #include <SDL.h>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -95,6 +96,11 @@ int main(int argc, char *argv[])
         return exitCode;
     const CommandLineOptions &options = commandLine.options;
 
+#ifdef Q_OS_UNIX
+    // From the first write on (the log comes before the signal handling is set up), a file at
+    // the size limit fails its write instead of killing the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     // Without windows there is no need for a display.
     if (options.headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

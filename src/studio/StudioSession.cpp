@@ -36,6 +36,16 @@ StudioSession::StudioSession(IStudioRecorder *recorder, std::unique_ptr<IClockSy
     connect(&m_leader, &StudioLeader::followersChanged, this, &StudioSession::announceFollowers);
     connect(&m_leader, &StudioLeader::problemsChanged, this, &StudioSession::problemsChanged);
     connect(&m_leader, &StudioLeader::phaseChanged, this, &StudioSession::collectChanged);
+    // Beside each follower's offset, the take's log says how this machine's own clock is kept.
+    connect(&m_leader, &StudioLeader::phaseChanged, this, [this] {
+        if (m_leader.phase() == StudioLeader::Phase::Armed) {
+            m_ownSync = m_sync->read();
+            qDebug().noquote() << "[StudioSession] Clock of" << machineName() << "(this machine):"
+                               << (syncText(m_ownSync, QStringLiteral("EN")).isEmpty() ? QStringLiteral("sync state unknown")
+                                                                                       : syncText(m_ownSync, QStringLiteral("EN")))
+                               << "estimated error" << m_ownSync.estimatedErrorUs << "us";
+        }
+    });
     connect(&m_leader, &StudioLeader::collectProgressChanged, this, &StudioSession::collectChanged);
     connect(&m_leader, &StudioLeader::collectFinished, this, &StudioSession::collectChanged);
     connect(&m_follower, &StudioFollower::leaderContactChanged, this, &StudioSession::leaderChanged);

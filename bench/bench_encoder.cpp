@@ -111,7 +111,7 @@ Result runEncoder(const std::vector<QByteArray> &pictures, int frames, const QSt
     config.outputPath = path;
     config.width = Width;
     config.height = Height;
-    config.fps = Fps;
+    config.frameRate = frameRateFraction(Fps);
     config.targetBitrateKbps = TargetKbps;
     config.keyframeIntervalSeconds = KeyframeSeconds;
     config.bFrames = BFrames;
@@ -218,7 +218,7 @@ int runRealtime(const std::vector<QByteArray> &pictures, int channels, int secon
         config.outputPath = dir.filePath(QStringLiteral("channel_%1.mp4").arg(c + 1));
         config.width = Width;
         config.height = Height;
-        config.fps = Fps;
+        config.frameRate = frameRateFraction(Fps);
         config.targetBitrateKbps = TargetKbps;
         config.keyframeIntervalSeconds = KeyframeSeconds;
         config.bFrames = BFrames;

@@ -1,12 +1,11 @@
 // The back end's names in the QML module "Vireon", declared for the type registrar so the
-// module's type information describes them: the live video item and the four singletons. The
+// module's type information describes them: the live video item and the three singletons. The
 // classes live in the core and interface libraries; these wrappers only name them for QML.
 // The singletons hand out the program's one instance of each, never a copy, and keep it owned
 // by C++ (an engine that goes away must not delete the manager).
 #pragma once
 
 #include "app/ApplicationManager.h"
-#include "models/SettingsFrameRates.h"
 #include "models/VideoStreamItem.h"
 #include "remote/RemoteControlServer.h"
 #include "update/UpdateManager.h"
@@ -21,18 +20,6 @@ struct VideoStreamItemForeign
     Q_GADGET
     QML_FOREIGN(VideoStreamItem)
     QML_NAMED_ELEMENT(VideoStreamItem)
-};
-
-struct SettingsFrameRatesForeign
-{
-    Q_GADGET
-    QML_FOREIGN(SettingsFrameRates)
-    QML_NAMED_ELEMENT(SettingsFrameRates)
-    QML_SINGLETON
-
-public:
-    // One per engine, owned by it: the object keeps no state.
-    static SettingsFrameRates *create(QQmlEngine *, QJSEngine *) { return new SettingsFrameRates; }
 };
 
 struct AppManagerForeign

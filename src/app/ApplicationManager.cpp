@@ -1,16 +1,20 @@
-// Construction, destruction, the generic properties and the persisted language.
+// Construction, destruction, the generic properties, the recording settings and the persisted
+// language.
 #include "app/ApplicationManager.h"
 #include "app/ManagerStudioRecorder.h"
 
-#include "app/TakeNaming.h"
+#include "recording/TakeNaming.h"
 #include "recording/TakeRecorder.h"
 
 #include "common/AppInfo.h"
 #include "common/AppPaths.h"
 #include "capture/AudioCapture.h"
 #include "capture/ISource.h"
+#include "recording/EncoderSetup.h"
 #include "recording/FfmpegEncoder.h"
 #include "recording/IEncoder.h"
+#include "recording/RecordingChoices.h"
+#include "recording/TakeFormat.h"
 #include "recording/WavWriter.h"
 #include "models/InputChannelsModel.h"
 
@@ -22,15 +26,6 @@
 namespace {
 
 const QString kLanguageKey = QStringLiteral("UI/Language");
-const QString kBroadcastWavKey = QStringLiteral("Recording/BroadcastWav");
-
-// The settings window keeps its recording list positions here (its own group; read once).
-const QString kRecordingConfigGroup = QStringLiteral("RecordingConfig");
-
-// Entries of the settings window's lists, for checking stored positions.
-constexpr int kResolutionEntries = 5;
-constexpr int kFramerateEntries = 11;
-constexpr int kQualityEntries = 5;
 
 QSettings openSettings()
 {
@@ -51,7 +46,6 @@ void storeSetting(const QString &key, const QVariant &value, const char *what)
 
 ApplicationManager::ApplicationManager(QObject *parent)
     : QObject(parent)
-    , m_recordingPath(AppPaths::defaultRecordingPath())
     , m_cameraWatch(m_channels, [this] { return takeTimeText(); })
     , m_diskWatch([this] { return diskUse(); })
 {
@@ -60,8 +54,14 @@ ApplicationManager::ApplicationManager(QObject *parent)
         const QString saved = settings.value(kLanguageKey, QStringLiteral("EN")).toString();
         if (settings.status() == QSettings::NoError && !saved.isEmpty())
             m_currentLanguage = saved;
-        m_broadcastWavEnabled = settings.value(kBroadcastWavKey, false).toBool();
     }
+    // The saved recording settings; the program switches saving on (setSetupSaving).
+    m_persistence.load();
+    m_persistence.setReadOnly(true);
+    m_persistence.setCollect([this](RecordingSettings *recording, StudioSetup *studio) { collectSetup(recording, studio); });
+    m_recording = m_persistence.savedRecordingSettings();
+    if (m_recording.outputFolder.isEmpty())
+        m_recording.outputFolder = AppPaths::defaultRecordingPath();
 
     if (QCoreApplication *app = QCoreApplication::instance())
         app->installEventFilter(this);
@@ -76,6 +76,7 @@ ApplicationManager::ApplicationManager(QObject *parent)
     m_metricsTimer.start(2000);
 
     connect(&m_cameraWatch, &CameraWatch::cameraStatusChanged, this, &ApplicationManager::publishCameraStatus);
+    connect(&m_cameraWatch, &CameraWatch::waitingCameraAppeared, this, &ApplicationManager::startWaitingCamera);
     m_cameraWatch.start();
 
     connect(&m_diskWatch, &DiskWatch::changed, this, &ApplicationManager::diskSpaceChanged);
@@ -99,7 +100,11 @@ ApplicationManager::ApplicationManager(QObject *parent)
     refreshAudioInputDevices();
     refreshAudioOutputDevices();
     refreshEncoderCapabilities();
-    applyStoredRecordingConfig();
+    if (!isRecordingFormatAvailable(m_recording.formatIndex)) {
+        qWarning() << "[ApplicationManager] Recording format" << m_recording.formatIndex
+                   << "cannot be recorded; recording MP4";
+        m_recording.formatIndex = 0;
+    }
 
     m_encoderFactory = [] { return std::make_shared<FfmpegEncoder>(); };
 
@@ -132,6 +137,8 @@ void ApplicationManager::shutDown()
     m_diskWatch.stop();
     m_countdownTimer.stop();
     m_monitor.close();
+    // The set-up as the operator left it, before the channels are taken down.
+    m_persistence.saveNow();
     for (int id = AudioMixer::kFirstChannel; id <= AudioMixer::kLastChannel; ++id) {
         removeChannelAudioInput(id);
         stopChannelCamera(id);
@@ -147,6 +154,19 @@ ApplicationManager *ApplicationManager::instance()
 void ApplicationManager::setChannelsModel(InputChannelsModel *model)
 {
     m_channelsModel = model;
+    if (!model)
+        return;
+    // The tiles' boxes show what the channels do.
+    for (const ChannelState &channel : m_channels) {
+        model->setStorageEnabled(channel.id, channel.isCameraRecorded);
+        model->setIsoEnabled(channel.id, channel.isSeparateAudio);
+    }
+    // A channel renamed in the window or from the phone is part of the set-up.
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+                if (roles.contains(InputChannelsModel::ChannelNameRole))
+                    studioSetupChanged();
+            });
 }
 
 void ApplicationManager::runInitialization()
@@ -159,44 +179,6 @@ void ApplicationManager::runInitialization()
     });
 }
 
-void ApplicationManager::applyStoredRecordingConfig()
-{
-    QSettings settings = openSettings();
-    settings.beginGroup(kRecordingConfigGroup);
-    // A missing key keeps the default; a value that is no position in its list is ignored.
-    // entries 0: no upper bound known here.
-    const auto stored = [&settings](const QString &key, int entries, int *index) {
-        const QVariant value = settings.value(key);
-        if (!value.isValid())
-            return false;
-        bool ok = false;
-        const int position = value.toInt(&ok);
-        if (!ok || position < 0 || (entries > 0 && position >= entries)) {
-            qWarning() << "[ApplicationManager] Ignoring stored" << (kRecordingConfigGroup + QLatin1Char('/') + key)
-                       << value.toString();
-            return false;
-        }
-        *index = position;
-        return true;
-    };
-    int index = 0;
-    if (stored(QStringLiteral("resolutionIndex"), kResolutionEntries, &index))
-        setRecordingResolutionIndex(index);
-    // The window stores its own list position; the property follows the global frame-rate
-    // table, as the window writes it (48, 120 and Auto have no entry there: -1, read as 30).
-    if (stored(QStringLiteral("framerateIndex"), kFramerateEntries, &index))
-        setRecordingFramerateIndex(globalFramerateIndexForSettingsEntry(index));
-    // Stored on a machine that may list more encoders: a position past this machine's list
-    // records with the first entry (effectiveEncoderIndex()).
-    if (stored(QStringLiteral("encoderIndex"), 0, &index))
-        setRecordingEncoderIndex(index);
-    // The setter refuses (and logs) a format this program cannot record.
-    if (stored(QStringLiteral("formatIndex"), 0, &index))
-        setRecordingFormatIndex(index);
-    if (stored(QStringLiteral("qualityIndex"), kQualityEntries, &index))
-        setRecordingQualityIndex(index);
-}
-
 bool ApplicationManager::isRecordingFormatAvailable(int index) const
 {
     const std::optional<RecordingContainer> container = containerForFormatIndex(index);
@@ -207,10 +189,10 @@ void ApplicationManager::setRecordingFormatIndex(int index)
 {
     if (!isRecordingFormatAvailable(index)) {
         qWarning() << "[ApplicationManager] Recording format" << index << "cannot be recorded; keeping format"
-                   << m_recordingFormatIndex;
+                   << m_recording.formatIndex;
         return;
     }
-    setGeneric(m_recordingFormatIndex, index, &ApplicationManager::recordingFormatIndexChanged);
+    setRecordingSetting(&RecordingSettings::formatIndex, index, &ApplicationManager::recordingFormatIndexChanged);
 }
 
 void ApplicationManager::setCurrentLanguage(const QString &language)
@@ -234,11 +216,107 @@ void ApplicationManager::setCurrentLanguage(const QString &language)
 
 void ApplicationManager::setBroadcastWavEnabled(bool enabled)
 {
-    if (m_broadcastWavEnabled == enabled)
-        return;
-    m_broadcastWavEnabled = enabled;
-    storeSetting(kBroadcastWavKey, enabled, "the Broadcast WAV setting.");
-    emit broadcastWavEnabledChanged();
+    setRecordingSetting(&RecordingSettings::broadcastWav, enabled, &ApplicationManager::broadcastWavEnabledChanged);
+}
+
+void ApplicationManager::setRecordingFramerateIndex(int index)
+{
+    setRecordingSetting(&RecordingSettings::framerateIndex, index, &ApplicationManager::recordingFramerateIndexChanged);
+    emit recordingRateChanged();
+}
+
+void ApplicationManager::setRecordingSettingFromText(const QString &setting, const QString &text)
+{
+    using namespace RecordingSettingsText;
+    if (setting == QLatin1String("targetBitrateKbps"))
+        setTargetBitrateKbps(targetFromText(text, m_recording.rateControlMode));
+    else if (setting == QLatin1String("maxBitrateKbps"))
+        setMaxBitrateKbps(maxBitrateFromText(text));
+    else if (setting == QLatin1String("keyframeInterval"))
+        setKeyframeInterval(keyframeIntervalFromText(text));
+    else if (setting == QLatin1String("bFrames"))
+        setBFrames(bFramesFromText(text));
+    else
+        qWarning() << "[ApplicationManager] No recording setting" << setting;
+}
+
+QString ApplicationManager::targetFieldText() const
+{
+    return RecordingSettingsText::targetText(m_recording.targetBitrateKbps, m_recording.rateControlMode);
+}
+
+QVariantMap ApplicationManager::recordingChoices() const
+{
+    QVariantList resolutions;
+    for (const RecordingChoices::Resolution &entry : RecordingChoices::resolutions())
+        resolutions.append(entry.label);
+    QVariantList frameRates;
+    for (const RecordingChoices::FrameRateEntry &entry : RecordingChoices::frameRates())
+        frameRates.append(entry.label);
+    QVariantList presets;
+    for (const RecordingChoices::QualityPreset &entry : RecordingChoices::qualityPresets())
+        presets.append(entry.label);
+    QVariantList containers;
+    for (qsizetype i = 0; i < RecordingChoices::containerNames().size(); ++i)
+        containers.append(QVariantMap{{QStringLiteral("name"), RecordingChoices::containerNames().at(i)},
+                                      {QStringLiteral("supported"), isRecordingFormatAvailable(int(i))}});
+    return {{QStringLiteral("resolutions"), resolutions},
+            {QStringLiteral("frameRates"), frameRates},
+            {QStringLiteral("qualityPresets"), presets},
+            {QStringLiteral("rateControlModes"), RecordingChoices::rateControlModes()},
+            {QStringLiteral("encoderProfiles"), RecordingChoices::encoderProfiles()},
+            {QStringLiteral("colorSpaces"), RecordingChoices::colorSpaces()},
+            {QStringLiteral("colorRanges"), RecordingChoices::colorRanges()},
+            {QStringLiteral("containers"), containers}};
+}
+
+QStringList ApplicationManager::recordingSettingNotes() const
+{
+    // What the chosen encoder would be told for a 1080p camera; the notes do not depend on the
+    // picture size.
+    const TakeEncoderChoice choice = encoderChoice();
+    const EncoderConfig config = TakeFormat::encoderConfigFor(m_recording, QSize(1920, 1080), takeRate());
+    QStringList notes;
+    for (const EncoderNote &note : encoderSetupFor(choice.encoder, config).notes)
+        notes.append(m_currentLanguage == QLatin1String("SR") ? note.sr : note.en);
+    return notes;
+}
+
+FrameRate ApplicationManager::takeRate() const
+{
+    if (m_isRecording)
+        return m_takePlan.rate;
+    QList<double> cameraRates;
+    for (const TakeCamera &camera : takeCameras())
+        cameraRates.append(camera.fps);
+    return TakeFormat::frameRateFor(m_recording, cameraRates);
+}
+
+bool ApplicationManager::saveSettings()
+{
+    if (m_persistence.isReadOnly()) {
+        qDebug() << "[ApplicationManager] The set-up of this run is not saved.";
+        return true;
+    }
+    const bool saved = m_persistence.saveNow();
+    qDebug() << "[ApplicationManager]" << (saved ? "Settings saved." : "Settings could not be saved.");
+    return saved;
+}
+
+void ApplicationManager::setSetupSaving(bool enabled)
+{
+    m_persistence.setReadOnly(!enabled);
+}
+
+void ApplicationManager::applyRunOverrides(const SetupPersistence::Overrides &overrides)
+{
+    m_persistence.setOverrides(overrides);
+    if (overrides.framerateIndex)
+        setRecordingFramerateIndex(*overrides.framerateIndex);
+    if (overrides.resolutionIndex)
+        setRecordingResolutionIndex(*overrides.resolutionIndex);
+    if (overrides.outputFolder)
+        setRecordingPath(*overrides.outputFolder);
 }
 
 // --- generic setters: store a changed value, emit once ---
@@ -250,20 +328,20 @@ void ApplicationManager::useDatedSessionName()
     setActiveSessionName(TakeNaming::datedSessionName(QDate::currentDate()));
 }
 void ApplicationManager::setMasterAudioDevice(const QString &device) { setGeneric(m_masterAudioDevice, device, &ApplicationManager::masterAudioDeviceChanged); }
-void ApplicationManager::setRecordingPath(const QString &path) { setGeneric(m_recordingPath, path, &ApplicationManager::recordingPathChanged); }
+void ApplicationManager::setRecordingPath(const QString &path) { setRecordingSetting(&RecordingSettings::outputFolder, path, &ApplicationManager::recordingPathChanged); }
 void ApplicationManager::setSeparateAudioRecordingEnabled(bool enabled) { setGeneric(m_separateAudioRecordingEnabled, enabled, &ApplicationManager::separateAudioRecordingEnabledChanged); }
-void ApplicationManager::setRecordingResolutionIndex(int index) { setGeneric(m_recordingResolutionIndex, index, &ApplicationManager::recordingResolutionIndexChanged); }
-void ApplicationManager::setRecordingFramerateIndex(int index) { setGeneric(m_recordingFramerateIndex, index, &ApplicationManager::recordingFramerateIndexChanged); }
-void ApplicationManager::setRecordingQualityIndex(int index) { setGeneric(m_recordingQualityIndex, index, &ApplicationManager::recordingQualityIndexChanged); }
-void ApplicationManager::setRecordingEncoderIndex(int index) { setGeneric(m_recordingEncoderIndex, index, &ApplicationManager::recordingEncoderIndexChanged); }
-void ApplicationManager::setAdvancedQualityEnabled(bool enabled) { setGeneric(m_advancedQualityEnabled, enabled, &ApplicationManager::advancedQualityEnabledChanged); }
-void ApplicationManager::setRateControlMode(const QString &mode) { setGeneric(m_rateControlMode, mode, &ApplicationManager::rateControlModeChanged); }
-void ApplicationManager::setTargetBitrateKbps(int kbps) { setGeneric(m_targetBitrateKbps, kbps, &ApplicationManager::targetBitrateKbpsChanged); }
-void ApplicationManager::setMaxBitrateKbps(int kbps) { setGeneric(m_maxBitrateKbps, kbps, &ApplicationManager::maxBitrateKbpsChanged); }
-void ApplicationManager::setKeyframeInterval(int seconds) { setGeneric(m_keyframeInterval, seconds, &ApplicationManager::keyframeIntervalChanged); }
-void ApplicationManager::setBFrames(int count) { setGeneric(m_bFrames, count, &ApplicationManager::bFramesChanged); }
-void ApplicationManager::setEncoderProfile(const QString &profile) { setGeneric(m_encoderProfile, profile, &ApplicationManager::encoderProfileChanged); }
-void ApplicationManager::setLookaheadEnabled(bool enabled) { setGeneric(m_lookaheadEnabled, enabled, &ApplicationManager::lookaheadEnabledChanged); }
-void ApplicationManager::setColorSpace(const QString &space) { setGeneric(m_colorSpace, space, &ApplicationManager::colorSpaceChanged); }
-void ApplicationManager::setColorRange(const QString &range) { setGeneric(m_colorRange, range, &ApplicationManager::colorRangeChanged); }
+// The recording settings: stored in the one value, announced, saved shortly after.
+void ApplicationManager::setRecordingResolutionIndex(int index) { setRecordingSetting(&RecordingSettings::resolutionIndex, index, &ApplicationManager::recordingResolutionIndexChanged); }
+void ApplicationManager::setRecordingQualityIndex(int index) { setRecordingSetting(&RecordingSettings::qualityIndex, index, &ApplicationManager::recordingQualityIndexChanged); }
+void ApplicationManager::setRecordingEncoderIndex(int index) { setRecordingSetting(&RecordingSettings::encoderIndex, index, &ApplicationManager::recordingEncoderIndexChanged); }
+void ApplicationManager::setAdvancedQualityEnabled(bool enabled) { setRecordingSetting(&RecordingSettings::advancedQuality, enabled, &ApplicationManager::advancedQualityEnabledChanged); }
+void ApplicationManager::setRateControlMode(const QString &mode) { setRecordingSetting(&RecordingSettings::rateControlMode, mode, &ApplicationManager::rateControlModeChanged); }
+void ApplicationManager::setTargetBitrateKbps(int kbps) { setRecordingSetting(&RecordingSettings::targetBitrateKbps, kbps, &ApplicationManager::targetBitrateKbpsChanged); }
+void ApplicationManager::setMaxBitrateKbps(int kbps) { setRecordingSetting(&RecordingSettings::maxBitrateKbps, kbps, &ApplicationManager::maxBitrateKbpsChanged); }
+void ApplicationManager::setKeyframeInterval(int seconds) { setRecordingSetting(&RecordingSettings::keyframeIntervalSeconds, seconds, &ApplicationManager::keyframeIntervalChanged); }
+void ApplicationManager::setBFrames(int count) { setRecordingSetting(&RecordingSettings::bFrames, count, &ApplicationManager::bFramesChanged); }
+void ApplicationManager::setEncoderProfile(const QString &profile) { setRecordingSetting(&RecordingSettings::encoderProfile, profile, &ApplicationManager::encoderProfileChanged); }
+void ApplicationManager::setLookaheadEnabled(bool enabled) { setRecordingSetting(&RecordingSettings::lookahead, enabled, &ApplicationManager::lookaheadEnabledChanged); }
+void ApplicationManager::setColorSpace(const QString &space) { setRecordingSetting(&RecordingSettings::colorSpace, space, &ApplicationManager::colorSpaceChanged); }
+void ApplicationManager::setColorRange(const QString &range) { setRecordingSetting(&RecordingSettings::colorRange, range, &ApplicationManager::colorRangeChanged); }
 void ApplicationManager::setIsCapturingKeybind(bool capturing) { setGeneric(m_isCapturingKeybind, capturing, &ApplicationManager::isCapturingKeybindChanged); }

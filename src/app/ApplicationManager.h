@@ -48,14 +48,17 @@
 #include "app/EncoderBenchmarkRun.h"
 #include "app/PerformanceLog.h"
 #include "app/RecordingProblems.h"
+#include "app/SetupPersistence.h"
 #include "audio/AudioMixer.h"
 #include "audio/MonitorOutput.h"
 #include "models/InputChannelsModel.h"
 #include "recording/BroadcastWav.h"
 #include "recording/CutJournal.h"
 #include "recording/RecordingContainer.h"
+#include "recording/RecordingSettings.h"
 #include "recording/TakeRecorder.h"
 #include "recording/TakeRecoveryRun.h"
+#include "recording/TakeSetup.h"
 #include "recording/TimelineCut.h"
 #include "recording/TimelineExport.h"
 #include "studio/StudioSession.h"
@@ -119,6 +122,7 @@ class ApplicationManager : public QObject
     Q_PROPERTY(double diskWriteSpeedMBs READ diskWriteSpeedMBs NOTIFY performanceMetricsChanged)
     Q_PROPERTY(QString perfLogFilePath READ perfLogFilePath NOTIFY perfLogFilePathChanged)
     Q_PROPERTY(int recordingResolutionIndex READ recordingResolutionIndex WRITE setRecordingResolutionIndex NOTIFY recordingResolutionIndexChanged)
+    // Position in the settings window's frame-rate list (23.976 ... 120, Auto).
     Q_PROPERTY(int recordingFramerateIndex READ recordingFramerateIndex WRITE setRecordingFramerateIndex NOTIFY recordingFramerateIndexChanged)
     Q_PROPERTY(int recordingQualityIndex READ recordingQualityIndex WRITE setRecordingQualityIndex NOTIFY recordingQualityIndexChanged)
     Q_PROPERTY(int recordingEncoderIndex READ recordingEncoderIndex WRITE setRecordingEncoderIndex NOTIFY recordingEncoderIndexChanged)
@@ -126,7 +130,8 @@ class ApplicationManager : public QObject
     // never accepted). Read when a take starts; a change during a take applies to the next.
     Q_PROPERTY(int recordingFormatIndex READ recordingFormatIndex WRITE setRecordingFormatIndex NOTIFY recordingFormatIndexChanged)
     Q_PROPERTY(QString activeResolutionName READ activeResolutionName NOTIFY recordingResolutionIndexChanged)
-    Q_PROPERTY(double selectedGlobalFps READ selectedGlobalFps NOTIFY recordingFramerateIndexChanged)
+    // The chosen frame rate; for "Auto" the rate the running cameras give now.
+    Q_PROPERTY(double selectedGlobalFps READ selectedGlobalFps NOTIFY recordingRateChanged)
     Q_PROPERTY(bool advancedQualityEnabled READ advancedQualityEnabled WRITE setAdvancedQualityEnabled NOTIFY advancedQualityEnabledChanged)
     Q_PROPERTY(QString rateControlMode READ rateControlMode WRITE setRateControlMode NOTIFY rateControlModeChanged)
     Q_PROPERTY(int targetBitrateKbps READ targetBitrateKbps WRITE setTargetBitrateKbps NOTIFY targetBitrateKbpsChanged)
@@ -163,8 +168,20 @@ class ApplicationManager : public QObject
     Q_PROPERTY(qint64 diskFreeBytes READ diskFreeBytes NOTIFY diskSpaceChanged)
     Q_PROPERTY(qint64 diskSecondsLeft READ diskSecondsLeft NOTIFY diskSpaceChanged)
     Q_PROPERTY(QString diskSpaceLevel READ diskSpaceLevelName NOTIFY diskSpaceChanged)
-    // Frame rate of every take (the timeline's): the rate the read-outs are held against.
-    Q_PROPERTY(double timelineFps READ timelineFps CONSTANT)
+    // The rate the running take records at (before a take: the rate the next one will), the
+    // rate the read-outs are held against; as text for people ("29.97", "25").
+    Q_PROPERTY(double timelineFps READ timelineFps NOTIFY recordingRateChanged)
+    Q_PROPERTY(QString recordingFpsText READ recordingFpsText NOTIFY recordingRateChanged)
+    // The lists of the recording settings, from one place: resolutions, frameRates,
+    // qualityPresets, rateControlModes, encoderProfiles, colorSpaces, colorRanges (texts), and
+    // containers ({name, supported}).
+    Q_PROPERTY(QVariantMap recordingChoices READ recordingChoices CONSTANT)
+    // What the chosen encoder does not do as set and what it does instead, in the interface
+    // language; empty when it does everything as set.
+    Q_PROPERTY(QStringList recordingSettingNotes READ recordingSettingNotes NOTIFY recordingSettingsChanged)
+    // The advanced grid's target field: the CQP level in CQP mode (a bitrate reads as 20), else
+    // the bitrate.
+    Q_PROPERTY(QString targetFieldText READ targetFieldText NOTIFY recordingSettingsChanged)
     // Cameras behind currentFps: running cameras with a measured rate, or the take's encoders.
     // 0: there is no reading.
     Q_PROPERTY(int measuredCameraCount READ measuredCameraCount NOTIFY performanceMetricsChanged)
@@ -209,7 +226,7 @@ public:
     int activeSourceId() const { return m_activeSourceId; }
     QVariantList encoderCapabilities() const { return m_encoderCapabilities; }
     QString splashStatusText() const { return m_splashStatusText; }
-    QString recordingPath() const { return m_recordingPath; }
+    QString recordingPath() const { return m_recording.outputFolder; }
     QString hardwareGpuInfo() const { return m_hardwareGpuInfo; }
     QString hardwareCpuInfo() const { return m_hardwareCpuInfo; }
     QString hardwareSummary() const { return m_hardwareSummary; }
@@ -224,23 +241,25 @@ public:
     int repeatedFrames() const { return m_repeatedFrames; }
     double diskWriteSpeedMBs() const { return m_diskWriteSpeedMBs; }
     QString perfLogFilePath() const;
-    int recordingResolutionIndex() const { return m_recordingResolutionIndex; }
-    int recordingFramerateIndex() const { return m_recordingFramerateIndex; }
-    int recordingQualityIndex() const { return m_recordingQualityIndex; }
-    int recordingEncoderIndex() const { return m_recordingEncoderIndex; }
-    int recordingFormatIndex() const { return m_recordingFormatIndex; }
+    int recordingResolutionIndex() const { return m_recording.resolutionIndex; }
+    int recordingFramerateIndex() const { return m_recording.framerateIndex; }
+    int recordingQualityIndex() const { return m_recording.qualityIndex; }
+    int recordingEncoderIndex() const { return m_recording.encoderIndex; }
+    int recordingFormatIndex() const { return m_recording.formatIndex; }
     QString activeResolutionName() const;
     double selectedGlobalFps() const;
-    bool advancedQualityEnabled() const { return m_advancedQualityEnabled; }
-    QString rateControlMode() const { return m_rateControlMode; }
-    int targetBitrateKbps() const { return m_targetBitrateKbps; }
-    int maxBitrateKbps() const { return m_maxBitrateKbps; }
-    int keyframeInterval() const { return m_keyframeInterval; }
-    int bFrames() const { return m_bFrames; }
-    QString encoderProfile() const { return m_encoderProfile; }
-    bool lookaheadEnabled() const { return m_lookaheadEnabled; }
-    QString colorSpace() const { return m_colorSpace; }
-    QString colorRange() const { return m_colorRange; }
+    bool advancedQualityEnabled() const { return m_recording.advancedQuality; }
+    QString rateControlMode() const { return m_recording.rateControlMode; }
+    int targetBitrateKbps() const { return m_recording.targetBitrateKbps; }
+    int maxBitrateKbps() const { return m_recording.maxBitrateKbps; }
+    int keyframeInterval() const { return m_recording.keyframeIntervalSeconds; }
+    int bFrames() const { return m_recording.bFrames; }
+    QString encoderProfile() const { return m_recording.encoderProfile; }
+    bool lookaheadEnabled() const { return m_recording.lookahead; }
+    QString colorSpace() const { return m_recording.colorSpace; }
+    QString colorRange() const { return m_recording.colorRange; }
+    // Every recording setting as one value.
+    const RecordingSettings &recordingSettings() const { return m_recording; }
     bool isBenchmarking() const { return m_benchmark.isRunning(); }
     QString benchmarkSummary() const { return m_benchmarkSummary; }
     int recommendedResolutionIndex() const { return m_recommendedResolutionIndex; }
@@ -257,12 +276,18 @@ public:
     qint64 diskFreeBytes() const { return m_diskWatch.freeBytes(); }
     qint64 diskSecondsLeft() const { return m_diskWatch.secondsLeft(); }
     QString diskSpaceLevelName() const { return QString::fromLatin1(::diskSpaceLevelName(m_diskWatch.level())); }
-    double timelineFps() const { return m_timelineFps; }
+    double timelineFps() const { return takeRate().toDouble(); }
+    QString recordingFpsText() const { return takeRate().text(); }
+    // The running take's rate, or the rate the next take will record at.
+    FrameRate takeRate() const;
+    QVariantMap recordingChoices() const;
+    QStringList recordingSettingNotes() const;
+    QString targetFieldText() const;
     int measuredCameraCount() const { return m_measuredCameraCount; }
     QString fpsLevel() const;
     QString frameSyncLevel() const;
     QVariantMap lastTakeSummary() const { return m_lastTakeSummary; }
-    bool broadcastWavEnabled() const { return m_broadcastWavEnabled; }
+    bool broadcastWavEnabled() const { return m_recording.broadcastWav; }
 
     // The switch log of the current (or last) take.
     const QList<TimelineCut> &timelineCuts() const { return m_timelineCuts; }
@@ -304,8 +329,26 @@ public:
     void setColorRange(const QString &range);
     void setIsCapturingKeybind(bool capturing);
     void setCurrentLanguage(const QString &language);
-    // Applies to the next take; stored in the settings ("Recording/BroadcastWav").
+    // Applies to the next take.
     void setBroadcastWavEnabled(bool enabled);
+    // A typed field of the advanced grid ("targetBitrateKbps", "maxBitrateKbps",
+    // "keyframeInterval", "bFrames"): 0 or text that is no number gives the setting's default
+    // (the target's depends on the rate control mode).
+    Q_INVOKABLE void setRecordingSettingFromText(const QString &setting, const QString &text);
+
+    // --- the set-up kept across restarts ---
+    // Saves the recording settings and the studio set-up now (SAVE SETTINGS); false when the
+    // store could not be written. They are also saved shortly after every change and at exit,
+    // once saving is switched on.
+    Q_INVOKABLE bool saveSettings();
+    // The program switches saving on (never for a --demo run); a manager made by a test does
+    // not save unless it asks.
+    void setSetupSaving(bool enabled);
+    // This run's command-line choices (--fps, --size, --output): applied now, never saved.
+    void applyRunOverrides(const SetupPersistence::Overrides &overrides);
+    // Restores the saved studio set-up: each channel's camera (or waits for it), audio input,
+    // strip and name, the hotkeys and the master fader. Nothing on a first start.
+    void restoreStudioSetup();
 
     // --- keybinds (source indices 0..3) ---
     Q_INVOKABLE void setSourceKey(int sourceIndex, int key);
@@ -326,16 +369,40 @@ public:
                                          const QString &colorRange = QStringLiteral("Default"),
                                          const QString &formatName = QString());
     Q_INVOKABLE void removeCameraFromChannel(int channelId);
+    // The source commands both front ends call. Puts the camera on the channel with that format
+    // and the channel's name (blank: "CAM n"), and makes it the programme when none is:
+    // {ok, error} (why the camera could not be opened).
+    Q_INVOKABLE QVariantMap applyChannelSource(int channelId, const QString &deviceLink, int width, int height,
+                                               double fps, const QString &colorRange,
+                                               const QString &formatName, const QString &channelName);
+    // Takes the camera off the channel; when it was the programme, the first other channel with
+    // a camera (or channel 1) takes over.
+    Q_INVOKABLE void removeChannelSource(int channelId);
+    // The lists a camera's format is chosen from (SourceFormatChoices.h), with `positions` of
+    // the channel's own camera when it is that camera.
+    Q_INVOKABLE QVariantMap getSourceFormatChoices(const QString &deviceLink, int channelId = 0) const;
+    // The picture upside down (a camera mounted that way); kept with the set-up.
+    Q_INVOKABLE void setChannelCameraFlipped(int channelId, bool flipped);
+    Q_INVOKABLE bool isChannelCameraFlipped(int channelId) const;
+    // The channel's camera is recorded into its own file in a take (the tile's STORE box; on
+    // by default).
+    Q_INVOKABLE void setChannelCameraRecorded(int channelId, bool recorded);
+    // The size the channel's camera is recorded at, where it differs from the master recording
+    // resolution: "recorded at 1280×720" (scaled down), "recorded at its own size" (smaller than
+    // the master); empty when it is the master size or the channel has no running camera.
+    Q_INVOKABLE QString getRecordedSizeNoteForChannel(int channelId) const;
+    Q_INVOKABLE bool isChannelCameraRecorded(int channelId) const;
     Q_INVOKABLE QString getCameraLinkForChannel(int channelId) const;
     Q_INVOKABLE QString getCameraNameForChannel(int channelId) const;
     Q_INVOKABLE int getCameraWidthForChannel(int channelId) const;
     Q_INVOKABLE int getCameraHeightForChannel(int channelId) const;
     Q_INVOKABLE float getCameraFramerateForChannel(int channelId) const;
     Q_INVOKABLE QString getCameraColorRangeForChannel(int channelId) const;
-    // "off", "live", "lost" or "reconnecting".
+    // "off", "live", "lost", "reconnecting", or "waiting" for a saved camera not there yet.
     Q_INVOKABLE QString getCameraStateForChannel(int channelId) const;
     // The format the camera runs in, with what was asked where the device granted something
-    // else: "1280×720 MJPEG 30 fps (asked 1920×1080)"; empty without a running camera.
+    // else: "1280×720 MJPEG 30 fps (asked 1920×1080)"; the waited-for camera's name while the
+    // channel waits; empty without a camera.
     Q_INVOKABLE QString getCameraFormatTextForChannel(int channelId) const;
     // state, format, formatAsAsked (false when the format names what was asked), error (why it
     // is lost, or why it could not be opened), damagedPictures (since the camera started), fps
@@ -498,6 +565,10 @@ signals:
     void lookaheadEnabledChanged();
     void colorSpaceChanged();
     void colorRangeChanged();
+    // Any recording setting changed (the notes and the target field follow).
+    void recordingSettingsChanged();
+    // The rate the running or next take records at changed.
+    void recordingRateChanged();
     void lastRecordingErrorChanged();
     void broadcastWavEnabledChanged();
     // A channel's mixer strip or audio routing changed (input, fader, mute, solo, separate
@@ -547,7 +618,7 @@ private:
     // A take in two steps (ApplicationManagerRecording.cpp): its folder and files opened, then
     // started; a studio take (`plan`) is opened ahead of its instant, which names its timecode.
     // False, with the recording error set, when it cannot be opened.
-    bool openTake(const StudioTakePlan *plan);
+    bool openTake(const StudioTakePlan *studio);
     void beginTake(qint64 startNs);
     // Closes and removes the files of a take opened that will not start.
     void discardOpenedTake();
@@ -573,16 +644,35 @@ private:
     void openMonitorOutput();
     void finishBenchmark(const BenchmarkRecommendation &recommendation);
 
-    // Applies the settings window's stored list positions (group "RecordingConfig").
-    void applyStoredRecordingConfig();
+    // Stores a changed recording setting, announces it and has it saved.
+    template <typename T>
+    void setRecordingSetting(T RecordingSettings::*field, const T &value, void (ApplicationManager::*changed)())
+    {
+        if (m_recording.*field == value)
+            return;
+        m_recording.*field = value;
+        emit (this->*changed)();
+        emit recordingSettingsChanged();
+        m_persistence.changed();
+    }
+    // The set-up as it is now, for saving.
+    void collectSetup(RecordingSettings *recording, StudioSetup *studio) const;
+    // Something of the studio set-up changed: saved shortly.
+    void studioSetupChanged() { m_persistence.changed(); }
 
     // Recording helpers.
-    EncoderConfig encoderConfigFor(int channelId, const ISource &source) const;
-    // The `bext` information of a WAV track of the take starting now; none while Broadcast WAV
-    // is off. Needs m_startTimecode of the take.
-    std::optional<BroadcastWavInfo> broadcastWavInfoFor(const QDateTime &startedAt, const QString &description) const;
-    // recordingEncoderIndex, or 0 (the first entry) when it points past the encoder list.
+    // recordingEncoderIndex, or the last entry when it points past the encoder list.
     int effectiveEncoderIndex() const;
+    TakeEncoderChoice encoderChoice() const;
+    // The running cameras as a take sees them.
+    QList<TakeCamera> takeCameras() const;
+    // Opens the encoder of a camera that starts with the take or joins it; null (logged) when
+    // it does not open.
+    std::shared_ptr<IEncoder> openCameraEncoder(int channelId, const EncoderConfig &config);
+    // A camera that came on while a take runs joins it (when its channel records its camera).
+    void joinRunningTake(int channelId);
+    // A waited-for camera appeared: it starts as it was saved.
+    void startWaitingCamera(int channelId);
     void appendTakeAudio();
     // Some channel has a running audio input.
     bool hasAudioInput() const;
@@ -632,7 +722,6 @@ private:
     bool m_isArming = false;
     int m_countdownSeconds = 3;
     QString m_timecode = QStringLiteral("00:00:00:00");
-    QString m_recordingPath;
     QString m_activeSessionName;
     QVariantList m_audioInputDevices;
     QString m_masterAudioDevice = QStringLiteral("Default system input");
@@ -655,7 +744,6 @@ private:
     LocalisedText m_recordingError;
     LocalisedText m_timelineError;
     LocalisedText m_recordingWarning;
-    bool m_broadcastWavEnabled = false;
 
     QTimer m_timecodeTimer;
     QTimer m_metricsTimer;
@@ -676,7 +764,10 @@ private:
     QString m_currentTakeFolder;
     QString m_startTimecode = QStringLiteral("00:00:00:00");
     QString m_masterWavPath;
-    RecordingContainer m_takeContainer = RecordingContainer::Mp4; // fixed when the take starts
+    // Where the running (or last) take went and what each of its files is written with.
+    TakePlan m_takePlan;
+    // Cameras that joined the running (or last) take: the take's frame their file begins with.
+    std::map<int, qint64> m_videoStartFrames;
     std::map<int, QString> m_videoPaths;
     std::map<int, QString> m_isoAudioPaths;
     // Audio tracks of the last take that went on in parts, keyed by their first file.
@@ -715,34 +806,15 @@ private:
     int m_repeatedFrames = 0;
     double m_diskWriteSpeedMBs = 0.0;
 
-    int m_recordingResolutionIndex = 2;
-    int m_recordingFramerateIndex = 4;
-    int m_recordingQualityIndex = 2;
-    int m_recordingEncoderIndex = 0;
-    int m_recordingFormatIndex = 0;
-    bool m_advancedQualityEnabled = false;
-    QString m_rateControlMode = QStringLiteral("CBR");
-    int m_targetBitrateKbps = 16000;
-    int m_maxBitrateKbps = 24000;
-    int m_keyframeInterval = 2;
-    int m_bFrames = 2;
-    QString m_encoderProfile = QStringLiteral("High");
-    bool m_lookaheadEnabled = false;
-    QString m_colorSpace = QStringLiteral("Rec.709");
-    QString m_colorRange = QStringLiteral("Limited (16-235)");
-
-    // Sequence format of the timeline and frame rate handed to every encoder.
-    double m_timelineFps = 30.0;
-    int m_timelineWidth = 1920;
-    int m_timelineHeight = 1080;
+    // Every recording setting; kept in step with the store by m_persistence.
+    RecordingSettings m_recording;
+    SetupPersistence m_persistence;
 
     QString m_benchmarkSummary;
     int m_recommendedResolutionIndex = 2;
     int m_recommendedFramerateIndex = 8;
     int m_recommendedEncoderIndex = 0;
     int m_recommendedQualityIndex = 2;
-    // The recommended rate in the global frame-rate table; -1 when it has no entry there.
-    int m_recommendedGlobalFramerateIndex = 0;
     // The summary a cancelled run gives back.
     QString m_benchmarkSummaryBeforeRun;
     EncoderBenchmarkRun m_benchmark;
@@ -765,8 +837,10 @@ private:
 
     QVariantMap m_lastTakeSummary;
 
-    // A take opened ahead of its instant (a studio take), moved to m_take when it starts.
+    // A take opened ahead of its instant (a studio take) and its plan, moved to m_take and
+    // m_takePlan when it starts.
     std::unique_ptr<TakeRecorder> m_openedTake;
+    TakePlan m_openedPlan;
     // The plan of the opened or running studio take.
     std::optional<StudioTakePlan> m_studioPlan;
     // What the studio asks of this recorder, and the studio; the session goes first.

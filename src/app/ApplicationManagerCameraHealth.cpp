@@ -4,13 +4,13 @@
 #include "app/ApplicationManager.h"
 
 #include "app/HealthVerdicts.h"
-#include "app/TakeNaming.h"
+#include "recording/TakeNaming.h"
 #include "common/ChannelRange.h"
 #include "recording/TakeRecorder.h"
 
 QString ApplicationManager::takeTimeText() const
 {
-    return m_isRecording ? QStringLiteral("at take time %1").arg(TakeNaming::timecodeText(elapsedTakeMs()))
+    return m_isRecording ? QStringLiteral("at take time %1").arg(TakeNaming::timecodeText(elapsedTakeMs(), m_takePlan.rate))
                          : QStringLiteral("(no take running)");
 }
 
@@ -30,6 +30,9 @@ QString ApplicationManager::getCameraStateForChannel(int channelId) const
 
 QString ApplicationManager::getCameraFormatTextForChannel(int channelId) const
 {
+    const ChannelState *channel = m_channels.find(channelId);
+    if (channel && !channel->source && channel->waitingCamera)
+        return channel->waitingCamera->cameraName;
     return m_cameraWatch.formatTextOf(channelId);
 }
 
@@ -43,13 +46,13 @@ QVariantMap ApplicationManager::getCameraHealthForChannel(int channelId) const
 
 LocalisedText ApplicationManager::cameraTroubleOf(int channelId, const TakeCameraFigures &figures) const
 {
-    return HealthVerdicts::cameraTrouble(m_cameraWatch.rateOf(channelId), m_timelineFps, figures.dropped,
+    return HealthVerdicts::cameraTrouble(m_cameraWatch.rateOf(channelId), timelineFps(), figures.dropped,
                                          figures.repeated);
 }
 
 QString ApplicationManager::fpsLevel() const
 {
-    return HealthVerdicts::rateLevel(m_currentFps, m_timelineFps, m_measuredCameraCount);
+    return HealthVerdicts::rateLevel(m_currentFps, timelineFps(), m_measuredCameraCount);
 }
 
 QString ApplicationManager::frameSyncLevel() const

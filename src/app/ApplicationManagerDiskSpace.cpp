@@ -3,11 +3,31 @@
 #include "app/ApplicationManager.h"
 
 #include "common/AudioFormat.h"
+#include "recording/TakeFormat.h"
 #include "recording/TakeRecorder.h"
+
+#include <algorithm>
+#include <climits>
 
 namespace {
 
 constexpr int kAudioChannels = 2;
+// A constant-quality take has no bitrate of its own: about what High writes. Lossless 4:2:0
+// comes to about half of the raw 12 bits per pixel.
+constexpr int kConstantQualityKbps = 16000;
+constexpr double kLosslessBitsPerPixel = 6.0;
+
+// What one camera's file takes per second, in kbit/s.
+int expectedVideoKbps(const EncoderConfig &config)
+{
+    switch (config.rateControl) {
+    case EncoderConfig::kConstantBitrate: return config.targetBitrateKbps;
+    case EncoderConfig::kVariableBitrate: return std::max(config.targetBitrateKbps, config.maxBitrateKbps);
+    case EncoderConfig::kConstantQuality: return kConstantQualityKbps;
+    default:
+        return int(double(config.width) * config.height * config.frameRate.toDouble() * kLosslessBitsPerPixel / 1000.0);
+    }
+}
 
 } // namespace
 
@@ -15,7 +35,7 @@ DiskUse ApplicationManager::diskUse() const
 {
     DiskUse use;
     use.isRecording = m_isRecording && m_take;
-    use.folder = m_isRecording ? m_currentTakeFolder : m_recordingPath;
+    use.folder = m_isRecording ? m_currentTakeFolder : recordingPath();
     if (use.isRecording) {
         use.takeNowNs = m_take->nowNs();
         use.takeBytesWritten = takeBytesWritten();
@@ -26,13 +46,16 @@ DiskUse ApplicationManager::diskUse() const
 
 double ApplicationManager::expectedTakeRate() const
 {
-    int cameras = 0;
+    // The cameras at what the settings make of them.
+    qint64 videoKbps = 0;
+    const FrameRate rate = takeRate();
+    for (const TakeCamera &camera : takeCameras())
+        videoKbps += expectedVideoKbps(TakeFormat::encoderConfigFor(m_recording, camera.size, rate));
     int wavFiles = 1; // the master mix, always
     for (const ChannelState &channel : m_channels) {
-        if (channel.source && channel.source->isRunning())
-            ++cameras;
         if (channel.audioCapture && channel.isSeparateAudio)
             ++wavFiles;
     }
-    return expectedTakeBytesPerSecond(cameras, m_targetBitrateKbps, wavFiles, AudioFormat::kSampleRate, kAudioChannels);
+    return expectedTakeBytesPerSecond(1, int(std::min<qint64>(videoKbps, INT_MAX)), wavFiles, AudioFormat::kSampleRate,
+                                      kAudioChannels);
 }

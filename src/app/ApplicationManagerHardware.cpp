@@ -7,25 +7,23 @@
 #include "app/HardwareReport.h"
 #include "capture/CameraCapture.h"
 #include "recording/FfmpegEncoder.h"
-#include "recording/RecordingFrameRates.h"
+#include "recording/RecordingChoices.h"
+#include "recording/TakeFormat.h"
 
 #include <QDebug>
 
-#include <array>
-
 QString ApplicationManager::activeResolutionName() const
 {
-    static const std::array<const char *, 5> kResolutionNames = {
-        "3840x2160 (4K UHD)", "2560x1440 (2K QHD)", "1920x1080 (1080p FHD)",
-        "1280x720 (720p HD)", "640x480 (SD)"};
-    if (m_recordingResolutionIndex < 0 || m_recordingResolutionIndex >= int(kResolutionNames.size()))
-        return QStringLiteral("1920x1080 (1080p FHD)");
-    return QString::fromLatin1(kResolutionNames[size_t(m_recordingResolutionIndex)]);
+    const QList<RecordingChoices::Resolution> &sizes = RecordingChoices::resolutions();
+    return sizes.at(RecordingChoices::validIndex(m_recording.resolutionIndex, int(sizes.size()), 2)).label;
 }
 
 double ApplicationManager::selectedGlobalFps() const
 {
-    return globalFrameRate(m_recordingFramerateIndex);
+    QList<double> cameraRates;
+    for (const TakeCamera &camera : takeCameras())
+        cameraRates.append(camera.fps);
+    return TakeFormat::frameRateFor(m_recording, cameraRates).toDouble();
 }
 
 // --- hardware detection, devices report and benchmark ---
@@ -97,14 +95,15 @@ void ApplicationManager::finishBenchmark(const BenchmarkRecommendation &recommen
     m_recommendedFramerateIndex = recommendation.framerateIndex;
     m_recommendedEncoderIndex = recommendation.encoderIndex;
     m_recommendedQualityIndex = recommendation.qualityIndex;
-    m_recommendedGlobalFramerateIndex = recommendation.globalFramerateIndex;
     qDebug() << "[ApplicationManager] Benchmark finished:" << m_benchmarkSummary.section(QLatin1Char('\n'), 0, 0);
     emit benchmarkStateChanged();
 }
 
 void ApplicationManager::applyRecommendedSettings()
 {
+    // The whole recommendation: resolution, frame rate, encoder and quality.
     setRecordingResolutionIndex(m_recommendedResolutionIndex);
-    if (m_recommendedGlobalFramerateIndex >= 0)
-        setRecordingFramerateIndex(m_recommendedGlobalFramerateIndex);
+    setRecordingFramerateIndex(m_recommendedFramerateIndex);
+    setRecordingEncoderIndex(std::clamp(m_recommendedEncoderIndex, 0, std::max(0, int(m_encoderCapabilities.size()) - 1)));
+    setRecordingQualityIndex(m_recommendedQualityIndex);
 }

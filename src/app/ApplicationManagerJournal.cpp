@@ -49,9 +49,10 @@ void ApplicationManager::openCutJournal()
     CutJournalTake take;
     take.sessionName = m_activeSessionName;
     take.startTimecode = m_startTimecode;
-    take.rate = frameRateFraction(m_timelineFps);
-    take.width = m_timelineWidth;
-    take.height = m_timelineHeight;
+    take.rate = m_takePlan.rate;
+    const QSize sequence = TakeSetup::sequenceSize(m_takePlan, m_videoPaths);
+    take.width = sequence.width();
+    take.height = sequence.height();
     // Named within the take folder, so a copied or moved take still finds its files.
     const auto fileName = [](const QString &path) { return QFileInfo(path).fileName(); };
     for (const auto &[channelId, path] : m_videoPaths)

@@ -6,7 +6,7 @@
 #include "common/AppPaths.h"
 #include "common/AudioFormat.h"
 #include "app/LogMarkers.h"
-#include "app/TakeNaming.h"
+#include "recording/TakeNaming.h"
 #include "common/ChannelRange.h"
 #include "common/MonotonicClock.h"
 #include "capture/ISource.h"
@@ -43,47 +43,56 @@ void ApplicationManager::limitTakeLength(qint64 lengthMs)
 
 int ApplicationManager::effectiveEncoderIndex() const
 {
-    if (m_recordingEncoderIndex < 0 || m_recordingEncoderIndex >= m_encoderCapabilities.size())
-        return 0;
-    return m_recordingEncoderIndex;
+    // As the settings window shows it: a position past this machine's list (stored on a
+    // machine that offers more encoders) is its last entry.
+    const int count = int(m_encoderCapabilities.size());
+    return count > 0 ? std::clamp(m_recording.encoderIndex, 0, count - 1) : 0;
 }
 
-EncoderConfig ApplicationManager::encoderConfigFor(int channelId, const ISource &source) const
+TakeEncoderChoice ApplicationManager::encoderChoice() const
 {
-    EncoderConfig config;
-    config.container = m_takeContainer;
-    config.outputPath = TakeNaming::cameraFilePath(m_currentTakeFolder, channelId, m_takeContainer);
-    config.width = source.width() >= 1 ? source.width() : m_timelineWidth;
-    config.height = source.height() >= 1 ? source.height() : m_timelineHeight;
-    config.fps = m_timelineFps;
-    config.targetBitrateKbps = m_targetBitrateKbps;
-    config.keyframeIntervalSeconds = m_keyframeInterval;
-    config.bFrames = m_bFrames;
-    const int encoderIndex = effectiveEncoderIndex();
-    config.useHevc = encoderIndex == 1;
-    // The chosen entry of the encoder list names the codec and the FFmpeg encoder.
-    const QVariantMap entry = m_encoderCapabilities.value(encoderIndex).toMap();
-    if (!entry.isEmpty()) {
-        config.useHevc = entry.value(QStringLiteral("codec")).toString() == QLatin1String("hevc");
-        config.encoderName = entry.value(QStringLiteral("encoder")).toString();
+    TakeEncoderChoice choice;
+    const QVariantMap entry = m_encoderCapabilities.value(effectiveEncoderIndex()).toMap();
+    choice.name = entry.value(QStringLiteral("name"), QStringLiteral("Software H.264")).toString();
+    choice.encoder = entry.value(QStringLiteral("encoder")).toString();
+    choice.isHevc = entry.value(QStringLiteral("codec")).toString() == QLatin1String("hevc");
+    return choice;
+}
+
+QList<TakeCamera> ApplicationManager::takeCameras() const
+{
+    QList<TakeCamera> cameras;
+    for (const ChannelState &channel : m_channels) {
+        if (!channel.source || !channel.source->isRunning() || !channel.isCameraRecorded)
+            continue;
+        // The rate the camera really runs at (Auto follows it), else the one it was asked for.
+        const double granted = m_cameraWatch.grantedRateOf(channel.id);
+        const double fps = granted > 0.0 ? granted : (channel.camera ? double(channel.camera->framerate) : 0.0);
+        cameras.append(TakeCamera{channel.id, QSize(channel.source->width(), channel.source->height()), fps});
     }
-    config.startTimecode = m_startTimecode;
-    return config;
+    return cameras;
 }
 
-std::optional<BroadcastWavInfo> ApplicationManager::broadcastWavInfoFor(const QDateTime &startedAt,
-                                                                        const QString &description) const
+std::shared_ptr<IEncoder> ApplicationManager::openCameraEncoder(int channelId, const EncoderConfig &config)
 {
-    if (!m_broadcastWavEnabled)
-        return std::nullopt;
-    BroadcastWavInfo info;
-    info.description = description;
-    info.origination = startedAt;
-    // The instant the take's timecode names, so the WAV files line up with the MP4 files'
-    // timecode track to the sample.
-    info.timeReference = quint64(Timecode::samplesSinceMidnight(m_startTimecode, m_timelineFps, kSampleRate).value_or(0));
-    info.codingHistory = BroadcastWav::pcmCodingHistory(kSampleRate, 2);
-    return info;
+    std::shared_ptr<IEncoder> encoder = m_encoderFactory ? m_encoderFactory() : nullptr;
+    if (!encoder) {
+        qWarning() << "[ApplicationManager] Failed to start Video Encoder for channel" << channelId
+                   << "- no video encoder available";
+        return nullptr;
+    }
+    if (!encoder->open(config)) {
+        qWarning() << "[ApplicationManager] Failed to start Video Encoder for channel" << channelId << "-"
+                   << encoder->lastError();
+        return nullptr;
+    }
+    // What the file is really written with, and what could not be done as set.
+    qDebug().noquote() << "[ApplicationManager] Started Video Encoder for channel" << channelId << "at"
+                       << config.outputPath << "with" << encoder->encoderName()
+                       << (encoder->appliedSettings().isEmpty() ? QString() : QStringLiteral("(%1)").arg(encoder->appliedSettings()));
+    for (const EncoderNote &note : encoder->settingNotes())
+        qWarning().noquote() << "[ApplicationManager] Channel" << channelId << "setting not applied as set:" << note.en;
+    return encoder;
 }
 
 void ApplicationManager::startRecording()
@@ -100,29 +109,44 @@ void ApplicationManager::startRecording()
         beginTake(monotonicNowNs());
 }
 
-bool ApplicationManager::openTake(const StudioTakePlan *plan)
+bool ApplicationManager::openTake(const StudioTakePlan *studio)
 {
     // A take always wins over a benchmark: both would fight for the same CPU.
     if (m_benchmark.isRunning())
         cancelBenchmark();
-    if (const LocalisedText refusal = m_diskWatch.refusalToStart(m_recordingPath); !refusal.isEmpty()) {
+    if (const LocalisedText refusal = m_diskWatch.refusalToStart(recordingPath()); !refusal.isEmpty()) {
         qWarning().noquote() << "[ApplicationManager] Recording not started:" << refusal.en;
         setRecordingError(refusal);
         return false;
     }
 
-    // A studio take goes into the session folder its leader named.
-    const QString sessionFolder = TakeNaming::sessionFolderName(plan ? plan->session : m_activeSessionName,
-                                                                QDateTime::currentDateTime());
-    const QString sessionPath = QDir(m_recordingPath).filePath(sessionFolder);
-    if (!QDir().mkpath(sessionPath))
-        qWarning() << "[ApplicationManager] Cannot create the session folder" << sessionPath;
-    const QString takeFolder = QDir(sessionPath).filePath(TakeNaming::takeFolderName(TakeNaming::nextTakeNumber(sessionPath)));
-    const bool takeFolderMade = QDir().mkpath(takeFolder);
+    // Where the take goes and what each file is written with. A studio take goes into the
+    // session folder its leader named and starts at its planned instant, on a frame boundary,
+    // at the rate and with the timecode the leader gave it.
+    TakeRequest request;
+    request.recordingPath = recordingPath();
+    request.sessionName = studio ? studio->session : m_activeSessionName;
+    request.now = studio ? QDateTime::fromMSecsSinceEpoch(studio->start.startWallNs / 1'000'000)
+                         : QDateTime::currentDateTime();
+    request.settings = m_recording;
+    request.encoder = encoderChoice();
+    request.cameras = takeCameras();
+    if (effectiveEncoderIndex() != m_recording.encoderIndex)
+        qWarning() << "[ApplicationManager] Encoder entry" << m_recording.encoderIndex
+                   << "does not exist here; recording with" << request.encoder.name;
+    TakePlan plan = TakeSetup::prepare(request);
+    if (studio) {
+        plan.rate = frameRateFraction(studio->start.fps);
+        plan.startTimecode = studio->start.timecode;
+        for (const TakeCamera &camera : request.cameras)
+            plan.cameras[camera.channelId] = plan.cameraConfig(camera);
+    }
+    const QString &takeFolder = plan.takeFolder;
     m_currentTakeFolder = takeFolder;
     qDebug() << "[ApplicationManager] Recording to take folder:" << takeFolder;
 
     m_videoPaths.clear();
+    m_videoStartFrames.clear();
     m_isoAudioPaths.clear();
     m_timelineCuts.clear();
     m_timelineCuts.append(TimelineCut{m_activeSourceId, 0});
@@ -131,24 +155,17 @@ bool ApplicationManager::openTake(const StudioTakePlan *plan)
         m_lastMarkerText.clear();
         emit lastMarkerChanged();
     }
-    m_takeHasBroadcastWav = m_broadcastWavEnabled;
+    m_takeHasBroadcastWav = m_recording.broadcastWav;
+    m_recordStartTime = plan.startedAt.time();
+    m_startTimecode = plan.startTimecode;
 
-    // The start time of day names the take in every file's timecode; a studio take starts at
-    // its planned instant, on a frame boundary, with the timecode the leader gave it.
-    const QDateTime startedAt = plan ? QDateTime::fromMSecsSinceEpoch(plan->start.startWallNs / 1'000'000)
-                                     : QDateTime::currentDateTime();
-    m_recordStartTime = startedAt.time();
-    m_startTimecode = plan ? plan->start.timecode : TakeNaming::startTimecodeText(m_recordStartTime);
-    const auto broadcastInfo = [&](const QString &track) {
-        return broadcastWavInfoFor(startedAt, sessionFolder + QLatin1Char(' ') + QDir(takeFolder).dirName() + QLatin1Char(' ') + track);
-    };
     m_audioParts.clear();
     m_takeFileLengths.clear();
-    auto take = std::make_unique<TakeRecorder>(m_timelineFps, kSampleRate);
+    auto take = std::make_unique<TakeRecorder>(plan.rate, kSampleRate);
     if (m_audioPartLimitBytes > 0)
         take->setAudioPartLimitBytes(m_audioPartLimitBytes);
-    m_masterWavPath = TakeNaming::masterAudioFilePath(takeFolder);
-    if (take->openMasterAudio(m_masterWavPath, broadcastInfo(QStringLiteral("master mix"))))
+    m_masterWavPath = plan.masterWavPath;
+    if (take->openMasterAudio(m_masterWavPath, plan.broadcastInfo(QStringLiteral("master mix"), kSampleRate)))
         qDebug() << "[ApplicationManager] Started Master Audio Recorder:" << m_masterWavPath;
     else
         qWarning() << "[ApplicationManager] Failed to start Master WAV recorder at:" << m_masterWavPath;
@@ -157,46 +174,24 @@ bool ApplicationManager::openTake(const StudioTakePlan *plan)
         const int channelId = channel.id;
         if (!channel.audioCapture || !channel.isSeparateAudio)
             continue;
-        const QString path = TakeNaming::channelAudioFilePath(takeFolder, channelId);
-        if (!take->openChannelAudio(channelId, path, broadcastInfo(QStringLiteral("channel %1").arg(channelId))))
+        const QString path = plan.channelWavPath(channelId);
+        if (!take->openChannelAudio(channelId, path, plan.broadcastInfo(QStringLiteral("channel %1").arg(channelId), kSampleRate)))
             continue;
         qDebug() << "[ApplicationManager] Started ISO Audio Recorder for channel" << channelId << "at" << path;
         m_isoAudioPaths[channelId] = path;
     }
 
-    // The container and the encoder are fixed for the whole take.
-    m_takeContainer = containerForFormatIndex(m_recordingFormatIndex).value_or(RecordingContainer::Mp4);
-    if (effectiveEncoderIndex() != m_recordingEncoderIndex)
-        qWarning() << "[ApplicationManager] Encoder entry" << m_recordingEncoderIndex
-                   << "does not exist here; recording with"
-                   << m_encoderCapabilities.value(0).toMap().value(QStringLiteral("name")).toString();
-
-    for (const ChannelState &channel : m_channels) {
-        const int channelId = channel.id;
-        const std::shared_ptr<ISource> &source = channel.source;
-        if (!source || !source->isRunning())
+    for (const auto &[channelId, config] : plan.cameras) {
+        std::shared_ptr<IEncoder> encoder = openCameraEncoder(channelId, config);
+        if (!encoder)
             continue;
-        const EncoderConfig config = encoderConfigFor(channelId, *source);
-        std::shared_ptr<IEncoder> encoder = m_encoderFactory ? m_encoderFactory() : nullptr;
-        if (!encoder) {
-            qWarning() << "[ApplicationManager] Failed to start Video Encoder for channel" << channelId
-                       << "- no video encoder available";
-            continue;
-        }
-        if (!encoder->open(config)) {
-            qWarning() << "[ApplicationManager] Failed to start Video Encoder for channel" << channelId
-                       << "-" << encoder->lastError();
-            continue;
-        }
-        qDebug() << "[ApplicationManager] Started Video Encoder for channel" << channelId << "at" << config.outputPath
-                 << "with" << encoder->encoderName();
         take->addCamera(channelId, encoder, config.width, config.height);
         m_videoPaths[channelId] = config.outputPath;
     }
 
     // A take that could not open a single file would record nothing: say so, do not start.
     if (!take->hasOpenFile()) {
-        const LocalisedText error = takeFolderMade
+        const LocalisedText error = plan.isTakeFolderMade
             ? RecordingProblems::nothingOpened(takeFolder, take->lastOpenError())
             : RecordingProblems::takeFolderNotCreated(takeFolder, folderCreationError(takeFolder));
         qWarning().noquote() << "[ApplicationManager] Recording not started:" << error.en;
@@ -209,7 +204,8 @@ bool ApplicationManager::openTake(const StudioTakePlan *plan)
     setTimelineError(LocalisedText{});
     setRecordingWarning(LocalisedText{});
     m_openedTake = std::move(take);
-    m_studioPlan = plan ? std::optional<StudioTakePlan>(*plan) : std::nullopt;
+    m_openedPlan = std::move(plan);
+    m_studioPlan = studio ? std::optional<StudioTakePlan>(*studio) : std::nullopt;
     return true;
 }
 
@@ -234,6 +230,7 @@ void ApplicationManager::beginTake(qint64 startNs)
     // Audio and video start at the same instant: the inputs drop what they collected while
     // the files were being opened, and the frame slots count from the start.
     m_mixer.reset();
+    m_takePlan = std::move(m_openedPlan);
     m_take = std::move(m_openedTake);
     m_take->start(startNs);
     m_isRecording = true;
@@ -244,17 +241,40 @@ void ApplicationManager::beginTake(qint64 startNs)
     publishCameraHealth(); // the new take's figures start from nothing
     openCutJournal();
 
+    // Each tile shows whether its camera is being recorded into a file of its own.
     if (m_channelsModel) {
         for (int id = ChannelRange::kFirst; id <= ChannelRange::kLast; ++id)
-            m_channelsModel->setRecording(id, true);
+            m_channelsModel->setRecording(id, m_videoPaths.count(id) > 0);
     }
     // Slot 0 is filled by the tick like every other slot, once pictures taken within it had
     // time to arrive; filling it now would give it a picture from before the take.
     m_timecodeTimer.start(33);
     // Marker lines the performance monitor colours.
     qDebug().noquote() << "[ApplicationManager]" << LogMarkers::markerLine(LogMarkers::kRecordingStarted) << m_take->cameraCount()
-                       << "camera(s) at" << m_timelineFps << "fps, timecode" << m_startTimecode;
+                       << "camera(s) at" << m_takePlan.rate.text() << "fps, timecode" << m_startTimecode;
     emit isRecordingChanged();
+    emit recordingRateChanged();
+}
+
+void ApplicationManager::joinRunningTake(int channelId)
+{
+    ChannelState *channel = m_channels.find(channelId);
+    if (!m_isRecording || !m_take || !channel || !channel->source || !channel->source->isRunning()
+        || !channel->isCameraRecorded || m_take->hasCamera(channelId))
+        return;
+    const qint64 startFrame = m_take->joiningFrame();
+    const TakeCamera camera{channelId, QSize(channel->source->width(), channel->source->height()), 0.0};
+    const EncoderConfig config = m_takePlan.cameraConfig(camera, startFrame);
+    std::shared_ptr<IEncoder> encoder = openCameraEncoder(channelId, config);
+    if (!encoder)
+        return;
+    m_take->addJoiningCamera(channelId, encoder, config.width, config.height);
+    m_videoPaths[channelId] = config.outputPath;
+    m_videoStartFrames[channelId] = startFrame;
+    if (m_channelsModel)
+        m_channelsModel->setRecording(channelId, true);
+    qDebug().noquote() << "[ApplicationManager]" << LogMarkers::markerLine(LogMarkers::kCameraJoined) << "channel" << channelId << "at take frame"
+                       << startFrame << "(" + takeTimeText() + "), timecode" << config.startTimecode;
 }
 
 void ApplicationManager::stopRecording()
@@ -286,6 +306,7 @@ void ApplicationManager::finishTake()
     m_isRecording = false;
     m_timecodeTimer.stop();
     emit isRecordingChanged();
+    emit recordingRateChanged();
 
     if (m_channelsModel) {
         for (int id = ChannelRange::kFirst; id <= ChannelRange::kLast; ++id)
@@ -339,7 +360,7 @@ void ApplicationManager::updateTimecode()
 {
     if (!m_isRecording)
         return;
-    m_timecode = TakeNaming::timecodeText(m_recordStartTime.msecsTo(QTime::currentTime()));
+    m_timecode = TakeNaming::timecodeText(m_recordStartTime.msecsTo(QTime::currentTime()), m_takePlan.rate);
     emit timecodeChanged();
 
     if (m_take->isLengthReached()) {
@@ -372,7 +393,7 @@ void ApplicationManager::noteTakeFileLengths(const TakeReport &report)
     // stops within a frame of the take's rounded length, a camera whose pictures stopped
     // early sooner).
     m_takeFileLengths.clear();
-    const FrameRate rate = frameRateFraction(m_timelineFps);
+    const FrameRate rate = m_takePlan.rate;
     for (const auto &[channelId, figures] : report.cameras) {
         const auto path = m_videoPaths.find(channelId);
         if (path != m_videoPaths.end())
@@ -419,25 +440,22 @@ void ApplicationManager::stopOnRecordingFailure()
 
 TimelineExportInput ApplicationManager::takeTimelineInput(qint64 durationMs) const
 {
-    TimelineExportInput input;
-    input.sessionName = m_activeSessionName;
-    input.takeFolderPath = m_currentTakeFolder;
-    input.startTimecode = m_startTimecode;
-    input.durationMs = durationMs;
-    input.frameRate = m_timelineFps;
-    input.width = m_timelineWidth;
-    input.height = m_timelineHeight;
-    input.videoPaths = m_videoPaths;
-    input.videoFileExtension = containerExtension(m_takeContainer);
-    input.isoAudioPaths = m_isoAudioPaths;
+    TakeSetup::RecordedTake take;
+    take.durationMs = durationMs;
+    take.videoPaths = m_videoPaths;
+    take.videoStartFrames = m_videoStartFrames;
+    take.isoAudioPaths = m_isoAudioPaths;
     for (const ChannelState &channel : m_channels) {
         if (channel.cameraLink != 0)
-            input.cameraLinks[channel.id] = channel.cameraLink;
+            take.cameraLinks[channel.id] = channel.cameraLink;
     }
+    take.cuts = m_timelineCuts;
+    take.audioParts = m_audioParts;
+    TimelineExportInput input = TakeSetup::timelineInput(m_takePlan, m_activeSessionName, take);
+    // The master path is set at every take start, also for a take that failed early.
     input.masterWavPath = m_masterWavPath;
-    input.cuts = m_timelineCuts;
+    input.takeFolderPath = m_currentTakeFolder;
     input.markers = m_takeMarkers;
-    input.audioParts = m_audioParts;
     input.audioSampleRate = kSampleRate;
     input.audioHasTimeReference = m_takeHasBroadcastWav;
     input.measuredFiles = m_takeFileLengths;

@@ -13,7 +13,7 @@ void ApplicationManager::recoverInterruptedTakes()
 {
     // Found here, before a take can start: a take being recorded has a journal and no
     // timelines too.
-    const QStringList takes = takesNeedingRecovery(m_recordingPath);
+    const QStringList takes = takesNeedingRecovery(recordingPath());
     for (const QString &take : takes)
         qWarning() << "[ApplicationManager] Take without timelines found:" << take << "- rebuilding them from its cut journal.";
     m_recovery.start(takes, this, [this](const TakeRecoveryOutcome &outcome) { announceRecoveredTake(outcome); });

@@ -114,6 +114,10 @@ void ApplicationManager::setCameraForChannel(int channelId, const QString &devic
         return;
     qDebug() << "[ApplicationManager] Setting camera for channel" << channelId << "to" << deviceLink;
     stopChannelCamera(channelId);
+    // A camera chosen now replaces the one the channel was waiting for.
+    m_channels.find(channelId)->waitingCamera.reset();
+    studioSetupChanged();
+    emit recordingRateChanged();
 
     if (deviceLink.isEmpty()) {
         qDebug() << "Disabled camera capture for channel" << channelId;
@@ -143,6 +147,8 @@ void ApplicationManager::setCameraForChannel(int channelId, const QString &devic
         }
     }
     camera->setName(name);
+    if (channel.isFlipped)
+        camera->toggleFlip();
     channel.source = camera;
     // Its rate is counted from its start, so the first metrics update already reads it.
     channel.rate = CameraRateSample{camera.get(), camera->picturesDelivered(), monotonicNowNs(), -1.0};
@@ -152,6 +158,9 @@ void ApplicationManager::setCameraForChannel(int channelId, const QString &devic
     qDebug() << "Successfully started camera capture for channel" << channelId << ":" << name;
     m_cameraWatch.announceFormat(channelId);
     emit channelCameraChanged(channelId);
+    emit recordingRateChanged();
+    // A camera that comes on during a take is recorded from its first picture.
+    joinRunningTake(channelId);
 }
 
 void ApplicationManager::removeCameraFromChannel(int channelId)
@@ -160,10 +169,13 @@ void ApplicationManager::removeCameraFromChannel(int channelId)
         return;
     stopChannelCamera(channelId);
     m_channels.find(channelId)->camera.reset();
+    m_channels.find(channelId)->waitingCamera.reset();
     if (m_channelsModel)
         m_channelsModel->setHasActiveVideo(channelId, false);
     publishCameraStatus(channelId);
     emit channelCameraChanged(channelId);
+    emit recordingRateChanged();
+    studioSetupChanged();
 }
 
 QString ApplicationManager::getCameraLinkForChannel(int channelId) const
@@ -230,6 +242,7 @@ void ApplicationManager::setAudioInputForChannel(int channelId, const QString &d
 
     openChannelAudioInput(channelId, deviceName);
     emit channelAudioStateChanged(channelId);
+    studioSetupChanged();
 }
 
 void ApplicationManager::openChannelAudioInput(int channelId, const QString &deviceName)
@@ -265,8 +278,11 @@ void ApplicationManager::setChannelSeparateAudioEnabled(int channelId, bool enab
     if (!acceptChannel(channelId, "setChannelSeparateAudioEnabled"))
         return;
     m_channels.find(channelId)->isSeparateAudio = enabled;
+    if (m_channelsModel)
+        m_channelsModel->setIsoEnabled(channelId, enabled);
     emit separateAudioRecordingEnabledChanged();
     emit channelAudioStateChanged(channelId);
+    studioSetupChanged();
 }
 
 bool ApplicationManager::isChannelSeparateAudioEnabled(int channelId) const
@@ -285,6 +301,7 @@ void ApplicationManager::setChannelCameraLink(int channelId, int cameraId)
     }
     m_channels.find(channelId)->cameraLink = cameraId;
     emit channelAudioStateChanged(channelId);
+    studioSetupChanged();
 }
 
 int ApplicationManager::getChannelCameraLink(int channelId) const
@@ -301,6 +318,7 @@ void ApplicationManager::setChannelAudioVolume(int channelId, float volume)
         return;
     m_mixer.setVolume(channelId, volume);
     emit channelAudioStateChanged(channelId);
+    studioSetupChanged();
 }
 
 float ApplicationManager::getChannelAudioVolume(int channelId) const { return m_mixer.volume(channelId); }
@@ -312,6 +330,7 @@ void ApplicationManager::setChannelAudioMute(int channelId, bool mute)
         return;
     m_mixer.setMuted(channelId, mute);
     emit channelAudioStateChanged(channelId);
+    studioSetupChanged();
 }
 
 bool ApplicationManager::isChannelAudioMuted(int channelId) const { return m_mixer.isMuted(channelId); }
@@ -322,10 +341,15 @@ void ApplicationManager::setChannelAudioSolo(int channelId, bool solo)
         return;
     m_mixer.setSolo(channelId, solo);
     emit channelAudioStateChanged(channelId);
+    studioSetupChanged();
 }
 
 bool ApplicationManager::isChannelAudioSolo(int channelId) const { return m_mixer.isSolo(channelId); }
-void ApplicationManager::setMasterAudioVolume(float volume) { m_mixer.setMasterVolume(volume); }
+void ApplicationManager::setMasterAudioVolume(float volume)
+{
+    m_mixer.setMasterVolume(volume);
+    studioSetupChanged();
+}
 float ApplicationManager::masterAudioVolume() const { return m_mixer.masterVolume(); }
 float ApplicationManager::masterAudioFader() const { return m_mixer.masterVolume(); }
 

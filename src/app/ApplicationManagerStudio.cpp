@@ -7,7 +7,7 @@
 
 #include "capture/ISource.h"
 #include "common/ChannelRange.h"
-#include "app/TakeNaming.h"
+#include "recording/TakeNaming.h"
 #include "recording/TakeRecorder.h"
 #include "recording/TimelineExport.h"
 #include "studio/StudioTimeline.h"
@@ -27,7 +27,7 @@ QString ManagerStudioRecorder::machineName() const
 
 double ManagerStudioRecorder::frameRate() const
 {
-    return m_manager->m_timelineFps;
+    return m_manager->timelineFps();
 }
 
 QList<StudioCamera> ManagerStudioRecorder::cameras() const
@@ -57,7 +57,7 @@ StudioText ManagerStudioRecorder::problem() const
 
 QString ManagerStudioRecorder::recordingRoot() const
 {
-    return m_manager->m_recordingPath;
+    return m_manager->recordingPath();
 }
 
 StudioText ManagerStudioRecorder::prepareTake(const StudioTakePlan &plan)
@@ -72,7 +72,7 @@ StudioText ManagerStudioRecorder::prepareTake(const StudioTakePlan &plan)
 
 QString ManagerStudioRecorder::preparedTakeId() const
 {
-    return QDir(m_manager->m_recordingPath).relativeFilePath(m_manager->m_currentTakeFolder);
+    return QDir(m_manager->recordingPath()).relativeFilePath(m_manager->m_currentTakeFolder);
 }
 
 void ManagerStudioRecorder::startPreparedTake(qint64 startMonotonicNs)

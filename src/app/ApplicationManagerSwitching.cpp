@@ -59,6 +59,7 @@ void ApplicationManager::setSourceKey(int sourceIndex, int key)
     m_sourceKeys[size_t(sourceIndex)] = key;
     emit keybindsChanged();
     qDebug() << "[ApplicationManager] Keybind set for CAM" << sourceIndex + 1 << "->" << keyToString(key);
+    studioSetupChanged();
 }
 
 int ApplicationManager::getSourceKey(int sourceIndex) const

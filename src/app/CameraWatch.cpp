@@ -7,6 +7,7 @@
 
 #include <QDebug>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -61,6 +62,28 @@ void CameraWatch::superviseCameras()
     }
     for (int channelId : changed)
         reportState(channelId);
+    if (++m_ticks % 2 == 0)
+        lookForWaitingCameras();
+}
+
+void CameraWatch::lookForWaitingCameras()
+{
+    std::vector<int> waiting;
+    for (const ChannelState &channel : m_channels) {
+        if (channel.waitingCamera)
+            waiting.push_back(channel.id);
+    }
+    if (waiting.empty())
+        return;
+    const QList<DeviceInfo> devices = CameraCapture::listDevices();
+    for (int channelId : waiting) {
+        const QString key = m_channels.find(channelId)->waitingCamera->cameraKey;
+        const bool isThere = std::any_of(devices.begin(), devices.end(), [&](const DeviceInfo &device) {
+            return device.devicePath == key && device.unavailableReason.isEmpty();
+        });
+        if (isThere)
+            emit waitingCameraAppeared(channelId);
+    }
 }
 
 void CameraWatch::reportState(int channelId)
@@ -103,7 +126,18 @@ QString CameraWatch::stateOf(int channelId) const
 {
     const ChannelState *channel = m_channels.find(channelId);
     const ISource *source = channel ? channel->source.get() : nullptr;
+    if (!source && channel && channel->waitingCamera)
+        return QStringLiteral("waiting");
     return QString::fromLatin1(sourceStateName(source ? source->state() : SourceState::Off));
+}
+
+double CameraWatch::grantedRateOf(int channelId) const
+{
+    const CameraCapture *camera = cameraOf(m_channels.find(channelId));
+    if (!camera || !camera->isRunning())
+        return 0.0;
+    const CameraFormat granted = camera->grantedFormat();
+    return granted.fpsDenominator > 0 ? double(granted.fpsNumerator) / granted.fpsDenominator : 0.0;
 }
 
 QString CameraWatch::formatTextOf(int channelId) const

@@ -1,6 +1,7 @@
 // CameraWatch: how each channel's camera is doing. Every half second it has every running
 // camera look after itself (a camera that failed, was unplugged or went quiet is lost; one
-// that is back is restarted in its format) and logs what changed with the take time; it
+// that is back is restarted in its format) and logs what changed with the take time; every
+// second it looks for the saved cameras that channels wait for (waitingCameraAppeared); it
 // reads each camera's state, running format and pictures per second for the tiles, the phone
 // page and the log, and logs a take's figures per camera when the take ends.
 //
@@ -34,8 +35,10 @@ public:
     void start();
     void stop();
 
-    // "off", "live", "lost" or "reconnecting".
+    // "off", "live", "lost", "reconnecting", or "waiting" (for a saved camera not there yet).
     QString stateOf(int channelId) const;
+    // The rate the device granted its running camera (0 without one).
+    double grantedRateOf(int channelId) const;
     // The running format, with what was asked where the device granted something else
     // ("1280×720 MJPEG 30 fps (asked 1920×1080)"); empty without a running camera.
     QString formatTextOf(int channelId) const;
@@ -65,11 +68,17 @@ public slots:
 signals:
     // The channel's camera changed state (lost, reconnecting, live) or was opened in a format.
     void cameraStatusChanged(int channelId);
+    // The camera a channel waits for is listed and can be opened now.
+    void waitingCameraAppeared(int channelId);
 
 private:
     void reportState(int channelId);
+    // Looks for the waited-for cameras among the devices listed now.
+    void lookForWaitingCameras();
 
     ChannelStates &m_channels;
     std::function<QString()> m_takeTimeText;
     QTimer m_timer;
+    // Listing the devices opens each one: every other tick is often enough.
+    int m_ticks = 0;
 };

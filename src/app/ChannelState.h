@@ -9,6 +9,7 @@
 #pragma once
 
 #include "app/ChannelCameraConfig.h"
+#include "app/StudioSetup.h"
 #include "capture/AudioCapture.h"
 #include "capture/ISource.h"
 #include "common/ChannelRange.h"
@@ -44,6 +45,13 @@ struct ChannelState
     std::shared_ptr<ISource> source;
     // Why the last setCameraForChannel() could not open its camera.
     QString cameraStartError;
+    // The saved camera of a channel whose device is not there yet: the channel waits for it
+    // and starts it as saved when it appears. None once it runs or the operator chose another.
+    std::optional<ChannelSetup> waitingCamera;
+    // The picture is turned upside down.
+    bool isFlipped = false;
+    // The camera is recorded into its own file in a take.
+    bool isCameraRecorded = true;
     CameraRateSample rate;
     // Frames, dropped and repeated frames in the last finished take.
     TakeCameraFigures lastTakeFigures;

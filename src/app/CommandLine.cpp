@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "common/AppInfo.h"
+#include "recording/RecordingChoices.h"
 
 #include <QCommandLineParser>
 
@@ -29,13 +30,23 @@ struct Parser
     QCommandLineOption port{QStringLiteral("port"),
                             QStringLiteral("Port of the remote-control server (default 8080)."),
                             QStringLiteral("N")};
+    QCommandLineOption fps{QStringLiteral("fps"),
+                           QStringLiteral("Record this run's takes at RATE frames per second (%1), "
+                                          "whatever the settings say; the settings stay as saved.")
+                               .arg(RecordingChoices::frameRateValues()),
+                           QStringLiteral("RATE")};
+    QCommandLineOption size{QStringLiteral("size"),
+                            QStringLiteral("Record this run's cameras at most at WIDTHxHEIGHT (%1), "
+                                           "whatever the settings say; the settings stay as saved.")
+                                .arg(RecordingChoices::resolutionValues()),
+                            QStringLiteral("WIDTHxHEIGHT")};
 
     Parser()
     {
         parser.setApplicationDescription(
             QStringLiteral("Vireon %1 - multi-camera ISO recorder").arg(AppInfo::displayVersion));
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser.addOptions({help, version, headless, demo, record, output, session, port});
+        parser.addOptions({help, version, headless, demo, record, output, session, port, fps, size});
     }
 };
 
@@ -107,6 +118,24 @@ CommandLineResult parse(const QStringList &args)
             return result;
         }
         o.port = port;
+    }
+    if (p.parser.isSet(p.fps)) {
+        o.framerateIndex = RecordingChoices::frameRateIndexForText(p.parser.value(p.fps));
+        if (o.framerateIndex < 0) {
+            result.action = CommandLineResult::Action::Error;
+            result.errorText = QStringLiteral("--fps '%1' is not offered; choose one of: %2.")
+                                   .arg(p.parser.value(p.fps), RecordingChoices::frameRateValues());
+            return result;
+        }
+    }
+    if (p.parser.isSet(p.size)) {
+        o.resolutionIndex = RecordingChoices::resolutionIndexForText(p.parser.value(p.size));
+        if (o.resolutionIndex < 0) {
+            result.action = CommandLineResult::Action::Error;
+            result.errorText = QStringLiteral("--size '%1' is not offered; choose one of: %2.")
+                                   .arg(p.parser.value(p.size), RecordingChoices::resolutionValues());
+            return result;
+        }
     }
     return result;
 }

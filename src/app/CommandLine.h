@@ -13,6 +13,10 @@ struct CommandLineOptions
     QString outputDir;     // empty: keep the default recording path
     QString sessionName;   // empty: keep the dated default session name
     int port = -1;         // -1: the remote-control server's default port
+    // Override the saved recording settings for this run only: positions in the frame-rate
+    // and resolution lists (RecordingChoices); -1: keep the saved setting.
+    int framerateIndex = -1;
+    int resolutionIndex = -1;
 };
 
 struct CommandLineResult

@@ -12,6 +12,9 @@ namespace DemoSetup {
 void apply(ApplicationManager &manager)
 {
     const QList<DeviceInfo> devices = CameraCapture::listDevices();
+    // The patterns run at the rate the takes record at (30 fps for "Auto"), so every frame
+    // of a take is a picture of its own and the flash of each second is in the file.
+    const float fps = float(manager.takeRate().toDouble());
     for (int channel = ChannelRange::kFirst; channel <= ChannelRange::kLast; ++channel) {
         const QString patternName = QStringLiteral("Test Pattern %1").arg(channel);
         auto device = std::find_if(devices.cbegin(), devices.cend(),
@@ -20,7 +23,7 @@ void apply(ApplicationManager &manager)
             qWarning() << "[Vireon] Demo: no device" << patternName;
             continue;
         }
-        manager.setCameraForChannel(channel, device->devicePath, 1920, 1080, 30.0f, QStringLiteral("Default"));
+        manager.setCameraForChannel(channel, device->devicePath, 1920, 1080, fps, QStringLiteral("Default"));
         manager.setAudioInputForChannel(channel, AudioCapture::testToneName());
         manager.setChannelSeparateAudioEnabled(channel, true);
         manager.setChannelCameraLink(channel, channel);

@@ -104,7 +104,6 @@ void applyCandidate(BenchmarkRecommendation &rec, const Candidate &c, const Enco
 {
     rec.resolutionIndex = c.resolutionIndex;
     rec.framerateIndex = c.framerateIndex;
-    rec.globalFramerateIndex = globalFramerateIndexForSettingsEntry(c.framerateIndex);
     rec.qualityIndex = c.qualityIndex;
     rec.encoderIndex = m.encoderIndex;
     rec.cpuLoad = load.cpu;

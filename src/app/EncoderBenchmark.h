@@ -19,7 +19,6 @@
 //   quality     0 "Low (4 Mbps ...)", 1 "Medium (8 Mbps ...)", 2 "High (16 Mbps ...)"
 #pragma once
 
-#include "recording/RecordingFrameRates.h"
 
 #include <QList>
 #include <QString>
@@ -69,9 +68,6 @@ struct BenchmarkRecommendation
     int resolutionIndex = 2;
     // Entry of the settings window's frame-rate list.
     int framerateIndex = 8;
-    // The same rate in the manager's global frame-rate table (60, 59.94, 50, 30, 29.97, 25, 24,
-    // 23.976), which applyRecommendedSettings() writes to recordingFramerateIndex.
-    int globalFramerateIndex = 0;
     int encoderIndex = 0;
     int qualityIndex = 2;
     // The CPU share and engine share the recommended settings use.

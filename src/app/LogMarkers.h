@@ -15,6 +15,8 @@ namespace LogMarkers {
 inline constexpr QLatin1String kRecordingStarted{"RECORDING STARTED"};
 inline constexpr QLatin1String kRecordingStopped{"RECORDING STOPPED"};
 inline constexpr QLatin1String kCameraLost{"CAMERA LOST"};
+// A camera that began recording after the take had started.
+inline constexpr QLatin1String kCameraJoined{"CAMERA JOINED"};
 // Followed by the count of frames lost: "DROPS: 3".
 inline constexpr QLatin1String kDrops{"DROPS:"};
 

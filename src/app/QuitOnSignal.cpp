@@ -37,9 +37,6 @@ QuitOnSignal::QuitOnSignal(QObject *parent)
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-    // A file that reaches the size limit must fail its write (and end the take cleanly), not
-    // kill the program with every file of the take half-written.
-    signal(SIGXFSZ, SIG_IGN);
 #endif
 }
 

@@ -65,11 +65,19 @@ CameraFormat chooseCameraFormat(const QList<CameraFormat> &formats, int width, i
         return requested;
     }
 
+    // Of the rates within 1 fps, the nearest: a camera that offers both 30 and 29.97 opens at
+    // the one asked for.
+    float nearest = 1.0f;
+    for (const CameraFormat &format : formats) {
+        if (format.width == width && format.height == height)
+            nearest = std::min(nearest, std::fabs(format.frameRate() - fps));
+    }
     const CameraFormat *firstCandidate = nullptr;
     for (const CameraFormat &format : formats) {
         if (format.width != width || format.height != height)
             continue;
-        if (!(std::fabs(format.frameRate() - fps) < 1.0f))
+        const float distance = std::fabs(format.frameRate() - fps);
+        if (!(distance < 1.0f) || distance > nearest + 0.005f)
             continue;
         if (name == QLatin1String("Default") || format.subtypeName.compare(name, Qt::CaseInsensitive) == 0)
             return format;

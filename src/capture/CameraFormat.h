@@ -42,7 +42,8 @@ struct CameraFormat
 QList<CameraFormat> normaliseCameraFormats(const QList<CameraFormat> &formats);
 
 // Picks the format to open for a requested size, rate and subtype name:
-// among the formats of exactly that size whose rate is within 1 fps of the request, the first
+// among the formats of exactly that size whose rate is within 1 fps of the request and nearest
+// to it (30 and 29.97 offered: each opens at the one asked for), the first
 // whose subtypeName matches `name` ignoring case (or the first at all when name is "Default"),
 // else the first of them; with none of that size and rate, the first format of the list (the
 // largest). An empty list yields a format made of the request itself (rate as

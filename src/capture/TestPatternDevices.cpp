@@ -43,10 +43,11 @@ QList<DeviceInfo> listTestPatternDevices()
 QList<CameraFormat> testPatternFormats()
 {
     static const int sizes[][2] = {{1920, 1080}, {1280, 720}, {640, 480}};
-    static const int rates[] = {60, 30};
+    // Every rate a take can record at, so a demo take runs its cameras at the take's rate.
+    static const double rates[] = {60, 60000.0 / 1001, 50, 30, 30000.0 / 1001, 25, 24, 24000.0 / 1001};
     QList<CameraFormat> formats;
     for (const auto &size : sizes) {
-        for (int rate : rates) {
+        for (double rate : rates) {
             CameraFormat format;
             format.capsIndex = int(formats.size());
             format.width = size[0];

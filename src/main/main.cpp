@@ -59,10 +59,21 @@ void initSdl()
 
 void applyCommandLine(ApplicationManager *manager, const CommandLineOptions &options)
 {
-    if (!options.outputDir.isEmpty()) {
-        manager->setRecordingPath(QDir(options.outputDir).absolutePath());
+    // What this run is told on the command line applies to this run only: the saved settings
+    // keep their own values.
+    SetupPersistence::Overrides overrides;
+    if (!options.outputDir.isEmpty())
+        overrides.outputFolder = QDir(options.outputDir).absolutePath();
+    if (options.framerateIndex >= 0)
+        overrides.framerateIndex = options.framerateIndex;
+    if (options.resolutionIndex >= 0)
+        overrides.resolutionIndex = options.resolutionIndex;
+    manager->applyRunOverrides(overrides);
+    if (overrides.outputFolder)
         qDebug() << "[Vireon] Recording path:" << manager->recordingPath();
-    }
+    if (overrides.framerateIndex || overrides.resolutionIndex)
+        qDebug().noquote() << "[Vireon] This run records at" << manager->recordingFpsText() << "fps, at most"
+                           << manager->activeResolutionName();
     if (!options.sessionName.isEmpty()) {
         manager->setActiveSessionName(options.sessionName.trimmed());
         qDebug() << "[Vireon] Session:" << manager->activeSessionName();
@@ -91,6 +102,12 @@ void linkStudioToServer(RemoteControlServer *remote, StudioSession *studio)
 
 int main(int argc, char *argv[])
 {
+#ifndef _WIN32
+    // A file that reaches the size limit must fail its write (and end a take cleanly), not kill
+    // the program with every file of the take half-written. The log is the first file written,
+    // so this comes before anything else.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     const CommandLineResult commandLine = CommandLine::parse(argumentsOf(argc, argv));
     if (const int exitCode = CommandLine::handleNonRunActions(commandLine); exitCode >= 0)
         return exitCode;
@@ -146,8 +163,14 @@ int main(int argc, char *argv[])
     manager->setChannelsModel(&channelsModel);
     QObject::connect(manager, &ApplicationManager::channelAudioLevelChanged,
                      &channelsModel, &InputChannelsModel::setAudioLevel);
-    if (options.demo)
+    // The studio as it was left, saved again as the operator changes it; a demo run neither
+    // restores nor saves it.
+    if (options.demo) {
         DemoSetup::apply(*manager);
+    } else {
+        manager->restoreStudioSetup();
+        manager->setSetupSaving(true);
+    }
 
     std::unique_ptr<QQmlApplicationEngine> engine;
     std::unique_ptr<SplashToMainSwitch> splashSwitch;

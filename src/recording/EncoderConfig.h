@@ -1,38 +1,56 @@
 // EncoderConfig: the settings one video encoder is opened with. A plain record, filled by the
-// application manager on the GUI thread and passed by reference to IEncoder::open().
+// take's set-up on the GUI thread and passed by reference to IEncoder::open(). How each field
+// reaches each encoder family (and what a family cannot honour) is EncoderSetup.h's business.
 #pragma once
 
+#include "recording/FrameRate.h"
 #include "recording/RecordingContainer.h"
 
 #include <QString>
 
 struct EncoderConfig
 {
+    // Rate control modes.
+    static constexpr int kConstantBitrate = 0;
+    static constexpr int kVariableBitrate = 1;   // peak-constrained: maxBitrateKbps is the peak
+    static constexpr int kConstantQuality = 2;   // a fixed quantiser: `quality`
+    static constexpr int kLossless = 3;
+
     // The file to create (replaced when it exists); its extension is the caller's business.
     QString outputPath;
     // The file format. Every container gets the same frames, times and colour tags; only how
     // often the file is made safe on disk and where the timecode goes differ (FfmpegEncoder.h).
     RecordingContainer container = RecordingContainer::Mp4;
-    // Encoded size in pixels. 4:2:0 needs even sizes: an odd one is rounded down.
+    // Encoded size in pixels; a picture of another size is scaled into it, its aspect ratio
+    // kept. 4:2:0 needs even sizes: an odd one is rounded down.
     int width = 0;
     int height = 0;
-    // Frame rate; rates near the broadcast ones are written as their exact fractions
-    // (29.97 as 30000/1001, see FrameRate.h).
-    double fps = 30.0;
+    // The take's exact rate: frame i is shown at i / frameRate.
+    FrameRate frameRate;
     int targetBitrateKbps = 10000;
     // Peak bitrate for rateControl 1. A peak below the target is raised to the target.
     int maxBitrateKbps = 12000;
-    // 0 constant bitrate, 1 peak-constrained variable bitrate, 2 constant quality.
-    int rateControl = 0;
-    // rateControl 2: the encoder's quality scale, lower is better (libx264/libx265 CRF,
-    // the quantiser of the hardware encoders). 20 is visually near-lossless for camera video.
+    // One of the rate control modes above.
+    int rateControl = kConstantBitrate;
+    // kConstantQuality: the quantiser, 1 (best) to 51, as every H.264/HEVC encoder counts it.
     int quality = 20;
     int keyframeIntervalSeconds = 2;
     // B-frames between reference frames.
     int bFrames = 2;
-    // "Rec.709 (SDR Standard)", "Rec.2020 (HDR)" or "sRGB"; any other text leaves the colour
-    // description of the file unset.
+    // "Baseline", "Main" or "High"; empty: the encoder's own choice.
+    QString profile;
+    // Look ahead of the rate control (about two thirds of a second), where the encoder can.
+    bool lookahead = false;
+    // How hard a hardware encoder works for quality at the bitrate: 0 its fastest setting ...
+    // 3 its slower, better ones (EncoderSetup.h has the table). Software encoders always run
+    // their fastest preset, so four cameras encode in real time on the processor.
+    int effort = 0;
+    // "Rec.601", "Rec.709", "Rec.2020" (the settings window's names) or "Rec.709 (SDR
+    // Standard)", "Rec.2020 (HDR)", "sRGB"; any other text leaves the colour description of the
+    // file unset. The pictures are converted with the matrix the file is labelled with.
     QString colorSpace = QStringLiteral("Rec.709 (SDR Standard)");
+    // Full range (0-255) instead of limited (16-235), in the pixels and in the file's label.
+    bool fullRange = false;
     // false: H.264, true: HEVC. Decides the codec only when encoderName is empty.
     bool useHevc = false;
     // FFmpeg encoder to use: "libx264", "libx265", "h264_nvenc", "hevc_nvenc", "h264_vaapi",

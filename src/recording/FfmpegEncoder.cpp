@@ -133,8 +133,8 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
 
     if (config.width < 1 || config.height < 1)
         return failOpen(QStringLiteral("Invalid picture size %1x%2").arg(config.width).arg(config.height));
-    if (!std::isfinite(config.fps) || config.fps <= 0.0)
-        return failOpen(QStringLiteral("Invalid frame rate %1").arg(config.fps));
+    if (!config.frameRate.isValid())
+        return failOpen(QStringLiteral("Invalid frame rate %1/%2").arg(config.frameRate.numerator).arg(config.frameRate.denominator));
     if (config.outputPath.isEmpty())
         return failOpen(QStringLiteral("No output path"));
 
@@ -143,7 +143,7 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
         qDebug() << "[FfmpegEncoder] 4:2:0 needs even sizes: encoding"
                  << qPrintable(QStringLiteral("%1x%2 as %3x%4").arg(config.width).arg(config.height)
                                    .arg(encodedSize.width()).arg(encodedSize.height()));
-    const FrameRate rate = frameRateFraction(config.fps);
+    const FrameRate rate = config.frameRate;
 
     // The order of FFmpeg's mux example: container, stream, encoder (with the global header
     // flag the container asks for), stream parameters, file, header.
@@ -168,7 +168,7 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
                                   : config.encoderName;
     QString codecError;
     output->codec = std::make_unique<FfmpegVideoCodec>();
-    if (!output->codec->open(requested, config, encodedSize, rate, globalHeader, &codecError)) {
+    if (!output->codec->open(requested, config, encodedSize, globalHeader, &codecError)) {
         const QString software = softwareEncoderFor(requested, config.useHevc);
         if (software == requested)
             return failOpen(codecError);
@@ -176,7 +176,7 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
         qWarning() << "[FfmpegEncoder]" << qPrintable(codecError) << "- falling back to"
                    << qPrintable(software);
         output->codec = std::make_unique<FfmpegVideoCodec>();
-        if (!output->codec->open(software, config, encodedSize, rate, globalHeader, &codecError))
+        if (!output->codec->open(software, config, encodedSize, globalHeader, &codecError))
             return failOpen(codecError);
     }
     AVCodecContext *codecContext = output->codec->context();
@@ -233,13 +233,20 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
 
     m_encoderName = output->codec->name();
     m_output = std::move(output);
-    m_queueCapacity = queueCapacityFor(config.fps);
+    m_queueCapacity = queueCapacityFor(rate.toDouble());
     m_isOpen = true;
     m_worker = std::thread([this] { run(); });
-    qDebug() << "[FfmpegEncoder] Writing" << m_path << "with" << qPrintable(m_encoderName)
-             << qPrintable(QStringLiteral("%1x%2, %3/%4 fps, %5").arg(encodedSize.width()).arg(encodedSize.height())
-                               .arg(rate.numerator).arg(rate.denominator)
-                               .arg(QLatin1String(containerDisplayName(config.container))));
+    const EncoderSetup &setup = m_output->codec->setup();
+    m_appliedSettings = QStringLiteral("%1, profile %2, %3, %4 fps (%5/%6), %7x%8, %9")
+                            .arg(m_encoderName, setup.profileText, setup.rateControlText, rate.text())
+                            .arg(rate.numerator).arg(rate.denominator)
+                            .arg(encodedSize.width()).arg(encodedSize.height())
+                            .arg(setup.color.text);
+    m_settingNotes = setup.notes;
+    qDebug().noquote() << "[FfmpegEncoder] Writing" << m_path << "with" << m_appliedSettings << "in"
+                       << containerDisplayName(config.container);
+    for (const EncoderNote &note : setup.notes)
+        qWarning().noquote() << "[FfmpegEncoder]" << QFileInfo(m_path).fileName() << "-" << note.en;
     return true;
 }
 
@@ -501,7 +508,7 @@ bool FfmpegEncoder::isEncoderUsable(const QString &encoderName)
 
     FfmpegVideoCodec codec;
     QString error;
-    if (!codec.open(encoderName, config, QSize(kProbeWidth, kProbeHeight), FrameRate{30, 1}, false, &error)) {
+    if (!codec.open(encoderName, config, QSize(kProbeWidth, kProbeHeight), false, &error)) {
         qDebug() << "[FfmpegEncoder]" << encoderName << "is not usable here:" << qPrintable(error);
         return false;
     }

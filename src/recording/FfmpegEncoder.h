@@ -53,6 +53,8 @@ public:
     qint64 droppedFrames() const override { return m_droppedFrames.load(); }
     qint64 bytesWritten() const override { return m_bytesWritten.load(); }
     QString encoderName() const override { return m_encoderName; }
+    QString appliedSettings() const override { return m_appliedSettings; }
+    QList<EncoderNote> settingNotes() const override { return m_settingNotes; }
 
     // Opens `encoderName` for a small picture and encodes one frame with it: true only when
     // that works on this machine (the driver, the device and the library are all there).
@@ -102,6 +104,8 @@ private:
 
     // Owner's thread only.
     QString m_encoderName;
+    QString m_appliedSettings;
+    QList<EncoderNote> m_settingNotes;
     QString m_path;
     bool m_isOpen = false;
     bool m_isStopped = false;

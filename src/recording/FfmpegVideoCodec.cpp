@@ -27,38 +27,14 @@ constexpr int kSoftwareEncoderThreads = 1;
 // libswscale serve only full-resolution chroma) and exact: luma untouched, each chroma sample
 // the mean of its 2x2 pixels. About 3.4 ms per 1080p frame here, against 4 ms for "point"
 // (chroma from one row of two) and 6 ms for the "bicubic" of the ffmpeg command line; "fast
-// bilinear" even blurs the luma at equal sizes. Letterboxing scales by nearest neighbour.
+// bilinear" even blurs the luma at equal sizes. A picture recorded at another size (the
+// master recording resolution, or a camera that changed its size) is scaled bilinearly:
+// nearest neighbour would alias every fine edge of a 1080p camera recorded at 720p.
 constexpr int kConvertFlags = SWS_AREA | SWS_FULL_CHR_H_INP;
-constexpr int kLetterboxFlags = SWS_POINT;
+constexpr int kScaleFlags = SWS_BILINEAR | SWS_FULL_CHR_H_INP;
 
 // Pictures the VAAPI surface pool holds: the encoder's references and its B-frame queue.
 constexpr int kHardwarePoolFrames = 20;
-
-// 4:2:0 limited-range black.
-constexpr uint8_t kBlackLuma = 16;
-constexpr uint8_t kBlackChroma = 128;
-
-// Amf and MediaFoundation are the Windows encoders (h264_amf, h264_mf and their HEVC twins).
-enum class Family { X264, X265, Nvenc, Vaapi, Qsv, Amf, MediaFoundation, Other };
-
-Family familyOf(const QString &name)
-{
-    if (name == QLatin1String("libx264"))
-        return Family::X264;
-    if (name == QLatin1String("libx265"))
-        return Family::X265;
-    if (name.endsWith(QLatin1String("_nvenc")))
-        return Family::Nvenc;
-    if (name.endsWith(QLatin1String("_vaapi")))
-        return Family::Vaapi;
-    if (name.endsWith(QLatin1String("_qsv")))
-        return Family::Qsv;
-    if (name.endsWith(QLatin1String("_amf")))
-        return Family::Amf;
-    if (name.endsWith(QLatin1String("_mf")))
-        return Family::MediaFoundation;
-    return Family::Other;
-}
 
 bool supportsFormat(const AVCodec *codec, AVPixelFormat format)
 {
@@ -86,29 +62,16 @@ QString ffmpegErrorText(int error)
     return QString::fromUtf8(buffer);
 }
 
-ColorDescription colorDescriptionFor(const QString &colorSpace)
+PictureDestination pictureDestinationFor(const ColorDescription &color, QSize encodedSize, AVPixelFormat format)
 {
-    ColorDescription description;
-    if (colorSpace == QLatin1String("Rec.709 (SDR Standard)")) {
-        description.primaries = AVCOL_PRI_BT709;
-        description.transfer = AVCOL_TRC_BT709;
-        description.matrix = AVCOL_SPC_BT709;
-        description.swsColorspace = SWS_CS_ITU709;
-    } else if (colorSpace == QLatin1String("Rec.2020 (HDR)")) {
-        description.primaries = AVCOL_PRI_BT2020;
-        description.transfer = AVCOL_TRC_BT2020_10;
-        description.matrix = AVCOL_SPC_BT2020_NCL;
-        description.swsColorspace = SWS_CS_BT2020;
-    } else if (colorSpace == QLatin1String("sRGB")) {
-        description.primaries = AVCOL_PRI_BT709;
-        description.transfer = AVCOL_TRC_IEC61966_2_1;
-        description.matrix = AVCOL_SPC_BT709;
-        description.swsColorspace = SWS_CS_ITU709;
-    } else {
-        description.range = AVCOL_RANGE_UNSPECIFIED; // read as limited, like every unlabelled stream
-        description.swsColorspace = SWS_CS_ITU601;
-    }
-    return description;
+    PictureDestination destination;
+    destination.size = encodedSize;
+    destination.format = format;
+    destination.swsColorspace = color.swsColorspace;
+    destination.fullRange = color.range == AVCOL_RANGE_JPEG;
+    destination.blackLuma = destination.fullRange ? 0 : 16;
+    destination.blackChroma = 128;
+    return destination;
 }
 
 bool isHevcEncoderName(const QString &encoderName)
@@ -118,9 +81,9 @@ bool isHevcEncoderName(const QString &encoderName)
 
 bool isHardwareEncoderName(const QString &encoderName)
 {
-    const Family family = familyOf(encoderName);
-    return family == Family::Nvenc || family == Family::Vaapi || family == Family::Qsv
-           || family == Family::Amf || family == Family::MediaFoundation;
+    const EncoderFamily family = encoderFamilyOf(encoderName);
+    return family == EncoderFamily::Nvenc || family == EncoderFamily::Vaapi || family == EncoderFamily::Qsv
+           || family == EncoderFamily::Amf || family == EncoderFamily::MediaFoundation;
 }
 
 QString softwareEncoderFor(const QString &encoderName, bool useHevc)
@@ -132,7 +95,7 @@ QString softwareEncoderFor(const QString &encoderName, bool useHevc)
 }
 
 bool FfmpegVideoCodec::open(const QString &encoderName, const EncoderConfig &config,
-                            QSize encodedSize, FrameRate rate, bool globalHeader, QString *error)
+                            QSize encodedSize, bool globalHeader, QString *error)
 {
     m_name = encoderName;
     const QByteArray name = encoderName.toUtf8();
@@ -149,83 +112,39 @@ bool FfmpegVideoCodec::open(const QString &encoderName, const EncoderConfig &con
 
     // One tick of the time base is one frame, so a frame's pts is its frameIndex and
     // 29.97 (1001/30000 s per tick) stays exact.
+    const FrameRate rate = config.frameRate.isValid() ? config.frameRate : FrameRate{};
+    m_setup = encoderSetupFor(encoderName, config);
     context->width = encodedSize.width();
     context->height = encodedSize.height();
     context->time_base = AVRational{rate.denominator, rate.numerator};
     context->framerate = AVRational{rate.numerator, rate.denominator};
-    context->gop_size = gopLengthFrames(config.keyframeIntervalSeconds, config.fps);
-    context->max_b_frames = std::max(0, config.bFrames);
+    context->gop_size = m_setup.gopSize;
+    context->max_b_frames = m_setup.maxBFrames;
     context->sample_aspect_ratio = AVRational{1, 1};
+    context->bit_rate = m_setup.bitRate;
+    context->rc_max_rate = m_setup.maxRate;
+    context->rc_buffer_size = m_setup.bufferSize;
+    if (m_setup.fixedQuantiser)
+        context->flags |= AV_CODEC_FLAG_QSCALE;
+    if (m_setup.globalQuality > 0)
+        context->global_quality = m_setup.fixedQuantiser ? m_setup.globalQuality * FF_QP2LAMBDA : m_setup.globalQuality;
 
-    m_color = colorDescriptionFor(config.colorSpace);
-    context->color_primaries = m_color.primaries;
-    context->color_trc = m_color.transfer;
-    context->colorspace = m_color.matrix;
-    context->color_range = m_color.range;
+    const ColorDescription &color = m_setup.color;
+    context->color_primaries = color.primaries;
+    context->color_trc = color.transfer;
+    context->colorspace = color.matrix;
+    context->color_range = color.range;
 
-    const Family family = familyOf(encoderName);
     FfmpegOptions options;
-    m_rateControl = std::clamp(config.rateControl, 0, 2);
-    const qint64 targetBps = qint64(std::max(1, config.targetBitrateKbps)) * 1000;
-    // A peak below the target cannot be met; the target wins.
+    for (const auto &[key, value] : m_setup.options)
+        options.set(key.constData(), value.constData());
+    m_rateControl = std::clamp(config.rateControl, 0, 3);
     m_maxBitrateKbps = std::max(config.maxBitrateKbps, config.targetBitrateKbps);
-    const qint64 peakBps = qint64(std::max(1, m_maxBitrateKbps)) * 1000;
-    switch (m_rateControl) {
-    case 0: // constant bitrate: the peak is the target, one second of buffer
-        context->bit_rate = targetBps;
-        context->rc_max_rate = targetBps;
-        context->rc_buffer_size = int(std::min<qint64>(targetBps, INT_MAX));
-        if (family == Family::Nvenc || family == Family::Amf)
-            options.set("rc", "cbr");
-        else if (family == Family::MediaFoundation)
-            options.set("rate_control", "cbr");
-        break;
-    case 1: // peak-constrained variable bitrate: two seconds at the peak
-        context->bit_rate = targetBps;
-        context->rc_max_rate = peakBps;
-        context->rc_buffer_size = int(std::min<qint64>(2 * peakBps, INT_MAX));
-        if (family == Family::Nvenc)
-            options.set("rc", "vbr");
-        else if (family == Family::Amf)
-            options.set("rc", "vbr_peak");
-        else if (family == Family::MediaFoundation)
-            options.set("rate_control", "pc_vbr");
-        break;
-    default: // constant quality, no bitrate at all
-        if (family == Family::X264 || family == Family::X265) {
-            options.set("crf", config.quality);
-        } else if (family == Family::Nvenc) {
-            options.set("rc", "constqp");
-            options.set("qp", config.quality);
-        } else if (family == Family::Qsv) {
-            context->flags |= AV_CODEC_FLAG_QSCALE;
-            context->global_quality = config.quality * FF_QP2LAMBDA;
-        } else if (family == Family::Amf) {
-            options.set("rc", "cqp");
-            options.set("qp_i", config.quality);
-            options.set("qp_p", config.quality);
-            options.set("qp_b", config.quality);
-        } else if (family == Family::MediaFoundation) {
-            // Media Foundation's quality runs from 0 (worst) to 100; quantiser 0..51 maps onto it.
-            options.set("rate_control", "quality");
-            options.set("quality", std::clamp(100 - config.quality * 100 / 51, 0, 100));
-        } else {
-            context->global_quality = config.quality; // VAAPI: the constant quantiser
-        }
-        break;
-    }
 
-    if (family == Family::X264) {
-        options.set("preset", "ultrafast");
+    if (encoderFamilyOf(encoderName) == EncoderFamily::X264) {
         context->thread_count = kSoftwareEncoderThreads;
         context->thread_type = FF_THREAD_FRAME;
-    } else if (family == Family::X265) {
-        options.set("preset", "ultrafast");
-        options.set("x265-params", "log-level=error");
     }
-    // Offered as a hardware encoder: never let Media Foundation settle for its software one.
-    if (family == Family::MediaFoundation)
-        options.set("hw_encoding", 1);
     if (globalHeader)
         context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 
@@ -262,6 +181,7 @@ bool FfmpegVideoCodec::open(const QString &encoderName, const EncoderConfig &con
     }
     if (m_hardwareFrames)
         m_hardwareFrame.reset(av_frame_alloc());
+    m_destination = pictureDestinationFor(color, encodedSize, m_softwareFormat);
     m_context = std::move(context);
     return true;
 }
@@ -318,12 +238,14 @@ void FfmpegVideoCodec::fillBlack(AVFrame *target) const
 {
     const int width = target->width;
     const int height = target->height;
-    fillRows(target->data[0], target->linesize[0], width, height, kBlackLuma);
+    const uint8_t luma = m_destination.blackLuma;
+    const uint8_t chroma = m_destination.blackChroma;
+    fillRows(target->data[0], target->linesize[0], width, height, luma);
     if (m_softwareFormat == AV_PIX_FMT_NV12) {
-        fillRows(target->data[1], target->linesize[1], width, height / 2, kBlackChroma);
+        fillRows(target->data[1], target->linesize[1], width, height / 2, chroma);
     } else {
-        fillRows(target->data[1], target->linesize[1], width / 2, height / 2, kBlackChroma);
-        fillRows(target->data[2], target->linesize[2], width / 2, height / 2, kBlackChroma);
+        fillRows(target->data[1], target->linesize[1], width / 2, height / 2, chroma);
+        fillRows(target->data[2], target->linesize[2], width / 2, height / 2, chroma);
     }
 }
 
@@ -354,15 +276,16 @@ int FfmpegVideoCodec::convert(const VideoFrame &frame, AVFrame *target)
     if (!m_scaler || m_scalerSource != picture || m_scalerTarget != scaledSize) {
         m_scaler.reset(sws_getContext(picture.width(), picture.height(), AV_PIX_FMT_RGBA,
                                       scaledSize.width(), scaledSize.height(), m_softwareFormat,
-                                      fillsFrame ? kConvertFlags : kLetterboxFlags,
+                                      fillsFrame ? kConvertFlags : kScaleFlags,
                                       nullptr, nullptr, nullptr));
         if (!m_scaler)
             return AVERROR(EINVAL);
         m_scalerSource = picture;
         m_scalerTarget = scaledSize;
-        // RGB in, full range; limited-range YUV out with the matrix the stream is labelled with.
-        const int *coefficients = sws_getCoefficients(m_color.swsColorspace);
-        sws_setColorspaceDetails(m_scaler.get(), coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
+        // RGB in, full range; YUV out in the matrix and range the stream is labelled with.
+        const int *coefficients = sws_getCoefficients(m_destination.swsColorspace);
+        sws_setColorspaceDetails(m_scaler.get(), coefficients, 1, coefficients, m_destination.fullRange ? 1 : 0,
+                                 0, 1 << 16, 1 << 16);
     }
 
     const uint8_t *source[4] = {reinterpret_cast<const uint8_t *>(frame.pixels.constData()), nullptr,
@@ -392,10 +315,10 @@ int FfmpegVideoCodec::sendPicture(const VideoFrame &frame)
         return converted;
     AVFrame *toSend = m_frame.get();
     toSend->pts = frame.frameIndex;
-    toSend->color_primaries = m_color.primaries;
-    toSend->color_trc = m_color.transfer;
-    toSend->colorspace = m_color.matrix;
-    toSend->color_range = m_color.range;
+    toSend->color_primaries = m_setup.color.primaries;
+    toSend->color_trc = m_setup.color.transfer;
+    toSend->colorspace = m_setup.color.matrix;
+    toSend->color_range = m_setup.color.range;
     if (m_hardwareFrames) {
         av_frame_unref(m_hardwareFrame.get());
         int result = av_hwframe_get_buffer(m_hardwareFrames.get(), m_hardwareFrame.get(), 0);
@@ -422,7 +345,7 @@ int FfmpegVideoCodec::receivePacket(AVPacket *packet)
 
 void FfmpegVideoCodec::setBitrate(int kbps)
 {
-    if (!m_context || kbps < 1 || m_rateControl == 2)
+    if (!m_context || kbps < 1 || m_rateControl >= EncoderConfig::kConstantQuality)
         return;
     const qint64 targetBps = qint64(kbps) * 1000;
     m_context->bit_rate = targetBps;

@@ -1,16 +1,18 @@
 // FfmpegVideoCodec: one opened FFmpeg video encoder together with the conversion of RGBA
-// pictures into what it takes (4:2:0, uploaded to the GPU for VAAPI).
+// pictures into what it takes (4:2:0, uploaded to the GPU for VAAPI). How the settings are
+// told to each encoder family is EncoderSetup's; this class applies it.
 // FfmpegEncoder owns one per file: it opens it on the GUI thread before its worker starts and
 // from then on only the worker touches it. FfmpegEncoder::isEncoderUsable() opens a short-lived
 // one to probe an encoder. Not thread-safe; no locks.
 //
 // Each picture is converted exactly once, by libswscale, straight into the encoder's frame:
-// the colour conversion alone when the sizes match, nearest-neighbour scaling into the
-// letterbox rectangle (EncoderGeometry.h) on black bars when they do not.
+// the colour conversion alone when the sizes match, bilinear scaling into the letterbox
+// rectangle (EncoderGeometry.h) on black bars when they do not.
 #pragma once
 
 #include "capture/VideoFrame.h"
 #include "recording/EncoderConfig.h"
+#include "recording/EncoderSetup.h"
 #include "common/FfmpegPtr.h"
 #include "recording/FrameRate.h"
 
@@ -20,24 +22,18 @@
 // The library's own text for an FFmpeg error code (av_err2str).
 QString ffmpegErrorText(int error);
 
-// How a colorSpace name is written into the stream and which matrix converts RGB into it.
-struct ColorDescription
+// The destination side of the picture conversion: the encoder's frame and how its pixels are
+// coded (matrix, range). One place, so the pixels and the stream's colour labels agree.
+struct PictureDestination
 {
-    AVColorPrimaries primaries = AVCOL_PRI_UNSPECIFIED;
-    AVColorTransferCharacteristic transfer = AVCOL_TRC_UNSPECIFIED;
-    AVColorSpace matrix = AVCOL_SPC_UNSPECIFIED;
-    // Limited ("TV") range, always: what players and editors assume for H.264/HEVC. Labelled
-    // as such with the other fields.
-    AVColorRange range = AVCOL_RANGE_MPEG;
-    // libswscale's SWS_CS_* coefficients for RGB → YUV.
-    int swsColorspace = 0;
+    QSize size;
+    AVPixelFormat format = AV_PIX_FMT_YUV420P; // YUV420P, or NV12 (also for GPU upload)
+    int swsColorspace = 0;                     // SWS_CS_* of the matrix the stream is labelled with
+    bool fullRange = false;
+    uint8_t blackLuma = 16;
+    uint8_t blackChroma = 128;
 };
-
-// "Rec.709 (SDR Standard)" → BT.709; "Rec.2020 (HDR)" → BT.2020 (10-bit transfer, non-constant
-// luminance matrix); "sRGB" → BT.709 primaries and matrix with the sRGB transfer. Anything else
-// leaves the description unset and converts with BT.601, which is what decoders assume for an
-// unlabelled stream.
-ColorDescription colorDescriptionFor(const QString &colorSpace);
+PictureDestination pictureDestinationFor(const ColorDescription &color, QSize encodedSize, AVPixelFormat format);
 
 // "hevc_*" and "libx265" name HEVC encoders, any other known name H.264.
 bool isHevcEncoderName(const QString &encoderName);
@@ -54,12 +50,14 @@ public:
     FfmpegVideoCodec(const FfmpegVideoCodec &) = delete;
     FfmpegVideoCodec &operator=(const FfmpegVideoCodec &) = delete;
 
-    // Opens FFmpeg encoder `encoderName` for `encodedSize` (even) at `rate` with the rate
-    // control, GOP, B-frames and colour description of `config`. `globalHeader`: the container
-    // wants the parameter sets out of band (MP4, MOV and Matroska do; MPEG-TS repeats them in
-    // the stream). On failure returns false and sets *error.
+    // Opens FFmpeg encoder `encoderName` for `encodedSize` (even) at config.frameRate with the
+    // rate control, GOP, B-frames, profile, look-ahead and colour of `config`. `globalHeader`:
+    // the container wants the parameter sets out of band (MP4, MOV and Matroska do; MPEG-TS
+    // repeats them in the stream). On failure returns false and sets *error.
     bool open(const QString &encoderName, const EncoderConfig &config, QSize encodedSize,
-              FrameRate rate, bool globalHeader, QString *error);
+              bool globalHeader, QString *error);
+    // What open() asked of the encoder (the notes name what it could not honour).
+    const EncoderSetup &setup() const { return m_setup; }
 
     bool isOpen() const { return bool(m_context); }
     AVCodecContext *context() const { return m_context.get(); }
@@ -93,7 +91,8 @@ private:
     QSize m_scalerSource;
     QSize m_scalerTarget;
     AVPixelFormat m_softwareFormat = AV_PIX_FMT_NONE;
-    ColorDescription m_color;
+    EncoderSetup m_setup;
+    PictureDestination m_destination;
     int m_rateControl = 0;
     int m_maxBitrateKbps = 0;
     // Geometry of the previous picture; the bars are refilled when it changes or the frame

@@ -3,14 +3,16 @@
 #include "capture/ISource.h"
 #include "recording/IEncoder.h"
 
-#include <cmath>
+#include <algorithm>
 
-void FramePump::addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height)
+void FramePump::addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height,
+                           qint64 firstSlot)
 {
     if (!encoder)
         return;
     Channel channel;
     channel.encoder = std::move(encoder);
+    channel.firstSlot = std::max<qint64>(0, firstSlot);
     channel.width = width;
     channel.height = height;
     m_channels[channelId] = std::move(channel);
@@ -18,19 +20,17 @@ void FramePump::addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int
 
 qint64 FramePump::slotsStartedBy(qint64 elapsedNs) const
 {
-    if (elapsedNs < 0)
-        return 0;
-    return qint64(std::floor(double(elapsedNs) * m_fps / 1e9)) + 1;
+    return m_rate.slotsStartedBy(elapsedNs);
 }
 
 qint64 FramePump::slotsCovering(qint64 durationNs) const
 {
-    return std::max<qint64>(1, qint64(std::llround(double(durationNs) * m_fps / 1e9)));
+    return std::max<qint64>(1, m_rate.framesIn(durationNs));
 }
 
 qint64 FramePump::slotStartNs(qint64 slot) const
 {
-    return m_startNs + qint64(std::llround(double(slot) * 1e9 / m_fps));
+    return m_startNs + m_rate.frameStartNs(slot);
 }
 
 VideoFrame FramePump::pictureFor(Channel &channel, const std::shared_ptr<ISource> &source, qint64 slotEndNs)
@@ -55,17 +55,25 @@ VideoFrame FramePump::pictureFor(Channel &channel, const std::shared_ptr<ISource
     return channel.lastPicture;
 }
 
+qint64 FramePump::firstSlot(int channelId) const
+{
+    auto it = m_channels.find(channelId);
+    return it == m_channels.end() ? 0 : it->second.firstSlot;
+}
+
 int FramePump::pump(qint64 dueFrames, const SourceLookup &sourceFor)
 {
     int sent = 0;
     for (auto &[channelId, channel] : m_channels) {
-        if (!channel.encoder || channel.framesSent >= dueFrames)
+        const qint64 due = dueFrames - channel.firstSlot;
+        if (!channel.encoder || channel.framesSent >= due)
             continue;
         const std::shared_ptr<ISource> source = sourceFor(channelId);
-        while (channel.framesSent < dueFrames) {
+        while (channel.framesSent < due) {
             // The picture taken within the slot: the newest one before the slot ends.
             const Picture previous = channel.lastPicture.pixels;
-            VideoFrame frame = pictureFor(channel, source, slotStartNs(channel.framesSent + 1) - 1);
+            const qint64 slot = channel.firstSlot + channel.framesSent;
+            VideoFrame frame = pictureFor(channel, source, slotStartNs(slot + 1) - 1);
             // The same picture as the slot before: no new picture came (a source never writes
             // into a picture a reader holds, so a new picture is always another one).
             if (channel.framesSent > 0 && frame.pixels.isSharedWith(previous))

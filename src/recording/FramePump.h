@@ -11,6 +11,7 @@
 #pragma once
 
 #include "capture/VideoFrame.h"
+#include "recording/FrameRate.h"
 
 #include <QByteArray>
 
@@ -26,24 +27,32 @@ class FramePump
 public:
     using SourceLookup = std::function<std::shared_ptr<ISource>(int channelId)>;
 
-    explicit FramePump(double fps = 30.0) : m_fps(fps) {}
+    explicit FramePump(FrameRate rate = {}) : m_rate(rate) {}
 
-    void setFrameRate(double fps) { m_fps = fps; }
-    double frameRate() const { return m_fps; }
-    // The take's start on the monotonic clock: frame slot k begins k / fps after it.
+    void setFrameRate(FrameRate rate) { m_rate = rate; }
+    FrameRate frameRate() const { return m_rate; }
+    // The take's start on the monotonic clock: frame slot k begins k / rate after it.
     void setStartTime(qint64 startNs) { m_startNs = startNs; }
 
     // A channel to feed; width and height are the encoder's size, used for black frames.
-    void addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height);
+    // firstSlot: the take's frame slot its file begins with (0 for a camera that starts with
+    // the take; a camera that joins later begins at the slot it joined in, as frame 0 of its
+    // own file).
+    void addChannel(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height,
+                    qint64 firstSlot = 0);
+    bool hasChannel(int channelId) const { return m_channels.count(channelId) > 0; }
+    // The take's slot a channel's file begins with.
+    qint64 firstSlot(int channelId) const;
     void clear() { m_channels.clear(); }
     bool isEmpty() const { return m_channels.empty(); }
 
-    // Frame slots that have begun after elapsedNs of the take: slot k starts at k / fps.
+    // Frame slots that have begun after elapsedNs of the take: slot k starts at k / rate.
     qint64 slotsStartedBy(qint64 elapsedNs) const;
     // Frame slots that fill a take of durationNs: the take's frame count at its end.
     qint64 slotsCovering(qint64 durationNs) const;
 
-    // Sends every channel the frames due up to `dueFrames` in total; returns frames sent.
+    // Sends every channel the frames of the take's slots up to `dueFrames` (slots counted from
+    // the take's start); returns frames sent.
     int pump(qint64 dueFrames, const SourceLookup &sourceFor);
 
     qint64 framesSent(int channelId) const;
@@ -66,6 +75,7 @@ private:
     struct Channel
     {
         std::shared_ptr<IEncoder> encoder;
+        qint64 firstSlot = 0;
         qint64 framesSent = 0;
         qint64 repeatedFrames = 0;
         VideoFrame lastPicture; // pixels empty until the camera delivered once
@@ -76,7 +86,7 @@ private:
     VideoFrame pictureFor(Channel &channel, const std::shared_ptr<ISource> &source, qint64 slotEndNs);
     qint64 slotStartNs(qint64 slot) const;
 
-    double m_fps;
+    FrameRate m_rate;
     qint64 m_startNs = 0;
     std::map<int, Channel> m_channels;
 };

@@ -14,6 +14,9 @@
 
 #include "capture/VideoFrame.h"
 #include "recording/EncoderConfig.h"
+#include "recording/EncoderSetup.h"
+
+#include <QList>
 
 #include <QString>
 #include <QtGlobal>
@@ -56,4 +59,10 @@ public:
     // The encoder really in use after any fall-back ("libx264", "hevc_nvenc", ...), empty
     // before a successful open().
     virtual QString encoderName() const = 0;
+    // What the file is really written with, for the take's log ("libx264, profile High,
+    // CBR 16000 kbps, 29.97 fps (30000/1001), 1280x720, Rec.709 limited"); empty before a
+    // successful open(). An encoder that cannot tell says nothing.
+    virtual QString appliedSettings() const { return QString(); }
+    // The settings it could not honour as asked, with what it does instead.
+    virtual QList<EncoderNote> settingNotes() const { return {}; }
 };

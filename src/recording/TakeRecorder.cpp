@@ -15,10 +15,10 @@ constexpr qint64 kNsPerSecond = 1000000000;
 
 } // namespace
 
-TakeRecorder::TakeRecorder(double fps, int sampleRate, Clock clock)
+TakeRecorder::TakeRecorder(FrameRate rate, int sampleRate, Clock clock)
     : m_sampleRate(sampleRate)
     , m_clock(clock ? std::move(clock) : Clock(monotonicNowNs))
-    , m_framePump(fps)
+    , m_framePump(rate)
     , m_audio(std::make_unique<TakeAudioWriter>(sampleRate, kAudioChannels))
 {
 }
@@ -58,6 +58,21 @@ QString TakeRecorder::lastOpenError() const
 void TakeRecorder::addCamera(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height)
 {
     m_framePump.addChannel(channelId, std::move(encoder), width, height);
+}
+
+qint64 TakeRecorder::joiningFrame() const
+{
+    if (!m_started)
+        return 0;
+    // The slot that begins after now: every picture it holds is taken after the camera joined.
+    return m_framePump.slotsStartedBy(m_clock() - m_startNs);
+}
+
+void TakeRecorder::addJoiningCamera(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height)
+{
+    if (m_finished)
+        return;
+    m_framePump.addChannel(channelId, std::move(encoder), width, height, joiningFrame());
 }
 
 bool TakeRecorder::hasOpenFile() const
@@ -162,7 +177,7 @@ void TakeRecorder::pumpFrames(const FramePump::SourceLookup &sourceFor)
 {
     if (!m_started || m_finished)
         return;
-    const qint64 frameNs = qint64(double(kNsPerSecond) / m_framePump.frameRate());
+    const qint64 frameNs = m_framePump.frameRate().frameStartNs(1);
     const qint64 elapsedNs = m_clock() - m_startNs;
     m_framePump.pump(m_framePump.slotsStartedBy(elapsedNs - kSlotReadLagFrames * frameNs), sourceFor);
 }
@@ -224,6 +239,7 @@ TakeCameraFigures TakeRecorder::cameraFigures(int channelId) const
     m_framePump.forEachEncoder([&](int id, const IEncoder &encoder) {
         if (id != channelId)
             return;
+        figures.startFrame = m_framePump.firstSlot(id);
         figures.frames = m_framePump.framesSent(id);
         figures.dropped = encoder.droppedFrames();
         figures.repeated = m_framePump.repeatedFrames(id);

@@ -44,6 +44,7 @@ struct TakeAudioFile
 // got no new picture (the camera behind or lost).
 struct TakeCameraFigures
 {
+    qint64 startFrame = 0; // the take's frame its file begins with: > 0 for a camera that joined
     qint64 frames = 0;
     qint64 dropped = 0;
     qint64 repeated = 0;
@@ -85,7 +86,7 @@ public:
     // the end of a slot has arrived from its camera.
     static constexpr int kSlotReadLagFrames = 2;
 
-    TakeRecorder(double fps, int sampleRate, Clock clock = {});
+    TakeRecorder(FrameRate rate, int sampleRate, Clock clock = {});
     ~TakeRecorder();
     TakeRecorder(const TakeRecorder &) = delete;
     TakeRecorder &operator=(const TakeRecorder &) = delete;
@@ -101,6 +102,12 @@ public:
     // Why the last open*Audio() failed.
     QString lastOpenError() const;
     void addCamera(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height);
+    // --- while it runs ---
+    // A camera that joins the running take: its file begins with the frame slot that starts
+    // next, the take's frame `joiningFrame()`.
+    qint64 joiningFrame() const;
+    void addJoiningCamera(int channelId, std::shared_ptr<IEncoder> encoder, int width, int height);
+    bool hasCamera(int channelId) const { return m_framePump.hasChannel(channelId); }
     bool hasMasterAudio() const { return m_masterFile >= 0; }
     // At least one file is open: a take without any would record nothing.
     bool hasOpenFile() const;

@@ -108,7 +108,7 @@ void Rebuild::run()
     m_in.sessionName = take.sessionName;
     m_in.takeFolderPath = m_result.takeFolder;
     m_in.startTimecode = take.startTimecode;
-    m_in.frameRate = take.rate.toDouble();
+    m_in.frameRate = take.rate;
     m_in.width = take.width;
     m_in.height = take.height;
     m_in.cuts = journal->cuts;

@@ -82,4 +82,38 @@ std::optional<qint64> samplesSinceMidnight(const QString &text, double fps, int 
     return (*frames * sampleRate * denominator + numerator / 2) / numerator;
 }
 
+QString text(qint64 frames, int timebase, bool dropFrame)
+{
+    if (timebase <= 0)
+        timebase = 30;
+    dropFrame = dropFrame && (timebase == 30 || timebase == 60);
+    const qint64 dropped = dropFrame ? timebase / 15 : 0;
+    const qint64 perMinute = qint64(timebase) * 60 - dropped;
+    const qint64 perTenMinutes = qint64(timebase) * 600 - dropped * 9;
+    const qint64 perDay = perTenMinutes * 6 * 24;
+    qint64 n = ((frames % perDay) + perDay) % perDay;
+    if (dropFrame) {
+        // Put back the labels skipped before this frame: `dropped` at the start of every minute
+        // but each tenth.
+        const qint64 tens = n / perTenMinutes;
+        const qint64 rest = n % perTenMinutes;
+        n += dropped * 9 * tens;
+        if (rest > dropped)
+            n += dropped * ((rest - dropped) / perMinute);
+    }
+    const qint64 seconds = n / timebase;
+    const auto two = [](qint64 v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
+    return QStringLiteral("%1:%2:%3%4%5")
+        .arg(two(seconds / 3600), two(seconds / 60 % 60), two(seconds % 60),
+             dropFrame ? QStringLiteral(";") : QStringLiteral(":"), two(n % timebase));
+}
+
+QString startTimecode(const QTime &timeOfDay, FrameRate rate)
+{
+    const qint64 second = timeOfDay.isValid() ? timeOfDay.msecsSinceStartOfDay() / 1000 : 0;
+    if (!rate.hasDropFrameTimecode())
+        return text(second * rate.timebase(), rate.timebase(), false);
+    return text(rate.framesIn(second * 1'000'000'000), rate.timebase(), true);
+}
+
 } // namespace Timecode

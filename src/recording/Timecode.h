@@ -4,7 +4,10 @@
 // timecode track and the WAV files all name the same instant.
 #pragma once
 
+#include "recording/FrameRate.h"
+
 #include <QString>
+#include <QTime>
 #include <QtGlobal>
 
 #include <optional>
@@ -35,5 +38,17 @@ bool isDropFrame(const QString &text);
 // where an editor places the MP4 whose timecode track begins at `text`, so a WAV file whose
 // time reference holds this value lines up with it to the sample.
 std::optional<qint64> samplesSinceMidnight(const QString &text, double fps, int sampleRate);
+
+// The label of frame `frames` counted from 00:00:00:00 at `timebase` (the inverse of
+// frameCount): "HH:MM:SS:FF", or with `dropFrame` (timebases 30 and 60 only) the drop-frame
+// label "HH:MM:SS;FF". Wraps at 24 hours.
+QString text(qint64 frames, int timebase, bool dropFrame);
+
+// The start timecode of a take that begins at `timeOfDay` (its milliseconds ignored).
+// At 29.97 and 59.94 it is drop-frame: the label of the frame nearest that whole second, so
+// the label keeps naming the time of day (a non-drop-frame label runs 3.6 s an hour behind
+// the clock; by noon 43 s). Every other rate labels the second itself, "HH:mm:ss:00"; 23.976
+// has no drop-frame counting, so its labels run 0.1 % behind the clock as every camera's do.
+QString startTimecode(const QTime &timeOfDay, FrameRate rate);
 
 } // namespace Timecode

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/AudioFormat.h"
+#include "recording/FrameRate.h"
 #include "recording/TimelineCut.h"
 #include "recording/TimelineMarker.h"
 
@@ -34,14 +35,17 @@ struct TimelineExportInput
 {
     QString sessionName;    // the session name as the operator typed it (not trimmed)
     QString takeFolderPath; // the folder that holds the master WAV; empty: the master WAV's folder
-    QString startTimecode;  // time of day at the start of the take, "HH:mm:ss:00"
+    QString startTimecode;  // time of day at the start of the take, "HH:mm:ss:00" (";ff" drop-frame)
     qint64 durationMs = 0;  // length of the take
 
-    double frameRate = 30.0; // sequence format
+    FrameRate frameRate;     // the take's exact rate: the sequence's timebase and ntsc
     int width = 1920;
     int height = 1080;
 
     std::map<int, QString> videoPaths;    // channel id → recorded video file
+    // Cameras that joined the running take: channel id → the sequence frame of their first
+    // frame (every other file begins with the take), where their timecode also starts.
+    std::map<int, qint64> videoStartFrames;
     // The take's video container, for naming a camera whose file is not known (".mkv").
     QString videoFileExtension = QStringLiteral(".mp4");
     std::map<int, QString> isoAudioPaths; // channel id → separate channel WAV

@@ -88,6 +88,14 @@ void Builder::addCameras()
         TimelineMedia media = mediaFor(TimelineMedia::Kind::Video, path, timelineAbsolutePath(path));
         media.channelId = channelId;
         media.clipName = QStringLiteral("clip-cam-%1").arg(channelId);
+        // A camera that joined the take: its file begins (and its timecode starts) there.
+        if (const auto joined = m_in.videoStartFrames.find(channelId); joined != m_in.videoStartFrames.end() && joined->second > 0) {
+            const qint64 offset = std::min(joined->second, m_model.durationFrames);
+            media.sequenceOffset = offset;
+            media.durationFrames = measuredFrames(path).value_or(m_model.durationFrames - offset);
+            media.timecodeFrame = m_model.startTimecodeFrame + offset;
+            media.timecodeText = Timecode::text(*media.timecodeFrame, m_model.timebase(), m_model.isDropFrame);
+        }
         if (media.fileName.isEmpty())
             media.fileName = media.clipName + m_in.videoFileExtension;
         m_cameras.append(int(m_model.media.size()));
@@ -319,7 +327,9 @@ TimelineModel Builder::build()
     m_model.projectName = timelineProjectName(m_in.sessionName);
     m_model.mediaFolder = timelineMediaFolder(m_in);
     m_model.takeName = lastPathComponent(m_model.mediaFolder);
-    m_model.rate = frameRateFraction(Timecode::usableFrameRate(m_in.frameRate));
+    // A rate no timeline can describe (0, absurdly high) is laid out at 30.
+    const double usable = Timecode::usableFrameRate(m_in.frameRate.toDouble());
+    m_model.rate = m_in.frameRate.isValid() && usable == m_in.frameRate.toDouble() ? m_in.frameRate : frameRateFraction(usable);
     m_model.width = m_in.width;
     m_model.height = m_in.height;
     m_model.sampleRate = m_in.audioSampleRate > 0 ? m_in.audioSampleRate : AudioFormat::kSampleRate;

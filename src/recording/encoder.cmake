@@ -9,8 +9,8 @@ target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/RecordingContainer.h ${CMAKE_CURRENT_LIST_DIR}/RecordingContainer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/IEncoder.h
   ${CMAKE_CURRENT_LIST_DIR}/FrameRate.h ${CMAKE_CURRENT_LIST_DIR}/FrameRate.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/RecordingFrameRates.h ${CMAKE_CURRENT_LIST_DIR}/RecordingFrameRates.cpp
   ${CMAKE_CURRENT_LIST_DIR}/EncoderGeometry.h ${CMAKE_CURRENT_LIST_DIR}/EncoderGeometry.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/EncoderSetup.h ${CMAKE_CURRENT_LIST_DIR}/EncoderSetup.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FfmpegVideoCodec.h ${CMAKE_CURRENT_LIST_DIR}/FfmpegVideoCodec.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FfmpegEncoder.h ${CMAKE_CURRENT_LIST_DIR}/FfmpegEncoder.cpp
 )

@@ -123,6 +123,9 @@ QJsonObject RemoteApi::status() const
         // The last marker of the running (or last) take with its take time; empty before one.
         {QStringLiteral("lastMarker"), m_manager->lastMarkerText()},
         {QStringLiteral("masterVolume"), double(m_manager->masterAudioVolume())},
+        // The rate the running (or next) take records at, as a number and as people write it.
+        {QStringLiteral("recordingFps"), m_manager->timelineFps()},
+        {QStringLiteral("recordingFpsText"), m_manager->recordingFpsText()},
         {QStringLiteral("selectedGlobalFps"), m_manager->selectedGlobalFps()},
         {QStringLiteral("sessionName"), m_manager->activeSessionName()},
         {QStringLiteral("timecode"), m_manager->timecode()},
@@ -145,6 +148,13 @@ QByteArray RemoteApi::statusJson() const
 QByteArray RemoteApi::devicesJson() const
 {
     return m_manager->devicesReport();
+}
+
+QByteArray RemoteApi::sourceFormats(const HttpRequest &request) const
+{
+    const QString deviceLink = request.queryValue(QStringLiteral("deviceLink"));
+    const int channelId = queryInt(request, QStringLiteral("channelId"), 0);
+    return compact(QJsonObject::fromVariantMap(m_manager->getSourceFormatChoices(deviceLink, channelId)));
 }
 
 QByteArray RemoteApi::addSource(const HttpRequest &request)
@@ -186,13 +196,15 @@ QByteArray RemoteApi::addSource(const HttpRequest &request)
     if (!std::isfinite(float(framerate)))
         framerate = 30.0;
 
-    if (isChannelId(channelId)) {
-        m_manager->setCameraForChannel(channelId, deviceLink, width, height, float(framerate), colorRange, formatName);
+    // The same command as the window's source dialog; an empty device switches the channel's
+    // camera off and keeps what it was set to.
+    if (isChannelId(channelId) && deviceLink.isEmpty())
+        m_manager->setCameraForChannel(channelId, QString());
+    else if (isChannelId(channelId)) {
+        // Without a name the channel keeps the one it has.
         InputChannelsModel *model = channelsModel();
-        if (!channelName.isEmpty() && model)
-            model->setChannelName(channelId, channelName);
-        if (m_manager->activeSourceId() <= 0)
-            m_manager->setActiveSourceId(channelId);
+        const QString name = channelName.isEmpty() && model ? model->getChannelName(channelId) : channelName;
+        m_manager->applyChannelSource(channelId, deviceLink, width, height, framerate, colorRange, formatName, name);
     }
     return compact(QJsonObject{{QStringLiteral("channelId"), channelId}, {QStringLiteral("status"), QStringLiteral("ok")}});
 }
@@ -204,8 +216,9 @@ QByteArray RemoteApi::removeSource(const HttpRequest &request)
         if (const std::optional<QJsonObject> body = bodyObject(request))
             channelId = jsonInt(body->value(QStringLiteral("channelId")), 0);
     }
+    // The programme moves off a removed camera as it does in the window.
     if (isChannelId(channelId))
-        m_manager->removeCameraFromChannel(channelId);
+        m_manager->removeChannelSource(channelId);
     return compact(QJsonObject{{QStringLiteral("status"), QStringLiteral("ok")}});
 }
 

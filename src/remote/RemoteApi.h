@@ -28,6 +28,9 @@ public:
     QJsonObject status() const;
     QByteArray statusJson() const;
     QByteArray devicesJson() const;
+    // The lists a camera's format is chosen from (?deviceLink=...&channelId=N), as the source
+    // dialog of the window gets them.
+    QByteArray sourceFormats(const HttpRequest &request) const;
 
     // Each carries out its route and returns the JSON body of the answer.
     QByteArray addSource(const HttpRequest &request);

@@ -40,7 +40,7 @@ struct RemoteControlServer::Connection
 
 namespace {
 
-enum class Route { Page, Style, Script, Status, Devices, AddSource, RemoveSource, Switch, Record, Marker, Stream, Collect, Studio, NotFound };
+enum class Route { Page, Style, Script, Status, Devices, SourceFormats, AddSource, RemoveSource, Switch, Record, Marker, Stream, Collect, Studio, NotFound };
 
 Route routeFor(const QString &path)
 {
@@ -54,6 +54,8 @@ Route routeFor(const QString &path)
         return Route::Status;
     if (path == QLatin1String("/api/devices") || path == QLatin1String("/devices_info.json"))
         return Route::Devices;
+    if (path == QLatin1String("/api/source_formats"))
+        return Route::SourceFormats;
     if (path == QLatin1String("/api/add_source"))
         return Route::AddSource;
     if (path == QLatin1String("/api/remove_source"))
@@ -487,6 +489,7 @@ void RemoteControlServer::handleRequest(QTcpSocket *socket, const HttpRequest &r
         break;
     case Route::Status: response = HttpResponse::json(m_api.statusJson()); break;
     case Route::Devices: response = HttpResponse::json(m_api.devicesJson()); break;
+    case Route::SourceFormats: response = HttpResponse::json(m_api.sourceFormats(request)); break;
     case Route::AddSource: response = HttpResponse::json(m_api.addSource(request)); break;
     case Route::RemoveSource: response = HttpResponse::json(m_api.removeSource(request)); break;
     case Route::Switch: response = HttpResponse::json(m_api.switchSource(request)); break;

@@ -253,8 +253,10 @@ function updateStatus(data) {
   warningBanner.classList.toggle('hidden', lines.length === 0);
   renderStudio(studio);
 
+  // The rate the take records at, as the studio writes it ("29.97", "25").
   if (data.currentFps !== undefined && data.currentFps !== null) {
-    const target = data.selectedGlobalFps ? Number(data.selectedGlobalFps).toFixed(0) : '60';
+    const target = typeof data.recordingFpsText === 'string' && data.recordingFpsText !== ''
+      ? data.recordingFpsText : '30';
     fpsBadge.textContent = Number(data.currentFps).toFixed(1) + ' FPS (' + target + ' TARGET)';
   }
   // The studio's verdict on the rate, coloured as its status bar colours it.
@@ -283,7 +285,7 @@ let renderedGridKey = null;
 function renderGrid() {
   const active = activeChannels();
   // Rebuild only when the cards change: replacing a card under a finger would swallow the tap.
-  const key = JSON.stringify(active.map((c) => [c.id, c.name, c.sourceState]));
+  const key = JSON.stringify(active.map((c) => [c.id, c.name, c.sourceState, c.sourceFormat]));
   if (key === renderedGridKey) {
     showTroubles(active);
     return;
@@ -305,17 +307,21 @@ function renderGrid() {
     number.className = 'card-num';
     number.textContent = 'CAM ' + channel.id;
     top.append(dot, number);
-    // A camera that is gone (or coming back) says so on its card.
-    if (channel.sourceState === 'lost' || channel.sourceState === 'reconnecting') {
+    // A camera that is gone, coming back or not there yet says so on its card.
+    const stateTexts = { lost: 'LOST', reconnecting: 'RECONNECTING', waiting: 'WAITING' };
+    if (stateTexts[channel.sourceState]) {
       const badge = document.createElement('span');
       badge.className = 'state-badge ' + channel.sourceState;
-      badge.textContent = channel.sourceState === 'lost' ? 'LOST' : 'RECONNECTING';
+      badge.textContent = stateTexts[channel.sourceState];
       top.append(badge);
     }
 
     const name = document.createElement('div');
     name.className = 'card-name';
     name.textContent = channel.name ? String(channel.name) : 'Camera ' + channel.id;
+    // "waiting for USB Camera": the saved camera the channel starts with once it is plugged in.
+    if (channel.sourceState === 'waiting' && channel.sourceFormat)
+      name.textContent = 'waiting for ' + String(channel.sourceFormat);
 
     const gear = document.createElement('button');
     gear.className = 'gear-btn';
@@ -471,16 +477,11 @@ function dropMarker() {
 
 // ---- source dialog ----
 
-const RESOLUTION_NAMES = {
-  '3840x2160': ' (4K UHD)',
-  '1920x1080': ' (1080p FHD)',
-  '1280x720': ' (720p HD)',
-  '640x480': ' (SD)',
-};
-const DEFAULT_RESOLUTIONS = ['1920x1080', '1280x720'];
-const DEFAULT_FRAMERATES = ['60.00', '59.94', '50.00', '30.00', '29.97', '25.00', '24.00'];
-
 let dialogRequest = 0;
+// The chosen camera's format lists, as the studio builds them (/api/source_formats):
+// {resolutions: [{label, width, height, frameRates: [{label, fps, formatName}]}], colorRanges,
+// positions} — the same lists as the source dialog of the window.
+let formatChoices = { resolutions: [], colorRanges: [] };
 
 function addOption(select, value, text) {
   const option = document.createElement('option');
@@ -492,11 +493,6 @@ function addOption(select, value, text) {
 
 function videoDevices() {
   return devicesData && Array.isArray(devicesData.videoDevices) ? devicesData.videoDevices : [];
-}
-
-function selectedDeviceFormats() {
-  const device = videoDevices().find((d) => d && d.link === deviceSelect.value);
-  return device && Array.isArray(device.formats) ? device.formats : [];
 }
 
 function selectIfPresent(select, value) {
@@ -531,7 +527,6 @@ async function openSourceDialog(channelId) {
     disableBtn.classList.add('hidden');
     channelNameInput.value = 'CAM ' + channel;
   }
-  colorRangeSelect.value = 'Default';
   deviceSelect.textContent = '';
   addOption(deviceSelect, '', 'Učitavanje uređaja...');
   resolutionSelect.textContent = '';
@@ -550,13 +545,31 @@ async function openSourceDialog(channelId) {
 
   fillDevices();
   // A channel that already has a camera opens on its current settings.
-  if (isActive && current.deviceLink) {
+  if (isActive && current.deviceLink)
     selectIfPresent(deviceSelect, current.deviceLink);
-    fillResolutions();
-    selectIfPresent(resolutionSelect, current.width + 'x' + current.height);
+  await loadFormatChoices(request);
+}
+
+// The lists of the chosen camera; a channel's own camera opens on where it runs.
+async function loadFormatChoices(request = dialogRequest) {
+  const channel = parseInt(channelSelect.value, 10);
+  try {
+    const response = await api('/api/source_formats?deviceLink=' + encodeURIComponent(deviceSelect.value)
+                               + '&channelId=' + channel, { cache: 'no-store' });
+    formatChoices = await response.json();
+  } catch (error) {
+    console.error('Failed to fetch the format lists:', error);
+    formatChoices = { resolutions: [], colorRanges: [] };
+  }
+  if (request !== dialogRequest)
+    return;
+  fillResolutions();
+  const positions = formatChoices.positions;
+  if (positions) {
+    resolutionSelect.selectedIndex = positions.resolution;
     fillFramerates();
-    selectIfPresent(framerateSelect, Number(current.framerate).toFixed(2));
-    selectIfPresent(colorRangeSelect, current.colorRange);
+    framerateSelect.selectedIndex = positions.frameRate;
+    colorRangeSelect.selectedIndex = positions.colorRange;
   }
 }
 
@@ -574,72 +587,45 @@ function fillDevices() {
     for (const device of devices)
       addOption(deviceSelect, String(device.link), String(device.name));
   }
-  fillResolutions();
 }
 
 function fillResolutions() {
   resolutionSelect.textContent = '';
-  const seen = new Set();
-  for (const format of selectedDeviceFormats()) {
-    const value = format.width + 'x' + format.height;
-    if (seen.has(value))
-      continue;
-    seen.add(value);
-    addOption(resolutionSelect, value, value + (RESOLUTION_NAMES[value] || ''));
-  }
-  if (seen.size === 0) {
-    for (const value of DEFAULT_RESOLUTIONS)
-      addOption(resolutionSelect, value, value + RESOLUTION_NAMES[value]);
-  }
+  for (const entry of formatChoices.resolutions || [])
+    addOption(resolutionSelect, entry.width + 'x' + entry.height, String(entry.label));
+  colorRangeSelect.textContent = '';
+  for (const entry of formatChoices.colorRanges || [])
+    addOption(colorRangeSelect, String(entry.value), String(entry.label));
   fillFramerates();
+}
+
+function selectedResolution() {
+  return (formatChoices.resolutions || [])[resolutionSelect.selectedIndex] || null;
 }
 
 function fillFramerates() {
   framerateSelect.textContent = '';
-  const [width, height] = resolutionSelect.value.split('x').map(Number);
-  const seen = new Set();
-  for (const format of selectedDeviceFormats()) {
-    if (format.width !== width || format.height !== height)
-      continue;
-    const value = Number(format.fps).toFixed(2);
-    if (seen.has(value))
-      continue;
-    seen.add(value);
-    addOption(framerateSelect, value, value + ' fps (' + format.formatName + ')');
-  }
-  if (seen.size === 0) {
-    for (const value of DEFAULT_FRAMERATES)
-      addOption(framerateSelect, value, value + ' fps');
-  }
+  const resolution = selectedResolution();
+  for (const entry of resolution ? resolution.frameRates : [])
+    addOption(framerateSelect, Number(entry.fps).toFixed(2), String(entry.label));
 }
 
 function applySource() {
   vibrate();
   const channelId = parseInt(channelSelect.value, 10);
-  const [w, h] = resolutionSelect.value.split('x');
-  let width = parseInt(w, 10);
-  let height = parseInt(h, 10);
-  if (Number.isNaN(width))
-    width = 1920;
-  if (Number.isNaN(height))
-    height = 1080;
-  let framerate = parseFloat(framerateSelect.value);
-  if (Number.isNaN(framerate))
-    framerate = 30.0;
+  const resolution = selectedResolution() || { width: 1920, height: 1080, frameRates: [] };
+  const rate = resolution.frameRates[framerateSelect.selectedIndex] || { fps: 30, formatName: '' };
   const chosen = deviceSelect.selectedOptions[0];
-  // The pixel format the chosen rate entry names ("30.00 fps (MJPEG)").
-  const rateEntry = framerateSelect.selectedOptions[0];
-  const named = /\(([^()]+)\)$/.exec(rateEntry ? rateEntry.text : '');
   const payload = {
     channelId: channelId,
     deviceLink: deviceSelect.value,
     deviceName: chosen ? chosen.text : '',
-    width: width,
-    height: height,
-    framerate: framerate,
-    colorRange: colorRangeSelect.value,
+    width: resolution.width,
+    height: resolution.height,
+    framerate: rate.fps,
+    colorRange: colorRangeSelect.value || 'Default',
     channelName: channelNameInput.value.trim() || 'CAM ' + channelId,
-    formatName: named ? named[1] : '',
+    formatName: rate.formatName,
   };
   api('/api/add_source', {
     method: 'POST',
@@ -697,7 +683,7 @@ el('cancelBtn').addEventListener('click', closeSourceDialog);
 el('applyBtn').addEventListener('click', applySource);
 disableBtn.addEventListener('click', disableSource);
 channelSelect.addEventListener('change', () => openSourceDialog(parseInt(channelSelect.value, 10)));
-deviceSelect.addEventListener('change', fillResolutions);
+deviceSelect.addEventListener('change', () => loadFormatChoices());
 resolutionSelect.addEventListener('change', fillFramerates);
 
 takeKeyFromAddress();

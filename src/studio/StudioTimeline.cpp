@@ -1,6 +1,5 @@
 #include "studio/StudioTimeline.h"
 
-#include "recording/Timecode.h"
 #include "recording/TimelineModelBuilder.h"
 #include "recording/TimelinePaths.h"
 #include "studio/StudioAngles.h"
@@ -66,8 +65,10 @@ TimelineModel studioTimelineModel(const TimelineExportInput &leaderTake, const Q
             continue;
         input.videoPaths[clip.studioChannel] = clip.path;
         TimelineFileMeasure measure;
-        measure.seconds = clip.frames > 0 ? double(clip.frames) / Timecode::usableFrameRate(leaderTake.frameRate)
-                                          : double(clip.durationMs) / 1000.0;
+        const FrameRate &rate = leaderTake.frameRate;
+        measure.seconds = clip.frames > 0 && rate.numerator > 0
+                              ? double(clip.frames) * rate.denominator / rate.numerator
+                              : double(clip.durationMs) / 1000.0;
         input.measuredFiles[clip.path] = measure;
     }
     TimelineModel model = buildTimelineModel(input);

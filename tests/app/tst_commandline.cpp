@@ -58,21 +58,28 @@ void TestCommandLine::parse_data()
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("session");
     QTest::addColumn<int>("port");
+    QTest::addColumn<int>("fps");  // the frame-rate entry, -1: the settings' own
+    QTest::addColumn<int>("size"); // the resolution entry, -1: the settings' own
 
     const int run = int(Action::Run), err = int(Action::Error);
-    QTest::newRow("no options") << QStringList{} << run << false << "" << "" << -1;
-    QTest::newRow("help") << QStringList{"--help"} << int(Action::ShowHelp) << false << "" << "" << -1;
-    QTest::newRow("version") << QStringList{"--version"} << int(Action::ShowVersion) << false << "" << "" << -1;
+    QTest::newRow("no options") << QStringList{} << run << false << "" << "" << -1 << -1 << -1;
+    QTest::newRow("help") << QStringList{"--help"} << int(Action::ShowHelp) << false << "" << "" << -1 << -1 << -1;
+    QTest::newRow("version") << QStringList{"--version"} << int(Action::ShowVersion) << false << "" << "" << -1 << -1 << -1;
     QTest::newRow("all") << QStringList{"--headless", "--output", "/tmp/rec", "--session", "Tom & Jerry", "--port", "9090"}
-                         << run << true << "/tmp/rec" << "Tom & Jerry" << 9090;
-    QTest::newRow("equals form") << QStringList{"--port=8081", "--output=/x"} << run << false << "/x" << "" << 8081;
-    QTest::newRow("unknown option") << QStringList{"--bogus"} << err << false << "" << "" << -1;
-    QTest::newRow("stray argument") << QStringList{"take1"} << err << false << "" << "" << -1;
-    QTest::newRow("port not a number") << QStringList{"--port", "abc"} << err << false << "" << "" << -1;
-    QTest::newRow("port zero") << QStringList{"--port", "0"} << err << false << "" << "" << -1;
-    QTest::newRow("port too big") << QStringList{"--port", "70000"} << err << false << "" << "" << -1;
-    QTest::newRow("output missing value") << QStringList{"--output"} << err << false << "" << "" << -1;
-    QTest::newRow("blank session") << QStringList{"--session", "  "} << err << false << "" << "" << -1;
+                         << run << true << "/tmp/rec" << "Tom & Jerry" << 9090 << -1 << -1;
+    QTest::newRow("equals form") << QStringList{"--port=8081", "--output=/x"} << run << false << "/x" << "" << 8081 << -1 << -1;
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << err << false << "" << "" << -1 << -1 << -1;
+    QTest::newRow("stray argument") << QStringList{"take1"} << err << false << "" << "" << -1 << -1 << -1;
+    QTest::newRow("port not a number") << QStringList{"--port", "abc"} << err << false << "" << "" << -1 << -1 << -1;
+    QTest::newRow("port zero") << QStringList{"--port", "0"} << err << false << "" << "" << -1 << -1 << -1;
+    QTest::newRow("port too big") << QStringList{"--port", "70000"} << err << false << "" << "" << -1 << -1 << -1;
+    QTest::newRow("output missing value") << QStringList{"--output"} << err << false << "" << "" << -1 << -1 << -1;
+    QTest::newRow("blank session") << QStringList{"--session", "  "} << err << false << "" << "" << -1 << -1 << -1;
+    QTest::newRow("fps and size") << QStringList{"--fps", "29.97", "--size", "1280x720"} << run << false << "" << "" << -1 << 3 << 3;
+    QTest::newRow("fps 25.00, equals form") << QStringList{"--fps=25.00"} << run << false << "" << "" << -1 << 2 << -1;
+    QTest::newRow("fps auto") << QStringList{"--fps", "auto"} << run << false << "" << "" << -1 << 10 << -1;
+    QTest::newRow("fps not offered") << QStringList{"--fps", "29.9"} << err << false << "" << "" << -1 << -1 << -1;
+    QTest::newRow("size not offered") << QStringList{"--size", "1280x700"} << err << false << "" << "" << -1 << -1 << -1;
 }
 
 void TestCommandLine::parse()
@@ -83,6 +90,8 @@ void TestCommandLine::parse()
     QFETCH(QString, output);
     QFETCH(QString, session);
     QFETCH(int, port);
+    QFETCH(int, fps);
+    QFETCH(int, size);
 
     args.prepend(QStringLiteral("vireon"));
     const CommandLineResult result = CommandLine::parse(args);
@@ -95,6 +104,8 @@ void TestCommandLine::parse()
     QCOMPARE(result.options.outputDir, output);
     QCOMPARE(result.options.sessionName, session);
     QCOMPARE(result.options.port, port);
+    QCOMPARE(result.options.framerateIndex, fps);
+    QCOMPARE(result.options.resolutionIndex, size);
 }
 
 void TestCommandLine::versionAndHelpExitZero()
@@ -110,7 +121,8 @@ void TestCommandLine::versionAndHelpExitZero()
     QVERIFY(help.waitForFinished(10000));
     QCOMPARE(help.exitCode(), 0);
     const QByteArray text = help.readAllStandardOutput();
-    for (const char *option : {"--headless", "--output", "--session", "--port", "--version"})
+    for (const char *option : {"--headless", "--output", "--session", "--port", "--version", "--fps <RATE>",
+                               "--size <WIDTHxHEIGHT>"})
         QVERIFY2(text.contains(option), option);
 }
 
@@ -124,6 +136,14 @@ void TestCommandLine::badOptionPrintsUsageAndExitsTwo()
     const QByteArray err = process.readAllStandardError();
     QVERIFY(err.contains("frobnicate"));
     QVERIFY(err.contains("Usage: vireon"));
+
+    // A rate that is not offered names the ones that are.
+    QProcess rate;
+    rate.start(QStringLiteral(VIREON_EXECUTABLE), {QStringLiteral("--fps"), QStringLiteral("31")});
+    QVERIFY(rate.waitForFinished(10000));
+    QCOMPARE(rate.exitCode(), 2);
+    QVERIFY2(rate.readAllStandardError().contains("--fps '31' is not offered; choose one of: 23.976, 24, 25, 29.97, 30, 48, 50, 59.94, 60, 120, auto."),
+             "the list of rates");
 }
 
 void TestCommandLine::headlessRunsUntilTerminatedAndExitsCleanly()

@@ -146,7 +146,6 @@ private slots:
         QTest::addColumn<bool>("sustainable");
         QTest::addColumn<int>("resolution");
         QTest::addColumn<int>("framerate");
-        QTest::addColumn<int>("globalFramerate");
         QTest::addColumn<int>("encoder");
         QTest::addColumn<int>("quality");
         QTest::addColumn<QString>("headline");
@@ -156,49 +155,49 @@ private slots:
 
         // Four 1080p60 channels would need 144 % of two threads; four at 30 need 72 %.
         QTest::newRow("software only on two threads")
-            << QList<EncoderMeasurement>{x264, x265} << 4 << 2 << true << 2 << 4 << 3 << 0 << 2
+            << QList<EncoderMeasurement>{x264, x265} << 4 << 2 << true << 2 << 4 << 0 << 2
             << QStringLiteral("Hardware baseline optimal for 1080p30 Software H.264 (4 channels, 72% CPU)");
         QTest::newRow("one channel keeps 60 fps")
-            << QList<EncoderMeasurement>{x264, x265} << 1 << 2 << true << 2 << 8 << 0 << 0 << 2
+            << QList<EncoderMeasurement>{x264, x265} << 1 << 2 << true << 2 << 8 << 0 << 2
             << QStringLiteral("Hardware baseline optimal for 1080p60 Software H.264 (1 channel, 36% CPU)");
         QTest::newRow("hardware takes 1080p60 off the CPU")
             << QList<EncoderMeasurement>{x264, x265, measured(2, kNvencH264, QStringLiteral("h264"), true, 1.5, 3.0)}
-            << 4 << 2 << true << 2 << 8 << 0 << 2 << 2
+            << 4 << 2 << true << 2 << 8 << 2 << 2
             << QStringLiteral("Hardware baseline optimal for 1080p60 NVENC H.264 (4 channels, 18% CPU, 72% engine)");
         // 240 frames a second at 5 ms each would keep the engine busy 120 % of the time.
         QTest::newRow("slow engine drops to 30 fps, still hardware")
             << QList<EncoderMeasurement>{x264, x265, measured(2, kNvencH264, QStringLiteral("h264"), true, 1.5, 5.0)}
-            << 4 << 2 << true << 2 << 4 << 3 << 2 << 2
+            << 4 << 2 << true << 2 << 4 << 2 << 2
             << QStringLiteral("Hardware baseline optimal for 1080p30 NVENC H.264 (4 channels, 9% CPU, 60% engine)");
         QTest::newRow("H.264 before HEVC when both fit")
             << QList<EncoderMeasurement>{x264, x265, measured(2, kNvencH264, QStringLiteral("h264"), true, 2.0, 2.0),
                                          measured(3, kNvencHevc, QStringLiteral("hevc"), true, 1.0, 2.0)}
-            << 4 << 2 << true << 2 << 8 << 0 << 2 << 2
+            << 4 << 2 << true << 2 << 8 << 2 << 2
             << QStringLiteral("Hardware baseline optimal for 1080p60 NVENC H.264 (4 channels, 24% CPU, 48% engine)");
         QTest::newRow("HEVC when the H.264 encoder failed")
             << QList<EncoderMeasurement>{x264, x265, failed(2, kNvencH264, QStringLiteral("No NVENC capable devices found")),
                                          measured(3, kNvencHevc, QStringLiteral("hevc"), true, 1.0, 2.0)}
-            << 4 << 2 << true << 2 << 8 << 0 << 3 << 2
+            << 4 << 2 << true << 2 << 8 << 3 << 2
             << QStringLiteral("Hardware baseline optimal for 1080p60 NVENC HEVC (4 channels, 12% CPU, 48% engine)");
         // 1080p frames at 32 ms: 1080p30 needs 192 %, 720p30 85 %, 640x480 at 30 28 %.
         QTest::newRow("slow CPU gives up resolution")
             << QList<EncoderMeasurement>{measured(0, kX264, QStringLiteral("h264"), false, 32.0, 20.0)}
-            << 4 << 2 << true << 4 << 4 << 3 << 0 << 0
+            << 4 << 2 << true << 4 << 4 << 0 << 0
             << QStringLiteral("Hardware baseline optimal for 480p30 Software H.264 (4 channels, 28% CPU)");
         // Measured at 720p: 6 ms is 13.5 ms per 1080p frame, so 1080p30 needs 81 %.
         QTest::newRow("cost scales with the measured frame size")
             << QList<EncoderMeasurement>{measured(0, kX264, QStringLiteral("h264"), false, 6.0, 4.0, 1280, 720)}
-            << 4 << 2 << true << 3 << 8 << 0 << 0 << 1
+            << 4 << 2 << true << 3 << 8 << 0 << 1
             << QStringLiteral("Hardware baseline optimal for 720p60 Software H.264 (4 channels, 72% CPU)");
         // 640x480 at 30 on four channels: 178 % with 200 ms per 1080p frame, 160 % with 180 ms.
         QTest::newRow("nothing fits: smallest settings, cheapest encoder")
             << QList<EncoderMeasurement>{measured(0, kX264, QStringLiteral("h264"), false, 200.0, 100.0),
                                          measured(1, kX265, QStringLiteral("hevc"), false, 180.0, 100.0)}
-            << 4 << 2 << false << 4 << 4 << 3 << 1 << 0
+            << 4 << 2 << false << 4 << 4 << 1 << 0
             << QStringLiteral("Hardware below baseline: 480p30 Software HEVC (4 channels, needs 160% CPU)");
         QTest::newRow("no measurement keeps the defaults")
             << QList<EncoderMeasurement>{failed(0, kX264, QStringLiteral("Encoder not found"))}
-            << 4 << 2 << false << 2 << 8 << 0 << 0 << 2
+            << 4 << 2 << false << 2 << 8 << 0 << 2
             << QStringLiteral("Benchmark failed: no encoder could encode test frames");
     }
     void decision()
@@ -209,7 +208,6 @@ private slots:
         QFETCH(bool, sustainable);
         QFETCH(int, resolution);
         QFETCH(int, framerate);
-        QFETCH(int, globalFramerate);
         QFETCH(int, encoder);
         QFETCH(int, quality);
         QFETCH(QString, headline);
@@ -218,7 +216,6 @@ private slots:
         QCOMPARE(rec.isSustainable, sustainable);
         QCOMPARE(rec.resolutionIndex, resolution);
         QCOMPARE(rec.framerateIndex, framerate);
-        QCOMPARE(rec.globalFramerateIndex, globalFramerate);
         QCOMPARE(rec.encoderIndex, encoder);
         QCOMPARE(rec.qualityIndex, quality);
         const QStringList lines = rec.summary.split(QLatin1Char('\n'));

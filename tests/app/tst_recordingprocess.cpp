@@ -2,8 +2,10 @@
 // the container the settings window stored), by SIGTERM, by SIGKILL (after switches and a
 // marker from the phone's API; the next start rebuilds its timelines), on a disk that fills up
 // and on a file system that fills up (where the timeline cannot be written either: never half
-// a file, never "Successfully exported", exit status 1). The files it leaves are read back. Every run gets a settings store of its own, so the
-// developer's settings neither change these takes nor are changed by them.
+// a file, never "Successfully exported", exit status 1). The files it leaves are read back.
+// A studio set up from the phone is there again at the next start, its absent camera waited
+// for, and a demo run with --fps changes nothing of it. Every run gets a settings store of its
+// own, so the developer's settings neither change these takes nor are changed by them.
 #include "FcpxmlReader.h"
 #include "MediaReadback.h"
 #include "OtioReader.h"
@@ -15,6 +17,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTcpServer>
@@ -32,6 +37,49 @@ const QString kSession = QStringLiteral("Proc");
 double wavSeconds(const WavReadback &wav)
 {
     return wav.sampleRate > 0 ? double(wav.frames()) / wav.sampleRate : 0.0;
+}
+
+// A running program's remote control, as a phone reaches it: its address and key from the
+// line the program prints at start.
+struct Remote
+{
+    QString host;
+    quint16 port = 0;
+    QString key;
+
+    bool isValid() const { return port != 0; }
+
+    // The JSON answer to one request ("GET /api/status", "POST /api/add_source" with a body).
+    QJsonObject call(const QByteArray &method, const QString &target, const QByteArray &body = {}) const
+    {
+        QTcpSocket socket;
+        socket.connectToHost(host, port);
+        if (!socket.waitForConnected(5000))
+            return {};
+        socket.write(method + ' ' + target.toUtf8() + " HTTP/1.1\r\nHost: " + host.toUtf8() + ':'
+                     + QByteArray::number(port) + "\r\nX-Vireon-Key: " + key.toUtf8()
+                     + "\r\nContent-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size())
+                     + "\r\nConnection: close\r\n\r\n" + body);
+        QByteArray answer;
+        while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(10000))
+            answer += socket.readAll();
+        answer += socket.readAll();
+        return QJsonDocument::fromJson(answer.mid(answer.indexOf("\r\n\r\n") + 4)).object();
+    }
+};
+
+Remote remoteOf(QProcess &process)
+{
+    static const QRegularExpression line(QStringLiteral(R"(Remote control: http://([0-9.]+):(\d+)/\?key=([0-9a-f]+))"));
+    QByteArray printed;
+    for (int i = 0; i < 100 && !printed.contains('\n'); ++i) {
+        process.waitForReadyRead(200);
+        printed += process.readAllStandardOutput();
+    }
+    const QRegularExpressionMatch match = line.match(QString::fromUtf8(printed));
+    if (!match.hasMatch())
+        return {};
+    return {match.captured(1), quint16(match.captured(2).toUInt()), match.captured(3)};
 }
 
 // Where the last picture written so far ends, in seconds of the file (0 without one).
@@ -76,6 +124,7 @@ private slots:
     void killDuringATakeLeavesPlayableFiles();
     void fullDiskEndsTheTakeWithAnError();
     void fullFileSystemLeavesNoHalfTimeline();
+    void studioSetUpIsThereAtTheNextStart();
 
 private:
     // Starts the program (through bash when a file-size limit is wanted), with the settings
@@ -373,6 +422,91 @@ exit $status)");
     QVERIFY(!errors.contains(QStringLiteral("Successfully exported")));
     QVERIFY(!QDir(takeFolder(output.path())).exists());
     QCOMPARE(QDir(kept.path()).entryList(QDir::Files), QStringList());
+}
+
+void TestRecordingProcess::studioSetUpIsThereAtTheNextStart()
+{
+    QTemporaryDir configHome;
+    QTemporaryDir output;
+    const QString store = configHome.filePath(QStringLiteral("Vireon/Vireon.conf"));
+    const auto run = [&](QProcess &process, const QStringList &args) {
+        process.setProcessEnvironment(environment(configHome.path()));
+        process.start(QStringLiteral(VIREON_EXECUTABLE), args);
+        QVERIFY(process.waitForStarted());
+    };
+    const auto end = [](QProcess &process) {
+        process.terminate();
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 0);
+    };
+
+    // Monday: four cameras put on the channels from the phone.
+    {
+        QProcess first;
+        run(first, {QStringLiteral("--headless"), QStringLiteral("--output"), output.path()});
+        const Remote remote = remoteOf(first);
+        if (!remote.isValid())
+            QSKIP("both remote-control ports are taken on this machine");
+        for (int channel = 1; channel <= 4; ++channel) {
+            const QJsonObject source{{"channelId", channel}, {"deviceLink", QStringLiteral("vireon:testpattern:%1").arg(channel)},
+                                     {"width", 640}, {"height", 480}, {"framerate", 25},
+                                     {"channelName", QStringLiteral("Desk %1").arg(channel)}};
+            QCOMPARE(remote.call("POST", QStringLiteral("/api/add_source"), QJsonDocument(source).toJson()).value("status"),
+                     QJsonValue("ok"));
+        }
+        end(first);
+    }
+    // Overnight, the camera of channel 4 went back into its bag: another machine's camera now.
+    {
+        QSettings settings(store, QSettings::IniFormat);
+        QCOMPARE(settings.value(QStringLiteral("Studio/Channel2/channelName")).toString(), QStringLiteral("Desk 2"));
+        // --output was that run's only.
+        QVERIFY(!settings.contains(QStringLiteral("RecordingConfig/outputFolder")));
+        settings.setValue(QStringLiteral("Studio/Channel4/cameraKey"), QStringLiteral("/dev/v4l/by-id/usb-Studio_Cam-video-index0"));
+        settings.setValue(QStringLiteral("Studio/Channel4/cameraName"), QStringLiteral("Studio Cam"));
+    }
+
+    // Tuesday: the same studio, channel 4 waiting for its camera.
+    {
+        QProcess second;
+        run(second, {QStringLiteral("--headless")});
+        const Remote remote = remoteOf(second);
+        QVERIFY(remote.isValid());
+        const QJsonArray channels = remote.call("GET", QStringLiteral("/api/status")).value("channels").toArray();
+        QCOMPARE(channels.size(), 4);
+        for (int channel = 1; channel <= 3; ++channel) {
+            const QJsonObject card = channels.at(channel - 1).toObject();
+            QCOMPARE(card.value("sourceState").toString(), QStringLiteral("live"));
+            QCOMPARE(card.value("framerate").toDouble(), 25.0);
+            QCOMPARE(card.value("deviceLink").toString(), QStringLiteral("vireon:testpattern:%1").arg(channel));
+        }
+        const QJsonObject waiting = channels.at(3).toObject();
+        QCOMPARE(waiting.value("sourceState").toString(), QStringLiteral("waiting"));
+        QCOMPARE(waiting.value("sourceFormat").toString(), QStringLiteral("Studio Cam"));
+        QVERIFY(waiting.value("active").toBool());
+        end(second);
+    }
+
+    // A demo run at another rate records, and leaves the studio's set-up as it was.
+    const auto savedSetUp = [&] {
+        QSettings settings(store, QSettings::IniFormat);
+        QStringList values;
+        for (const QString &key : settings.allKeys()) {
+            if (key.startsWith(QLatin1String("Studio/")) || key.startsWith(QLatin1String("RecordingConfig/")))
+                values.append(key + QLatin1Char('=') + settings.value(key).toString());
+        }
+        return values;
+    };
+    const QStringList before = savedSetUp();
+    QVERIFY(before.contains(QStringLiteral("Studio/Channel4/cameraName=Studio Cam")));
+    QProcess demo;
+    run(demo, {QStringLiteral("--headless"), QStringLiteral("--demo"), QStringLiteral("--fps"), QStringLiteral("50"),
+               QStringLiteral("--record"), QStringLiteral("1"), QStringLiteral("--output"), output.path(),
+               QStringLiteral("--session"), kSession});
+    QVERIFY(demo.waitForFinished(60000));
+    QCOMPARE(demo.exitCode(), 0);
+    QCOMPARE(readBack(takeFolder(output.path()) + QStringLiteral("/Camera_01.mp4")).frameRate.num, 50);
+    QCOMPARE(savedSetUp(), before);
 }
 
 QTEST_GUILESS_MAIN(TestRecordingProcess)

@@ -1,6 +1,7 @@
 // Routing through the manager with the built-in devices: cameras and audio inputs per
 // channel, the model flags, the 25 ms tick and live monitoring.
 #include "app/ApplicationManager.h"
+#include "app/SourceFormatChoices.h"
 #include "capture/AudioCapture.h"
 #include "capture/CameraCapture.h"
 
@@ -41,6 +42,8 @@ private slots:
     void mixerOutputKeepsRealTime();
     void liveMonitoringOpensOnce();
     void idleFrameRateIsWhatTheCamerasDeliver();
+    void sourceFormatLists_data();
+    void sourceFormatLists();
 
 private:
 };
@@ -291,6 +294,81 @@ void TestRouting::idleFrameRateIsWhatTheCamerasDeliver()
     m_manager->updateMetrics();
     QVERIFY2(m_manager->currentFps() > 25.0 && m_manager->currentFps() < 35.0,
              qPrintable(QString::number(m_manager->currentFps())));
+}
+
+namespace {
+
+CameraFormat formatOf(int width, int height, qint32 fpsDenominator, const QString &name)
+{
+    CameraFormat format;
+    format.width = width;
+    format.height = height;
+    format.fpsNumerator = 10'000'000;
+    format.fpsDenominator = fpsDenominator;
+    format.subtypeName = name;
+    return format;
+}
+
+QStringList labelsOf(const QVariantList &entries)
+{
+    QStringList labels;
+    for (const QVariant &entry : entries)
+        labels.append(entry.toMap().value(QStringLiteral("label")).toString());
+    return labels;
+}
+
+} // namespace
+
+void TestRouting::sourceFormatLists_data()
+{
+    // The lists the source dialog and the phone page both show, and where a running camera
+    // sits in them.
+    QTest::addColumn<QList<CameraFormat>>("formats");
+    QTest::addColumn<QStringList>("resolutions");
+    QTest::addColumn<QStringList>("firstSizeRates");
+    QTest::addColumn<double>("runningFps");
+    QTest::addColumn<QString>("runningFormat");
+    QTest::addColumn<int>("ratePosition");
+    const qint32 fps30 = 333'333, fps2997 = 333'667, fps5 = 2'000'000;
+    QTest::newRow("one size in two encodings")
+        << QList<CameraFormat>{formatOf(1920, 1080, fps30, "MJPEG"), formatOf(1920, 1080, fps5, "YUY2"),
+                               formatOf(1920, 1080, fps30, "MJPEG"), formatOf(640, 480, fps30, "YUY2")}
+        << QStringList{"1920x1080 (1080p FHD)", "640x480 (SD)"} << QStringList{"30.00 fps (MJPEG)", "5.00 fps (YUY2)"}
+        << 5.0 << "YUY2" << 1;
+    QTest::newRow("29.97 beside 30: the nearest")
+        << QList<CameraFormat>{formatOf(800, 600, fps30, "YUY2"), formatOf(800, 600, fps2997, "YUY2")}
+        << QStringList{"800x600"} << QStringList{"30.00 fps (YUY2)", "29.97 fps (YUY2)"} << 29.97 << "" << 1;
+    QTest::newRow("the pixel format asked for, at one rate")
+        << QList<CameraFormat>{formatOf(1280, 720, fps30, "YUY2"), formatOf(1280, 720, fps30, "MJPEG")}
+        << QStringList{"1280x720 (720p HD)"} << QStringList{"30.00 fps (YUY2)", "30.00 fps (MJPEG)"} << 30.0 << "MJPEG" << 1;
+    QTest::newRow("no formats: the common lists")
+        << QList<CameraFormat>{}
+        << QStringList{"1920x1080 (1080p FHD)", "3840x2160 (4K UHD)", "2560x1440 (2K QHD)", "1280x720 (720p HD)", "640x480 (SD)"}
+        << QStringList{"60.00 fps", "59.94 fps", "50.00 fps", "30.00 fps", "29.97 fps", "25.00 fps", "24.00 fps", "23.976 fps"}
+        << 25.0 << "" << 5;
+}
+
+void TestRouting::sourceFormatLists()
+{
+    QFETCH(QList<CameraFormat>, formats);
+    QFETCH(QStringList, resolutions);
+    QFETCH(QStringList, firstSizeRates);
+    QFETCH(double, runningFps);
+    QFETCH(QString, runningFormat);
+    QFETCH(int, ratePosition);
+    const QVariantMap choices = SourceFormatChoices::choicesFor(formats);
+    const QVariantList sizes = choices.value(QStringLiteral("resolutions")).toList();
+    QCOMPARE(labelsOf(sizes), resolutions);
+    QCOMPARE(labelsOf(sizes.first().toMap().value(QStringLiteral("frameRates")).toList()), firstSizeRates);
+    QCOMPARE(labelsOf(choices.value(QStringLiteral("colorRanges")).toList()),
+             (QStringList{"Default (Auto)", "Full (0-255 PC)", "Partial (16-235 TV)"}));
+    const QVariantMap first = sizes.first().toMap();
+    const QVariantMap positions = SourceFormatChoices::positionsIn(choices, first.value("width").toInt(),
+                                                                   first.value("height").toInt(), runningFps,
+                                                                   runningFormat, QStringLiteral("Partial (16-235 TV)"));
+    QCOMPARE(positions.value(QStringLiteral("resolution")).toInt(), 0);
+    QCOMPARE(positions.value(QStringLiteral("frameRate")).toInt(), ratePosition);
+    QCOMPARE(positions.value(QStringLiteral("colorRange")).toInt(), 2);
 }
 
 QTEST_MAIN(TestRouting)

@@ -3,9 +3,12 @@
 // back. Two cameras record the right number of frames in step with the test tone; a camera
 // unplugged during a take is shown lost (model, phone status, log), its slots are counted as
 // repeated, and it is restarted in its format when it comes back, while the file keeps the
-// take's full length.
+// take's full length. A saved studio set-up is restored by the next manager with a webcam that
+// is not plugged in waiting on its channel; plugged in during a take, it starts by itself and
+// joins the take.
 #include "app/ApplicationManager.h"
 #include "capture/AudioCapture.h"
+#include "models/InputChannelsModel.h"
 #include "capture/V4l2Kernel.h"
 #include "remote/RemoteApi.h"
 
@@ -63,6 +66,7 @@ private slots:
 
     void twoWebcamsRecordInStepWithTheTone();
     void cameraUnpluggedDuringATakeIsShownCountedAndRestarted();
+    void restoredSetupWaitsForItsWebcamWhichJoinsTheTake();
 
 private:
     QString record(int ms, const std::function<void()> &during = {});
@@ -214,6 +218,70 @@ void TestSimulatedCameras::cameraUnpluggedDuringATakeIsShownCountedAndRestarted(
             loggedRepeats = std::max(loggedRepeats, cells[4].toLongLong());
     }
     QVERIFY2(loggedRepeats >= 30 && loggedRepeats <= repeated, qPrintable(QString::number(loggedRepeats)));
+}
+
+void TestSimulatedCameras::restoredSetupWaitsForItsWebcamWhichJoinsTheTake()
+{
+    // The studio as the operator set it up, through the same commands as the window.
+    const int sim = m_kernel->addCamera(simulatedWebcam(1));
+    const QString webcam = m_kernel->deviceKey(sim);
+    m_manager->setSetupSaving(true);
+    QVERIFY(m_manager->applyChannelSource(1, m_kernel->deviceKey(m_kernel->addCamera(simulatedWebcam(2))), 640, 480,
+                                          30.0, QStringLiteral("Default"), QStringLiteral("MJPEG"), QStringLiteral("Host"))
+                .value(QStringLiteral("ok")).toBool());
+    QVERIFY(m_manager->applyChannelSource(2, webcam, 640, 480, 30.0, QStringLiteral("Default"), QStringLiteral("YUY2"),
+                                          QStringLiteral("Guest"))
+                .value(QStringLiteral("ok")).toBool());
+    m_manager->setAudioInputForChannel(1, AudioCapture::testToneName());
+    m_manager->setChannelAudioVolume(1, 0.5f);
+    m_manager->setChannelAudioMute(2, true);
+    m_manager->setChannelCameraLink(1, 1);
+    m_manager->setSourceKey(1, Qt::Key_F2);
+    QVERIFY(m_manager->saveSettings());
+    m_manager->shutDown(); // the program ends: its cameras are closed
+
+    // Tomorrow: the guest's webcam is not plugged in yet when the program starts.
+    m_kernel->unplug(sim);
+    InputChannelsModel model;
+    ApplicationManager restored;
+    restored.setChannelsModel(&model);
+    restored.setRecordingPath(outputPath());
+    restored.restoreStudioSetup();
+    QCOMPARE(model.getChannelName(1), QStringLiteral("Host"));
+    QCOMPARE(model.getSourceState(1), QStringLiteral("live"));
+    QCOMPARE(restored.getChannelAudioInput(1), AudioCapture::testToneName());
+    QCOMPARE(restored.getChannelAudioVolume(1), 0.5f);
+    QVERIFY(restored.isChannelAudioMuted(2));
+    QCOMPARE(restored.getChannelCameraLink(1), 1);
+    QCOMPARE(restored.getSourceKey(1), int(Qt::Key_F2));
+    // The guest's channel waits for its webcam, on the tile and the phone card alike.
+    QCOMPARE(model.getChannelName(2), QStringLiteral("Guest"));
+    QCOMPARE(model.getSourceState(2), QStringLiteral("waiting"));
+    QVERIFY(model.hasActiveVideo(2));
+    const QJsonObject card = RemoteApi(&restored).status().value(QStringLiteral("channels")).toArray().at(1).toObject();
+    QCOMPARE(card.value(QStringLiteral("sourceState")).toString(), QStringLiteral("waiting"));
+    QCOMPARE(card.value(QStringLiteral("sourceFormat")).toString(), QStringLiteral("Vireon Sim Webcam 1"));
+
+    // Plugged in during a take: it starts by itself, in its saved format, and joins the take.
+    QSignalSpy finished(&restored, &ApplicationManager::takeFinished);
+    restored.startRecording();
+    QVERIFY(restored.isRecording());
+    QTest::qWait(500);
+    m_kernel->plugIn(sim);
+    QTRY_COMPARE_WITH_TIMEOUT(model.getSourceState(2), QStringLiteral("live"), 5000);
+    QCOMPARE(m_kernel->currentMode(sim), (SimulatedMode{V4L2_PIX_FMT_YUYV, 640, 480}));
+    QVERIFY(model.isChannelRecording(2));
+    QTest::qWait(800);
+    restored.stopRecording();
+    QVERIFY(!finished.isEmpty());
+    const QString take = finished.first().first().toString();
+    QCOMPARE(linesContaining(QStringLiteral("=== CAMERA JOINED === channel 2")).size(), 1);
+    const Readback joined = readBack(take + QStringLiteral("/Camera_02.mp4"));
+    QVERIFY2(joined.error.isEmpty(), qPrintable(joined.error));
+    const Readback host = readBack(take + QStringLiteral("/Camera_01.mp4"));
+    QVERIFY2(joined.pts.size() >= 10 && joined.pts.size() < host.pts.size() - 10,
+             qPrintable(QStringLiteral("%1 of %2 frames").arg(joined.pts.size()).arg(host.pts.size())));
+    restored.setChannelsModel(nullptr);
 }
 
 QTEST_GUILESS_MAIN(TestSimulatedCameras)

@@ -143,7 +143,7 @@ void TestTakeClock::takeStaysOnTheVideoClock()
     QRandomGenerator random(13);
     std::vector<qint64> heldUntil(inputs.size(), 0);
     MixerOutput out;
-    TakeRecorder take(30.0, kRate, clock);
+    TakeRecorder take(FrameRate{30, 1}, kRate, clock);
     const auto noSource = [](int) { return std::shared_ptr<ISource>(); };
     qint64 lastAudioTick = now;
     qint64 lastVideoTick = now;

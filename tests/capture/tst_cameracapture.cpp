@@ -364,11 +364,17 @@ void TestCameraCapture::listsBuiltInDevicesLast()
     for (const DeviceInfo &device : devices.first(devices.size() - TestPatternDeviceCount))
         QVERIFY2(device.devicePath.startsWith(QLatin1String("/dev/")), qPrintable(device.devicePath));
 
+    // Each size at every rate a take records at, fastest first.
     QStringList listed;
     for (const CameraFormat &format : CameraCapture::listFormats(QStringLiteral("vireon:testpattern:2")))
-        listed.append(QStringLiteral("%1x%2@%3 %4").arg(format.width).arg(format.height).arg(qRound(format.frameRate())).arg(format.subtypeName));
-    QCOMPARE(listed, (QStringList{"1920x1080@60 RGB24", "1920x1080@30 RGB24", "1280x720@60 RGB24",
-                                  "1280x720@30 RGB24", "640x480@60 RGB24", "640x480@30 RGB24"}));
+        listed.append(QStringLiteral("%1x%2@%3 %4").arg(format.width).arg(format.height)
+                          .arg(QString::number(format.frameRate(), 'f', 2)).arg(format.subtypeName));
+    QStringList expected;
+    for (const char *size : {"1920x1080", "1280x720", "640x480"}) {
+        for (const char *rate : {"60.00", "59.94", "50.00", "30.00", "29.97", "25.00", "24.00", "23.98"})
+            expected.append(QStringLiteral("%1@%2 RGB24").arg(QLatin1String(size), QLatin1String(rate)));
+    }
+    QCOMPARE(listed, expected);
 }
 
 void TestCameraCapture::testPatternRunsThroughTheSource()

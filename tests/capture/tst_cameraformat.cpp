@@ -119,6 +119,12 @@ void TestCameraFormat::choose_data()
                                                     << "1920x1080@60 MJPEG#0";
     QTest::newRow("size matched, rate 60") << camera << 1920 << 1080 << 60.0f << "YUY2"
                                            << "1920x1080@60 MJPEG#0";
+    // A camera offering both: the rate asked for, whichever comes first in its list.
+    CameraFormat ntsc = format(1280, 720, Fps30, "YUY2", 4);
+    ntsc.fpsDenominator = 333667; // 29.97
+    const QList<CameraFormat> both{format(1280, 720, Fps30, "YUY2", 3), ntsc};
+    QTest::newRow("29.97 offered beside 30") << both << 1280 << 720 << 29.97f << "Default" << "1280x720@30 YUY2#4";
+    QTest::newRow("30 offered beside 29.97") << both << 1280 << 720 << 30.0f << "Default" << "1280x720@30 YUY2#3";
 }
 
 void TestCameraFormat::choose()

@@ -19,7 +19,34 @@ double meanLumaOf(const AVFrame *picture)
     return picture->width > 0 && picture->height > 0 ? sum / (double(picture->width) * picture->height) : 0.0;
 }
 
+// The settings line x264 and x265 write into the stream ("... options: cabac=1 ref=3 ...
+// rc=cbr ..."), found in the parameter sets or the first picture.
+QString encoderInfoIn(const QByteArray &bytes)
+{
+    for (const char *marker : {"x264 - core", "x265 (build"}) {
+        const qsizetype start = bytes.indexOf(marker);
+        if (start < 0)
+            continue;
+        qsizetype end = start;
+        while (end < bytes.size() && bytes.at(end) >= 0x20 && uchar(bytes.at(end)) < 0x7f)
+            ++end;
+        return QString::fromLatin1(bytes.mid(start, end - start));
+    }
+    return QString();
+}
+
 } // namespace
+
+QString Readback::encoderOption(const QString &name) const
+{
+    const QString key = QLatin1Char(' ') + name + QLatin1Char('=');
+    const qsizetype at = encoderInfo.indexOf(key);
+    if (at < 0)
+        return QString();
+    const qsizetype start = at + key.size();
+    const qsizetype end = encoderInfo.indexOf(QLatin1Char(' '), start);
+    return encoderInfo.mid(start, end < 0 ? -1 : end - start);
+}
 
 Readback readBack(const QString &path, bool decode)
 {
@@ -56,6 +83,9 @@ Readback readBack(const QString &path, bool decode)
     r.transfer = par->color_trc;
     r.matrix = par->color_space;
     r.range = par->color_range;
+    r.profile = par->profile;
+    r.frameRate = stream->avg_frame_rate;
+    r.encoderInfo = encoderInfoIn(QByteArray(reinterpret_cast<const char *>(par->extradata), par->extradata_size));
     if (const AVDictionaryEntry *tc = av_dict_get(stream->metadata, "timecode", nullptr, 0))
         r.videoTimecode = QString::fromUtf8(tc->value);
 
@@ -93,6 +123,8 @@ Readback readBack(const QString &path, bool decode)
             r.pts.append(packet->pts);
             if (packet->flags & AV_PKT_FLAG_KEY)
                 r.keyframePts.append(packet->pts);
+            if (r.packetBytes.isEmpty() && r.encoderInfo.isEmpty())
+                r.encoderInfo = encoderInfoIn(QByteArray(reinterpret_cast<const char *>(packet->data), packet->size));
             r.packetBytes.append(packet->size);
             r.totalPacketBytes += packet->size;
             if (decode) {

@@ -28,6 +28,12 @@ struct Readback
     AVColorTransferCharacteristic transfer = AVCOL_TRC_UNSPECIFIED;
     AVColorSpace matrix = AVCOL_SPC_UNSPECIFIED;
     AVColorRange range = AVCOL_RANGE_UNSPECIFIED;
+    int profile = FF_PROFILE_UNKNOWN;
+    AVRational frameRate{0, 1}; // the stream's average rate
+    // The settings x264 or x265 wrote into the stream; empty for other encoders.
+    QString encoderInfo;
+    // One of them: encoderOption("rc") is "cbr", "abr" (VBR), "cqp", "crf".
+    QString encoderOption(const QString &name) const;
     QString videoTimecode;
     bool hasTimecodeTrack = false;
     QList<qint64> pts;         // video packets in presentation order

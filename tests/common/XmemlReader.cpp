@@ -294,6 +294,10 @@ QStringList checkXmemlMedia(const XmemlTimeline &timeline)
             faults.append(QStringLiteral("%1: %2 s on disk, %3 s in the timeline").arg(file.id).arg(probe.durationSeconds).arg(claimed));
         if (file.timecode && !probe.timecode.isEmpty() && probe.timecode != file.timecode->text)
             faults.append(QStringLiteral("%1: timecode %2 on disk, %3 in the timeline").arg(file.id, probe.timecode, file.timecode->text));
+        // A file is placed where its own timecode says (a camera that joined the take later).
+        if (file.timecode && placedAt.contains(file.id) && sequenceStart + placedAt.value(file.id) != file.timecode->frame)
+            faults.append(QStringLiteral("%1: placed at frame %2, its timecode names frame %3")
+                              .arg(file.id).arg(sequenceStart + placedAt.value(file.id)).arg(file.timecode->frame));
         // A Broadcast WAV file: its time reference is where an editor places it by timecode.
         const QString reference = probe.tags.value(QStringLiteral("time_reference"));
         if (!reference.isEmpty() && probe.sampleRate > 0) {

@@ -6,6 +6,7 @@
 // Longer than our other files: one executable per module, its cases sharing the encode and
 // read-back helpers; each group is a data-driven function of its own.
 #include "recording/EncoderGeometry.h"
+#include "recording/EncoderSetup.h"
 #include "recording/FfmpegEncoder.h"
 #include "recording/FrameRate.h"
 #include "recording/RecordingContainer.h"
@@ -100,7 +101,7 @@ EncoderConfig smallConfig(const QString &path, int width = 320, int height = 180
     config.outputPath = path;
     config.width = width;
     config.height = height;
-    config.fps = fps;
+    config.frameRate = fps > 0.0 ? frameRateFraction(fps) : FrameRate{0, 1};
     config.targetBitrateKbps = 2000;
     return config;
 }
@@ -260,6 +261,10 @@ private slots:
     void pictureIsUprightAndLetterboxed();
     void rateControl_data();
     void rateControl();
+    void settingsReachTheStream_data();
+    void settingsReachTheStream();
+    void hardwareEncodersAreToldTheSettings_data();
+    void hardwareEncodersAreToldTheSettings();
     void setBitrateDuringTake();
 
     void framesQueuedBeforeStopAreEncoded_data();
@@ -494,25 +499,34 @@ void TestFfmpegEncoder::keyFramesBFramesAndFragments()
 void TestFfmpegEncoder::colourDescription_data()
 {
     QTest::addColumn<QString>("colorSpace");
+    QTest::addColumn<bool>("fullRange");
     QTest::addColumn<int>("primaries");
     QTest::addColumn<int>("transfer");
     QTest::addColumn<int>("matrix");
     QTest::addColumn<int>("range");
-    QTest::addColumn<int>("redLuma"); // 16 + 219 × Kr of the matrix the tags name
-    QTest::newRow("Rec.709") << "Rec.709 (SDR Standard)" << int(AVCOL_PRI_BT709) << int(AVCOL_TRC_BT709)
+    // Y of pure red: 16 + 219 × Kr of the matrix the tags name (limited), 255 × Kr (full).
+    QTest::addColumn<int>("redLuma");
+    QTest::newRow("Rec.709") << "Rec.709 (SDR Standard)" << false << int(AVCOL_PRI_BT709) << int(AVCOL_TRC_BT709)
                              << int(AVCOL_SPC_BT709) << int(AVCOL_RANGE_MPEG) << 63;
-    QTest::newRow("Rec.2020") << "Rec.2020 (HDR)" << int(AVCOL_PRI_BT2020) << int(AVCOL_TRC_BT2020_10)
+    QTest::newRow("Rec.709, full range") << "Rec.709" << true << int(AVCOL_PRI_BT709) << int(AVCOL_TRC_BT709)
+                                         << int(AVCOL_SPC_BT709) << int(AVCOL_RANGE_JPEG) << 54;
+    QTest::newRow("Rec.601") << "Rec.601" << false << int(AVCOL_PRI_SMPTE170M) << int(AVCOL_TRC_SMPTE170M)
+                             << int(AVCOL_SPC_SMPTE170M) << int(AVCOL_RANGE_MPEG) << 81;
+    QTest::newRow("Rec.2020") << "Rec.2020 (HDR)" << false << int(AVCOL_PRI_BT2020) << int(AVCOL_TRC_BT2020_10)
                               << int(AVCOL_SPC_BT2020_NCL) << int(AVCOL_RANGE_MPEG) << 74;
-    QTest::newRow("sRGB") << "sRGB" << int(AVCOL_PRI_BT709) << int(AVCOL_TRC_IEC61966_2_1)
+    QTest::newRow("Rec.2020, full range") << "Rec.2020" << true << int(AVCOL_PRI_BT2020) << int(AVCOL_TRC_BT2020_10)
+                                          << int(AVCOL_SPC_BT2020_NCL) << int(AVCOL_RANGE_JPEG) << 67;
+    QTest::newRow("sRGB") << "sRGB" << false << int(AVCOL_PRI_BT709) << int(AVCOL_TRC_IEC61966_2_1)
                           << int(AVCOL_SPC_BT709) << int(AVCOL_RANGE_MPEG) << 63;
     // Unlabelled streams are read as BT.601, so that is what an unknown name gets.
-    QTest::newRow("unknown name") << "Rec.601" << int(AVCOL_PRI_UNSPECIFIED) << int(AVCOL_TRC_UNSPECIFIED)
+    QTest::newRow("unknown name") << "Rec.1234" << false << int(AVCOL_PRI_UNSPECIFIED) << int(AVCOL_TRC_UNSPECIFIED)
                                   << int(AVCOL_SPC_UNSPECIFIED) << int(AVCOL_RANGE_UNSPECIFIED) << 81;
 }
 
 void TestFfmpegEncoder::colourDescription()
 {
     QFETCH(QString, colorSpace);
+    QFETCH(bool, fullRange);
     QFETCH(int, primaries);
     QFETCH(int, transfer);
     QFETCH(int, matrix);
@@ -522,6 +536,7 @@ void TestFfmpegEncoder::colourDescription()
     FfmpegEncoder encoder;
     EncoderConfig config = smallConfig(path, 128, 72);
     config.colorSpace = colorSpace;
+    config.fullRange = fullRange;
     config.rateControl = 2;
     config.quality = 5;
     QVERIFY(encoder.open(config));
@@ -607,7 +622,7 @@ void TestFfmpegEncoder::rateControl_data()
     QTest::newRow("constant bitrate") << 0 << 800 << 12000 << 20 << 600 << 1000;
     QTest::newRow("variable, peak above target") << 1 << 800 << 1200 << 20 << 500 << 1300;
     QTest::newRow("variable, peak below target is raised") << 1 << 800 << 100 << 20 << 500 << 1300;
-    QTest::newRow("quality, coarse: no bitrate applies") << 2 << 800 << 1200 << 45 << 0 << 400;
+    QTest::newRow("quality, coarse: no bitrate applies") << 2 << 800 << 1200 << 45 << 0 << 1500;
     QTest::newRow("quality, fine: no bitrate applies") << 2 << 800 << 1200 << 5 << 3000 << 1000000;
 }
 
@@ -637,6 +652,130 @@ void TestFfmpegEncoder::rateControl()
     QCOMPARE(r.pts.size(), frames);
     const qint64 kbps = r.totalPacketBytes * 8 * 30 / frames / 1000;
     QVERIFY2(kbps >= minKbps && kbps <= maxAllowedKbps, qPrintable(QStringLiteral("%1 kbit/s").arg(kbps)));
+}
+
+void TestFfmpegEncoder::settingsReachTheStream_data()
+{
+    QTest::addColumn<QString>("encoderName");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<bool>("lookahead");
+    // What x264/x265 say they encoded with (their settings line in the stream) and the
+    // profile the stream declares.
+    QTest::addColumn<QStringList>("options"); // "key=value" as the encoder writes them
+    QTest::addColumn<int>("streamProfile");
+    QTest::addColumn<QString>("note"); // part of the one note expected; empty: none
+    QTest::newRow("x264 CBR High") << "libx264" << 0 << "High" << false
+                                   << QStringList{"rc=cbr", "bitrate=800", "vbv_maxrate=800", "rc_lookahead=0", "bframes=2"}
+                                   << int(FF_PROFILE_H264_HIGH) << QString();
+    QTest::newRow("x264 VBR Main, look-ahead") << "libx264" << 1 << "Main" << true
+                                               << QStringList{"rc=abr", "bitrate=800", "vbv_maxrate=1200", "rc_lookahead=20"}
+                                               << int(FF_PROFILE_H264_MAIN) << QString();
+    QTest::newRow("x264 CQP Baseline") << "libx264" << 2 << "Baseline" << false
+                                       << QStringList{"rc=cqp", "qp=23", "bframes=0", "cabac=0"}
+                                       << int(FF_PROFILE_H264_CONSTRAINED_BASELINE) << "no B-frames";
+    QTest::newRow("x264 lossless") << "libx264" << 3 << "High" << false << QStringList{"rc=cqp", "qp=0"}
+                                   << int(FF_PROFILE_H264_HIGH_444_PREDICTIVE) << "High 4:4:4 Predictive";
+    QTest::newRow("x265 CQP asked High") << "libx265" << 2 << "High" << false << QStringList{"rc=cqp", "qp=23"}
+                                         << int(FF_PROFILE_HEVC_MAIN) << "no High profile";
+    QTest::newRow("x265 CBR, look-ahead") << "libx265" << 0 << "Main" << true
+                                          << QStringList{"rc=cbr", "bitrate=800", "vbv-maxrate=800", "rc-lookahead=20", "strict-cbr"}
+                                          << int(FF_PROFILE_HEVC_MAIN) << QString();
+    QTest::newRow("x265 lossless") << "libx265" << 3 << "Main" << false << QStringList{"lossless"}
+                                   << int(FF_PROFILE_HEVC_MAIN) << QString();
+}
+
+void TestFfmpegEncoder::settingsReachTheStream()
+{
+    QFETCH(QString, encoderName);
+    QFETCH(int, mode);
+    QFETCH(QString, profile);
+    QFETCH(bool, lookahead);
+    QFETCH(QStringList, options);
+    QFETCH(int, streamProfile);
+    QFETCH(QString, note);
+    const QString path = m_dir.filePath(QStringLiteral("settings_%1.mp4").arg(QTest::currentDataTag()).replace(' ', '_'));
+    FfmpegEncoder encoder;
+    EncoderConfig config = smallConfig(path, 192, 108);
+    config.encoderName = encoderName;
+    config.rateControl = mode;
+    config.targetBitrateKbps = 800;
+    config.maxBitrateKbps = 1200;
+    config.quality = 23;
+    config.profile = profile;
+    config.lookahead = lookahead;
+    QVERIFY(encoder.open(config));
+    writeFrames(encoder, 192, 108, 0, 30, movingGradient);
+    QVERIFY(encoder.stop());
+
+    const Readback r = readBack(path);
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    QCOMPARE(r.profile, streamProfile);
+    for (const QString &option : options) {
+        const QStringList pair = option.split(u'=');
+        const QString value = r.encoderOption(pair.first());
+        if (pair.size() == 2)
+            QVERIFY2(value == pair.last(), qPrintable(option + " vs " + value + " in " + r.encoderInfo));
+        else
+            QVERIFY2(r.encoderInfo.contains(QLatin1Char(' ') + option + QLatin1Char(' ')), qPrintable(option + " in " + r.encoderInfo));
+    }
+    // What was not honoured as asked is said, once.
+    const QList<EncoderNote> notes = encoder.settingNotes();
+    QCOMPARE(notes.size(), note.isEmpty() ? 0 : 1);
+    if (!note.isEmpty())
+        QVERIFY2(notes.first().en.contains(note), qPrintable(notes.first().en));
+}
+
+// The hardware encoders cannot run on every machine: what each is told is checked as options.
+void TestFfmpegEncoder::hardwareEncodersAreToldTheSettings_data()
+{
+    QTest::addColumn<QString>("encoderName");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<bool>("lookahead");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("note");
+    QTest::newRow("NVENC VBR look-ahead") << "h264_nvenc" << 1 << "High" << true
+                                          << QStringList{"rc=vbr", "profile=high", "rc-lookahead=20", "preset=p4"} << QString();
+    QTest::newRow("NVENC lossless") << "hevc_nvenc" << 3 << "Main" << false
+                                    << QStringList{"tune=lossless", "rc=constqp", "qp=0", "profile=main"} << QString();
+    QTest::newRow("VAAPI CQP Baseline") << "h264_vaapi" << 2 << "Baseline" << false
+                                        << QStringList{"rc_mode=CQP", "qp=23", "profile=constrained_baseline"}
+                                        << "Constrained Baseline";
+    QTest::newRow("VAAPI lossless") << "hevc_vaapi" << 3 << "Main" << false
+                                    << QStringList{"rc_mode=CQP", "qp=1"} << "cannot encode losslessly";
+    QTest::newRow("VAAPI look-ahead") << "h264_vaapi" << 0 << "High" << true
+                                      << QStringList{"rc_mode=CBR", "profile=high"} << "no look-ahead";
+    QTest::newRow("QuickSync CBR look-ahead") << "h264_qsv" << 0 << "Main" << true
+                                              << QStringList{"profile=main", "preset=fast"} << "only for H.264 in VBR";
+    QTest::newRow("QuickSync VBR look-ahead") << "h264_qsv" << 1 << "High" << true
+                                              << QStringList{"look_ahead=1", "look_ahead_depth=20"} << QString();
+}
+
+void TestFfmpegEncoder::hardwareEncodersAreToldTheSettings()
+{
+    QFETCH(QString, encoderName);
+    QFETCH(int, mode);
+    QFETCH(QString, profile);
+    QFETCH(bool, lookahead);
+    QFETCH(QStringList, options);
+    QFETCH(QString, note);
+    EncoderConfig config = smallConfig(QString());
+    config.rateControl = mode;
+    config.quality = 23;
+    config.profile = profile;
+    config.lookahead = lookahead;
+    config.effort = 2;
+    const EncoderSetup setup = encoderSetupFor(encoderName, config);
+    for (const QString &option : options) {
+        const QStringList pair = option.split(u'=');
+        QCOMPARE(QString::fromLatin1(setup.option(pair.first().toLatin1())), pair.last());
+    }
+    QCOMPARE(setup.notes.isEmpty(), note.isEmpty());
+    const bool named = std::any_of(setup.notes.begin(), setup.notes.end(), [&](const EncoderNote &n) {
+        return n.en.contains(note) && !n.sr.isEmpty();
+    });
+    QVERIFY2(note.isEmpty() || named, qPrintable(setup.notes.value(0).en));
 }
 
 void TestFfmpegEncoder::setBitrateDuringTake()

@@ -63,6 +63,7 @@ private slots:
     void picturesAreSharedNotCopied();
     void lateTickGivesEachSlotItsOwnPicture();
     void slotNeverHoldsALaterPicture();
+    void cameraJoiningTheTakeBeginsAtItsSlot();
 };
 
 void TestFramePump::frameSlots_data()
@@ -76,6 +77,10 @@ void TestFramePump::frameSlots_data()
     QTest::newRow("slot 2") << 30.0 << qint64(33333334) << qint64(2) << qint64(1);
     QTest::newRow("10 s") << 30.0 << qint64(10000000000LL) << qint64(301) << qint64(300);
     QTest::newRow("60 s at 29.97") << 29.97 << qint64(60000000000LL) << qint64(1799) << qint64(1798);
+    // 30000/1001 exactly: 2 592 000 000 / 1001 = 2 589 410.59 frames in a day.
+    QTest::newRow("24 h at 29.97") << 29.97 << qint64(86400000000000LL) << qint64(2589411) << qint64(2589411);
+    QTest::newRow("1 h at 23.976") << 23.976 << qint64(3600000000000LL) << qint64(86314) << qint64(86314);
+    QTest::newRow("before the start") << 25.0 << qint64(-1) << qint64(0) << qint64(1);
 }
 
 void TestFramePump::frameSlots()
@@ -84,7 +89,7 @@ void TestFramePump::frameSlots()
     QFETCH(qint64, elapsedNs);
     QFETCH(qint64, started);
     QFETCH(qint64, covering);
-    FramePump pump(fps);
+    FramePump pump(frameRateFraction(fps));
     QCOMPARE(pump.slotsStartedBy(elapsedNs), started);
     QCOMPARE(pump.slotsCovering(elapsedNs), covering);
 }
@@ -170,7 +175,7 @@ void TestFramePump::picturesAreSharedNotCopied()
 void TestFramePump::lateTickGivesEachSlotItsOwnPicture()
 {
     // Pictures arrive 10 ms into each 100 ms slot (10 fps); the pump reads only once, late.
-    FramePump pump(10.0);
+    FramePump pump(FrameRate{10, 1});
     pump.setStartTime(1000000000);
     auto encoder = std::make_shared<RecordingEncoder>();
     auto source = std::make_shared<TimedSource>();
@@ -196,7 +201,7 @@ void TestFramePump::slotNeverHoldsALaterPicture()
     // 10 fps from t = 1 s. A flash 150 ms before the take, the first picture of the take in
     // slot 1 (slot 0 got none), then one in slot 3: slot 0 holds the newest picture before
     // it, slot 2 repeats slot 1, never the picture of a later slot.
-    FramePump pump(10.0);
+    FramePump pump(FrameRate{10, 1});
     pump.setStartTime(1000000000);
     auto encoder = std::make_shared<RecordingEncoder>();
     auto source = std::make_shared<TimedSource>();
@@ -211,7 +216,7 @@ void TestFramePump::slotNeverHoldsALaterPicture()
     QCOMPARE(QByteArray(1, encoder->frames[3].pixels.at(0)), QByteArray("d"));
 
     // Only pictures newer than the slot are kept: black, not a picture from the future.
-    FramePump late(10.0);
+    FramePump late(FrameRate{10, 1});
     late.setStartTime(1000000000);
     auto lateEncoder = std::make_shared<RecordingEncoder>();
     auto newer = std::make_shared<TimedSource>();
@@ -219,6 +224,32 @@ void TestFramePump::slotNeverHoldsALaterPicture()
     late.addChannel(1, lateEncoder, 2, 2);
     late.pump(1, [&](int) { return std::static_pointer_cast<ISource>(newer); });
     QCOMPARE(lateEncoder->frames[0].pixels.at(0), char(0));
+}
+
+void TestFramePump::cameraJoiningTheTakeBeginsAtItsSlot()
+{
+    // 10 fps from t = 1 s; a picture 10 ms into every slot. Camera 2 joins at slot 5: its
+    // file's frame 0 is the picture of slot 5, and it gets as many frames as slots are left.
+    FramePump pump(FrameRate{10, 1});
+    pump.setStartTime(1000000000);
+    auto first = std::make_shared<RecordingEncoder>();
+    auto joined = std::make_shared<RecordingEncoder>();
+    auto source = std::make_shared<TimedSource>();
+    for (int k = 0; k < 10; ++k)
+        source->add(1000000000 + k * 100000000LL + 10000000, char('a' + k));
+    const auto lookup = [&](int) { return std::static_pointer_cast<ISource>(source); };
+    pump.addChannel(1, first, 2, 2);
+    pump.pump(5, lookup);
+    pump.addChannel(2, joined, 2, 2, 5);
+    pump.pump(10, lookup);
+    QCOMPARE(first->frames.size(), size_t(10));
+    QCOMPARE(joined->frames.size(), size_t(5));
+    for (int k = 0; k < 5; ++k) {
+        QCOMPARE(joined->frames[size_t(k)].frameIndex, qint64(k));
+        QCOMPARE(joined->frames[size_t(k)].pixels.at(0), char('f' + k));
+    }
+    QCOMPARE(pump.firstSlot(2), qint64(5));
+    QCOMPARE(pump.repeatedFrames(2), qint64(0));
 }
 
 QTEST_GUILESS_MAIN(TestFramePump)

@@ -84,7 +84,7 @@ void TestTakeRecorder::audioGoesOnInPartsWithoutGapOrOverlap()
     QFETCH(bool, broadcast);
     QTemporaryDir dir;
     qint64 now = 1000 * kMs;
-    TakeRecorder take(30.0, 48000, [&now] { return now; });
+    TakeRecorder take(FrameRate{30, 1}, 48000, [&now] { return now; });
     take.setAudioPartLimitBytes(40000); // 10 000 frames per part
     const QString master = dir.filePath("Master_Audio_Output.wav");
     std::optional<BroadcastWavInfo> info;
@@ -145,7 +145,7 @@ void TestTakeRecorder::writeFailureEndsTheTakeWithEveryFileFinalised()
     // A file size limit refuses writes past it for this process alone, as a full disk does.
     QTemporaryDir dir;
     qint64 now = 1000 * kMs;
-    TakeRecorder take(30.0, 48000, [&now] { return now; });
+    TakeRecorder take(FrameRate{30, 1}, 48000, [&now] { return now; });
     QVERIFY(take.openMasterAudio(dir.filePath("Master_Audio_Output.wav")));
     QVERIFY(take.openChannelAudio(2, dir.filePath("Channel_02_Audio.wav")));
     take.start();
@@ -187,7 +187,7 @@ void TestTakeRecorder::firstSlotWaitsForAPictureOfItsOwn()
     // A flash 150 ms before the take (the camera stalled while the files opened), then the
     // camera catches up with a picture inside slot 0: frame 0 holds that one.
     qint64 now = 10000 * kMs;
-    TakeRecorder take(30.0, 48000, [&now] { return now; });
+    TakeRecorder take(FrameRate{30, 1}, 48000, [&now] { return now; });
     auto encoder = std::make_shared<RecordingEncoder>();
     take.addCamera(1, encoder, 2, 2);
     auto camera = std::make_shared<TimedSource>();
@@ -212,7 +212,7 @@ void TestTakeRecorder::takeStartedAtAPastInstantKeepsItsLength()
     // exactly its length of frames and audio, the sound that came before the start lost.
     QTemporaryDir folder;
     qint64 now = 10000 * kMs;
-    TakeRecorder take(30.0, 48000, [&now] { return now; });
+    TakeRecorder take(FrameRate{30, 1}, 48000, [&now] { return now; });
     QVERIFY(take.openMasterAudio(folder.filePath(QStringLiteral("Master.wav"))));
     auto encoder = std::make_shared<RecordingEncoder>();
     take.addCamera(1, encoder, 2, 2);

@@ -99,7 +99,7 @@ QList<QPair<QString, TimelineExportInput>> everyTake()
     parts.audioParts[parts.masterWavPath] = {{parts.masterWavPath, 240000}, {"/rec/Long/Take_01/Master_Audio_Output_002.wav", 336000}};
     takes.append({"master in two parts", parts});
     TimelineExportInput drop = takeInput("/rec/Df/Take_01", {1, 2}, 12000, {{1, 0}, {2, 5000}});
-    drop.frameRate = 29.97;
+    drop.frameRate = FrameRate{30000, 1001};
     drop.startTimecode = QStringLiteral("09:59:00;02");
     takes.append({"29.97 drop-frame timecode", drop});
     takes.append({"no files, no cuts", TimelineExportInput()});
@@ -121,8 +121,8 @@ QString allAnglesName(const QString &name)
 
 qint64 takeFrames(const TimelineExportInput &input)
 {
-    const qint64 frames = std::llround(double(input.durationMs) * Timecode::usableFrameRate(input.frameRate) / 1000.0);
-    return frames > 0 ? frames : Timecode::timebase(input.frameRate);
+    const qint64 frames = std::llround(double(input.durationMs) * Timecode::usableFrameRate(input.frameRate.toDouble()) / 1000.0);
+    return frames > 0 ? frames : Timecode::timebase(input.frameRate.toDouble());
 }
 
 // "<start>-<end>" of every clip of a track, with its file id when asked.
@@ -408,7 +408,7 @@ void TestTimelineExport::everyRateInEveryFormat()
     QFETCH(qint64, startFrame);
     QFETCH(qint64, frames);
     TimelineExportInput input = takeInput("/rec/S/Take_01", {1, 2}, 12000, {{1, 0}, {2, 4000}}, {{1, 1}});
-    input.frameRate = fps;
+    input.frameRate = fps > 0.0 ? frameRateFraction(fps) : FrameRate{0, 1};
     input.startTimecode = timecode;
     input.markers = {{6000, "half way"}};
     const TimelineModel model = buildTimelineModel(input);
@@ -574,7 +574,7 @@ void TestTimelineExport::frameArithmetic()
     QFETCH(QList<TimelineCut>, cuts);
     QFETCH(QString, expected);
     TimelineExportInput input = takeInput("/rec/S/Take_01", {1, 2, 3}, durationMs, cuts);
-    input.frameRate = fps;
+    input.frameRate = fps > 0.0 ? frameRateFraction(fps) : FrameRate{0, 1};
     const XmemlTimeline timeline = readXmeml(buildXmemlDocument(input));
     QCOMPARE(timeline.faults, QStringList());
     QStringList clips;
@@ -629,7 +629,7 @@ void TestTimelineExport::startTimecode()
     QFETCH(qint64, expectedFrame);
     QFETCH(qint64, samplesAt48k);
     TimelineExportInput input = takeInput("/rec/S/Take_01", {1, 2}, 6000, {{1, 0}, {2, 3000}});
-    input.frameRate = fps;
+    input.frameRate = fps > 0.0 ? frameRateFraction(fps) : FrameRate{0, 1};
     input.startTimecode = timecode;
     for (const TimelineLayout layout : {TimelineLayout::ProgrammeCut, TimelineLayout::AllAngles}) {
         const XmemlTimeline timeline = readXmeml(buildXmemlDocument(input, layout));

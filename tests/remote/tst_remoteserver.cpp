@@ -259,6 +259,8 @@ void TestRemoteServer::statusAnswerIsExact()
         + ",\"currentFps\":" + numberText(m_manager->currentFps())
         + ",\"fpsLevel\":\"" + m_manager->fpsLevel().toUtf8() + '"'
         + ",\"isArming\":false,\"isRecording\":false,\"lastMarker\":\"\",\"masterVolume\":" + numberText(double(m_manager->masterAudioVolume()))
+        // The rate the next take records at, as a number and as people write it.
+        + ",\"recordingFps\":30,\"recordingFpsText\":\"30\""
         + ",\"selectedGlobalFps\":" + numberText(m_manager->selectedGlobalFps())
         + ",\"sessionName\":\"RemoteTest\",\"timecode\":\"" + m_manager->timecode().toUtf8()
         + "\",\"warningText\":\"\"}";
@@ -449,10 +451,14 @@ void TestRemoteServer::removeSource()
 
     putPatternOn(1, 1);
     putPatternOn(2, 2);
+    // Channel 1 is the programme: removed from the phone, it moves to channel 2, as in the window.
+    m_manager->setActiveSourceId(1);
     const QByteArray reply = exchange(request("POST", target, body));
     QVERIFY2(reply.endsWith("\r\n\r\n{\"status\":\"ok\"}"), reply.constData());
     QCOMPARE(m_manager->getCameraLinkForChannel(1).isEmpty(), removed == 1);
     QCOMPARE(m_manager->getCameraLinkForChannel(2).isEmpty(), removed == 2);
+    QCOMPARE(m_manager->activeSourceId(), removed == 1 ? 2 : 1);
+    QCOMPARE(m_model->hasActiveVideo(removed == 0 ? 1 : removed), removed == 0);
 }
 
 void TestRemoteServer::recordToggles()

@@ -5,6 +5,7 @@
 // editor's import reads them.
 #include "common/AppInfo.h"
 #include "recording/FramePump.h"
+#include "recording/FrameRate.h"
 #include "recording/Timecode.h"
 #include "studio/ClockOffset.h"
 #include "studio/StudioAngles.h"
@@ -177,7 +178,7 @@ void TestStudioPieces::stopAfterWholeFrames()
     QVERIFY(stop >= now + StudioTime::kCommandLeadNs);
     // A whole number of frames, which the frame pump fills exactly: every machine's file
     // holds that many frames.
-    const qint64 frames = FramePump(fps).slotsCovering(length);
+    const qint64 frames = FramePump(frameRateFraction(fps)).slotsCovering(length);
     QCOMPARE(StudioTime::framesDurationNs(frames, fps), length);
     QVERIFY(StudioTime::framesDurationNs(frames - 1, fps) < now + StudioTime::kCommandLeadNs - start
             || frames == 1);

@@ -26,7 +26,7 @@ for component in components:
     for export in re.findall(r'"Vireon/(\w+) 1\.0"', component):
         by_export[export] = component
 expected = {"AppManager": ("isRecording", True), "UpdateManager": ("updateAvailable", True),
-            "RemoteServer": ("serverUrl", True), "SettingsFrameRates": ("globalIndex", True),
+            "RemoteServer": ("serverUrl", True),
             "VideoStreamItem": ("channelIndex", False)}
 for name, (member, singleton) in expected.items():
     component = by_export.get(name)

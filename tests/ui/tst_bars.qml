@@ -92,7 +92,7 @@ Item {
 
         function test_fpsDot(data) {
             const bar = createTemporaryObject(statusComponent, host, {
-                currentFps: data.fps, selectedGlobalFps: 30, fpsLevel: data.level, measuredCameras: 2
+                currentFps: data.fps, recordingFpsText: "30", fpsLevel: data.level, measuredCameras: 2
             })
             verify(Qt.colorEqual(bar.fpsDot.color, data.color), "dot " + bar.fpsDot.color)
             compare(bar.fpsLabel.text, "FPS: " + data.fps.toFixed(1) + " (30 fps)")

@@ -1,10 +1,8 @@
 import QtQuick
 import QtTest
 import "qrc:/Vireon/ui/qml/Components/GridLayout.js" as GridLayout
-import "qrc:/Vireon/ui/qml/Components/ActiveSource.js" as ActiveSource
 
-// Where the monitoring grid puts its tiles and slots, and which channel takes the programme
-// when a camera is removed.
+// Where the monitoring grid puts its tiles and slots.
 TestCase {
     name: "GridLayout"
 
@@ -91,20 +89,5 @@ TestCase {
         const cells = GridLayout.layout(4, [1, 2, 3, 4], 3, 3)
         for (const c of cells)
             verify(c.width >= 0 && c.height >= 0)
-    }
-
-    function test_activeSourceAfterRemoval_data() {
-        return [
-            { tag: "active removed, none left", removed: 2, active: 2, video: [], expected: 1 },
-            { tag: "active removed, next is first with video", removed: 1, active: 1, video: [3, 4], expected: 3 },
-            { tag: "lower channel wins", removed: 3, active: 3, video: [4, 2], expected: 2 },
-            { tag: "removed channel itself is skipped", removed: 2, active: 2, video: [2, 4], expected: 4 },
-            { tag: "other channel removed", removed: 3, active: 2, video: [], expected: 2 }
-        ]
-    }
-
-    function test_activeSourceAfterRemoval(data) {
-        compare(ActiveSource.afterRemoval(data.removed, data.active, id => data.video.indexOf(id) >= 0),
-                data.expected)
     }
 }

@@ -68,9 +68,27 @@ TestCase {
                 "Take_04 saved — 1 camera, 1 WAV file, no timeline")
     }
 
+    function test_tileStatus_data() {
+        return [
+            { tag: "recorded", args: [true, false, "live", true], text: "REC", look: "rec" },
+            { tag: "recorded programme", args: [true, true, "live", true], text: "REC · PROGRAM", look: "rec" },
+            { tag: "programme, not recording", args: [false, true, "live", true], text: "PROGRAM", look: "programme" },
+            { tag: "idle, will be recorded", args: [false, false, "live", true], text: "READY", look: "ready" },
+            { tag: "idle, not recorded", args: [false, false, "live", false], text: "NOT RECORDED", look: "off" },
+            { tag: "lost during a take", args: [true, true, "lost", true], text: "LOST", look: "lost" },
+            { tag: "waiting for its camera", args: [false, false, "waiting", true], text: "WAITING", look: "waiting" }
+        ]
+    }
+
+    function test_tileStatus(data) {
+        const status = StatusTexts.tileStatus(data.args[0], data.args[1], data.args[2], data.args[3], "EN")
+        compare(status.text, data.text)
+        compare(status.look, data.look)
+    }
+
     function test_statusTexts() {
-        compare(StatusTexts.fpsText(29.97, 30), "FPS: 30.0 (30 fps)")
-        compare(StatusTexts.fpsText(59.94, 59.94), "FPS: 59.9 (60 fps)")
+        compare(StatusTexts.fpsText(29.97, "30"), "FPS: 30.0 (30 fps)")
+        compare(StatusTexts.fpsText(59.94, "59.94"), "FPS: 59.9 (59.94 fps)", "the rate recorded, not rounded")
         compare(StatusTexts.writeText(0), "Write: 0.0 MB/s")
         compare(StatusTexts.writeText(12.345), "Write: 12.3 MB/s")
         compare(StatusTexts.droppedText(3), "Dropped: 3")

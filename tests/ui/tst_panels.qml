@@ -186,24 +186,29 @@ Item {
 
         function test_tileFollowsModel() {
             ChannelsModel.setChannelName(2, "Wide")
+            AppManager.setChannelCameraRecorded(2, false)
             const tile = createTemporaryObject(tileComponent, host, { channelIndex: 2 })
             compare(tile.channelName, "Wide")
-            compare(findByName(tile, "statusText").text, "OFF")
-            ChannelsModel.setStorageEnabled(2, true)
-            verify(tile.isStorageEnabled)
+            compare(findByName(tile, "statusText").text, "NOT RECORDED")
+            verify(!findByName(tile, "storeBox").checked)
+            // STORE: the camera is recorded into its own file; the box shows what the back end holds.
+            mouseClick(findByName(tile, "storeBox"))
+            verify(AppManager.isChannelCameraRecorded(2))
+            verify(findByName(tile, "storeBox").checked)
             compare(findByName(tile, "statusText").text, "READY")
             AppManager.activeSourceId = 2
             compare(findByName(tile, "statusText").text, "PROGRAM")
             verify(findByName(tile, "programBadge").visible)
             verify(Qt.colorEqual(tile.border.color, Colors.recRed))
 
-            // Clicking the ISO box asks the model, and the box shows what the model then holds.
+            // ISO: the channel's audio on a track of its own, as the mixer's ISO REC sets it.
+            const separate = AppManager.isChannelSeparateAudioEnabled(2)
             mouseClick(findByName(tile, "isoBox"))
-            verify(ChannelsModel.isIsoEnabled(2))
-            verify(findByName(tile, "isoBox").checked)
+            compare(AppManager.isChannelSeparateAudioEnabled(2), !separate)
+            compare(findByName(tile, "isoBox").checked, !separate)
             mouseClick(findByName(tile, "isoBox"))
-            verify(!ChannelsModel.isIsoEnabled(2))
-            verify(!findByName(tile, "isoBox").checked)
+            compare(AppManager.isChannelSeparateAudioEnabled(2), separate)
+            compare(findByName(tile, "isoBox").checked, separate)
             ChannelsModel.setChannelName(2, "Source 2")
         }
 

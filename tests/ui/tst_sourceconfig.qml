@@ -3,8 +3,8 @@ import QtTest
 import Vireon
 import "qrc:/Vireon/ui/qml/Components/SourceFormatLists.js" as Lists
 
-// The source configuration dialog: how a camera's formats become the resolution and frame-rate
-// lists, and what opening, applying and disabling do to the channel, with the built-in cameras.
+// The source configuration dialog: what opening, applying and disabling do to the channel, with
+// the built-in cameras. The lists themselves are built by the back end (tst_routing).
 Item {
     id: host
 
@@ -19,13 +19,6 @@ Item {
         name: "SourceConfig"
         when: windowShown
 
-        // A camera with one size in two encodings (MJPEG 30 fps, YUY2 5 fps) and a smaller size.
-        readonly property var twoEncodings: [
-            { width: 1920, height: 1080, fps: 30.0, formatName: "MJPEG" },
-            { width: 1920, height: 1080, fps: 5.0, formatName: "YUY2" },
-            { width: 1920, height: 1080, fps: 30.0, formatName: "MJPEG" },
-            { width: 640, height: 480, fps: 30.0, formatName: "YUY2" }
-        ]
         property var savedKeys: []
 
         function initTestCase() {
@@ -90,67 +83,9 @@ Item {
             dialog.rebuildResolutions()
         }
 
-        // --- the list rules ---
+        // --- the camera list ---
 
-        function test_lists_data() {
-            return [
-                { tag: "one size in two encodings", formats: twoEncodings, pick: "1920x1080 (1080p FHD)",
-                  resolutions: ["1920x1080 (1080p FHD)", "640x480 (SD)"],
-                  rates: ["30.00 fps (MJPEG)", "5.00 fps (YUY2)"] },
-                { tag: "labels of the common sizes",
-                  formats: [{ width: 3840, height: 2160, fps: 29.97, formatName: "MJPEG" },
-                            { width: 2560, height: 1440, fps: 60, formatName: "MJPEG" },
-                            { width: 1280, height: 720, fps: 59.94, formatName: "YUY2" },
-                            { width: 800, height: 600, fps: 20, formatName: "YUY2" }],
-                  pick: "800x600",
-                  resolutions: ["3840x2160 (4K UHD)", "2560x1440 (2K QHD)", "1280x720 (720p HD)", "800x600"],
-                  rates: ["20.00 fps (YUY2)"] },
-                { tag: "size no format has: every rate, once, unnamed", formats: twoEncodings, pick: "1280x720 (720p HD)",
-                  resolutions: ["1920x1080 (1080p FHD)", "640x480 (SD)"],
-                  rates: ["30.00 fps", "5.00 fps"] },
-                { tag: "no formats", formats: [], pick: "1920x1080 (1080p FHD)",
-                  resolutions: Lists.defaultResolutions,
-                  rates: ["60.00 fps", "59.94 fps", "50.00 fps", "30.00 fps", "29.97 fps", "25.00 fps", "24.00 fps"] }
-            ]
-        }
-
-        function test_lists(data) {
-            compare(Lists.resolutionList(data.formats), data.resolutions)
-            compare(Lists.frameRateList(data.formats, data.pick), data.rates)
-        }
-
-        function test_readingEntriesBack_data() {
-            return [
-                { tag: "labelled size", resolution: "1280x720 (720p HD)", width: 1280, height: 720, rate: "29.97 fps (YUY2)", fps: 29.97, format: "YUY2" },
-                { tag: "bare size", resolution: "800x600", width: 800, height: 600, rate: "60.00 fps", fps: 60, format: "" },
-                { tag: "no size, no rate", resolution: "", width: 1920, height: 1080, rate: "", fps: 30, format: "" },
-                { tag: "garbage", resolution: "axb (x)", width: 1920, height: 1080, rate: "fast fps", fps: 30, format: "" },
-                { tag: "zero rate", resolution: "0x0", width: 1920, height: 1080, rate: "0.00 fps", fps: 30, format: "" }
-            ]
-        }
-
-        function test_readingEntriesBack(data) {
-            const size = Lists.parseResolution(data.resolution)
-            compare(size.width, data.width)
-            compare(size.height, data.height)
-            fuzzyCompare(Lists.parseFrameRate(data.rate), data.fps, 1e-6)
-            compare(Lists.parseFormatName(data.rate), data.format)
-        }
-
-        function test_editModeMatching() {
-            // 29.97 takes the 30.00 entry when it comes first, not the exact 29.97 one.
-            compare(Lists.indexOfFrameRate(["30.00 fps (MJPEG)", "29.97 fps (YUY2)"], 29.97), 0)
-            compare(Lists.indexOfFrameRate(["60.00 fps", "29.97 fps", "30.00 fps"], 29.97), 1)
-            compare(Lists.indexOfFrameRate(["60.00 fps", "25.00 fps"], 29.97), 0, "none near: the first")
-            compare(Lists.indexOfFrameRate(["60.00 fps", "29.75 fps"], 30), 0, "a quarter apart is not near")
-            compare(Lists.indexOfResolution(["1920x1080 (1080p FHD)", "1280x720 (720p HD)"], 1280, 720), 1)
-            compare(Lists.indexOfResolution(["11280x720", "1280x720 (720p HD)"], 1280, 720), 1, "whole size only")
-            compare(Lists.indexOfResolution(["1920x1080 (1080p FHD)"], 1280, 720), 0)
-            compare(Lists.colorRangeIndex("Full (0-255 PC)"), 1)
-            compare(Lists.colorRangeIndex("Partial (16-235 TV)"), 2)
-            compare(Lists.colorRangeIndex("Default"), 0)
-            compare(Lists.channelName("  Wide  ", 3), "Wide")
-            compare(Lists.channelName("   ", 3), "CAM 3")
+        function test_cameraLabels() {
             // A camera that cannot be opened is listed with its reason and cannot be chosen.
             const locked = { name: "Acme Cam", link: "/dev/video4", unavailable: "in use by another program" }
             compare(Lists.cameraLabel(locked), "Acme Cam \u2014 in use by another program")
@@ -170,7 +105,7 @@ Item {
             compare(dialog.cameraCombo.currentIndex, 0)
             compare(dialog.colorRangeCombo.currentIndex, 0)
             compare(dialog.resolutionCombo.model,
-                    Lists.resolutionList(AppManager.getCameraFormats(dialog.availableCameras[0].link)))
+                    AppManager.getSourceFormatChoices(dialog.availableCameras[0].link).resolutions.map(e => e.label))
 
             ChannelsModel.setChannelName(2, "")
             dialog.openForChannel(2, false)
@@ -195,7 +130,7 @@ Item {
             compare(dialog.resolutionCombo.model, ["1920x1080 (1080p FHD)", "1280x720 (720p HD)", "640x480 (SD)"])
             dialog.resolutionCombo.currentIndex = 2
             dialog.rebuildFrameRates()
-            dialog.frameRateCombo.currentIndex = 1
+            dialog.frameRateCombo.currentIndex = 3
             selectCamera(dialog, "Test Pattern 2")
             compare(dialog.resolutionCombo.currentIndex, 2, "same lists: positions kept")
             compare(dialog.frameRateCombo.currentText, "30.00 fps (RGB24)")
@@ -206,7 +141,7 @@ Item {
             selectCamera(dialog, "Test Pattern 2")
             dialog.resolutionCombo.currentIndex = 1
             dialog.rebuildFrameRates()
-            dialog.frameRateCombo.currentIndex = 1
+            dialog.frameRateCombo.currentIndex = dialog.frameRateModel.indexOf("30.00 fps (RGB24)")
             dialog.colorRangeCombo.currentIndex = 2
             dialog.nameField.text = "   "
             mouseClick(dialog.applyButton)
@@ -221,6 +156,16 @@ Item {
             compare(ChannelsModel.getChannelName(3), "CAM 3")
             // The pixel format of the chosen entry is the one opened.
             compare(AppManager.getCameraFormatTextForChannel(3), "1280\u00d7720 RGB24 30 fps")
+            verify(!AppManager.isChannelCameraFlipped(3))
+
+            // Flipped, kept with the channel and shown when the dialog opens again.
+            dialog.openForChannel(3, true)
+            mouseClick(dialog.flipBox)
+            mouseClick(dialog.applyButton)
+            verify(AppManager.isChannelCameraFlipped(3))
+            dialog.openForChannel(3, true)
+            verify(dialog.flipBox.checked)
+            AppManager.setChannelCameraFlipped(3, false)
         }
 
         function test_applyKeepsAnExistingProgrammeSource() {
@@ -241,12 +186,12 @@ Item {
             verify(dialog.disableButton.visible)
             compare(dialog.availableCameras[dialog.cameraCombo.currentIndex].link, link)
             compare(dialog.resolutionCombo.currentText, "1920x1080 (1080p FHD)")
-            // 60 comes first for this camera; 29.97 is nearest the 30.00 entry.
+            // 60 comes first for this camera; it offers 29.97 beside 30 and runs the one asked for.
             compare(dialog.frameRateCombo.model[0], "60.00 fps (RGB24)")
-            compare(dialog.frameRateCombo.currentText, "30.00 fps (RGB24)")
+            compare(dialog.frameRateCombo.currentText, "29.97 fps (RGB24)")
             compare(dialog.colorRangeCombo.currentIndex, 1)
 
-            compare(findByName(dialog, "grantedFormatText").text, "RUNNING: 1920\u00d71080 RGB24 30 fps")
+            compare(findByName(dialog, "grantedFormatText").text, "RUNNING: 1920\u00d71080 RGB24 29.97 fps")
 
             AppManager.setCameraForChannel(2, link, 640, 480, 60, "Default")
             dialog.openForChannel(2, true)
@@ -271,8 +216,10 @@ Item {
             dialog.cameraCombo.currentIndex = 0
             dialog.rebuildResolutions()
             compare(dialog.cameraCombo.currentText, "No cameras detected")
-            compare(dialog.resolutionCombo.model, Lists.defaultResolutions)
-            compare(dialog.frameRateCombo.model, Lists.defaultFrameRates)
+            // The common sizes and rates, as the back end offers them for a camera without formats.
+            const common = AppManager.getSourceFormatChoices("")
+            compare(dialog.resolutionCombo.model, common.resolutions.map(e => e.label))
+            compare(dialog.frameRateCombo.model[7], "23.976 fps")
             mouseClick(dialog.applyButton)
             verify(!dialog.visible)
             verify(!ChannelsModel.hasActiveVideo(2))

@@ -498,13 +498,20 @@ function status(overrides) {
   return result;
 }
 
+let statusHandler = null;
+
+// The new answer is in place before the old one goes (the latest route wins), so no poll in
+// between reaches the recorder itself.
 async function serveStatus(body) {
-  await page.unroute('**/api/status*').catch(() => {});
-  await page.route('**/api/status*', (route) => route.fulfill({
+  const previous = statusHandler;
+  statusHandler = (route) => route.fulfill({
     status: 200,
     contentType: 'application/json; charset=utf-8',
     body: typeof body === 'string' ? body : JSON.stringify(body),
-  }));
+  });
+  await page.route('**/api/status*', statusHandler);
+  if (previous)
+    await page.unroute('**/api/status*', previous).catch(() => {});
 }
 
 async function nextCamTarget() {
@@ -527,10 +534,11 @@ test('page logic on crafted status answers', async (t) => {
     assert.equal(await page.textContent('#statusBadge'), 'ARMING');
   });
   await t.test('FPS badge', async () => {
-    await serveStatus(status({ currentFps: 29.84, selectedGlobalFps: 29.97 }));
-    await page.waitForFunction(() => document.getElementById('fpsBadge').textContent === '29.8 FPS (30 TARGET)');
-    await serveStatus(status({ currentFps: 12, selectedGlobalFps: 0, fpsLevel: 'low' }));
-    await page.waitForFunction(() => document.getElementById('fpsBadge').textContent === '12.0 FPS (60 TARGET)');
+    // The rate the take records at, as the studio writes it: 29.97 is not rounded to 30.
+    await serveStatus(status({ currentFps: 29.84, recordingFps: 29.97002997, recordingFpsText: '29.97' }));
+    await page.waitForFunction(() => document.getElementById('fpsBadge').textContent === '29.8 FPS (29.97 TARGET)');
+    await serveStatus(status({ currentFps: 12, recordingFpsText: '', fpsLevel: 'low' }));
+    await page.waitForFunction(() => document.getElementById('fpsBadge').textContent === '12.0 FPS (30 TARGET)');
     // Coloured by the studio's verdict, not by a rule of the page's own.
     assert.equal(await page.getAttribute('#fpsBadge', 'class'), 'fps-badge low');
     await serveStatus(status({ currentFps: 29, fpsLevel: 'good' }));
@@ -575,6 +583,12 @@ test('page logic on crafted status answers', async (t) => {
     await page.waitForFunction(() => document.querySelector('#card-2 .state-badge')?.textContent === 'RECONNECTING');
     await serveStatus(status({ activeIds: [1, 2], states: { 1: 'live', 2: 'live' } }));
     await page.waitForSelector('#card-2 .state-badge', { state: 'detached' });
+    // A restored channel waiting for its saved camera names it.
+    const waiting = status({ activeIds: [1, 2], states: { 1: 'live', 2: 'waiting' } });
+    waiting.channels[1].sourceFormat = 'USB Camera';
+    await serveStatus(waiting);
+    await page.waitForFunction(() => document.querySelector('#card-2 .state-badge')?.textContent === 'WAITING');
+    assert.equal(await page.textContent('#card-2 .card-name'), 'waiting for USB Camera');
   });
   await t.test('a studio leader shows its followers, their cameras and collecting', async () => {
     const studio = {
@@ -616,6 +630,7 @@ test('page logic on crafted status answers', async (t) => {
     await page.waitForSelector('#offlineOverlay', { state: 'hidden', timeout: 5000 });
   });
   await page.unroute('**/api/status*');
+  statusHandler = null;
 });
 
 test('no request of the page failed unexpectedly', () => {

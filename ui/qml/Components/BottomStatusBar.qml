@@ -11,7 +11,8 @@ Rectangle {
     property string cpuUsage: AppManager.cpuUsage
     property string ramUsage: AppManager.ramUsage
     property real currentFps: AppManager.currentFps
-    property real selectedGlobalFps: AppManager.selectedGlobalFps
+    // The rate the take records at, as the back end writes it ("29.97").
+    property string recordingFpsText: AppManager.recordingFpsText
     property real diskWriteSpeedMBs: AppManager.diskWriteSpeedMBs
     property int droppedFrames: AppManager.droppedFrames
     property int measuredCameras: AppManager.measuredCameraCount
@@ -113,7 +114,7 @@ Rectangle {
                 id: fpsLabel
 
                 anchors.verticalCenter: parent.verticalCenter
-                text: StatusTexts.fpsText(root.currentFps, root.selectedGlobalFps, root.measuredCameras)
+                text: StatusTexts.fpsText(root.currentFps, root.recordingFpsText, root.measuredCameras)
                 font: Typography.captionBold
                 color: root.measuredCameras === 0 ? Colors.textSecondary : Colors.textPrimary
             }

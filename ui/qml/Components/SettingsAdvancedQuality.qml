@@ -4,11 +4,13 @@ import QtQuick.Layouts
 import Vireon
 import "SettingsRules.js" as Rules
 
-// The advanced quality grid: rate control, bitrates, GOP, profile, lookahead and colour.
-// A typed number that is 0 or no number falls back to the setting's default.
+// The advanced quality grid: rate control, bitrates, GOP, profile, lookahead and colour. The
+// lists and what a typed number means (0 or no number: the setting's default) are the back
+// end's.
 GridLayout {
     id: root
 
+    readonly property var choices: AppManager.recordingChoices
     readonly property string mode: AppManager.rateControlMode
     readonly property bool isCqp: mode === "CQP"
     readonly property bool isVbr: mode === "VBR"
@@ -44,9 +46,9 @@ GridLayout {
             id: rateControlBox
 
             Layout.fillWidth: true
-            model: Rules.rateControlModes
-            currentIndex: Rules.indexOfText(Rules.rateControlModes, root.mode, 0)
-            onActivated: index => AppManager.rateControlMode = Rules.rateControlModes[index]
+            model: root.choices.rateControlModes
+            currentIndex: Rules.indexOfText(root.choices.rateControlModes, root.mode, 0)
+            onActivated: index => AppManager.rateControlMode = root.choices.rateControlModes[index]
         }
     }
 
@@ -67,8 +69,8 @@ GridLayout {
             id: targetField
 
             Layout.fillWidth: true
-            shownText: Rules.targetText(AppManager.targetBitrateKbps, root.mode)
-            onCommitted: text => AppManager.targetBitrateKbps = Rules.targetFromText(text, root.mode)
+            shownText: AppManager.targetFieldText
+            onCommitted: text => AppManager.setRecordingSettingFromText("targetBitrateKbps", text)
         }
     }
 
@@ -92,7 +94,7 @@ GridLayout {
             enabled: root.isVbr
             fillColor: enabled ? Colors.surfaceDark : "#111111"
             shownText: String(AppManager.maxBitrateKbps)
-            onCommitted: text => AppManager.maxBitrateKbps = Rules.maxBitrateFromText(text)
+            onCommitted: text => AppManager.setRecordingSettingFromText("maxBitrateKbps", text)
         }
     }
 
@@ -112,7 +114,7 @@ GridLayout {
 
             Layout.fillWidth: true
             shownText: String(AppManager.keyframeInterval)
-            onCommitted: text => AppManager.keyframeInterval = Rules.keyframeIntervalFromText(text)
+            onCommitted: text => AppManager.setRecordingSettingFromText("keyframeInterval", text)
         }
     }
 
@@ -132,7 +134,7 @@ GridLayout {
 
             Layout.fillWidth: true
             shownText: String(AppManager.bFrames)
-            onCommitted: text => AppManager.bFrames = Rules.bFramesFromText(text)
+            onCommitted: text => AppManager.setRecordingSettingFromText("bFrames", text)
         }
     }
 
@@ -151,9 +153,9 @@ GridLayout {
             id: profileBox
 
             Layout.fillWidth: true
-            model: Rules.encoderProfiles
-            currentIndex: Rules.indexOfText(Rules.encoderProfiles, AppManager.encoderProfile, 2)
-            onActivated: index => AppManager.encoderProfile = Rules.encoderProfiles[index]
+            model: root.choices.encoderProfiles
+            currentIndex: Rules.indexOfText(root.choices.encoderProfiles, AppManager.encoderProfile, 2)
+            onActivated: index => AppManager.encoderProfile = root.choices.encoderProfiles[index]
         }
     }
 
@@ -192,9 +194,9 @@ GridLayout {
             id: colorSpaceBox
 
             Layout.fillWidth: true
-            model: Rules.colorSpaces
-            currentIndex: Rules.indexOfText(Rules.colorSpaces, AppManager.colorSpace, 1)
-            onActivated: index => AppManager.colorSpace = Rules.colorSpaces[index]
+            model: root.choices.colorSpaces
+            currentIndex: Rules.indexOfText(root.choices.colorSpaces, AppManager.colorSpace, 1)
+            onActivated: index => AppManager.colorSpace = root.choices.colorSpaces[index]
         }
     }
 
@@ -213,9 +215,9 @@ GridLayout {
             id: colorRangeBox
 
             Layout.fillWidth: true
-            model: Rules.colorRanges
-            currentIndex: Rules.indexOfText(Rules.colorRanges, AppManager.colorRange, 0)
-            onActivated: index => AppManager.colorRange = Rules.colorRanges[index]
+            model: root.choices.colorRanges
+            currentIndex: Rules.indexOfText(root.choices.colorRanges, AppManager.colorRange, 0)
+            onActivated: index => AppManager.colorRange = root.choices.colorRanges[index]
         }
     }
 }

@@ -2,21 +2,19 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Layouts
 import QtQuick.Window
-import Qt.labs.settings
 import Vireon
 import "StatusTexts.js" as StatusTexts
 
 // The settings window: recording, sources, audio and system pages. Every control acts on the
-// back end at once; "SAVE SETTINGS" only closes the window. The header bar creates it once and
-// shows it again, so the page and list positions last for the run; the recording list
-// positions also last across runs in the "RecordingConfig" group.
+// back end at once, which keeps the settings (and saves them shortly after each change);
+// "SAVE SETTINGS" saves them now and closes the window. The header bar creates it once and
+// shows it again, so the page shown lasts for the run.
 Window {
     id: root
 
     // The page shown: 0 recording, 1 sources, 2 audio, 3 system.
     property int currentCategoryIndex: 0
 
-    readonly property alias recordingConfig: recordingConfig
     readonly property alias recordingPage: recordingPage
     readonly property alias sourcesPage: sourcesPage
     readonly property alias audioPage: audioPage
@@ -30,18 +28,6 @@ Window {
     flags: Qt.FramelessWindowHint | Qt.Window
     title: "Program Settings"
     color: Colors.backgroundDark
-
-    Settings {
-        id: recordingConfig
-
-        property int resolutionIndex: 2
-        property int framerateIndex: 4
-        property int encoderIndex: 0
-        property int formatIndex: 0
-        property int qualityIndex: 2
-
-        category: "RecordingConfig"
-    }
 
     ColumnLayout {
         anchors.fill: parent
@@ -184,8 +170,6 @@ Window {
 
             SettingsRecordingPage {
                 id: recordingPage
-
-                config: recordingConfig
             }
 
             SettingsSourcesPage {
@@ -213,7 +197,10 @@ Window {
             color: Colors.liveGreen
             border.color: Colors.liveGreen
             opacity: down ? 0.8 : 1.0
-            onClicked: root.close()
+            onClicked: {
+                AppManager.saveSettings()
+                root.close()
+            }
 
             Text {
                 id: saveLabel

@@ -6,20 +6,13 @@ import Vireon
 import "SettingsRules.js" as Rules
 
 // The RECORDING page: output folder, session name, the recording lists, Broadcast WAV, the
-// advanced quality grid and the hardware benchmark. The lists show the window's stored positions; a position
-// goes to the back end only when the operator picks an entry or applies the recommendation.
+// advanced quality grid and the hardware benchmark. The lists and their entries come from the
+// back end, which keeps (and saves) the choices; below them, what the chosen encoder cannot do
+// as set and what it does instead.
 SettingsScrollPage {
     id: root
 
-    // The "RecordingConfig" group: resolutionIndex, framerateIndex, encoderIndex, formatIndex,
-    // qualityIndex.
-    required property QtObject config
-
-    // The container list: AVI cannot be written. Until the back end can say so itself, the
-    // window knows it.
-    readonly property var formatEntries: Rules.formatEntries(index =>
-        typeof AppManager.isRecordingFormatAvailable === "function"
-            ? AppManager.isRecordingFormatAvailable(index) : index !== 4)
+    readonly property var choices: AppManager.recordingChoices
 
     readonly property alias pathField: pathField
     readonly property alias sessionField: sessionField
@@ -30,6 +23,7 @@ SettingsScrollPage {
     readonly property alias qualityBox: qualityBox
     readonly property alias formatBox: formatBox
     readonly property alias broadcastWavSwitch: broadcastWavSwitch
+    readonly property alias settingNotes: settingNotes
     readonly property alias advancedSwitch: advancedSwitch
     readonly property alias advancedGrid: advancedGrid
     readonly property alias benchmarkCard: benchmarkCard
@@ -42,34 +36,6 @@ SettingsScrollPage {
 
     function useTodaysDate() {
         AppManager.useDatedSessionName()
-    }
-
-    function pickFormat(index) {
-        if (formatEntries[index].supported === false)
-            return false
-        config.formatIndex = index
-        // The back end learns the container once it knows about containers.
-        if (typeof AppManager.recordingFormatIndex === "number")
-            AppManager.recordingFormatIndex = index
-        return true
-    }
-
-    // Moves the four lists to the benchmark's recommendation and hands it to the back end:
-    // encoder and quality here, resolution and frame rate by applyRecommendedSettings().
-    function applyRecommended() {
-        const positions = Rules.recommendedPositions({
-            resolutionIndex: AppManager.recommendedResolutionIndex,
-            framerateIndex: AppManager.recommendedFramerateIndex,
-            encoderIndex: AppManager.recommendedEncoderIndex,
-            qualityIndex: AppManager.recommendedQualityIndex
-        }, encoderBox.count)
-        config.resolutionIndex = positions.resolutionIndex
-        config.framerateIndex = positions.framerateIndex
-        config.encoderIndex = positions.encoderIndex
-        config.qualityIndex = positions.qualityIndex
-        AppManager.recordingEncoderIndex = positions.encoderIndex
-        AppManager.recordingQualityIndex = positions.qualityIndex
-        AppManager.applyRecommendedSettings()
     }
 
     FolderDialog {
@@ -174,13 +140,9 @@ SettingsScrollPage {
                 id: resolutionBox
 
                 Layout.fillWidth: true
-                model: ["3840x2160 (4K UHD)", "2560x1440 (2K QHD)", "1920x1080 (1080p FHD)",
-                        "1280x720 (720p HD)", "640x480 (SD)"]
-                currentIndex: Rules.clampIndex(root.config.resolutionIndex, count)
-                onActivated: index => {
-                    root.config.resolutionIndex = index
-                    AppManager.recordingResolutionIndex = index
-                }
+                model: root.choices.resolutions
+                currentIndex: Rules.clampIndex(AppManager.recordingResolutionIndex, count)
+                onActivated: index => AppManager.recordingResolutionIndex = index
             }
         }
 
@@ -195,17 +157,9 @@ SettingsScrollPage {
                 id: framerateBox
 
                 Layout.fillWidth: true
-                model: ["23.976 fps (Film / 24p NTSC)", "24.00 fps (Cinema Standard)",
-                        "25.00 fps (PAL Broadcast)", "29.97 fps (NTSC Broadcast)",
-                        "30.00 fps (Standard Web/Streaming)", "48.00 fps (HFR Cinema)",
-                        "50.00 fps (PAL High Motion)", "59.94 fps (NTSC High Motion)",
-                        "60.00 fps (60p High Framerate)", "120.00 fps (High Speed / Slomo)",
-                        "Auto (Match Highest Camera FPS)"]
-                currentIndex: Rules.clampIndex(root.config.framerateIndex, count)
-                onActivated: index => {
-                    root.config.framerateIndex = index
-                    AppManager.recordingFramerateIndex = SettingsFrameRates.globalIndex(index)
-                }
+                model: root.choices.frameRates
+                currentIndex: Rules.clampIndex(AppManager.recordingFramerateIndex, count)
+                onActivated: index => AppManager.recordingFramerateIndex = index
             }
         }
     }
@@ -228,11 +182,8 @@ SettingsScrollPage {
                 Layout.fillWidth: true
                 model: AppManager.encoderCapabilities
                 textRole: "name"
-                currentIndex: Rules.clampIndex(root.config.encoderIndex, count)
-                onActivated: index => {
-                    root.config.encoderIndex = index
-                    AppManager.recordingEncoderIndex = index
-                }
+                currentIndex: Rules.clampIndex(AppManager.recordingEncoderIndex, count)
+                onActivated: index => AppManager.recordingEncoderIndex = index
             }
         }
 
@@ -247,15 +198,32 @@ SettingsScrollPage {
                 id: qualityBox
 
                 Layout.fillWidth: true
-                model: ["Low (4 Mbps - Draft / Proxy)", "Medium (8 Mbps - Standard 1080p)",
-                        "High (16 Mbps - Production 1080p60/4K)",
-                        "Ultra (30 Mbps - Mastering / High Bitrate)",
-                        "Lossless (CRF 0 - Archival Quality)"]
-                currentIndex: Rules.clampIndex(root.config.qualityIndex, count)
-                onActivated: index => {
-                    root.config.qualityIndex = index
-                    AppManager.recordingQualityIndex = index
-                }
+                model: root.choices.qualityPresets
+                currentIndex: Rules.clampIndex(AppManager.recordingQualityIndex, count)
+                onActivated: index => AppManager.recordingQualityIndex = index
+            }
+        }
+    }
+
+    // What the chosen encoder does not do as set, and what it does instead.
+    Column {
+        id: settingNotes
+
+        width: parent.width
+        spacing: 2
+        visible: AppManager.recordingSettingNotes.length > 0
+
+        Repeater {
+            model: AppManager.recordingSettingNotes
+
+            delegate: Text {
+                required property string modelData
+
+                width: settingNotes.width
+                text: "⚠ " + modelData
+                font: Typography.small
+                color: Colors.alertAmber
+                wrapMode: Text.WordWrap
             }
         }
     }
@@ -271,13 +239,14 @@ SettingsScrollPage {
             id: formatBox
 
             Layout.fillWidth: true
-            model: root.formatEntries
+            model: root.choices.containers
             textRole: "name"
-            currentIndex: Rules.formatPosition(root.config.formatIndex, root.formatEntries)
+            currentIndex: AppManager.recordingFormatIndex
             onActivated: index => {
-                // The arrow keys of a closed list can land on an unavailable entry.
-                if (!root.pickFormat(index))
-                    currentIndex = Qt.binding(() => Rules.formatPosition(root.config.formatIndex, root.formatEntries))
+                // The arrow keys of a closed list can land on an unavailable entry, which the
+                // back end refuses: the list goes back to what records.
+                AppManager.recordingFormatIndex = index
+                currentIndex = Qt.binding(() => AppManager.recordingFormatIndex)
             }
         }
     }
@@ -331,6 +300,6 @@ SettingsScrollPage {
         id: benchmarkCard
 
         width: parent.width
-        onApplyRequested: root.applyRecommended()
+        onApplyRequested: AppManager.applyRecommendedSettings()
     }
 }

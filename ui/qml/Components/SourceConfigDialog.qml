@@ -2,22 +2,27 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Vireon
-import "ActiveSource.js" as ActiveSource
 import "SourceFormatLists.js" as Lists
 import "StatusTexts.js" as StatusTexts
 import "Tint.js" as Tint
 
 // Puts a camera on a channel (add mode) or changes the camera, format, name or hotkey of a
 // channel that has one (edit mode). A dimmed layer over the whole main window with a card.
+// The format lists and what applying or disabling a source does are the back end's (the
+// phone page calls the same commands).
 Rectangle {
     id: root
 
     property int targetChannelId: 1
     property bool isEditMode: false
     property var availableCameras: []
-    property var currentDeviceFormats: []
-    property var resolutionModel: Lists.defaultResolutions.slice()
-    property var frameRateModel: Lists.defaultFrameRates.slice()
+    // The chosen camera's format lists: {resolutions: [{label, width, height, frameRates:
+    // [{label, fps, formatName}]}], colorRanges: [{label, value}], positions}.
+    property var formatChoices: ({ resolutions: [], colorRanges: [] })
+    property var resolutionModel: []
+    property var frameRateModel: []
+    // The picture is to be turned upside down (shown by the flip box, applied with the camera).
+    property bool isFlipChosen: false
     // The last apply could not open the camera; the card stays open and says why.
     property bool applyFailed: false
     property string applyError: ""
@@ -43,6 +48,7 @@ Rectangle {
     readonly property alias resolutionCombo: resolutionCombo
     readonly property alias frameRateCombo: frameRateCombo
     readonly property alias colorRangeCombo: colorRangeCombo
+    readonly property alias flipBox: flipBox
     readonly property alias keyCapture: keyCapture
     readonly property alias keyCard: keyCard
     readonly property alias cancelButton: cancelButton
@@ -66,20 +72,20 @@ Rectangle {
         grantedFormat = editMode ? AppManager.getCameraFormatTextForChannel(channelId) : ""
         isGrantedAsAsked = !editMode || AppManager.getCameraHealthForChannel(channelId).formatAsAsked !== false
         availableCameras = AppManager.getAvailableCameras()
-        nameField.text = Lists.channelName(ChannelsModel.getChannelName(channelId), channelId)
+        nameField.text = ChannelsModel.getChannelName(channelId) || "CAM " + channelId
+        isFlipChosen = AppManager.isChannelCameraFlipped(channelId)
 
         if (editMode) {
             const link = AppManager.getCameraLinkForChannel(channelId)
             const found = availableCameras.findIndex(camera => camera.link === link)
             cameraCombo.currentIndex = Math.max(0, found)
             rebuildResolutions()
-            resolutionCombo.currentIndex = Lists.indexOfResolution(
-                resolutionModel, AppManager.getCameraWidthForChannel(channelId),
-                AppManager.getCameraHeightForChannel(channelId))
+            // Where the channel's camera sits in the lists.
+            const positions = formatChoices.positions || { resolution: 0, frameRate: 0, colorRange: 0 }
+            resolutionCombo.currentIndex = positions.resolution
             rebuildFrameRates()
-            frameRateCombo.currentIndex = Lists.indexOfFrameRate(
-                frameRateModel, AppManager.getCameraFramerateForChannel(channelId))
-            colorRangeCombo.currentIndex = Lists.colorRangeIndex(AppManager.getCameraColorRangeForChannel(channelId))
+            frameRateCombo.currentIndex = positions.frameRate
+            colorRangeCombo.currentIndex = positions.colorRange
         } else {
             cameraCombo.currentIndex = 0
             rebuildResolutions()
@@ -101,17 +107,22 @@ Rectangle {
 
     function rebuildResolutions() {
         const link = selectedCameraLink()
-        currentDeviceFormats = link !== "" ? AppManager.getCameraFormats(link) : []
+        formatChoices = AppManager.getSourceFormatChoices(link, targetChannelId)
         const kept = resolutionCombo.currentIndex
-        resolutionModel = Lists.resolutionList(currentDeviceFormats)
-        resolutionCombo.currentIndex = Lists.keptIndex(kept, resolutionModel.length)
+        resolutionModel = formatChoices.resolutions.map(entry => entry.label)
+        resolutionCombo.currentIndex = kept >= 0 && kept < resolutionModel.length ? kept : 0
         rebuildFrameRates()
     }
 
     function rebuildFrameRates() {
         const kept = frameRateCombo.currentIndex
-        frameRateModel = Lists.frameRateList(currentDeviceFormats, resolutionModel[resolutionCombo.currentIndex])
-        frameRateCombo.currentIndex = Lists.keptIndex(kept, frameRateModel.length)
+        frameRateModel = selectedResolution().frameRates.map(entry => entry.label)
+        frameRateCombo.currentIndex = kept >= 0 && kept < frameRateModel.length ? kept : 0
+    }
+
+    function selectedResolution() {
+        return formatChoices.resolutions[resolutionCombo.currentIndex]
+               || { width: 1920, height: 1080, frameRates: [] }
     }
 
     function apply() {
@@ -123,33 +134,22 @@ Rectangle {
         if (cameraProblem !== "")
             return // the notice says why; nothing to apply
 
-        const channel = targetChannelId
-        const size = Lists.parseResolution(resolutionModel[resolutionCombo.currentIndex])
-        const fps = Lists.parseFrameRate(frameRateModel[frameRateCombo.currentIndex])
-        // The manager marks the channel as having video only once its camera runs, so the
-        // mark is cleared first and read back: a camera that fails to open leaves none.
-        ChannelsModel.setHasActiveVideo(channel, false)
-        AppManager.setCameraForChannel(channel, link, size.width, size.height, fps,
-                                       Lists.colorRangeValue(colorRangeCombo.currentIndex),
-                                       Lists.parseFormatName(frameRateModel[frameRateCombo.currentIndex]))
-        if (!ChannelsModel.hasActiveVideo(channel)) {
-            applyError = AppManager.getCameraHealthForChannel(channel).error || ""
+        const resolution = selectedResolution()
+        const rate = resolution.frameRates[frameRateCombo.currentIndex] || { fps: 30, formatName: "" }
+        const range = formatChoices.colorRanges[colorRangeCombo.currentIndex] || { value: "Default" }
+        const result = AppManager.applyChannelSource(targetChannelId, link, resolution.width, resolution.height,
+                                                     rate.fps, range.value, rate.formatName, nameField.text)
+        if (!result.ok) {
+            applyError = result.error
             applyFailed = true
             return
         }
-        ChannelsModel.setChannelName(channel, Lists.channelName(nameField.text, channel))
-        if (AppManager.activeSourceId <= 0)
-            AppManager.activeSourceId = channel
+        AppManager.setChannelCameraFlipped(targetChannelId, isFlipChosen)
         hide()
     }
 
     function disableSource() {
-        const channel = targetChannelId
-        const next = ActiveSource.afterRemoval(channel, AppManager.activeSourceId,
-                                               id => ChannelsModel.hasActiveVideo(id))
-        AppManager.setCameraForChannel(channel, "")
-        ChannelsModel.setHasActiveVideo(channel, false)
-        AppManager.activeSourceId = next
+        AppManager.removeChannelSource(targetChannelId)
         hide()
     }
 
@@ -367,17 +367,35 @@ Rectangle {
                 elide: Text.ElideRight
             }
 
-            ColumnLayout {
+            RowLayout {
                 Layout.fillWidth: true
-                spacing: 6
+                spacing: 12
 
-                Caption { text: root.tr("COLOR RANGE:", "RASPON BOJA (COLOR RANGE):") }
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 6
 
-                ListBox {
-                    id: colorRangeCombo
+                    Caption { text: root.tr("COLOR RANGE:", "RASPON BOJA (COLOR RANGE):") }
 
-                    popupMinWidth: width
-                    model: Lists.colorRangeEntries
+                    ListBox {
+                        id: colorRangeCombo
+
+                        popupMinWidth: width
+                        model: root.formatChoices.colorRanges.map(entry => entry.label)
+                    }
+                }
+
+                // A camera mounted upside down.
+                SettingsCheckBox {
+                    id: flipBox
+
+                    objectName: "flipBox"
+                    Layout.alignment: Qt.AlignBottom
+                    Layout.bottomMargin: 8
+                    text: root.tr("FLIP PICTURE", "OKRENI SLIKU")
+                    font: Typography.captionBold
+                    shownChecked: root.isFlipChosen
+                    onCommitted: checked => root.isFlipChosen = checked
                 }
             }
 

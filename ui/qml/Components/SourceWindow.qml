@@ -1,6 +1,6 @@
 import QtQuick
 import Vireon
-import "ActiveSource.js" as ActiveSource
+import "StatusTexts.js" as StatusTexts
 import "Tint.js" as Tint
 
 // One monitoring tile: the live picture of a channel, its label and hotkey, the buttons
@@ -15,12 +15,20 @@ Rectangle {
     property bool isIsoEnabled: false
     property bool isStorageEnabled: false
     property string keyName: ""
-    // The camera's state ("live", "lost", "reconnecting", "off") and how it runs; whether it
-    // runs as asked (else the format names what was asked).
+    // The camera's state ("live", "lost", "reconnecting", "waiting", "off") and how it runs
+    // (while waiting: the name of the camera it waits for); whether it runs as asked (else the
+    // format names what was asked).
     property string sourceState: "off"
     property string sourceFormat: ""
     property bool isFormatAsAsked: true
     readonly property bool isCameraMissing: sourceState === "lost" || sourceState === "reconnecting"
+                                            || sourceState === "waiting"
+    readonly property var status: StatusTexts.tileStatus(isRecording, isActiveOutput, sourceState, isStorageEnabled,
+                                                         AppManager.currentLanguage)
+    // The size the camera is recorded at where it is not the master resolution.
+    readonly property string recordedSizeNote: AppManager.recordingResolutionIndex >= 0 && sourceFormat !== ""
+                                               && AppManager.currentLanguage !== ""
+                                               ? AppManager.getRecordedSizeNoteForChannel(channelIndex) : ""
     // What the back end finds wrong with the camera's rate and this take's frames ("24.3 fps ·
     // 3 repeated"): shown only when something is, so a healthy tile stays quiet.
     property string healthText: ""
@@ -49,16 +57,9 @@ Rectangle {
         keyName = channelIndex >= 1 ? AppManager.getSourceKeyName(channelIndex - 1) : ""
     }
 
-    // Removes the channel's camera; when it was the programme, the first other channel with
-    // video (or channel 1) takes over. The next source is chosen before the removal because
-    // the grid may replace this tile as soon as the channel loses its video.
+    // Removes the channel's camera; the back end moves the programme off it (as for the phone).
     function removeCamera() {
-        var removed = channelIndex
-        var next = ActiveSource.afterRemoval(removed, AppManager.activeSourceId,
-                                             id => ChannelsModel.hasActiveVideo(id))
-        AppManager.removeCameraFromChannel(removed)
-        ChannelsModel.setHasActiveVideo(removed, false)
-        AppManager.activeSourceId = next
+        AppManager.removeChannelSource(channelIndex)
     }
 
     color: Colors.surfaceDark
@@ -234,6 +235,8 @@ Rectangle {
                     anchors.centerIn: parent
                     text: root.sourceState === "lost"
                           ? (AppManager.currentLanguage === "SR" ? "⚠ KAMERA IZGUBLJENA" : "⚠ CAMERA LOST")
+                          : root.sourceState === "waiting"
+                          ? (AppManager.currentLanguage === "SR" ? "ČEKA NA " : "WAITING FOR ") + root.sourceFormat
                           : (AppManager.currentLanguage === "SR" ? "PONOVNO POVEZIVANJE…" : "RECONNECTING…")
                     font: Typography.captionBold
                     color: "white"
@@ -357,7 +360,8 @@ Rectangle {
                     objectName: "isoBox"
                     label: "ISO"
                     checked: root.isIsoEnabled
-                    onToggled: checked => ChannelsModel.setIsoEnabled(root.channelIndex, checked)
+                    // The channel's audio on a WAV track of its own.
+                    onToggled: checked => AppManager.setChannelSeparateAudioEnabled(root.channelIndex, checked)
                 }
 
                 FlagBox {
@@ -365,7 +369,8 @@ Rectangle {
                     label: "STORE"
                     onColor: Colors.liveGreen
                     checked: root.isStorageEnabled
-                    onToggled: checked => ChannelsModel.setStorageEnabled(root.channelIndex, checked)
+                    // The camera recorded into a file of its own.
+                    onToggled: checked => AppManager.setChannelCameraRecorded(root.channelIndex, checked)
                 }
             }
 
@@ -374,25 +379,31 @@ Rectangle {
                 objectName: "formatText"
                 anchors.left: parent.left
                 anchors.leftMargin: 130
-                anchors.right: parent.right
-                anchors.rightMargin: 70
+                anchors.right: statusText.left
+                anchors.rightMargin: 8
                 anchors.verticalCenter: parent.verticalCenter
                 horizontalAlignment: Text.AlignRight
-                text: root.sourceFormat
+                text: root.sourceState === "waiting" ? ""
+                      : root.recordedSizeNote !== "" ? root.sourceFormat + " · " + root.recordedSizeNote
+                      : root.sourceFormat
                 font: Typography.caption
                 color: root.isFormatAsAsked ? Colors.textSecondary : Colors.alertAmber
                 elide: Text.ElideRight
             }
 
             Text {
+                id: statusText
+
                 objectName: "statusText"
                 anchors.right: parent.right
                 anchors.rightMargin: 8
                 anchors.verticalCenter: parent.verticalCenter
-                text: root.isActiveOutput ? "PROGRAM" : root.isStorageEnabled ? "READY" : "OFF"
+                text: root.status.text
                 font: Typography.caption
-                color: root.isActiveOutput ? Colors.recRed
-                                           : root.isStorageEnabled ? Colors.liveGreen : Colors.textMuted
+                color: root.status.look === "rec" || root.status.look === "programme" || root.status.look === "lost"
+                       ? Colors.recRed
+                       : root.status.look === "waiting" ? Colors.alertAmber
+                       : root.status.look === "ready" ? Colors.liveGreen : Colors.textMuted
             }
         }
     }

@@ -6,10 +6,29 @@ function tr(language, english, serbian) {
     return language === "EN" ? english : serbian
 }
 
-function fpsText(currentFps, selectedFps, cameras) {
+// The measured rate against the rate the take records at, as the back end writes it
+// ("29.97", "25").
+function fpsText(currentFps, recordingFpsText, cameras) {
     if (cameras === 0)
         return "FPS: —"
-    return "FPS: " + Number(currentFps).toFixed(1) + " (" + Number(selectedFps).toFixed(0) + " fps)"
+    return "FPS: " + Number(currentFps).toFixed(1) + " (" + recordingFpsText + " fps)"
+}
+
+// A tile's status word and its look, from what its channel does: recorded into its own file
+// ("rec"), the programme, waiting for its saved camera, lost, or idle: ready to be recorded,
+// or not recorded at all (its STORE box off).
+function tileStatus(isRecording, isProgramme, sourceState, isStored, language) {
+    if (sourceState === "waiting")
+        return { text: tr(language, "WAITING", "ČEKA"), look: "waiting" }
+    if (sourceState === "lost" || sourceState === "reconnecting")
+        return { text: tr(language, "LOST", "IZGUBLJENA"), look: "lost" }
+    if (isRecording)
+        return { text: isProgramme ? tr(language, "REC · PROGRAM", "REC · PROGRAM") : "REC", look: "rec" }
+    if (isProgramme)
+        return { text: "PROGRAM", look: "programme" }
+    if (!isStored)
+        return { text: tr(language, "NOT RECORDED", "NE SNIMA SE"), look: "off" }
+    return { text: tr(language, "READY", "SPREMNA"), look: "ready" }
 }
 
 // "812 MB", "1.4 GB": decimal units, as file managers count.

@@ -1,4 +1,6 @@
-#include "app/TakeNaming.h"
+#include "recording/TakeNaming.h"
+
+#include "recording/Timecode.h"
 
 #include <QDir>
 
@@ -60,18 +62,18 @@ QString masterAudioFilePath(const QString &takeFolder)
     return takeFolder + QStringLiteral("/Master_Audio_Output.wav");
 }
 
-QString timecodeText(qint64 elapsedMs)
+QString timecodeText(qint64 elapsedMs, FrameRate rate)
 {
     const qint64 ms = std::max<qint64>(0, elapsedMs);
     const auto two = [](qint64 v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
     return QStringLiteral("%1:%2:%3:%4")
         .arg(two(ms / 3600000), two((ms % 3600000) / 60000), two((ms % 60000) / 1000),
-             two((ms % 1000) * 30 / 1000));
+             two((ms % 1000) * rate.timebase() / 1000));
 }
 
-QString startTimecodeText(const QTime &timeOfDay)
+QString startTimecodeText(const QTime &timeOfDay, FrameRate rate)
 {
-    return timeOfDay.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(":00");
+    return Timecode::startTimecode(timeOfDay, rate);
 }
 
 } // namespace TakeNaming

@@ -2,6 +2,7 @@
 // them, and the timecode texts. Pure functions, so the rules are tested without recording.
 #pragma once
 
+#include "recording/FrameRate.h"
 #include "recording/RecordingContainer.h"
 
 #include <QDateTime>
@@ -34,10 +35,12 @@ QString cameraFilePath(const QString &takeFolder, int channelId,
 QString channelAudioFilePath(const QString &takeFolder, int channelId);
 QString masterAudioFilePath(const QString &takeFolder);
 
-// Running timecode "HH:MM:SS:FF" of elapsed milliseconds, always 30 frames per second.
-QString timecodeText(qint64 elapsedMs);
+// Running timecode "HH:MM:SS:FF" of elapsed milliseconds, the frames counted at the take's
+// timebase (0 to 29 at 30 and 29.97, 0 to 24 at 25).
+QString timecodeText(qint64 elapsedMs, FrameRate rate = {});
 
-// Time of day as a start timecode: "HH:mm:ss:00".
-QString startTimecodeText(const QTime &timeOfDay);
+// Time of day as the start timecode of a take at `rate`: "HH:mm:ss:00", drop-frame at 29.97
+// and 59.94 (Timecode::startTimecode).
+QString startTimecodeText(const QTime &timeOfDay, FrameRate rate = {});
 
 } // namespace TakeNaming

@@ -1,4 +1,5 @@
-#include "app/TakeNaming.h"
+#include "recording/TakeNaming.h"
+#include "recording/Timecode.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,7 @@ private slots:
     void filePaths();
     void timecode_data();
     void timecode();
+    void dropFrameLabelsRoundTrip();
 };
 
 void TestTakeNaming::sessionFolderName_data()
@@ -86,20 +88,61 @@ void TestTakeNaming::filePaths()
 void TestTakeNaming::timecode_data()
 {
     QTest::addColumn<qint64>("ms");
+    QTest::addColumn<int>("numerator");
+    QTest::addColumn<int>("denominator");
     QTest::addColumn<QString>("text");
-    QTest::newRow("zero") << qint64(0) << "00:00:00:00";
-    QTest::newRow("1h 2m 3.5s") << qint64(3723500) << "01:02:03:15";
-    QTest::newRow("last frame of a second") << qint64(999) << "00:00:00:29";
-    QTest::newRow("a day and more") << qint64(100 * 3600000LL) << "100:00:00:00";
-    QTest::newRow("negative clock step") << qint64(-40) << "00:00:00:00";
+    QTest::addColumn<QString>("start"); // of a take started at 14:03:09.870
+    QTest::newRow("zero") << qint64(0) << 30 << 1 << "00:00:00:00" << "14:03:09:00";
+    QTest::newRow("1h 2m 3.5s") << qint64(3723500) << 30 << 1 << "01:02:03:15" << "14:03:09:00";
+    QTest::newRow("last frame of a second") << qint64(999) << 30 << 1 << "00:00:00:29" << "14:03:09:00";
+    QTest::newRow("a day and more") << qint64(100 * 3600000LL) << 30 << 1 << "100:00:00:00" << "14:03:09:00";
+    QTest::newRow("negative clock step") << qint64(-40) << 30 << 1 << "00:00:00:00" << "14:03:09:00";
+    QTest::newRow("25 fps counts to 24") << qint64(999) << 25 << 1 << "00:00:00:24" << "14:03:09:00";
+    // Drop-frame: the label of the frame nearest 14:03:09 names that time of day.
+    QTest::newRow("29.97 drop-frame") << qint64(3723500) << 30000 << 1001 << "01:02:03:15" << "14:03:09;02";
+    QTest::newRow("59.94 drop-frame") << qint64(500) << 60000 << 1001 << "00:00:00:30" << "14:03:09;04";
+    QTest::newRow("23.976 has none") << qint64(500) << 24000 << 1001 << "00:00:00:12" << "14:03:09:00";
 }
 
 void TestTakeNaming::timecode()
 {
     QFETCH(qint64, ms);
+    QFETCH(int, numerator);
+    QFETCH(int, denominator);
     QFETCH(QString, text);
-    QCOMPARE(TakeNaming::timecodeText(ms), text);
-    QCOMPARE(TakeNaming::startTimecodeText(QTime(14, 3, 9, 870)), QStringLiteral("14:03:09:00"));
+    QFETCH(QString, start);
+    const FrameRate rate{numerator, denominator};
+    QCOMPARE(TakeNaming::timecodeText(ms, rate), text);
+    QCOMPARE(TakeNaming::startTimecodeText(QTime(14, 3, 9, 870), rate), start);
+    // The label names the instant: read back, it lies within half a frame of 14:03:09.
+    const std::optional<qint64> frames = Timecode::frameCount(start, rate.timebase(), rate.hasDropFrameTimecode());
+    QVERIFY(frames);
+    if (rate.hasDropFrameTimecode())
+        QVERIFY(std::abs(double(*frames) / rate.toDouble() - 50589.0) <= 0.5 / rate.toDouble());
+}
+
+void TestTakeNaming::dropFrameLabelsRoundTrip()
+{
+    // Every frame of the first eleven minutes (two drop-frame cycles' boundaries) and around
+    // the end of the day, at both drop-frame rates: label and count agree, and no label that
+    // drop-frame skips is ever written.
+    for (const int timebase : {30, 60}) {
+        const qint64 dayFrames = Timecode::frameCount(QStringLiteral("23:59:59;%1").arg(timebase - 1), timebase, true).value() + 1;
+        QList<qint64> frames;
+        for (qint64 n = 0; n < qint64(timebase) * 60 * 11; ++n)
+            frames.append(n);
+        for (qint64 n = dayFrames - 100; n < dayFrames; ++n)
+            frames.append(n);
+        for (const qint64 n : frames) {
+            const QString label = Timecode::text(n, timebase, true);
+            const std::optional<qint64> back = Timecode::frameCount(label, timebase, true);
+            if (!back || *back != n)
+                QFAIL(qPrintable(QStringLiteral("frame %1 at %2: %3 reads back as %4").arg(n).arg(timebase).arg(label).arg(back.value_or(-1))));
+        }
+        QCOMPARE(Timecode::text(dayFrames, timebase, true), QStringLiteral("00:00:00;00"));
+    }
+    QCOMPARE(Timecode::text(1800, 30, true), QStringLiteral("00:01:00;02"));
+    QCOMPARE(Timecode::text(17982, 30, true), QStringLiteral("00:10:00;00"));
 }
 
 QTEST_GUILESS_MAIN(TestTakeNaming)

@@ -1,8 +1,0 @@
-#include "models/SettingsFrameRates.h"
-
-#include "recording/RecordingFrameRates.h"
-
-int SettingsFrameRates::globalIndex(int listIndex) const
-{
-    return globalFramerateIndexForSettingsEntry(listIndex);
-}

@@ -120,7 +120,8 @@ void TestStudioProcess::startRecorder(Recorder &recorder)
     recorder.process->setProcessChannelMode(QProcess::MergedChannels);
     recorder.process->setStandardOutputFile(recorder.home.filePath(QStringLiteral("log.txt")));
     recorder.process->start(QStringLiteral(VIREON_EXECUTABLE),
-                            {QStringLiteral("--headless"), QStringLiteral("--output"), recorder.output(),
+                            {QStringLiteral("--headless"), QStringLiteral("--size"), QStringLiteral("640x480"),
+                             QStringLiteral("--output"), recorder.output(),
                              QStringLiteral("--session"), kSession, QStringLiteral("--port"), QString::number(recorder.port)});
     QVERIFY(recorder.process->waitForStarted());
 }
@@ -156,7 +157,7 @@ void TestStudioProcess::initTestCase()
     }
     for (Recorder *recorder : recorders)
         startRecorder(*recorder);
-    // Small built-in cameras: twelve of them on one small machine.
+    // Small built-in cameras, recorded small (--size): twelve of them on one small machine.
     for (Recorder *recorder : recorders) {
         QTRY_VERIFY_WITH_TIMEOUT(!status(*recorder).isEmpty(), 30'000);
         for (int channel = 1; channel <= 4; ++channel) {

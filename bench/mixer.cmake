@@ -1,4 +1,4 @@
-# One 25 ms mixer tick for four stereo inputs with a 25 ms backlog each, against copying the
+# One 25 ms tick of four inputs of one interface (fan-out, trim, low cut, mixer), against copying the
 # same samples with memcpy.
 add_executable(bench_mixer ${CMAKE_CURRENT_LIST_DIR}/bench_mixer.cpp)
 target_link_libraries(bench_mixer PRIVATE vireon_core)

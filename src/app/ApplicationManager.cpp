@@ -9,6 +9,9 @@
 #include "common/AppInfo.h"
 #include "common/AppPaths.h"
 #include "capture/AudioCapture.h"
+#include "capture/AudioDeviceRegistry.h"
+#include "common/AudioFormat.h"
+#include "common/MonotonicClock.h"
 #include "capture/ISource.h"
 #include "recording/EncoderSetup.h"
 #include "recording/FfmpegEncoder.h"
@@ -47,6 +50,7 @@ void storeSetting(const QString &key, const QVariant &value, const char *what)
 ApplicationManager::ApplicationManager(QObject *parent)
     : QObject(parent)
     , m_cameraWatch(m_channels, [this] { return takeTimeText(); })
+    , m_audioInputWatch(m_channels, AudioDeviceRegistry::shared(), [this] { return takeTimeText(); })
     , m_diskWatch([this] { return diskUse(); })
 {
     {
@@ -78,6 +82,10 @@ ApplicationManager::ApplicationManager(QObject *parent)
     connect(&m_cameraWatch, &CameraWatch::cameraStatusChanged, this, &ApplicationManager::publishCameraStatus);
     connect(&m_cameraWatch, &CameraWatch::waitingCameraAppeared, this, &ApplicationManager::startWaitingCamera);
     m_cameraWatch.start();
+    connect(&m_audioInputWatch, &AudioInputWatch::inputStateChanged, this, &ApplicationManager::publishAudioInputState);
+    m_audioInputWatch.start();
+    // The master keeps time with the clock the inputs are brought to, even with every input lost.
+    m_mixer.setClock(monotonicNowNs, AudioFormat::kSampleRate);
 
     connect(&m_diskWatch, &DiskWatch::changed, this, &ApplicationManager::diskSpaceChanged);
     connect(&m_diskWatch, &DiskWatch::reserveReached, this, [this](const QString &folder, qint64 freeBytes) {
@@ -134,6 +142,7 @@ void ApplicationManager::shutDown()
     m_audioTickTimer.stop();
     m_metricsTimer.stop();
     m_cameraWatch.stop();
+    m_audioInputWatch.stop();
     m_diskWatch.stop();
     m_countdownTimer.stop();
     m_monitor.close();
@@ -210,7 +219,7 @@ void ApplicationManager::setCurrentLanguage(const QString &language)
         emit lastRecordingErrorChanged();
     if (!m_recoveredTakes.isEmpty())
         emit takeRecoveryChanged();
-    if (!m_recordingWarning.isEmpty())
+    if (!m_recordingWarning.isEmpty() || !m_audioInputWarning.isEmpty())
         emit recordingWarningChanged();
 }
 
@@ -329,7 +338,6 @@ void ApplicationManager::useDatedSessionName()
 }
 void ApplicationManager::setMasterAudioDevice(const QString &device) { setGeneric(m_masterAudioDevice, device, &ApplicationManager::masterAudioDeviceChanged); }
 void ApplicationManager::setRecordingPath(const QString &path) { setRecordingSetting(&RecordingSettings::outputFolder, path, &ApplicationManager::recordingPathChanged); }
-void ApplicationManager::setSeparateAudioRecordingEnabled(bool enabled) { setGeneric(m_separateAudioRecordingEnabled, enabled, &ApplicationManager::separateAudioRecordingEnabledChanged); }
 // The recording settings: stored in the one value, announced, saved shortly after.
 void ApplicationManager::setRecordingResolutionIndex(int index) { setRecordingSetting(&RecordingSettings::resolutionIndex, index, &ApplicationManager::recordingResolutionIndexChanged); }
 void ApplicationManager::setRecordingQualityIndex(int index) { setRecordingSetting(&RecordingSettings::qualityIndex, index, &ApplicationManager::recordingQualityIndexChanged); }

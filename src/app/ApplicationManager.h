@@ -7,6 +7,7 @@
 //   ChannelStates      each channel's camera, audio input and what is known about them
 //   TakeRecorder       the take itself: files, frame pump, audio, finalising (src/recording)
 //   CameraWatch        cameras lost and back, their states, formats and rates
+//   AudioInputWatch    microphones lost and back
 //   DiskWatch          the recording disk's free space and time left, and its limits
 //   EncoderBenchmarkRun the hardware benchmark
 //   PerformanceLog     one row per second of every take
@@ -20,6 +21,9 @@
 //                                       the key filter that turns them into switches (cuts)
 //   ApplicationManagerRouting.cpp       device lists, each channel's camera and audio input,
 //                                       mixer strips, the audio tick, meters and monitoring
+//   ApplicationManagerAudioInputs.cpp   what each channel takes from its input: the choice
+//                                       and its label, trim and low cut, the separate tracks,
+//                                       the input lost and back
 //   ApplicationManagerHardware.cpp      recording format tables, graphics adapters, usable
 //                                       encoders, the devices report and the benchmark
 //   ApplicationManagerMetrics.cpp       CPU/RAM read-outs, the log file and the manuals
@@ -43,6 +47,7 @@
 #pragma once
 
 #include "app/CameraWatch.h"
+#include "app/AudioInputWatch.h"
 #include "app/ChannelState.h"
 #include "app/DiskWatch.h"
 #include "app/EncoderBenchmarkRun.h"
@@ -191,7 +196,9 @@ class ApplicationManager : public QObject
     Q_PROPERTY(QString fpsLevel READ fpsLevel NOTIFY performanceMetricsChanged)
     Q_PROPERTY(QString frameSyncLevel READ frameSyncLevel NOTIFY performanceMetricsChanged)
     // What the last finished take left on disk, counted on disk: name ("Take_03"), folder,
-    // cameras (video files), wavFiles, timeline (bool). Empty before the first take.
+    // cameras (video files), wavFiles, timeline (bool), audioSilence (channel id as text ->
+    // seconds of its track that are silence for an input that was lost or late; only channels
+    // that had any). Empty before the first take.
     Q_PROPERTY(QVariantMap lastTakeSummary READ lastTakeSummary NOTIFY lastTakeSummaryChanged)
     // This machine in a studio of linked recorders: its followers or its leader, the clocks,
     // collecting files. Owned by the manager.
@@ -235,7 +242,8 @@ public:
     float masterAudioLevel() const { return m_masterAudioLevel; }
     float masterAudioLevelRight() const { return m_masterAudioLevelRight; }
     bool liveMonitoringEnabled() const { return m_liveMonitoringEnabled; }
-    bool separateAudioRecordingEnabled() const { return m_separateAudioRecordingEnabled; }
+    // Every channel records a track of its own (each strip's ISO button can still change one).
+    bool separateAudioRecordingEnabled() const;
     double currentFps() const { return m_currentFps; }
     int droppedFrames() const { return m_droppedFrames; }
     int repeatedFrames() const { return m_repeatedFrames; }
@@ -272,7 +280,7 @@ public:
     QString ramUsage() const { return m_ramUsage; }
     QString lastRecordingError() const;
     QString recordingErrorText() const;
-    QString recordingWarningText() const { return m_recordingWarning.in(m_currentLanguage); }
+    QString recordingWarningText() const;
     qint64 diskFreeBytes() const { return m_diskWatch.freeBytes(); }
     qint64 diskSecondsLeft() const { return m_diskWatch.secondsLeft(); }
     QString diskSpaceLevelName() const { return QString::fromLatin1(::diskSpaceLevelName(m_diskWatch.level())); }
@@ -410,8 +418,23 @@ public:
     // take: frames, droppedFrames, repeatedFrames; and trouble, what of it the camera's tile
     // says in the interface language ("24.3 fps · 3 repeated"; empty for a healthy camera).
     Q_INVOKABLE QVariantMap getCameraHealthForChannel(int channelId) const;
+    // An entry of audioInputDevices: "None", a device alone, or a device's input or pair
+    // ("Interface — In 3", "Interface — In 1+2").
     Q_INVOKABLE void setAudioInputForChannel(int channelId, const QString &deviceName);
     Q_INVOKABLE QString getChannelAudioInput(int channelId) const;
+    // Takes the microphone off the channel: it is silent and says so ("None").
+    Q_INVOKABLE void removeAudioInputFromChannel(int channelId);
+    // What the channel hears, as the mixer and the phone show it: "Interface — In 3",
+    // "Test Tone — In 1+2"; "None" when it has no input.
+    Q_INVOKABLE QString getChannelAudioInputLabel(int channelId) const;
+    // "none", "live" or "lost".
+    Q_INVOKABLE QString getChannelAudioStateForChannel(int channelId) const;
+    // Gain trim in dB (-20 to +20) and the 80 Hz low cut, applied to the input before its
+    // own recording, the meters and the fader.
+    Q_INVOKABLE void setChannelGainTrim(int channelId, float trimDb);
+    Q_INVOKABLE float getChannelGainTrim(int channelId) const;
+    Q_INVOKABLE void setChannelLowCutEnabled(int channelId, bool enabled);
+    Q_INVOKABLE bool isChannelLowCutEnabled(int channelId) const;
     Q_INVOKABLE void setChannelSeparateAudioEnabled(int channelId, bool enabled);
     Q_INVOKABLE bool isChannelSeparateAudioEnabled(int channelId) const;
     Q_INVOKABLE void setChannelCameraLink(int channelId, int cameraId);
@@ -641,6 +664,8 @@ private:
     ChannelCameraConfig cameraConfigOf(int channelId) const;
     void removeChannelAudioInput(int channelId);
     void openChannelAudioInput(int channelId, const QString &deviceName);
+    // A channel's input was lost or is back: the strip, the phone and the banner's warning.
+    void publishAudioInputState(int channelId);
     void openMonitorOutput();
     void finishBenchmark(const BenchmarkRecommendation &recommendation);
 
@@ -736,7 +761,6 @@ private:
     float m_masterAudioLevel = 0.0f;
     float m_masterAudioLevelRight = 0.0f;
     bool m_liveMonitoringEnabled = false;
-    bool m_separateAudioRecordingEnabled = false;
     QString m_cpuUsage = QStringLiteral("CPU: 0%");
     QString m_ramUsage = QStringLiteral("RAM: 0 MB");
     // Why the take could not start or ended early, and apart from it why its timeline could
@@ -744,6 +768,8 @@ private:
     LocalisedText m_recordingError;
     LocalisedText m_timelineError;
     LocalisedText m_recordingWarning;
+    // Shown with it while a microphone of a running take is lost.
+    LocalisedText m_audioInputWarning;
 
     QTimer m_timecodeTimer;
     QTimer m_metricsTimer;
@@ -832,6 +858,8 @@ private:
 
     // Looks after the running cameras (lost, back) every half second.
     CameraWatch m_cameraWatch;
+    // Looks after the audio inputs' devices (lost, back) four times a second.
+    AudioInputWatch m_audioInputWatch;
     // The recording disk: read once a second, never on the audio or frame ticks.
     DiskWatch m_diskWatch;
 

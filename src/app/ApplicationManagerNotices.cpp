@@ -2,6 +2,8 @@
 // it, the warning of a running take, and what a finished take left on disk.
 #include "app/ApplicationManager.h"
 
+#include "common/AudioFormat.h"
+
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
@@ -76,6 +78,21 @@ void ApplicationManager::dismissRecordingError()
 void ApplicationManager::dismissRecordingWarning()
 {
     setRecordingWarning(LocalisedText{});
+    if (!m_audioInputWarning.isEmpty()) {
+        m_audioInputWarning = LocalisedText{};
+        emit recordingWarningChanged();
+    }
+}
+
+QString ApplicationManager::recordingWarningText() const
+{
+    // The disk's warning first: it ends the take; a lost microphone only costs its track.
+    QStringList parts;
+    for (const LocalisedText *text : {&m_recordingWarning, &m_audioInputWarning}) {
+        if (!text->isEmpty())
+            parts.append(text->in(m_currentLanguage));
+    }
+    return parts.join(QLatin1Char('\n'));
 }
 
 void ApplicationManager::openLastTakeFolder()
@@ -113,8 +130,13 @@ QVariantMap ApplicationManager::summariseTake(const TakeReport &report, bool has
         countParts(report.masterAudio);
     for (const auto &[channelId, file] : report.channelAudio)
         countParts(file);
+    // Channels whose track holds silence for an input that had nothing (lost, or late): seconds.
+    QVariantMap silence;
+    for (const auto &[channelId, frames] : report.channelSilenceFrames)
+        silence.insert(QString::number(channelId), double(frames) / AudioFormat::kSampleRate);
     return QVariantMap{
         {QStringLiteral("name"), QFileInfo(m_currentTakeFolder).fileName()},
+        {QStringLiteral("audioSilence"), silence},
         {QStringLiteral("folder"), QDir::toNativeSeparators(m_currentTakeFolder)},
         {QStringLiteral("cameras"), cameras},
         {QStringLiteral("wavFiles"), wavFiles},

@@ -240,6 +240,7 @@ void ApplicationManager::beginTake(qint64 startNs)
     m_perfLog.open(AppPaths::perfLogFilePath());
     publishCameraHealth(); // the new take's figures start from nothing
     openCutJournal();
+    publishAudioInputState(0); // a microphone already lost is the take's warning from the start
 
     // Each tile shows whether its camera is being recorded into a file of its own.
     if (m_channelsModel) {
@@ -322,8 +323,13 @@ void ApplicationManager::finishTake()
     if (!report.failureDetail.isEmpty() && m_recordingError.isEmpty())
         setRecordingError(RecordingProblems::writeFailed(report.failureDetail, failedFilePath(report.failureDetail),
                                                          m_currentTakeFolder));
-    // The warning was about the running take.
+    // The warnings were about the running take.
     setRecordingWarning(LocalisedText{});
+    publishAudioInputState(0);
+    for (const auto &[channelId, frames] : report.channelSilenceFrames)
+        qWarning().noquote() << "[ApplicationManager] Channel" << channelId << "audio:"
+                             << QString::number(double(frames) / kSampleRate, 'f', 2)
+                             << "s of silence where its input had nothing (lost or late)";
 
     qint64 durationMs = report.durationNs / 1000000;
     if (durationMs < 1)
@@ -378,7 +384,7 @@ void ApplicationManager::updateTimecode()
 void ApplicationManager::appendTakeAudio()
 {
     if (m_isRecording && m_take)
-        m_take->appendAudio(m_mixerOutput.master, m_mixerOutput.channels, hasAudioInput());
+        m_take->appendAudio(m_mixerOutput.master, m_mixerOutput.channels, hasAudioInput(), m_mixerOutput.filledFrames);
 }
 
 bool ApplicationManager::hasAudioInput() const

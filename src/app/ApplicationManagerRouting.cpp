@@ -5,6 +5,7 @@
 #include "common/MonotonicClock.h"
 
 #include "capture/AudioCapture.h"
+#include "capture/AudioDeviceRegistry.h"
 #include "capture/CameraCapture.h"
 
 #include <QDebug>
@@ -46,8 +47,18 @@ bool ApplicationManager::acceptChannel(int channelId, const char *operation) con
 
 void ApplicationManager::refreshAudioInputDevices()
 {
-    m_audioInputDevices = listSdlAudioDevices(QStringLiteral("Default system input"), 1);
-    m_audioInputDevices.append(AudioCapture::testToneName());
+    // "None" first, then every device alone and, where it has more than one, each of its
+    // inputs and further pairs ("Interface — In 3", "Interface — In 3+4"); the built-in
+    // devices last.
+    QVariantList entries{QStringLiteral("None")};
+    const auto addDevice = [&entries](const QString &name, int channels) {
+        for (const QString &entry : AudioInputChoice::choicesFor(name, channels))
+            entries.append(entry);
+    };
+    addDevice(QStringLiteral("Default system input"), AudioDeviceRegistry::defaultDeviceChannels());
+    for (const AudioDeviceRegistry::DeviceInfo &device : AudioDeviceRegistry::shared().captureDevices())
+        addDevice(device.name, device.channels);
+    m_audioInputDevices = entries;
     emit audioInputDevicesChanged();
 }
 
@@ -241,7 +252,8 @@ void ApplicationManager::setAudioInputForChannel(int channelId, const QString &d
     removeChannelAudioInput(channelId);
 
     openChannelAudioInput(channelId, deviceName);
-    emit channelAudioStateChanged(channelId);
+    // The strip re-reads the channel; a lost microphone replaced leaves the banner's warning.
+    publishAudioInputState(channelId);
     studioSetupChanged();
 }
 
@@ -253,9 +265,12 @@ void ApplicationManager::openChannelAudioInput(int channelId, const QString &dev
     if (!wantsAudio)
         return;
 
+    ChannelState &channel = *m_channels.find(channelId);
     auto capture = std::make_unique<AudioCapture>();
-    const QString deviceToOpen = deviceName == QLatin1String("Default system input") ? QString() : deviceName;
-    if (!capture->start(deviceToOpen, 2)) {
+    capture->setTrimDb(channel.trimDb);
+    capture->setLowCutEnabled(channel.isLowCut);
+    channel.isAudioLost = false;
+    if (!capture->start(deviceName, 2)) {
         qWarning() << "[ApplicationManager] Failed to start audio input for channel" << channelId << "on" << deviceName;
         // The channel has no input after all; the model must not show audio that is not there.
         if (m_channelsModel)
@@ -263,7 +278,7 @@ void ApplicationManager::openChannelAudioInput(int channelId, const QString &dev
         return;
     }
     m_mixer.setSource(channelId, capture.get());
-    m_channels.find(channelId)->audioCapture = std::move(capture);
+    channel.audioCapture = std::move(capture);
     qDebug() << "[ApplicationManager] Audio input for channel" << channelId << "connected:" << deviceName;
 }
 

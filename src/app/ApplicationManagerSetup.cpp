@@ -5,6 +5,7 @@
 
 #include "app/SourceFormatChoices.h"
 #include "capture/CameraCapture.h"
+#include "capture/InputConditioner.h"
 #include "common/ChannelRange.h"
 #include "recording/TakeFormat.h"
 
@@ -56,6 +57,8 @@ void ApplicationManager::collectSetup(RecordingSettings *recording, StudioSetup 
         saved.isSolo = m_mixer.isSolo(channel.id);
         saved.isSeparateAudio = channel.isSeparateAudio;
         saved.cameraLink = channel.cameraLink;
+        saved.trimDb = channel.trimDb;
+        saved.isLowCut = channel.isLowCut;
     }
     studio->sourceKeys = m_sourceKeys;
     studio->masterFader = m_mixer.masterVolume();
@@ -94,6 +97,9 @@ void ApplicationManager::restoreStudioSetup()
                 publishCameraStatus(id);
             }
         }
+        // Trim and low cut first: the input opens with them.
+        channel.trimDb = InputConditioner::clampTrimDb(saved.trimDb);
+        channel.isLowCut = saved.isLowCut;
         if (!saved.audioInput.isEmpty())
             setAudioInputForChannel(id, saved.audioInput);
         m_mixer.setVolume(id, saved.fader);

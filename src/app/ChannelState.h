@@ -1,7 +1,8 @@
 // ChannelState: everything the manager keeps about one channel, in one place: its camera
 // (what was asked for, the running source, why it would not open, its measured rate and its
-// figures in the last take) and its audio (the input chosen, the running capture, whether it
-// gets a track of its own, the camera it belongs to in the timeline).
+// figures in the last take) and its audio (the input chosen, the running capture, its trim and
+// low cut, whether it is lost, whether it gets a track of its own, the camera it belongs to in
+// the timeline).
 //
 // ChannelStates holds the four channels, indexed by channel id (1..4). The manager owns it and
 // reaches it from the GUI thread only; the mixer keeps plain pointers to the captures, which
@@ -60,6 +61,11 @@ struct ChannelState
     // The input name last chosen, as given (also "None" and names that did not open).
     QString audioInputName;
     std::unique_ptr<AudioCapture> audioCapture;
+    // Gain trim (dB) and the 80 Hz low cut: the channel's, kept when its input changes.
+    float trimDb = 0.0f;
+    bool isLowCut = false;
+    // The input's device is gone (or reopened and not delivering yet), as last reported.
+    bool isAudioLost = false;
     // The channel's input gets a WAV track of its own in a take.
     bool isSeparateAudio = false;
     // The camera channel whose clip this channel's track belongs to in the timeline; 0: none.

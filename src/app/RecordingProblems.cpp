@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 
 namespace {
 
@@ -182,6 +183,29 @@ LocalisedText runningOutOfSpace(const QString &folder, qint64 seconds)
         QStringLiteral("Disk je skoro pun: ostalo je oko %1 snimanja na disku foldera %2. Snimanje će se samo "
                        "zaustaviti pre nego što se disk napuni.")
             .arg(durationText(seconds), native(folder)),
+    };
+}
+
+LocalisedText audioInputsLost(const QList<int> &channels)
+{
+    if (channels.isEmpty())
+        return {};
+    QStringList ids;
+    for (int id : channels)
+        ids.append(QString::number(id));
+    const QString list = ids.join(QStringLiteral(", "));
+    if (channels.size() == 1)
+        return {
+            QStringLiteral("Microphone lost on channel %1: the take goes on, its track records silence until the "
+                           "microphone is back (it reconnects by itself).").arg(list),
+            QStringLiteral("Mikrofon na kanalu %1 je izgubljen: snimanje se nastavlja, njegov snimak beleži tišinu "
+                           "dok se mikrofon ne vrati (sam se ponovo povezuje).").arg(list),
+        };
+    return {
+        QStringLiteral("Microphones lost on channels %1: the take goes on, their tracks record silence until the "
+                       "microphones are back (they reconnect by themselves).").arg(list),
+        QStringLiteral("Mikrofoni na kanalima %1 su izgubljeni: snimanje se nastavlja, njihovi snimci beleže tišinu "
+                       "dok se mikrofoni ne vrate (sami se ponovo povezuju).").arg(list),
     };
 }
 

@@ -6,6 +6,7 @@
 
 #include "common/LocalisedText.h"
 
+#include <QList>
 #include <QString>
 
 struct TakeFailure;
@@ -28,6 +29,9 @@ LocalisedText writeFailed(const TakeFailure &failure, const QString &filePath, c
 LocalisedText reserveReached(const QString &folder, qint64 freeBytes);
 // A running take has little time left on its disk (a warning, the take goes on).
 LocalisedText runningOutOfSpace(const QString &folder, qint64 seconds);
+// Microphones of a running take are lost (channel ids in order); the take goes on and their
+// tracks record silence until they are back.
+LocalisedText audioInputsLost(const QList<int> &channels);
 // The timeline files of a finished take could not be written: `failures` names each file and
 // why ("Take_01.xml: No space left on device; ...").
 LocalisedText timelineNotWritten(const QString &failures, const QString &takeFolder);

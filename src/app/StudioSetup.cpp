@@ -33,6 +33,8 @@ void readChannel(SettingsReader &read, ChannelSetup &c)
     read.flag(QStringLiteral("solo"), &c.isSolo);
     read.flag(QStringLiteral("separateAudio"), &c.isSeparateAudio);
     read.number(QStringLiteral("cameraLink"), 0, ChannelRange::kLast, &c.cameraLink);
+    read.number(QStringLiteral("trimDb"), -20.0f, 20.0f, &c.trimDb);
+    read.flag(QStringLiteral("lowCut"), &c.isLowCut);
 }
 
 void writeChannel(QSettings &s, const ChannelSetup &c)
@@ -53,6 +55,8 @@ void writeChannel(QSettings &s, const ChannelSetup &c)
     s.setValue(QStringLiteral("solo"), c.isSolo);
     s.setValue(QStringLiteral("separateAudio"), c.isSeparateAudio);
     s.setValue(QStringLiteral("cameraLink"), c.cameraLink);
+    s.setValue(QStringLiteral("trimDb"), double(c.trimDb));
+    s.setValue(QStringLiteral("lowCut"), c.isLowCut);
 }
 
 } // namespace

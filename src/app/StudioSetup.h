@@ -1,6 +1,6 @@
 // StudioSetup: how the studio is set up, as one value that survives a restart: per channel
-// its camera (device key, format, flip, name), audio input, fader, mute, solo, separate track
-// and camera link; the hotkeys of sources 1-4; the master fader. The application manager
+// its camera (device key, format, flip, name), audio input with its trim and low cut, fader,
+// mute, solo, separate track and camera link; the hotkeys of sources 1-4; the master fader. The application manager
 // fills it from its channels when the set-up changes, saves it, and applies it at start; the
 // recording settings have their own store (RecordingSettings).
 //
@@ -40,6 +40,8 @@ struct ChannelSetup
     bool isSolo = false;
     bool isSeparateAudio = false;
     int cameraLink = 0;  // 0: none
+    float trimDb = 0.0f; // the input's gain trim, -20..+20 dB
+    bool isLowCut = false;
 
     bool hasCamera() const { return !cameraKey.isEmpty(); }
     friend bool operator==(const ChannelSetup &, const ChannelSetup &) = default;

@@ -1,5 +1,6 @@
 #include "audio/AudioMixer.h"
 
+#include "capture/AudioTimeline.h"
 #include "capture/IAudioInput.h"
 
 #include <algorithm>
@@ -17,6 +18,7 @@ float clampVolume(float volume)
 } // namespace
 
 AudioMixer::AudioMixer()
+    : m_position(IAudioInput::kNoPosition)
 {
     for (int id = kFirstChannel; id <= kLastChannel; ++id)
         m_strips[id] = ChannelStrip{};
@@ -130,15 +132,30 @@ void AudioMixer::stripLevels(int channelId, float &left, float &right) const
     right = it == m_strips.end() ? 0.0f : it->second.levelRight;
 }
 
+void AudioMixer::setClock(std::function<qint64()> clock, int sampleRate)
+{
+    QMutexLocker locker(&m_lock);
+    m_clock = std::move(clock);
+    m_sampleRate = sampleRate > 0 ? sampleRate : AudioFormat::kSampleRate;
+}
+
 void AudioMixer::reset()
 {
     QMutexLocker locker(&m_lock);
+    // The inputs restart at their devices' now, microseconds apart: the latest of them is
+    // where the master starts (the others drop a frame at most, and nothing counts as missing).
+    m_position = m_clock ? AudioTimeline::frameAt(m_clock(), m_sampleRate) : IAudioInput::kNoPosition;
+    qint64 latest = IAudioInput::kNoPosition;
     for (auto &[id, strip] : m_strips) {
-        if (strip.source)
+        if (strip.source) {
             strip.source->clear();
+            latest = std::max(latest, strip.source->readPosition());
+        }
         strip.levelLeft = 0.0f;
         strip.levelRight = 0.0f;
     }
+    if (latest != IAudioInput::kNoPosition)
+        m_position = latest;
     m_masterLevelLeft = 0.0f;
     m_masterLevelRight = 0.0f;
 }
@@ -160,34 +177,54 @@ void AudioMixer::decayAll()
 void AudioMixer::process(MixerOutput &out)
 {
     out.channels.clear();
+    out.filledFrames.clear();
     out.master.clear();
 
     QMutexLocker locker(&m_lock);
 
-    // Frames each running input has ready; an input's channel count is at least 1.
-    struct Ready { ChannelStrip *strip; int channels; int frames; };
+    // What each running input holds: from its place on the timeline, this many frames. An
+    // input without a timeline is taken to be at the master's place.
+    struct Ready { int channels; qint64 start; qint64 frames; };
     std::map<int, Ready> ready;
-    int leadFrames = 0;
+    qint64 earliest = IAudioInput::kNoPosition;
     for (auto &[id, strip] : m_strips) {
         if (!strip.source || !strip.source->isRunning())
             continue;
         const int channels = std::max(1, strip.source->channels());
-        const int frames = int(strip.source->availableSamples() / size_t(channels));
-        ready[id] = Ready{&strip, channels, frames};
-        leadFrames = std::max(leadFrames, frames);
+        const qint64 frames = qint64(strip.source->availableSamples() / size_t(channels));
+        const qint64 start = strip.source->readPosition();
+        ready[id] = Ready{channels, start, frames};
+        if (start != IAudioInput::kNoPosition && (earliest == IAudioInput::kNoPosition || start < earliest))
+            earliest = start;
     }
-    if (ready.empty() || leadFrames == 0) {
+    if (ready.empty()) {
         decayAll();
         return;
     }
-
-    // Mix what every input that keeps up has delivered; inputs far behind are padded.
-    int n = leadFrames;
-    for (const auto &[id, r] : ready) {
-        if (r.frames >= leadFrames - kMaxLagFrames)
-            n = std::min(n, r.frames);
+    // Before any reset the master starts where the earliest input is.
+    if (m_position == IAudioInput::kNoPosition)
+        m_position = earliest;
+    const bool timed = m_position != IAudioInput::kNoPosition;
+    const qint64 base = timed ? m_position : 0;
+    for (auto &[id, r] : ready) {
+        if (r.start == IAudioInput::kNoPosition)
+            r.start = base;
     }
-    if (n == 0) {
+
+    // Mix what every input that keeps up has delivered; an input far behind is left to
+    // silence, and with a clock the master keeps within kMaxClockLagFrames of it regardless.
+    qint64 leadEnd = 0;
+    for (const auto &[id, r] : ready)
+        leadEnd = std::max(leadEnd, r.start + r.frames - base);
+    qint64 n = leadEnd;
+    for (const auto &[id, r] : ready) {
+        const qint64 end = r.start + r.frames - base;
+        if (end >= leadEnd - kMaxLagFrames)
+            n = std::min(n, end);
+    }
+    if (timed && m_clock)
+        n = std::max(n, AudioTimeline::frameAt(m_clock(), m_sampleRate) - kMaxClockLagFrames - base);
+    if (n <= 0) {
         decayAll();
         return;
     }
@@ -203,22 +240,39 @@ void AudioMixer::process(MixerOutput &out)
             decay(strip);
             continue;
         }
-        const int channels = readyIt->second.channels;
-        const int framesToRead = std::min(n, readyIt->second.frames);
+        const Ready &r = readyIt->second;
+        const int channels = r.channels;
+        // Frames from before the master's place are dropped; an input that starts later than
+        // it begins with silence.
+        qint64 offset = r.start - base;
+        qint64 held = r.frames;
+        if (offset < 0) {
+            strip.source->skip(-offset);
+            held = std::max<qint64>(0, held + offset);
+            offset = 0;
+        }
+        const qint64 lead = std::min(offset, n);
+        const qint64 toRead = std::clamp<qint64>(n - lead, 0, held);
         std::vector<float> block;
-        if (framesToRead > 0)
-            block = strip.source->readSamples(framesToRead * channels);
-        const int framesRead = std::min(n, int(block.size()) / channels);
+        if (toRead > 0)
+            block = strip.source->readSamples(int(toRead * channels));
+        const qint64 framesRead = std::min<qint64>(n - lead, qint64(block.size()) / channels);
+        const qint64 tail = n - lead - framesRead;
+        if (tail > 0)
+            strip.source->skip(tail); // what arrives for that time later is too late
+        // Silence for a time the input had nothing for: put in here, or by the input itself.
+        if (const qint64 filled = lead + tail + strip.source->takeFilledFrames(); filled > 0)
+            out.filledFrames[id] = filled;
 
         const float gain = strip.muted || (soloInForce && !strip.solo) ? 0.0f : strip.gain;
 
         // Stereo view of the block: left and right of frame i; a mono input feeds both
         // sides, extra channels beyond two are not part of the stereo mix.
-        auto left = [&](int i) { return block[size_t(i) * size_t(channels)]; };
-        auto right = [&](int i) { return block[size_t(i) * size_t(channels) + (channels > 1 ? 1 : 0)]; };
+        auto left = [&](qint64 i) { return block[size_t(i) * size_t(channels)]; };
+        auto right = [&](qint64 i) { return block[size_t(i) * size_t(channels) + (channels > 1 ? 1 : 0)]; };
 
         float peakLeft = 0.0f, peakRight = 0.0f;
-        for (int i = 0; i < framesRead; ++i) {
+        for (qint64 i = 0; i < framesRead; ++i) {
             peakLeft = std::max(peakLeft, std::fabs(left(i)));
             peakRight = std::max(peakRight, std::fabs(right(i)));
         }
@@ -229,19 +283,23 @@ void AudioMixer::process(MixerOutput &out)
             strip.levelRight = applyBallistics(strip.levelRight, gain * peakRight);
         }
 
-        // The channel output always spans the n frames of this tick; missing frames of a
-        // lagging input are silence.
+        // The channel's own recording spans the n frames of this tick, untouched by the
+        // fader; missing frames are silence.
         std::vector<float> &channelOut = out.channels[id];
         channelOut.assign(size_t(n) * 2, 0.0f);
-        for (int i = 0; i < framesRead; ++i) {
-            channelOut[size_t(i) * 2] = gain * left(i);
-            channelOut[size_t(i) * 2 + 1] = gain * right(i);
+        float *into = channelOut.data() + size_t(lead) * 2;
+        for (qint64 i = 0; i < framesRead; ++i) {
+            into[size_t(i) * 2] = left(i);
+            into[size_t(i) * 2 + 1] = right(i);
         }
         if (gain > 0.0001f) {
+            float *master = out.master.data() + size_t(lead) * 2;
             for (size_t s = 0; s < size_t(framesRead) * 2; ++s)
-                out.master[s] += channelOut[s];
+                master[s] += gain * into[s];
         }
     }
+    if (timed)
+        m_position += n;
 
     float peakLeft = 0.0f, peakRight = 0.0f;
     for (size_t s = 0; s < out.master.size(); s += 2) {

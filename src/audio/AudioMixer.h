@@ -5,16 +5,28 @@
 // on the GUI thread every 25 ms and drains every input; one lock guards the whole mixer, and
 // the only lock taken while it is held is an input's own (mixer first, then input).
 //
-// Alignment: an output frame is produced only when every running input has delivered it, so
-// the channels of a take stay sample-aligned. An input more than 100 ms behind the others
-// (stalled or unplugged) stops holding the master back; its channel output is padded with
-// silence for the missing time.
+// Channel outputs are the channels' own recordings (ISO tracks): each input as it comes from
+// its trim and low cut, before the fader. Fader, mute and solo shape the master (and so the
+// monitoring) and the strip meters alone.
+//
+// Alignment: inputs are lined up by their place on the one audio timeline (IAudioInput::
+// readPosition), so frames that belong together are mixed together whatever device they came
+// from and whenever it was opened; an output frame is produced once every running input has
+// delivered it. An input more than 100 ms behind the others (stalled, unplugged, being
+// reopened) stops holding the master back: its channel output is silence for the missing
+// time, counted in MixerOutput::filledFrames, and the input skips that time, so what it
+// delivers afterwards lies where it belongs. With a clock (setClock) the master never falls
+// more than kMaxClockLagFrames behind it either, even when no input delivers at all (every
+// microphone lost): far enough that a busy machine's late audio threads never cost a sample.
 #pragma once
 
+#include "common/AudioFormat.h"
 #include "common/ChannelRange.h"
 
 #include <QMutex>
+#include <QtGlobal>
 
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -22,10 +34,14 @@ class IAudioInput;
 
 struct MixerOutput
 {
-    // Per channel id, interleaved stereo after fader, mute and solo (a mono input is copied
-    // to both sides), one entry per strip that had a running input.
+    // Per channel id, the channel's own recording: its input after trim and low cut, before
+    // fader, mute and solo, interleaved stereo (a mono input is copied to both sides), one
+    // entry per strip that had a running input.
     std::map<int, std::vector<float>> channels;
-    // The master mix, interleaved stereo, clamped to [-1, 1].
+    // Per channel id, frames of its output that are silence because the input had nothing
+    // for that time (only channels that had any).
+    std::map<int, qint64> filledFrames;
+    // The master mix of the faders, interleaved stereo, clamped to [-1, 1].
     std::vector<float> master;
 
     int frameCount() const { return int(master.size() / 2); }
@@ -40,6 +56,9 @@ public:
     // How far behind the leading input another input may fall before the master stops
     // waiting for it: 100 ms at 48 kHz.
     static constexpr int kMaxLagFrames = 4800;
+    // How far behind the clock the master may fall while no input delivers: a second at 48 kHz,
+    // well inside what an input buffers, well short of the two seconds that make one lost.
+    static constexpr int kMaxClockLagFrames = 48000;
 
     AudioMixer();
 
@@ -67,7 +86,12 @@ public:
     // Meter values of a strip; 0 and 0 for a channel outside 1..4.
     void stripLevels(int channelId, float &left, float &right) const;
 
-    // Empties every input's buffer and drops all meters to 0, so a take starts fresh.
+    // The master clock the inputs' timeline follows, at `sampleRate`: the master is kept
+    // within kMaxClockLagFrames of it. Without one the mixer follows its inputs alone.
+    void setClock(std::function<qint64()> clock, int sampleRate);
+
+    // Empties every input's buffer and drops all meters to 0, so a take starts fresh: the
+    // next frame of every input belongs to this moment.
     void reset();
 
     // Drains every running input (see alignment above), updates the meters and fills out.
@@ -94,4 +118,9 @@ private:
     float m_masterGain = gainForVolume(kDefaultVolume);
     float m_masterLevelLeft = 0.0f;
     float m_masterLevelRight = 0.0f;
+    std::function<qint64()> m_clock;
+    int m_sampleRate = AudioFormat::kSampleRate;
+    // The timeline position of the next output frame; none until inputs with a timeline (or
+    // a reset with a clock) give one.
+    qint64 m_position;
 };

@@ -1,48 +1,18 @@
 #include "capture/AudioCapture.h"
 
-#include "common/AudioFormat.h"
-#include "capture/DriftCompensator.h"
-#include "common/MonotonicClock.h"
+#include "capture/AudioDeviceRegistry.h"
+#include "capture/AudioInputTap.h"
 
 #include <QDebug>
 
-#include <SDL.h>
-
-namespace {
-
-// 256 frames per callback: about 5 ms at 48 kHz, short enough for the 25 ms mixer tick to
-// see steady arrivals, long enough that the callback's lock is taken only ~190 times/s.
-constexpr Uint16 kFramesPerCallback = 256;
-
-bool isDefaultDeviceName(const QString &deviceName)
-{
-    return deviceName.isEmpty() || deviceName == QLatin1String("default")
-        || deviceName == QLatin1String("Default system input");
-}
-
-} // namespace
-
-void deliverCapturedAudio(void *capture, const float *samples, size_t count)
-{
-    static_cast<AudioCapture *>(capture)->deliver(samples, count);
-}
-
-namespace {
-
-// SDL's audio thread. The capture is the callback's user data; AudioCapture::stop() closes
-// the device (which joins SDL's thread) before the capture can go away.
-void SDLCALL captureCallback(void *userdata, Uint8 *stream, int length)
-{
-    if (!userdata || !stream || length < int(sizeof(float)))
-        return;
-    deliverCapturedAudio(userdata, reinterpret_cast<const float *>(stream), size_t(length) / sizeof(float));
-}
-
-} // namespace
-
 QString AudioCapture::testToneName()
 {
-    return QStringLiteral("Test Tone");
+    return AudioCaptureDevice::testToneName();
+}
+
+QString AudioCapture::testInterfaceName()
+{
+    return AudioCaptureDevice::testInterfaceName();
 }
 
 QString AudioCapture::noAudioName()
@@ -50,34 +20,9 @@ QString AudioCapture::noAudioName()
     return QStringLiteral("No Audio");
 }
 
-AudioCapture::AudioCapture()
-    : m_clock(monotonicNowNs)
+AudioCapture::AudioCapture(AudioDeviceRegistry *registry)
+    : m_registry(registry ? registry : &AudioDeviceRegistry::shared())
 {
-}
-
-void AudioCapture::setClock(Clock clock)
-{
-    m_clock = clock ? std::move(clock) : Clock(monotonicNowNs);
-}
-
-void AudioCapture::setSampleRate(int rate)
-{
-    m_sampleRate = rate > 0 ? rate : AudioFormat::kSampleRate;
-    m_testTone.setSampleRate(m_sampleRate);
-}
-
-void AudioCapture::deliver(const float *samples, size_t count)
-{
-    const qint64 arrivalNs = m_clock();
-    const quint64 generation = m_buffer.generation();
-    if (generation != m_seenGeneration) {
-        m_compensator->restartAt(m_restartNs.load(std::memory_order_acquire));
-        m_seenGeneration = generation;
-    }
-    m_compensated.clear();
-    const int channels = m_channels < 1 ? 2 : m_channels;
-    m_compensator->process(samples, qint64(count) / channels, arrivalNs, m_compensated);
-    m_buffer.append(m_compensated.data(), m_compensated.size(), generation);
 }
 
 AudioCapture::~AudioCapture()
@@ -93,76 +38,44 @@ bool AudioCapture::start(const QString &deviceName, int channels)
         return false;
 
     m_name = deviceName;
-    m_channels = channels < 1 ? 2 : channels;
-    m_buffer.configure(m_channels);
-    prepareCompensator();
-
-    if (deviceName == testToneName()) {
-        const auto sink = [this](const float *samples, size_t count) { deliver(samples, count); };
-        if (m_manualTone)
-            m_testTone.startManual(m_channels, sink, m_clock());
-        else
-            m_testTone.start(m_channels, sink);
-    } else if (!openSdlDevice(deviceName, m_channels)) {
+    m_choice = AudioInputChoice::parse(deviceName);
+    QString error;
+    const int wanted = channels < 1 ? 2 : channels;
+    std::shared_ptr<AudioCaptureDevice> device = m_registry->acquire(m_choice.deviceName, wanted, &error);
+    if (!device) {
+        qWarning() << "[AudioCapture] Failed to open audio device:" << m_choice.deviceName << "Error:" << error;
         return false;
     }
+    const int tapChannels = m_choice.channelsFrom(device->channels(), wanted);
+    if (m_choice.namesInputs() && m_choice.firstIndex() + tapChannels > device->channels())
+        qWarning() << "[AudioCapture]" << deviceName << ": the device has only" << device->channels()
+                   << "input(s); the missing ones are silent";
+    m_tap = std::make_unique<AudioInputTap>(m_choice.firstIndex(), tapChannels, device->options().sampleRate);
+    m_tap->conditioner().setTrimDb(m_trimDb);
+    m_tap->conditioner().setLowCutEnabled(m_lowCut);
+    // Configured with the settings above, so the first block is already conditioned.
+    m_tap->conditioner().configure(device->options().sampleRate, tapChannels);
+    device->subscribe(m_tap.get());
+    m_device = std::move(device);
 
-    qDebug() << "[AudioCapture] Audio capture started on device:" << m_name
-             << "channels:" << m_channels;
-    return true;
-}
-
-bool AudioCapture::openSdlDevice(const QString &deviceName, int channels)
-{
-    SDL_AudioSpec requested;
-    SDL_memset(&requested, 0, sizeof(requested));
-    requested.freq = m_sampleRate;
-    requested.format = AUDIO_F32SYS;
-    requested.channels = Uint8(qBound(1, channels, 255));
-    requested.samples = kFramesPerCallback;
-    requested.callback = captureCallback;
-    requested.userdata = this;
-
-    // No allowed changes: SDL converts whatever the hardware delivers into this format.
-    SDL_AudioSpec obtained;
-    SDL_memset(&obtained, 0, sizeof(obtained));
-    const QByteArray utf8Name = deviceName.toUtf8();
-    const SDL_AudioDeviceID id = SDL_OpenAudioDevice(
-        isDefaultDeviceName(deviceName) ? nullptr : utf8Name.constData(), 1, &requested,
-        &obtained, 0);
-    if (id == 0) {
-        qWarning() << "[AudioCapture] Failed to open audio device:" << deviceName
-                   << "Error:" << QString::fromUtf8(SDL_GetError());
-        return false;
-    }
-
-    m_deviceId = id;
-    if (obtained.channels != requested.channels) {
-        // Cannot happen with no allowed changes; if a driver does it anyway, the buffer must
-        // follow the layout the callback delivers. The device is still paused here.
-        m_channels = obtained.channels;
-        m_buffer.configure(m_channels);
-        prepareCompensator();
-    }
-    SDL_PauseAudioDevice(id, 0);
+    qDebug() << "[AudioCapture] Audio capture started on device:" << m_name << "channels:" << tapChannels;
     return true;
 }
 
 void AudioCapture::stop()
 {
-    if (m_deviceId != 0) {
-        // Closing waits for SDL's audio thread, so no callback runs after this.
-        SDL_CloseAudioDevice(m_deviceId);
-        m_deviceId = 0;
-    }
-    m_testTone.stop();
-    reportOverflow();
-    m_buffer.clear();
+    if (!m_device)
+        return;
+    // Under the device's tap lock: no block reaches this input after this line. What it held
+    // goes with it; an overflow since the last read is no loss anyone was listening to.
+    m_device->unsubscribe(m_tap.get());
+    m_device.reset();
+    m_tap.reset();
 }
 
 float AudioCapture::takePeak()
 {
-    return m_buffer.takePeak();
+    return m_tap ? m_tap->buffer().takePeak() : 0.0f;
 }
 
 QString AudioCapture::name() const
@@ -172,66 +85,165 @@ QString AudioCapture::name() const
 
 int AudioCapture::channels() const
 {
-    return m_channels;
+    return m_tap ? m_tap->channels() : 0;
 }
 
 bool AudioCapture::isRunning() const
 {
-    return m_deviceId != 0 || m_testTone.isRunning();
+    return m_device != nullptr;
+}
+
+bool AudioCapture::isLost() const
+{
+    return m_device && m_device->state() != AudioCaptureDevice::State::Live;
+}
+
+QString AudioCapture::inputLabel() const
+{
+    if (!m_device)
+        return QString();
+    return m_choice.namesInputs() ? m_choice.inputLabel() : AudioInputChoice::wholeDeviceLabel(channels());
+}
+
+int AudioCapture::deviceChannels() const
+{
+    return m_device ? m_device->channels() : 0;
+}
+
+void AudioCapture::setTrimDb(float trimDb)
+{
+    m_trimDb = InputConditioner::clampTrimDb(trimDb);
+    if (m_tap)
+        m_tap->conditioner().setTrimDb(m_trimDb);
+}
+
+void AudioCapture::setLowCutEnabled(bool enabled)
+{
+    m_lowCut = enabled;
+    if (m_tap)
+        m_tap->conditioner().setLowCutEnabled(enabled);
 }
 
 void AudioCapture::setDelayMs(int delayMs)
 {
-    m_buffer.setDelayMs(delayMs);
+    if (m_tap)
+        m_tap->buffer().setDelayMs(delayMs);
 }
 
 int AudioCapture::delayMs() const
 {
-    return m_buffer.delayMs();
+    return m_tap ? m_tap->buffer().delayMs() : 0;
 }
 
 void AudioCapture::clear()
 {
-    // The anchor first: the producer reads it once it sees the new generation.
-    m_restartNs.store(m_clock(), std::memory_order_release);
-    m_buffer.clear();
-}
-
-void AudioCapture::prepareCompensator()
-{
-    // The producer is not running yet (or is paused): no other thread touches these now.
-    m_compensator = std::make_unique<DriftCompensator>(m_sampleRate, m_channels, m_name);
-    m_compensator->setEnabled(m_compensationEnabled);
-    m_compensator->restartAtFirstFrame();
-    m_seenGeneration = m_buffer.generation();
+    if (m_device)
+        m_device->restart(m_device->options().now());
 }
 
 size_t AudioCapture::availableSamples() const
 {
-    return m_buffer.availableSamples();
+    return m_tap ? m_tap->buffer().availableSamples() : 0;
 }
 
 std::vector<float> AudioCapture::readSamples(int maxSamples)
 {
-    std::vector<float> samples = m_buffer.read(maxSamples);
+    if (!m_tap)
+        return {};
+    std::vector<float> samples = m_tap->buffer().read(maxSamples);
     reportOverflow();
     return samples;
 }
 
+void AudioCapture::skip(qint64 frames)
+{
+    if (m_tap)
+        m_tap->buffer().skip(frames);
+}
+
+qint64 AudioCapture::takeFilledFrames()
+{
+    return m_tap ? m_tap->buffer().takeGapFrames() : 0;
+}
+
+qint64 AudioCapture::readPosition() const
+{
+    return m_tap ? m_tap->buffer().readPosition() : kNoPosition;
+}
+
 quint64 AudioCapture::droppedSamples() const
 {
-    return m_buffer.droppedSamples();
+    return m_tap ? m_tap->buffer().droppedSamples() : 0;
 }
 
 void AudioCapture::reportOverflow()
 {
     // Logged here, on the reader's thread, once the episode is over: the audio threads never
     // write to the log, and a long stall yields one line, not one per callback.
-    const quint64 dropped = m_buffer.takeUnreportedDrops();
+    if (!m_tap)
+        return;
+    const quint64 dropped = m_tap->buffer().takeUnreportedDrops();
     if (dropped == 0)
         return;
-    const int channels = m_channels < 1 ? 2 : m_channels;
-    const quint64 droppedMs = dropped * 1000 / (quint64(channels) * quint64(m_sampleRate));
-    qWarning() << "[AudioCapture] Buffer overflow on device:" << m_name << "dropped samples:"
-               << dropped << "(" << droppedMs << "ms )";
+    const int rate = m_device ? m_device->options().sampleRate : AudioFormat::kSampleRate;
+    const quint64 droppedMs = dropped * 1000 / (quint64(m_tap->channels()) * quint64(rate));
+    qWarning() << "[AudioCapture] Buffer overflow on device:" << m_name << "dropped samples:" << dropped << "("
+               << droppedMs << "ms )";
+}
+
+// --- test hooks ---
+
+AudioDeviceRegistry &AudioCapture::ownRegistry()
+{
+    if (!m_ownRegistry) {
+        m_ownRegistry = std::make_unique<AudioDeviceRegistry>(m_registry->options());
+        m_registry = m_ownRegistry.get();
+    }
+    return *m_ownRegistry;
+}
+
+void AudioCapture::setClock(Clock clock)
+{
+    AudioDeviceOptions options = ownRegistry().options();
+    options.clock = std::move(clock);
+    ownRegistry().setOptions(options);
+}
+
+void AudioCapture::setSampleRate(int rate)
+{
+    AudioDeviceOptions options = ownRegistry().options();
+    options.sampleRate = rate > 0 ? rate : AudioFormat::kSampleRate;
+    ownRegistry().setOptions(options);
+}
+
+int AudioCapture::sampleRate() const
+{
+    return m_registry->options().sampleRate;
+}
+
+void AudioCapture::setTestToneClockErrorPpm(double ppm)
+{
+    AudioDeviceOptions options = ownRegistry().options();
+    options.testToneClockErrorPpm = ppm;
+    ownRegistry().setOptions(options);
+}
+
+void AudioCapture::setTestToneManualPacing(bool manual)
+{
+    AudioDeviceOptions options = ownRegistry().options();
+    options.manualTonePacing = manual;
+    ownRegistry().setOptions(options);
+}
+
+void AudioCapture::setDriftCompensationEnabled(bool enabled)
+{
+    AudioDeviceOptions options = ownRegistry().options();
+    options.driftCompensation = enabled;
+    ownRegistry().setOptions(options);
+}
+
+void AudioCapture::deliverTestTone(qint64 nowNs)
+{
+    if (m_device)
+        m_device->deliverTestTone(nowNs);
 }

@@ -60,6 +60,9 @@ void AudioSampleBuffer::configure(int channels)
         m_droppedTotal = 0;
         m_droppedUnreported = 0;
         ++m_generation;
+        m_readPosition = 0;
+        m_writePosition = 0;
+        m_hasTimeline = false;
     }
 }
 
@@ -75,7 +78,7 @@ size_t AudioSampleBuffer::capacity() const
     return m_ring.size();
 }
 
-void AudioSampleBuffer::append(const float *samples, size_t count, quint64 generation)
+void AudioSampleBuffer::append(const float *samples, size_t count, quint64 generation, qint64 position)
 {
     if (!samples || count == 0)
         return;
@@ -89,10 +92,54 @@ void AudioSampleBuffer::append(const float *samples, size_t count, quint64 gener
     // Made before a clear(): it belongs before the new start, not after it.
     if (generation != kAnyGeneration && generation != m_generation)
         return;
-    count -= count % size_t(m_channels);
+    const size_t channels = size_t(m_channels);
+    count -= count % channels;
+    if (position == kContinue)
+        position = m_hasTimeline ? m_writePosition : 0;
+    if (!m_hasTimeline) {
+        m_readPosition = position;
+        m_hasTimeline = true;
+    }
+    m_writePosition = position + qint64(count / channels);
+
+    // Frames for a time the reader has passed (it heard silence there) are dropped; so are
+    // frames for a time the buffer already holds.
+    const qint64 heldEnd = m_readPosition + qint64(m_size / channels);
+    const qint64 firstNew = std::max(m_readPosition, heldEnd);
+    if (position < firstNew) {
+        const size_t late = std::min(count, size_t(firstNew - position) * channels);
+        samples += late;
+        count -= late;
+        position = firstNew;
+    }
+    if (count == 0)
+        return;
     if (blockPeak > m_peak)
         m_peak = blockPeak;
+    // A gap between what is held and this block: silence, so the block lands where it belongs.
+    if (position > heldEnd) {
+        m_gapFrames += position - heldEnd;
+        writeSilenceLocked(size_t(position - heldEnd) * channels, count);
+    }
     writeLocked(samples, count);
+}
+
+void AudioSampleBuffer::skip(qint64 frames)
+{
+    if (frames <= 0)
+        return;
+    std::lock_guard lock(m_mutex);
+    const size_t channels = size_t(m_channels);
+    const size_t held = std::min(m_size, size_t(frames) * channels);
+    m_head = m_ring.empty() ? 0 : (m_head + held) % m_ring.size();
+    m_size -= held;
+    m_readPosition += frames;
+}
+
+qint64 AudioSampleBuffer::readPosition() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_hasTimeline ? m_readPosition : kNoPosition;
 }
 
 size_t AudioSampleBuffer::availableSamples() const
@@ -128,13 +175,16 @@ std::vector<float> AudioSampleBuffer::read(int maxSamples)
     return out;
 }
 
-void AudioSampleBuffer::clear()
+void AudioSampleBuffer::clear(qint64 position)
 {
     std::lock_guard lock(m_mutex);
     m_head = 0;
     m_size = 0;
     m_peak = 0.0f;
     ++m_generation;
+    m_readPosition = position;
+    m_writePosition = position;
+    m_hasTimeline = true;
 }
 
 quint64 AudioSampleBuffer::generation() const
@@ -172,12 +222,10 @@ void AudioSampleBuffer::setDelayMs(int delayMs)
         std::lock_guard lock(m_mutex);
         // Keep the newest samples that fit; the rest are lost like any overflow.
         const size_t kept = std::min(m_size, ring.size());
-        const size_t dropped = m_size - kept;
-        m_head = (m_head + dropped) % m_ring.size();
-        m_size -= dropped;
-        m_droppedTotal += dropped;
-        m_droppedUnreported += dropped;
+        dropOldestLocked(m_size - kept);
+        const qint64 position = m_readPosition; // the kept frames move, they are not read
         readLocked(ring.data(), kept);
+        m_readPosition = position;
         m_ring.swap(ring);
         m_head = 0;
         m_size = kept;
@@ -189,6 +237,14 @@ int AudioSampleBuffer::delayMs() const
 {
     std::lock_guard lock(m_mutex);
     return m_delayMs;
+}
+
+qint64 AudioSampleBuffer::takeGapFrames()
+{
+    std::lock_guard lock(m_mutex);
+    const qint64 frames = m_gapFrames;
+    m_gapFrames = 0;
+    return frames;
 }
 
 quint64 AudioSampleBuffer::droppedSamples() const
@@ -216,6 +272,19 @@ size_t AudioSampleBuffer::availableLocked() const
     return m_size > heldBack ? m_size - heldBack : 0;
 }
 
+void AudioSampleBuffer::dropOldestLocked(size_t count)
+{
+    // Overflow: the oldest whole frames go, counted, and the reader's place moves past them.
+    if (count == 0 || m_ring.empty())
+        return;
+    count = std::min(count, m_size);
+    m_head = (m_head + count) % m_ring.size();
+    m_size -= count;
+    m_droppedTotal += count;
+    m_droppedUnreported += count;
+    m_readPosition += qint64(count / size_t(m_channels));
+}
+
 void AudioSampleBuffer::writeLocked(const float *samples, size_t count)
 {
     const size_t capacity = m_ring.size();
@@ -224,29 +293,53 @@ void AudioSampleBuffer::writeLocked(const float *samples, size_t count)
     if (capacity == 0) {
         m_droppedTotal += count;
         m_droppedUnreported += count;
+        m_readPosition += qint64(count / size_t(m_channels));
         return;
     }
 
-    size_t dropped = 0;
     if (count >= capacity) {
         // A block larger than the whole ring: only its newest part can be kept.
-        dropped = m_size + (count - capacity);
-        samples += count - capacity;
+        dropOldestLocked(m_size);
+        const size_t lost = count - capacity;
+        m_droppedTotal += lost;
+        m_droppedUnreported += lost;
+        m_readPosition += qint64(lost / size_t(m_channels));
+        samples += lost;
         count = capacity;
         m_head = 0;
-        m_size = 0;
     } else if (m_size + count > capacity) {
-        dropped = m_size + count - capacity;
-        m_head = (m_head + dropped) % capacity;
-        m_size -= dropped;
+        dropOldestLocked(m_size + count - capacity);
     }
-    m_droppedTotal += dropped;
-    m_droppedUnreported += dropped;
 
     const size_t tail = (m_head + m_size) % capacity;
     const size_t first = std::min(count, capacity - tail);
     std::memcpy(m_ring.data() + tail, samples, first * sizeof(float));
     std::memcpy(m_ring.data(), samples + first, (count - first) * sizeof(float));
+    m_size += count;
+}
+
+void AudioSampleBuffer::writeSilenceLocked(size_t count, size_t reserve)
+{
+    // Room is kept for the `reserve` samples that follow: silence beyond what fits before them
+    // is never stored (it is not lost audio; the reader's place just moves past it), while
+    // held frames it pushes out are lost like any overflow.
+    const size_t capacity = m_ring.size();
+    const size_t room = capacity > reserve ? capacity - reserve : 0;
+    if (count > room) {
+        dropOldestLocked(m_size);
+        m_readPosition += qint64((count - room) / size_t(m_channels));
+        count = room;
+        m_head = 0;
+    } else if (m_size + count > room) {
+        dropOldestLocked(m_size + count - room);
+    }
+    size_t tail = capacity == 0 ? 0 : (m_head + m_size) % capacity;
+    for (size_t left = count; left > 0;) {
+        const size_t run = std::min(left, capacity - tail);
+        std::memset(m_ring.data() + tail, 0, run * sizeof(float));
+        tail = (tail + run) % capacity;
+        left -= run;
+    }
     m_size += count;
 }
 
@@ -260,4 +353,5 @@ void AudioSampleBuffer::readLocked(float *dest, size_t count)
     std::memcpy(dest + first, m_ring.data(), (count - first) * sizeof(float));
     m_head = (m_head + count) % capacity;
     m_size -= count;
+    m_readPosition += qint64(count / size_t(m_channels));
 }

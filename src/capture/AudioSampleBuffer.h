@@ -14,6 +14,15 @@
 //
 // Samples are 32-bit float, channels interleaved, 48 000 frames per second. Reads always
 // hand out whole frames, so a reader can never swap the channels of what follows.
+//
+// Positions: every frame has a place on the input's timeline (AudioTimeline, or any count the
+// producer keeps),
+// and the reader's place moves on by what it reads, by what it skips (skip(): the reader
+// filled that time with silence because the input was late or gone) and by what overflow
+// drops. A producer that says where its block belongs (append() with a position) finds its
+// frames where they belong: frames the reader has already passed are dropped, a gap ahead of
+// what the buffer holds is filled with silence. So an input that stalls, or vanishes and
+// returns, never shifts what follows it.
 #pragma once
 
 #include "common/AudioFormat.h"
@@ -21,6 +30,7 @@
 #include <QtGlobal>
 
 #include <cstddef>
+#include <limits>
 #include <mutex>
 #include <vector>
 
@@ -47,10 +57,16 @@ public:
     size_t capacity() const;
 
     static constexpr quint64 kAnyGeneration = ~quint64(0);
+    // The block goes on where the producer's previous one ended.
+    static constexpr qint64 kContinue = -1;
     // Producer side: appends whole frames (a trailing partial frame is ignored) and raises the
     // held peak. When they do not fit, the oldest samples are dropped and counted. Samples of
-    // an older generation (prepared before a clear()) are dropped without a count.
-    void append(const float *samples, size_t count, quint64 generation = kAnyGeneration);
+    // an older generation (prepared before a clear()) are dropped without a count. With a
+    // position (the first block after configure() sets the
+    // timeline) the block lands there, as described above; without one it follows the
+    // previous block (the first after configure() at 0).
+    void append(const float *samples, size_t count, quint64 generation = kAnyGeneration,
+                qint64 position = kContinue);
     // Counts clear() and configure() calls: a producer that works on a block outside the lock
     // reads it first, so its block cannot land after a clear() it did not see.
     quint64 generation() const;
@@ -60,8 +76,15 @@ public:
     // Up to maxSamples of the oldest samples (all available when maxSamples < 1), rounded
     // down to whole frames.
     std::vector<float> read(int maxSamples);
-    // Empties the buffer and resets the peak.
-    void clear();
+    // The reader moves on by `frames` frames it does not take: the oldest held ones are
+    // dropped, and frames still to come for that time will be.
+    void skip(qint64 frames);
+    // The reader's place: the position of the next frame it gets (moved on by reads, skips and
+    // overflow); kNoPosition before the first block after configure().
+    static constexpr qint64 kNoPosition = std::numeric_limits<qint64>::min();
+    qint64 readPosition() const;
+    // Empties the buffer and resets the peak; the next frame is the one at `position`.
+    void clear(qint64 position = 0);
 
     // The largest absolute sample since the previous call (or clear/configure), then 0.
     float takePeak();
@@ -69,6 +92,10 @@ public:
     // Changes the hold-back delay; the newest samples that fit the new size are kept.
     void setDelayMs(int delayMs);
     int delayMs() const;
+
+    // Frames of silence put in for gaps between blocks (placed ahead of what was held) since
+    // the previous call: the input had nothing for that time.
+    qint64 takeGapFrames();
 
     // Samples dropped since configure().
     quint64 droppedSamples() const;
@@ -82,6 +109,8 @@ private:
     size_t availableLocked() const;
     void writeLocked(const float *samples, size_t count);
     void readLocked(float *dest, size_t count);
+    void writeSilenceLocked(size_t count, size_t reserve);
+    void dropOldestLocked(size_t count);
 
     mutable std::mutex m_mutex;
     // Guarded by m_mutex.
@@ -94,4 +123,8 @@ private:
     quint64 m_droppedTotal = 0;
     quint64 m_droppedUnreported = 0;
     quint64 m_generation = 0;
+    qint64 m_readPosition = 0;   // frame position of the oldest held frame
+    qint64 m_writePosition = 0;  // where a block appended without a position goes
+    qint64 m_gapFrames = 0;      // silence put in for gaps, not taken yet
+    bool m_hasTimeline = false;  // false after configure(), until the first block
 };

@@ -7,7 +7,10 @@
 // is the implementation's affair.
 #pragma once
 
+#include <QtGlobal>
+
 #include <cstddef>
+#include <limits>
 #include <vector>
 
 class IAudioInput
@@ -26,6 +29,18 @@ public:
     virtual std::vector<float> readSamples(int maxSamples) = 0;
     // Drops everything collected so far: the next sample read belongs to now.
     virtual void clear() = 0;
+
+    // Where the next frame read lies on the audio timeline (AudioTimeline: frame n belongs to
+    // n / rate s of the master clock), so a reader lines inputs up by position; kNoPosition for
+    // an input without a timeline (taken to be in step with the others).
+    static constexpr qint64 kNoPosition = std::numeric_limits<qint64>::min();
+    virtual qint64 readPosition() const = 0;
+    // The reader moved on by `frames` frames it filled with silence (the input had nothing for
+    // them, or they came before the reader's place): what arrives for that time is dropped.
+    virtual void skip(qint64 frames) = 0;
+    // Frames of silence the input put in itself since the previous call, for a time it had
+    // nothing for (a device that came back after a gap).
+    virtual qint64 takeFilledFrames() = 0;
 
 protected:
     IAudioInput() = default;

@@ -14,7 +14,6 @@
 namespace {
 
 constexpr qint64 kNsPerSecond = 1'000'000'000;
-constexpr qint64 kNsPerCycle = kNsPerSecond / TestToneGenerator::kFrequencyHz;
 
 std::chrono::steady_clock::time_point toTimePoint(qint64 monotonicNs)
 {
@@ -36,14 +35,16 @@ float TestToneGenerator::amplitude()
     return float(std::pow(10.0, kLevelDbfs / 20.0));
 }
 
-float TestToneGenerator::valueAt(qint64 monotonicNs)
+float TestToneGenerator::valueAt(qint64 monotonicNs, int input)
 {
     const qint64 intoSecond = ((monotonicNs % kNsPerSecond) + kNsPerSecond) % kNsPerSecond;
-    if (intoSecond >= kBeepDurationNs)
+    const qint64 intoBeep = intoSecond - inputOffsetNs(input);
+    if (intoBeep < 0 || intoBeep >= kBeepDurationNs)
         return 0.0f;
-    // A whole number of cycles fits in a second, so the phase follows from the time within
-    // the cycle alone, and every beep starts and ends on a zero crossing (no click).
-    const double cycles = double(intoSecond % kNsPerCycle) / double(kNsPerCycle);
+    // Every pitch makes a whole number of cycles in a beep, which starts at phase 0: the phase
+    // follows from the time within the beep alone (exact in integers: under 10^8 ns times a
+    // few thousand Hz), and every beep starts and ends on a zero crossing (no click).
+    const double cycles = double((intoBeep * inputFrequencyHz(input)) % kNsPerSecond) / double(kNsPerSecond);
     return amplitude() * float(std::sin(2.0 * std::numbers::pi * cycles));
 }
 
@@ -161,9 +162,15 @@ void TestToneGenerator::deliverDue(qint64 nowNs)
     while (m_produced + quint64(frames) <= due) {
         float *out = m_block.data();
         for (int i = 0; i < frames; ++i) {
-            const float value = valueAt(m_anchorNs + ownOffsetNs(m_produced + quint64(i)));
-            for (int c = 0; c < m_channels; ++c)
-                *out++ = value;
+            const qint64 ownNs = m_anchorNs + ownOffsetNs(m_produced + quint64(i));
+            if (m_distinctInputs) {
+                for (int c = 0; c < m_channels; ++c)
+                    *out++ = valueAt(ownNs, c);
+            } else {
+                const float value = valueAt(ownNs);
+                for (int c = 0; c < m_channels; ++c)
+                    *out++ = value;
+            }
         }
         m_sink(m_block.data(), m_block.size());
         m_produced += quint64(frames);

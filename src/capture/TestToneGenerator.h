@@ -12,6 +12,10 @@
 // Frame k of a run is the moment anchor + k / 48 000 s (anchor = the clock at start()), so a
 // late wake-up only delays delivery; it never stretches, drops or repeats audio.
 //
+// The built-in four-input device runs the same generator with each channel its own input:
+// input k (0-based) beeps at 1000 + 500·k Hz, starting 250·k ms into every second, so a
+// recording shows by pitch and by position which input it holds. Input 0 is the Test Tone.
+//
 // Test hooks (not user options): a clock error makes the tone a device whose crystal is off:
 // its frames come at 48 000 × (1 + error) per second of the monotonic clock while its beeps
 // still start at its own whole seconds (every 48 000 of its frames). Manual pacing runs no
@@ -43,6 +47,9 @@ public:
     // 5 ms blocks: as often as a low-latency sound card delivers, and far below the 25 ms
     // mixer tick, so the tone never looks bursty to the meters.
     static constexpr int kBlockFrames = AudioFormat::kSampleRate / 200;
+    // The distinct inputs of the four-input device: pitch and place of input k's beep.
+    static constexpr int kInputPitchStepHz = 500;
+    static constexpr qint64 kInputOffsetStepNs = 250'000'000;
 
     TestToneGenerator();
     ~TestToneGenerator();
@@ -55,6 +62,9 @@ public:
     void stop();
     bool isRunning() const;
 
+    // Before start(): every channel its own input (see above) instead of all the same tone.
+    void setDistinctInputs(bool distinct) { m_distinctInputs = distinct; }
+
     // Test hooks, set before start(): see above.
     void setClockErrorPpm(double ppm) { m_clockErrorPpm = ppm; }
     void setSampleRate(int rate) { m_rate = rate > 0 ? rate : AudioFormat::kSampleRate; }
@@ -66,8 +76,11 @@ public:
 
     // Linear peak amplitude of the beep: 10^(-18/20), about 0.1259.
     static float amplitude();
-    // The tone's value at a moment of the monotonic clock (nanoseconds).
-    static float valueAt(qint64 monotonicNs);
+    // The tone's value at a moment of the monotonic clock (nanoseconds), of input `input` of
+    // the four-input device (input 0 is the Test Tone).
+    static float valueAt(qint64 monotonicNs, int input = 0);
+    static int inputFrequencyHz(int input) { return kFrequencyHz + kInputPitchStepHz * input; }
+    static qint64 inputOffsetNs(int input) { return kInputOffsetStepNs * input; }
     // The moment of frame `frame` of a run anchored at `anchorNs`. Exact integer arithmetic
     // (1e9 / 48 000 = 62 500 / 3 ns), good for centuries of running.
     static qint64 frameTimeNs(qint64 anchorNs, quint64 frame);
@@ -87,6 +100,7 @@ private:
 
     int m_rate = AudioFormat::kSampleRate;
     double m_clockErrorPpm = 0.0;
+    bool m_distinctInputs = false;
     // Set before the thread starts (or by startManual); then the pacing thread's alone.
     int m_channels = 2;
     qint64 m_anchorNs = 0;

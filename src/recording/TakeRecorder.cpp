@@ -128,7 +128,8 @@ void TakeRecorder::writeAudio(int file, const std::vector<float> &samples)
 }
 
 void TakeRecorder::appendAudio(const std::vector<float> &master,
-                               const std::map<int, std::vector<float>> &channels, bool hasAudioInputs)
+                               const std::map<int, std::vector<float>> &channels, bool hasAudioInputs,
+                               const std::map<int, qint64> &filledFrames)
 {
     if (!m_started || m_finished)
         return;
@@ -165,12 +166,30 @@ void TakeRecorder::appendAudio(const std::vector<float> &master,
                 writeAudio(file, output->second);
             else
                 writeAudio(file, std::vector<float>(output->second.begin(), output->second.begin() + qsizetype(take)));
+            if (auto filled = filledFrames.find(channelId); filled != filledFrames.end() && filled->second > 0)
+                m_channelSilence[channelId] += filled->second;
         }
-        // A channel whose input stopped keeps time with silence.
-        const qint64 missing = m_audioFrames - m_audio->framesAppended(file);
-        if (missing > 0)
-            writeAudio(file, std::vector<float>(size_t(missing) * kAudioChannels, 0.0f));
     }
+    padChannelsToMaster(true);
+}
+
+void TakeRecorder::padChannelsToMaster(bool countAsSilence)
+{
+    // A channel whose input stopped keeps time with silence.
+    for (const auto &[channelId, file] : m_channelFiles) {
+        const qint64 missing = m_audioFrames - m_audio->framesAppended(file);
+        if (missing <= 0)
+            continue;
+        writeAudio(file, std::vector<float>(size_t(missing) * kAudioChannels, 0.0f));
+        if (countAsSilence)
+            m_channelSilence[channelId] += missing;
+    }
+}
+
+qint64 TakeRecorder::channelSilenceFrames(int channelId) const
+{
+    const auto it = m_channelSilence.find(channelId);
+    return it == m_channelSilence.end() ? 0 : it->second;
 }
 
 void TakeRecorder::pumpFrames(const FramePump::SourceLookup &sourceFor)
@@ -259,6 +278,16 @@ TakeReport TakeRecorder::finish(const FramePump::SourceLookup &sourceFor)
     const qint64 end = endNs();
     // Video ends where audio ends: every slot up to the end gets its frame.
     m_framePump.pump(m_framePump.slotsCovering(end - m_startNs), sourceFor);
+    if (m_lengthLimitNs > 0) {
+        // The last milliseconds that had not arrived from the inputs by the stop: silence, so
+        // every file is exactly as long as the take. (Not counted as an input's silence.)
+        const qint64 missing = (end - m_startNs) * m_sampleRate / kNsPerSecond - m_audioFrames;
+        if (missing > 0) {
+            writeAudio(m_masterFile, std::vector<float>(size_t(missing) * kAudioChannels, 0.0f));
+            m_audioFrames += missing;
+            padChannelsToMaster(false);
+        }
+    }
     m_finished = true;
 
     m_report.durationNs = end - m_startNs;
@@ -281,6 +310,10 @@ TakeReport TakeRecorder::finish(const FramePump::SourceLookup &sourceFor)
         m_report.masterAudio = TakeAudioFile{m_audio->partPaths(m_masterFile), m_audio->partFrames(m_masterFile)};
     for (const auto &[channelId, file] : m_channelFiles)
         m_report.channelAudio[channelId] = TakeAudioFile{m_audio->partPaths(file), m_audio->partFrames(file)};
+    for (const auto &[channelId, frames] : m_channelSilence) {
+        if (frames > 0)
+            m_report.channelSilenceFrames[channelId] = frames;
+    }
     m_report.failureDetail = videoFailure.isEmpty() ? failureDetail() : videoFailure;
     m_report.failure = m_report.failureDetail.text();
     return m_report;

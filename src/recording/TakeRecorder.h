@@ -74,6 +74,9 @@ struct TakeReport
     bool hasMasterAudio = false;
     TakeAudioFile masterAudio;
     std::map<int, TakeAudioFile> channelAudio; // channel id → its separate track
+    // Channel id → frames of its track that are silence put in for an input that had nothing
+    // (lost, or late): the track keeps time with the take. Only channels that had any.
+    std::map<int, qint64> channelSilenceFrames;
     QString failure;             // the first write failure, empty when none
     TakeFailure failureDetail;   // the same, by file
 };
@@ -127,10 +130,11 @@ public:
     bool isLengthReached() const;
 
     // --- the ticks ---
-    // The mixer's output of one audio tick (interleaved stereo; channel outputs by id).
-    // With no audio input at all the take's audio is silence as long as the take.
+    // The mixer's output of one audio tick (interleaved stereo; channel outputs by id), and
+    // how many frames of each channel output are silence the mixer filled in for an input that
+    // had nothing. With no audio input at all the take's audio is silence as long as the take.
     void appendAudio(const std::vector<float> &master, const std::map<int, std::vector<float>> &channels,
-                     bool hasAudioInputs);
+                     bool hasAudioInputs, const std::map<int, qint64> &filledFrames = {});
     // Fills every frame slot that is due.
     void pumpFrames(const FramePump::SourceLookup &sourceFor);
     // The first write failure of any file ("Camera 2: ...", "Master audio: ...", "Channel 1
@@ -148,14 +152,21 @@ public:
     // Waits until the audio queued so far is in the files (tests).
     void waitForAudioWrites();
 
+    // Frames of silence a channel's track holds so far for an input that had nothing.
+    qint64 channelSilenceFrames(int channelId) const;
+
     // --- stop ---
     // Fills the last frame slots up to the end, stops every encoder, writes the queued audio
-    // and finalises every file. Idempotent; the report of the first call is kept.
+    // and finalises every file; a take of limited length gets silence for audio that had not
+    // arrived, so every file holds exactly its length. Idempotent; the report of the first
+    // call is kept.
     TakeReport finish(const FramePump::SourceLookup &sourceFor);
 
 private:
     qint64 endNs() const;
     void writeAudio(int file, const std::vector<float> &samples);
+    // Channel tracks catch up with the master by silence, counted as the input's when it is.
+    void padChannelsToMaster(bool countAsSilence);
 
     const int m_sampleRate;
     Clock m_clock;
@@ -166,6 +177,7 @@ private:
     qint64 m_startNs = 0;
     qint64 m_lengthLimitNs = 0;
     qint64 m_audioFrames = 0; // master frames appended (the take's audio length)
+    std::map<int, qint64> m_channelSilence; // channel id → frames of silence put in
     bool m_started = false;
     bool m_finished = false;
     TakeReport m_report;

@@ -85,6 +85,10 @@ QJsonObject RemoteApi::channelStatus(int id) const
 
     return QJsonObject{
         {QStringLiteral("active"), active},
+        // What the channel hears ("Interface — In 3", "None") and how its input is ("none",
+        // "live", "lost").
+        {QStringLiteral("audioInput"), m_manager->getChannelAudioInputLabel(id)},
+        {QStringLiteral("audioState"), m_manager->getChannelAudioStateForChannel(id)},
         {QStringLiteral("colorRange"), m_manager->getCameraColorRangeForChannel(id)},
         {QStringLiteral("deviceLink"), link},
         {QStringLiteral("framerate"), double(m_manager->getCameraFramerateForChannel(id))},
@@ -219,6 +223,18 @@ QByteArray RemoteApi::removeSource(const HttpRequest &request)
     // The programme moves off a removed camera as it does in the window.
     if (isChannelId(channelId))
         m_manager->removeChannelSource(channelId);
+    return compact(QJsonObject{{QStringLiteral("status"), QStringLiteral("ok")}});
+}
+
+QByteArray RemoteApi::removeAudio(const HttpRequest &request)
+{
+    int channelId = queryInt(request, QStringLiteral("channelId"), 0);
+    if (channelId < 1) {
+        if (const std::optional<QJsonObject> body = bodyObject(request))
+            channelId = jsonInt(body->value(QStringLiteral("channelId")), 0);
+    }
+    if (isChannelId(channelId))
+        m_manager->removeAudioInputFromChannel(channelId);
     return compact(QJsonObject{{QStringLiteral("status"), QStringLiteral("ok")}});
 }
 

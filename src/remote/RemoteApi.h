@@ -35,6 +35,8 @@ public:
     // Each carries out its route and returns the JSON body of the answer.
     QByteArray addSource(const HttpRequest &request);
     QByteArray removeSource(const HttpRequest &request);
+    // Takes the microphone off a channel (channelId in the query or the body).
+    QByteArray removeAudio(const HttpRequest &request);
     QByteArray switchSource(const HttpRequest &request);
     QByteArray toggleRecording();
     // "Collect files" of a studio take this machine led.

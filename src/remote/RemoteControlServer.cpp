@@ -40,7 +40,7 @@ struct RemoteControlServer::Connection
 
 namespace {
 
-enum class Route { Page, Style, Script, Status, Devices, SourceFormats, AddSource, RemoveSource, Switch, Record, Marker, Stream, Collect, Studio, NotFound };
+enum class Route { Page, Style, Script, Status, Devices, SourceFormats, AddSource, RemoveSource, RemoveAudio, Switch, Record, Marker, Stream, Collect, Studio, NotFound };
 
 Route routeFor(const QString &path)
 {
@@ -60,6 +60,8 @@ Route routeFor(const QString &path)
         return Route::AddSource;
     if (path == QLatin1String("/api/remove_source"))
         return Route::RemoveSource;
+    if (path == QLatin1String("/api/remove_audio"))
+        return Route::RemoveAudio;
     if (path == QLatin1String("/api/switch"))
         return Route::Switch;
     if (path == QLatin1String("/api/record"))
@@ -77,8 +79,9 @@ Route routeFor(const QString &path)
 
 bool changesState(Route route)
 {
-    return route == Route::AddSource || route == Route::RemoveSource || route == Route::Switch
-           || route == Route::Record || route == Route::Marker || route == Route::Collect;
+    return route == Route::AddSource || route == Route::RemoveSource || route == Route::RemoveAudio
+           || route == Route::Switch || route == Route::Record || route == Route::Marker
+           || route == Route::Collect;
 }
 
 // Everything but the page's own files and unknown paths reads or drives the recorder. The
@@ -492,6 +495,7 @@ void RemoteControlServer::handleRequest(QTcpSocket *socket, const HttpRequest &r
     case Route::SourceFormats: response = HttpResponse::json(m_api.sourceFormats(request)); break;
     case Route::AddSource: response = HttpResponse::json(m_api.addSource(request)); break;
     case Route::RemoveSource: response = HttpResponse::json(m_api.removeSource(request)); break;
+    case Route::RemoveAudio: response = HttpResponse::json(m_api.removeAudio(request)); break;
     case Route::Switch: response = HttpResponse::json(m_api.switchSource(request)); break;
     case Route::Record: response = HttpResponse::json(m_api.toggleRecording()); break;
     case Route::Collect: response = HttpResponse::json(m_api.collectFiles()); break;

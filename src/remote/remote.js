@@ -45,6 +45,9 @@ const resolutionSelect = el('resolutionSelect');
 const framerateSelect = el('framerateSelect');
 const colorRangeSelect = el('colorRangeSelect');
 const disableBtn = el('disableBtn');
+const micRow = el('micRow');
+const micName = el('micName');
+const removeMicBtn = el('removeMicBtn');
 const offlineOverlay = el('offlineOverlay');
 const connectOverlay = el('connectOverlay');
 const connectDetail = el('connectDetail');
@@ -285,7 +288,7 @@ let renderedGridKey = null;
 function renderGrid() {
   const active = activeChannels();
   // Rebuild only when the cards change: replacing a card under a finger would swallow the tap.
-  const key = JSON.stringify(active.map((c) => [c.id, c.name, c.sourceState, c.sourceFormat]));
+  const key = JSON.stringify(active.map((c) => [c.id, c.name, c.sourceState, c.sourceFormat, c.audioInput, c.audioState]));
   if (key === renderedGridKey) {
     showTroubles(active);
     return;
@@ -323,6 +326,12 @@ function renderGrid() {
     if (channel.sourceState === 'waiting' && channel.sourceFormat)
       name.textContent = 'waiting for ' + String(channel.sourceFormat);
 
+    // The microphone the channel hears; a lost one says so.
+    const hasMic = channel.audioState === 'live' || channel.audioState === 'lost';
+    const mic = document.createElement('div');
+    mic.className = 'card-mic' + (channel.audioState === 'lost' ? ' lost' : '');
+    mic.textContent = hasMic ? (channel.audioState === 'lost' ? 'MIC LOST: ' : '🎙 ') + String(channel.audioInput) : '';
+
     const gear = document.createElement('button');
     gear.className = 'gear-btn';
     gear.type = 'button';
@@ -337,6 +346,8 @@ function renderGrid() {
     trouble.className = 'card-trouble';
 
     card.append(gear, top, name, trouble);
+    if (hasMic)
+      card.append(mic);
     card.addEventListener('click', () => switchSource(channel.id));
     grid.append(card);
   }
@@ -527,6 +538,9 @@ async function openSourceDialog(channelId) {
     disableBtn.classList.add('hidden');
     channelNameInput.value = 'CAM ' + channel;
   }
+  const micState = current ? current.audioState : 'none';
+  micRow.classList.toggle('hidden', micState !== 'live' && micState !== 'lost');
+  micName.textContent = current && current.audioInput ? String(current.audioInput) : '';
   deviceSelect.textContent = '';
   addOption(deviceSelect, '', 'Učitavanje uređaja...');
   resolutionSelect.textContent = '';
@@ -650,6 +664,17 @@ function disableSource() {
     });
 }
 
+function removeMicrophone() {
+  vibrate();
+  const channelId = parseInt(channelSelect.value, 10);
+  api('/api/remove_audio?channelId=' + channelId, { method: 'POST' })
+    .catch((error) => console.error('Remove microphone error:', error))
+    .finally(() => {
+      closeSourceDialog();
+      pollStatus();
+    });
+}
+
 // ---- preview ----
 
 let previewRetry = null;
@@ -682,6 +707,7 @@ el('dialogClose').addEventListener('click', closeSourceDialog);
 el('cancelBtn').addEventListener('click', closeSourceDialog);
 el('applyBtn').addEventListener('click', applySource);
 disableBtn.addEventListener('click', disableSource);
+removeMicBtn.addEventListener('click', removeMicrophone);
 channelSelect.addEventListener('change', () => openSourceDialog(parseInt(channelSelect.value, 10)));
 deviceSelect.addEventListener('change', () => loadFormatChoices());
 resolutionSelect.addEventListener('change', fillFramerates);

@@ -586,7 +586,15 @@ void TestApplicationManager::audioDeviceListsStartWithTheDefaults()
 {
     ApplicationManager manager;
     QSignalSpy inputs(&manager, &ApplicationManager::audioInputDevicesChanged);
-    QCOMPARE(manager.audioInputDevices().value(0).toString(), QStringLiteral("Default system input"));
+    // "None" heads the inputs, so a microphone can be taken off a channel.
+    QCOMPARE(manager.audioInputDevices().value(0).toString(), QStringLiteral("None"));
+    QCOMPARE(manager.audioInputDevices().value(1).toString(), QStringLiteral("Default system input"));
+    // The four-input device offers itself, each input, and its second pair.
+    const QStringList entries = QVariant(manager.audioInputDevices()).toStringList();
+    const qsizetype at = entries.indexOf(QStringLiteral("Test Interface"));
+    QVERIFY(at > 0);
+    QCOMPARE(entries.mid(at, 6), (QStringList{"Test Interface", "Test Interface \u2014 In 1", "Test Interface \u2014 In 2",
+                                              "Test Interface \u2014 In 3", "Test Interface \u2014 In 4", "Test Interface \u2014 In 3+4"}));
     QCOMPARE(manager.audioOutputDevices().value(0).toString(), QStringLiteral("Default system output"));
     manager.refreshAudioInputDevices();
     QCOMPARE(inputs.count(), 1); // announced even when nothing changed

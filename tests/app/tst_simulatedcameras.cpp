@@ -233,6 +233,8 @@ void TestSimulatedCameras::restoredSetupWaitsForItsWebcamWhichJoinsTheTake()
                                           QStringLiteral("Guest"))
                 .value(QStringLiteral("ok")).toBool());
     m_manager->setAudioInputForChannel(1, AudioCapture::testToneName());
+    m_manager->setChannelGainTrim(1, 4.5f);
+    m_manager->setChannelLowCutEnabled(1, true);
     m_manager->setChannelAudioVolume(1, 0.5f);
     m_manager->setChannelAudioMute(2, true);
     m_manager->setChannelCameraLink(1, 1);
@@ -250,6 +252,9 @@ void TestSimulatedCameras::restoredSetupWaitsForItsWebcamWhichJoinsTheTake()
     QCOMPARE(model.getChannelName(1), QStringLiteral("Host"));
     QCOMPARE(model.getSourceState(1), QStringLiteral("live"));
     QCOMPARE(restored.getChannelAudioInput(1), AudioCapture::testToneName());
+    QCOMPARE(restored.getChannelGainTrim(1), 4.5f);
+    QVERIFY(restored.isChannelLowCutEnabled(1));
+    QCOMPARE(restored.audioCaptureForChannel(1)->trimDb(), 4.5f); // the input opened with them
     QCOMPARE(restored.getChannelAudioVolume(1), 0.5f);
     QVERIFY(restored.isChannelAudioMuted(2));
     QCOMPARE(restored.getChannelCameraLink(1), 1);

@@ -57,6 +57,8 @@ void TestStudioSetup::savedSetupComesBack()
     two.isMuted = true;
     two.isSeparateAudio = true;
     two.cameraLink = 2;
+    two.trimDb = 6.5f;
+    two.isLowCut = true;
     setup.channel(4).isSolo = true;
     setup.sourceKeys = {0x51, 0, 0x33, 0x01000030}; // Q, none, 3, F1
     setup.masterFader = 0.5f;
@@ -78,16 +80,18 @@ void TestStudioSetup::handEditedValuesGetTheirDefaults()
         settings.setValue(QStringLiteral("Studio/Channel1/cameraKey"), QStringLiteral("testpattern:1"));
         settings.setValue(QStringLiteral("Studio/Channel1/fader"), QStringLiteral("loud"));
         settings.setValue(QStringLiteral("Studio/Channel3/cameraLink"), 9);
+        settings.setValue(QStringLiteral("Studio/Channel3/trimDb"), 45);
         settings.setValue(QStringLiteral("Studio/hotkey2"), QStringLiteral("-5"));
         settings.sync();
     }
     QSettings settings = store();
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
-        R"(^\[StudioSetup\] Using the defaults for what could not be read: Studio/Channel1/fader \("loud"\), Studio/Channel3/cameraLink \("9"\), Studio/hotkey2 \("-5"\)$)")));
+        R"(^\[StudioSetup\] Using the defaults for what could not be read: Studio/Channel1/fader \("loud"\), Studio/Channel3/cameraLink \("9"\), Studio/Channel3/trimDb \("45"\), Studio/hotkey2 \("-5"\)$)")));
     const StudioSetup setup = StudioSetupStore::load(settings);
     QCOMPARE(setup.channel(1).cameraKey, QStringLiteral("testpattern:1")); // its neighbours stay
     QCOMPARE(setup.channel(1).fader, 1.0f);
     QCOMPARE(setup.channel(3).cameraLink, 0);
+    QCOMPARE(setup.channel(3).trimDb, 0.0f);
     QCOMPARE(setup.sourceKeys[1], 0x32);
 }
 

@@ -1,41 +1,41 @@
 #include "audio/AudioMixer.h"
+#include "capture/AudioSampleBuffer.h"
 #include "capture/IAudioInput.h"
 
 #include <QTest>
 
 #include <cmath>
-#include <deque>
 
-// An input that hands out exactly the samples a test gives it.
+// An input that hands out exactly the samples a test gives it, at the places on the audio
+// timeline it gives them (after one another unless told), through the inputs' own buffer.
 class ScriptedInput : public IAudioInput
 {
 public:
-    explicit ScriptedInput(int channels = 2) : m_channels(channels) {}
+    explicit ScriptedInput(int channels = 2) { m_buffer.configure(channels); }
 
-    void push(float value, int frames)
+    void push(float value, int frames, qint64 position = AudioSampleBuffer::kContinue)
     {
-        for (int i = 0; i < frames * m_channels; ++i)
-            m_samples.push_back(value);
+        pushFrames(std::vector<float>(size_t(frames) * size_t(m_buffer.channels()), value), position);
     }
-    void pushFrames(const std::vector<float> &interleaved) { m_samples.insert(m_samples.end(), interleaved.begin(), interleaved.end()); }
+    void pushFrames(const std::vector<float> &interleaved, qint64 position = AudioSampleBuffer::kContinue)
+    {
+        m_buffer.append(interleaved.data(), interleaved.size(), AudioSampleBuffer::kAnyGeneration, position);
+    }
 
     bool isRunning() const override { return m_running; }
-    int channels() const override { return m_channels; }
-    size_t availableSamples() const override { return m_samples.size(); }
-    std::vector<float> readSamples(int maxSamples) override
-    {
-        const size_t count = std::min(m_samples.size(), size_t(std::max(0, maxSamples)) / m_channels * m_channels);
-        std::vector<float> out(m_samples.begin(), m_samples.begin() + qsizetype(count));
-        m_samples.erase(m_samples.begin(), m_samples.begin() + qsizetype(count));
-        return out;
-    }
-    void clear() override { m_samples.clear(); }
+    int channels() const override { return m_buffer.channels(); }
+    size_t availableSamples() const override { return m_buffer.availableSamples(); }
+    std::vector<float> readSamples(int maxSamples) override { return m_buffer.read(maxSamples); }
+    void clear() override { m_buffer.clear(m_clearPosition); }
+    qint64 readPosition() const override { return m_buffer.readPosition(); }
+    void skip(qint64 frames) override { m_buffer.skip(frames); }
+    qint64 takeFilledFrames() override { return m_buffer.takeGapFrames(); }
 
     bool m_running = true;
+    qint64 m_clearPosition = 0; // where a clear() puts the input's next frame
 
 private:
-    int m_channels;
-    std::deque<float> m_samples;
+    AudioSampleBuffer m_buffer;
 };
 
 namespace {
@@ -62,7 +62,9 @@ private slots:
     void ballistics_data();
     void ballistics();
     void stripSettingsForUnknownChannels();
-    void channelOutputsFollowFaderMuteAndSolo();
+    void isoOutputsAreTheInputsBeforeTheFader();
+    void inputsLineUpOnTheTimeline();
+    void clockKeepsTheMasterGoing();
     void soloWithoutInputDoesNotSilenceOthers();
     void monoInputFeedsBothSides();
     void masterIsClampedButMeterIsNot();
@@ -107,7 +109,8 @@ void TestAudioMixer::faderLaw()
     mixer.setSource(2, &input);
     MixerOutput out;
     mixer.process(out);
-    QVERIFY(std::fabs(out.channels.at(2).front() - gain) < 1e-4f);
+    QVERIFY(std::fabs(out.master.front() - gain) < 1e-4f);
+    QCOMPARE(out.channels.at(2).front(), 1.0f); // the channel's own recording is before its fader
 }
 
 void TestAudioMixer::ballistics_data()
@@ -143,7 +146,9 @@ void TestAudioMixer::stripSettingsForUnknownChannels()
     QCOMPARE(r, 0.0f);
 }
 
-void TestAudioMixer::channelOutputsFollowFaderMuteAndSolo()
+// Each channel's own recording is its input, whatever its fader, mute and solo; those shape
+// the master and the meters alone.
+void TestAudioMixer::isoOutputsAreTheInputsBeforeTheFader()
 {
     AudioMixer mixer;
     mixer.setMasterVolume(1.0f);
@@ -151,7 +156,7 @@ void TestAudioMixer::channelOutputsFollowFaderMuteAndSolo()
     mixer.setSource(1, &one);
     mixer.setSource(2, &two);
     mixer.setSource(3, &three);
-    mixer.setVolume(1, 1.0f);
+    mixer.setVolume(1, 0.5f);
     mixer.setVolume(2, 1.0f);
     mixer.setVolume(3, 1.0f);
 
@@ -161,7 +166,8 @@ void TestAudioMixer::channelOutputsFollowFaderMuteAndSolo()
     three.push(0.125f, 100);
     MixerOutput out;
     mixer.process(out);
-    QVERIFY(std::fabs(out.master.front() - 0.875f) < 1e-6f);
+    QVERIFY(std::fabs(out.master.front() - (0.5f * AudioMixer::gainForVolume(0.5f) + 0.375f)) < 1e-6f);
+    QCOMPARE(peakOf(out.channels.at(1)), 0.5f); // before its fader
 
     mixer.setSolo(2, true);
     mixer.setMuted(3, true);
@@ -171,17 +177,106 @@ void TestAudioMixer::channelOutputsFollowFaderMuteAndSolo()
     mixer.process(out);
 
     QCOMPARE(out.frameCount(), 100);
-    // Channel 1 is not soloed: its output is silence, its meter falls.
-    QCOMPARE(peakOf(out.channels.at(1)), 0.0f);
+    QVERIFY(out.filledFrames.empty());
+    // Not soloed, muted: their recordings are untouched; their meters fall.
+    QCOMPARE(out.channels.at(1), std::vector<float>(200, 0.5f));
+    QCOMPARE(out.channels.at(3), std::vector<float>(200, 0.125f));
     float l = 0, r = 0;
     mixer.stripLevels(1, l, r);
-    QVERIFY(std::fabs(l - 0.5f * 0.88f) < 1e-6f);
-    // Channel 3 is muted: silence in its output too.
-    QCOMPARE(peakOf(out.channels.at(3)), 0.0f);
+    QVERIFY(l < 0.5f * AudioMixer::gainForVolume(0.5f));
+    mixer.stripLevels(3, l, r);
+    QVERIFY(std::fabs(l - 0.125f * 0.88f) < 1e-6f);
     // Only the soloed channel reaches the master.
-    QCOMPARE(peakOf(out.channels.at(2)), 0.25f);
+    QCOMPARE(out.channels.at(2), std::vector<float>(200, 0.25f));
     QVERIFY(std::fabs(peakOf(out.master) - 0.25f) < 1e-6f);
     QCOMPARE(out.master.size(), size_t(200));
+}
+
+// Inputs meet by their place on the timeline: one that starts later begins with silence,
+// frames from before the master's place are dropped, and a lagging input's late frames are
+// dropped once the master has gone on without them; every gap is counted.
+void TestAudioMixer::inputsLineUpOnTheTimeline()
+{
+    AudioMixer mixer;
+    mixer.setMasterVolume(1.0f);
+    ScriptedInput early, late;
+    mixer.setSource(1, &early);
+    mixer.setVolume(1, 1.0f);
+    mixer.setVolume(2, 1.0f);
+    early.m_clearPosition = 50000;
+    mixer.reset();
+    mixer.setSource(2, &late); // its device opens 10 ms into the take
+
+    early.push(0.5f, 1200);
+    late.push(0.25f, 720, 50480);
+    MixerOutput out;
+    mixer.process(out);
+    QCOMPARE(out.frameCount(), 1200);
+    QCOMPARE(out.filledFrames, (std::map<int, qint64>{{2, 480}}));
+    const std::vector<float> &joined = out.channels.at(2);
+    QCOMPARE(joined[2 * 479], 0.0f);
+    QCOMPARE(joined[2 * 480], 0.25f);
+    QCOMPARE(out.master[2 * 480], 0.75f);
+
+    // Channel 2 stalls for 200 ms: the master goes on, its track is silence.
+    early.push(0.5f, 9600);
+    mixer.process(out);
+    QCOMPARE(out.frameCount(), 9600);
+    QCOMPARE(out.filledFrames.at(2), qint64(9600));
+    // Its stalled audio comes late, with the next: only the part for time not yet mixed is heard.
+    late.push(0.25f, 9600 + 1200);
+    early.push(0.5f, 1200);
+    mixer.process(out);
+    QCOMPARE(out.frameCount(), 1200);
+    QVERIFY(out.filledFrames.empty());
+    QCOMPARE(out.channels.at(2), std::vector<float>(2400, 0.25f));
+    QCOMPARE(late.availableSamples(), size_t(0));
+    QCOMPARE(late.readPosition(), early.readPosition());
+
+    // An input attached with audio from before the master's place: that part is dropped.
+    ScriptedInput joiner;
+    joiner.push(0.125f, 2400, early.readPosition() - 1200);
+    mixer.setSource(3, &joiner);
+    mixer.setVolume(3, 1.0f);
+    early.push(0.5f, 1200);
+    late.push(0.25f, 1200);
+    mixer.process(out);
+    QCOMPARE(out.channels.at(3), std::vector<float>(2400, 0.125f));
+    QCOMPARE(joiner.availableSamples(), size_t(0));
+}
+
+// With a clock, the master keeps time when no input delivers at all (every microphone lost),
+// a second behind it, and an input that comes back is heard at its place.
+void TestAudioMixer::clockKeepsTheMasterGoing()
+{
+    qint64 now = 100 * qint64(1000000000);
+    AudioMixer mixer;
+    mixer.setMasterVolume(1.0f);
+    mixer.setClock([&now] { return now; }, 48000);
+    ScriptedInput input;
+    input.m_clearPosition = 100 * 48000;
+    mixer.setSource(1, &input);
+    mixer.setVolume(1, 1.0f);
+    mixer.reset();
+
+    MixerOutput out;
+    qint64 mixed = 0;
+    for (int tick = 0; tick < 60; ++tick) { // a second and a half, nothing arrives
+        now += 25000000;
+        mixer.process(out);
+        mixed += out.frameCount();
+    }
+    QCOMPARE(mixed, qint64(72000 - 48000));
+    QCOMPARE(out.filledFrames.at(1), qint64(1200));
+
+    // Back: its frames for the last second and on are heard where they belong.
+    input.push(0.5f, 48000 + 1200, 100 * 48000 + 72000 - 48000);
+    now += 25000000;
+    mixer.process(out);
+    QCOMPARE(out.frameCount(), 48000 + 1200);
+    QVERIFY(out.filledFrames.empty());
+    QCOMPARE(peakOf(out.channels.at(1)), 0.5f);
+    QCOMPARE(out.channels.at(1).front(), 0.5f);
 }
 
 void TestAudioMixer::soloWithoutInputDoesNotSilenceOthers()

@@ -167,6 +167,7 @@ private slots:
     void overflowDropsOldestWholeFrames();
     void delayHoldsBackNewest();
     void peakHold();
+    void timelineKeepsFramesInPlace();
     void liveProducerLosesNothing_data();
     void liveProducerLosesNothing();
 
@@ -361,6 +362,56 @@ void TestAudioCapture::peakHold()
     buffer.clear();
     QCOMPARE(buffer.takePeak(), 0.0f);
     QCOMPARE(buffer.availableSamples(), size_t(0));
+}
+
+// Frames land where they belong on the input's timeline: what the reader already filled with
+// silence is dropped when it comes late, a block placed ahead follows silence, time already
+// held is not doubled, and overflow moves the reader's place past what it lost.
+void TestAudioCapture::timelineKeepsFramesInPlace()
+{
+    AudioSampleBuffer buffer;
+    buffer.configure(1);
+    buffer.clear(); // the timeline starts at 0
+    const auto appendAt = [&](quint64 first, int frames, qint64 position) {
+        const std::vector<float> block = ramp(first, frames, 1);
+        buffer.append(block.data(), block.size(), AudioSampleBuffer::kAnyGeneration, position);
+    };
+
+    appendAt(0, 100, 0);
+    QCOMPARE(buffer.read(0).size(), size_t(100));
+    buffer.skip(50); // the reader filled frames 100..149 with silence
+    QCOMPARE(buffer.readPosition(), qint64(150));
+    appendAt(100, 80, AudioSampleBuffer::kContinue); // frames 100..179 arrive late
+    std::vector<float> held = buffer.read(0);
+    QCOMPARE(held.size(), size_t(30));
+    QCOMPARE(rampStartFrame(held, 1), qint64(150));
+
+    appendAt(180, 20, 200); // 20 frames of silence before it
+    held = buffer.read(0);
+    QCOMPARE(held.size(), size_t(40));
+    QVERIFY(std::all_of(held.begin(), held.begin() + 20, [](float x) { return x == 0.0f; }));
+    QCOMPARE(rampStartFrame(std::vector<float>(held.begin() + 20, held.end()), 1), qint64(180));
+
+    appendAt(200, 50, 220);
+    appendAt(210, 50, 230); // frames 220..269 held already: only 270..279 are new
+    held = buffer.read(0);
+    QCOMPARE(held.size(), size_t(60));
+    QCOMPARE(rampStartFrame(held, 1), qint64(200));
+
+    // Overflow: the reader's place moves past the lost frames, so later blocks keep theirs.
+    const qint64 capacity = qint64(buffer.capacity());
+    QCOMPARE(buffer.readPosition(), qint64(280));
+    appendAt(0, int(capacity + 10), 280);
+    QCOMPARE(buffer.readPosition(), qint64(290));
+    QCOMPARE(buffer.droppedSamples(), 10ull);
+    QCOMPARE(buffer.takeUnreportedDrops(), 10ull);
+
+    // A block far ahead of an idle reader: silence up to the ring, no loss reported.
+    buffer.clear();
+    appendAt(0, 10, 3 * capacity);
+    QCOMPARE(buffer.availableSamples(), size_t(capacity));
+    QCOMPARE(buffer.readPosition(), 2 * capacity + 10);
+    QCOMPARE(buffer.takeUnreportedDrops(), 0ull);
 }
 
 void TestAudioCapture::liveProducerLosesNothing_data()

@@ -70,6 +70,7 @@ private slots:
     void writeFailureEndsTheTakeWithEveryFileFinalised();
     void firstSlotWaitsForAPictureOfItsOwn();
     void takeStartedAtAPastInstantKeepsItsLength();
+    void channelTracksKeepTimeThroughAnInputsSilence();
 };
 
 void TestTakeRecorder::audioGoesOnInPartsWithoutGapOrOverlap_data()
@@ -234,6 +235,45 @@ void TestTakeRecorder::takeStartedAtAPastInstantKeepsItsLength()
     QCOMPARE(report.durationNs, 1000 * kMs);
     QCOMPARE(encoder->frames.size(), size_t(30));
     QCOMPARE(take.audioFramesAppended(), qint64(48000));
+}
+
+// A take of exactly one second whose channel 1 input vanishes for a while (no output at all)
+// and whose channel 2 input the mixer fills in for: both tracks stay as long as the master,
+// the silence is counted per channel, and a stop that comes late leaves every file exactly
+// one second long, its last milliseconds silence that is no input's.
+void TestTakeRecorder::channelTracksKeepTimeThroughAnInputsSilence()
+{
+    QTemporaryDir dir;
+    qint64 now = 1000 * kMs;
+    TakeRecorder take(FrameRate{30, 1}, 48000, [&now] { return now; });
+    QVERIFY(take.openMasterAudio(dir.filePath("Master_Audio_Output.wav")));
+    QVERIFY(take.openChannelAudio(1, dir.filePath("Channel_01_Audio.wav")));
+    QVERIFY(take.openChannelAudio(2, dir.filePath("Channel_02_Audio.wav")));
+    take.limitLength(1000 * kMs);
+    take.start();
+    const std::vector<float> block = countingFrames(0, 1200);
+    for (int tick = 0; tick < 39; ++tick) { // 46 800 frames arrive, 1 200 short of the second
+        std::map<int, std::vector<float>> channels{{2, block}};
+        if (tick < 10 || tick >= 20)
+            channels[1] = block;
+        take.appendAudio(block, channels, true, {{2, tick == 5 ? 300 : 0}});
+        now += 25 * kMs;
+    }
+    now += 200 * kMs; // the stop comes late
+    const TakeReport report = take.finish([](int) { return std::shared_ptr<ISource>(); });
+    QVERIFY(report.failure.isEmpty());
+
+    QCOMPARE(report.channelSilenceFrames, (std::map<int, qint64>{{1, 12000}, {2, 300}}));
+    for (const QString &path : {report.masterAudio.parts.first(), report.channelAudio.at(1).parts.first(),
+                                report.channelAudio.at(2).parts.first()}) {
+        const WavReadback wav = readWav(path);
+        QCOMPARE(wav.frames(), qint64(48000));
+        QCOMPARE(wav.samples[size_t(47999) * 2], qint16(0));
+    }
+    const WavReadback channel1 = readWav(report.channelAudio.at(1).parts.first());
+    QCOMPARE(channel1.samples[size_t(12000 + 1) * 2], qint16(0));        // in the gap
+    QVERIFY(channel1.samples[size_t(24000 + 1) * 2] != qint16(0));       // back, in step
+    QCOMPARE(channel1.samples[size_t(24000 + 1) * 2], readWav(report.masterAudio.parts.first()).samples[size_t(24000 + 1) * 2]);
 }
 
 QTEST_GUILESS_MAIN(TestTakeRecorder)

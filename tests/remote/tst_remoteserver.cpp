@@ -6,6 +6,7 @@
 // Longer than our other files: every case needs the same live server and sockets, and the
 // cases read best beside the route table they exercise.
 #include "app/ApplicationManager.h"
+#include "capture/AudioCapture.h"
 #include "capture/CameraCapture.h"
 #include "models/InputChannelsModel.h"
 #include "remote/AccessKey.h"
@@ -239,12 +240,16 @@ void TestRemoteServer::statusAnswerIsExact()
 {
     putPatternOn(2, 2);
     m_manager->setActiveSourceId(2);
+    m_manager->setAudioInputForChannel(2, QStringLiteral("Test Interface \u2014 In 3"));
     const QByteArray reply = exchange(request("GET", "/api/status"));
 
     const auto channel = [this](int id, bool active, const QByteArray &link, const QByteArray &name) {
-        // A running camera says how it runs; a channel without one is off.
+        // A running camera says how it runs; a channel without one is off. The card names the
+        // microphone the channel hears.
         const QByteArray format = active ? QStringLiteral("1920\u00d71080 RGB24 30 fps").toUtf8() : QByteArray();
-        return "{\"active\":" + QByteArray(active ? "true" : "false") + ",\"colorRange\":\"Default\",\"deviceLink\":\""
+        const QByteArray audio = active ? QStringLiteral("\"audioInput\":\"Test Interface \u2014 In 3\",\"audioState\":\"live\"").toUtf8()
+                                        : QByteArray("\"audioInput\":\"None\",\"audioState\":\"none\"");
+        return "{\"active\":" + QByteArray(active ? "true" : "false") + "," + audio + ",\"colorRange\":\"Default\",\"deviceLink\":\""
                + link + "\",\"framerate\":30,\"height\":1080,\"id\":" + QByteArray::number(id) + ",\"name\":\"" + name
                + "\",\"sourceFormat\":\"" + format + "\",\"sourceState\":\"" + (active ? "live" : "off")
                + "\",\"trouble\":\""
@@ -459,6 +464,16 @@ void TestRemoteServer::removeSource()
     QCOMPARE(m_manager->getCameraLinkForChannel(2).isEmpty(), removed == 2);
     QCOMPARE(m_manager->activeSourceId(), removed == 1 ? 2 : 1);
     QCOMPARE(m_model->hasActiveVideo(removed == 0 ? 1 : removed), removed == 0);
+
+    // A microphone comes off a channel the same way.
+    m_manager->setAudioInputForChannel(1, AudioCapture::testToneName());
+    m_manager->setAudioInputForChannel(2, AudioCapture::testToneName());
+    QByteArray audioTarget = target;
+    audioTarget.replace("remove_source", "remove_audio");
+    QVERIFY(exchange(request("POST", audioTarget, body)).endsWith("\r\n\r\n{\"status\":\"ok\"}"));
+    for (int id : {1, 2})
+        QCOMPARE(m_manager->getChannelAudioStateForChannel(id), removed == id ? "none" : "live");
+    QCOMPARE(m_manager->getChannelAudioInput(removed == 0 ? 1 : removed), removed == 0 ? AudioCapture::testToneName() : "None");
 }
 
 void TestRemoteServer::recordToggles()

@@ -19,6 +19,7 @@
 #include "app/ApplicationManager.h"
 #include "app/LogHandler.h"
 #include "capture/AudioCapture.h"
+#include "capture/AudioDeviceRegistry.h"
 #include "models/InputChannelsModel.h"
 #include "ui/QmlRegistration.h"
 #include "remote/RemoteControlServer.h"
@@ -326,6 +327,11 @@ int main(int argc, char *argv[])
     parser.addOption({ QStringLiteral("benchmark"), QStringLiteral("Settings: run the hardware benchmark first.") });
     parser.addOption({ QStringLiteral("webcams"), QStringLiteral("Simulated USB webcams instead of the built-in cameras.") });
     parser.addOption({ QStringLiteral("size"), QStringLiteral("Main window size, for example 1920x1080."), QStringLiteral("WxH") });
+    parser.addOption({ QStringLiteral("audio"),
+                       QStringLiteral("tone (the Test Tone on every channel), interface (input N of the four-input "
+                                      "Test Interface on channel N, trim and low cut on channel 1) or interface-lost "
+                                      "(the same, then unplugged)."),
+                       QStringLiteral("inputs"), QStringLiteral("tone") });
     parser.process(app);
     const int channels = qBound(0, parser.value(QStringLiteral("channels")).toInt(), 4);
     const bool recording = parser.value(QStringLiteral("state")) == QLatin1String("recording");
@@ -364,9 +370,19 @@ int main(int argc, char *argv[])
             return 2;
         }
     } else {
+        const QString audio = parser.value(QStringLiteral("audio"));
         for (int channel = 1; channel <= channels; ++channel) {
             manager->setCameraForChannel(channel, testPatternKey(channel), 1280, 720, 30.0f, QStringLiteral("Default"));
-            manager->setAudioInputForChannel(channel, AudioCapture::testToneName());
+            if (audio == QLatin1String("tone"))
+                manager->setAudioInputForChannel(channel, AudioCapture::testToneName());
+        }
+        if (audio != QLatin1String("tone")) {
+            for (int channel = 1; channel <= 4; ++channel)
+                manager->setAudioInputForChannel(channel, AudioInputChoice{AudioCapture::testInterfaceName(), channel, 1}.text());
+            manager->setChannelGainTrim(1, 6.0f);
+            manager->setChannelLowCutEnabled(1, true);
+            if (audio == QLatin1String("interface-lost"))
+                AudioDeviceRegistry::shared().setUnplugged(AudioCapture::testInterfaceName(), true);
         }
     }
 

@@ -66,6 +66,10 @@ TestCase {
         compare(StatusTexts.takeSavedText(take, "SR"), "Take_03 sačuvan — 4 kamere, 5 WAV fajlova, timeline")
         compare(StatusTexts.takeSavedText({ name: "Take_04", cameras: 1, wavFiles: 1, timeline: false }, "EN"),
                 "Take_04 saved — 1 camera, 1 WAV file, no timeline")
+        // A microphone lost during the take: its channel's silence is named.
+        const gap = { name: "Take_05", cameras: 0, wavFiles: 3, timeline: true, audioSilence: { "2": 2.26 } }
+        compare(StatusTexts.takeSavedText(gap, "EN"), "Take_05 saved — 0 cameras, 3 WAV files, timeline, silence on channel 2 (2.3 s)")
+        compare(StatusTexts.takeSavedText(gap, "SR"), "Take_05 sačuvan — 0 kamera, 3 WAV fajla, timeline, tišina na kanalu 2 (2,3 s)")
     }
 
     function test_tileStatus_data() {

@@ -415,6 +415,43 @@ Item {
             fuzzyCompare(findByName(strip, "fader").value, 0.5, 1e-6)
         }
 
+        // Trim and low cut reach the back end and follow it; REMOVE INPUT takes the microphone
+        // off, and the selector then says "None".
+        function test_stripTrimLowCutAndRemoval() {
+            const mixer = createTemporaryObject(mixerComponent, host, { width: 700 })
+            const strip = channelStrips(mixer)[2]
+            AppManager.setAudioInputForChannel(3, "Test Interface \u2014 In 3")
+            compare(strip.audioState, "live")
+            compare(strip.inputLabel, "Test Interface \u2014 In 3")
+            const popup = strip.settingsPopup
+            popup.open()
+            tryVerify(() => popup.opened)
+
+            const slider = findByName(popup.contentItem, "trimSlider")
+            for (let step = 0; step < 12; ++step) // as the arrow keys move it, 0.5 dB a step
+                slider.increase()
+            slider.moved()
+            fuzzyCompare(AppManager.getChannelGainTrim(3), 6, 1e-6)
+            compare(findByName(popup.contentItem, "trimValue").text, "+6.0 dB")
+            AppManager.setChannelGainTrim(3, -30) // held to the control's range
+            compare(slider.value, -20)
+
+            const lowCut = findByName(popup.contentItem, "lowCutSwitch")
+            mouseClick(lowCut)
+            verify(AppManager.isChannelLowCutEnabled(3))
+            AppManager.setChannelLowCutEnabled(3, false)
+            verify(!lowCut.checked)
+
+            mouseClick(findByName(popup.contentItem, "removeInputButton"))
+            compare(AppManager.getChannelAudioInput(3), "None")
+            compare(strip.audioState, "none")
+            compare(findByName(strip, "inputSelector").displayText, "None")
+            // Trim and low cut are the channel's: kept for its next input.
+            compare(AppManager.getChannelGainTrim(3), -20)
+            AppManager.setChannelGainTrim(3, 0)
+            popup.close()
+        }
+
         function test_stripInputSelector() {
             const mixer = createTemporaryObject(mixerComponent, host, { width: 700 })
             const strip = channelStrips(mixer)[1]

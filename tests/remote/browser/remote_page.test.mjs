@@ -479,8 +479,8 @@ test('a new key sends the phone back to the QR code', async () => {
 
 function status(overrides) {
   const channels = [1, 2, 3, 4].map((id) => ({
-    active: false, colorRange: 'Default', deviceLink: '', framerate: 30, height: 1080, id, name: '',
-    sourceFormat: '', sourceState: 'off', trouble: '', width: 1920,
+    active: false, audioInput: 'None', audioState: 'none', colorRange: 'Default', deviceLink: '', framerate: 30,
+    height: 1080, id, name: '', sourceFormat: '', sourceState: 'off', trouble: '', width: 1920,
   }));
   const base = {
     activeSourceId: 1, activeVideoCount: 0, channels, countdownSeconds: 3, currentFps: 30, isArming: false,
@@ -495,6 +495,8 @@ function status(overrides) {
     result.channels[Number(id) - 1].sourceState = state;
   for (const [id, trouble] of Object.entries(overrides.troubles || {}))
     result.channels[Number(id) - 1].trouble = trouble;
+  for (const [id, [input, state]] of Object.entries(overrides.audio || {}))
+    Object.assign(result.channels[Number(id) - 1], { audioInput: input, audioState: state });
   return result;
 }
 
@@ -622,6 +624,35 @@ test('page logic on crafted status answers', async (t) => {
     await page.unroute('**/api/switch*');
     await serveStatus(status({ activeIds: [1] }));
     await page.waitForSelector('#studioSection', { state: 'hidden' });
+  });
+  await t.test('a card names its microphone and says when it is lost; the dialog takes it off', async () => {
+    await serveStatus(status({ activeIds: [1, 2, 3], audio: { 1: ['Interface \u2014 In 1', 'live'], 2: ['Interface \u2014 In 2', 'lost'] } }));
+    await page.waitForSelector('#card-2 .card-mic.lost');
+    assert.equal(await page.textContent('#card-1 .card-mic'), '🎙 Interface \u2014 In 1');
+    assert.equal(await page.textContent('#card-2 .card-mic'), 'MIC LOST: Interface \u2014 In 2');
+    assert.equal(await page.locator('#card-3 .card-mic').count(), 0); // no microphone, no line
+
+    await page.route('**/api/devices*', (route) => route.fulfill({
+      status: 200, contentType: 'application/json', body: '{"audioDevices":[],"videoDevices":[]}',
+    }));
+    const removed = new Promise((resolve) => {
+      page.route('**/api/remove_audio*', async (route) => {
+        resolve([route.request().method(), new URL(route.request().url()).searchParams.get('channelId')]);
+        await route.fulfill({ status: 200, contentType: 'application/json', body: '{"status":"ok"}' });
+      });
+    });
+    await page.locator('#card-1 .gear-btn').tap();
+    await page.waitForSelector('#micRow:not(.hidden)');
+    assert.equal(await page.textContent('#micName'), 'Interface \u2014 In 1');
+    await page.locator('#removeMicBtn').tap();
+    assert.deepEqual(await removed, ['POST', '1']);
+    await page.unroute('**/api/remove_audio*');
+    await page.waitForSelector('#sourceDialog.hidden', { state: 'attached' });
+    await page.locator('#card-3 .gear-btn').tap();
+    await page.waitForSelector('#sourceDialog:not(.hidden)');
+    assert.equal(await page.isVisible('#micRow'), false);
+    await page.locator('#cancelBtn').tap();
+    await page.unroute('**/api/devices*');
   });
   await t.test('an answer that is not JSON counts as a failed poll', async () => {
     await serveStatus('<html>captive portal</html>');

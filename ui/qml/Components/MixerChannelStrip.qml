@@ -18,9 +18,17 @@ Rectangle {
     property string inputName: ""
     property real volume: 1.0
     property int cameraLink: 0
+    // What the channel hears ("Interface — In 3", "None") and how: "none", "live", "lost".
+    property string inputLabel: "None"
+    property string audioState: "none"
+    property real trimDb: 0
+    property bool isLowCut: false
+    readonly property bool isSR: AppManager.currentLanguage === "SR"
     // Short of room: the input selector folds away (the gear's settings have it too).
     property bool isFolded: false
     readonly property var inputDevices: AppManager.audioInputDevices
+    // The channel's settings (the gear on its badge).
+    readonly property alias settingsPopup: settingsPopup
     readonly property int inputIndex: Math.max(0, inputDevices.indexOf(inputName))
 
     function refresh() {
@@ -28,6 +36,10 @@ Rectangle {
         isSolo = AppManager.isChannelAudioSolo(channelId)
         isSeparate = AppManager.isChannelSeparateAudioEnabled(channelId)
         inputName = AppManager.getChannelAudioInput(channelId)
+        inputLabel = AppManager.getChannelAudioInputLabel(channelId)
+        audioState = AppManager.getChannelAudioStateForChannel(channelId)
+        trimDb = AppManager.getChannelGainTrim(channelId)
+        isLowCut = AppManager.isChannelLowCutEnabled(channelId)
         cameraLink = AppManager.getChannelCameraLink(channelId)
         if (!meter.isFaderPressed)
             volume = AppManager.getChannelAudioVolume(channelId)
@@ -77,20 +89,27 @@ Rectangle {
             Layout.preferredHeight: 20
             Layout.minimumHeight: 20
             radius: 2
-            color: strip.isMuted ? Tint.alpha(Colors.recRed, 0.2)
+            readonly property bool isLost: strip.audioState === "lost"
+
+            color: isLost || strip.isMuted ? Tint.alpha(Colors.recRed, 0.2)
                  : strip.isSolo ? Tint.alpha(Colors.alertAmber, 0.2)
                  : Tint.alpha(Colors.borderStrong, 0.25)
             border.width: 1
-            border.color: strip.isMuted ? Colors.recRed : strip.isSolo ? Colors.alertAmber : Colors.borderDark
+            border.color: isLost || strip.isMuted ? Colors.recRed : strip.isSolo ? Colors.alertAmber : Colors.borderDark
 
+            // A lost microphone first: its track is recording silence. A strip without an input
+            // dims its name (its selector says "None").
             Text {
                 objectName: "badgeText"
                 anchors.centerIn: parent
                 width: Math.min(implicitWidth, parent.width - 32)
                 elide: Text.ElideRight
-                text: strip.isMuted ? "MUTED" : strip.isSolo ? "SOLO" : strip.channelName.toUpperCase()
+                text: badge.isLost ? (strip.isSR ? "IZGUBLJEN" : "MIC LOST")
+                    : strip.isMuted ? "MUTED" : strip.isSolo ? "SOLO"
+                    : strip.channelName.toUpperCase()
                 font: Typography.captionBold
-                color: strip.isMuted ? Colors.recRed : strip.isSolo ? Colors.alertAmber : Colors.textPrimary
+                color: badge.isLost || strip.isMuted ? Colors.recRed : strip.isSolo ? Colors.alertAmber
+                     : strip.audioState === "none" ? Colors.textMuted : Colors.textPrimary
             }
 
             Text {
@@ -163,27 +182,49 @@ Rectangle {
                         onActivated: index => AppManager.setAudioInputForChannel(strip.channelId, textAt(index))
                     }
 
-                    Text {
-                        text: "Gain Trim (dB)"
-                        font: Typography.caption
-                        color: Colors.textSecondary
+                    Item {
+                        width: parent.width
+                        height: trimLabel.implicitHeight
+
+                        Text {
+                            id: trimLabel
+
+                            text: "Gain Trim (dB)"
+                            font: Typography.caption
+                            color: Colors.textSecondary
+                        }
+
+                        Text {
+                            objectName: "trimValue"
+                            anchors.right: parent.right
+                            text: (strip.trimDb > 0 ? "+" : "") + strip.trimDb.toFixed(1) + " dB"
+                            font: Typography.captionBold
+                            color: strip.trimDb !== 0 ? Colors.accent : Colors.textSecondary
+                        }
                     }
 
-                    // Not bound to the back end: it has no gain trim.
+                    // Before everything else: the channel's own recording, its meter and its fader.
                     Slider {
+                        objectName: "trimSlider"
                         width: parent.width
                         height: 20
                         from: -20
                         to: 20
-                        value: 0
+                        stepSize: 0.5
+                        value: strip.trimDb
+                        onMoved: AppManager.setChannelGainTrim(strip.channelId, value)
                     }
 
-                    // Not bound to the back end: it has no low-cut filter.
                     Switch {
                         id: lowCut
 
+                        objectName: "lowCutSwitch"
                         text: "Low-Cut Filter (80Hz)"
-                        checked: false
+                        checked: strip.isLowCut
+                        onToggled: {
+                            AppManager.setChannelLowCutEnabled(strip.channelId, checked)
+                            checked = Qt.binding(() => strip.isLowCut)
+                        }
 
                         contentItem: Text {
                             leftPadding: lowCut.indicator.width + lowCut.spacing
@@ -214,6 +255,10 @@ Rectangle {
 
                         text: "Separate Track (ISO REC)"
                         checked: strip.isSeparate
+                        ToolTip.visible: hovered
+                        ToolTip.delay: 300
+                        ToolTip.text: strip.isSR ? "Sopstveni snimak kanala je pre fejdera: ulaz posle trima i low-cut filtera, bez fejdera, mute i solo."
+                                                 : "The channel's own track is pre-fader: its input after trim and low cut, without fader, mute or solo."
                         onToggled: {
                             AppManager.setChannelSeparateAudioEnabled(strip.channelId, checked)
                             checked = Qt.binding(() => strip.isSeparate)
@@ -231,6 +276,23 @@ Rectangle {
                     Item {
                         width: parent.width
                         height: 28
+
+                        // Takes the microphone off the channel; it is then silent and says so.
+                        DarkButton {
+                            objectName: "removeInputButton"
+                            anchors.left: parent.left
+                            width: 120
+                            height: 28
+                            enabled: strip.audioState !== "none"
+                            onClicked: AppManager.removeAudioInputFromChannel(strip.channelId)
+
+                            Text {
+                                anchors.centerIn: parent
+                                text: strip.isSR ? "UKLONI ULAZ" : "REMOVE INPUT"
+                                font: Typography.captionBold
+                                color: parent.enabled ? Colors.recRed : Colors.textMuted
+                            }
+                        }
 
                         DarkButton {
                             anchors.right: parent.right
@@ -260,12 +322,17 @@ Rectangle {
             Layout.minimumHeight: 26
             font: Typography.caption
             popupMinWidth: 320
+            // "Interface — In 3": the inputs stay in view on a narrow strip.
+            textElide: Text.ElideMiddle
             model: strip.inputDevices
             currentIndex: strip.inputIndex
             onActivated: index => AppManager.setAudioInputForChannel(strip.channelId, textAt(index))
             ToolTip.visible: hovered
             ToolTip.delay: 300
-            ToolTip.text: strip.inputName
+            ToolTip.text: strip.audioState === "none" ? (strip.isSR ? "Bez ulaza: kanal je nem." : "No input: the channel is silent.")
+                        : strip.audioState === "lost" ? (strip.isSR ? strip.inputLabel + " je izgubljen; ponovo se povezuje sam."
+                                                                  : strip.inputLabel + " is lost; it reconnects by itself.")
+                        : strip.inputLabel
         }
 
         DbInputBox {
@@ -341,7 +408,9 @@ Rectangle {
                 ToolTip.visible: isHovered
                 ToolTip.delay: 300
                 ToolTip.text: strip.isSeparate
-                              ? "Separate Track Recording: ON\n(Records both separate Channel audio file AND Master failsafe mix)"
+                              ? "Separate Track Recording: ON\n(Records both separate Channel audio file AND Master failsafe mix)\n"
+                                + (strip.isSR ? "Sopstveni snimak je pre fejdera: trim i low-cut, bez fejdera, mute i solo."
+                                              : "The channel file is pre-fader: trim and low cut only, no fader, mute or solo.")
                               : "Separate Track Recording: OFF\n(Audio mixed into Master failsafe only)"
             }
 

@@ -71,21 +71,29 @@ function serbianCount(n, one, few, many) {
     return many
 }
 
-// After a take: "Take_03 saved — 4 cameras, 5 WAV files, timeline".
+// After a take: "Take_03 saved — 4 cameras, 5 WAV files, timeline", and the channels whose
+// track holds silence for a microphone that was lost: "silence on channel 2 (2.3 s)".
 function takeSavedText(summary, language) {
     const cameras = summary.cameras || 0
     const wavs = summary.wavFiles || 0
+    const silence = summary.audioSilence || {}
+    const sr = language === "SR"
+    const gaps = Object.keys(silence).sort().map(id => {
+        const seconds = Number(silence[id]).toFixed(1)
+        return sr ? "tišina na kanalu " + id + " (" + seconds.replace(".", ",") + " s)"
+                  : "silence on channel " + id + " (" + seconds + " s)"
+    })
     const parts = []
-    if (language === "SR") {
+    if (sr) {
         parts.push(cameras + " " + serbianCount(cameras, "kamera", "kamere", "kamera"))
         parts.push(wavs + " WAV " + serbianCount(wavs, "fajl", "fajla", "fajlova"))
         parts.push(summary.timeline ? "timeline" : "bez timeline-a")
-        return summary.name + " sačuvan — " + parts.join(", ")
+        return summary.name + " sačuvan — " + parts.concat(gaps).join(", ")
     }
     parts.push(cameras + (cameras === 1 ? " camera" : " cameras"))
     parts.push(wavs + " WAV " + (wavs === 1 ? "file" : "files"))
     parts.push(summary.timeline ? "timeline" : "no timeline")
-    return summary.name + " saved — " + parts.join(", ")
+    return summary.name + " saved — " + parts.concat(gaps).join(", ")
 }
 
 function writeText(speedMBs) {

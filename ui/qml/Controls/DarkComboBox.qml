@@ -11,6 +11,9 @@ ComboBox {
 
     property string noteRole: "note"
     property real popupMinWidth: 280
+    // How the shown entry is cut when it does not fit (a list whose entries end in what
+    // matters elides in the middle).
+    property int textElide: Text.ElideRight
 
     implicitWidth: 200
     implicitHeight: 36
@@ -31,7 +34,7 @@ ComboBox {
         font: root.font
         color: Colors.textPrimary
         verticalAlignment: Text.AlignVCenter
-        elide: Text.ElideRight
+        elide: root.textElide
     }
 
     indicator: Canvas {

@@ -98,6 +98,20 @@ void linkStudioToServer(RemoteControlServer *remote, StudioSession *studio)
     shareAccess();
 }
 
+// --machine and --follow: what the remote dialog's studio part sets, for a machine run
+// without windows.
+void applyStudioCommandLine(StudioSession *studio, const CommandLineOptions &options)
+{
+    if (!options.machineName.isEmpty())
+        studio->setMachineName(options.machineName);
+    if (options.followLink.isEmpty())
+        return;
+    if (const QString why = studio->followLeader(options.followLink, QString()); !why.isEmpty())
+        qWarning().noquote() << "[Vireon] Not following" << options.followLink << ":" << why;
+    else
+        qDebug().noquote() << "[Vireon] Following the studio leader at" << options.followLink;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -147,6 +161,7 @@ int main(int argc, char *argv[])
     // Listening from here on, before any window: a phone can connect during start-up.
     remote->startServer(options.port >= 0 ? options.port : RemoteControlServer::DefaultPort);
     linkStudioToServer(remote, manager->studio());
+    applyStudioCommandLine(manager->studio(), options);
     // The address to open on the phone, key included, for whoever runs the program without
     // windows (there is no QR code to scan then).
     if (remote->isRunning()) {

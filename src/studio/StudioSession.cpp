@@ -155,10 +155,16 @@ QVariantList StudioSession::followers() const
     return list;
 }
 
+bool StudioSession::isLed() const
+{
+    return isFollowing() || m_follower.hasLeaderContact();
+}
+
 QString StudioSession::leaderState() const
 {
+    // Added on the leader: led while its probes come, with nothing kept here.
     if (!m_settings.leader)
-        return QString();
+        return m_follower.hasLeaderContact() ? QStringLiteral("linked") : QString();
     if (!m_follower.joinError().isEmpty() && !m_follower.hasLeaderContact())
         return QStringLiteral("refused");
     return m_follower.hasLeaderContact() ? QStringLiteral("linked") : QStringLiteral("waiting");
@@ -166,8 +172,13 @@ QString StudioSession::leaderState() const
 
 QString StudioSession::leaderText() const
 {
-    if (!m_settings.leader)
-        return QString();
+    if (!m_settings.leader) {
+        if (!m_follower.hasLeaderContact())
+            return QString();
+        const QString leader = m_follower.leaderMachine().isEmpty() ? text(QStringLiteral("a leader"), QStringLiteral("vođa"))
+                                                                    : m_follower.leaderMachine();
+        return text(QStringLiteral("Led by %1: linked"), QStringLiteral("Vodi ga %1: povezan")).arg(leader);
+    }
     const QString name = m_follower.leaderMachine().isEmpty() ? text(QStringLiteral("the leader"), QStringLiteral("vođu"))
                                                               : m_follower.leaderMachine();
     const QString state = leaderState();
@@ -318,7 +329,7 @@ QVariantList StudioSession::followerSources() const
 
 QJsonObject StudioSession::statusJson() const
 {
-    if (!isLeading() && !isFollowing())
+    if (!isLeading() && !isLed())
         return QJsonObject();
     QJsonObject status{{QStringLiteral("role"), isLeading() ? QStringLiteral("leader") : QStringLiteral("follower")},
                        {QStringLiteral("followers"), QJsonArray::fromVariantList(followers())},

@@ -38,10 +38,14 @@ class StudioSession : public QObject
     // The followers' cameras the programme can switch to (followerSources()).
     Q_PROPERTY(QVariantList followerSources READ followerSources NOTIFY followersChanged)
     Q_PROPERTY(bool isLeading READ isLeading NOTIFY followersChanged)
+    // The operator linked this machine to a leader here (FOLLOW LEADER).
     Q_PROPERTY(bool isFollowing READ isFollowing NOTIFY leaderChanged)
-    // "Following A at 192.168.1.20:8080: linked"; empty when not following.
+    // ... or a leader drives it, having added it there: its probes keep coming.
+    Q_PROPERTY(bool isLed READ isLed NOTIFY leaderChanged)
+    // "Following A at 192.168.1.20:8080: linked", "Led by A: linked" (added on the leader);
+    // empty when not led.
     Q_PROPERTY(QString leaderText READ leaderText NOTIFY leaderChanged)
-    // "linked", "waiting" (no word from the leader for 3 s), "refused"; empty when not following.
+    // "linked", "waiting" (no word from the leader for 3 s), "refused"; empty when not led.
     Q_PROPERTY(QString leaderState READ leaderState NOTIFY leaderChanged)
     // This machine's clock as its kernel sees it ("PTP", "not synchronised", ...).
     Q_PROPERTY(QString ownClockText READ ownClockText NOTIFY ownClockChanged)
@@ -70,6 +74,7 @@ public:
     QVariantList followers() const;
     bool isLeading() const { return !m_leader.followers().isEmpty(); }
     bool isFollowing() const { return m_settings.leader.has_value(); }
+    bool isLed() const;
     QString leaderText() const;
     QString leaderState() const;
     QString ownClockText() const;

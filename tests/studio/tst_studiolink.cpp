@@ -462,6 +462,13 @@ void TestStudioLink::sessionShowsTheStudioAndKeepsIt()
     again.stopFollowing();
     QVERIFY(again.leaderText().isEmpty());
     QVERIFY(StudioSettings::load().followers.isEmpty());
+    // Added on a leader instead: this machine shows the leader while its probes come.
+    QVERIFY(again.statusJson().isEmpty());
+    again.follower()->noteLeaderContact(QStringLiteral("A"));
+    QCOMPARE(again.leaderText(), QStringLiteral("Led by A: linked"));
+    QCOMPARE(again.statusJson().value(QStringLiteral("role")).toString(), QStringLiteral("follower"));
+    QVERIFY(!again.isFollowing());
+    QTRY_VERIFY_WITH_TIMEOUT(again.leaderText().isEmpty(), StudioFollower::kLeaderQuietMs + 2000);
 }
 
 QTEST_MAIN(TestStudioLink)

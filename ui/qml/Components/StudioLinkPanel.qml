@@ -103,7 +103,7 @@ ColumnLayout {
     Text {
         objectName: "leaderText"
         Layout.fillWidth: true
-        visible: root.studio.isFollowing
+        visible: root.studio.isLed
         text: root.studio.leaderText
         font: Typography.captionBold
         color: root.stateColor(root.studio.leaderState)

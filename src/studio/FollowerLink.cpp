@@ -116,6 +116,9 @@ void FollowerLink::checkSilence()
     if (m_state == State::Refused)
         return;
     const bool silent = m_sinceAnswer.isValid() && m_sinceAnswer.elapsed() >= LostAfterMs;
+    // Silent while a probe is still out: the log says so rather than nothing.
+    if (silent && m_failuresInRow == 0)
+        m_lastError = QStringLiteral("no answer for %1 ms").arg(m_sinceAnswer.elapsed());
     if (m_failuresInRow >= 2 || silent)
         setState(State::Lost);
 }

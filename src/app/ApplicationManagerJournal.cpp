@@ -42,6 +42,7 @@ void ApplicationManager::setMarkerKey(int key)
     m_markerKey = key;
     emit keybindsChanged();
     qDebug() << "[ApplicationManager] Keybind set for MARKER ->" << keyToString(key);
+    studioSetupChanged();
 }
 
 void ApplicationManager::openCutJournal()

@@ -272,6 +272,8 @@ void ApplicationManager::joinRunningTake(int channelId)
     m_take->addJoiningCamera(channelId, encoder, config.width, config.height);
     m_videoPaths[channelId] = config.outputPath;
     m_videoStartFrames[channelId] = startFrame;
+    m_takePlan.cameras[channelId] = config;
+    m_journal.noteCameraJoined(elapsedTakeMs(), channelId, QFileInfo(config.outputPath).fileName(), startFrame);
     if (m_channelsModel)
         m_channelsModel->setRecording(channelId, true);
     qDebug().noquote() << "[ApplicationManager]" << LogMarkers::markerLine(LogMarkers::kCameraJoined) << "channel" << channelId << "at take frame"

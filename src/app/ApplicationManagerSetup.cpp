@@ -61,6 +61,7 @@ void ApplicationManager::collectSetup(RecordingSettings *recording, StudioSetup 
         saved.isLowCut = channel.isLowCut;
     }
     studio->sourceKeys = m_sourceKeys;
+    studio->markerKey = m_markerKey;
     studio->masterFader = m_mixer.masterVolume();
 }
 
@@ -110,6 +111,7 @@ void ApplicationManager::restoreStudioSetup()
         emit channelAudioStateChanged(id);
     }
     m_sourceKeys = setup.sourceKeys;
+    m_markerKey = setup.markerKey;
     emit keybindsChanged();
     m_mixer.setMasterVolume(setup.masterFader);
     qDebug() << "[ApplicationManager] Studio set-up restored.";

@@ -80,6 +80,7 @@ StudioSetup load(QSettings &settings)
     }
     for (size_t i = 0; i < setup.sourceKeys.size(); ++i)
         read.number(QStringLiteral("hotkey%1").arg(i + 1), 0, 0x7fffffff, &setup.sourceKeys[i]);
+    read.number(QStringLiteral("markerKey"), 0, 0x7fffffff, &setup.markerKey);
     read.number(QStringLiteral("masterFader"), 0.0f, 1.0f, &setup.masterFader);
     settings.endGroup();
     if (const QStringList problems = read.problems(); !problems.isEmpty())
@@ -99,6 +100,7 @@ bool save(QSettings &settings, const StudioSetup &setup)
     }
     for (size_t i = 0; i < setup.sourceKeys.size(); ++i)
         settings.setValue(QStringLiteral("hotkey%1").arg(i + 1), setup.sourceKeys[i]);
+    settings.setValue(QStringLiteral("markerKey"), setup.markerKey);
     settings.setValue(QStringLiteral("masterFader"), double(setup.masterFader));
     settings.endGroup();
     settings.sync();

@@ -1,6 +1,6 @@
 // StudioSetup: how the studio is set up, as one value that survives a restart: per channel
 // its camera (device key, format, flip, name), audio input with its trim and low cut, fader,
-// mute, solo, separate track and camera link; the hotkeys of sources 1-4; the master fader. The application manager
+// mute, solo, separate track and camera link; the hotkeys of sources 1-4 and of the marker; the master fader. The application manager
 // fills it from its channels when the set-up changes, saves it, and applies it at start; the
 // recording settings have their own store (RecordingSettings).
 //
@@ -51,6 +51,7 @@ struct StudioSetup
 {
     std::array<ChannelSetup, ChannelRange::kLast - ChannelRange::kFirst + 1> channels;
     std::array<int, 4> sourceKeys = {0x31, 0x32, 0x33, 0x34}; // the keys 1..4; 0 = none
+    int markerKey = 0x4d; // M; 0 = none
     float masterFader = 1.0f;
 
     ChannelSetup &channel(int channelId) { return channels[size_t(channelId - ChannelRange::kFirst)]; }

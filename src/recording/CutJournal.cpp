@@ -32,8 +32,11 @@ bool CutJournal::open(const QString &takeFolder, const CutJournalTake &take)
                      .arg(take.rate.denominator)
                      .arg(take.width)
                      .arg(take.height));
-    for (const auto &[channelId, file] : take.cameraFiles)
-        writeLine(0, QStringLiteral("camera %1 %2").arg(channelId).arg(quoted(file)));
+    for (const auto &[channelId, file] : take.cameraFiles) {
+        const auto start = take.cameraStartFrames.find(channelId);
+        const QString from = start != take.cameraStartFrames.end() ? QStringLiteral(" from %1").arg(start->second) : QString();
+        writeLine(0, QStringLiteral("camera %1 %2%3").arg(channelId).arg(quoted(file), from));
+    }
     if (!take.masterFile.isEmpty())
         writeLine(0, QStringLiteral("master %1").arg(quoted(take.masterFile)));
     for (const auto &[channelId, file] : take.channelAudioFiles) {
@@ -53,6 +56,11 @@ void CutJournal::noteSwitch(qint64 takeMs, int channelId)
 void CutJournal::noteMarker(qint64 takeMs, int number, const QString &name)
 {
     writeLine(takeMs, QStringLiteral("marker %1 %2").arg(number).arg(CutJournalFormat::quoted(name)));
+}
+
+void CutJournal::noteCameraJoined(qint64 takeMs, int channelId, const QString &file, qint64 startFrame)
+{
+    writeLine(takeMs, QStringLiteral("camera %1 %2 from %3").arg(channelId).arg(CutJournalFormat::quoted(file)).arg(startFrame));
 }
 
 void CutJournal::noteStop(qint64 takeMs)

@@ -32,6 +32,9 @@ struct CutJournalTake
     int width = 1920;
     int height = 1080;
     std::map<int, QString> cameraFiles;       // channel id → file
+    // Cameras that joined the running take: channel id → the sequence frame of their first
+    // frame (every other file begins with the take).
+    std::map<int, qint64> cameraStartFrames;
     QString masterFile;                       // empty: no master track
     std::map<int, QString> channelAudioFiles; // channel id → file
     std::map<int, int> cameraLinks;           // audio channel id → camera channel id (> 0)
@@ -49,6 +52,8 @@ public:
     bool open(const QString &takeFolder, const CutJournalTake &take);
     void noteSwitch(qint64 takeMs, int channelId);
     void noteMarker(qint64 takeMs, int number, const QString &name);
+    // A camera came on during the take and is recorded into `file` from sequence frame startFrame.
+    void noteCameraJoined(qint64 takeMs, int channelId, const QString &file, qint64 startFrame);
     // The take ended after takeMs; nothing follows.
     void noteStop(qint64 takeMs);
     void close();

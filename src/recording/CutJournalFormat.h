@@ -10,6 +10,7 @@
 //   00:00:00.000 switch 1
 //   00:00:04.000 switch 2
 //   00:00:05.230 marker 1 "cough at 12:03"
+//   00:00:07.100 camera 3 "Camera_03.mp4" from 213      (a camera that joined the take)
 //   00:12:00.000 stop
 //
 // Times are hours (two digits or more), minutes, seconds and milliseconds. Names are quoted

@@ -41,7 +41,14 @@ bool readLine(const QString &line, CutJournalContents *contents)
         contents->take.width = s.captured(1).toInt();
         contents->take.height = s.captured(2).toInt();
         contents->hasTake = true;
-    } else if (event == QLatin1String("camera") && w.size() == 4 && toInt(w.at(2), &number)) {
+    } else if (event == QLatin1String("camera") && (w.size() == 4 || w.size() == 6) && toInt(w.at(2), &number)) {
+        if (w.size() == 6) {
+            bool ok = false;
+            const qint64 startFrame = w.at(5).toLongLong(&ok);
+            if (w.at(4) != QLatin1String("from") || !ok || startFrame < 0)
+                return false;
+            contents->take.cameraStartFrames[number] = startFrame;
+        }
         contents->take.cameraFiles[number] = w.at(3);
     } else if (event == QLatin1String("master") && w.size() == 3) {
         contents->take.masterFile = w.at(2);

@@ -84,17 +84,34 @@ void DocumentWriter::noteMedia(const TimelineClip &clip)
 void DocumentWriter::resources()
 {
     line(1, QStringLiteral("<resources>"));
-    line(2, QStringLiteral("<format id=\"r1\"%1%2%3/>")
-                .arg(attribute("frameDuration", time(1)), attribute("width", QString::number(m_model.width)),
-                     attribute("height", QString::number(m_model.height))));
+    // The sequence's format is r1; a camera recorded at another size has a format of its own,
+    // so the editor scales it into the frame instead of reading it as the sequence's size.
+    const auto formatLine = [this](const QString &id, int width, int height) {
+        line(2, QStringLiteral("<format%1%2%3%4/>")
+                    .arg(attribute("id", id), attribute("frameDuration", time(1)), attribute("width", QString::number(width)),
+                         attribute("height", QString::number(height))));
+    };
+    const auto sizeOf = [this](const TimelineMedia &media) {
+        return QPair<int, int>{media.width > 0 ? media.width : m_model.width, media.height > 0 ? media.height : m_model.height};
+    };
+    formatLine(QStringLiteral("r1"), m_model.width, m_model.height);
     int next = 2;
+    QMap<QPair<int, int>, QString> formats{{{m_model.width, m_model.height}, QStringLiteral("r1")}};
+    for (auto it = m_assetIds.begin(); it != m_assetIds.end(); ++it) {
+        const TimelineMedia &media = m_model.media.at(it.key());
+        const QPair<int, int> size = sizeOf(media);
+        if (media.kind == TimelineMedia::Kind::Video && !formats.contains(size)) {
+            formats.insert(size, QStringLiteral("r%1").arg(next++));
+            formatLine(formats.value(size), size.first, size.second);
+        }
+    }
     for (auto it = m_assetIds.begin(); it != m_assetIds.end(); ++it) {
         it.value() = QStringLiteral("r%1").arg(next++);
         const TimelineMedia &media = m_model.media.at(it.key());
         QString attributes = attribute("id", it.value()) + attribute("name", media.fileName)
             + attribute("start", time(media.timecodeFrame.value_or(0))) + attribute("duration", time(media.durationFrames));
         if (media.kind == TimelineMedia::Kind::Video) {
-            attributes += attribute("hasVideo", QStringLiteral("1")) + attribute("format", QStringLiteral("r1"))
+            attributes += attribute("hasVideo", QStringLiteral("1")) + attribute("format", formats.value(sizeOf(media)))
                 + attribute("videoSources", QStringLiteral("1"));
         } else {
             attributes += attribute("hasAudio", QStringLiteral("1")) + attribute("audioSources", QStringLiteral("1"))

@@ -69,6 +69,8 @@ RecordedFileMeasure measureRecordedFile(const QString &path)
     const int video = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (video >= 0) {
         measure.hasVideo = true;
+        measure.width = format->streams[video]->codecpar->width;
+        measure.height = format->streams[video]->codecpar->height;
         const AVDictionaryEntry *tc = av_dict_get(format->streams[video]->metadata, "timecode", nullptr, 0);
         if (!tc)
             tc = av_dict_get(format->metadata, "timecode", nullptr, 0);

@@ -14,6 +14,8 @@ struct RecordedFileMeasure
 {
     QString error;        // empty when the file opened and has a picture or a sound stream
     bool hasVideo = false;
+    int width = 0;        // video: the picture's size
+    int height = 0;
     double seconds = 0.0; // video: up to the end of its last picture; audio: as its header says
     qint64 audioFrames = 0; // sample frames of an audio-only file
     int sampleRate = 0;

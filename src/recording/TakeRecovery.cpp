@@ -120,6 +120,10 @@ void Rebuild::run()
         if (!measure(QStringLiteral("Camera %1").arg(channelId), path, &measured))
             continue;
         m_in.videoPaths[channelId] = path;
+        if (measured.width > 0 && measured.height > 0)
+            m_in.videoSizes[channelId] = QSize(measured.width, measured.height);
+        if (const auto start = take.cameraStartFrames.find(channelId); start != take.cameraStartFrames.end())
+            m_in.videoStartFrames[channelId] = start->second;
         m_in.videoFileExtension = QLatin1Char('.') + QFileInfo(file).suffix();
         m_result.found.append(QStringLiteral("Camera %1: %2, %3").arg(channelId).arg(file, secondsText(measured.seconds)));
     }

@@ -93,6 +93,10 @@ TimelineExportInput timelineInput(const TakePlan &plan, const QString &sessionNa
     input.height = sequence.height();
     input.videoPaths = take.videoPaths;
     input.videoStartFrames = take.videoStartFrames;
+    for (const auto &[channelId, config] : plan.cameras) {
+        if (take.videoPaths.count(channelId))
+            input.videoSizes[channelId] = QSize(config.width, config.height);
+    }
     input.videoFileExtension = containerExtension(plan.container);
     input.isoAudioPaths = take.isoAudioPaths;
     input.cameraLinks = take.cameraLinks;

@@ -63,7 +63,7 @@ struct TakePlan
     TakeEncoderChoice encoder;
     RecordingSettings settings;
     QString masterWavPath;
-    // Each starting camera's configuration, by channel id.
+    // Each recorded camera's configuration, by channel id (one that joined the take too).
     std::map<int, EncoderConfig> cameras;
 
     QString channelWavPath(int channelId) const;

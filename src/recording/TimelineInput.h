@@ -9,6 +9,7 @@
 #include "recording/TimelineMarker.h"
 
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <QtGlobal>
 
@@ -46,6 +47,9 @@ struct TimelineExportInput
     // Cameras that joined the running take: channel id → the sequence frame of their first
     // frame (every other file begins with the take), where their timecode also starts.
     std::map<int, qint64> videoStartFrames;
+    // The frame size of each camera's file, by channel id; a camera missing here was recorded
+    // at the sequence's size.
+    std::map<int, QSize> videoSizes;
     // The take's video container, for naming a camera whose file is not known (".mkv").
     QString videoFileExtension = QStringLiteral(".mp4");
     std::map<int, QString> isoAudioPaths; // channel id → separate channel WAV

@@ -41,6 +41,9 @@ struct TimelineMedia
     // Not a recorded file: a stand-in the xmeml programme cut names so that the switches of a
     // take without any video file still show. The other formats leave it out.
     bool isStandIn = false;
+    // Video: the file's frame size (a camera smaller than the sequence is recorded at its own).
+    int width = 0;
+    int height = 0;
     // Audio: sample rate and channel count of the file.
     int sampleRate = 0;
     int audioChannels = 0;

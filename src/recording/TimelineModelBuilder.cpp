@@ -88,6 +88,10 @@ void Builder::addCameras()
         TimelineMedia media = mediaFor(TimelineMedia::Kind::Video, path, timelineAbsolutePath(path));
         media.channelId = channelId;
         media.clipName = QStringLiteral("clip-cam-%1").arg(channelId);
+        const auto size = m_in.videoSizes.find(channelId);
+        const bool isSized = size != m_in.videoSizes.end() && !size->second.isEmpty();
+        media.width = isSized ? size->second.width() : m_model.width;
+        media.height = isSized ? size->second.height() : m_model.height;
         // A camera that joined the take: its file begins (and its timecode starts) there.
         if (const auto joined = m_in.videoStartFrames.find(channelId); joined != m_in.videoStartFrames.end() && joined->second > 0) {
             const qint64 offset = std::min(joined->second, m_model.durationFrames);

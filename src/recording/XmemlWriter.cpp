@@ -38,7 +38,7 @@ private:
     // A timecode: the label of a file's (or the sequence's) first frame.
     void timecode(int tabs, const QString &text, qint64 frame);
     // The picture's size and shape; the sequence's own format also states its colour depth.
-    void videoSampleCharacteristics(int tabs, bool withColorDepth);
+    void videoSampleCharacteristics(int tabs, bool withColorDepth, int width, int height);
     void link(const QString &clipRef, const char *mediaType, qint64 trackIndex, qint64 clipIndex);
 
     QString videoClipId(int v, qsizetype k) const;
@@ -92,12 +92,12 @@ void DocumentWriter::timecode(int tabs, const QString &text, qint64 frame)
     line(tabs, QStringLiteral("</timecode>"));
 }
 
-void DocumentWriter::videoSampleCharacteristics(int tabs, bool withColorDepth)
+void DocumentWriter::videoSampleCharacteristics(int tabs, bool withColorDepth, int width, int height)
 {
     line(tabs, QStringLiteral("<samplecharacteristics>"));
     rate(tabs + 1);
-    element(tabs + 1, "width", m_model.width);
-    element(tabs + 1, "height", m_model.height);
+    element(tabs + 1, "width", width);
+    element(tabs + 1, "height", height);
     element(tabs + 1, "anamorphic", QStringLiteral("FALSE"));
     element(tabs + 1, "pixelaspectratio", QStringLiteral("square"));
     element(tabs + 1, "fielddominance", QStringLiteral("none"));
@@ -140,7 +140,7 @@ QByteArray DocumentWriter::document()
 
     line(5, QStringLiteral("<video>"));
     line(6, QStringLiteral("<format>"));
-    videoSampleCharacteristics(7, true);
+    videoSampleCharacteristics(7, true, m_model.width, m_model.height);
     line(6, QStringLiteral("</format>"));
     for (qsizetype v = 0; v < m_sequence.video.size(); ++v)
         videoTrack(int(v + 1));
@@ -244,7 +244,8 @@ void DocumentWriter::videoFileElement(const TimelineMedia &media)
              media.timecodeFrame.value_or(m_model.startTimecodeFrame));
     line(9, QStringLiteral("<media>"));
     line(10, QStringLiteral("<video>"));
-    videoSampleCharacteristics(11, false);
+    videoSampleCharacteristics(11, false, media.width > 0 ? media.width : m_model.width,
+                               media.height > 0 ? media.height : m_model.height);
     line(10, QStringLiteral("</video>"));
     line(9, QStringLiteral("</media>"));
     line(8, QStringLiteral("</file>"));

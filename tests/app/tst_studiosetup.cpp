@@ -61,6 +61,7 @@ void TestStudioSetup::savedSetupComesBack()
     two.isLowCut = true;
     setup.channel(4).isSolo = true;
     setup.sourceKeys = {0x51, 0, 0x33, 0x01000030}; // Q, none, 3, F1
+    setup.markerKey = 0x4b; // K
     setup.masterFader = 0.5f;
     {
         QSettings settings = store();

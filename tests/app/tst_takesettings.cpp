@@ -3,9 +3,12 @@
 // control, the profile and the colour as the streams declare them; a camera that joins a
 // running take, from its first picture, at its place in both timelines.
 #include "app/ApplicationManager.h"
+#include "recording/TakeRecovery.h"
 #include "recording/Timecode.h"
+#include "recording/TimelineExport.h"
 
 #include "BuiltInDevices.h"
+#include "FcpxmlReader.h"
 #include "ManagerTestCase.h"
 #include "MediaReadback.h"
 #include "SyncMarks.h" // flashFrames
@@ -196,14 +199,15 @@ void TestTakeSettings::settingsReachTheFile()
 
 void TestTakeSettings::cameraJoiningATakeIsRecordedFromItsPlace()
 {
-    m_manager->setCameraForChannel(1, testPatternKey(1), 640, 480, 30.0f);
+    m_manager->setCameraForChannel(1, testPatternKey(1), 1280, 720, 30.0f);
     QTest::qWait(200);
     QSignalSpy finished(m_manager, &ApplicationManager::takeFinished);
     m_manager->startRecording();
     QVERIFY(m_manager->isRecording());
     QVERIFY(!m_model->isChannelRecording(2));
     QTest::qWait(1000);
-    // The camera comes on during the take: it joins it, and its tile says so.
+    // The camera comes on during the take: it joins it, and its tile says so. It is smaller
+    // than the sequence, so it is recorded at its own size.
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral(R"(=== CAMERA JOINED === channel 2 at take frame \d+)")));
     m_manager->setCameraForChannel(2, testPatternKey(2), 640, 480, 30.0f);
     QVERIFY(m_model->isChannelRecording(2));
@@ -215,11 +219,15 @@ void TestTakeSettings::cameraJoiningATakeIsRecordedFromItsPlace()
     const Readback first = readBack(take + QStringLiteral("/Camera_01.mp4"));
     const Readback joined = readBack(take + QStringLiteral("/Camera_02.mp4"));
     QVERIFY2(joined.error.isEmpty(), qPrintable(joined.error));
-    // Both timelines hold it at its place, a second into the take (the reader also checks each
-    // file's timecode against its place, and its length against the file).
+    // Both timelines hold it at its place, a second into the take (the readers also check each
+    // file's timecode against its place, and its length and picture size against the file).
     QStringList faults;
     const QList<XmemlTimeline> both = timelines(take, &faults);
     QCOMPARE(faults, QStringList());
+    QCOMPARE(QSize(joined.width, joined.height), QSize(640, 480));
+    const FcpxmlTimeline fcpxml = readFcpxmlFile(take + QStringLiteral("/Settings_") + QDir(take).dirName() + QStringLiteral(".fcpxml"));
+    QCOMPARE(fcpxml.faults + checkFcpxmlMedia(fcpxml), QStringList());
+    QCOMPARE(QSize(fcpxml.width, fcpxml.height), QSize(1280, 720));
     const QList<XmemlClip> &angle = both.last().videoTracks.at(1);
     QCOMPARE(angle.size(), 1);
     const qint64 place = angle.first().start;
@@ -230,6 +238,18 @@ void TestTakeSettings::cameraJoiningATakeIsRecordedFromItsPlace()
              qPrintable(QStringLiteral("%1 and %2 frames").arg(first.pts.size()).arg(joined.pts.size())));
     const qint64 takeStart = Timecode::frameCount(m_manager->startTimecode(), 30, false).value();
     QCOMPARE(Timecode::frameCount(joined.videoTimecode, 30, false).value(), takeStart + place);
+
+    // Rebuilt from its journal after a crash (no timelines left), it keeps the same place.
+    for (const QString &xml : QDir(take).entryList({QStringLiteral("*.xml")}, QDir::Files))
+        QVERIFY(QFile::remove(QDir(take).filePath(xml)));
+    const TakeRecoveryResult rebuilt = rebuildTakeFromJournal(take);
+    QCOMPARE(rebuilt.error, QString());
+    QList<TimelineFileWrite> written;
+    QVERIFY(writeTimeline(rebuilt.input, &written));
+    const QList<XmemlTimeline> again = timelines(take, &faults);
+    QCOMPARE(faults, QStringList());
+    QCOMPARE(again.last().videoTracks.at(1).size(), 1);
+    QCOMPARE(again.last().videoTracks.at(1).first().start, place);
 }
 
 QTEST_GUILESS_MAIN(TestTakeSettings)

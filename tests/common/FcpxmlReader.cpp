@@ -47,6 +47,7 @@ private:
 
     FcpxmlTimeline &m_out;
     QSet<QString> m_ids;
+    QMap<QString, QPair<int, int>> m_formats; // format id → picture size
 };
 
 qint64 Reader::frames(const XmlNode &node, QStringView attribute, const QString &where, bool required)
@@ -72,22 +73,28 @@ qint64 Reader::frames(const XmlNode &node, QStringView attribute, const QString 
 void Reader::resources(const XmlNode &node)
 {
     const QList<const XmlNode *> formats = node.all(u"format");
-    if (formats.size() != 1) {
-        fault(QStringLiteral("%1 formats, not one").arg(formats.size()));
+    if (formats.isEmpty()) {
+        fault(QStringLiteral("no format"));
         return;
     }
-    const XmlNode &format = *formats.first();
-    m_ids.insert(format.id());
-    const std::optional<Time> frameDuration = parseTime(format.attribute(u"frameDuration"));
-    if (!frameDuration || frameDuration->numerator <= 0) {
-        fault(QStringLiteral("the format has no frame duration"));
-        return;
+    // Every format has the sequence's frame duration; they differ in picture size only.
+    for (const XmlNode *format : formats) {
+        if (format->id().isEmpty() || m_ids.contains(format->id()))
+            fault(QStringLiteral("format %1: id missing or not unique").arg(format->id()));
+        m_ids.insert(format->id());
+        m_formats.insert(format->id(), {format->attribute(u"width").toInt(), format->attribute(u"height").toInt()});
+        const std::optional<Time> frameDuration = parseTime(format->attribute(u"frameDuration"));
+        if (!frameDuration || frameDuration->numerator <= 0) {
+            fault(QStringLiteral("format %1 has no frame duration").arg(format->id()));
+            return;
+        }
+        const qint64 divisor = std::gcd(frameDuration->numerator, frameDuration->denominator);
+        if (format != formats.first()
+            && (m_out.rateNumerator != frameDuration->denominator / divisor || m_out.rateDenominator != frameDuration->numerator / divisor))
+            fault(QStringLiteral("format %1 at another rate").arg(format->id()));
+        m_out.rateNumerator = frameDuration->denominator / divisor;
+        m_out.rateDenominator = frameDuration->numerator / divisor;
     }
-    const qint64 divisor = std::gcd(frameDuration->numerator, frameDuration->denominator);
-    m_out.rateNumerator = frameDuration->denominator / divisor;
-    m_out.rateDenominator = frameDuration->numerator / divisor;
-    m_out.width = format.attribute(u"width").toInt();
-    m_out.height = format.attribute(u"height").toInt();
 
     QSet<QString> paths;
     for (const XmlNode *node : node.all(u"asset")) {
@@ -104,8 +111,10 @@ void Reader::resources(const XmlNode &node)
         asset.hasAudio = node->attribute(u"hasAudio") == QLatin1String("1");
         asset.audioChannels = node->attribute(u"audioChannels").toInt();
         asset.audioRate = node->attribute(u"audioRate").toInt();
-        if (asset.hasVideo && node->attribute(u"format") != format.id())
-            fault(where + QStringLiteral(": a video asset without the sequence's format"));
+        if (asset.hasVideo && !m_formats.contains(node->attribute(u"format")))
+            fault(where + QStringLiteral(": a video asset without a format"));
+        asset.width = m_formats.value(node->attribute(u"format")).first;
+        asset.height = m_formats.value(node->attribute(u"format")).second;
         if (asset.hasAudio && (asset.audioChannels <= 0 || asset.audioRate <= 0))
             fault(where + QStringLiteral(": audio without its channels and rate"));
         if (asset.duration <= 0 || (!asset.hasVideo && !asset.hasAudio))
@@ -223,8 +232,10 @@ void Reader::read(const XmlNode &root, std::optional<qint64> expectedDuration)
     }
     m_out.eventName = events.first()->attribute(u"name");
     m_out.projectName = projects.first()->attribute(u"name");
-    if (!m_ids.contains(sequence->attribute(u"format")))
-        fault(QStringLiteral("the sequence's format names no resource"));
+    if (!m_formats.contains(sequence->attribute(u"format")))
+        fault(QStringLiteral("the sequence's format names no format"));
+    m_out.width = m_formats.value(sequence->attribute(u"format")).first;
+    m_out.height = m_formats.value(sequence->attribute(u"format")).second;
     m_out.duration = frames(*sequence, u"duration", QStringLiteral("sequence"));
     m_out.tcStart = frames(*sequence, u"tcStart", QStringLiteral("sequence"));
     m_out.tcFormat = sequence->attribute(u"tcFormat");
@@ -294,7 +305,7 @@ QStringList checkFcpxmlMedia(const FcpxmlTimeline &timeline)
 {
     QList<TimelineFileClaim> claims;
     for (const FcpxmlAsset &asset : timeline.assets) {
-        TimelineFileClaim claim{asset.id, asset.path, asset.hasVideo, asset.duration, 0, asset.start};
+        TimelineFileClaim claim{asset.id, asset.path, asset.hasVideo, asset.duration, 0, asset.start, asset.width, asset.height};
         QList<QList<FcpxmlClip>> groups = timeline.lanes.values();
         groups.append(timeline.storyline);
         for (const QList<FcpxmlClip> &lane : groups) {

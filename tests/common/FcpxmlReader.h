@@ -1,8 +1,8 @@
 // A strict reader of FCPXML timelines, written for the tests: it reads a document the way
 // Final Cut Pro's import does and lists every rule the document breaks.
 //
-// Rules: well-formed XML with <fcpxml version="1.9">; resources with unique ids, one format
-// whose frame duration is the sequence's, one asset per file (no two assets name the same
+// Rules: well-formed XML with <fcpxml version="1.9">; resources with unique ids, formats
+// whose frame duration is the sequence's (each video asset's naming its file's picture size), one asset per file (no two assets name the same
 // file), each asset a percent-encoded file URL with a length; a library holding one event
 // with one project and its sequence; every reference resolving; every time a rational
 // number of seconds on the frame grid; the primary storyline without holes or overlaps, as
@@ -32,6 +32,8 @@ struct FcpxmlAsset
     bool hasAudio = false;
     int audioChannels = 0;
     int audioRate = 0;
+    int width = 0;        // a video asset's, by its format
+    int height = 0;
 };
 
 struct FcpxmlClip

@@ -271,6 +271,10 @@ MediaProbe probeMedia(const QString &path)
     if (audio >= 0)
         probe.sampleRate = format->streams[audio]->codecpar->sample_rate;
     const int video = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (video >= 0) {
+        probe.width = format->streams[video]->codecpar->width;
+        probe.height = format->streams[video]->codecpar->height;
+    }
     const AVDictionary *withTimecode = video >= 0 ? format->streams[video]->metadata : format->metadata;
     if (const AVDictionaryEntry *tc = av_dict_get(withTimecode, "timecode", nullptr, 0))
         probe.timecode = QString::fromUtf8(tc->value);

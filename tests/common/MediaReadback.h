@@ -105,6 +105,8 @@ struct MediaProbe
     double durationSeconds = 0.0;
     int sampleRate = 0;       // of the first audio stream
     QString timecode;         // the video stream's (or the file's) start timecode
+    int width = 0;            // of the video stream
+    int height = 0;
     QMap<QString, QString> tags; // the file's metadata (a WAV file's bext fields among them)
 };
 MediaProbe probeMedia(const QString &path);

@@ -79,6 +79,10 @@ QStringList checkFileClaims(const QList<TimelineFileClaim> &claims, double fps, 
             faults.append(QStringLiteral("%1: a clip reaches %2 s into a file of %3 s")
                               .arg(claim.id).arg(double(claim.usedFrames) * frame).arg(onDisk));
         if (claim.isVideo) {
+            // An editor scales a picture into the frame by the size the timeline gives it.
+            if (claim.width > 0 && (claim.width != probe.width || claim.height != probe.height))
+                faults.append(QStringLiteral("%1: %2x%3 on disk, %4x%5 in the timeline")
+                                  .arg(claim.id).arg(probe.width).arg(probe.height).arg(claim.width).arg(claim.height));
             if (!probe.timecode.isEmpty() && labelledFrame(probe.timecode, timebase) != claim.startFrame)
                 faults.append(QStringLiteral("%1: timecode %2 on disk, frame %3 in the timeline")
                                   .arg(claim.id, probe.timecode).arg(claim.startFrame.value_or(-1)));

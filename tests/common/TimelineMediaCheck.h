@@ -29,6 +29,8 @@ struct TimelineFileClaim
     qint64 durationFrames = 0;  // the length the timeline gives it
     qint64 usedFrames = 0;      // the furthest frame (from its first) a clip of it reaches
     std::optional<qint64> startFrame; // its start timecode as the timeline gives it
+    int width = 0;               // a video file's picture size as the timeline gives it
+    int height = 0;
 };
 
 // Every claim against its file at `fps` frames per second and `timebase`: the file opens; its

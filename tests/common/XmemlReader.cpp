@@ -99,6 +99,12 @@ QString Reader::fileOf(const XmlNode &item, const QString &where)
         XmemlFile f{id, file->textOf(u"name"), file->textOf(u"pathurl"), number(*file, u"duration", fileWhere), {}};
         checkRate(*file, fileWhere);
         f.timecode = timecode(*file, fileWhere);
+        const XmlNode *media = file->child(u"media");
+        const XmlNode *video = media ? media->child(u"video") : nullptr;
+        if (const XmlNode *picture = video ? video->child(u"samplecharacteristics") : nullptr) {
+            f.width = picture->textOf(u"width").toInt();
+            f.height = picture->textOf(u"height").toInt();
+        }
         if (!f.pathUrl.startsWith(QLatin1String("file://")))
             fault(QStringLiteral("%1: pathurl \"%2\" is no file URL").arg(fileWhere, f.pathUrl));
         if (f.duration <= 0)
@@ -292,6 +298,9 @@ QStringList checkXmemlMedia(const XmemlTimeline &timeline)
         const double claimed = double(file.duration) / fps;
         if (std::abs(probe.durationSeconds - claimed) > 1.0 / fps + 0.001)
             faults.append(QStringLiteral("%1: %2 s on disk, %3 s in the timeline").arg(file.id).arg(probe.durationSeconds).arg(claimed));
+        if (file.width > 0 && (file.width != probe.width || file.height != probe.height))
+            faults.append(QStringLiteral("%1: %2x%3 on disk, %4x%5 in the timeline")
+                              .arg(file.id).arg(probe.width).arg(probe.height).arg(file.width).arg(file.height));
         if (file.timecode && !probe.timecode.isEmpty() && probe.timecode != file.timecode->text)
             faults.append(QStringLiteral("%1: timecode %2 on disk, %3 in the timeline").arg(file.id, probe.timecode, file.timecode->text));
         // A file is placed where its own timecode says (a camera that joined the take later).

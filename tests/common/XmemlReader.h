@@ -50,6 +50,8 @@ struct XmemlFile
     QString pathUrl;
     qint64 duration = 0;
     std::optional<XmemlTimecode> timecode;
+    int width = 0;   // a video file's picture size, by its sample characteristics
+    int height = 0;
 };
 
 struct XmemlMarker

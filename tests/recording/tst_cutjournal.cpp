@@ -52,6 +52,7 @@ QByteArray writeJournal(const QString &folder, bool stopped)
     journal.noteSwitch(1000, 2);
     journal.noteMarker(1200, 1, QStringLiteral("good take\nfrom \"here\""));
     journal.noteSwitch(2500, 1);
+    journal.noteCameraJoined(2600, 3, QStringLiteral("Camera_03.mp4"), 78);
     journal.noteMarker(3723456, 2, QStringLiteral("cough at 12:03"));
     if (stopped)
         journal.noteStop(3800000);
@@ -123,7 +124,10 @@ void TestCutJournal::journalReadsBackWhatWasWritten()
     QCOMPARE(read.take.sessionName, expected.sessionName);
     QCOMPARE(read.take.startTimecode, expected.startTimecode);
     QCOMPARE(read.take.rate, expected.rate);
-    QCOMPARE(read.take.cameraFiles, expected.cameraFiles);
+    std::map<int, QString> cameras = expected.cameraFiles;
+    cameras[3] = QStringLiteral("Camera_03.mp4"); // joined the take at frame 78
+    QCOMPARE(read.take.cameraFiles, cameras);
+    QCOMPARE(read.take.cameraStartFrames, (std::map<int, qint64>{{3, 78}}));
     QCOMPARE(read.take.masterFile, expected.masterFile);
     QCOMPARE(read.take.channelAudioFiles, expected.channelAudioFiles);
     QCOMPARE(read.take.cameraLinks, expected.cameraLinks);

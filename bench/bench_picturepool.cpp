@@ -6,7 +6,7 @@
 //
 // One CameraCapture runs a device of our own that this thread feeds with 24-bit pictures, so
 // nothing but the capture's own bookkeeping allocates picture-sized arrays. After every
-// picture the frame pump takes the picture of the moment (pictureAt, kept as its last picture),
+// picture the frame pump takes the new pictures (picturesAfter, the newest kept as its last),
 // the encoder keeps the last K frames it was handed (its queue and the one it encodes), and
 // the preview takes the newest picture. Every malloc of at least one RGBA picture is counted
 // by interposing malloc, so the figure holds whatever container the capture keeps its
@@ -100,6 +100,8 @@ int main(int argc, char *argv[])
     VideoFrame pumpLast;
     std::deque<VideoFrame> encoderHeld;
     decltype(VideoFrame::pixels) preview;
+    std::vector<TimedPicture> fresh;
+    quint64 lastSequence = 0;
     auto runPictures = [&](int count, int firstIndex) {
         for (int i = 0; i < count; ++i) {
             const qint64 takenNs = startNs + qint64(firstIndex + i) * frameNs;
@@ -107,7 +109,11 @@ int main(int argc, char *argv[])
             VideoFrame frame;
             frame.width = width;
             frame.height = height;
-            camera.pictureAt(takenNs, frame.pixels);
+            camera.picturesAfter(lastSequence, fresh);
+            if (!fresh.empty()) {
+                frame.pixels = fresh.back().picture;
+                lastSequence = fresh.back().sequence;
+            }
             pumpLast = frame;
             encoderHeld.push_back(frame);
             if (int(encoderHeld.size()) > encoderHold)

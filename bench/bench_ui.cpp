@@ -15,7 +15,6 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QSettings>
@@ -117,6 +116,7 @@ int main(int argc, char *argv[])
     qmlRegisterSingletonInstance("Vireon", 1, 0, "AppManager", manager);
     InputChannelsModel channelsModel;
     manager->setChannelsModel(&channelsModel);
+    qmlRegisterSingletonInstance("Vireon", 1, 0, "ChannelsModel", &channelsModel);
     QObject::connect(manager, &ApplicationManager::channelAudioLevelChanged,
                      &channelsModel, &InputChannelsModel::setAudioLevel);
     manager->setRecordingPath(runDir.filePath(QStringLiteral("takes")));
@@ -130,7 +130,6 @@ int main(int argc, char *argv[])
         QQuickWindow *window = nullptr;
         if (!headless) {
             engine = std::make_unique<QQmlApplicationEngine>();
-            engine->rootContext()->setContextProperty(QStringLiteral("ChannelsModel"), &channelsModel);
             engine->addImportPath(QStringLiteral("qrc:/"));
             engine->load(QUrl(QStringLiteral("qrc:/Vireon/ui/qml/Main.qml")));
             window = engine->rootObjects().isEmpty() ? nullptr

@@ -95,9 +95,12 @@ int SimulatedCamera::enumFormat(v4l2_fmtdesc &description) const
         return EINVAL;
     const quint32 fourcc = fourccs[int(description.index)];
     description.pixelformat = fourcc;
-    description.flags = fourcc == V4L2_PIX_FMT_MJPEG ? V4L2_FMT_FLAG_COMPRESSED : 0;
+    const bool isCompressed = fourcc == V4L2_PIX_FMT_MJPEG || fourcc == V4L2_PIX_FMT_H264;
+    description.flags = isCompressed ? V4L2_FMT_FLAG_COMPRESSED : 0;
     copyText(description.description, sizeof description.description,
-             fourcc == V4L2_PIX_FMT_MJPEG ? QStringLiteral("Motion-JPEG") : QStringLiteral("Raw"));
+             fourcc == V4L2_PIX_FMT_MJPEG ? QStringLiteral("Motion-JPEG")
+             : fourcc == V4L2_PIX_FMT_H264 ? QStringLiteral("H.264")
+                                           : QStringLiteral("Raw"));
     return 0;
 }
 

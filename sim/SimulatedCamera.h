@@ -104,6 +104,8 @@ public:
     int currentRate() const { return m_rate; }
     int bytesPerLine() const { return m_bytesPerLine; }
     qint64 picturesSent() const { return m_picturesSent; }
+    // When the stream started: its pictures are taken at start + n / rate.
+    qint64 streamStartNs() const { return m_streamStartNs; }
     bool isStreaming() const { return m_isStreaming; }
 
 private:

@@ -155,6 +155,77 @@ QByteArray jpeg(const RgbPicture &picture, int quantiser)
 
 } // namespace
 
+std::vector<QByteArray> encodeSimulatedH264(const std::vector<RgbPicture> &pictures, int keyFrameInterval, int kbps)
+{
+    std::vector<QByteArray> packets;
+    if (pictures.empty())
+        return packets;
+    const int width = pictures.front().width;
+    const int height = pictures.front().height;
+    const AVCodec *codec = avcodec_find_encoder_by_name("libx264");
+    CodecContextPtr context(codec ? avcodec_alloc_context3(codec) : nullptr);
+    FramePtr frame(av_frame_alloc());
+    PacketPtr packet(av_packet_alloc());
+    if (!context || !frame || !packet)
+        return packets;
+    // What a webcam's encoder sends: no B-frames, no delay, the parameter sets before every
+    // key frame (no global header), BT.601 limited range.
+    context->width = width;
+    context->height = height;
+    context->pix_fmt = AV_PIX_FMT_YUV420P;
+    context->time_base = AVRational{1, 30};
+    context->gop_size = std::max(1, keyFrameInterval);
+    context->max_b_frames = 0;
+    context->bit_rate = qint64(kbps) * 1000;
+    context->colorspace = AVCOL_SPC_SMPTE170M;
+    context->color_range = AVCOL_RANGE_MPEG;
+    context->thread_count = 1;
+    AVDictionary *options = nullptr;
+    av_dict_set(&options, "preset", "ultrafast", 0);
+    av_dict_set(&options, "tune", "zerolatency", 0);
+    av_dict_set(&options, "x264-params", "log-level=error:scenecut=0", 0);
+    const int opened = avcodec_open2(context.get(), codec, &options);
+    av_dict_free(&options);
+    if (opened < 0)
+        return packets;
+    frame->format = context->pix_fmt;
+    frame->width = width;
+    frame->height = height;
+    if (av_frame_get_buffer(frame.get(), 0) < 0)
+        return packets;
+    const auto drain = [&] {
+        while (avcodec_receive_packet(context.get(), packet.get()) >= 0) {
+            packets.emplace_back(reinterpret_cast<const char *>(packet->data), packet->size);
+            av_packet_unref(packet.get());
+        }
+    };
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const RgbPicture &picture = pictures[i];
+        if (av_frame_make_writable(frame.get()) < 0)
+            return {};
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x)
+                frame->data[0][qsizetype(y) * frame->linesize[0] + x] = LimitedYuv::y(picture.row(y) + x * 3);
+        }
+        for (int cy = 0; cy < (height + 1) / 2; ++cy) {
+            for (int cx = 0; cx < (width + 1) / 2; ++cx) {
+                uchar u, v;
+                chromaOf<LimitedYuv>(picture, cx * 2, cy * 2, 2, 2, &u, &v);
+                frame->data[1][qsizetype(cy) * frame->linesize[1] + cx] = u;
+                frame->data[2][qsizetype(cy) * frame->linesize[2] + cx] = v;
+            }
+        }
+        frame->pts = qint64(i);
+        frame->pict_type = i % size_t(context->gop_size) == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+        if (avcodec_send_frame(context.get(), frame.get()) < 0)
+            return {};
+        drain();
+    }
+    avcodec_send_frame(context.get(), nullptr);
+    drain();
+    return packets;
+}
+
 RgbPicture knownPicture(int width, int height)
 {
     static const uchar bars[8][3] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
@@ -183,6 +254,11 @@ QByteArray encodeSimulatedPicture(const RgbPicture &picture, quint32 fourcc, int
 {
     switch (fourcc) {
     case V4L2_PIX_FMT_MJPEG: return jpeg(picture, jpegQuantiser);
+    case V4L2_PIX_FMT_H264: {
+        // One key frame: a picture that decodes on its own, as every picture of a cycle must.
+        const std::vector<QByteArray> packets = encodeSimulatedH264({picture}, 1, 8000);
+        return packets.empty() ? QByteArray() : packets.front();
+    }
     case V4L2_PIX_FMT_YUYV: return packedYuv(picture, bytesPerLine, true);
     case V4L2_PIX_FMT_UYVY: return packedYuv(picture, bytesPerLine, false);
     case V4L2_PIX_FMT_NV12: return planarYuv(picture, bytesPerLine, true);
@@ -196,7 +272,8 @@ QByteArray encodeSimulatedPicture(const RgbPicture &picture, quint32 fourcc, int
 int simulatedBytesPerLine(const SimulatedMode &mode, int padding)
 {
     switch (mode.fourcc) {
-    case V4L2_PIX_FMT_MJPEG: return 0;
+    case V4L2_PIX_FMT_MJPEG:
+    case V4L2_PIX_FMT_H264: return 0;
     case V4L2_PIX_FMT_YUYV:
     case V4L2_PIX_FMT_UYVY: return mode.width * 2 + padding;
     case V4L2_PIX_FMT_RGB24:
@@ -208,7 +285,8 @@ int simulatedBytesPerLine(const SimulatedMode &mode, int padding)
 int simulatedImageSize(const SimulatedMode &mode, int bytesPerLine)
 {
     switch (mode.fourcc) {
-    case V4L2_PIX_FMT_MJPEG: return mode.width * mode.height * 2; // room for the worst JPEG
+    case V4L2_PIX_FMT_MJPEG:
+    case V4L2_PIX_FMT_H264: return mode.width * mode.height * 2; // room for the worst picture
     case V4L2_PIX_FMT_NV12:
     case V4L2_PIX_FMT_YUV420: return bytesPerLine * mode.height + bytesPerLine * ((mode.height + 1) / 2);
     default: return bytesPerLine * mode.height;

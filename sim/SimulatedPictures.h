@@ -42,8 +42,13 @@ RgbPicture whitePicture(int width, int height);
 
 // The bytes a V4L2 driver would deliver for `picture` in `fourcc` (YUYV, UYVY, NV12, YU12,
 // RGB3, BGR3 at `bytesPerLine`, padding bytes set to 0x55; MJPG as a JPEG of 4:2:2 chroma at
-// the given quantiser, 2 = finest). Empty for another fourcc.
+// the given quantiser, 2 = finest; H264 as one key frame with its parameter sets). Empty for
+// another fourcc.
 QByteArray encodeSimulatedPicture(const RgbPicture &picture, quint32 fourcc, int bytesPerLine, int jpegQuantiser = 3);
+
+// Pictures as a webcam's H.264 encoder sends them (libx264, no B-frames, parameter sets before
+// every key frame, a key frame every keyFrameInterval pictures), one access unit each.
+std::vector<QByteArray> encodeSimulatedH264(const std::vector<RgbPicture> &pictures, int keyFrameInterval, int kbps);
 
 // The row stride a simulated driver reports for a mode: the tight row plus `padding` bytes
 // (0 for MJPEG, which has no rows).

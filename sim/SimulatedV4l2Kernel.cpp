@@ -78,6 +78,12 @@ qint64 SimulatedV4l2Kernel::picturesSent(int camera) const
     return m_cameras.at(size_t(camera))->picturesSent();
 }
 
+qint64 SimulatedV4l2Kernel::streamStartNs(int camera) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_cameras.at(size_t(camera))->streamStartNs();
+}
+
 bool SimulatedV4l2Kernel::isStreaming(int camera) const
 {
     std::lock_guard lock(m_mutex);

@@ -40,6 +40,8 @@ public:
     int currentRate(int camera) const;
     int bytesPerLine(int camera) const;
     qint64 picturesSent(int camera) const;
+    // When the camera's stream started on the monotonic clock (its pictures' phase).
+    qint64 streamStartNs(int camera) const;
     bool isStreaming(int camera) const;
     bool isPresent(int camera) const;
 

@@ -23,6 +23,20 @@ inline SimulatedCameraSpec simulatedWebcam(int number)
     return spec;
 }
 
+// A webcam whose own encoder also sends H.264 (as some UVC models do): H.264 and MJPEG
+// 1920x1080 at 30 fps, YUYV 640x480 at 30 fps. Listed as "Vireon Sim H264 Webcam N".
+inline SimulatedCameraSpec simulatedH264Webcam(int number)
+{
+    SimulatedCameraSpec spec = simulatedWebcam(number);
+    spec.card = QStringLiteral("Vireon Sim H264 Webcam %1").arg(number);
+    spec.byIdName = QStringLiteral("usb-Vireon_Sim_H264_Webcam_%1-video-index0").arg(number);
+    spec.modes = {{{V4L2_PIX_FMT_H264, 1920, 1080}, {30}},
+                  {{V4L2_PIX_FMT_MJPEG, 1920, 1080}, {30}},
+                  {{V4L2_PIX_FMT_YUYV, 640, 480}, {30}}};
+    spec.substitutions.clear();
+    return spec;
+}
+
 // The camera's metadata node (UVC cameras have one beside the picture node).
 inline SimulatedCameraSpec simulatedMetadataNode(int number)
 {

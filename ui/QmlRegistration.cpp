@@ -1,5 +1,6 @@
 #include "ui/QmlRegistration.h"
 
+#include "ui/QmlChannelsModel.h"
 #include "ui/QmlTypes.h"
 
 // Generated from QmlTypes.h by the type registrar of the "Vireon" module.
@@ -19,6 +20,13 @@ T *keptByCpp(T *instance)
 ApplicationManager *AppManagerForeign::create(QQmlEngine *, QJSEngine *)
 {
     return keptByCpp(manager);
+}
+
+// The host sets the manager's model before it loads a document.
+InputChannelsModel *ChannelsModelForeign::create(QQmlEngine *, QJSEngine *)
+{
+    InputChannelsModel *model = AppManagerForeign::manager ? AppManagerForeign::manager->channelsModel() : nullptr;
+    return model ? keptByCpp(model) : nullptr;
 }
 
 // Creating them starts nothing: the server listens and updates are checked only when asked.

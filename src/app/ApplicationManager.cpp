@@ -83,6 +83,7 @@ ApplicationManager::ApplicationManager(QObject *parent)
     connect(&m_cameraWatch, &CameraWatch::waitingCameraAppeared, this, &ApplicationManager::startWaitingCamera);
     m_cameraWatch.start();
     connect(&m_audioInputWatch, &AudioInputWatch::inputStateChanged, this, &ApplicationManager::publishAudioInputState);
+    connect(&m_audioInputWatch, &AudioInputWatch::waitingInputAppeared, this, &ApplicationManager::startWaitingAudioInput);
     m_audioInputWatch.start();
     // The master keeps time with the clock the inputs are brought to, even with every input lost.
     m_mixer.setClock(monotonicNowNs, AudioFormat::kSampleRate);
@@ -326,6 +327,23 @@ void ApplicationManager::applyRunOverrides(const SetupPersistence::Overrides &ov
         setRecordingResolutionIndex(*overrides.resolutionIndex);
     if (overrides.outputFolder)
         setRecordingPath(*overrides.outputFolder);
+}
+
+void ApplicationManager::setDefaultCameraRecordingMode(const QString &mode)
+{
+    const std::optional<CameraRecordingMode> chosen = cameraRecordingModeFromKey(mode);
+    if (!chosen) {
+        qWarning() << "[ApplicationManager] Unknown camera recording mode" << mode;
+        return;
+    }
+    if (mode == m_recording.cameraRecordingMode)
+        return;
+    setRecordingSetting(&RecordingSettings::cameraRecordingMode, mode,
+                        &ApplicationManager::defaultCameraRecordingModeChanged);
+    for (ChannelState &channel : m_channels) {
+        if (!channel.recordingMode)
+            applyCameraRecordingMode(channel);
+    }
 }
 
 // --- generic setters: store a changed value, emit once ---

@@ -58,6 +58,7 @@
 #include "audio/MonitorOutput.h"
 #include "models/InputChannelsModel.h"
 #include "recording/BroadcastWav.h"
+#include "recording/CameraRecordingMode.h"
 #include "recording/CutJournal.h"
 #include "recording/RecordingContainer.h"
 #include "recording/RecordingSettings.h"
@@ -160,6 +161,10 @@ class ApplicationManager : public QObject
     // Every WAV file of a take carries a Broadcast WAV `bext` chunk with the take's start as
     // its time reference, so editors line the audio up by timecode. Off by default; persisted.
     Q_PROPERTY(bool broadcastWavEnabled READ broadcastWavEnabled WRITE setBroadcastWavEnabled NOTIFY broadcastWavEnabledChanged)
+    // How a channel whose own mode is "default" records its camera: "reencode" (decoded and
+    // encoded with the recording settings) or "camera" (an MJPEG or H.264 camera's own stream
+    // written as it comes). Re-encoding by default; persisted.
+    Q_PROPERTY(QString defaultCameraRecordingMode READ defaultCameraRecordingMode WRITE setDefaultCameraRecordingMode NOTIFY defaultCameraRecordingModeChanged)
     // Why the last take could not start or was stopped early; empty when all went well.
     Q_PROPERTY(QString lastRecordingError READ lastRecordingError NOTIFY lastRecordingErrorChanged)
     // The same in the interface language: the main window's banner and the phone page show it.
@@ -169,9 +174,10 @@ class ApplicationManager : public QObject
     // Free bytes on the recording folder's disk (-1 unknown), the seconds of recording they
     // last (-1 unknown; measured rate while recording, the settings' rate before) and the
     // read-out's look: "ok", "low" (under 15 min), "critical" (under 5 min, or REC ALL would
-    // refuse), "unknown".
-    Q_PROPERTY(qint64 diskFreeBytes READ diskFreeBytes NOTIFY diskSpaceChanged)
-    Q_PROPERTY(qint64 diskSecondsLeft READ diskSecondsLeft NOTIFY diskSpaceChanged)
+    // refuse), "unknown". Shown to QML as numbers (double): its type information has no 64-bit
+    // integer, and a double holds these exactly.
+    Q_PROPERTY(double diskFreeBytes READ diskFreeBytes NOTIFY diskSpaceChanged)
+    Q_PROPERTY(double diskSecondsLeft READ diskSecondsLeft NOTIFY diskSpaceChanged)
     Q_PROPERTY(QString diskSpaceLevel READ diskSpaceLevelName NOTIFY diskSpaceChanged)
     // The rate the running take records at (before a take: the rate the next one will), the
     // rate the read-outs are held against; as text for people ("29.97", "25").
@@ -296,6 +302,7 @@ public:
     QString frameSyncLevel() const;
     QVariantMap lastTakeSummary() const { return m_lastTakeSummary; }
     bool broadcastWavEnabled() const { return m_recording.broadcastWav; }
+    QString defaultCameraRecordingMode() const { return m_recording.cameraRecordingMode; }
 
     // The switch log of the current (or last) take.
     const QList<TimelineCut> &timelineCuts() const { return m_timelineCuts; }
@@ -339,6 +346,9 @@ public:
     void setCurrentLanguage(const QString &language);
     // Applies to the next take.
     void setBroadcastWavEnabled(bool enabled);
+    // "reencode" or "camera" (anything else is ignored): how cameras without a mode of their
+    // own are recorded.
+    void setDefaultCameraRecordingMode(const QString &mode);
     // A typed field of the advanced grid ("targetBitrateKbps", "maxBitrateKbps",
     // "keyframeInterval", "bFrames"): 0 or text that is no number gives the setting's default
     // (the target's depends on the rate control mode).
@@ -415,9 +425,23 @@ public:
     // state, format, formatAsAsked (false when the format names what was asked), error (why it
     // is lost, or why it could not be opened), damagedPictures (since the camera started), fps
     // (pictures per second it delivers, -1 before the first reading), for the running or last
-    // take: frames, droppedFrames, repeatedFrames; and trouble, what of it the camera's tile
-    // says in the interface language ("24.3 fps · 3 repeated"; empty for a healthy camera).
+    // take: frames, droppedFrames, repeatedFrames, skippedPictures (arrived, shown in no frame)
+    // and latencyMs (time stamp to hand-over); and trouble, what of it the camera's tile says
+    // in the interface language ("24.3 fps · 3 repeated"; empty for a healthy camera).
     Q_INVOKABLE QVariantMap getCameraHealthForChannel(int channelId) const;
+    // A channel's camera recording mode: "default" (the setting's), "reencode" or "camera";
+    // it applies from the next take and survives changing the camera.
+    Q_INVOKABLE void setCameraRecordingModeForChannel(int channelId, const QString &mode);
+    Q_INVOKABLE QString getCameraRecordingModeForChannel(int channelId) const;
+    // True when the channel's running camera sends a compressed stream (MJPEG, H.264) that
+    // can be recorded as it comes.
+    Q_INVOKABLE bool canRecordCameraStreamForChannel(int channelId) const;
+    // What the channel's camera costs on disk per hour, both ways, in the interface language:
+    // "Camera stream (MJPEG): about 22 GB per hour · re-encoded: about 7.2 GB per hour".
+    Q_INVOKABLE QString getRecordingCostTextForChannel(int channelId) const;
+    // The same for a mode in the settings ("reencode" or "camera"), per camera: measured on
+    // the running MJPEG and H.264 cameras, else what a 1080p30 MJPEG webcam sends.
+    Q_INVOKABLE QString recordingModeCostText(const QString &mode) const;
     // An entry of audioInputDevices: "None", a device alone, or a device's input or pair
     // ("Interface — In 3", "Interface — In 1+2").
     Q_INVOKABLE void setAudioInputForChannel(int channelId, const QString &deviceName);
@@ -599,6 +623,7 @@ signals:
     void channelAudioStateChanged(int channelId);
     // A channel's camera was set, replaced or removed.
     void channelCameraChanged(int channelId);
+    void defaultCameraRecordingModeChanged();
     // A channel's camera changed state (lost, reconnecting, live) or format.
     void channelCameraStateChanged(int channelId);
     // A take ended (normally, after a failure or at exit); its files are complete.
@@ -666,6 +691,8 @@ private:
     void openChannelAudioInput(int channelId, const QString &deviceName);
     // A channel's input was lost or is back: the strip, the phone and the banner's warning.
     void publishAudioInputState(int channelId);
+    // The device of a channel's saved input appeared: the input opens.
+    void startWaitingAudioInput(int channelId);
     void openMonitorOutput();
     void finishBenchmark(const BenchmarkRecommendation &recommendation);
 
@@ -686,6 +713,12 @@ private:
     void studioSetupChanged() { m_persistence.changed(); }
 
     // Recording helpers.
+    // The mode a channel records its camera in (its own, or the default).
+    CameraRecordingMode cameraRecordingModeOf(const ChannelState &channel) const;
+    // Tells the channel's camera whether to keep its compressed pictures as they come.
+    void applyCameraRecordingMode(ChannelState &channel);
+    // The codec of the camera's own stream when the channel records it as it comes.
+    std::optional<PixelFormat> recordedCameraStream(const ChannelState &channel) const;
     // recordingEncoderIndex, or the last entry when it points past the encoder list.
     int effectiveEncoderIndex() const;
     TakeEncoderChoice encoderChoice() const;
@@ -725,6 +758,8 @@ private:
     // What a take writes per second by the settings: the running cameras at the bitrate, the
     // master and every separate channel track as WAV.
     double expectedTakeRate() const;
+    // What a camera of this size writes per second re-encoded with the settings, in kbit/s.
+    int reencodedKbps(QSize cameraSize) const;
     void cancelBenchmark();
     qint64 takeBytesWritten() const;
     qint64 takeDroppedFrames() const;

@@ -89,6 +89,16 @@ void ApplicationManager::setSeparateAudioRecordingEnabled(bool enabled)
     studioSetupChanged();
 }
 
+void ApplicationManager::startWaitingAudioInput(int channelId)
+{
+    ChannelState *channel = m_channels.find(channelId);
+    if (!channel || !channel->isAudioWaiting || channel->audioCapture)
+        return;
+    qDebug() << "[ApplicationManager] Audio input for channel" << channelId << "appeared:" << channel->audioInputName;
+    openChannelAudioInput(channelId, channel->audioInputName);
+    publishAudioInputState(channelId);
+}
+
 void ApplicationManager::publishAudioInputState(int channelId)
 {
     if (m_channels.find(channelId))

@@ -46,16 +46,29 @@ DiskUse ApplicationManager::diskUse() const
 
 double ApplicationManager::expectedTakeRate() const
 {
-    // The cameras at what the settings make of them.
+    // The cameras at what the settings make of them, those recorded as they come at what they
+    // send.
     qint64 videoKbps = 0;
+    double cameraStreams = 0;
     const FrameRate rate = takeRate();
-    for (const TakeCamera &camera : takeCameras())
-        videoKbps += expectedVideoKbps(TakeFormat::encoderConfigFor(m_recording, camera.size, rate));
+    for (const TakeCamera &camera : takeCameras()) {
+        const ChannelState *channel = m_channels.find(camera.channelId);
+        const qint64 streamRate = camera.cameraStream && channel && channel->source ? channel->source->streamBytesPerSecond() : 0;
+        if (streamRate > 0)
+            cameraStreams += double(streamRate);
+        else
+            videoKbps += expectedVideoKbps(TakeFormat::encoderConfigFor(m_recording, camera.size, rate));
+    }
     int wavFiles = 1; // the master mix, always
     for (const ChannelState &channel : m_channels) {
         if (channel.audioCapture && channel.isSeparateAudio)
             ++wavFiles;
     }
-    return expectedTakeBytesPerSecond(1, int(std::min<qint64>(videoKbps, INT_MAX)), wavFiles, AudioFormat::kSampleRate,
-                                      kAudioChannels);
+    return cameraStreams + expectedTakeBytesPerSecond(1, int(std::min<qint64>(videoKbps, INT_MAX)), wavFiles,
+                                                      AudioFormat::kSampleRate, kAudioChannels);
+}
+
+int ApplicationManager::reencodedKbps(QSize cameraSize) const
+{
+    return expectedVideoKbps(TakeFormat::encoderConfigFor(m_recording, cameraSize, takeRate()));
 }

@@ -68,7 +68,9 @@ QList<TakeCamera> ApplicationManager::takeCameras() const
         // The rate the camera really runs at (Auto follows it), else the one it was asked for.
         const double granted = m_cameraWatch.grantedRateOf(channel.id);
         const double fps = granted > 0.0 ? granted : (channel.camera ? double(channel.camera->framerate) : 0.0);
-        cameras.append(TakeCamera{channel.id, QSize(channel.source->width(), channel.source->height()), fps});
+        // The camera's own stream goes into its file as it comes.
+        cameras.append(TakeCamera{channel.id, QSize(channel.source->width(), channel.source->height()), fps,
+                                  recordedCameraStream(channel)});
     }
     return cameras;
 }
@@ -131,6 +133,12 @@ bool ApplicationManager::openTake(const StudioTakePlan *studio)
     request.settings = m_recording;
     request.encoder = encoderChoice();
     request.cameras = takeCameras();
+    for (const TakeCamera &camera : request.cameras) {
+        const ChannelState *channel = m_channels.find(camera.channelId);
+        if (!camera.cameraStream && channel && cameraRecordingModeOf(*channel) == CameraRecordingMode::CameraStream)
+            qDebug() << "[ApplicationManager] Channel" << camera.channelId
+                     << "is re-encoded: its camera sends no compressed stream to record as it comes";
+    }
     if (effectiveEncoderIndex() != m_recording.encoderIndex)
         qWarning() << "[ApplicationManager] Encoder entry" << m_recording.encoderIndex
                    << "does not exist here; recording with" << request.encoder.name;
@@ -264,7 +272,8 @@ void ApplicationManager::joinRunningTake(int channelId)
         || !channel->isCameraRecorded || m_take->hasCamera(channelId))
         return;
     const qint64 startFrame = m_take->joiningFrame();
-    const TakeCamera camera{channelId, QSize(channel->source->width(), channel->source->height()), 0.0};
+    const TakeCamera camera{channelId, QSize(channel->source->width(), channel->source->height()), 0.0,
+                            recordedCameraStream(*channel)};
     const EncoderConfig config = m_takePlan.cameraConfig(camera, startFrame);
     std::shared_ptr<IEncoder> encoder = openCameraEncoder(channelId, config);
     if (!encoder)

@@ -6,6 +6,7 @@
 
 #include "capture/AudioCapture.h"
 #include "capture/AudioDeviceRegistry.h"
+#include "capture/AudioInputChoice.h"
 #include "capture/CameraCapture.h"
 
 #include <QDebug>
@@ -142,6 +143,8 @@ void ApplicationManager::setCameraForChannel(int channelId, const QString &devic
                                                    formatName.isEmpty() ? colorRange : formatName);
     ChannelState &channel = *m_channels.find(channelId);
     channel.cameraStartError.clear();
+    // Its first pictures already in the form the channel records.
+    camera->setKeepsCompressedPictures(cameraRecordingModeOf(channel) == CameraRecordingMode::CameraStream);
     if (!camera->start(deviceLink, format)) {
         qWarning() << "Failed to start camera capture for channel" << channelId << "-" << camera->lastError();
         channel.cameraStartError = camera->lastError();
@@ -260,6 +263,7 @@ void ApplicationManager::setAudioInputForChannel(int channelId, const QString &d
 void ApplicationManager::openChannelAudioInput(int channelId, const QString &deviceName)
 {
     const bool wantsAudio = !isNoAudioName(deviceName);
+    m_channels.find(channelId)->isAudioWaiting = false;
     if (m_channelsModel)
         m_channelsModel->setHasActiveAudio(channelId, wantsAudio);
     if (!wantsAudio)
@@ -271,7 +275,11 @@ void ApplicationManager::openChannelAudioInput(int channelId, const QString &dev
     capture->setLowCutEnabled(channel.isLowCut);
     channel.isAudioLost = false;
     if (!capture->start(deviceName, 2)) {
-        qWarning() << "[ApplicationManager] Failed to start audio input for channel" << channelId << "on" << deviceName;
+        // A device that is not there (yet): the channel waits for it; one that is there and
+        // does not open is the operator's to change.
+        channel.isAudioWaiting = !AudioDeviceRegistry::shared().isAvailable(AudioInputChoice::parse(deviceName).deviceName);
+        qWarning() << "[ApplicationManager] Failed to start audio input for channel" << channelId << "on" << deviceName
+                   << (channel.isAudioWaiting ? "- not connected; it opens when it appears" : "");
         // The channel has no input after all; the model must not show audio that is not there.
         if (m_channelsModel)
             m_channelsModel->setHasActiveAudio(channelId, false);

@@ -49,6 +49,7 @@ void ApplicationManager::collectSetup(RecordingSettings *recording, StudioSetup 
         }
         saved.isFlipped = channel.isFlipped;
         saved.isCameraRecorded = channel.isCameraRecorded;
+        saved.recordingMode = channel.recordingMode ? cameraRecordingModeKey(*channel.recordingMode) : QString();
         if (m_channelsModel)
             saved.channelName = m_channelsModel->getChannelName(channel.id);
         saved.audioInput = channel.audioInputName;
@@ -82,6 +83,7 @@ void ApplicationManager::restoreStudioSetup()
         channel.isCameraRecorded = saved.isCameraRecorded;
         if (m_channelsModel)
             m_channelsModel->setStorageEnabled(id, saved.isCameraRecorded);
+        channel.recordingMode = cameraRecordingModeFromKey(saved.recordingMode);
         if (saved.hasCamera()) {
             const bool isThere = std::any_of(devices.begin(), devices.end(), [&](const DeviceInfo &device) {
                 return device.devicePath == saved.cameraKey && device.unavailableReason.isEmpty();

@@ -2,6 +2,7 @@
 
 #include "capture/AudioCapture.h"
 #include "capture/AudioDeviceRegistry.h"
+#include "capture/AudioInputChoice.h"
 
 #include <QDebug>
 
@@ -28,7 +29,13 @@ void AudioInputWatch::stop()
 void AudioInputWatch::superviseInputs()
 {
     m_registry.poll();
+    // Listing the system's devices is cheap but not free: once a second is soon enough for
+    // an interface that was plugged in.
+    const bool looksForWaiting = ++m_ticks % (1000 / kIntervalMs) == 0;
     for (ChannelState &channel : m_channels) {
+        if (looksForWaiting && channel.isAudioWaiting && !channel.audioCapture
+            && m_registry.isAvailable(AudioInputChoice::parse(channel.audioInputName).deviceName))
+            emit waitingInputAppeared(channel.id);
         const bool lost = channel.audioCapture && channel.audioCapture->isLost();
         if (lost == channel.isAudioLost)
             continue;
@@ -49,6 +56,8 @@ void AudioInputWatch::superviseInputs()
 QString AudioInputWatch::stateOf(int channelId) const
 {
     const ChannelState *channel = m_channels.find(channelId);
+    if (channel && !channel->audioCapture && channel->isAudioWaiting)
+        return QStringLiteral("waiting");
     if (!channel || !channel->audioCapture)
         return QStringLiteral("none");
     return channel->isAudioLost ? QStringLiteral("lost") : QStringLiteral("live");

@@ -180,6 +180,8 @@ QVariantMap CameraWatch::healthOf(int channelId, const TakeCameraFigures &figure
         {QStringLiteral("frames"), figures.frames},
         {QStringLiteral("droppedFrames"), figures.dropped},
         {QStringLiteral("repeatedFrames"), figures.repeated},
+        {QStringLiteral("skippedPictures"), figures.skipped},
+        {QStringLiteral("latencyMs"), double(figures.latencyNs) / 1e6},
     };
 }
 
@@ -222,6 +224,7 @@ void CameraWatch::recordTakeFigures(const TakeReport &report)
         const CameraCapture *camera = cameraOf(m_channels.find(channelId));
         qDebug().noquote() << "[CameraWatch] Camera" << channelId << ":" << figures.frames << "frames,"
                            << figures.dropped << "dropped," << figures.repeated << "repeated,"
+                           << figures.skipped << "skipped," << qRound(double(figures.latencyNs) / 1e6) << "ms hand-over,"
                            << (camera ? camera->corruptPictures() : 0) << "damaged pictures from the camera";
     }
 }

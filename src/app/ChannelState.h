@@ -14,6 +14,7 @@
 #include "capture/AudioCapture.h"
 #include "capture/ISource.h"
 #include "common/ChannelRange.h"
+#include "recording/CameraRecordingMode.h"
 #include "recording/TakeRecorder.h"
 
 #include <QString>
@@ -56,6 +57,8 @@ struct ChannelState
     CameraRateSample rate;
     // Frames, dropped and repeated frames in the last finished take.
     TakeCameraFigures lastTakeFigures;
+    // How the camera goes into its file; none: the manager's default.
+    std::optional<CameraRecordingMode> recordingMode;
 
     // --- audio ---
     // The input name last chosen, as given (also "None" and names that did not open).
@@ -66,6 +69,9 @@ struct ChannelState
     bool isLowCut = false;
     // The input's device is gone (or reopened and not delivering yet), as last reported.
     bool isAudioLost = false;
+    // The chosen input's device was not there when it was to open (an interface plugged in
+    // after the start): it is opened as soon as the device appears.
+    bool isAudioWaiting = false;
     // The channel's input gets a WAV track of its own in a take.
     bool isSeparateAudio = false;
     // The camera channel whose clip this channel's track belongs to in the timeline; 0: none.

@@ -26,6 +26,8 @@ void readChannel(SettingsReader &read, ChannelSetup &c)
     read.text(QStringLiteral("colorRange"), &c.colorRange, false);
     read.flag(QStringLiteral("flipped"), &c.isFlipped);
     read.flag(QStringLiteral("recorded"), &c.isCameraRecorded);
+    read.choice(QStringLiteral("recordingMode"), {QString(), QStringLiteral("reencode"), QStringLiteral("camera")},
+                &c.recordingMode);
     read.text(QStringLiteral("channelName"), &c.channelName);
     read.text(QStringLiteral("audioInput"), &c.audioInput);
     read.number(QStringLiteral("fader"), 0.0f, 1.0f, &c.fader);
@@ -48,6 +50,7 @@ void writeChannel(QSettings &s, const ChannelSetup &c)
     s.setValue(QStringLiteral("colorRange"), c.colorRange);
     s.setValue(QStringLiteral("flipped"), c.isFlipped);
     s.setValue(QStringLiteral("recorded"), c.isCameraRecorded);
+    s.setValue(QStringLiteral("recordingMode"), c.recordingMode);
     s.setValue(QStringLiteral("channelName"), c.channelName);
     s.setValue(QStringLiteral("audioInput"), c.audioInput);
     s.setValue(QStringLiteral("fader"), double(c.fader));

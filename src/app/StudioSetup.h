@@ -1,8 +1,9 @@
 // StudioSetup: how the studio is set up, as one value that survives a restart: per channel
-// its camera (device key, format, flip, name), audio input with its trim and low cut, fader,
-// mute, solo, separate track and camera link; the hotkeys of sources 1-4 and of the marker; the master fader. The application manager
-// fills it from its channels when the set-up changes, saves it, and applies it at start; the
-// recording settings have their own store (RecordingSettings).
+// its camera (device key, format, flip, name, recording mode), audio input with its trim and
+// low cut, fader, mute, solo, separate track and camera link; the hotkeys of sources 1-4 and
+// of the marker; the master fader. The application manager fills it from its channels when
+// the set-up changes, saves it, and applies it at start; the recording settings have their
+// own store (RecordingSettings).
 //
 // The store is a group "Studio" of the application's settings, one sub-group per channel.
 // Adding a setting: a member here, one line in each of StudioSetupStore's read and write
@@ -31,6 +32,7 @@ struct ChannelSetup
     QString colorRange = QStringLiteral("Default");
     bool isFlipped = false;
     bool isCameraRecorded = true; // the tile's STORE box
+    QString recordingMode; // "reencode" or "camera"; empty: the recording settings' default
     QString channelName; // the tile's name; empty: "CAM n"
 
     // --- audio ---

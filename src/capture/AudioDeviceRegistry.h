@@ -45,6 +45,8 @@ public:
     // SDL's capture devices in SDL's order, then "Test Tone" and "Test Interface" (those a
     // test has unplugged are left out).
     std::vector<DeviceInfo> captureDevices() const;
+    // Whether a device of that name can be opened now (listed by the system, not unplugged).
+    bool isAvailable(const QString &deviceName) const { return isListed(keyFor(deviceName)); }
     // Channels of the system's default capture device; 0 when the system does not say.
     static int defaultDeviceChannels();
 

@@ -3,6 +3,7 @@
 #include "common/MonotonicClock.h"
 
 #include "capture/CameraPictureConverter.h"
+#include "capture/PictureDecoder.h"
 #include "capture/VideoFrame.h"
 #include "capture/TestPatternDevices.h"
 #ifdef _WIN32
@@ -19,8 +20,28 @@
 
 #include <algorithm>
 
+namespace {
+
+// A preview that asked within this long keeps an H.264 stream's preview decoding going.
+constexpr qint64 kPreviewInterestNs = 1'000'000'000;
+// Weight of the newest picture in the smoothed stream size and picture interval.
+constexpr double kSmoothing = 1.0 / 32;
+
+} // namespace
+
+struct CameraCapture::PreviewCache
+{
+    // One MJPEG decoder per reduced size, so previews of different sizes do not take turns
+    // reopening one.
+    std::unique_ptr<PictureDecoder> decoders[PictureDecoder::MaxLowres + 1];
+    Picture source;  // the compressed picture `decoded` was made from
+    Picture decoded; // the newest preview picture
+    int lowres = 0;
+};
+
 CameraCapture::CameraCapture()
     : m_name(QStringLiteral("Camera"))
+    , m_preview(std::make_unique<PreviewCache>())
 {
 }
 
@@ -59,18 +80,89 @@ void CameraCapture::latestFrame(Picture &out)
     out = m_picture;
 }
 
-void CameraCapture::pictureAt(qint64 timeNs, Picture &out)
+void CameraCapture::picturesAfter(quint64 sequence, std::vector<TimedPicture> &out)
 {
+    out.clear();
     QMutexLocker lock(&m_frameMutex);
-    if (m_history.empty()) {
-        out = m_picture;
+    for (const TimedPicture &picture : m_history) {
+        if (picture.sequence > sequence)
+            out.push_back(picture);
+    }
+}
+
+void CameraCapture::previewPicture(int maxWidth, int maxHeight, Picture &out)
+{
+    Picture newest;
+    {
+        QMutexLocker lock(&m_frameMutex);
+        newest = m_picture;
+    }
+    if (!newest.isCompressed()) {
+        out = newest;
         return;
     }
-    out = Picture();
-    for (const TimedPicture &picture : m_history) {
-        if (picture.timeNs <= timeNs)
-            out = picture.pixels;
+    m_previewWantedNs.store(monotonicNowNs(), std::memory_order_relaxed);
+    QMutexLocker lock(&m_previewMutex);
+    PreviewCache &cache = *m_preview;
+    if (newest.format() == PixelFormat::H264) {
+        out = cache.decoded; // decoded on the device thread as the pictures come
+        return;
     }
+    const int lowres = PictureDecoder::lowresFor(PixelFormat::Mjpeg, newest.width(), newest.height(), maxWidth, maxHeight);
+    // The same picture decoded at this size or larger already: shown as it is.
+    if (cache.source.isSharedWith(newest) && cache.lowres <= lowres && !cache.decoded.isEmpty()) {
+        out = cache.decoded;
+        return;
+    }
+    std::unique_ptr<PictureDecoder> &decoder = cache.decoders[lowres];
+    if (!decoder)
+        decoder = std::make_unique<PictureDecoder>(PixelFormat::Mjpeg, lowres);
+    Picture decoded = decoder->decode(newest.plane(0), newest.size());
+    if (!decoded.isEmpty()) {
+        cache.decoded = std::move(decoded);
+        cache.source = newest;
+        cache.lowres = lowres;
+    }
+    out = cache.decoded;
+}
+
+void CameraCapture::decodeStreamPreview(const Picture &compressed)
+{
+    const bool isWatched = monotonicNowNs() - m_previewWantedNs.load(std::memory_order_relaxed) < kPreviewInterestNs;
+    if (!isWatched) {
+        m_streamPreviewDecoder.reset(); // starts again from the next key frame
+        return;
+    }
+    if (!m_streamPreviewDecoder) {
+        if (!compressed.isKeyFrame())
+            return;
+        m_streamPreviewDecoder = std::make_unique<PictureDecoder>(PixelFormat::H264);
+    }
+    Picture decoded = m_streamPreviewDecoder->decode(compressed.plane(0), compressed.size());
+    if (decoded.isEmpty())
+        return;
+    QMutexLocker lock(&m_previewMutex);
+    m_preview->decoded = std::move(decoded);
+    m_preview->source = compressed;
+}
+
+bool CameraCapture::sendsCompressedPictures() const
+{
+    return m_geometry.pixelFormat == CapturePixelFormat::Mjpeg || m_geometry.pixelFormat == CapturePixelFormat::H264;
+}
+
+std::optional<PixelFormat> CameraCapture::compressedFormat() const
+{
+    if (m_geometry.pixelFormat == CapturePixelFormat::Mjpeg)
+        return PixelFormat::Mjpeg;
+    if (m_geometry.pixelFormat == CapturePixelFormat::H264)
+        return PixelFormat::H264;
+    return std::nullopt;
+}
+
+PixelFormat CameraCapture::pictureFormat() const
+{
+    return m_pictureFormat.load(std::memory_order_relaxed);
 }
 
 QString CameraCapture::name() const
@@ -181,16 +273,26 @@ bool CameraCapture::startDevice(std::unique_ptr<ICaptureDevice> device, const Ca
 
     // No device thread runs here, so the producer-side state can be set without the lock.
     m_geometry = geometry;
-    m_converter = std::make_unique<CameraPictureConverter>(geometry);
+    m_converter = std::make_unique<CameraPictureConverter>(geometry, m_pool);
+    m_pictureFormat.store(m_converter->decodedFormat());
+    m_streamPreviewDecoder.reset();
+    m_previousTakenNs = 0;
+    m_intervalAverageNs = 0;
+    m_streamBytesAverage = 0;
+    m_streamBytesPerSecond.store(0);
     m_pool.clear();
     {
         QMutexLocker lock(&m_frameMutex);
         // A device restarted at its old size keeps showing its last picture until the next.
-        if (m_picture.size() != qsizetype(geometry.width) * geometry.height * 4) {
-            m_picture = opaqueBlackPixels(geometry.width, geometry.height);
+        if (m_picture.width() != geometry.width || m_picture.height() != geometry.height) {
+            m_picture = blackPicture(geometry.width, geometry.height);
             m_history.clear();
         }
         m_newPicture.store(false);
+    }
+    {
+        QMutexLocker lock(&m_previewMutex);
+        *m_preview = PreviewCache{};
     }
     m_width.store(geometry.width);
     m_height.store(geometry.height);
@@ -314,28 +416,50 @@ void CameraCapture::deliver(const CapturedSample &sample)
         return;
     }
     // The picture's own time places it in the recording, even when it reaches us late.
-    const qint64 arrivalNs = monotonicNowNs();
-    const qint64 takenNs = sample.captureNs >= 0 ? sample.captureNs : arrivalNs;
+    const qint64 receivedNs = monotonicNowNs();
+    const qint64 takenNs = sample.captureNs >= 0 ? sample.captureNs : receivedNs;
 
-    std::shared_ptr<QByteArray> buffer = m_pool.acquire(qsizetype(m_geometry.width) * m_geometry.height * 4);
-    // data() does not copy: the pool handed out a buffer nobody else holds.
-    if (!m_converter->convert(sample.data, sample.length, m_flip.load(), reinterpret_cast<uchar *>(buffer->data()))) {
-        dropCorrupt(m_converter->problem()); // the buffer goes straight back to the pool
+    Picture picture;
+    if (!m_converter->convert(sample.data, sample.length, m_flip.load(), keepsCompressedPictures(), &picture)) {
+        dropCorrupt(m_converter->problem()); // any buffer goes straight back to the pool
         return;
     }
-    Picture picture(std::move(buffer));
+    m_pictureFormat.store(picture.isCompressed() ? picture.format() : m_converter->decodedFormat(),
+                          std::memory_order_relaxed);
+    noteStreamSize(sample.length, takenNs);
+    if (picture.format() == PixelFormat::H264)
+        decodeStreamPreview(picture);
+    // Handed over now: after decoding, when readers can have it.
+    const qint64 arrivalNs = monotonicNowNs();
+    const quint64 sequence = m_picturesDelivered.load(std::memory_order_relaxed) + 1;
     {
         QMutexLocker lock(&m_frameMutex);
         std::swap(m_picture, picture);
         if (m_history.size() == PictureHistory)
             m_history.erase(m_history.begin());
-        m_history.push_back(TimedPicture{takenNs, m_picture});
+        m_history.push_back(TimedPicture{m_picture, takenNs, arrivalNs, sequence});
         m_newPicture.store(true, std::memory_order_release);
     }
-    m_picturesDelivered.fetch_add(1, std::memory_order_relaxed);
+    m_picturesDelivered.store(sequence, std::memory_order_relaxed);
     m_lastPictureArrivalNs.store(arrivalNs, std::memory_order_relaxed);
+    m_lastLatencyNs.store(arrivalNs - takenNs, std::memory_order_relaxed);
     // `picture` now holds the one swapped out; dropping it outside the lock returns its buffer
     // to the pool unless a reader still holds it.
+}
+
+void CameraCapture::noteStreamSize(qsizetype bytes, qint64 takenNs)
+{
+    if (!sendsCompressedPictures())
+        return;
+    const qint64 intervalNs = m_previousTakenNs > 0 ? takenNs - m_previousTakenNs : 0;
+    m_previousTakenNs = takenNs;
+    m_streamBytesAverage = m_streamBytesAverage > 0 ? m_streamBytesAverage + (double(bytes) - m_streamBytesAverage) * kSmoothing
+                                                    : double(bytes);
+    if (intervalNs > 0)
+        m_intervalAverageNs = m_intervalAverageNs > 0 ? m_intervalAverageNs + (double(intervalNs) - m_intervalAverageNs) * kSmoothing
+                                                      : double(intervalNs);
+    if (m_intervalAverageNs > 0)
+        m_streamBytesPerSecond.store(qint64(m_streamBytesAverage * 1e9 / m_intervalAverageNs), std::memory_order_relaxed);
 }
 
 void CameraCapture::dropCorrupt(const QString &why)

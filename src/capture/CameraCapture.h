@@ -1,15 +1,20 @@
 // CameraCapture: the video source of one channel. It lists the cameras of the machine (V4L2
 // or DirectShow devices first, then the built-in test patterns) and their formats, runs one of
-// them, turns every delivered picture (MJPEG, YUV or 24-bit RGB, as the device sends it) into
-// the RGBA picture readers take, and watches the device: one that fails or goes quiet is
-// marked lost and restarted in the same format once it is back.
+// them, makes every delivered picture (MJPEG, H.264, YUV or 24-bit RGB, as the device sends
+// it) the picture readers take, in the camera's own format (CameraPictureConverter), and
+// watches the device: one that fails or goes quiet is marked lost and restarted in the same
+// format once it is back. While its channel records the camera's stream, MJPEG and H.264
+// pictures stay compressed; previews then get them decoded at the size they show
+// (previewPicture(): MJPEG at reduced size when asked, H.264 on the device thread while a
+// preview has asked within the last second).
 //
 // Threads: the application manager creates, starts, supervises and stops it on the GUI thread
 // and keeps it in a shared pointer. The running device calls deliver() on its own thread; that
-// is the only cross-thread entry. deliver() converts each picture once, into a buffer of its
-// PicturePool that no reader holds, and swaps it in under m_frameMutex; readers share the
-// picture (a reference count, no copy). stop() joins the device thread before returning, and never waits for a device that
-// has gone quiet.
+// is the only cross-thread entry. deliver() makes each picture once, into a buffer of its
+// PicturePool (or the decoder's frame) that no reader holds, and swaps it in under
+// m_frameMutex; readers share the picture (a reference count, no copy). A preview's decoding
+// runs on the reader's thread under m_previewMutex, never under m_frameMutex. stop() joins the
+// device thread before returning, and never waits for a device that has gone quiet.
 #pragma once
 
 #include "capture/CameraFormat.h"
@@ -23,10 +28,12 @@
 #include <QString>
 
 #include <atomic>
+#include <optional>
 #include <memory>
 #include <vector>
 
 class CameraPictureConverter;
+class PictureDecoder;
 
 class CameraCapture : public ISource
 {
@@ -44,8 +51,10 @@ public:
     int height() const override;
     void updateTexture() override;
     void latestFrame(Picture &out) override;
-    void pictureAt(qint64 timeNs, Picture &out) override;
+    void picturesAfter(quint64 sequence, std::vector<TimedPicture> &out) override;
+    void previewPicture(int maxWidth, int maxHeight, Picture &out) override;
     quint64 picturesDelivered() const override { return m_picturesDelivered.load(std::memory_order_relaxed); }
+    qint64 streamBytesPerSecond() const override { return m_streamBytesPerSecond.load(std::memory_order_relaxed); }
     QString name() const override;
     void setName(const QString &name) override;
     void toggleFlip() override;
@@ -88,6 +97,20 @@ public:
     // driver); dropped, never handed to a reader.
     quint64 corruptPictures() const { return m_corruptPictures.load(std::memory_order_relaxed); }
 
+    // Whether MJPEG and H.264 pictures stay as the camera sent them (the channel records the
+    // camera's stream) instead of being decoded; takes effect from the next picture. Any thread.
+    void setKeepsCompressedPictures(bool keep) { m_keepsCompressed.store(keep, std::memory_order_relaxed); }
+    bool keepsCompressedPictures() const { return m_keepsCompressed.load(std::memory_order_relaxed); }
+    // True when the running device sends compressed pictures (MJPEG, H.264).
+    bool sendsCompressedPictures() const;
+    // Their format (Mjpeg or H264); none for a raw camera.
+    std::optional<PixelFormat> compressedFormat() const;
+    // The format readers get: the compressed one while kept, else the decoded YUV (known after
+    // the first decoded picture) or the raw layout.
+    PixelFormat pictureFormat() const;
+    // Time from a picture's own time stamp to its hand-over, of the newest picture.
+    qint64 lastHandOverLatencyNs() const { return m_lastLatencyNs.load(std::memory_order_relaxed); }
+
     // The device thread's entry: converts one picture and makes it the newest. A sample that
     // cannot be a whole picture is counted and dropped, leaving the current picture as it was.
     void deliver(const CapturedSample &sample);
@@ -98,6 +121,7 @@ private:
     void markLost(qint64 nowNs, const QString &why);
     void restartIfPresent(qint64 nowNs);
     void dropCorrupt(const QString &why);
+    void noteStreamSize(qsizetype bytes, qint64 takenNs); // device thread
 
     // GUI thread only.
     std::unique_ptr<ICaptureDevice> m_device;
@@ -117,29 +141,42 @@ private:
     // Written on the GUI thread while no device thread runs, then used by the device thread.
     CaptureGeometry m_geometry;
     std::unique_ptr<CameraPictureConverter> m_converter;
+    std::atomic<bool> m_keepsCompressed{false};
+    std::atomic<PixelFormat> m_pictureFormat{PixelFormat::Rgba};
 
     mutable QMutex m_frameMutex;
     // Guarded by m_frameMutex: the newest whole picture, shared with readers.
     Picture m_picture;
-    // Guarded by m_frameMutex: the last few pictures with the time they were taken, oldest first,
-    // sharing their arrays with m_picture and the readers.
-    struct TimedPicture
-    {
-        qint64 timeNs = 0;
-        Picture pixels;
-    };
-    static constexpr size_t PictureHistory = 4;
+    // Guarded by m_frameMutex: the last pictures with their times, oldest first, sharing their
+    // bytes with m_picture and the readers. Enough for a recording tick that comes a few
+    // hundred milliseconds late at 60 fps; the frame pump takes what it needs at every tick.
+    static constexpr size_t PictureHistory = 12;
     // Buffers let go of by every reader wait in m_pool for the next picture. The history, the
     // frame pump, an encoder's queue and the preview hold the rest; idle ones beyond this many
     // (readers that held unusually many at once) are freed.
-    static constexpr size_t IdleBuffers = PictureHistory + 2;
+    static constexpr size_t IdleBuffers = 6;
     std::vector<TimedPicture> m_history;
+
+    // Previews of compressed pictures. Guarded by m_previewMutex.
+    struct PreviewCache;
+    QMutex m_previewMutex;
+    std::unique_ptr<PreviewCache> m_preview;
+    // When a preview last asked (monotonic ns): an H.264 stream is decoded for previews only
+    // while one is watching.
+    std::atomic<qint64> m_previewWantedNs{0};
+    void decodeStreamPreview(const Picture &compressed);
+    std::unique_ptr<PictureDecoder> m_streamPreviewDecoder; // Device thread only.
     // Set by the device thread under m_frameMutex; cleared by the first reader.
     std::atomic<bool> m_newPicture{false};
     // Written by the device thread, read on the GUI thread (metrics, supervision).
     std::atomic<quint64> m_picturesDelivered{0};
     std::atomic<qint64> m_lastPictureArrivalNs{0};
     std::atomic<quint64> m_corruptPictures{0};
+    std::atomic<qint64> m_lastLatencyNs{0};
+    std::atomic<qint64> m_streamBytesPerSecond{0};
+    double m_streamBytesAverage = 0; // device thread: bytes per compressed picture, smoothed
+    qint64 m_previousTakenNs = 0;     // device thread
+    double m_intervalAverageNs = 0;   // device thread: time between pictures, smoothed
     // The first damaged picture of a run is logged with its reason; the rest are counted.
     std::atomic<bool> m_isCorruptLogged{false};
 

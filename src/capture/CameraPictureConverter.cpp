@@ -1,25 +1,13 @@
 #include "capture/CameraPictureConverter.h"
 
 #include "capture/FrameConversion.h"
-#include "common/FfmpegPtr.h"
-
-extern "C" {
-#include <libavutil/pixdesc.h>
-}
+#include "capture/PictureDecoder.h"
+#include "capture/PicturePool.h"
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 namespace {
-
-// Equal sizes need the colour conversion alone, where every flag gives the same picture;
-// bilinear only matters for a camera that sends another size than it agreed to.
-constexpr int kScaleFlags = SWS_BILINEAR;
-
-// The decoder's complaints about a damaged picture would fill the log at the camera's frame
-// rate; the converter reports each refusal itself, so they go to debug level.
-constexpr int kQuietDecoderLogOffset = AV_LOG_DEBUG - AV_LOG_ERROR;
 
 bool isAllZero(const uchar *data, qsizetype length)
 {
@@ -37,33 +25,6 @@ bool isAllZero(const uchar *data, qsizetype length)
     return true;
 }
 
-AVPixelFormat packedFormat(CapturePixelFormat format)
-{
-    switch (format) {
-    case CapturePixelFormat::Yuyv: return AV_PIX_FMT_YUYV422;
-    case CapturePixelFormat::Uyvy: return AV_PIX_FMT_UYVY422;
-    case CapturePixelFormat::Nv12: return AV_PIX_FMT_NV12;
-    case CapturePixelFormat::Yu12: return AV_PIX_FMT_YUV420P;
-    case CapturePixelFormat::Rgb24: return AV_PIX_FMT_RGB24;
-    default: return AV_PIX_FMT_NONE;
-    }
-}
-
-// The planar layout a packed or semi-planar one is unpacked to on its way to RGBA; none for
-// layouts libswscale converts to RGBA quickly as they are.
-AVPixelFormat unpackedFormat(CapturePixelFormat format)
-{
-    switch (format) {
-    case CapturePixelFormat::Yuyv:
-    case CapturePixelFormat::Uyvy: return AV_PIX_FMT_YUV422P;
-    case CapturePixelFormat::Nv12: return AV_PIX_FMT_YUV420P;
-    default: return AV_PIX_FMT_NONE;
-    }
-}
-
-// Rows unpacked at a time: a strip of a 1080p picture fits the cache with room to spare.
-constexpr int kStripRows = 16;
-
 int bytesPerPixelOfFirstPlane(CapturePixelFormat format)
 {
     switch (format) {
@@ -75,125 +36,81 @@ int bytesPerPixelOfFirstPlane(CapturePixelFormat format)
     }
 }
 
-// The formats libavcodec's JPEG decoder marks as full range by their name; libswscale wants
-// the plain format with the range given separately.
-AVPixelFormat plainFormat(AVPixelFormat format, bool *isFullRange)
+bool isCompressedLayout(CapturePixelFormat format)
 {
-    switch (format) {
-    case AV_PIX_FMT_YUVJ420P: *isFullRange = true; return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P: *isFullRange = true; return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P: *isFullRange = true; return AV_PIX_FMT_YUV444P;
-    case AV_PIX_FMT_YUVJ440P: *isFullRange = true; return AV_PIX_FMT_YUV440P;
-    case AV_PIX_FMT_YUVJ411P: *isFullRange = true; return AV_PIX_FMT_YUV411P;
-    default: return format;
+    return format == CapturePixelFormat::Mjpeg || format == CapturePixelFormat::H264;
+}
+
+// Copies `rows` rows of `rowBytes` from a strided source into tight rows, last row first when
+// reversed.
+void copyRows(const uchar *source, qsizetype sourceStride, uchar *target, int rowBytes, int rows, bool reversed)
+{
+    for (int row = 0; row < rows; ++row) {
+        const int from = reversed ? rows - 1 - row : row;
+        std::memcpy(target + qsizetype(row) * rowBytes, source + qsizetype(from) * sourceStride, size_t(rowBytes));
+    }
+}
+
+void uyvyRowToYuyv(const uchar *source, uchar *target, int rowBytes)
+{
+    for (int i = 0; i + 3 < rowBytes; i += 4) {
+        target[i] = source[i + 1];
+        target[i + 1] = source[i];
+        target[i + 2] = source[i + 3];
+        target[i + 3] = source[i + 2];
+    }
+}
+
+void rgbRowToRgba(const uchar *source, uchar *target, int width)
+{
+    for (int x = 0; x < width; ++x, source += 3, target += 4) {
+        target[0] = source[0];
+        target[1] = source[1];
+        target[2] = source[2];
+        target[3] = 255;
     }
 }
 
 } // namespace
 
-struct CameraPictureConverter::Decoder
-{
-    CodecContextPtr codec;
-    FramePtr frame;
-    PacketPtr packet;
-    // The JPEG copied with the zeroed padding libavcodec's bit readers may read past the end.
-    std::vector<uint8_t> padded;
-
-    SwsContextPtr scaler;
-    int scalerWidth = 0;
-    int scalerHeight = 0;
-    AVPixelFormat scalerFormat = AV_PIX_FMT_NONE;
-    bool scalerFullRange = false;
-
-    // Makes the scaler for a source of that shape, or keeps the one it has.
-    bool prepareScaler(int width, int height, AVPixelFormat format, bool isFullRange, bool isBt709,
-                       const CaptureGeometry &target)
-    {
-        if (scaler && width == scalerWidth && height == scalerHeight && format == scalerFormat
-            && isFullRange == scalerFullRange)
-            return true;
-        scaler.reset(sws_getContext(width, height, format, target.width, target.height, AV_PIX_FMT_RGBA,
-                                    kScaleFlags, nullptr, nullptr, nullptr));
-        if (!scaler)
-            return false;
-        const int *coefficients = sws_getCoefficients(isBt709 ? SWS_CS_ITU709 : SWS_CS_ITU601);
-        sws_setColorspaceDetails(scaler.get(), coefficients, isFullRange ? 1 : 0, coefficients, 1, 0, 1 << 16,
-                                 1 << 16);
-        scalerWidth = width;
-        scalerHeight = height;
-        scalerFormat = format;
-        scalerFullRange = isFullRange;
-        return true;
-    }
-
-    // Converts the source planes (sourceHeight rows) into dst, the target's rows reversed
-    // with flip (a negative stride from the last row up).
-    bool scale(const uint8_t *const planes[4], const int strides[4], int sourceHeight,
-               const CaptureGeometry &target, bool flip, uchar *dst)
-    {
-        const int rowBytes = target.width * 4;
-        uint8_t *rows[4] = {dst, nullptr, nullptr, nullptr};
-        int rowStrides[4] = {rowBytes, 0, 0, 0};
-        if (flip) {
-            rows[0] = dst + qsizetype(target.height - 1) * rowBytes;
-            rowStrides[0] = -rowBytes;
-        }
-        return sws_scale(scaler.get(), planes, strides, 0, sourceHeight, rows, rowStrides) > 0;
-    }
-
-    // Packed YUYV/UYVY and semi-planar NV12 go to RGBA through a strip of planar rows:
-    // libswscale's unpacking to planar and its planar YUV -> RGBA are both fast paths, while
-    // its direct path from these layouts is about four times slower than the two together
-    // (1080p here: 4 ms against 0.85 ms). The strip stays in the cache, so the picture is
-    // still written once, straight into the RGBA array.
-    SwsContextPtr unpacker;
-    std::vector<uint8_t> strip[3];
-
-    bool scaleThroughStrips(const uint8_t *const planes[4], const int strides[4], AVPixelFormat wire,
-                            AVPixelFormat planar, const CaptureGeometry &target, bool flip, uchar *dst)
-    {
-        const int chromaShift = planar == AV_PIX_FMT_YUV420P ? 1 : 0;
-        const int chromaWidth = (target.width + 1) / 2;
-        if (!unpacker) {
-            unpacker.reset(sws_getContext(target.width, target.height, wire, target.width, target.height, planar,
-                                          SWS_POINT, nullptr, nullptr, nullptr));
-            if (!unpacker)
-                return false;
-            strip[0].resize(size_t(target.width) * kStripRows);
-            strip[1].resize(size_t(chromaWidth) * (kStripRows >> chromaShift));
-            strip[2].resize(strip[1].size());
-        }
-        const int rowBytes = target.width * 4;
-        uint8_t *rows[4] = {flip ? dst + qsizetype(target.height - 1) * rowBytes : dst, nullptr, nullptr, nullptr};
-        const int rowStrides[4] = {flip ? -rowBytes : rowBytes, 0, 0, 0};
-        uint8_t *stripPlanes[4] = {strip[0].data(), strip[1].data(), strip[2].data(), nullptr};
-        const int stripStrides[4] = {target.width, chromaWidth, chromaWidth, 0};
-        for (int y = 0; y < target.height; y += kStripRows) {
-            const int count = std::min(kStripRows, target.height - y);
-            const uint8_t *source[4] = {planes[0] + qsizetype(y) * strides[0],
-                                        planes[1] ? planes[1] + qsizetype(y >> chromaShift) * strides[1] : nullptr,
-                                        nullptr, nullptr};
-            if (sws_scale(unpacker.get(), source, strides, 0, count, stripPlanes, stripStrides) <= 0
-                || sws_scale(scaler.get(), stripPlanes, stripStrides, y, count, rows, rowStrides) <= 0)
-                return false;
-        }
-        return true;
-    }
-};
-
-CameraPictureConverter::CameraPictureConverter(const CaptureGeometry &geometry)
+CameraPictureConverter::CameraPictureConverter(const CaptureGeometry &geometry, PicturePool &pool)
     : m_geometry(geometry)
-    , m_decoder(std::make_unique<Decoder>())
+    , m_pool(pool)
 {
+    if (!isCompressedLayout(geometry.pixelFormat))
+        m_decodedFormat = pictureFormatFor(geometry.pixelFormat);
 }
 
 CameraPictureConverter::~CameraPictureConverter() = default;
+
+PixelFormat CameraPictureConverter::pictureFormatFor(CapturePixelFormat layout)
+{
+    switch (layout) {
+    case CapturePixelFormat::Yuyv:
+    case CapturePixelFormat::Uyvy: return PixelFormat::Yuyv;
+    case CapturePixelFormat::Nv12: return PixelFormat::Nv12;
+    case CapturePixelFormat::Yu12: return PixelFormat::Yuv420p;
+    case CapturePixelFormat::Mjpeg: return PixelFormat::Mjpeg;
+    case CapturePixelFormat::H264: return PixelFormat::H264;
+    case CapturePixelFormat::Bgr24:
+    case CapturePixelFormat::Rgb24: break;
+    }
+    return PixelFormat::Rgba;
+}
+
+PictureColour CameraPictureConverter::colourOf(const CaptureGeometry &geometry)
+{
+    PictureColour colour;
+    colour.matrix = geometry.yuvBt709 ? ColourMatrix::Bt709 : ColourMatrix::Bt601;
+    colour.isFullRange = geometry.yuvFullRange;
+    return colour;
+}
 
 qsizetype CameraPictureConverter::minimumSampleLength(const CaptureGeometry &geometry)
 {
     const qsizetype width = geometry.width;
     const qsizetype height = geometry.height;
-    if (width < 1 || height < 1 || geometry.pixelFormat == CapturePixelFormat::Mjpeg)
+    if (width < 1 || height < 1 || isCompressedLayout(geometry.pixelFormat))
         return 0;
     const qsizetype rowBytes = width * bytesPerPixelOfFirstPlane(geometry.pixelFormat);
     const qsizetype stride = std::max(geometry.rowStride, rowBytes);
@@ -218,121 +135,125 @@ bool CameraPictureConverter::refuse(const QString &why)
     return false;
 }
 
-bool CameraPictureConverter::convert(const uchar *data, qsizetype length, bool flip, uchar *dst)
+bool CameraPictureConverter::convert(const uchar *data, qsizetype length, bool flip, bool keepCompressed, Picture *out)
 {
     m_problem.clear();
-    if (!data || !dst || m_geometry.width < 1 || m_geometry.height < 1)
+    if (!data || !out || m_geometry.width < 1 || m_geometry.height < 1)
         return refuse(QStringLiteral("no picture"));
     const bool reversed = flip != !m_geometry.topDown;
-    switch (m_geometry.pixelFormat) {
-    case CapturePixelFormat::Mjpeg:
-        return convertMjpeg(data, length, reversed, dst);
-    case CapturePixelFormat::Bgr24:
-        return convertBgr24(data, length, flip, dst);
-    default:
-        return convertYuv(data, length, reversed, dst);
-    }
+    if (isCompressedLayout(m_geometry.pixelFormat))
+        return convertCompressed(data, length, reversed, keepCompressed, out);
+    return convertRaw(data, length, reversed, out);
 }
 
-bool CameraPictureConverter::convertBgr24(const uchar *data, qsizetype length, bool flip, uchar *dst)
-{
-    const qsizetype stride = m_geometry.rowStride > 0
-        ? m_geometry.rowStride
-        : bgr24RowStride(length, m_geometry.width, m_geometry.height);
-    if (!convertBgr24ToRgba(data, length, stride, m_geometry.width, m_geometry.height, m_geometry.topDown, flip, dst))
-        return refuse(QStringLiteral("%1 bytes cannot hold a %2x%3 picture").arg(length).arg(m_geometry.width).arg(m_geometry.height));
-    return true;
-}
-
-bool CameraPictureConverter::convertYuv(const uchar *data, qsizetype length, bool flip, uchar *dst)
+bool CameraPictureConverter::convertRaw(const uchar *data, qsizetype length, bool reversed, Picture *out)
 {
     const CaptureGeometry &g = m_geometry;
-    const qsizetype needed = minimumSampleLength(g);
+    const int width = g.width;
+    const int height = g.height;
+    const PixelFormat format = pictureFormatFor(g.pixelFormat);
+
+    qsizetype stride = std::max<qsizetype>(g.rowStride, qsizetype(width) * bytesPerPixelOfFirstPlane(g.pixelFormat));
+    if (g.pixelFormat == CapturePixelFormat::Bgr24 && g.rowStride <= 0)
+        stride = bgr24RowStride(length, width, height);
+    const qsizetype needed = g.pixelFormat == CapturePixelFormat::Bgr24 && g.rowStride <= 0
+        ? stride * (height - 1) + qsizetype(width) * 3
+        : minimumSampleLength(g);
     if (length < needed)
-        return refuse(QStringLiteral("%1 bytes cannot hold a %2x%3 picture (%4 needed)").arg(length).arg(g.width).arg(g.height).arg(needed));
+        return refuse(QStringLiteral("%1 bytes cannot hold a %2x%3 picture (%4 needed)").arg(length).arg(width).arg(height).arg(needed));
     if (isAllZero(data, needed))
         return refuse(QStringLiteral("the buffer holds only zero bytes"));
 
-    const AVPixelFormat format = packedFormat(g.pixelFormat);
-    const AVPixelFormat unpacked = unpackedFormat(g.pixelFormat);
-    const bool isRgb = g.pixelFormat == CapturePixelFormat::Rgb24;
-    if (!m_decoder->prepareScaler(g.width, g.height, unpacked != AV_PIX_FMT_NONE ? unpacked : format,
-                                  isRgb || g.yuvFullRange, g.yuvBt709, g))
-        return refuse(QStringLiteral("no conversion from %1").arg(QLatin1String(av_get_pix_fmt_name(format))));
+    std::shared_ptr<QByteArray> buffer = m_pool.acquire(Picture::tightSize(format, width, height));
+    // data() does not copy: the pool handed out a buffer nobody else holds.
+    uchar *target = reinterpret_cast<uchar *>(buffer->data());
+    const Picture::Planes planes = Picture::tightLayout(format, width, height, target);
+    uchar *plane0 = const_cast<uchar *>(planes.data[0]);
 
-    const int stride = int(std::max<qsizetype>(g.rowStride, qsizetype(g.width) * bytesPerPixelOfFirstPlane(g.pixelFormat)));
-    const uint8_t *planes[4] = {data, nullptr, nullptr, nullptr};
-    int strides[4] = {stride, 0, 0, 0};
-    if (g.pixelFormat == CapturePixelFormat::Nv12) {
-        planes[1] = data + qsizetype(stride) * g.height;
-        strides[1] = stride;
-    } else if (g.pixelFormat == CapturePixelFormat::Yu12) {
-        const qsizetype chromaPlane = qsizetype(stride / 2) * ((g.height + 1) / 2);
-        planes[1] = data + qsizetype(stride) * g.height;
-        planes[2] = planes[1] + chromaPlane;
-        strides[1] = strides[2] = stride / 2;
+    switch (g.pixelFormat) {
+    case CapturePixelFormat::Bgr24:
+        if (!convertBgr24ToRgba(data, length, stride, width, height, !reversed, false, plane0))
+            return refuse(QStringLiteral("%1 bytes cannot hold a %2x%3 picture").arg(length).arg(width).arg(height));
+        break;
+    case CapturePixelFormat::Rgb24:
+        for (int row = 0; row < height; ++row)
+            rgbRowToRgba(data + qsizetype(reversed ? height - 1 - row : row) * stride, plane0 + qsizetype(row) * width * 4, width);
+        break;
+    case CapturePixelFormat::Uyvy:
+        for (int row = 0; row < height; ++row)
+            uyvyRowToYuyv(data + qsizetype(reversed ? height - 1 - row : row) * stride, plane0 + qsizetype(row) * planes.strides[0],
+                          planes.strides[0]);
+        break;
+    case CapturePixelFormat::Yuyv:
+        copyRows(data, stride, plane0, planes.strides[0], height, reversed);
+        break;
+    case CapturePixelFormat::Nv12:
+        copyRows(data, stride, plane0, planes.strides[0], height, reversed);
+        copyRows(data + stride * height, stride, const_cast<uchar *>(planes.data[1]), planes.strides[1],
+                 Picture::planeRows(format, height, 1), reversed);
+        break;
+    case CapturePixelFormat::Yu12: {
+        const qsizetype chromaStride = stride / 2;
+        const int chromaRows = Picture::planeRows(format, height, 1);
+        const uchar *u = data + stride * height;
+        copyRows(data, stride, plane0, planes.strides[0], height, reversed);
+        copyRows(u, chromaStride, const_cast<uchar *>(planes.data[1]), planes.strides[1], chromaRows, reversed);
+        copyRows(u + chromaStride * chromaRows, chromaStride, const_cast<uchar *>(planes.data[2]), planes.strides[2],
+                 chromaRows, reversed);
+        break;
     }
-    const bool converted = unpacked != AV_PIX_FMT_NONE
-        ? m_decoder->scaleThroughStrips(planes, strides, format, unpacked, g, flip, dst)
-        : m_decoder->scale(planes, strides, g.height, g, flip, dst);
-    if (!converted)
-        return refuse(QStringLiteral("conversion failed"));
+    case CapturePixelFormat::Mjpeg:
+    case CapturePixelFormat::H264: return refuse(QStringLiteral("no picture"));
+    }
+    *out = Picture(std::move(buffer), format, width, height, colourOf(g));
     return true;
 }
 
-bool CameraPictureConverter::convertMjpeg(const uchar *data, qsizetype length, bool flip, uchar *dst)
+bool CameraPictureConverter::convertCompressed(const uchar *data, qsizetype length, bool reversed, bool keepCompressed,
+                                               Picture *out)
 {
-    // Drivers may leave zero padding after the picture; the picture itself ends with EOI.
-    while (length > 4 && data[length - 1] == 0)
-        --length;
-    if (length < 4 || data[0] != 0xFF || data[1] != 0xD8)
-        return refuse(QStringLiteral("no JPEG picture in the buffer"));
-    if (data[length - 2] != 0xFF || data[length - 1] != 0xD9)
-        return refuse(QStringLiteral("the JPEG picture is cut off"));
-
-    Decoder &d = *m_decoder;
-    if (!d.codec) {
-        const AVCodec *codec = avcodec_find_decoder(AV_CODEC_ID_MJPEG);
-        d.codec.reset(codec ? avcodec_alloc_context3(codec) : nullptr);
-        d.frame.reset(av_frame_alloc());
-        d.packet.reset(av_packet_alloc());
-        if (!d.codec || !d.frame || !d.packet)
-            return refuse(QStringLiteral("no MJPEG decoder"));
-        d.codec->thread_count = 1;
-        d.codec->log_level_offset = kQuietDecoderLogOffset;
-        if (avcodec_open2(d.codec.get(), codec, nullptr) < 0) {
-            d.codec.reset();
-            return refuse(QStringLiteral("the MJPEG decoder does not open"));
-        }
+    const PixelFormat codec = m_geometry.pixelFormat == CapturePixelFormat::H264 ? PixelFormat::H264 : PixelFormat::Mjpeg;
+    if (codec == PixelFormat::Mjpeg) {
+        // Drivers may leave zero padding after the picture; the picture itself ends with EOI.
+        while (length > 4 && data[length - 1] == 0)
+            --length;
+        if (length < 4 || data[0] != 0xFF || data[1] != 0xD8)
+            return refuse(QStringLiteral("no JPEG picture in the buffer"));
+        if (data[length - 2] != 0xFF || data[length - 1] != 0xD9)
+            return refuse(QStringLiteral("the JPEG picture is cut off"));
+    } else if (length < 4 || data[0] != 0 || data[1] != 0 || (data[2] != 1 && (data[2] != 0 || data[3] != 1))) {
+        return refuse(QStringLiteral("no H.264 picture in the buffer"));
     }
 
-    d.padded.resize(size_t(length) + AV_INPUT_BUFFER_PADDING_SIZE);
-    std::memcpy(d.padded.data(), data, size_t(length));
-    std::memset(d.padded.data() + length, 0, AV_INPUT_BUFFER_PADDING_SIZE);
-    d.packet->data = d.padded.data();
-    d.packet->size = int(length);
-
-    int result = avcodec_send_packet(d.codec.get(), d.packet.get());
-    if (result >= 0)
-        result = avcodec_receive_frame(d.codec.get(), d.frame.get());
-    if (result < 0) {
-        // A decoder that choked may hold state from the broken picture; start the next clean.
-        avcodec_flush_buffers(d.codec.get());
-        return refuse(QStringLiteral("the JPEG picture does not decode"));
-    }
-    const AVFrame &frame = *d.frame;
-    const bool damaged = frame.decode_error_flags != 0 || (frame.flags & AV_FRAME_FLAG_CORRUPT) != 0;
-    if (damaged || frame.width < 1 || frame.height < 1) {
-        av_frame_unref(d.frame.get());
-        return refuse(QStringLiteral("the JPEG picture is damaged"));
+    if (keepCompressed) {
+        std::shared_ptr<QByteArray> buffer = m_pool.acquire(length, PicturePool::Size::AtLeast);
+        std::memcpy(buffer->data(), data, size_t(length));
+        *out = Picture(std::move(buffer), codec, m_geometry.width, m_geometry.height);
+        out->setKeyFrame(codec == PixelFormat::Mjpeg || isH264KeyFrame(data, length));
+        // An H.264 decoder fed again later must start from a key frame.
+        if (m_decoder)
+            m_decoder->reset();
+        return true;
     }
 
-    bool isFullRange = frame.color_range == AVCOL_RANGE_JPEG;
-    const AVPixelFormat format = plainFormat(AVPixelFormat(frame.format), &isFullRange);
-    const bool isBt709 = frame.colorspace == AVCOL_SPC_BT709;
-    bool converted = d.prepareScaler(frame.width, frame.height, format, isFullRange, isBt709, m_geometry);
-    if (converted)
-        converted = d.scale(frame.data, frame.linesize, frame.height, m_geometry, flip, dst);
-    av_frame_unref(d.frame.get());
-    return converted ? true : refuse(QStringLiteral("no conversion from the decoded JPEG picture"));
+    if (!m_decoder || m_decoder->codec() != codec)
+        m_decoder = std::make_unique<PictureDecoder>(codec);
+    Picture picture = m_decoder->decode(data, length);
+    if (picture.isEmpty())
+        return refuse(m_decoder->problem());
+    m_decodedFormat = picture.format();
+    *out = reversed ? flipped(picture) : std::move(picture);
+    return !out->isEmpty() || refuse(QStringLiteral("no picture"));
+}
+
+Picture CameraPictureConverter::flipped(const Picture &picture)
+{
+    const PixelFormat format = picture.format();
+    std::shared_ptr<QByteArray> buffer = m_pool.acquire(Picture::tightSize(format, picture.width(), picture.height()));
+    const Picture::Planes planes = Picture::tightLayout(format, picture.width(), picture.height(),
+                                                        reinterpret_cast<const uchar *>(buffer->data()));
+    for (int plane = 0; plane < picture.planeCount(); ++plane)
+        copyRows(picture.plane(plane), picture.stride(plane), const_cast<uchar *>(planes.data[plane]), planes.strides[plane],
+                 Picture::planeRows(format, picture.height(), plane), true);
+    return Picture(std::move(buffer), format, picture.width(), picture.height(), picture.colour());
 }

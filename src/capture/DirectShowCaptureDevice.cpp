@@ -87,16 +87,41 @@ CaptureGeometry DirectShowCaptureDevice::geometry() const
     CaptureGeometry geometry;
     geometry.width = picture.width;
     geometry.height = picture.height;
-    // RGB24 rows are padded to four bytes; the sample length tells the stride.
-    geometry.rowStride = 0;
     geometry.topDown = picture.topDown;
+    switch (picture.layout) {
+    case DirectShowLayout::Yuy2:
+        geometry.pixelFormat = CapturePixelFormat::Yuyv;
+        geometry.rowStride = (qsizetype(picture.width) * 2 + 3) & ~qsizetype(3); // rows of whole DWORDs
+        break;
+    case DirectShowLayout::Nv12:
+        geometry.pixelFormat = CapturePixelFormat::Nv12;
+        geometry.rowStride = picture.width;
+        break;
+    case DirectShowLayout::I420:
+        geometry.pixelFormat = CapturePixelFormat::Yu12;
+        geometry.rowStride = picture.width;
+        break;
+    case DirectShowLayout::Mjpeg:
+        geometry.pixelFormat = CapturePixelFormat::Mjpeg;
+        break;
+    case DirectShowLayout::H264:
+        geometry.pixelFormat = CapturePixelFormat::H264;
+        break;
+    case DirectShowLayout::Rgb24:
+    case DirectShowLayout::Other:
+        // RGB24 rows are padded to four bytes; the sample length tells the stride.
+        geometry.pixelFormat = CapturePixelFormat::Bgr24;
+        geometry.rowStride = 0;
+        break;
+    }
+    // Webcams' YUV is BT.601 in limited range; JPEG and H.264 pictures say their own.
     return geometry;
 }
 
 bool DirectShowCaptureDevice::start(DeliverFunction deliver)
 {
-    const bool running = m_capture.run([deliver = std::move(deliver)](const BYTE *bgr, long length) {
-        deliver(CapturedSample{bgr, qsizetype(length), monotonicNowNs(), false});
+    const bool running = m_capture.run([deliver = std::move(deliver)](const BYTE *data, long length) {
+        deliver(CapturedSample{data, qsizetype(length), monotonicNowNs(), false});
     });
     if (!running)
         qWarning().noquote() << "[CameraCapture]" << QString::fromStdString(m_capture.lastError());

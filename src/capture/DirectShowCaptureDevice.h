@@ -4,8 +4,9 @@
 //
 // open(), start(), stop() and showPropertyPage() run on the GUI thread, which the layer puts in
 // a COM apartment. The graph's streaming thread calls the delivery function with the grabber's
-// RGB24 buffers (BGR rows, bottom row first unless the connected type says otherwise), the
-// only cross-thread call; stop() returns after the graph has stopped.
+// buffers in the camera's own layout (YUY2, NV12, I420, MJPEG, H.264; RGB24 rows, bottom row
+// first unless the connected type says otherwise, for any other), the only cross-thread call;
+// stop() returns after the graph has stopped.
 #pragma once
 
 #include "capture/CameraFormat.h"

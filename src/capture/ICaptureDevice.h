@@ -4,8 +4,8 @@
 // open(), start() and stop() run on the thread that owns the CameraCapture (the GUI thread).
 // Between start() and stop() the device calls the delivery function on a thread of its own,
 // once per picture, with the picture in the device's native layout as geometry() describes it;
-// the data is valid only during the call. The CameraCapture converts it once, straight into
-// the RGBA picture its readers take. stop() returns only after the last delivery has returned,
+// the data is valid only during the call. The CameraCapture keeps it in that layout (decoding
+// MJPEG and H.264 to the YUV they hold, unless the channel records the camera's stream). stop() returns only after the last delivery has returned,
 // never waits for a device that has gone quiet, may be called more than once and releases the
 // device.
 #pragma once
@@ -27,6 +27,7 @@ enum class CapturePixelFormat {
     Nv12,  // Y plane, then one plane of interleaved U, V at half size
     Yu12,  // Y plane, then U and V planes at half size (I420)
     Mjpeg, // one JPEG picture per sample
+    H264,  // one H.264 access unit per sample (Annex B start codes), as UVC cameras send it
 };
 
 struct CaptureGeometry
@@ -34,13 +35,13 @@ struct CaptureGeometry
     int width = 0;
     int height = 0;
     // Bytes from one row to the next (of the Y plane for planar layouts); 0 when only the
-    // sample length tells (length / height, 24-bit layouts only). Ignored for MJPEG.
+    // sample length tells (length / height, 24-bit layouts only). Ignored for MJPEG and H.264.
     qsizetype rowStride = 0;
     // True when the first delivered row is the top row.
     bool topDown = true;
     CapturePixelFormat pixelFormat = CapturePixelFormat::Bgr24;
-    // How the YUV layouts encode colour (MJPEG says so itself): the usual camera YUV is
-    // BT.601 in limited range.
+    // How the YUV layouts encode colour (MJPEG and H.264 say so themselves): the usual camera
+    // YUV is BT.601 in limited range.
     bool yuvFullRange = false;
     bool yuvBt709 = false;
 };

@@ -3,13 +3,15 @@
 //
 // A source is a single-producer, many-reader slot for the newest picture. The device thread
 // replaces the picture whole under the source's frame mutex; readers take the newest picture
-// whenever they like and never see a half-written one. Pictures are RGBA8888, top row first,
-// rows of exactly width * 4 bytes, alpha 255.
+// whenever they like and never see a half-written one. Pictures keep the camera's format and
+// colour (Picture.h): YUV as the camera decodes or sends it, RGBA for RGB cameras, or the
+// camera's compressed pictures while its channel records the camera's stream. A preview asks
+// previewPicture() for an uncompressed one and makes its own RGBA at its own size.
 //
 // Sources are shared (std::shared_ptr): a reader holds the pointer for one read, so a source
 // removed from its channel meanwhile stays alive until that read is done. A reader checks
-// isRunning() first and treats a stopped source as "no signal", then calls latestFrame(),
-// width() and height(), and accepts the picture only when it holds width * height * 4 bytes.
+// isRunning() first and treats a stopped source as "no signal", then takes a picture and
+// accepts it only when it is complete (Picture::isComplete()).
 #pragma once
 
 #include "capture/Picture.h"
@@ -17,6 +19,7 @@
 #include <QString>
 
 #include <atomic>
+#include <vector>
 
 // How a source's device is doing, for the tile, the phone page and the log.
 enum class SourceState {
@@ -38,6 +41,17 @@ inline const char *sourceStateName(SourceState state)
     return "off";
 }
 
+// One picture with the moments that place it: taken (the camera's own time stamp, on the
+// monotonic clock) and handed over (ready for readers, after any decoding), and its running
+// number since the source was made (consecutive; a gap means pictures no reader took).
+struct TimedPicture
+{
+    Picture picture;
+    qint64 takenNs = 0;
+    qint64 arrivedNs = 0;
+    quint64 sequence = 0;
+};
+
 class ISource
 {
 public:
@@ -53,14 +67,17 @@ public:
     // Hands out the newest picture. It is shared with the source: no pixel is copied, and the
     // source never writes into a picture a reader still holds.
     virtual void latestFrame(Picture &out) = 0;
-    // The newest picture captured at or before timeNs on the monotonic clock, so a recording
-    // can give each frame slot the picture of its time even when it reads a little late.
-    // Empty when every picture kept is newer: a picture from after timeNs must never stand
-    // in for an earlier moment (the reader repeats what it had). Sources without capture
-    // times hand out the newest picture.
-    virtual void pictureAt(qint64 timeNs, Picture &out)
+    // The pictures kept since `sequence` (0: all kept), oldest first, so a recording gives
+    // each frame slot the picture of its time even when it reads a little late. A source keeps
+    // the last few; a reader that comes back later than that sees a gap in the numbers.
+    // Sources without capture times hand out the newest picture, stamped now.
+    virtual void picturesAfter(quint64 sequence, std::vector<TimedPicture> &out);
+    // The newest picture to show at up to maxWidth x maxHeight: never compressed (a compressed
+    // one is decoded at the smallest size that still covers it), possibly larger than asked.
+    virtual void previewPicture(int maxWidth, int maxHeight, Picture &out)
     {
-        Q_UNUSED(timeNs);
+        Q_UNUSED(maxWidth);
+        Q_UNUSED(maxHeight);
         latestFrame(out);
     }
     virtual QString name() const = 0;
@@ -72,6 +89,9 @@ public:
 
     // Pictures that have arrived since construction, for the frame-rate read-out.
     virtual quint64 picturesDelivered() const { return 0; }
+    // Bytes per second of the camera's compressed stream (MJPEG, H.264) as measured over the
+    // last pictures: what recording the camera's stream writes. 0 for raw cameras.
+    virtual qint64 streamBytesPerSecond() const { return 0; }
     // How the device is doing; a source without supervision is live while it runs.
     virtual SourceState state() const { return isRunning() ? SourceState::Live : SourceState::Off; }
 

@@ -8,14 +8,15 @@ PicturePool::PicturePool(size_t maxIdle)
 
 PicturePool::~PicturePool() = default;
 
-std::shared_ptr<QByteArray> PicturePool::acquire(qsizetype size)
+std::shared_ptr<QByteArray> PicturePool::acquire(qsizetype size, Size match)
 {
     std::unique_ptr<QByteArray> buffer;
     {
         const std::lock_guard lock(m_shared->mutex);
         auto &idle = m_shared->idle;
         for (auto it = idle.begin(); it != idle.end(); ++it) {
-            if ((*it)->size() == size) {
+            const bool fits = match == Size::Exact ? (*it)->size() == size : (*it)->capacity() >= size;
+            if (fits) {
                 buffer = std::move(*it);
                 idle.erase(it);
                 break;
@@ -23,9 +24,13 @@ std::shared_ptr<QByteArray> PicturePool::acquire(qsizetype size)
         }
     }
     if (!buffer) {
-        buffer = std::make_unique<QByteArray>(size, Qt::Uninitialized);
+        // A compressed picture's buffer gets room for a larger one, so it serves again.
+        const qsizetype room = match == Size::Exact ? size : size + size / 2;
+        buffer = std::make_unique<QByteArray>(room, Qt::Uninitialized);
         m_shared->allocations.fetch_add(1, std::memory_order_relaxed);
     }
+    // Within the capacity: no new allocation.
+    buffer->resize(size);
     const std::weak_ptr<Shared> pool = m_shared;
     return std::shared_ptr<QByteArray>(buffer.release(), [pool](QByteArray *released) { release(pool, released); });
 }

@@ -1,6 +1,7 @@
 // PicturePool: the picture buffers of one camera, reused instead of allocated per picture.
-// A fresh 1080p RGBA array is 8 MB whose pages fault in while the converter first writes
-// them, a tenth of an MJPEG camera's time; a reused one is already mapped.
+// A fresh 1080p picture is 3 to 4 MB whose pages fault in while it is first written, and
+// allocations of that size sit right at the allocator's thresholds (memory that grows in
+// steps over a long take); a reused one is already mapped.
 //
 // acquire() hands out a buffer that nobody else holds, as a std::shared_ptr whose deleter
 // returns it here: ownership is the pointer's own count, so a buffer comes back exactly when
@@ -29,8 +30,11 @@ public:
     PicturePool(const PicturePool &) = delete;
     PicturePool &operator=(const PicturePool &) = delete;
 
-    // A writable buffer of exactly `size` bytes (contents undefined), held only by the caller.
-    std::shared_ptr<QByteArray> acquire(qsizetype size);
+    // Exact: buffers of one size (raw pictures). AtLeast: any idle buffer large enough, cut to
+    // the size asked (compressed pictures, each of its own length).
+    enum class Size { Exact, AtLeast };
+    // A writable buffer of `size` bytes (contents undefined), held only by the caller.
+    std::shared_ptr<QByteArray> acquire(qsizetype size, Size match = Size::Exact);
     // Frees the idle buffers (a new picture size makes them useless).
     void clear();
     // Buffers allocated because none of the right size was idle, since construction.

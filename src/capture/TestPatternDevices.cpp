@@ -54,7 +54,7 @@ QList<CameraFormat> testPatternFormats()
             format.height = size[1];
             format.fpsNumerator = 10'000'000;
             format.fpsDenominator = qRound(10'000'000.0 / rate);
-            format.subtypeName = QStringLiteral("RGB24");
+            format.subtypeName = QStringLiteral("I420");
             formats.append(format);
         }
     }
@@ -104,7 +104,13 @@ bool TestPatternDevice::open(const CameraFormat &format)
     // brings 30 fps back to exactly 30 instead of 30.000003.
     m_rateMilli = (rate >= 1.0 && rate <= 240.0) ? std::llround(rate * 1000.0) : 30'000;
 
-    m_geometry = {format.width, format.height, qsizetype(format.width) * 3, true};
+    m_geometry = CaptureGeometry{};
+    m_geometry.width = format.width;
+    m_geometry.height = format.height;
+    m_geometry.rowStride = format.width;
+    m_geometry.pixelFormat = CapturePixelFormat::Yu12;
+    m_geometry.yuvBt709 = TestPatternRenderer::colour().matrix == ColourMatrix::Bt709;
+    m_geometry.yuvFullRange = TestPatternRenderer::colour().isFullRange;
     m_renderer = std::make_unique<TestPatternRenderer>(m_number, format.width, format.height);
     m_frame.resize(m_renderer->frameBytes());
     m_lastError.clear();

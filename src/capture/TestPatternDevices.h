@@ -6,8 +6,8 @@
 //
 // TestPatternDevice: one virtual camera, one thread.
 // open(), start() and stop() run on the GUI thread. The thread paces itself on the monotonic
-// clock (frame n is due at start + n / rate), renders the frame and hands its BGR rows to the
-// delivery function, the only cross-thread call. A thread that falls behind skips the slots it
+// clock (frame n is due at start + n / rate), renders the frame and hands its I420 planes to
+// the delivery function, the only cross-thread call. A thread that falls behind skips the slots it
 // missed instead of bursting, and the burnt-in counter shows the slot number, so a skip is
 // visible. stop() wakes the thread and joins it before returning.
 #pragma once
@@ -30,7 +30,7 @@ constexpr int TestPatternDeviceCount = 4;
 
 // "Test Pattern 1" .. "Test Pattern 4" with their keys.
 QList<DeviceInfo> listTestPatternDevices();
-// 1920x1080, 1280x720 and 640x480 at 60 and 30 fps, "RGB24".
+// 1920x1080, 1280x720 and 640x480 at 60 and 30 fps, "I420".
 QList<CameraFormat> testPatternFormats();
 bool isTestPatternKey(const QString &key);
 // 1..4 for a test pattern key, 0 otherwise.

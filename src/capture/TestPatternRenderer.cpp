@@ -42,17 +42,36 @@ quint64 glyphBits(const quint8 (&glyph)[GlyphRows])
     return bits;
 }
 
-// Fills a rectangle, clipped to the picture, with one grey level.
-void fillRect(uchar *bgr, int width, int height, int x, int y, int w, int h, uchar level)
+// Limited-range BT.709 of an 8-bit R, G, B colour.
+struct Yuv
+{
+    uchar y, u, v;
+};
+
+Yuv bt709Limited(int r, int g, int b)
+{
+    const double luma = 0.2126 * r + 0.7152 * g + 0.0722 * b;
+    const double cb = (b - luma) / 1.8556;
+    const double cr = (r - luma) / 1.5748;
+    const auto code = [](double value) { return uchar(std::clamp(std::lround(value), 0L, 255L)); };
+    return {code(16.0 + luma * 219.0 / 255.0), code(128.0 + cb * 224.0 / 255.0), code(128.0 + cr * 224.0 / 255.0)};
+}
+
+uchar greyLuma(uchar level)
+{
+    return uchar(16 + (level * 219 + 127) / 255);
+}
+
+void fillPlane(uchar *plane, int stride, int rows, int x, int y, int w, int h, uchar value)
 {
     const int left = std::max(x, 0);
     const int top = std::max(y, 0);
-    const int right = std::min(x + w, width);
-    const int bottom = std::min(y + h, height);
+    const int right = std::min(x + w, stride);
+    const int bottom = std::min(y + h, rows);
     if (left >= right || top >= bottom)
         return;
     for (int row = top; row < bottom; ++row)
-        std::memset(bgr + (qsizetype(row) * width + left) * 3, level, size_t(right - left) * 3);
+        std::memset(plane + qsizetype(row) * stride + left, value, size_t(right - left));
 }
 
 qint64 floorDiv(qint64 value, qint64 divisor)
@@ -77,14 +96,23 @@ TestPatternRenderer::TestPatternRenderer(int channel, int width, int height)
     , m_height(std::max(height, 1))
 {
     m_bars.resize(frameBytes());
-    uchar *row = reinterpret_cast<uchar *>(m_bars.data());
-    for (int x = 0; x < m_width; ++x) {
-        const uchar *colour = BarColours[qsizetype(x) * 8 / m_width];
-        std::memcpy(row + qsizetype(x) * 3, colour, 3);
+    const Picture::Planes planes = Picture::tightLayout(PixelFormat::Yuv420p, m_width, m_height,
+                                                        reinterpret_cast<const uchar *>(m_bars.constData()));
+    const auto barAt = [this](int x) {
+        const uchar *bgr = BarColours[qsizetype(x) * 8 / m_width];
+        return bt709Limited(bgr[2], bgr[1], bgr[0]);
+    };
+    for (int plane = 0; plane < 3; ++plane) {
+        uchar *first = const_cast<uchar *>(planes.data[plane]);
+        const int columns = planes.strides[plane];
+        for (int x = 0; x < columns; ++x) {
+            const Yuv colour = barAt(plane == 0 ? x : std::min(2 * x, m_width - 1));
+            first[x] = plane == 0 ? colour.y : plane == 1 ? colour.u : colour.v;
+        }
+        const int rows = Picture::planeRows(PixelFormat::Yuv420p, m_height, plane);
+        for (int y = 1; y < rows; ++y)
+            std::memcpy(first + qsizetype(y) * columns, first, size_t(columns));
     }
-    const qsizetype rowBytes = qsizetype(m_width) * 3;
-    for (int y = 1; y < m_height; ++y)
-        std::memcpy(row + y * rowBytes, row, size_t(rowBytes));
 
     const int margin = m_height / 27;
     m_channelText = {margin, margin, std::max(2, m_height / 54)};
@@ -104,18 +132,33 @@ QRect TestPatternRenderer::movingSquareRect(qint64 timeNs) const
     return QRect(int(x), (m_height - side) / 2, side, side);
 }
 
+void TestPatternRenderer::fillGrey(uchar *dst, int x, int y, int w, int h, uchar level) const
+{
+    const Picture::Planes planes = Picture::tightLayout(PixelFormat::Yuv420p, m_width, m_height, dst);
+    fillPlane(dst, m_width, m_height, x, y, w, h, greyLuma(level));
+    // Chroma samples the rectangle touches become neutral; its edges may take a neighbour's.
+    const int chromaRows = Picture::planeRows(PixelFormat::Yuv420p, m_height, 1);
+    const int left = x >> 1;
+    const int top = y >> 1;
+    const int right = (x + w + 1) >> 1;
+    const int bottom = (y + h + 1) >> 1;
+    for (int plane = 1; plane < 3; ++plane)
+        fillPlane(const_cast<uchar *>(planes.data[plane]), planes.strides[plane], chromaRows, left, top, right - left,
+                  bottom - top, 128);
+}
+
 void TestPatternRenderer::render(uchar *dst, qint64 counter, qint64 timeNs, bool flash) const
 {
-    if (flash)
-        std::memset(dst, 255, size_t(frameBytes()));
-    else
+    if (flash) {
+        fillGrey(dst, 0, 0, m_width, m_height, 255);
+    } else {
         std::memcpy(dst, m_bars.constData(), size_t(frameBytes()));
+    }
 
     const QRect square = movingSquareRect(timeNs);
     const int frame = std::max(1, square.width() / 10);
-    fillRect(dst, m_width, m_height, square.x(), square.y(), square.width(), square.height(), 0);
-    fillRect(dst, m_width, m_height, square.x() + frame, square.y() + frame,
-             square.width() - 2 * frame, square.height() - 2 * frame, 255);
+    fillGrey(dst, square.x(), square.y(), square.width(), square.height(), 0);
+    fillGrey(dst, square.x() + frame, square.y() + frame, square.width() - 2 * frame, square.height() - 2 * frame, 255);
 
     const char channelDigit = char('0' + std::clamp(m_channel, 0, 9));
     drawDigits(dst, m_channelText, &channelDigit, 1, flash);
@@ -133,32 +176,37 @@ void TestPatternRenderer::drawDigits(uchar *dst, const TextLayout &layout, const
     const uchar paper = flash ? 255 : 0;
     const uchar ink = flash ? 0 : 255;
     const int cell = layout.cell;
-    fillRect(dst, m_width, m_height, layout.x, layout.y, (count * Advance + 1) * cell,
-             (GlyphRows + 2) * cell, paper);
+    fillGrey(dst, layout.x, layout.y, (count * Advance + 1) * cell, (GlyphRows + 2) * cell, paper);
     for (int i = 0; i < count; ++i) {
         const quint8 (&glyph)[GlyphRows] = DigitGlyphs[std::clamp(digits[i] - '0', 0, 9)];
         const int left = layout.x + (1 + i * Advance) * cell;
         for (int row = 0; row < GlyphRows; ++row) {
             for (int column = 0; column < GlyphColumns; ++column) {
                 if (glyph[row] & (0x10 >> column))
-                    fillRect(dst, m_width, m_height, left + column * cell,
-                             layout.y + (1 + row) * cell, cell, cell, ink);
+                    fillGrey(dst, left + column * cell, layout.y + (1 + row) * cell, cell, cell, ink);
             }
         }
     }
 }
 
-int TestPatternRenderer::readCounter(const uchar *rgba) const
+int TestPatternRenderer::readCounter(const Picture &picture) const
 {
-    if (!rgba)
+    if (!picture.isComplete() || picture.isCompressed() || picture.width() != m_width || picture.height() != m_height)
         return -1;
     const TextLayout &layout = m_counterText;
     const int cell = layout.cell;
+    const uchar *first = picture.plane(0);
+    const int stride = picture.stride(0);
+    const PixelFormat format = picture.format();
     auto luma = [&](int x, int y) -> int {
         if (x < 0 || y < 0 || x >= m_width || y >= m_height)
             return -1;
-        const uchar *pixel = rgba + (qsizetype(y) * m_width + x) * 4;
-        return (pixel[0] + pixel[1] + pixel[2]) / 3;
+        const uchar *row = first + qsizetype(y) * stride;
+        if (format == PixelFormat::Rgba)
+            return (row[x * 4] + row[x * 4 + 1] + row[x * 4 + 2]) / 3;
+        if (format == PixelFormat::Yuyv)
+            return row[x * 2];
+        return row[x];
     };
 
     // The box's empty top-left cell tells whether the ink is white (normal) or black (flash).

@@ -1,4 +1,5 @@
-// TestPatternRenderer: the picture of a built-in virtual camera, in 24-bit BGR, top row first.
+// TestPatternRenderer: the picture of a built-in virtual camera, in planar 4:2:0 (I420), BT.709
+// limited range, top row first: the YUV a camera hands over, so the encoder takes it as it is.
 // Colour bars with the channel number, a square that moves with the clock, a burnt-in frame
 // counter and, on request, a white flash frame. The bars are prepared once; each frame copies
 // them and draws only the small parts that change, so a 1080p frame costs about a memcpy.
@@ -8,6 +9,8 @@
 // frame counter through conversion, preview and encoding. Not thread-safe; one renderer per
 // device thread.
 #pragma once
+
+#include "capture/Picture.h"
 
 #include <QByteArray>
 #include <QRect>
@@ -22,19 +25,21 @@ public:
 
     int width() const { return m_width; }
     int height() const { return m_height; }
-    qsizetype frameBytes() const { return qsizetype(m_width) * m_height * 3; }
+    qsizetype frameBytes() const { return Picture::tightSize(PixelFormat::Yuv420p, m_width, m_height); }
+    // The colour the pictures are drawn in.
+    static PictureColour colour() { return {ColourMatrix::Bt709, false}; }
 
-    // Fills dst (frameBytes(), rows of width * 3 bytes). The counter shows `counter` modulo
-    // 10^CounterDigits; the square's place follows `timeNs` (one sweep across and back in four
-    // seconds); with `flash` the whole picture is white with black figures.
+    // Fills dst (frameBytes(): the Y, U and V planes with tight rows). The counter shows
+    // `counter` modulo 10^CounterDigits; the square's place follows `timeNs` (one sweep across
+    // and back in four seconds); with `flash` the whole picture is white with black figures.
     void render(uchar *dst, qint64 counter, qint64 timeNs, bool flash) const;
 
     // The square's rectangle for a time, in picture coordinates.
     QRect movingSquareRect(qint64 timeNs) const;
 
-    // Reads the counter back from an RGBA8888 picture of this renderer's size (top row first,
-    // rows of width * 4 bytes); -1 when the digits cannot be read.
-    int readCounter(const uchar *rgba) const;
+    // Reads the counter back from a picture of this renderer's size in any uncompressed
+    // format (its luma); -1 when the digits cannot be read.
+    int readCounter(const Picture &picture) const;
 
     // True when a frame captured at timeNs is the first one in a new whole second of the
     // clock, given the previous frame's capture time.
@@ -50,11 +55,13 @@ private:
 
     void drawDigits(uchar *dst, const TextLayout &layout, const char *digits, int count,
                     bool flash) const;
+    // Fills a rectangle, clipped to the picture, with one grey level (0 black .. 255 white).
+    void fillGrey(uchar *dst, int x, int y, int w, int h, uchar level) const;
 
     int m_channel;
     int m_width;
     int m_height;
-    QByteArray m_bars; // BGR, prepared once
+    QByteArray m_bars; // I420, prepared once
     TextLayout m_channelText;
     TextLayout m_counterText;
 };

@@ -280,7 +280,8 @@ void V4l2Capture::deliverBuffer(const DeliverFunction &deliver, const v4l2_buffe
     sample.data = static_cast<const uchar *>(mapped.start);
     // A compressed picture is as long as the driver says; an uncompressed one fills its buffer
     // even when a driver leaves the count at 0.
-    const bool isCompressed = m_geometry.pixelFormat == CapturePixelFormat::Mjpeg;
+    const bool isCompressed = m_geometry.pixelFormat == CapturePixelFormat::Mjpeg
+                              || m_geometry.pixelFormat == CapturePixelFormat::H264;
     sample.length = qsizetype(buffer.bytesused > 0 || isCompressed ? qMin<size_t>(buffer.bytesused, mapped.length)
                                                                    : mapped.length);
     sample.captureNs = v4l2BufferTimeNs(buffer.timestamp, buffer.flags, dequeueNs);

@@ -62,6 +62,8 @@ QString v4l2SubtypeName(quint32 pixelFormat)
     case V4L2_PIX_FMT_RGB24:
     case V4L2_PIX_FMT_BGR24:
         return QStringLiteral("RGB24");
+    case V4L2_PIX_FMT_H264:
+        return QStringLiteral("H264");
     default:
         return QStringLiteral("Unknown");
     }
@@ -72,6 +74,7 @@ std::optional<CapturePixelFormat> capturePixelFormatFor(quint32 pixelFormat)
     switch (pixelFormat) {
     case V4L2_PIX_FMT_MJPEG:
     case V4L2_PIX_FMT_JPEG: return CapturePixelFormat::Mjpeg;
+    case V4L2_PIX_FMT_H264: return CapturePixelFormat::H264;
     case V4L2_PIX_FMT_YUYV: return CapturePixelFormat::Yuyv;
     case V4L2_PIX_FMT_UYVY: return CapturePixelFormat::Uyvy;
     case V4L2_PIX_FMT_NV12: return CapturePixelFormat::Nv12;

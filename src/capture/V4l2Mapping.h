@@ -20,7 +20,8 @@ struct V4l2Fraction
     quint32 denominator = 0;
 };
 
-// "YUY2" for YUYV, "MJPEG" for MJPG (and JPEG), "RGB24" for RGB3 and BGR3, else "Unknown".
+// "YUY2" for YUYV, "MJPEG" for MJPG (and JPEG), "RGB24" for RGB3 and BGR3, "H264" for H264,
+// else "Unknown".
 QString v4l2SubtypeName(quint32 pixelFormat);
 // The layout a V4L2 pixel format (fourcc) is handed over in; none for formats we cannot show.
 std::optional<CapturePixelFormat> capturePixelFormatFor(quint32 pixelFormat);

@@ -1,12 +1,16 @@
-# Video capture sources of vireon_core: the source interface, CameraCapture with its picture
-# conversion (MJPEG through libavcodec, YUV through libswscale), the system's camera layer
+# Video capture sources of vireon_core: the source interface, pictures in the camera's own
+# format, CameraCapture with its decoding (MJPEG and H.264 through libavcodec), the previews'
+# RGBA (libswscale), the system's camera layer
 # (V4L2 on Linux, its kernel calls behind V4l2Kernel; DirectShow on Windows) and the built-in
 # test patterns.
 target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/VideoFrame.h ${CMAKE_CURRENT_LIST_DIR}/VideoFrame.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Picture.h ${CMAKE_CURRENT_LIST_DIR}/Picture.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PictureFrames.h ${CMAKE_CURRENT_LIST_DIR}/PictureFrames.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PictureDecoder.h ${CMAKE_CURRENT_LIST_DIR}/PictureDecoder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PicturePreview.h ${CMAKE_CURRENT_LIST_DIR}/PicturePreview.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PicturePool.h ${CMAKE_CURRENT_LIST_DIR}/PicturePool.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ISource.h
+  ${CMAKE_CURRENT_LIST_DIR}/ISource.h ${CMAKE_CURRENT_LIST_DIR}/ISource.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ICaptureDevice.h
   ${CMAKE_CURRENT_LIST_DIR}/CameraFormat.h ${CMAKE_CURRENT_LIST_DIR}/CameraFormat.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FrameConversion.h ${CMAKE_CURRENT_LIST_DIR}/FrameConversion.cpp

@@ -2,6 +2,7 @@
 // interface in a fixed order, runs the event loop and tears everything down again.
 #include "common/AppInfo.h"
 #include "common/AppPaths.h"
+#include "common/MemoryTuning.h"
 #include "app/ApplicationManager.h"
 #include "app/CommandLine.h"
 #include "app/DemoSetup.h"
@@ -19,7 +20,6 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQuickStyle>
 #include <QTimer>
 
@@ -116,6 +116,8 @@ void applyStudioCommandLine(StudioSession *studio, const CommandLineOptions &opt
 
 int main(int argc, char *argv[])
 {
+    // Before any thread and any picture: the allocator keeps pictures' memory from piling up.
+    tunePictureMemory();
 #ifndef _WIN32
     // A file that reaches the size limit must fail its write (and end a take cleanly), not kill
     // the program with every file of the take half-written. The log is the first file written,
@@ -193,7 +195,6 @@ int main(int argc, char *argv[])
         qDebug() << "[Vireon] Running headless.";
     } else {
         engine = std::make_unique<QQmlApplicationEngine>();
-        engine->rootContext()->setContextProperty(QStringLiteral("ChannelsModel"), &channelsModel);
         engine->addImportPath(QStringLiteral("qrc:/"));
         QObject::connect(engine.get(), &QQmlApplicationEngine::objectCreated, &Startup::logRootObjectLoad);
         engine->load(Startup::splashWindowUrl);

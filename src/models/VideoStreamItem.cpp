@@ -3,6 +3,10 @@
 #include "capture/ISource.h"
 
 #include <QPainter>
+#include <QQuickWindow>
+
+#include <climits>
+#include <cmath>
 
 namespace {
 
@@ -49,19 +53,31 @@ void VideoStreamItem::onTimeout()
         return;
     }
 
+    const QSize wanted = previewSize();
     Picture pixels;
-    source->latestFrame(pixels);
-    const int width = source->width();
-    const int height = source->height();
-    if (width < 1 || height < 1 || pixels.size() < qsizetype(width) * height * 4)
+    source->previewPicture(wanted.width(), wanted.height(), pixels);
+    if (!pixels.isComplete())
         return;
-    if (pixels.constData() == m_pixels.constData() && m_image.width() == width && m_image.height() == height)
+    const QSize shown = PicturePreview::fittedSize(QSize(pixels.width(), pixels.height()), wanted);
+    if (pixels.isSharedWith(m_pixels) && m_image.size() == shown)
         return; // the same picture as last tick
 
+    const QImage image = m_preview.render(pixels, wanted.width(), wanted.height());
+    if (image.isNull())
+        return;
     m_pixels = pixels;
-    m_image = QImage(reinterpret_cast<const uchar *>(m_pixels.constData()), width, height,
-                     width * 4, QImage::Format_RGBA8888);
+    m_image = image;
     update();
+}
+
+QSize VideoStreamItem::previewSize() const
+{
+    const qreal ratio = window() ? window()->effectiveDevicePixelRatio() : 1.0;
+    const int w = int(std::ceil(width() * ratio));
+    const int h = int(std::ceil(height() * ratio));
+    if (w < 1 || h < 1)
+        return QSize(INT_MAX, INT_MAX);
+    return QSize(w, h);
 }
 
 QRectF VideoStreamItem::letterboxRect(const QSizeF &imageSize, const QSizeF &itemSize)

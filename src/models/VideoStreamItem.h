@@ -3,11 +3,13 @@
 // It polls the channel's source every 33 ms on the GUI thread and never talks to devices. It
 // finds the source through the lookup the program gives every item (setSourceLookup, set once
 // when the QML types are registered); without one it shows no signal.
-// The picture it keeps is shared with the source (no copy); a tick that finds the same
-// picture as before (no new picture) does not repaint.
+// Each new picture becomes RGBA once, at the size the item shows it (PicturePreview; a
+// compressed camera picture is decoded at reduced size by the source); a tick that finds the
+// same picture as before (no new picture) converts nothing and does not repaint.
 #pragma once
 
 #include "capture/Picture.h"
+#include "capture/PicturePreview.h"
 
 #include <QImage>
 #include <QQuickPaintedItem>
@@ -42,6 +44,9 @@ public:
 
     // The picture shown now; null while the channel has no signal.
     QImage currentImage() const { return m_image; }
+    // The size pictures are made for: the item's size in device pixels, or the picture's own
+    // size while the item has none.
+    QSize previewSize() const;
 
 signals:
     void channelIndexChanged();
@@ -52,6 +57,7 @@ public slots:
 private:
     int m_channelIndex = 0;
     QTimer m_timer;
-    Picture m_pixels; // keeps the shared picture alive while m_image points into it
+    Picture m_pixels; // the picture m_image was made from
+    PicturePreview m_preview;
     QImage m_image;
 };

@@ -3,10 +3,27 @@
 // reaches each encoder family (and what a family cannot honour) is EncoderSetup.h's business.
 #pragma once
 
+#include "capture/Picture.h"
 #include "recording/FrameRate.h"
 #include "recording/RecordingContainer.h"
 
 #include <QString>
+
+#include <optional>
+
+// How libx264 spreads one file's work: `threads` threads, working on frames in parallel, or
+// on slices of one frame with `slices`.
+struct SoftwareThreading
+{
+    int threads = 1;
+    bool slices = false;
+    bool operator==(const SoftwareThreading &other) const = default;
+};
+
+// The threading for one of `cameras` files encoded at once on `cores` cores: frame threads
+// while there are cores to spare for each file, else one thread per file (bench_cameras
+// measures the choices).
+SoftwareThreading softwareThreadingFor(int cameras, int cores);
 
 struct EncoderConfig
 {
@@ -57,6 +74,13 @@ struct EncoderConfig
     // "hevc_vaapi", "h264_qsv", "hevc_qsv". Empty: the software encoder of useHevc's codec.
     // A hardware encoder that does not open falls back to the software one of its codec.
     QString encoderName;
+    // Files the take encodes at once: with the machine's cores it decides libx264's threads.
+    int camerasInTake = 1;
+    // libx264's threading, when set, instead of softwareThreadingFor() (benchmarks).
+    std::optional<SoftwareThreading> softwareThreading;
+    // Set (Mjpeg or H264): the camera's own compressed pictures are written as they come, at
+    // their own size, without decoding or encoding; the encoder settings above do not apply.
+    std::optional<PixelFormat> cameraStream;
     // Start timecode of the take, "HH:mm:ss:ff" (";" before the frames for drop-frame),
     // written as the file's timecode (a tmcd track in MP4 and MOV, a tag in Matroska; MPEG-TS
     // keeps none). Empty: no timecode.

@@ -5,14 +5,12 @@
 #include "common/ThreadName.h"
 #include "recording/FfmpegVideoCodec.h"
 #include "recording/FrameRate.h"
+#include "recording/CameraStreamPackets.h"
+#include "recording/VideoFileOutput.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
-
-extern "C" {
-#include <libavutil/timecode.h>
-}
 
 #include <cerrno>
 #include <cmath>
@@ -30,71 +28,18 @@ namespace {
 // an encoder that falls behind cannot take the machine's memory with it.
 constexpr double kQueueSeconds = 2.0;
 
-// A fragment (MP4, MOV) or cluster (Matroska) starts at every key frame and at the latest
-// after this long, and an MPEG-TS file is synced at least this often, so a crash loses at most
-// this much. In microseconds, as the mov muxer's frag_duration option wants it.
-constexpr int kMaxFragmentMicroseconds = 2'000'000;
-
-// The Matroska muxer holds a cluster in memory until it is complete; at very high bitrates
-// this ends it before two seconds are up.
-constexpr int kMaxClusterBytes = 8 * 1024 * 1024;
-
-// Muxer options that keep the file playable when the process dies mid-take.
-void setCrashSafeOptions(RecordingContainer container, FfmpegOptions &options)
-{
-    switch (container) {
-    case RecordingContainer::Mp4:
-    case RecordingContainer::Mov:
-        // Fragmented: an empty index up front, then self-contained fragments (moof + mdat) that
-        // start at key frames and last at most kMaxFragmentMicroseconds.
-        options.set("movflags", "frag_keyframe+empty_moov+delay_moov+default_base_moof");
-        options.set("frag_duration", kMaxFragmentMicroseconds);
-        break;
-    case RecordingContainer::Mkv:
-        // A cluster goes to the file only once it is complete; the index (cues) and the
-        // duration written at the end are optional for players.
-        options.set("cluster_time_limit", kMaxFragmentMicroseconds / 1000);
-        options.set("cluster_size_limit", kMaxClusterBytes);
-        break;
-    case RecordingContainer::Ts:
-        // 188-byte packets with the stream tables repeated: any prefix of the file plays.
-        break;
-    }
-    // Hand every completed piece to the operating system at once.
-    options.set("flush_packets", 1);
-}
-
 
 } // namespace
 
 struct FfmpegEncoder::Output
 {
-    OutputContextPtr format;
-    AVStream *stream = nullptr; // owned by `format`
+    VideoFileOutput file;
+    // One of the two: the encoder, or the camera's own stream written as it comes.
     std::unique_ptr<FfmpegVideoCodec> codec;
+    std::unique_ptr<CameraStreamPackets> cameraStream;
     PacketPtr packet;
-    // A second descriptor of the file, to push what was written to the disk (FFmpeg's own I/O
-    // does not sync, and syncing applies to the file, whichever descriptor wrote it) and to cut
-    // a half-written fragment off after a failed write.
-    int fileDescriptor = -1;
-    // Size of the file after the last complete write: header and whole fragments, clusters or
-    // packets.
-    qint64 goodBytes = 0;
-    // MP4, MOV and Matroska files grow by whole fragments or clusters, at most one per two
-    // seconds: each is synced as it arrives. MPEG-TS grows with every frame: syncing each would
-    // cost a disk flush per frame, so it is synced once kMaxFragmentMicroseconds of video have
-    // been written since the last sync.
-    bool syncsOnGrowth = true;
-    qint64 syncedBytes = 0;
-    qint64 lastSyncMediaUs = std::numeric_limits<qint64>::min() / 2; // the first write syncs
-
-    ~Output()
-    {
-#if defined(Q_OS_UNIX)
-        if (fileDescriptor >= 0)
-            ::close(fileDescriptor);
-#endif
-    }
+    // The time base of the packets handed to the file: one frame.
+    AVRational timeBase{1, 30};
 };
 
 FfmpegEncoder::FfmpegEncoder() = default;
@@ -139,7 +84,7 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
         return failOpen(QStringLiteral("No output path"));
 
     const QSize encodedSize = evenEncodedSize(QSize(config.width, config.height));
-    if (encodedSize != QSize(config.width, config.height))
+    if (encodedSize != QSize(config.width, config.height) && !config.cameraStream)
         qDebug() << "[FfmpegEncoder] 4:2:0 needs even sizes: encoding"
                  << qPrintable(QStringLiteral("%1x%2 as %3x%4").arg(config.width).arg(config.height)
                                    .arg(encodedSize.width()).arg(encodedSize.height()));
@@ -148,104 +93,89 @@ bool FfmpegEncoder::open(const EncoderConfig &config)
     // The order of FFmpeg's mux example: container, stream, encoder (with the global header
     // flag the container asks for), stream parameters, file, header.
     auto output = std::make_unique<Output>();
-    const QByteArray path = config.outputPath.toUtf8();
-    AVFormatContext *format = nullptr;
-    const char *muxer = containerMuxerName(config.container);
-    const int allocated = avformat_alloc_output_context2(&format, nullptr, muxer, path.constData());
-    output->format.reset(format);
-    if (allocated < 0 || !format)
-        return failOpen(QStringLiteral("Could not create the %1 muxer: %2")
-                            .arg(QLatin1String(containerDisplayName(config.container)), ffmpegErrorText(allocated)));
-    output->syncsOnGrowth = config.container != RecordingContainer::Ts;
-    output->stream = avformat_new_stream(format, nullptr);
+    QString error;
+    if (!output->file.create(config, &error))
+        return failOpen(error);
     output->packet.reset(av_packet_alloc());
-    if (!output->stream || !output->packet)
+    if (!output->packet)
         return failOpen(QStringLiteral("Out of memory"));
-
-    const bool globalHeader = format->oformat->flags & AVFMT_GLOBALHEADER;
-    const QString requested = config.encoderName.isEmpty()
-                                  ? softwareEncoderFor(QString(), config.useHevc)
-                                  : config.encoderName;
-    QString codecError;
-    output->codec = std::make_unique<FfmpegVideoCodec>();
-    if (!output->codec->open(requested, config, encodedSize, globalHeader, &codecError)) {
-        const QString software = softwareEncoderFor(requested, config.useHevc);
-        if (software == requested)
-            return failOpen(codecError);
-        // A camera must not be lost because a driver is missing or busy.
-        qWarning() << "[FfmpegEncoder]" << qPrintable(codecError) << "- falling back to"
-                   << qPrintable(software);
+    AVStream *stream = output->file.stream();
+    const bool isCameraStream = config.cameraStream.has_value();
+    QString encoderName;
+    if (isCameraStream) {
+        if (*config.cameraStream != PixelFormat::Mjpeg && *config.cameraStream != PixelFormat::H264)
+            return failOpen(QStringLiteral("A camera stream in %1 cannot be written as it comes")
+                                .arg(QLatin1String(pixelFormatName(*config.cameraStream))));
+        // The camera's own pictures at their own size: nothing is scaled or made even.
+        CameraStreamPackets::describe(stream->codecpar, *config.cameraStream, config.width, config.height);
+        output->cameraStream = std::make_unique<CameraStreamPackets>(*config.cameraStream);
+        output->timeBase = AVRational{rate.denominator, rate.numerator};
+        stream->time_base = output->timeBase; // a hint; the muxer picks its own
+        stream->avg_frame_rate = AVRational{rate.numerator, rate.denominator};
+        encoderName = QStringLiteral("camera %1 stream").arg(QLatin1String(pixelFormatName(*config.cameraStream)));
+    } else {
+        const bool globalHeader = output->file.needsGlobalHeader();
+        const QString requested = config.encoderName.isEmpty()
+                                      ? softwareEncoderFor(QString(), config.useHevc)
+                                      : config.encoderName;
+        QString codecError;
         output->codec = std::make_unique<FfmpegVideoCodec>();
-        if (!output->codec->open(software, config, encodedSize, globalHeader, &codecError))
-            return failOpen(codecError);
-    }
-    AVCodecContext *codecContext = output->codec->context();
-
-    AVStream *stream = output->stream;
-    stream->time_base = codecContext->time_base; // a hint; the muxer picks its own
-    stream->avg_frame_rate = codecContext->framerate;
-    const int copied = avcodec_parameters_from_context(stream->codecpar, codecContext);
-    if (copied < 0)
-        return failOpen(QStringLiteral("Could not set the stream parameters: %1").arg(ffmpegErrorText(copied)));
-
-    if (!config.startTimecode.isEmpty() && config.container == RecordingContainer::Ts) {
-        qDebug() << "[FfmpegEncoder] MPEG-TS has no place for the start timecode; only the timeline carries it -"
-                 << m_path;
-    } else if (!config.startTimecode.isEmpty()) {
-        // The mov muxer turns this tag into a timecode (tmcd) track that refers to the video
-        // track; the Matroska muxer writes it as the track's TIMECODE tag.
-        AVTimecode timecode;
-        const QByteArray text = config.startTimecode.toUtf8();
-        const int valid = av_timecode_init_from_string(&timecode, codecContext->framerate,
-                                                       text.constData(), nullptr);
-        if (valid < 0)
-            qWarning() << "[FfmpegEncoder] Ignoring start timecode" << config.startTimecode << "-"
-                       << qPrintable(ffmpegErrorText(valid));
-        else
-            av_dict_set(&stream->metadata, "timecode", text.constData(), 0);
+        if (!output->codec->open(requested, config, encodedSize, globalHeader, &codecError)) {
+            const QString software = softwareEncoderFor(requested, config.useHevc);
+            if (software == requested)
+                return failOpen(codecError);
+            // A camera must not be lost because a driver is missing or busy.
+            qWarning() << "[FfmpegEncoder]" << qPrintable(codecError) << "- falling back to"
+                       << qPrintable(software);
+            output->codec = std::make_unique<FfmpegVideoCodec>();
+            if (!output->codec->open(software, config, encodedSize, globalHeader, &codecError))
+                return failOpen(codecError);
+        }
+        AVCodecContext *codecContext = output->codec->context();
+        output->timeBase = codecContext->time_base;
+        stream->time_base = codecContext->time_base; // a hint; the muxer picks its own
+        stream->avg_frame_rate = codecContext->framerate;
+        const int copied = avcodec_parameters_from_context(stream->codecpar, codecContext);
+        if (copied < 0)
+            return failOpen(QStringLiteral("Could not set the stream parameters: %1").arg(ffmpegErrorText(copied)));
+        encoderName = output->codec->name();
     }
 
-    // "file:" keeps FFmpeg from reading a name such as "Take:1/Camera_01.mp4" as a protocol.
-    const QByteArray url = "file:" + path;
-    const int opened = avio_open(&format->pb, url.constData(), AVIO_FLAG_WRITE);
-    if (opened < 0)
-        return failOpen(QStringLiteral("Could not create the file: %1").arg(ffmpegErrorText(opened)));
-
-    FfmpegOptions muxerOptions;
-    setCrashSafeOptions(config.container, muxerOptions);
-    const int header = avformat_write_header(format, muxerOptions.address());
-    if (header < 0) {
-        const QString message = QStringLiteral("Could not write the file header: %1").arg(ffmpegErrorText(header));
-        output.reset();
-        const QFileInfo info(config.outputPath);
-        if (info.isFile() && !info.isSymLink())
-            QFile::remove(config.outputPath); // a file without a header plays nowhere
-        return failOpen(message);
-    }
-    if (const AVDictionaryEntry *unused = muxerOptions.first())
-        qWarning() << "[FfmpegEncoder] The" << containerDisplayName(config.container) << "muxer ignored option" << unused->key;
-
-#if defined(Q_OS_UNIX)
-    output->fileDescriptor = ::open(path.constData(), O_WRONLY | O_CLOEXEC);
-#endif
-    output->goodBytes = avio_tell(format->pb);
-    m_bytesWritten = output->goodBytes;
-
-    m_encoderName = output->codec->name();
+    const VideoFileOutput::Stream kind = isCameraStream && *config.cameraStream == PixelFormat::Mjpeg
+                                             ? VideoFileOutput::Stream::KeyFramesOnly
+                                             : VideoFileOutput::Stream::Predicted;
+    if (!output->file.openFile(config, kind, &error))
+        return failOpen(error);
+    // A camera's H.264 stream tells its parameter sets with its first key frame; the header
+    // waits for it (MPEG-TS carries them in the stream).
+    const bool isHeaderDeferred = isCameraStream && *config.cameraStream == PixelFormat::H264
+                                  && config.container != RecordingContainer::Ts;
+    if (!isHeaderDeferred && !output->file.writeHeader(&error))
+        return failOpen(error);
+    m_encoderName = encoderName;
+    m_bytesWritten = output->file.goodBytes();
+    m_needsEveryPicture = isCameraStream && *config.cameraStream == PixelFormat::H264;
     m_output = std::move(output);
     m_queueCapacity = queueCapacityFor(rate.toDouble());
     m_isOpen = true;
     m_worker = std::thread([this] { run(); });
-    const EncoderSetup &setup = m_output->codec->setup();
-    m_appliedSettings = QStringLiteral("%1, profile %2, %3, %4 fps (%5/%6), %7x%8, %9")
-                            .arg(m_encoderName, setup.profileText, setup.rateControlText, rate.text())
-                            .arg(rate.numerator).arg(rate.denominator)
-                            .arg(encodedSize.width()).arg(encodedSize.height())
-                            .arg(setup.color.text);
-    m_settingNotes = setup.notes;
+    if (m_output->codec) {
+        const EncoderSetup &setup = m_output->codec->setup();
+        m_appliedSettings = QStringLiteral("%1, profile %2, %3, %4 fps (%5/%6), %7x%8, %9")
+                                .arg(m_encoderName, setup.profileText, setup.rateControlText, rate.text())
+                                .arg(rate.numerator).arg(rate.denominator)
+                                .arg(encodedSize.width()).arg(encodedSize.height())
+                                .arg(setup.color.text);
+        m_settingNotes = setup.notes;
+    } else {
+        // The camera's own pictures: none of the encoder settings apply.
+        m_appliedSettings = QStringLiteral("%1 as it comes, %2 fps (%3/%4), %5x%6")
+                                .arg(m_encoderName, rate.text()).arg(rate.numerator).arg(rate.denominator)
+                                .arg(config.width).arg(config.height);
+    }
     qDebug().noquote() << "[FfmpegEncoder] Writing" << m_path << "with" << m_appliedSettings << "in"
                        << containerDisplayName(config.container);
-    for (const EncoderNote &note : setup.notes)
+    for (const EncoderNote &note : m_settingNotes)
         qWarning().noquote() << "[FfmpegEncoder]" << QFileInfo(m_path).fileName() << "-" << note.en;
     return true;
 }
@@ -368,9 +298,12 @@ void FfmpegEncoder::encodeFrame(const VideoFrame &frame)
         ++m_droppedFrames;
         return;
     }
-    if (frame.width < 1 || frame.height < 1
-        || frame.pixels.size() < qsizetype(frame.width) * frame.height * 4) {
-        dropFrame(m_isBadPictureReported, "picture smaller than its size says", frame.frameIndex);
+    if (m_output->cameraStream) {
+        writeCameraPicture(frame);
+        return;
+    }
+    if (!frame.picture().isComplete() || frame.pixels.isCompressed()) {
+        dropFrame(m_isBadPictureReported, "not a whole picture", frame.frameIndex);
         return;
     }
     // The muxer needs rising timestamps; a repeated or earlier index would abort the file.
@@ -395,7 +328,6 @@ bool FfmpegEncoder::writePendingPackets()
 {
     Output &output = *m_output;
     AVPacket *packet = output.packet.get();
-    AVCodecContext *codecContext = output.codec->context();
     for (;;) {
         const int received = output.codec->receivePacket(packet);
         if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
@@ -408,92 +340,83 @@ bool FfmpegEncoder::writePendingPackets()
         // each fragment would have no duration.
         if (packet->duration <= 0)
             packet->duration = 1;
-        const qint64 mediaTimeUs = av_rescale_q(packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts,
-                                                codecContext->time_base, AV_TIME_BASE_Q);
-        av_packet_rescale_ts(packet, codecContext->time_base, output.stream->time_base);
-        packet->stream_index = output.stream->index;
-        const int written = av_interleaved_write_frame(output.format.get(), packet);
-        if (written < 0) {
-            recordWriteFailure(QStringLiteral("Could not write to the file: %1").arg(ffmpegErrorText(written)));
+        if (!writePacket(packet))
+            return false;
+    }
+}
+
+bool FfmpegEncoder::writePacket(AVPacket *packet)
+{
+    Output &output = *m_output;
+    QString error;
+    if (!output.file.isOpen()) {
+        // A camera's H.264 stream: its first key frame brings the parameter sets the header needs.
+        const QByteArray sets = CameraStreamPackets::parameterSets(packet->data, packet->size);
+        if (sets.isEmpty()) {
+            ++m_droppedFrames; // cannot be decoded without them
+            return true;
+        }
+        AVCodecParameters *parameters = output.file.stream()->codecpar;
+        av_freep(&parameters->extradata);
+        parameters->extradata = static_cast<uint8_t *>(av_mallocz(size_t(sets.size()) + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (parameters->extradata) {
+            std::memcpy(parameters->extradata, sets.constData(), size_t(sets.size()));
+            parameters->extradata_size = int(sets.size());
+        }
+        if (!output.file.writeHeader(&error)) {
+            recordFailure(error);
             return false;
         }
-        syncIfGrown(mediaTimeUs);
     }
+    if (!output.file.writePacket(packet, output.timeBase, &error)) {
+        recordFailure(error);
+        m_bytesWritten = output.file.goodBytes();
+        return false;
+    }
+    m_bytesWritten = output.file.goodBytes();
+    return true;
 }
 
-void FfmpegEncoder::syncIfGrown(qint64 mediaTimeUs, bool isFinal)
+void FfmpegEncoder::writeCameraPicture(const VideoFrame &frame)
 {
-    Output &output = *m_output;
-    const qint64 position = avio_tell(output.format->pb);
-    // After a failed write the I/O layer still counts what it could not write.
-    if (output.format->pb->error < 0)
+    CameraStreamPackets &packets = *m_output->cameraStream;
+    if (!frame.pixels.isComplete() || frame.pixels.format() != packets.codec()) {
+        dropFrame(m_isBadPictureReported, "not a picture of the camera's stream", frame.frameIndex);
         return;
-    const bool isSyncDue = isFinal || output.syncsOnGrowth
-                           || mediaTimeUs - output.lastSyncMediaUs >= kMaxFragmentMicroseconds;
-    // The trailer of a Matroska file rewrites its header in place: the final sync is always.
-    if ((position > output.syncedBytes && isSyncDue) || isFinal) {
-#if defined(Q_OS_LINUX)
-        // Push what went out to the disk so a power cut keeps it.
-        if (output.fileDescriptor >= 0 && ::fdatasync(output.fileDescriptor) != 0 && errno != EINVAL) {
-            recordWriteFailure(QStringLiteral("Could not sync the file: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
-            return;
-        }
-#endif
-        output.syncedBytes = position;
-        output.lastSyncMediaUs = mediaTimeUs;
     }
-    if (position > output.goodBytes) {
-        output.goodBytes = position;
-        m_bytesWritten = position;
+    if (frame.frameIndex <= m_lastFrameIndex) {
+        dropFrame(m_isOrderReported, "frame index does not advance", frame.frameIndex);
+        return;
     }
-}
-
-void FfmpegEncoder::recordWriteFailure(const QString &message)
-{
-    recordFailure(message);
-    // A full disk takes part of a fragment: cut the file back to its last whole fragment, so
-    // it ends cleanly (and the space comes back). The I/O layer refuses writes from now on.
-    Output &output = *m_output;
-#if defined(Q_OS_UNIX)
-    if (output.fileDescriptor >= 0 && ::ftruncate(output.fileDescriptor, output.goodBytes) != 0)
-        qWarning() << "[FfmpegEncoder] Could not cut off the incomplete fragment:" << std::strerror(errno);
-#endif
-    m_bytesWritten = output.goodBytes;
+    m_lastFrameIndex = frame.frameIndex;
+    ++m_framesEncoded;
+    packets.add(frame.pixels, frame.frameIndex, [this](AVPacket *packet) { return writePacket(packet); });
 }
 
 bool FfmpegEncoder::completeFile()
 {
     Output &output = *m_output;
-    AVFormatContext *format = output.format.get();
-    bool isComplete = true;
-
-    // The encoder holds B-frames and look-ahead pictures back: drain them into the file.
-    if (!m_hasFailed) {
+    if (!m_hasFailed && output.cameraStream) {
+        // The last picture of an H.264 stream lasts to the take's end.
+        output.cameraStream->finish(m_endFrame.load(), [this](AVPacket *packet) { return writePacket(packet); });
+    } else if (!m_hasFailed) {
+        // The encoder holds B-frames and look-ahead pictures back: drain them into the file.
         const int flushed = output.codec->sendEndOfStream();
         if (flushed < 0)
             recordFailure(QStringLiteral("Could not flush encoder %1: %2").arg(output.codec->name(), ffmpegErrorText(flushed)));
         else
             writePendingPackets();
     }
-
-    // Writing the trailer completes the last fragment or cluster and adds the index; after a
-    // write error the I/O layer refuses further writes, so the file keeps its last good state.
-    const int trailer = av_write_trailer(format);
-    if (trailer < 0) {
-        recordFailure(QStringLiteral("Could not complete the file: %1").arg(ffmpegErrorText(trailer)));
-        isComplete = false;
+    QString error;
+    // A stream that never brought a key frame still gets a header: an empty file, not none.
+    if (!output.file.isOpen() && !output.file.writeHeader(&error)) {
+        recordFailure(error);
+        return false;
     }
-    avio_flush(format->pb);
-    if (format->pb->error < 0) {
-        recordWriteFailure(QStringLiteral("Could not write to the file: %1").arg(ffmpegErrorText(format->pb->error)));
-        isComplete = false;
-    }
-    syncIfGrown(0, true);
-    const int closed = avio_closep(&format->pb);
-    if (closed < 0) {
-        recordFailure(QStringLiteral("Could not close the file: %1").arg(ffmpegErrorText(closed)));
-        isComplete = false;
-    }
+    const bool isComplete = output.file.finish(&error);
+    if (!isComplete)
+        recordFailure(error);
+    m_bytesWritten = output.file.goodBytes();
     return isComplete;
 }
 
@@ -516,7 +439,7 @@ bool FfmpegEncoder::isEncoderUsable(const QString &encoderName)
     VideoFrame black;
     black.width = kProbeWidth;
     black.height = kProbeHeight;
-    black.pixels = opaqueBlackPixels(kProbeWidth, kProbeHeight);
+    black.pixels = blackPicture(kProbeWidth, kProbeHeight);
     int result = codec.sendPicture(black);
     if (result >= 0)
         result = codec.sendEndOfStream();

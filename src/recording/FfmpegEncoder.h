@@ -1,6 +1,7 @@
 // FfmpegEncoder: IEncoder on FFmpeg. One channel's video as H.264 or HEVC in an MP4, MOV,
-// Matroska or MPEG-TS file (libx264/libx265, or nvenc/vaapi/qsv where they open), one worker
-// thread per file.
+// Matroska or MPEG-TS file (libx264/libx265, or nvenc/vaapi/qsv where they open), or the
+// camera's own MJPEG or H.264 stream written as it comes (EncoderConfig::cameraStream,
+// CameraStreamPackets), one worker thread per file.
 //
 // Threads. open(), writeFrame(), stop(), setBitrate() and the state getters run on the
 // owner's thread (the GUI thread for a take, the benchmark's own; see IEncoder). open() sets
@@ -13,15 +14,8 @@
 // State for the owner (counters, hasFailed) is atomic; lastError() has a lock of its own, never
 // held together with the queue lock.
 //
-// Files survive a crash, whatever the container:
-//   MP4, MOV  fragmented (an empty index up front, then self-contained fragments of at most
-//             two seconds); a timecode (tmcd) track.
-//   Matroska  clusters of at most two seconds; the timecode as the track's TIMECODE tag.
-//   MPEG-TS   streamable by nature, every frame reaches the file as it is written; no
-//             timecode (the muxer has no place for it; the take's timeline still has it).
-// Every piece reaches the operating system as soon as it is complete and is synced to the
-// disk at least every two seconds of video, so a killed process or a power cut leaves a file
-// that plays up to its last seconds.
+// Files survive a crash, whatever the container (VideoFileOutput): fragments or clusters of
+// at most two seconds, synced to the disk as they are written.
 #pragma once
 
 #include "recording/IEncoder.h"
@@ -33,6 +27,8 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+
+struct AVPacket;
 
 class FfmpegEncoder : public IEncoder
 {
@@ -53,6 +49,8 @@ public:
     qint64 droppedFrames() const override { return m_droppedFrames.load(); }
     qint64 bytesWritten() const override { return m_bytesWritten.load(); }
     QString encoderName() const override { return m_encoderName; }
+    bool needsEveryPicture() const override { return m_needsEveryPicture; }
+    void setEndFrame(qint64 frameIndex) override { m_endFrame.store(frameIndex); }
     QString appliedSettings() const override { return m_appliedSettings; }
     QList<EncoderNote> settingNotes() const override { return m_settingNotes; }
 
@@ -69,12 +67,11 @@ private:
 
     void run();
     void encodeFrame(const VideoFrame &frame);
+    void writeCameraPicture(const VideoFrame &frame);
     bool writePendingPackets();
+    bool writePacket(AVPacket *packet);
     bool completeFile();
-    // After every write: counts what reached the file and syncs it when due (see Output).
-    void syncIfGrown(qint64 mediaTimeUs, bool isFinal = false);
     void recordFailure(const QString &message);
-    void recordWriteFailure(const QString &message);
     void setLastError(const QString &message);
     void dropFrame(bool &reported, const char *reason, qint64 frameIndex);
 
@@ -101,6 +98,7 @@ private:
     std::atomic<qint64> m_droppedFrames{0};
     std::atomic<qint64> m_bytesWritten{0};
     std::atomic<int> m_requestedBitrateKbps{0}; // 0: no change pending
+    std::atomic<qint64> m_endFrame{0};          // the take's end, for the last H.264 picture
 
     // Owner's thread only.
     QString m_encoderName;
@@ -109,6 +107,7 @@ private:
     QString m_path;
     bool m_isOpen = false;
     bool m_isStopped = false;
+    bool m_needsEveryPicture = false;
     bool m_isOverflowReported = false;
 
     // Worker only.

@@ -1,9 +1,7 @@
 #include "recording/FfmpegVideoCodec.h"
 
-#include "recording/EncoderGeometry.h"
-
 #include <QDebug>
-#include <QRect>
+#include <QThread>
 
 extern "C" {
 #include <libavutil/hwcontext.h>
@@ -15,23 +13,6 @@ extern "C" {
 #include <cstring>
 
 namespace {
-
-// Threads per libx264 encoder. Four 1080p30 channels share two cores, so the channels already
-// keep both busy: one thread each (never sliced threads) costs no more CPU per frame than two
-// or libx264's automatic count (within the noise of bench_encoder, about 10 ms per 1080p frame
-// here) and leaves the fewest threads competing, while one frame still takes well under 33 ms.
-constexpr int kSoftwareEncoderThreads = 1;
-
-// libswscale flags. Equal sizes need only the colour conversion, and of the unscaled paths
-// "area" with full-resolution chroma input is both the cheapest (the SIMD RGBA readers of
-// libswscale serve only full-resolution chroma) and exact: luma untouched, each chroma sample
-// the mean of its 2x2 pixels. About 3.4 ms per 1080p frame here, against 4 ms for "point"
-// (chroma from one row of two) and 6 ms for the "bicubic" of the ffmpeg command line; "fast
-// bilinear" even blurs the luma at equal sizes. A picture recorded at another size (the
-// master recording resolution, or a camera that changed its size) is scaled bilinearly:
-// nearest neighbour would alias every fine edge of a 1080p camera recorded at 720p.
-constexpr int kConvertFlags = SWS_AREA | SWS_FULL_CHR_H_INP;
-constexpr int kScaleFlags = SWS_BILINEAR | SWS_FULL_CHR_H_INP;
 
 // Pictures the VAAPI surface pool holds: the encoder's references and its B-frame queue.
 constexpr int kHardwarePoolFrames = 20;
@@ -47,13 +28,17 @@ bool supportsFormat(const AVCodec *codec, AVPixelFormat format)
     return false;
 }
 
-void fillRows(uint8_t *data, int linesize, int bytesPerRow, int rows, uint8_t value)
-{
-    for (int row = 0; row < rows; ++row)
-        std::memset(data + qsizetype(row) * linesize, value, size_t(bytesPerRow));
-}
-
 } // namespace
+
+SoftwareThreading softwareThreadingFor(int cameras, int cores)
+{
+    // Frame threads cost a little CPU per frame and a frame of delay each, and pay off only
+    // while a file has a core of its own to spare: one camera on two cores. With as many
+    // files as cores or more, the files already keep every core busy, and one thread each
+    // leaves the fewest threads competing. Slices cost compression as well (bench_cameras).
+    const int spare = std::max(1, cores) / std::max(1, cameras);
+    return SoftwareThreading{std::clamp(spare, 1, 4), false};
+}
 
 QString ffmpegErrorText(int error)
 {
@@ -135,16 +120,27 @@ bool FfmpegVideoCodec::open(const QString &encoderName, const EncoderConfig &con
     context->colorspace = color.matrix;
     context->color_range = color.range;
 
+    QList<QPair<QByteArray, QByteArray>> privateOptions = m_setup.options;
+    if (encoderFamilyOf(encoderName) == EncoderFamily::X264) {
+        const SoftwareThreading threading = config.softwareThreading.value_or(
+            softwareThreadingFor(config.camerasInTake, QThread::idealThreadCount()));
+        context->thread_count = threading.threads;
+        context->thread_type = threading.slices ? FF_THREAD_SLICE : FF_THREAD_FRAME;
+        if (threading.slices) {
+            // x264's own parameters are one option: slices join what the profile put there.
+            auto params = std::find_if(privateOptions.begin(), privateOptions.end(),
+                                       [](const auto &option) { return option.first == "x264-params"; });
+            if (params == privateOptions.end())
+                privateOptions.append({QByteArrayLiteral("x264-params"), QByteArrayLiteral("sliced-threads=1")});
+            else
+                params->second += QByteArrayLiteral(":sliced-threads=1");
+        }
+    }
     FfmpegOptions options;
-    for (const auto &[key, value] : m_setup.options)
+    for (const auto &[key, value] : privateOptions)
         options.set(key.constData(), value.constData());
     m_rateControl = std::clamp(config.rateControl, 0, 3);
     m_maxBitrateKbps = std::max(config.maxBitrateKbps, config.targetBitrateKbps);
-
-    if (encoderFamilyOf(encoderName) == EncoderFamily::X264) {
-        context->thread_count = kSoftwareEncoderThreads;
-        context->thread_type = FF_THREAD_FRAME;
-    }
     if (globalHeader)
         context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 
@@ -182,6 +178,7 @@ bool FfmpegVideoCodec::open(const QString &encoderName, const EncoderConfig &con
     if (m_hardwareFrames)
         m_hardwareFrame.reset(av_frame_alloc());
     m_destination = pictureDestinationFor(color, encodedSize, m_softwareFormat);
+    m_converter.setTarget(m_destination);
     m_context = std::move(context);
     return true;
 }
@@ -234,86 +231,15 @@ bool FfmpegVideoCodec::setUpHardwareFrames(const AVCodec *codec, AVCodecContext 
     return true;
 }
 
-void FfmpegVideoCodec::fillBlack(AVFrame *target) const
-{
-    const int width = target->width;
-    const int height = target->height;
-    const uint8_t luma = m_destination.blackLuma;
-    const uint8_t chroma = m_destination.blackChroma;
-    fillRows(target->data[0], target->linesize[0], width, height, luma);
-    if (m_softwareFormat == AV_PIX_FMT_NV12) {
-        fillRows(target->data[1], target->linesize[1], width, height / 2, chroma);
-    } else {
-        fillRows(target->data[1], target->linesize[1], width / 2, height / 2, chroma);
-        fillRows(target->data[2], target->linesize[2], width / 2, height / 2, chroma);
-    }
-}
-
-int FfmpegVideoCodec::convert(const VideoFrame &frame, AVFrame *target)
-{
-    const QSize picture(frame.width, frame.height);
-    const QSize encoded(target->width, target->height);
-    const bool fillsFrame = picture == encoded;
-    const QRect rect = fillsFrame ? QRect(QPoint(0, 0), encoded)
-                                  : chromaAlignedRect(letterboxRect(picture, encoded));
-
-    const int writable = av_frame_make_writable(target);
-    if (writable < 0)
-        return writable;
-
-    // The bars stay black between frames unless the geometry changed or the encoder kept the
-    // old buffer and av_frame_make_writable() handed out a new one.
-    const bool hasBars = rect.size() != encoded;
-    if (hasBars && (picture != m_lastPictureSize || target->data[0] != m_lastFrameBuffer))
-        fillBlack(target);
-    m_lastPictureSize = picture;
-    m_lastFrameBuffer = target->data[0];
-    if (rect.isEmpty())
-        return 0; // a picture too small to show: an all-black frame
-
-    // A new scaler only when the picture size changes (a camera reopened at another size).
-    const QSize scaledSize = rect.size();
-    if (!m_scaler || m_scalerSource != picture || m_scalerTarget != scaledSize) {
-        m_scaler.reset(sws_getContext(picture.width(), picture.height(), AV_PIX_FMT_RGBA,
-                                      scaledSize.width(), scaledSize.height(), m_softwareFormat,
-                                      fillsFrame ? kConvertFlags : kScaleFlags,
-                                      nullptr, nullptr, nullptr));
-        if (!m_scaler)
-            return AVERROR(EINVAL);
-        m_scalerSource = picture;
-        m_scalerTarget = scaledSize;
-        // RGB in, full range; YUV out in the matrix and range the stream is labelled with.
-        const int *coefficients = sws_getCoefficients(m_destination.swsColorspace);
-        sws_setColorspaceDetails(m_scaler.get(), coefficients, 1, coefficients, m_destination.fullRange ? 1 : 0,
-                                 0, 1 << 16, 1 << 16);
-    }
-
-    const uint8_t *source[4] = {reinterpret_cast<const uint8_t *>(frame.pixels.constData()), nullptr,
-                                nullptr, nullptr};
-    const int sourceStride[4] = {frame.width * 4, 0, 0, 0};
-    uint8_t *destination[4] = {};
-    const int left = rect.left();
-    const int top = rect.top();
-    destination[0] = target->data[0] + qsizetype(top) * target->linesize[0] + left;
-    if (m_softwareFormat == AV_PIX_FMT_NV12) {
-        destination[1] = target->data[1] + qsizetype(top / 2) * target->linesize[1] + left;
-    } else {
-        destination[1] = target->data[1] + qsizetype(top / 2) * target->linesize[1] + left / 2;
-        destination[2] = target->data[2] + qsizetype(top / 2) * target->linesize[2] + left / 2;
-    }
-    const int rows = sws_scale(m_scaler.get(), source, sourceStride, 0, frame.height, destination,
-                               target->linesize);
-    return rows > 0 ? 0 : AVERROR(EINVAL);
-}
-
 int FfmpegVideoCodec::sendPicture(const VideoFrame &frame)
 {
     if (!m_context)
         return AVERROR(EINVAL);
-    const int converted = convert(frame, m_frame.get());
+    FramePtr wrapped;
+    AVFrame *toSend = nullptr;
+    const int converted = m_converter.prepare(frame.picture(), m_frame.get(), &wrapped, &toSend);
     if (converted < 0)
         return converted;
-    AVFrame *toSend = m_frame.get();
     toSend->pts = frame.frameIndex;
     toSend->color_primaries = m_setup.color.primaries;
     toSend->color_trc = m_setup.color.transfer;
@@ -323,9 +249,9 @@ int FfmpegVideoCodec::sendPicture(const VideoFrame &frame)
         av_frame_unref(m_hardwareFrame.get());
         int result = av_hwframe_get_buffer(m_hardwareFrames.get(), m_hardwareFrame.get(), 0);
         if (result >= 0)
-            result = av_hwframe_transfer_data(m_hardwareFrame.get(), m_frame.get(), 0);
+            result = av_hwframe_transfer_data(m_hardwareFrame.get(), toSend, 0);
         if (result >= 0)
-            result = av_frame_copy_props(m_hardwareFrame.get(), m_frame.get());
+            result = av_frame_copy_props(m_hardwareFrame.get(), toSend);
         if (result < 0)
             return result;
         toSend = m_hardwareFrame.get();

@@ -1,17 +1,18 @@
-// FfmpegVideoCodec: one opened FFmpeg video encoder together with the conversion of RGBA
-// pictures into what it takes (4:2:0, uploaded to the GPU for VAAPI). How the settings are
+// FfmpegVideoCodec: one opened FFmpeg video encoder together with the conversion of pictures
+// into what it takes (4:2:0 or NV12, uploaded to the GPU for VAAPI). How the settings are
 // told to each encoder family is EncoderSetup's; this class applies it.
 // FfmpegEncoder owns one per file: it opens it on the GUI thread before its worker starts and
 // from then on only the worker touches it. FfmpegEncoder::isEncoderUsable() opens a short-lived
 // one to probe an encoder. Not thread-safe; no locks.
 //
-// Each picture is converted exactly once, by libswscale, straight into the encoder's frame:
-// the colour conversion alone when the sizes match, bilinear scaling into the letterbox
-// rectangle (EncoderGeometry.h) on black bars when they do not.
+// Each picture is converted at most once, straight into the encoder's frame, and not at all
+// when it is already what the encoder takes (EncoderPictureConverter: the picture's side
+// read from the picture, the destination's from PictureDestination).
 #pragma once
 
 #include "capture/VideoFrame.h"
 #include "recording/EncoderConfig.h"
+#include "recording/EncoderPictureConverter.h"
 #include "recording/EncoderSetup.h"
 #include "common/FfmpegPtr.h"
 #include "recording/FrameRate.h"
@@ -22,17 +23,9 @@
 // The library's own text for an FFmpeg error code (av_err2str).
 QString ffmpegErrorText(int error);
 
-// The destination side of the picture conversion: the encoder's frame and how its pixels are
-// coded (matrix, range). One place, so the pixels and the stream's colour labels agree.
-struct PictureDestination
-{
-    QSize size;
-    AVPixelFormat format = AV_PIX_FMT_YUV420P; // YUV420P, or NV12 (also for GPU upload)
-    int swsColorspace = 0;                     // SWS_CS_* of the matrix the stream is labelled with
-    bool fullRange = false;
-    uint8_t blackLuma = 16;
-    uint8_t blackChroma = 128;
-};
+// The destination side of the picture conversion (PictureDestination, beside the converter):
+// the encoder's frame and how its pixels are coded (matrix, range). One place, so the pixels
+// and the stream's colour labels agree.
 PictureDestination pictureDestinationFor(const ColorDescription &color, QSize encodedSize, AVPixelFormat format);
 
 // "hevc_*" and "libx265" name HEVC encoders, any other known name H.264.
@@ -63,9 +56,12 @@ public:
     AVCodecContext *context() const { return m_context.get(); }
     QString name() const { return m_name; }
 
-    // Converts the picture (RGBA, top row first) into the encoder's frame with pts = frameIndex
-    // (the time base is one frame) and sends it. Returns the FFmpeg result (0 on success).
+    // Converts the picture into the encoder's frame (or takes it as it is) with pts =
+    // frameIndex (the time base is one frame) and sends it. Returns the FFmpeg result (0 on
+    // success).
     int sendPicture(const VideoFrame &frame);
+    // How the last picture went in (tests and benchmarks).
+    EncoderPictureConverter::Path lastConversion() const { return m_converter.lastPath(); }
     // Sends the end of the stream; receivePacket() then returns the delayed packets and finally
     // AVERROR_EOF.
     int sendEndOfStream();
@@ -77,8 +73,6 @@ public:
 
 private:
     bool setUpHardwareFrames(const AVCodec *codec, AVCodecContext *context, QString *error);
-    int convert(const VideoFrame &frame, AVFrame *target);
-    void fillBlack(AVFrame *target) const;
 
     QString m_name;
     CodecContextPtr m_context;
@@ -87,16 +81,10 @@ private:
     // The picture in system memory: the encoder's own frame, or the upload source.
     FramePtr m_frame;
     FramePtr m_hardwareFrame;
-    SwsContextPtr m_scaler;
-    QSize m_scalerSource;
-    QSize m_scalerTarget;
+    EncoderPictureConverter m_converter;
     AVPixelFormat m_softwareFormat = AV_PIX_FMT_NONE;
     EncoderSetup m_setup;
     PictureDestination m_destination;
     int m_rateControl = 0;
     int m_maxBitrateKbps = 0;
-    // Geometry of the previous picture; the bars are refilled when it changes or the frame
-    // buffer was replaced.
-    QSize m_lastPictureSize;
-    const uint8_t *m_lastFrameBuffer = nullptr;
 };

@@ -41,6 +41,14 @@ public:
     // again returns the same result and does nothing else.
     virtual bool stop() = 0;
 
+    // True for an encoder that must get every picture of its camera in order (a stream whose
+    // pictures depend on the ones before, written as it comes); the frame pump then hands each
+    // over at the slot it falls in, gaps in frameIndex marking slots the previous picture fills.
+    virtual bool needsEveryPicture() const { return false; }
+    // The take ends at this frame index: the last picture lasts until then. Only encoders that
+    // need every picture care; the others get a frame for every slot.
+    virtual void setEndFrame(qint64 frameIndex) { Q_UNUSED(frameIndex); }
+
     // Changes the target bitrate of a running constant- or variable-bitrate take from the
     // next frame on (a constant-quality take ignores it).
     virtual void setBitrate(int kbps) = 0;

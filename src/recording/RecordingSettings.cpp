@@ -67,6 +67,8 @@ RecordingSettings load(QSettings &settings)
     read.flag(QStringLiteral("lookahead"), &value.lookahead);
     read.choice(QStringLiteral("colorSpace"), RecordingChoices::colorSpaces(), &value.colorSpace);
     read.choice(QStringLiteral("colorRange"), RecordingChoices::colorRanges(), &value.colorRange);
+    read.choice(QStringLiteral("cameraRecordingMode"), {QStringLiteral("reencode"), QStringLiteral("camera")},
+                &value.cameraRecordingMode);
     settings.endGroup();
 
     if (const QStringList problems = read.problems(); !problems.isEmpty())
@@ -98,6 +100,7 @@ bool save(QSettings &settings, const RecordingSettings &value)
     settings.setValue(QStringLiteral("lookahead"), value.lookahead);
     settings.setValue(QStringLiteral("colorSpace"), value.colorSpace);
     settings.setValue(QStringLiteral("colorRange"), value.colorRange);
+    settings.setValue(QStringLiteral("cameraRecordingMode"), value.cameraRecordingMode);
     settings.endGroup();
     settings.sync();
     if (settings.status() != QSettings::NoError) {

@@ -36,6 +36,9 @@ struct RecordingSettings
     QString colorRange = QStringLiteral("Limited (16-235)");
     // WAV files carry a Broadcast WAV chunk with the take's timecode.
     bool broadcastWav = false;
+    // How a camera without a mode of its own is recorded: "reencode" or "camera" (its own
+    // stream as it comes; CameraRecordingMode).
+    QString cameraRecordingMode = QStringLiteral("reencode");
 
     friend bool operator==(const RecordingSettings &, const RecordingSettings &) = default;
 

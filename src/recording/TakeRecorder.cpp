@@ -5,8 +5,11 @@
 #include "recording/TakeAudioWriter.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
+#include <QThread>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -196,9 +199,9 @@ void TakeRecorder::pumpFrames(const FramePump::SourceLookup &sourceFor)
 {
     if (!m_started || m_finished)
         return;
-    const qint64 frameNs = m_framePump.frameRate().frameStartNs(1);
-    const qint64 elapsedNs = m_clock() - m_startNs;
-    m_framePump.pump(m_framePump.slotsStartedBy(elapsedNs - kSlotReadLagFrames * frameNs), sourceFor);
+    const qint64 limit = m_lengthLimitNs > 0 ? m_framePump.slotsCovering(m_lengthLimitNs)
+                                             : std::numeric_limits<qint64>::max();
+    m_framePump.pump(m_clock(), limit, sourceFor);
 }
 
 QString TakeFailure::text() const
@@ -262,6 +265,8 @@ TakeCameraFigures TakeRecorder::cameraFigures(int channelId) const
         figures.frames = m_framePump.framesSent(id);
         figures.dropped = encoder.droppedFrames();
         figures.repeated = m_framePump.repeatedFrames(id);
+        figures.skipped = m_framePump.skippedPictures(id);
+        figures.latencyNs = m_framePump.latencyNs(id);
     });
     return figures;
 }
@@ -271,13 +276,34 @@ void TakeRecorder::waitForAudioWrites()
     m_audio->waitUntilWritten();
 }
 
+void TakeRecorder::waitForLastPictures(qint64 totalFrames, const FramePump::SourceLookup &sourceFor)
+{
+    if (totalFrames < 1)
+        return;
+    const qint64 closingNs = std::min(m_framePump.closingTimeNs(totalFrames - 1), m_clock() + CameraTiming::MaxWaitNs);
+    QElapsedTimer waited;
+    waited.start();
+    qint64 previousNs = m_clock();
+    while (!m_framePump.hasSent(totalFrames) && m_clock() < closingNs) {
+        m_framePump.pump(m_clock(), totalFrames, sourceFor);
+        QThread::msleep(2);
+        // A take on a clock that does not move by itself (a test's) has nothing to wait for.
+        if (m_clock() == previousNs && waited.elapsed() > 20)
+            break;
+        previousNs = m_clock();
+    }
+}
+
 TakeReport TakeRecorder::finish(const FramePump::SourceLookup &sourceFor)
 {
     if (m_finished || !m_started)
         return m_report;
     const qint64 end = endNs();
-    // Video ends where audio ends: every slot up to the end gets its frame.
-    m_framePump.pump(m_framePump.slotsCovering(end - m_startNs), sourceFor);
+    // Video ends where audio ends: every slot up to the end gets its frame, the last ones the
+    // pictures still on their way from the cameras.
+    const qint64 totalFrames = m_framePump.slotsCovering(end - m_startNs);
+    waitForLastPictures(totalFrames, sourceFor);
+    m_framePump.fill(totalFrames, sourceFor);
     if (m_lengthLimitNs > 0) {
         // The last milliseconds that had not arrived from the inputs by the stop: silence, so
         // every file is exactly as long as the take. (Not counted as an input's silence.)

@@ -40,14 +40,17 @@ struct TakeAudioFile
     QList<qint64> partFrames;
 };
 
-// One camera of a take: frames written, lost in the encoder's queue, and frame slots that
-// got no new picture (the camera behind or lost).
+// One camera of a take: frames written, lost in the encoder's queue, frame slots that got no
+// new picture (the camera behind or lost), pictures no slot showed, and the camera's
+// hand-over latency as the frame pump measured it.
 struct TakeCameraFigures
 {
     qint64 startFrame = 0; // the take's frame its file begins with: > 0 for a camera that joined
     qint64 frames = 0;
     qint64 dropped = 0;
     qint64 repeated = 0;
+    qint64 skipped = 0;
+    qint64 latencyNs = 0;
 };
 
 // The first write failure of a take: which file, and the writer's own text.
@@ -85,9 +88,6 @@ class TakeRecorder
 {
 public:
     using Clock = std::function<qint64()>;
-    // Frame slots are filled this many timeline frames after they end, so a picture taken at
-    // the end of a slot has arrived from its camera.
-    static constexpr int kSlotReadLagFrames = 2;
 
     TakeRecorder(FrameRate rate, int sampleRate, Clock clock = {});
     ~TakeRecorder();
@@ -135,7 +135,7 @@ public:
     // had nothing. With no audio input at all the take's audio is silence as long as the take.
     void appendAudio(const std::vector<float> &master, const std::map<int, std::vector<float>> &channels,
                      bool hasAudioInputs, const std::map<int, qint64> &filledFrames = {});
-    // Fills every frame slot that is due.
+    // Fills every frame slot whose picture has arrived or waited long enough (FramePump).
     void pumpFrames(const FramePump::SourceLookup &sourceFor);
     // The first write failure of any file ("Camera 2: ...", "Master audio: ...", "Channel 1
     // audio: ..."): the caller stops the take. Empty while all is well.
@@ -164,6 +164,7 @@ public:
 
 private:
     qint64 endNs() const;
+    void waitForLastPictures(qint64 totalFrames, const FramePump::SourceLookup &sourceFor);
     void writeAudio(int file, const std::vector<float> &samples);
     // Channel tracks catch up with the master by silence, counted as the input's when it is.
     void padChannelsToMaster(bool countAsSilence);

@@ -1,11 +1,15 @@
 #include "recording/TakeSetup.h"
 
+#include "recording/CameraRecordingMode.h"
+
 #include "recording/TakeFormat.h"
 #include "recording/TakeNaming.h"
 #include "recording/Timecode.h"
 
 #include <QDebug>
 #include <QDir>
+
+#include <algorithm>
 
 namespace {
 
@@ -37,6 +41,15 @@ EncoderConfig TakePlan::cameraConfig(const TakeCamera &camera, qint64 startFrame
     config.outputPath = TakeNaming::cameraFilePath(takeFolder, camera.channelId, container);
     config.encoderName = encoder.encoder;
     config.useHevc = encoder.isHevc;
+    config.camerasInTake = std::max(1, encodedCameras);
+    if (camera.cameraStream && !camera.size.isEmpty()) {
+        // Written as the camera sends it: its own size, a container that holds it as it is.
+        config.cameraStream = camera.cameraStream;
+        config.container = cameraStreamContainer(*camera.cameraStream, container);
+        config.outputPath = TakeNaming::cameraFilePath(takeFolder, camera.channelId, config.container);
+        config.width = camera.size.width();
+        config.height = camera.size.height();
+    }
     config.startTimecode = startTimecode;
     if (startFrame > 0) {
         // A camera that joins the take: its file's timecode is that of its first frame.
@@ -75,6 +88,8 @@ TakePlan prepare(const TakeRequest &request)
     plan.startedAt = request.now;
     plan.startTimecode = TakeNaming::startTimecodeText(request.now.time(), plan.rate);
     plan.masterWavPath = TakeNaming::masterAudioFilePath(plan.takeFolder);
+    plan.encodedCameras = int(std::count_if(request.cameras.cbegin(), request.cameras.cend(),
+                                            [](const TakeCamera &camera) { return !camera.cameraStream; }));
     for (const TakeCamera &camera : request.cameras)
         plan.cameras[camera.channelId] = plan.cameraConfig(camera);
     return plan;

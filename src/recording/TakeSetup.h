@@ -30,6 +30,9 @@ struct TakeCamera
     int channelId = 0;
     QSize size;        // what it delivers; empty when it has not said yet
     double fps = 0.0;  // what it delivers, for the "Auto" rate
+    // The camera's own compressed stream (MJPEG, H.264) when its channel records it as it
+    // comes: its file then holds it at its own size, in a container that takes it.
+    std::optional<PixelFormat> cameraStream;
 };
 
 // The encoder entry chosen in the settings, as the machine offers it.
@@ -65,6 +68,9 @@ struct TakePlan
     QString masterWavPath;
     // Each recorded camera's configuration, by channel id (one that joined the take too).
     std::map<int, EncoderConfig> cameras;
+    // The files the take encodes at once (the cameras not recorded as they come): they share
+    // the machine's cores.
+    int encodedCameras = 1;
 
     QString channelWavPath(int channelId) const;
     // The Broadcast WAV chunk of a track ("master mix", "channel 2"); none while Broadcast WAV

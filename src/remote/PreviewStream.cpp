@@ -98,11 +98,21 @@ QByteArray PreviewStream::encodeFrame(const QByteArray &rgba, int width, int hei
     // any blending.
     const QImage picture(reinterpret_cast<const uchar *>(rgba.constData()), width, height,
                          qsizetype(width) * 4, QImage::Format_RGBX8888);
-    const QImage preview = picture.scaled(MaxWidth, MaxHeight, Qt::KeepAspectRatio, Qt::FastTransformation);
+    return encodeImage(picture.scaled(MaxWidth, MaxHeight, Qt::KeepAspectRatio, Qt::FastTransformation));
+}
+
+QByteArray PreviewStream::encodeImage(const QImage &image)
+{
+    if (image.isNull())
+        return QByteArray();
+    // Alpha is always 255: RGBX spares the encoder any blending.
+    QImage opaque = image;
+    if (opaque.format() == QImage::Format_RGBA8888)
+        opaque.reinterpretAsFormat(QImage::Format_RGBX8888);
     QByteArray jpeg;
     QBuffer buffer(&jpeg);
     buffer.open(QIODevice::WriteOnly);
-    if (!preview.save(&buffer, "JPEG", JpegQuality))
+    if (!opaque.save(&buffer, "JPEG", JpegQuality))
         return QByteArray();
     return jpeg;
 }
@@ -113,10 +123,14 @@ void PreviewStream::refreshPicture()
     if (!source || !source->isRunning())
         return;
     Picture picture;
-    source->latestFrame(picture);
-    const QByteArray jpeg = encodeFrame(picture.bytes(), source->width(), source->height());
-    if (!jpeg.isEmpty())
+    source->previewPicture(MaxWidth, MaxHeight, picture);
+    if (!picture.isComplete() || picture.isSharedWith(m_lastPicture))
+        return; // nothing new: the last part goes out again
+    const QByteArray jpeg = encodeImage(m_preview.render(picture, MaxWidth, MaxHeight));
+    if (!jpeg.isEmpty()) {
         m_lastJpeg = jpeg;
+        m_lastPicture = picture;
+    }
 }
 
 void PreviewStream::tick()

@@ -1,9 +1,10 @@
 // PreviewStream: the MJPEG preview of the programme source for any number of HTTP clients
 // (the phone page's picture, "/stream.mjpg").
 //
-// While it has clients, a 50 ms timer takes the newest picture of the active source, scales it
-// into 480 x 270 (fast scaling, aspect kept) and encodes it once as JPEG at quality 55; every
-// client gets the same part. When the source has nothing new to offer (no camera, stopped),
+// While it has clients, a 50 ms timer takes the newest picture of the active source, makes it
+// RGBA at no more than 480 x 270 (aspect kept; a compressed camera picture is decoded at
+// reduced size by the source) and encodes it once as JPEG at quality 55; every client gets
+// the same part. A tick without a new picture sends the last part again. When the source has nothing new to offer (no camera, stopped),
 // the last picture is sent again, so a phone keeps a steady stream.
 //
 // A client that does not keep up must not make the program hold memory for it: one with more
@@ -11,6 +12,9 @@
 // for 10 s is dropped. The server owns this object; everything runs on the GUI thread (the
 // picture is read through the source's own lock).
 #pragma once
+
+#include "capture/Picture.h"
+#include "capture/PicturePreview.h"
 
 #include <QByteArray>
 #include <QList>
@@ -67,6 +71,8 @@ public:
     // The JPEG of an RGBA8888 picture scaled into 480 x 270; empty when the picture is not
     // width * height * 4 bytes or the size is not positive.
     static QByteArray encodeFrame(const QByteArray &rgba, int width, int height);
+    // The JPEG of an image already at its preview size.
+    static QByteArray encodeImage(const QImage &image);
 
 public slots:
     // One frame for every client (the timer's target).
@@ -90,6 +96,8 @@ private:
     QList<Client> m_clients; // in the order they joined
     QTimer m_timer;
     QByteArray m_lastJpeg;   // kept across ticks and connections; never cleared
+    Picture m_lastPicture;   // the picture m_lastJpeg shows
+    PicturePreview m_preview;
     int m_stallTimeoutMs = DefaultStallTimeoutMs;
     qint64 m_largestBacklogBytes = 0;
 };

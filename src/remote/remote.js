@@ -326,11 +326,11 @@ function renderGrid() {
     if (channel.sourceState === 'waiting' && channel.sourceFormat)
       name.textContent = 'waiting for ' + String(channel.sourceFormat);
 
-    // The microphone the channel hears; a lost one says so.
-    const hasMic = channel.audioState === 'live' || channel.audioState === 'lost';
+    // The microphone the channel hears; a lost one says so, and one not plugged in yet.
+    const micPrefix = { live: '🎙 ', lost: 'MIC LOST: ', waiting: 'MIC WAITING: ' }[channel.audioState];
     const mic = document.createElement('div');
-    mic.className = 'card-mic' + (channel.audioState === 'lost' ? ' lost' : '');
-    mic.textContent = hasMic ? (channel.audioState === 'lost' ? 'MIC LOST: ' : '🎙 ') + String(channel.audioInput) : '';
+    mic.className = 'card-mic' + (channel.audioState === 'lost' || channel.audioState === 'waiting' ? ' lost' : '');
+    mic.textContent = micPrefix ? micPrefix + String(channel.audioInput) : '';
 
     const gear = document.createElement('button');
     gear.className = 'gear-btn';
@@ -539,7 +539,7 @@ async function openSourceDialog(channelId) {
     channelNameInput.value = 'CAM ' + channel;
   }
   const micState = current ? current.audioState : 'none';
-  micRow.classList.toggle('hidden', micState !== 'live' && micState !== 'lost');
+  micRow.classList.toggle('hidden', micState === 'none');
   micName.textContent = current && current.audioInput ? String(current.audioInput) : '';
   deviceSelect.textContent = '';
   addOption(deviceSelect, '', 'Učitavanje uređaja...');

@@ -18,6 +18,7 @@
 #include "SyncMarks.h"
 #include "ManagerTestCase.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QMutex>
@@ -65,6 +66,7 @@ private slots:
     void cleanup();
 
     void twoWebcamsRecordInStepWithTheTone();
+    void camerasRecordTheirOwnStreamsAsTheyCome();
     void cameraUnpluggedDuringATakeIsShownCountedAndRestarted();
     void restoredSetupWaitsForItsWebcamWhichJoinsTheTake();
 
@@ -164,6 +166,64 @@ void TestSimulatedCameras::twoWebcamsRecordInStepWithTheTone()
     QCOMPARE(linesContaining(QStringLiteral("=== RECORDING STOPPED ===")).size(), 1);
 }
 
+void TestSimulatedCameras::camerasRecordTheirOwnStreamsAsTheyCome()
+{
+    // Channel 1 chooses the camera stream itself, channel 2 follows the default set to it,
+    // channel 3 asks for it from a camera that sends raw pictures.
+    const int mjpeg = m_kernel->addCamera(simulatedWebcam(1));
+    const int h264 = m_kernel->addCamera(simulatedH264Webcam(2));
+    m_manager->setDefaultCameraRecordingMode(QStringLiteral("camera"));
+    m_manager->setCameraRecordingModeForChannel(1, QStringLiteral("camera"));
+    m_manager->setCameraRecordingModeForChannel(3, QStringLiteral("camera"));
+    m_manager->setCameraForChannel(1, m_kernel->deviceKey(mjpeg), 640, 480, 30.0f, QStringLiteral("Default"), QStringLiteral("MJPEG"));
+    m_manager->setCameraForChannel(2, m_kernel->deviceKey(h264), 1920, 1080, 30.0f, QStringLiteral("Default"), QStringLiteral("H264"));
+    m_manager->setCameraForChannel(3, QStringLiteral("vireon:testpattern:3"), 640, 480, 30.0f);
+    m_manager->setAudioInputForChannel(1, AudioCapture::testToneName());
+    QCOMPARE(m_manager->getCameraRecordingModeForChannel(2), QStringLiteral("default"));
+    QVERIFY(m_manager->canRecordCameraStreamForChannel(1));
+    QVERIFY(!m_manager->canRecordCameraStreamForChannel(3));
+    QTRY_VERIFY_WITH_TIMEOUT(m_manager->getRecordingCostTextForChannel(1).startsWith(QStringLiteral("Camera stream (MJPEG): about ")), 3000);
+    QVERIFY(m_manager->getRecordingCostTextForChannel(3).startsWith(QStringLiteral("This camera sends no compressed stream")));
+    QVERIFY(m_manager->recordingModeCostText(QStringLiteral("camera")).contains(QStringLiteral("measured")));
+
+    const QString take = record(3300);
+    QVERIFY(!take.isEmpty());
+    const WavReadback master = readWav(take + QStringLiteral("/Master_Audio_Output.wav"));
+    const double seconds = double(master.frames()) / 48000.0;
+    const QList<qint64> beeps = beepOnsets(master);
+    const struct
+    {
+        const char *file;
+        AVCodecID codec;
+        int width;
+    } expected[] = {{"Camera_01.mov", AV_CODEC_ID_MJPEG, 640}, {"Camera_02.mp4", AV_CODEC_ID_H264, 1920},
+                    {"Camera_03.mp4", AV_CODEC_ID_H264, 640}};
+    for (int channel = 1; channel <= 3; ++channel) {
+        const auto &want = expected[channel - 1];
+        const Readback video = readBack(take + QLatin1Char('/') + QLatin1String(want.file), true);
+        QVERIFY2(video.error.isEmpty(), qPrintable(QLatin1String(want.file) + video.error));
+        QCOMPARE(video.codec, want.codec);
+        QCOMPARE(video.width, want.width);
+        QCOMPARE(video.decodeErrors, 0);
+        QVERIFY2(std::abs(video.pts.size() - qRound(seconds * 30.0)) <= 1,
+                 qPrintable(QStringLiteral("%1: %2 frames for %3 s").arg(want.file).arg(video.pts.size()).arg(seconds)));
+        const QString problems = syncProblems(flashFrames(video), beeps, seconds);
+        QVERIFY2(problems.isEmpty(), qPrintable(QStringLiteral("%1: %2").arg(want.file, problems)));
+        QCOMPARE(m_manager->getCameraHealthForChannel(channel).value(QStringLiteral("repeatedFrames")).toLongLong(), qint64(0));
+        QVERIFY(!probeMedia(take + QLatin1Char('/') + QLatin1String(want.file)).timecode.isEmpty());
+    }
+    // The MJPEG camera's stream was written, not re-encoded: about its own size on disk.
+    QCOMPARE(linesContaining(QStringLiteral("Camera_01.mov with camera MJPEG stream as it comes")).size(), 1);
+    QCOMPARE(linesContaining(QStringLiteral("Channel 3 is re-encoded: its camera sends no compressed stream")).size(), 1);
+    // The timeline names each camera's own file.
+    const QStringList timelines = QDir(take).entryList({QStringLiteral("*_AllAngles.xml")});
+    QCOMPARE(timelines.size(), 1);
+    QFile timeline(take + QLatin1Char('/') + timelines.first());
+    QVERIFY2(timeline.open(QIODevice::ReadOnly), qPrintable(timeline.fileName()));
+    const QByteArray xml = timeline.readAll();
+    QVERIFY(xml.contains("Camera_01.mov") && xml.contains("Camera_02.mp4") && xml.contains("Camera_03.mp4"));
+}
+
 void TestSimulatedCameras::cameraUnpluggedDuringATakeIsShownCountedAndRestarted()
 {
     SimulatedCameraSpec spec = simulatedWebcam(1);
@@ -238,6 +298,7 @@ void TestSimulatedCameras::restoredSetupWaitsForItsWebcamWhichJoinsTheTake()
     m_manager->setChannelAudioVolume(1, 0.5f);
     m_manager->setChannelAudioMute(2, true);
     m_manager->setChannelCameraLink(1, 1);
+    m_manager->setCameraRecordingModeForChannel(1, QStringLiteral("camera"));
     m_manager->setSourceKey(1, Qt::Key_F2);
     QVERIFY(m_manager->saveSettings());
     m_manager->shutDown(); // the program ends: its cameras are closed
@@ -258,6 +319,8 @@ void TestSimulatedCameras::restoredSetupWaitsForItsWebcamWhichJoinsTheTake()
     QCOMPARE(restored.getChannelAudioVolume(1), 0.5f);
     QVERIFY(restored.isChannelAudioMuted(2));
     QCOMPARE(restored.getChannelCameraLink(1), 1);
+    QCOMPARE(restored.getCameraRecordingModeForChannel(1), QStringLiteral("camera"));
+    QCOMPARE(restored.getCameraRecordingModeForChannel(2), QStringLiteral("default"));
     QCOMPARE(restored.getSourceKey(1), int(Qt::Key_F2));
     // The guest's channel waits for its webcam, on the tile and the phone card alike.
     QCOMPARE(model.getChannelName(2), QStringLiteral("Guest"));
@@ -283,7 +346,9 @@ void TestSimulatedCameras::restoredSetupWaitsForItsWebcamWhichJoinsTheTake()
     QCOMPARE(linesContaining(QStringLiteral("=== CAMERA JOINED === channel 2")).size(), 1);
     const Readback joined = readBack(take + QStringLiteral("/Camera_02.mp4"));
     QVERIFY2(joined.error.isEmpty(), qPrintable(joined.error));
-    const Readback host = readBack(take + QStringLiteral("/Camera_01.mp4"));
+    // The host's MJPEG camera goes into its file as it comes, as it was set up.
+    const Readback host = readBack(take + QStringLiteral("/Camera_01.mov"));
+    QVERIFY2(host.error.isEmpty(), qPrintable(host.error));
     QVERIFY2(joined.pts.size() >= 10 && joined.pts.size() < host.pts.size() - 10,
              qPrintable(QStringLiteral("%1 of %2 frames").arg(joined.pts.size()).arg(host.pts.size())));
     restored.setChannelsModel(nullptr);

@@ -8,7 +8,6 @@
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QSettings>
@@ -43,8 +42,8 @@ void TestStartup::initTestCase()
     QCoreApplication::setOrganizationDomain(AppInfo::organisationDomain);
     QCoreApplication::setApplicationName(AppInfo::applicationName);
     registerVireonQmlTypes(ApplicationManager::instance());
+    ApplicationManager::instance()->setChannelsModel(&m_model);
     m_engine = new QQmlApplicationEngine(this);
-    m_engine->rootContext()->setContextProperty(QStringLiteral("ChannelsModel"), &m_model);
     m_engine->addImportPath(QStringLiteral("qrc:/"));
 }
 
@@ -111,6 +110,7 @@ void TestStartup::cleanupTestCase()
     // The windows go before the channel model they show, as in the program.
     delete m_engine;
     m_engine = nullptr;
+    ApplicationManager::instance()->setChannelsModel(nullptr);
 }
 
 QTEST_MAIN(TestStartup)

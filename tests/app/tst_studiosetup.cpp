@@ -51,6 +51,7 @@ void TestStudioSetup::savedSetupComesBack()
     two.fps = 30000.0 / 1001;
     two.formatName = QStringLiteral("MJPEG");
     two.isFlipped = true;
+    two.recordingMode = QStringLiteral("camera");
     two.channelName = QStringLiteral("Guest");
     two.audioInput = QStringLiteral("USB Audio");
     two.fader = 0.25f;
@@ -79,6 +80,7 @@ void TestStudioSetup::handEditedValuesGetTheirDefaults()
         QSettings settings = store();
         QVERIFY(StudioSetupStore::save(settings, StudioSetup{}));
         settings.setValue(QStringLiteral("Studio/Channel1/cameraKey"), QStringLiteral("testpattern:1"));
+        settings.setValue(QStringLiteral("Studio/Channel1/recordingMode"), QStringLiteral("raw"));
         settings.setValue(QStringLiteral("Studio/Channel1/fader"), QStringLiteral("loud"));
         settings.setValue(QStringLiteral("Studio/Channel3/cameraLink"), 9);
         settings.setValue(QStringLiteral("Studio/Channel3/trimDb"), 45);
@@ -87,10 +89,11 @@ void TestStudioSetup::handEditedValuesGetTheirDefaults()
     }
     QSettings settings = store();
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
-        R"(^\[StudioSetup\] Using the defaults for what could not be read: Studio/Channel1/fader \("loud"\), Studio/Channel3/cameraLink \("9"\), Studio/Channel3/trimDb \("45"\), Studio/hotkey2 \("-5"\)$)")));
+        R"(^\[StudioSetup\] Using the defaults for what could not be read: Studio/Channel1/recordingMode \("raw"\), Studio/Channel1/fader \("loud"\), Studio/Channel3/cameraLink \("9"\), Studio/Channel3/trimDb \("45"\), Studio/hotkey2 \("-5"\)$)")));
     const StudioSetup setup = StudioSetupStore::load(settings);
     QCOMPARE(setup.channel(1).cameraKey, QStringLiteral("testpattern:1")); // its neighbours stay
     QCOMPARE(setup.channel(1).fader, 1.0f);
+    QCOMPARE(setup.channel(1).recordingMode, QString()); // the settings' default mode
     QCOMPARE(setup.channel(3).cameraLink, 0);
     QCOMPARE(setup.channel(3).trimDb, 0.0f);
     QCOMPARE(setup.sourceKeys[1], 0x32);

@@ -7,6 +7,7 @@
 #include "capture/PicturePool.h"
 #include "capture/TestPatternDevices.h"
 #include "capture/TestPatternRenderer.h"
+#include "capture/VideoFrame.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -149,11 +150,11 @@ void TestCameraCapture::readersRules()
     QCOMPARE(camera.width(), 8);
     QCOMPARE(camera.height(), 4);
 
-    // Started, nothing delivered yet: a whole picture, opaque black.
+    // Started, nothing delivered yet: a whole picture, black.
     Picture first;
     camera.latestFrame(first);
-    QCOMPARE(first.size(), 8 * 4 * 4);
-    QVERIFY(isUniformRgba(first, 0));
+    QVERIFY(first.isComplete());
+    QCOMPARE(first, blackPicture(8, 4));
 
     device->push(uniformSample(8, 4, 40));
     camera.updateTexture(); // takes the new-picture flag; latestFrame still returns the picture
@@ -185,7 +186,7 @@ void TestCameraCapture::heldPictureIsNeverOverwritten()
         camera.latestFrame(newest);
         QVERIFY(isUniformRgba(newest, uchar(value)));
     }
-    QCOMPARE(held, snapshot);
+    QCOMPARE(held.bytes(), snapshot);
 }
 
 void TestCameraCapture::poolReusesOnlyBuffersEveryoneLetGo()
@@ -193,7 +194,7 @@ void TestCameraCapture::poolReusesOnlyBuffersEveryoneLetGo()
     auto pool = std::make_unique<PicturePool>(4);
     std::shared_ptr<QByteArray> buffer = pool->acquire(64);
     const char *const sharedBytes = buffer->constData();
-    Picture preview(std::move(buffer));
+    Picture preview(std::move(buffer), PixelFormat::Rgba, 4, 4);
     Picture queued = preview;
     auto acquireHeld = [&](int count) {
         std::vector<std::shared_ptr<QByteArray>> held;
@@ -221,7 +222,7 @@ void TestCameraCapture::poolReusesOnlyBuffersEveryoneLetGo()
     QCOMPARE(pool->allocations(), quint64(4));
 
     // Readers may outlive the camera and its pool.
-    Picture late(pool->acquire(64));
+    Picture late(pool->acquire(64), PixelFormat::Rgba, 4, 4);
     pool.reset();
     late = Picture();
 }
@@ -329,6 +330,13 @@ void TestCameraCapture::readersNeverSeeHalfWrittenPictures()
 
     // Readers keep a few pictures around, as a preview and an encoder queue do, so the
     // source has to tell held pictures from free ones while it recycles.
+    // Whole: one of the pushed pictures, or the black the source starts with.
+    const Picture black = blackPicture(Width, Height);
+    const auto isWhole = [&](const Picture &picture) {
+        if (picture.format() != PixelFormat::Rgba)
+            return picture == black;
+        return picture.size() == Width * Height * 4 && isUniformRgba(picture, uchar(picture.at(0)));
+    };
     QList<Picture> held;
     int reads = 0;
     int torn = 0;
@@ -336,14 +344,13 @@ void TestCameraCapture::readersNeverSeeHalfWrittenPictures()
         Picture picture;
         camera.latestFrame(picture);
         ++reads;
-        const uchar first = uchar(picture.at(0));
-        if (picture.size() != Width * Height * 4 || !isUniformRgba(picture, first))
+        if (!isWhole(picture))
             ++torn;
         held.append(picture);
         if (held.size() > 3)
             held.removeFirst();
         for (const Picture &old : std::as_const(held)) {
-            if (!isUniformRgba(old, uchar(old.at(0))))
+            if (!isWhole(old))
                 ++torn;
         }
     }
@@ -372,7 +379,7 @@ void TestCameraCapture::listsBuiltInDevicesLast()
     QStringList expected;
     for (const char *size : {"1920x1080", "1280x720", "640x480"}) {
         for (const char *rate : {"60.00", "59.94", "50.00", "30.00", "29.97", "25.00", "24.00", "23.98"})
-            expected.append(QStringLiteral("%1@%2 RGB24").arg(QLatin1String(size), QLatin1String(rate)));
+            expected.append(QStringLiteral("%1@%2 I420").arg(QLatin1String(size), QLatin1String(rate)));
     }
     QCOMPARE(listed, expected);
 }
@@ -392,7 +399,10 @@ void TestCameraCapture::testPatternRunsThroughTheSource()
     auto counterNow = [&] {
         Picture picture;
         camera.latestFrame(picture);
-        return picture.size() == 640 * 480 * 4 ? reader.readCounter(reinterpret_cast<const uchar *>(picture.constData())) : -2;
+        // The pattern's own YUV, as the encoder takes it.
+        if (picture.format() != PixelFormat::Yuv420p)
+            return -2;
+        return reader.readCounter(picture);
     };
     // The counter of a running pattern keeps rising.
     int first = -1;

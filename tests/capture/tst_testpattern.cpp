@@ -1,10 +1,11 @@
 // The built-in virtual cameras: what a picture shows (counter readable after conversion, the
 // flash, the moving square), the whole-second rule the flash follows, and a running device:
 // paced pictures with a rising counter, one flash per second of the clock, prompt stop.
-#include "capture/FrameConversion.h"
 #include "capture/TestPatternDevices.h"
 #include "capture/TestPatternRenderer.h"
 #include "common/MonotonicClock.h"
+
+#include "PictureReadback.h"
 
 #include <QElapsedTimer>
 #include <QMutex>
@@ -14,14 +15,22 @@
 
 namespace {
 
+Picture renderPicture(const TestPatternRenderer &renderer, qint64 counter, qint64 timeNs, bool flash)
+{
+    QByteArray yuv(renderer.frameBytes(), Qt::Uninitialized);
+    renderer.render(reinterpret_cast<uchar *>(yuv.data()), counter, timeNs, flash);
+    return Picture::fromBytes(yuv, PixelFormat::Yuv420p, renderer.width(), renderer.height(), TestPatternRenderer::colour());
+}
+
+// The picture as a preview shows it.
 QByteArray renderRgba(const TestPatternRenderer &renderer, qint64 counter, qint64 timeNs, bool flash)
 {
-    QByteArray bgr(renderer.frameBytes(), Qt::Uninitialized);
-    renderer.render(reinterpret_cast<uchar *>(bgr.data()), counter, timeNs, flash);
-    QByteArray rgba(qsizetype(renderer.width()) * renderer.height() * 4, Qt::Uninitialized);
-    convertBgr24ToRgba(reinterpret_cast<const uchar *>(bgr.constData()), bgr.size(), renderer.width() * 3,
-                       renderer.width(), renderer.height(), true, false, reinterpret_cast<uchar *>(rgba.data()));
-    return rgba;
+    return rgbaBytesOf(renderPicture(renderer, counter, timeNs, flash));
+}
+
+Picture rgbaPicture(const QByteArray &rgba, const TestPatternRenderer &renderer)
+{
+    return Picture::fromBytes(rgba, PixelFormat::Rgba, renderer.width(), renderer.height());
 }
 
 const uchar *pixelAt(const QByteArray &rgba, int width, int x, int y)
@@ -78,15 +87,17 @@ void TestTestPattern::counterReadsBack()
     QFETCH(int, expected);
 
     const TestPatternRenderer renderer(2, size.width(), size.height());
+    // Read from the pattern's own luma and from the RGBA a preview makes of it.
+    QCOMPARE(renderer.readCounter(renderPicture(renderer, counter, 1'234'567'890, flash)), expected);
     const QByteArray rgba = renderRgba(renderer, counter, 1'234'567'890, flash);
-    QCOMPARE(renderer.readCounter(reinterpret_cast<const uchar *>(rgba.constData())), expected);
+    QCOMPARE(renderer.readCounter(rgbaPicture(rgba, renderer)), expected);
 
     // Upside down the digits are not readable: the reader does not guess.
     QByteArray flipped(rgba.size(), Qt::Uninitialized);
     const qsizetype rowBytes = qsizetype(size.width()) * 4;
     for (int y = 0; y < size.height(); ++y)
         memcpy(flipped.data() + y * rowBytes, rgba.constData() + (size.height() - 1 - y) * rowBytes, size_t(rowBytes));
-    QCOMPARE(renderer.readCounter(reinterpret_cast<const uchar *>(flipped.constData())), -1);
+    QCOMPARE(renderer.readCounter(rgbaPicture(flipped, renderer)), -1);
 }
 
 void TestTestPattern::flashFrameIsWhite()
@@ -221,13 +232,14 @@ void TestTestPattern::runningDevice()
     QMutex seenMutex;
     QList<SeenFrame> seen;
     QList<std::thread::id> threads;
+    QCOMPARE(geometry.pixelFormat, CapturePixelFormat::Yu12);
     QVERIFY(device.start([&](const CapturedSample &sample) {
-        QByteArray rgba(qsizetype(Width) * Height * 4, Qt::Uninitialized);
-        const bool converted = convertBgr24ToRgba(sample.data, sample.length, geometry.rowStride, Width, Height,
-                                                  true, false, reinterpret_cast<uchar *>(rgba.data()));
+        const bool isWhole = sample.length >= reader.frameBytes();
+        const Picture picture = Picture::fromBytes(QByteArray(reinterpret_cast<const char *>(sample.data), sample.length),
+                                                   PixelFormat::Yuv420p, Width, Height, TestPatternRenderer::colour());
         SeenFrame frame;
-        frame.counter = converted ? reader.readCounter(reinterpret_cast<const uchar *>(rgba.constData())) : -1;
-        frame.isWhite = converted && pixelAt(rgba, Width, Width - 1, 0)[0] == 255;
+        frame.counter = isWhole ? reader.readCounter(picture) : -1;
+        frame.isWhite = isWhole && uchar(picture.at(Width - 1)) == 235; // limited-range white
         QMutexLocker lock(&seenMutex);
         seen.append(frame);
         threads.append(std::this_thread::get_id());

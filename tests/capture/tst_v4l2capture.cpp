@@ -6,10 +6,12 @@
 // being found lost and restarted in the same format.
 #include "capture/CameraCapture.h"
 #include "capture/CameraPictureConverter.h"
+#include "capture/PicturePool.h"
 #include "capture/V4l2Capture.h"
 #include "capture/V4l2Mapping.h"
 #include "common/MonotonicClock.h"
 
+#include "PictureReadback.h"
 #include "SimulatedV4l2Kernel.h"
 #include "SimulatedWebcam.h"
 
@@ -71,7 +73,7 @@ QByteArray nextPicture(CameraCapture &camera, int timeoutMs = 3000)
     for (int waited = 0; waited < timeoutMs && camera.picturesDelivered() == before; waited += 5)
         QTest::qWait(5);
     camera.latestFrame(picture);
-    return picture.bytes();
+    return rgbaBytesOf(picture);
 }
 
 // Calls supervise() as the manager's watch does until the state is `wanted`.
@@ -107,6 +109,8 @@ private slots:
     void listingShowsUsableCamerasAndWhyOthersAreNot();
     void chosenFormatIsSetAndPicturesMatch_data();
     void chosenFormatIsSetAndPicturesMatch();
+    void compressedCameraKeepsItsStreamAndPreviewsDecodeIt_data();
+    void compressedCameraKeepsItsStreamAndPreviewsDecodeIt();
     void captureTimesComeFromTheDriver_data();
     void captureTimesComeFromTheDriver();
     void formatTheDriverWillNotSetIsGrantedAndShown();
@@ -137,15 +141,16 @@ void TestV4l2Capture::everyLayoutBecomesTheKnownPicture_data()
     QTest::addColumn<quint32>("fourcc");
     QTest::addColumn<int>("padding");
     QTest::addColumn<bool>("flip");
+    QTest::addColumn<QString>("expectedFormat");
 
-    const QList<std::pair<const char *, quint32>> layouts = {
-        {"MJPEG", V4L2_PIX_FMT_MJPEG}, {"YUYV", V4L2_PIX_FMT_YUYV}, {"UYVY", V4L2_PIX_FMT_UYVY},
-        {"NV12", V4L2_PIX_FMT_NV12},   {"YU12", V4L2_PIX_FMT_YUV420}, {"RGB24", V4L2_PIX_FMT_RGB24},
-        {"BGR24", V4L2_PIX_FMT_BGR24}};
-    for (const auto &[name, fourcc] : layouts) {
+    const QList<std::tuple<const char *, quint32, const char *>> layouts = {
+        {"MJPEG", V4L2_PIX_FMT_MJPEG, "4:2:2"}, {"YUYV", V4L2_PIX_FMT_YUYV, "YUYV"}, {"UYVY", V4L2_PIX_FMT_UYVY, "YUYV"},
+        {"NV12", V4L2_PIX_FMT_NV12, "NV12"},    {"YU12", V4L2_PIX_FMT_YUV420, "I420"}, {"RGB24", V4L2_PIX_FMT_RGB24, "RGBA"},
+        {"BGR24", V4L2_PIX_FMT_BGR24, "RGBA"}};
+    for (const auto &[name, fourcc, format] : layouts) {
         const int padding = fourcc == V4L2_PIX_FMT_MJPEG ? 0 : 32;
-        QTest::addRow("%s", name) << fourcc << padding << false;
-        QTest::addRow("%s flipped", name) << fourcc << padding << true;
+        QTest::addRow("%s", name) << fourcc << padding << false << QString::fromLatin1(format);
+        QTest::addRow("%s flipped", name) << fourcc << padding << true << QString::fromLatin1(format);
     }
 }
 
@@ -154,6 +159,7 @@ void TestV4l2Capture::everyLayoutBecomesTheKnownPicture()
     QFETCH(quint32, fourcc);
     QFETCH(int, padding);
     QFETCH(bool, flip);
+    QFETCH(QString, expectedFormat);
     constexpr int Width = 96;
     constexpr int Height = 64;
 
@@ -168,11 +174,15 @@ void TestV4l2Capture::everyLayoutBecomesTheKnownPicture()
     geometry.height = Height;
     geometry.rowStride = bytesPerLine;
     geometry.pixelFormat = *capturePixelFormatFor(fourcc);
-    CameraPictureConverter converter(geometry);
-    QByteArray rgba(Width * Height * 4, Qt::Uninitialized);
-    uchar *out = reinterpret_cast<uchar *>(rgba.data());
-    QVERIFY2(converter.convert(reinterpret_cast<const uchar *>(sample.constData()), sample.size(), flip, out),
+    PicturePool pool(2);
+    CameraPictureConverter converter(geometry, pool);
+    Picture picture;
+    QVERIFY2(converter.convert(reinterpret_cast<const uchar *>(sample.constData()), sample.size(), flip, false, &picture),
              qPrintable(converter.problem()));
+    // Kept in the camera's own format: no conversion to RGB on the way in.
+    QCOMPARE(QString::fromLatin1(pixelFormatName(picture.format())), expectedFormat);
+    QCOMPARE(picture.width(), Width);
+    const QByteArray rgba = rgbaBytesOf(picture);
     for (qsizetype i = 3; i < rgba.size(); i += 4)
         QCOMPARE(uchar(rgba.at(i)), uchar(255));
 
@@ -190,7 +200,7 @@ void TestV4l2Capture::everyLayoutBecomesTheKnownPicture()
     // A sample one row short is refused and says why.
     if (fourcc != V4L2_PIX_FMT_MJPEG) {
         const qsizetype shortLength = CameraPictureConverter::minimumSampleLength(geometry) - 1;
-        QVERIFY(!converter.convert(reinterpret_cast<const uchar *>(sample.constData()), shortLength, flip, out));
+        QVERIFY(!converter.convert(reinterpret_cast<const uchar *>(sample.constData()), shortLength, flip, false, &picture));
         QVERIFY(!converter.problem().isEmpty());
     }
 }
@@ -234,6 +244,7 @@ void TestV4l2Capture::chosenFormatIsSetAndPicturesMatch_data()
     QTest::newRow("MJPEG 1080p30") << quint32(V4L2_PIX_FMT_MJPEG) << 1920 << 1080 << 30 << "MJPEG";
     QTest::newRow("MJPEG 1080p60") << quint32(V4L2_PIX_FMT_MJPEG) << 1920 << 1080 << 60 << "Default";
     QTest::newRow("YUYV 480p30, padded rows") << quint32(V4L2_PIX_FMT_YUYV) << 640 << 480 << 30 << "YUY2";
+    QTest::newRow("H.264 1080p30, decoded") << quint32(V4L2_PIX_FMT_H264) << 1920 << 1080 << 30 << "H264";
 }
 
 void TestV4l2Capture::chosenFormatIsSetAndPicturesMatch()
@@ -244,7 +255,7 @@ void TestV4l2Capture::chosenFormatIsSetAndPicturesMatch()
     QFETCH(int, rate);
     QFETCH(QString, name);
 
-    const int sim = m_kernel->addCamera(simulatedWebcam(1));
+    const int sim = m_kernel->addCamera(fourcc == V4L2_PIX_FMT_H264 ? simulatedH264Webcam(1) : simulatedWebcam(1));
     const QString key = m_kernel->deviceKey(sim);
     const CameraFormat format = formatOf(key, width, height, float(rate), name);
     CameraCapture camera;
@@ -273,6 +284,51 @@ void TestV4l2Capture::chosenFormatIsSetAndPicturesMatch()
     const double expected = double(monotonicNowNs() - startNs) / 1e9 * rate;
     const double delivered = double(camera.picturesDelivered() - before);
     QVERIFY2(delivered >= expected * 0.8 && delivered <= expected + 4, qPrintable(QStringLiteral("%1 of %2").arg(delivered).arg(expected)));
+}
+
+void TestV4l2Capture::compressedCameraKeepsItsStreamAndPreviewsDecodeIt_data()
+{
+    QTest::addColumn<quint32>("fourcc");
+    QTest::addColumn<QSize>("previewSize"); // what a 480 x 270 preview gets decoded
+    QTest::newRow("MJPEG: previews decode at a quarter of the size") << quint32(V4L2_PIX_FMT_MJPEG) << QSize(480, 270);
+    QTest::newRow("H.264: previews decode every picture while watched") << quint32(V4L2_PIX_FMT_H264) << QSize(1920, 1080);
+}
+
+void TestV4l2Capture::compressedCameraKeepsItsStreamAndPreviewsDecodeIt()
+{
+    QFETCH(quint32, fourcc);
+    QFETCH(QSize, previewSize);
+    const int sim = m_kernel->addCamera(simulatedH264Webcam(1));
+    const QString key = m_kernel->deviceKey(sim);
+    CameraCapture camera;
+    camera.setKeepsCompressedPictures(true);
+    QVERIFY(camera.start(key, formatOf(key, 1920, 1080, 30.0f, fourcc == V4L2_PIX_FMT_H264 ? "H264" : "MJPEG")));
+    QVERIFY(camera.sendsCompressedPictures());
+
+    // Readers get the camera's own pictures, not decoded.
+    const PixelFormat codec = fourcc == V4L2_PIX_FMT_H264 ? PixelFormat::H264 : PixelFormat::Mjpeg;
+    Picture picture;
+    QTRY_VERIFY_WITH_TIMEOUT((camera.latestFrame(picture), picture.format() == codec), 3000);
+    QVERIFY(picture.isKeyFrame()); // the simulated camera sends key frames only
+    QCOMPARE(camera.pictureFormat(), codec);
+    // What recording it costs: the pictures' bytes at the camera's rate (the flash picture
+    // of every second has a size of its own).
+    QTRY_VERIFY_WITH_TIMEOUT(camera.streamBytesPerSecond() > 0, 3000);
+    QVERIFY2(std::abs(camera.streamBytesPerSecond() - picture.size() * 30) < picture.size() * 10,
+             qPrintable(QStringLiteral("%1 for pictures of %2 bytes").arg(camera.streamBytesPerSecond()).arg(picture.size())));
+
+    // A preview gets a decoded picture (H.264 once a preview has asked and a key frame came).
+    Picture preview;
+    QTRY_VERIFY_WITH_TIMEOUT((camera.previewPicture(480, 270, preview), preview.isComplete()), 3000);
+    QVERIFY(!preview.isCompressed());
+    QCOMPARE(QSize(preview.width(), preview.height()), previewSize);
+    const Difference difference = differenceFromKnown(rgbaBytesOf(preview), preview.width(), preview.height());
+    QVERIFY2(difference.mean < 6.0, qPrintable(QString::number(difference.mean)));
+
+    // Decoding again from the next picture on.
+    camera.setKeepsCompressedPictures(false);
+    QTRY_VERIFY_WITH_TIMEOUT((camera.latestFrame(picture), !picture.isCompressed()), 3000);
+    QCOMPARE(QSize(picture.width(), picture.height()), QSize(1920, 1080));
 }
 
 void TestV4l2Capture::captureTimesComeFromTheDriver_data()
@@ -419,7 +475,7 @@ void TestV4l2Capture::lostCameraIsRestartedInTheSameFormat()
              qPrintable(camera.lastError()));
     Picture frozen;
     camera.latestFrame(frozen);
-    QVERIFY(differenceFromKnown(frozen.bytes(), 640, 480).mean < 4.0);
+    QVERIFY(differenceFromKnown(rgbaBytesOf(frozen), 640, 480).mean < 4.0);
 
     // Back (at another node, same key), it is restarted in the mode it had, and delivers.
     QVERIFY(superviseUntil(camera, SourceState::Reconnecting, 4500));

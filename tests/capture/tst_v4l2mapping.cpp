@@ -72,7 +72,7 @@ void TestV4l2Mapping::subtypeNames_data()
     QTest::newRow("RGB3") << quint32(V4L2_PIX_FMT_RGB24) << "RGB24";
     QTest::newRow("BGR3") << quint32(V4L2_PIX_FMT_BGR24) << "RGB24";
     QTest::newRow("NV12") << quint32(V4L2_PIX_FMT_NV12) << "Unknown";
-    QTest::newRow("H264") << quint32(V4L2_PIX_FMT_H264) << "Unknown";
+    QTest::newRow("H264") << quint32(V4L2_PIX_FMT_H264) << "H264";
     QTest::newRow("zero") << quint32(0) << "Unknown";
 }
 

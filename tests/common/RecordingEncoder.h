@@ -19,6 +19,10 @@ public:
     qint64 droppedFrames() const override { return 0; }
     qint64 bytesWritten() const override { return 0; }
     QString encoderName() const override { return QStringLiteral("test"); }
+    bool needsEveryPicture() const override { return isEveryPicture; }
+    void setEndFrame(qint64 frameIndex) override { endFrame = frameIndex; }
 
     std::vector<VideoFrame> frames;
+    bool isEveryPicture = false; // stands in for a camera's own H.264 stream
+    qint64 endFrame = -1;
 };

@@ -42,15 +42,19 @@ inline QList<int> flashFrames(const Readback &video)
 }
 
 // Empty when a video's flashes and the master's beeps are in sync, else what is off. Every
-// flash lies within one frame of a beep; a take that starts just after a whole second opens
-// on a flash whose beep began before the first sample, so frame 0 needs no beep. And every
+// flash lies within one and a half frames of a beep: a camera's flash is its first picture
+// of the new second, taken up to a frame after it, and a frame slot shows the picture taken
+// nearest its start, up to half a frame either way. A take that starts just after a whole second opens
+// on a flash whose beep began before the first sample, so a flash within the first frame's
+// length of the start needs no beep (a slot shows the picture taken nearest to it, which can
+// be frame 1 for a picture taken half a frame into the take). And every
 // beep has its flash, but for one at most: a camera and the recording tick run on clocks of
 // their own, so on a loaded machine a picture can miss its frame slot; a beep in the last
 // 0.2 s may have its picture taken after the stop.
 inline QString syncProblems(const QList<int> &flashes, const QList<qint64> &beeps, double seconds, double fps = 30.0)
 {
     const auto near = [fps](int flash, qint64 beep) {
-        return std::fabs(flash / fps - beep / 48000.0) <= 1.0 / fps + 0.002;
+        return std::fabs(flash / fps - beep / 48000.0) <= 1.5 / fps + 0.002;
     };
     QString times;
     for (int f : flashes)
@@ -58,7 +62,9 @@ inline QString syncProblems(const QList<int> &flashes, const QList<qint64> &beep
     for (qint64 b : beeps)
         times += QStringLiteral(" beep %1").arg(b / 48000.0);
     for (int flash : flashes) {
-        if (flash != 0 && std::none_of(beeps.cbegin(), beeps.cend(), [&](qint64 beep) { return near(flash, beep); }))
+        const bool mayHaveItsBeepBeforeTheStart = flash / fps <= 1.5 / fps + 0.002;
+        if (!mayHaveItsBeepBeforeTheStart
+            && std::none_of(beeps.cbegin(), beeps.cend(), [&](qint64 beep) { return near(flash, beep); }))
             return QStringLiteral("a flash without its beep:") + times;
     }
     int unmatched = 0;

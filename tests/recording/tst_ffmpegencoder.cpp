@@ -6,7 +6,10 @@
 // Longer than our other files: one executable per module, its cases sharing the encode and
 // read-back helpers; each group is a data-driven function of its own.
 #include "recording/EncoderGeometry.h"
+#include "capture/PictureDecoder.h"
+#include "recording/EncoderPictureConverter.h"
 #include "recording/EncoderSetup.h"
+#include "recording/FfmpegVideoCodec.h"
 #include "recording/FfmpegEncoder.h"
 #include "recording/FrameRate.h"
 #include "recording/RecordingContainer.h"
@@ -16,7 +19,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QBuffer>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,6 +31,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/log.h>
+#include <libswscale/swscale.h>
 }
 
 #include <algorithm>
@@ -43,6 +49,8 @@ extern "C" {
 #endif
 
 Q_DECLARE_METATYPE(RecordingContainer)
+Q_DECLARE_METATYPE(PixelFormat)
+Q_DECLARE_METATYPE(EncoderPictureConverter::Path)
 
 namespace {
 
@@ -134,6 +142,130 @@ bool waitFor(const std::function<bool()> &condition, int timeoutMs)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
+}
+
+struct Yuv
+{
+    int y, u, v;
+};
+
+// The textbook YUV of an 8-bit RGB colour: an independent check of the program's arithmetic.
+Yuv yuvOf(int r, int g, int b, ColourMatrix matrix, bool isFullRange)
+{
+    const double kr = matrix == ColourMatrix::Bt709 ? 0.2126 : 0.299;
+    const double kb = matrix == ColourMatrix::Bt709 ? 0.0722 : 0.114;
+    const double y = (kr * r + (1 - kr - kb) * g + kb * b) / 255.0;
+    const double cb = (b / 255.0 - y) / (2 * (1 - kb));
+    const double cr = (r / 255.0 - y) / (2 * (1 - kr));
+    const auto code = [](double value) { return int(std::clamp(std::lround(value), 0L, 255L)); };
+    if (isFullRange)
+        return {code(255 * y), code(128 + 255 * cb), code(128 + 255 * cr)};
+    return {code(16 + 219 * y), code(128 + 224 * cb), code(128 + 224 * cr)};
+}
+
+// A picture in `format` whose left half is `left` and right half `right` (YUV code values,
+// or for RGBA the colours red and green themselves).
+Picture halvesPicture(PixelFormat format, int width, int height, PictureColour colour, Yuv left, Yuv right)
+{
+    QByteArray bytes(Picture::tightSize(format, width, height), Qt::Uninitialized);
+    const Picture::Planes planes = Picture::tightLayout(format, width, height, reinterpret_cast<const uchar *>(bytes.constData()));
+    auto *y = const_cast<uchar *>(planes.data[0]);
+    for (int row = 0; row < height; ++row) {
+        for (int x = 0; x < width; ++x) {
+            const Yuv &c = x < width / 2 ? left : right;
+            switch (format) {
+            case PixelFormat::Rgba: {
+                uchar *p = y + qsizetype(row) * planes.strides[0] + x * 4;
+                const bool isLeft = x < width / 2;
+                p[0] = isLeft ? 255 : 0;
+                p[1] = isLeft ? 0 : 255;
+                p[2] = 0;
+                p[3] = 255;
+                break;
+            }
+            case PixelFormat::Yuyv: {
+                uchar *p = y + qsizetype(row) * planes.strides[0] + (x / 2) * 4;
+                p[(x % 2) * 2] = uchar(c.y);
+                p[1] = uchar(c.u);
+                p[3] = uchar(c.v);
+                break;
+            }
+            default:
+                y[qsizetype(row) * planes.strides[0] + x] = uchar(c.y);
+                const int chromaRow = format == PixelFormat::Yuv422p ? row : row / 2;
+                if (format == PixelFormat::Nv12) {
+                    uchar *uv = const_cast<uchar *>(planes.data[1]) + qsizetype(chromaRow) * planes.strides[1] + (x / 2) * 2;
+                    uv[0] = uchar(c.u);
+                    uv[1] = uchar(c.v);
+                } else {
+                    const_cast<uchar *>(planes.data[1])[qsizetype(chromaRow) * planes.strides[1] + x / 2] = uchar(c.u);
+                    const_cast<uchar *>(planes.data[2])[qsizetype(chromaRow) * planes.strides[2] + x / 2] = uchar(c.v);
+                }
+                break;
+            }
+        }
+    }
+    return Picture::fromBytes(bytes, format, width, height, colour);
+}
+
+// Compressed pictures as a camera sends them, each of its own grey so a repeat shows: JPEGs,
+// or an H.264 stream (Annex B, parameter sets before each key frame, a key frame every
+// fourth picture) made by libx264 the way a webcam's encoder does.
+std::vector<Picture> cameraStream(PixelFormat codec, int count, int width, int height)
+{
+    std::vector<Picture> pictures;
+    FfmpegVideoCodec encoder;
+    if (codec == PixelFormat::H264) {
+        EncoderConfig config;
+        config.width = width;
+        config.height = height;
+        config.keyframeIntervalSeconds = 1;
+        config.frameRate = FrameRate{4, 1}; // a key frame every fourth picture
+        config.bFrames = 0;
+        QString error;
+        if (!encoder.open(QStringLiteral("libx264"), config, QSize(width, height), false, &error))
+            return {};
+    }
+    PacketPtr packet(av_packet_alloc());
+    const auto drain = [&] {
+        while (encoder.receivePacket(packet.get()) >= 0) {
+            Picture picture = Picture::fromBytes(QByteArray(reinterpret_cast<const char *>(packet->data), packet->size),
+                                                 PixelFormat::H264, width, height);
+            picture.setKeyFrame(isH264KeyFrame(packet->data, packet->size));
+            pictures.push_back(picture);
+            av_packet_unref(packet.get());
+        }
+    };
+    for (int i = 0; i < count; ++i) {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(QColor(40 + i * 20, 40 + i * 20, 40 + i * 20));
+        if (codec == PixelFormat::Mjpeg) {
+            QByteArray jpeg;
+            QBuffer buffer(&jpeg);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "JPEG", 90);
+            pictures.push_back(Picture::fromBytes(jpeg, PixelFormat::Mjpeg, width, height));
+            continue;
+        }
+        const QByteArray rgba = makePicture(width, height, i, [i](int, int, qint64, uchar *p) { setRgb(p, uchar(40 + i * 20), uchar(40 + i * 20), uchar(40 + i * 20)); });
+        encoder.sendPicture(VideoFrame{rgba, width, height, i});
+        drain();
+    }
+    if (codec == PixelFormat::H264) {
+        encoder.sendEndOfStream();
+        drain();
+    }
+    return pictures;
+}
+
+// Y, U, V of a 4:2:0 or NV12 frame at a pixel.
+Yuv yuvAt(const AVFrame *frame, int x, int y)
+{
+    const uchar *uvRow = frame->data[1] + qsizetype(y / 2) * frame->linesize[1];
+    if (frame->format == AV_PIX_FMT_NV12)
+        return {frame->data[0][qsizetype(y) * frame->linesize[0] + x], uvRow[(x / 2) * 2], uvRow[(x / 2) * 2 + 1]};
+    return {frame->data[0][qsizetype(y) * frame->linesize[0] + x], uvRow[x / 2],
+            frame->data[2][qsizetype(y / 2) * frame->linesize[2] + x / 2]};
 }
 
 constexpr const char *kCrashChildVariable = "VIREON_ENCODER_CRASH_CHILD";
@@ -259,6 +391,10 @@ private slots:
     void colourDescription();
     void pictureIsUprightAndLetterboxed_data();
     void pictureIsUprightAndLetterboxed();
+    void cameraPicturesAreConvertedAtMostOnce_data();
+    void cameraPicturesAreConvertedAtMostOnce();
+    void cameraStreamIsWrittenAsItComes_data();
+    void cameraStreamIsWrittenAsItComes();
     void rateControl_data();
     void rateControl();
     void settingsReachTheStream_data();
@@ -609,6 +745,170 @@ void TestFfmpegEncoder::pictureIsUprightAndLetterboxed()
         QVERIFY(near(even.width() / 2, rect.top() / 2, 16));
         QVERIFY(near(even.width() / 2, rect.bottom() + (even.height() - rect.bottom()) / 2, 16));
     }
+}
+
+void TestFfmpegEncoder::cameraPicturesAreConvertedAtMostOnce_data()
+{
+    QTest::addColumn<PixelFormat>("format");
+    QTest::addColumn<int>("matrix"); // ColourMatrix
+    QTest::addColumn<bool>("isFullRange");
+    QTest::addColumn<QSize>("size");  // of the picture; the encoder's frames are 64 x 32
+    QTest::addColumn<bool>("isNv12Target");
+    QTest::addColumn<EncoderPictureConverter::Path>("path");
+    QTest::addColumn<int>("tolerance");
+
+    using Path = EncoderPictureConverter::Path;
+    const int bt601 = int(ColourMatrix::Bt601);
+    const int bt709 = int(ColourMatrix::Bt709);
+    const QSize same(64, 32);
+    // Already what the encoder takes: sent as it is.
+    QTest::newRow("I420 BT.709: taken as it is") << PixelFormat::Yuv420p << bt709 << false << same << false << Path::Wrapped << 0;
+    QTest::newRow("NV12 BT.709 to a GPU upload: as it is") << PixelFormat::Nv12 << bt709 << false << same << true << Path::Wrapped << 0;
+    // Another layout, matrix or range: one pass.
+    QTest::newRow("I420 BT.601: matrix changed") << PixelFormat::Yuv420p << bt601 << false << same << false << Path::Yuv << 2;
+    QTest::newRow("NV12 BT.601") << PixelFormat::Nv12 << bt601 << false << same << false << Path::Yuv << 2;
+    QTest::newRow("MJPEG webcam's 4:2:2 BT.601 full range") << PixelFormat::Yuv422p << bt601 << true << same << false << Path::Yuv << 2;
+    QTest::newRow("YUYV BT.601") << PixelFormat::Yuyv << bt601 << false << same << false << Path::Yuv << 2;
+    QTest::newRow("YUYV BT.709 to NV12") << PixelFormat::Yuyv << bt709 << false << same << true << Path::Yuv << 2;
+    // RGB, and pictures of another size: libswscale, once.
+    QTest::newRow("RGBA") << PixelFormat::Rgba << bt709 << true << same << false << Path::Scaled << 3;
+    QTest::newRow("4:2:2 BT.601 full range at half size") << PixelFormat::Yuv422p << bt601 << true << QSize(32, 16) << false
+                                                           << Path::Scaled << 3;
+}
+
+void TestFfmpegEncoder::cameraPicturesAreConvertedAtMostOnce()
+{
+    QFETCH(PixelFormat, format);
+    QFETCH(int, matrix);
+    QFETCH(bool, isFullRange);
+    QFETCH(QSize, size);
+    QFETCH(bool, isNv12Target);
+    QFETCH(EncoderPictureConverter::Path, path);
+    QFETCH(int, tolerance);
+
+    const PictureColour source{ColourMatrix(matrix), isFullRange};
+    const Picture picture = halvesPicture(format, size.width(), size.height(), source,
+                                          yuvOf(255, 0, 0, source.matrix, isFullRange), yuvOf(0, 255, 0, source.matrix, isFullRange));
+    EncoderPictureConverter converter;
+    const AVPixelFormat target = isNv12Target ? AV_PIX_FMT_NV12 : AV_PIX_FMT_YUV420P;
+    PictureDestination destination;
+    destination.size = QSize(64, 32);
+    destination.format = target;
+    destination.swsColorspace = SWS_CS_ITU709;
+    converter.setTarget(destination);
+    FramePtr frame(av_frame_alloc());
+    frame->format = target;
+    frame->width = 64;
+    frame->height = 32;
+    QCOMPARE(av_frame_get_buffer(frame.get(), 0), 0);
+    FramePtr wrapped;
+    AVFrame *toSend = nullptr;
+    QCOMPARE(converter.prepare(picture, frame.get(), &wrapped, &toSend), 0);
+    QCOMPARE(converter.lastPath(), path);
+    if (path == EncoderPictureConverter::Path::Wrapped)
+        QCOMPARE(toSend->data[0], picture.plane(0)); // not one pixel copied
+
+    // The colours as BT.709 limited range, whatever the camera's own were.
+    for (const auto &[x, expected] : {std::pair{16, yuvOf(255, 0, 0, ColourMatrix::Bt709, false)},
+                                      std::pair{48, yuvOf(0, 255, 0, ColourMatrix::Bt709, false)}}) {
+        const Yuv got = yuvAt(toSend, x, 16);
+        QVERIFY2(std::abs(got.y - expected.y) <= tolerance && std::abs(got.u - expected.u) <= tolerance
+                     && std::abs(got.v - expected.v) <= tolerance,
+                 qPrintable(QStringLiteral("at x %1: %2 %3 %4, expected %5 %6 %7").arg(x).arg(got.y).arg(got.u).arg(got.v)
+                                .arg(expected.y).arg(expected.u).arg(expected.v)));
+    }
+
+    // Through the encoder into a file labelled BT.709, read back by a decoder.
+    if (format != PixelFormat::Yuv422p || size != QSize(64, 32))
+        return;
+    const QString file = m_dir.filePath(QStringLiteral("webcam_colour.mp4"));
+    FfmpegEncoder encoder;
+    EncoderConfig config = smallConfig(file, 64, 32);
+    config.rateControl = 2;
+    config.quality = 5;
+    QVERIFY(encoder.open(config));
+    for (int i = 0; i < 3; ++i)
+        encoder.writeFrame(VideoFrame{picture, 64, 32, i});
+    QVERIFY(encoder.stop());
+    const Readback r = readBack(file, true);
+    QCOMPARE(int(r.matrix), int(AVCOL_SPC_BT709));
+    QVERIFY2(std::abs(r.lumaAt(16, 16) - 63) <= 3, qPrintable(QString::number(r.lumaAt(16, 16))));
+}
+
+void TestFfmpegEncoder::cameraStreamIsWrittenAsItComes_data()
+{
+    QTest::addColumn<PixelFormat>("codec");
+    QTest::addColumn<RecordingContainer>("container");
+    QTest::addColumn<QList<int>>("pictureOfSlot"); // which picture each frame index gets, -1 none
+    QTest::addColumn<int>("endFrame");
+
+    // MJPEG: a repeated slot repeats the picture's packet (slots 3 and 4 repeat picture 2).
+    const QList<int> mjpegSlots{0, 1, 2, 2, 2, 3, 4, 5};
+    QTest::newRow("MJPEG into Matroska") << PixelFormat::Mjpeg << RecordingContainer::Mkv << mjpegSlots << 8;
+    QTest::newRow("MJPEG into MOV") << PixelFormat::Mjpeg << RecordingContainer::Mov << mjpegSlots << 8;
+    // H.264: every picture once, at its slot; slots 3 and 4 got none (the picture before
+    // lasts), and the last one lasts to the take's end.
+    const QList<int> h264Slots{0, 1, 2, -1, -1, 3, 4, 5};
+    QTest::newRow("H.264 into MP4") << PixelFormat::H264 << RecordingContainer::Mp4 << h264Slots << 10;
+    QTest::newRow("H.264 into MPEG-TS") << PixelFormat::H264 << RecordingContainer::Ts << h264Slots << 10;
+}
+
+void TestFfmpegEncoder::cameraStreamIsWrittenAsItComes()
+{
+    QFETCH(PixelFormat, codec);
+    QFETCH(RecordingContainer, container);
+    QFETCH(QList<int>, pictureOfSlot);
+    QFETCH(int, endFrame);
+
+    const std::vector<Picture> pictures = cameraStream(codec, 6, 160, 96);
+    QCOMPARE(int(pictures.size()), 6);
+    const QString path = m_dir.filePath(QStringLiteral("stream_%1%2").arg(QTest::currentDataTag()).replace(' ', '_')
+                                        + containerExtension(container));
+    EncoderConfig config = smallConfig(path, 160, 96);
+    config.container = container;
+    config.cameraStream = codec;
+    config.startTimecode = QStringLiteral("10:00:00:00");
+    FfmpegEncoder encoder;
+    QVERIFY2(encoder.open(config), qPrintable(encoder.lastError()));
+    QCOMPARE(encoder.needsEveryPicture(), codec == PixelFormat::H264);
+    QList<qint64> sizes; // the packets the file must hold, byte for byte as the camera sent them
+    for (int slot = 0; slot < pictureOfSlot.size(); ++slot) {
+        if (pictureOfSlot[slot] < 0)
+            continue;
+        const Picture &picture = pictures[size_t(pictureOfSlot[slot])];
+        encoder.writeFrame(VideoFrame{picture, 160, 96, slot});
+        sizes.append(picture.size());
+    }
+    encoder.setEndFrame(endFrame);
+    QVERIFY(encoder.stop());
+    QCOMPARE(encoder.droppedFrames(), qint64(0));
+
+    const Readback r = readBack(path, true);
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    QCOMPARE(r.codec, codec == PixelFormat::H264 ? AV_CODEC_ID_H264 : AV_CODEC_ID_MJPEG);
+    QCOMPARE(QSize(r.width, r.height), QSize(160, 96));
+    QCOMPARE(r.decodeErrors, 0);
+    QCOMPARE(r.decodedFrames, int(sizes.size()));
+    // Not decoded, not encoded: the camera's bytes (in MP4 an H.264 picture's start codes
+    // become four-byte lengths, a byte more for each three-byte code).
+    QCOMPARE(r.packetBytes.size(), sizes.size());
+    for (qsizetype i = 0; i < sizes.size() && container != RecordingContainer::Ts; ++i)
+        QVERIFY2(r.packetBytes[i] >= sizes[i] && r.packetBytes[i] <= sizes[i] + 4, qPrintable(QString::number(i)));
+    QList<qint64> frameSlots;
+    for (qint64 pts : r.pts)
+        frameSlots.append(av_rescale_q(pts, r.timeBase, AVRational{1, 30}) - av_rescale_q(r.pts.first(), r.timeBase, AVRational{1, 30}));
+    QList<qint64> expectedSlots;
+    for (int slot = 0; slot < pictureOfSlot.size(); ++slot) {
+        if (pictureOfSlot[slot] >= 0)
+            expectedSlots.append(slot);
+    }
+    QCOMPARE(frameSlots, expectedSlots);
+    const MediaProbe probe = probeMedia(path);
+    // The last H.264 picture lasts to the take's end (MPEG-TS keeps no durations).
+    if (codec == PixelFormat::H264 && container != RecordingContainer::Ts)
+        QVERIFY2(std::abs(probe.durationSeconds - endFrame / 30.0) < 0.02, qPrintable(QString::number(probe.durationSeconds)));
+    if (container != RecordingContainer::Ts)
+        QCOMPARE(probe.timecode, QStringLiteral("10:00:00:00"));
 }
 
 void TestFfmpegEncoder::rateControl_data()

@@ -77,6 +77,7 @@ void TestRecordingSettings::savedSettingsComeBack()
     changed.colorSpace = QStringLiteral("Rec.2020");
     changed.colorRange = QStringLiteral("Full (0-255)");
     changed.broadcastWav = true;
+    changed.cameraRecordingMode = QStringLiteral("camera");
     {
         QSettings settings(iniPath(), QSettings::IniFormat);
         QVERIFY(RecordingSettingsStore::save(settings, changed));
@@ -97,6 +98,7 @@ void TestRecordingSettings::unreadableValuesGetTheirDefaults_data()
     QTest::newRow("zero key-frame interval") << "RecordingConfig/keyframeInterval" << "0";
     QTest::newRow("rate control not offered") << "RecordingConfig/rateControlMode" << "ABR";
     QTest::newRow("colour space in lower case") << "RecordingConfig/colorSpace" << "rec.709";
+    QTest::newRow("camera mode not offered") << "RecordingConfig/cameraRecordingMode" << "raw";
     QTest::newRow("flag that is no flag") << "RecordingConfig/lookahead" << "maybe";
     QTest::newRow("empty folder") << "RecordingConfig/outputFolder" << " ";
     QTest::newRow("damaged file") << QString() << QString();

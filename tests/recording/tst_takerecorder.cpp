@@ -27,23 +27,27 @@ class TimedSource : public ISource
 {
 public:
     TimedSource() { m_running = true; }
-    void add(qint64 timeNs, char fill) { m_pictures.push_back({timeNs, QByteArray(16, fill)}); }
+    void add(qint64 timeNs, char fill)
+    {
+        const quint64 sequence = m_pictures.size() + 1;
+        m_pictures.push_back({Picture::fromBytes(QByteArray(16, fill), PixelFormat::Rgba, 2, 2), timeNs, timeNs, sequence});
+    }
     unsigned int textureId() const override { return 0; }
     int width() const override { return 2; }
     int height() const override { return 2; }
     void updateTexture() override {}
-    void latestFrame(Picture &out) override { out = m_pictures.empty() ? Picture() : m_pictures.back().second; }
-    void pictureAt(qint64 timeNs, Picture &out) override
+    void latestFrame(Picture &out) override { out = m_pictures.empty() ? Picture() : m_pictures.back().picture; }
+    void picturesAfter(quint64 sequence, std::vector<TimedPicture> &out) override
     {
-        out = Picture();
-        for (const auto &[t, picture] : m_pictures) {
-            if (t <= timeNs)
-                out = picture;
+        out.clear();
+        for (const TimedPicture &picture : m_pictures) {
+            if (picture.sequence > sequence)
+                out.push_back(picture);
         }
     }
     QString name() const override { return {}; }
     void setName(const QString &) override {}
-    std::vector<std::pair<qint64, Picture>> m_pictures;
+    std::vector<TimedPicture> m_pictures;
 };
 
 // Stereo frames whose samples count up: any gap, repeat or swap shows in the files.
@@ -185,20 +189,20 @@ void TestTakeRecorder::writeFailureEndsTheTakeWithEveryFileFinalised()
 
 void TestTakeRecorder::firstSlotWaitsForAPictureOfItsOwn()
 {
-    // A flash 150 ms before the take (the camera stalled while the files opened), then the
+    // A flash 160 ms before the take (the camera stalled while the files opened), then the
     // camera catches up with a picture inside slot 0: frame 0 holds that one.
     qint64 now = 10000 * kMs;
     TakeRecorder take(FrameRate{30, 1}, 48000, [&now] { return now; });
     auto encoder = std::make_shared<RecordingEncoder>();
     take.addCamera(1, encoder, 2, 2);
     auto camera = std::make_shared<TimedSource>();
-    camera->add(now - 150 * kMs, 'F');
+    camera->add(now - 160 * kMs, 'F');
     take.start();
     const auto sources = [&](int) { return std::static_pointer_cast<ISource>(camera); };
     take.pumpFrames(sources);
     QVERIFY(encoder->frames.empty()); // slot 0 has not had time for its picture yet
-    camera->add(take.startNs() + 20 * kMs, 'a');
-    camera->add(take.startNs() + 40 * kMs, 'b');
+    camera->add(take.startNs() + 10 * kMs, 'a');
+    camera->add(take.startNs() + 43 * kMs, 'b');
     now = take.startNs() + 100 * kMs;
     take.pumpFrames(sources);
     QCOMPARE(encoder->frames.size(), size_t(2));

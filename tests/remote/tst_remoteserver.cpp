@@ -246,7 +246,7 @@ void TestRemoteServer::statusAnswerIsExact()
     const auto channel = [this](int id, bool active, const QByteArray &link, const QByteArray &name) {
         // A running camera says how it runs; a channel without one is off. The card names the
         // microphone the channel hears.
-        const QByteArray format = active ? QStringLiteral("1920\u00d71080 RGB24 30 fps").toUtf8() : QByteArray();
+        const QByteArray format = active ? QStringLiteral("1920\u00d71080 I420 30 fps").toUtf8() : QByteArray();
         const QByteArray audio = active ? QStringLiteral("\"audioInput\":\"Test Interface \u2014 In 3\",\"audioState\":\"live\"").toUtf8()
                                         : QByteArray("\"audioInput\":\"None\",\"audioState\":\"none\"");
         return "{\"active\":" + QByteArray(active ? "true" : "false") + "," + audio + ",\"colorRange\":\"Default\",\"deviceLink\":\""
@@ -384,7 +384,7 @@ void TestRemoteServer::addSource_data()
     QTest::newRow("page's payload")
         << QByteArray("/api/add_source")
         << "{\"channelId\":2,\"deviceLink\":\"" + link2 + "\",\"deviceName\":\"Test Pattern 2\",\"width\":1920,"
-           "\"height\":1080,\"framerate\":30,\"colorRange\":\"Default\",\"channelName\":\"Wide\",\"formatName\":\"RGB24\"}"
+           "\"height\":1080,\"framerate\":30,\"colorRange\":\"Default\",\"channelName\":\"Wide\",\"formatName\":\"I420\"}"
         << 2 << 2 << 2 << "Wide";
     QTest::newRow("query overrides body")
         << "/api/add_source?channelId=3&deviceLink=" + QByteArray(link3).replace(":", "%3A")

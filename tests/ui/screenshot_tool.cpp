@@ -45,7 +45,6 @@
 #include <QJsonObject>
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
-#include <QQmlContext>
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QSettings>
@@ -232,11 +231,9 @@ QQuickWindow *createSecondaryWindow(QQmlEngine &engine, const QString &which, co
 }
 
 // The settings window on one page; returns the exit code.
-int grabSettingsWindow(InputChannelsModel *channelsModel, ApplicationManager *manager,
-                       const QCommandLineParser &parser, const QString &output)
+int grabSettingsWindow(ApplicationManager *manager, const QCommandLineParser &parser, const QString &output)
 {
     QQmlApplicationEngine engine;
-    engine.rootContext()->setContextProperty(QStringLiteral("ChannelsModel"), channelsModel);
     engine.addImportPath(QStringLiteral("qrc:/"));
     if (parser.isSet(QStringLiteral("advanced")))
         manager->setAdvancedQualityEnabled(true);
@@ -386,10 +383,9 @@ int main(int argc, char *argv[])
         }
     }
 
-    int exitCode = settingsWindow ? grabSettingsWindow(&channelsModel, manager, parser, output) : 0;
+    int exitCode = settingsWindow ? grabSettingsWindow(manager, parser, output) : 0;
     if (!settingsWindow) {
         QQmlApplicationEngine engine;
-        engine.rootContext()->setContextProperty(QStringLiteral("ChannelsModel"), &channelsModel);
         engine.addImportPath(QStringLiteral("qrc:/"));
         QQuickWindow *window = nullptr;
         if (secondary.isEmpty()) {

@@ -435,6 +435,7 @@ Item {
         function test_switchesAndListsReachTheBackEnd() {
             const dialog = openDialog()
             const autoCheck = UpdateManager.autoCheckOnStartup
+            dialog.recordingPage.ensureVisible(dialog.recordingPage.advancedSwitch)
             mouseClick(dialog.recordingPage.advancedSwitch)
             compare(AppManager.advancedQualityEnabled, !saved.advancedQualityEnabled)
             // Off until the operator asks for it; a click reaches the back end, the switch shows it.
@@ -445,6 +446,14 @@ Item {
             mouseClick(broadcast)
             compare(AppManager.broadcastWavEnabled, !saved.broadcastWavEnabled)
             compare(broadcast.checked, AppManager.broadcastWavEnabled)
+            // The default way cameras are recorded, with what each way costs on disk.
+            const cameraMode = dialog.recordingPage.cameraModeBox
+            dialog.recordingPage.ensureVisible(cameraMode)
+            pick(cameraMode, 1)
+            compare(AppManager.defaultCameraRecordingMode, "camera")
+            verify(findChild(dialog.recordingPage, "cameraModeCostText").text.indexOf("GB per hour") >= 0)
+            pick(cameraMode, 0)
+            compare(AppManager.defaultCameraRecordingMode, "reencode")
 
             dialog.currentCategoryIndex = 2
             const audio = dialog.audioPage

@@ -133,7 +133,7 @@ Item {
             dialog.frameRateCombo.currentIndex = 3
             selectCamera(dialog, "Test Pattern 2")
             compare(dialog.resolutionCombo.currentIndex, 2, "same lists: positions kept")
-            compare(dialog.frameRateCombo.currentText, "30.00 fps (RGB24)")
+            compare(dialog.frameRateCombo.currentText, "30.00 fps (I420)")
         }
 
         function test_applyPutsTheCameraOnTheChannel() {
@@ -141,8 +141,9 @@ Item {
             selectCamera(dialog, "Test Pattern 2")
             dialog.resolutionCombo.currentIndex = 1
             dialog.rebuildFrameRates()
-            dialog.frameRateCombo.currentIndex = dialog.frameRateModel.indexOf("30.00 fps (RGB24)")
+            dialog.frameRateCombo.currentIndex = dialog.frameRateModel.indexOf("30.00 fps (I420)")
             dialog.colorRangeCombo.currentIndex = 2
+            dialog.recordingModeCombo.currentIndex = 2 // the camera's own stream
             dialog.nameField.text = "   "
             mouseClick(dialog.applyButton)
 
@@ -155,17 +156,22 @@ Item {
             compare(AppManager.getCameraColorRangeForChannel(3), "Partial (16-235 TV)")
             compare(ChannelsModel.getChannelName(3), "CAM 3")
             // The pixel format of the chosen entry is the one opened.
-            compare(AppManager.getCameraFormatTextForChannel(3), "1280\u00d7720 RGB24 30 fps")
+            compare(AppManager.getCameraFormatTextForChannel(3), "1280\u00d7720 I420 30 fps")
+            compare(AppManager.getCameraRecordingModeForChannel(3), "camera")
             verify(!AppManager.isChannelCameraFlipped(3))
 
-            // Flipped, kept with the channel and shown when the dialog opens again.
+            // Flipped, kept with the channel and shown when the dialog opens again; a test
+            // pattern sends raw pictures: the dialog says it is re-encoded, and at what cost.
             dialog.openForChannel(3, true)
+            compare(dialog.recordingModeCombo.currentIndex, 2)
+            verify(findByName(dialog, "recordingCostText").text.indexOf("sends no compressed stream") >= 0)
             mouseClick(dialog.flipBox)
             mouseClick(dialog.applyButton)
             verify(AppManager.isChannelCameraFlipped(3))
             dialog.openForChannel(3, true)
             verify(dialog.flipBox.checked)
             AppManager.setChannelCameraFlipped(3, false)
+            AppManager.setCameraRecordingModeForChannel(3, "default")
         }
 
         function test_applyKeepsAnExistingProgrammeSource() {
@@ -187,25 +193,25 @@ Item {
             compare(dialog.availableCameras[dialog.cameraCombo.currentIndex].link, link)
             compare(dialog.resolutionCombo.currentText, "1920x1080 (1080p FHD)")
             // 60 comes first for this camera; it offers 29.97 beside 30 and runs the one asked for.
-            compare(dialog.frameRateCombo.model[0], "60.00 fps (RGB24)")
-            compare(dialog.frameRateCombo.currentText, "29.97 fps (RGB24)")
+            compare(dialog.frameRateCombo.model[0], "60.00 fps (I420)")
+            compare(dialog.frameRateCombo.currentText, "29.97 fps (I420)")
             compare(dialog.colorRangeCombo.currentIndex, 1)
 
-            compare(findByName(dialog, "grantedFormatText").text, "RUNNING: 1920\u00d71080 RGB24 29.97 fps")
+            compare(findByName(dialog, "grantedFormatText").text, "RUNNING: 1920\u00d71080 I420 29.97 fps")
 
             AppManager.setCameraForChannel(2, link, 640, 480, 60, "Default")
             dialog.openForChannel(2, true)
             compare(dialog.resolutionCombo.currentText, "640x480 (SD)")
-            compare(dialog.frameRateCombo.currentText, "60.00 fps (RGB24)")
+            compare(dialog.frameRateCombo.currentText, "60.00 fps (I420)")
             compare(dialog.colorRangeCombo.currentIndex, 0)
 
             // A size the camera does not have: it runs its own, and the log and the dialog say both.
-            ignoreWarning("[CameraWatch] Camera of channel 2 runs 1920\u00d71080 RGB24 60 fps (asked 800\u00d7600 30 fps)"
+            ignoreWarning("[CameraWatch] Camera of channel 2 runs 1920\u00d71080 I420 60 fps (asked 800\u00d7600 30 fps)"
                           + " - the device did not grant the format asked for")
             AppManager.setCameraForChannel(2, link, 800, 600, 30, "Default")
             dialog.openForChannel(2, true)
             const granted = findByName(dialog, "grantedFormatText")
-            compare(granted.text, "RUNNING: 1920\u00d71080 RGB24 60 fps (asked 800\u00d7600 30 fps)")
+            compare(granted.text, "RUNNING: 1920\u00d71080 I420 60 fps (asked 800\u00d7600 30 fps)")
             verify(Qt.colorEqual(granted.color, Colors.alertAmber))
         }
 

@@ -107,7 +107,6 @@ public slots:
     void qmlEngineAvailable(QQmlEngine *engine)
     {
         engine->addImportPath(QStringLiteral("qrc:/"));
-        engine->rootContext()->setContextProperty(QStringLiteral("ChannelsModel"), &m_model);
         engine->rootContext()->setContextProperty(QStringLiteral("TestDisk"), &m_disk);
     }
 

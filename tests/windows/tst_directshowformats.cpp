@@ -54,6 +54,30 @@ TEST_CASE(formatRecordFromVideoInfoHeaders)
     CHECK(nv12 && nv12->subtypeName == "Unknown" && IsEqualGUID(nv12->subtype, kNv12));
 }
 
+TEST_CASE(grabberKeepsTheCamerasOwnLayout)
+{
+    // The camera's YUV and compressed pictures reach the program as they are; anything else
+    // comes as RGB24 through DirectShow's converters.
+    const GUID h264 = {0x34363248, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+    const GUID uyvy = {0x59565955, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+    CHECK(directShowLayoutOf(MEDIASUBTYPE_YUY2) == DirectShowLayout::Yuy2);
+    CHECK(directShowLayoutOf(kNv12) == DirectShowLayout::Nv12);
+    CHECK(directShowLayoutOf(MEDIASUBTYPE_MJPG) == DirectShowLayout::Mjpeg);
+    CHECK(directShowLayoutOf(h264) == DirectShowLayout::H264);
+    CHECK(IsEqualGUID(grabberSubtypeFor(MEDIASUBTYPE_MJPG), MEDIASUBTYPE_MJPG));
+    CHECK(IsEqualGUID(grabberSubtypeFor(kNv12), kNv12));
+    CHECK(IsEqualGUID(grabberSubtypeFor(uyvy), MEDIASUBTYPE_RGB24));
+    CHECK(IsEqualGUID(grabberSubtypeFor(GUID_NULL), MEDIASUBTYPE_RGB24));
+    CHECK_EQ(directShowSubtypeName(h264), std::string("H264"));
+    CHECK_EQ(minimumBufferLength(DirectShowLayout::Nv12, 4, 2), 12LL);
+    CHECK_EQ(minimumBufferLength(DirectShowLayout::Mjpeg, 1920, 1080), 0LL);
+
+    // YUV rows run top first whatever the sign of the bitmap height.
+    std::vector<BYTE> positive = videoInfoBlock(1280, 720, 333333);
+    const auto yuy2 = directShowPictureFrom(mediaTypeOf(MEDIATYPE_Video, MEDIASUBTYPE_YUY2, FORMAT_VideoInfo, positive));
+    CHECK(yuy2 && yuy2->layout == DirectShowLayout::Yuy2 && yuy2->topDown);
+}
+
 TEST_CASE(frameTimeOfZeroOrLessBecomesDenominatorOne)
 {
     const auto zero = parse(MEDIASUBTYPE_YUY2, FORMAT_VideoInfo, videoInfoBlock(320, 240, 0));

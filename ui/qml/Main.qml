@@ -11,8 +11,9 @@ Window {
     id: root
 
     // The "Layout" group of the application's settings store. A host that has not named the
-    // application (so has no settings store) keeps the width for this run only.
-    readonly property QtObject layoutSettings:
+    // application (so has no settings store) keeps the width for this run only. Either kind of
+    // object, so typed var.
+    readonly property var layoutSettings:
         (Qt.application.organization !== "" && Qt.application.domain !== ""
          ? persistentLayoutSettings : sessionLayoutSettings).createObject(root)
 

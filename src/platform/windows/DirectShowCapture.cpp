@@ -22,9 +22,23 @@ bool DirectShowCapture::fail(const std::string &text)
 bool DirectShowCapture::open(const std::wstring &deviceKey, int capsIndex, int requestedWidth,
                              int requestedHeight)
 {
+    m_deviceKey = deviceKey;
+    if (build(capsIndex, requestedWidth, requestedHeight, false))
+        return true;
+    // A camera or driver that will not hand its own layout to the grabber: RGB24 through
+    // DirectShow's converters, as before.
+    const std::string nativeError = m_lastError;
+    if (build(capsIndex, requestedWidth, requestedHeight, true))
+        return true;
+    m_lastError = nativeError + " (and as RGB24: " + m_lastError + ")";
+    return false;
+}
+
+bool DirectShowCapture::build(int capsIndex, int requestedWidth, int requestedHeight, bool forceRgb)
+{
     stop();
     m_lastError.clear();
-    m_deviceKey = deviceKey;
+    const std::wstring &deviceKey = m_deviceKey;
     // S_FALSE (already initialised) and RPC_E_CHANGED_MODE (a single-threaded apartment, as on
     // a GUI thread) both leave the thread in an apartment the graph works in. The apartment is
     // kept for the thread's life: the device lists run on it too.
@@ -52,7 +66,7 @@ bool DirectShowCapture::open(const std::wstring &deviceKey, int capsIndex, int r
     result = m_graph->AddFilter(m_sourceFilter.get(), L"Video Capture");
     if (FAILED(result))
         return fail("Cannot add the camera to the graph: " + hresultText(result));
-    applyFormat(capsIndex);
+    const GUID cameraSubtype = applyFormat(capsIndex);
 
     ComPtr<IBaseFilter> grabberFilter;
     result = CoCreateInstance(dshow::CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER,
@@ -67,10 +81,11 @@ bool DirectShowCapture::open(const std::wstring &deviceKey, int capsIndex, int r
         return fail("The sample grabber lacks ISampleGrabber");
     AM_MEDIA_TYPE wanted{};
     wanted.majortype = MEDIATYPE_Video;
-    wanted.subtype = MEDIASUBTYPE_RGB24;
+    wanted.subtype = forceRgb ? MEDIASUBTYPE_RGB24 : grabberSubtypeFor(cameraSubtype);
+    wanted.formattype = FORMAT_VideoInfo;
     result = m_grabber->SetMediaType(&wanted);
     if (FAILED(result))
-        return fail("The sample grabber refuses RGB24: " + hresultText(result));
+        return fail("The sample grabber refuses " + directShowSubtypeName(wanted.subtype) + ": " + hresultText(result));
 
     ComPtr<IBaseFilter> nullRenderer;
     result = CoCreateInstance(dshow::CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER,
@@ -90,7 +105,10 @@ bool DirectShowCapture::open(const std::wstring &deviceKey, int capsIndex, int r
     if (FAILED(result))
         return fail("Cannot connect the camera to the sample grabber: " + hresultText(result));
 
+    // What was asked for, unless the connected type says more.
     DirectShowPicture picture;
+    picture.layout = directShowLayoutOf(wanted.subtype);
+    picture.topDown = picture.layout != DirectShowLayout::Rgb24;
     AM_MEDIA_TYPE connected{};
     if (SUCCEEDED(m_grabber->GetConnectedMediaType(&connected))) {
         if (const std::optional<DirectShowPicture> described = directShowPictureFrom(connected))
@@ -105,7 +123,7 @@ bool DirectShowCapture::open(const std::wstring &deviceKey, int capsIndex, int r
     return true;
 }
 
-void DirectShowCapture::applyFormat(int capsIndex)
+GUID DirectShowCapture::applyFormat(int capsIndex)
 {
     for (const ComPtr<IAMStreamConfig> &config : outputStreamConfigs(m_sourceFilter.get())) {
         int count = 0;
@@ -117,12 +135,14 @@ void DirectShowCapture::applyFormat(int capsIndex)
         VIDEO_STREAM_CONFIG_CAPS caps{};
         const HRESULT result = config->GetStreamCaps(capsIndex, &type, reinterpret_cast<BYTE *>(&caps));
         const bool found = SUCCEEDED(result) && type;
-        if (found)
-            config->SetFormat(type);
+        GUID subtype = GUID_NULL;
+        if (found && SUCCEEDED(config->SetFormat(type)))
+            subtype = type->subtype;
         deleteMediaType(type);
         if (found)
-            return;
+            return subtype;
     }
+    return GUID_NULL;
 }
 
 bool DirectShowCapture::run(SampleFunction onSample)
@@ -152,9 +172,8 @@ void DirectShowCapture::onBuffer(const BYTE *buffer, long length)
 {
     if (!m_running.load(std::memory_order_acquire) || !buffer)
         return;
-    const long long width = m_picture.width;
-    const long long height = m_picture.height;
-    if (width < 1 || height < 1 || length < width * height * 3)
+    if (m_picture.width < 1 || m_picture.height < 1 || length < 1
+        || length < minimumBufferLength(m_picture.layout, m_picture.width, m_picture.height))
         return;
     if (m_onSample)
         m_onSample(buffer, length);

@@ -1,6 +1,7 @@
 // DirectShowCapture: runs one camera through a DirectShow graph (device → sample grabber →
-// null renderer), the grabber asked for 24-bit RGB, and hands every picture's bytes (BGR
-// rows, bottom row first unless picture().topDown) to a function.
+// null renderer), the grabber asked for the camera's own layout (YUY2, NV12, I420, MJPEG,
+// H.264; 24-bit RGB for any other, converted by DirectShow), and hands every picture's bytes
+// (as picture() describes them) to a function.
 //
 // Threads: open(), run(), stop() and showPropertyPage() run on one thread, which open() puts
 // in a COM apartment (multithreaded, or whatever apartment the thread is already in). The
@@ -22,7 +23,7 @@ class SampleGrabberCallback;
 class DirectShowCapture
 {
 public:
-    using SampleFunction = std::function<void(const BYTE *bgr, long length)>;
+    using SampleFunction = std::function<void(const BYTE *data, long length)>;
 
     DirectShowCapture() = default;
     DirectShowCapture(const DirectShowCapture &) = delete;
@@ -37,7 +38,7 @@ public:
     bool open(const std::wstring &deviceKey, int capsIndex, int requestedWidth, int requestedHeight);
     DirectShowPicture picture() const { return m_picture; }
 
-    // Starts the graph; each whole picture (at least width × height × 3 bytes) goes to
+    // Starts the graph; each whole picture (at least what its layout needs) goes to
     // onSample. Returns false (with lastError()) and stops when the graph will not run.
     bool run(SampleFunction onSample);
     bool isRunning() const { return m_running.load(std::memory_order_acquire); }
@@ -54,7 +55,9 @@ public:
 private:
     bool fail(const std::string &text);
     void onBuffer(const BYTE *buffer, long length);
-    void applyFormat(int capsIndex);
+    // Sets the capability and returns its subtype (GUID_NULL when none was set).
+    GUID applyFormat(int capsIndex);
+    bool build(int capsIndex, int requestedWidth, int requestedHeight, bool forceRgb);
 
     std::wstring m_deviceKey;
     std::string m_lastError;

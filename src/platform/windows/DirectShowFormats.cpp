@@ -23,6 +23,58 @@ std::optional<int> magnitude(LONG height)
 
 } // namespace
 
+namespace {
+
+// FOURCC subtypes: the code in the first field, then the fixed tail of every FOURCC GUID.
+GUID fourccSubtype(unsigned long fourcc)
+{
+    return GUID{fourcc, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+}
+
+const GUID kNv12Subtype = fourccSubtype(0x3231564E); // 'NV12'
+const GUID kI420Subtype = fourccSubtype(0x30323449); // 'I420'
+const GUID kIyuvSubtype = fourccSubtype(0x56555949); // 'IYUV', the same layout
+const GUID kH264Subtype = fourccSubtype(0x34363248); // 'H264'
+
+} // namespace
+
+DirectShowLayout directShowLayoutOf(const GUID &subtype)
+{
+    if (IsEqualGUID(subtype, MEDIASUBTYPE_RGB24))
+        return DirectShowLayout::Rgb24;
+    if (IsEqualGUID(subtype, MEDIASUBTYPE_YUY2))
+        return DirectShowLayout::Yuy2;
+    if (IsEqualGUID(subtype, kNv12Subtype))
+        return DirectShowLayout::Nv12;
+    if (IsEqualGUID(subtype, kI420Subtype) || IsEqualGUID(subtype, kIyuvSubtype))
+        return DirectShowLayout::I420;
+    if (IsEqualGUID(subtype, MEDIASUBTYPE_MJPG))
+        return DirectShowLayout::Mjpeg;
+    if (IsEqualGUID(subtype, kH264Subtype))
+        return DirectShowLayout::H264;
+    return DirectShowLayout::Other;
+}
+
+GUID grabberSubtypeFor(const GUID &cameraSubtype)
+{
+    return directShowLayoutOf(cameraSubtype) == DirectShowLayout::Other ? MEDIASUBTYPE_RGB24 : cameraSubtype;
+}
+
+long long minimumBufferLength(DirectShowLayout layout, int width, int height)
+{
+    const long long pixels = static_cast<long long>(width) * height;
+    switch (layout) {
+    case DirectShowLayout::Rgb24: return pixels * 3;
+    case DirectShowLayout::Yuy2: return pixels * 2;
+    case DirectShowLayout::Nv12:
+    case DirectShowLayout::I420: return pixels + 2 * (static_cast<long long>((width + 1) / 2) * ((height + 1) / 2));
+    case DirectShowLayout::Mjpeg:
+    case DirectShowLayout::H264:
+    case DirectShowLayout::Other: break;
+    }
+    return 0;
+}
+
 std::string directShowSubtypeName(const GUID &subtype)
 {
     if (IsEqualGUID(subtype, MEDIASUBTYPE_RGB24))
@@ -31,6 +83,8 @@ std::string directShowSubtypeName(const GUID &subtype)
         return "YUY2";
     if (IsEqualGUID(subtype, MEDIASUBTYPE_MJPG))
         return "MJPEG";
+    if (IsEqualGUID(subtype, kH264Subtype))
+        return "H264";
     return "Unknown";
 }
 
@@ -83,7 +137,11 @@ std::optional<DirectShowPicture> directShowPictureFrom(const AM_MEDIA_TYPE &type
     DirectShowPicture picture;
     picture.width = static_cast<int>(header->bmiHeader.biWidth);
     picture.height = *height;
-    picture.topDown = header->bmiHeader.biHeight < 0;
+    picture.layout = directShowLayoutOf(type.subtype);
+    // YUV rows always run top first, whatever the sign of the height; RGB ones bottom first
+    // unless the height is negative.
+    const bool isRgb = picture.layout == DirectShowLayout::Rgb24 || picture.layout == DirectShowLayout::Other;
+    picture.topDown = !isRgb || header->bmiHeader.biHeight < 0;
     return picture;
 }
 

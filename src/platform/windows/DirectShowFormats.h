@@ -22,20 +22,32 @@ struct DirectShowFormat
     int fpsNumerator = 10000000;
     int fpsDenominator = 1;
     GUID subtype = GUID_NULL;
-    // "RGB24", "YUY2", "MJPEG" or "Unknown".
+    // "RGB24", "YUY2", "MJPEG", "H264" or "Unknown".
     std::string subtypeName;
 };
+
+// The picture layouts the camera layer hands on as they come (the camera's own YUV or its
+// compressed pictures); any other is converted to RGB24 by DirectShow on the way.
+enum class DirectShowLayout { Rgb24, Yuy2, Nv12, I420, Mjpeg, H264, Other };
+DirectShowLayout directShowLayoutOf(const GUID &subtype);
+// What the sample grabber is asked for when the camera runs `cameraSubtype`: that subtype
+// itself when it is one of the layouts above, so no picture is converted before the program
+// sees it; RGB24 otherwise.
+GUID grabberSubtypeFor(const GUID &cameraSubtype);
+// The bytes a buffer of that layout needs at least (0 for compressed pictures: any length).
+long long minimumBufferLength(DirectShowLayout layout, int width, int height);
 
 // The picture the sample grabber will deliver, as its connected media type describes it.
 struct DirectShowPicture
 {
     int width = 0;
     int height = 0;
-    // A negative bitmap height: rows arrive top row first.
+    // A negative bitmap height: rows arrive top row first. YUV layouts always do.
     bool topDown = false;
+    DirectShowLayout layout = DirectShowLayout::Rgb24;
 };
 
-// RGB24 → "RGB24", YUY2 → "YUY2", MJPG → "MJPEG", anything else → "Unknown".
+// RGB24 → "RGB24", YUY2 → "YUY2", MJPG → "MJPEG", H264 → "H264", anything else → "Unknown".
 std::string directShowSubtypeName(const GUID &subtype);
 
 // The format record of one capability: video media types whose format block is a
@@ -43,8 +55,8 @@ std::string directShowSubtypeName(const GUID &subtype);
 // width is positive. An average time per frame of 0 or less becomes a denominator of 1.
 std::optional<DirectShowFormat> directShowFormatFrom(const AM_MEDIA_TYPE &type, int capsIndex);
 
-// Size and row order from the grabber's connected type; only a VIDEOINFOHEADER of at least
-// 88 bytes tells (the grabber is asked for RGB24, which always comes with one).
+// Size, layout and row order from the grabber's connected type; only a VIDEOINFOHEADER of at
+// least 88 bytes tells (the sample grabber connects with nothing else).
 std::optional<DirectShowPicture> directShowPictureFrom(const AM_MEDIA_TYPE &type);
 
 // Every format one output pin offers, in capability order. Nothing unless the pin's

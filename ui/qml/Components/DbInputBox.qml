@@ -87,7 +87,8 @@ Rectangle {
     Timer {
         id: clickTimer
 
-        interval: Qt.styleHints.mouseDoubleClickInterval
+        // Qt.styleHints is an object without properties to the linter of Qt 6.4.
+        interval: Qt.styleHints.mouseDoubleClickInterval // qmllint disable type
         onTriggered: root.startEditing()
     }
 

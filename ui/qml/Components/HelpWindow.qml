@@ -76,7 +76,7 @@ Window {
         id: half
 
         property string code
-        readonly property bool current: root.language === code
+        property bool current: false
 
         width: 40
         height: 24
@@ -179,8 +179,8 @@ Window {
                         anchors.fill: parent
                         anchors.margins: 2
 
-                        LanguageHalf { id: englishHalf; code: "EN" }
-                        LanguageHalf { id: serbianHalf; code: "SR" }
+                        LanguageHalf { id: englishHalf; code: "EN"; current: root.language === englishHalf.code }
+                        LanguageHalf { id: serbianHalf; code: "SR"; current: root.language === serbianHalf.code }
                     }
                 }
 
@@ -299,7 +299,9 @@ Window {
                 id: chip
 
                 required property string modelData
-                readonly property bool active: root.activeCategory === modelData
+                // The list makes its chips in this window's context; the linter of Qt 6.4 cannot
+                // follow a delegate's ids to its document.
+                readonly property bool active: root.activeCategory === modelData // qmllint disable unqualified
 
                 width: chipLabel.implicitWidth + 12
                 height: 26
@@ -323,7 +325,7 @@ Window {
                     anchors.fill: parent
                     hoverEnabled: true
                     cursorShape: Qt.PointingHandCursor
-                    onClicked: root.activeCategory = chip.modelData
+                    onClicked: root.activeCategory = chip.modelData // qmllint disable unqualified
                 }
             }
         }

@@ -41,7 +41,9 @@ Rectangle {
 
             required property var modelData
             required property int index
-            readonly property var rect: GridLayout.layout(root.count, root.channelIds,
+            // The repeater makes its cells in this grid's context; the linter of Qt 6.4 cannot
+            // follow a delegate's ids to its document.
+            readonly property var rect: GridLayout.layout(root.count, root.channelIds, // qmllint disable unqualified
                                                           root.width, root.height)[index] || modelData
 
             x: rect.x
@@ -59,7 +61,7 @@ Rectangle {
             Connections {
                 target: cellLoader.item
                 function onOpenSourceConfig(channelId, editMode) {
-                    root.openSourceConfig(channelId, editMode)
+                    root.openSourceConfig(channelId, editMode) // qmllint disable unqualified
                 }
             }
         }

@@ -13,7 +13,8 @@ Item {
     property bool isRecording: AppManager.isRecording
     property bool isArming: AppManager.isArming
     property int countdownSeconds: AppManager.countdownSeconds
-    readonly property int screenCount: Qt.application.screens.length
+    // The linter of Qt 6.4 types Qt.application as the core application, which has no screens.
+    readonly property int screenCount: Qt.application.screens.length // qmllint disable type
     // The program output window, created on the first press of the output button and kept.
     property var outputWindow: null
     readonly property bool isOutputShown: outputWindow !== null && outputWindow.visible

@@ -18,7 +18,7 @@ Rectangle {
     property string inputName: ""
     property real volume: 1.0
     property int cameraLink: 0
-    // What the channel hears ("Interface — In 3", "None") and how: "none", "live", "lost".
+    // What the channel hears ("Interface — In 3", "None") and how: "none", "waiting", "live", "lost".
     property string inputLabel: "None"
     property string audioState: "none"
     property real trimDb: 0
@@ -90,12 +90,13 @@ Rectangle {
             Layout.minimumHeight: 20
             radius: 2
             readonly property bool isLost: strip.audioState === "lost"
+            readonly property bool isWaiting: strip.audioState === "waiting"
 
             color: isLost || strip.isMuted ? Tint.alpha(Colors.recRed, 0.2)
-                 : strip.isSolo ? Tint.alpha(Colors.alertAmber, 0.2)
+                 : strip.isSolo || isWaiting ? Tint.alpha(Colors.alertAmber, 0.2)
                  : Tint.alpha(Colors.borderStrong, 0.25)
             border.width: 1
-            border.color: isLost || strip.isMuted ? Colors.recRed : strip.isSolo ? Colors.alertAmber : Colors.borderDark
+            border.color: isLost || strip.isMuted ? Colors.recRed : strip.isSolo || isWaiting ? Colors.alertAmber : Colors.borderDark
 
             // A lost microphone first: its track is recording silence. A strip without an input
             // dims its name (its selector says "None").
@@ -105,10 +106,11 @@ Rectangle {
                 width: Math.min(implicitWidth, parent.width - 32)
                 elide: Text.ElideRight
                 text: badge.isLost ? (strip.isSR ? "IZGUBLJEN" : "MIC LOST")
+                    : badge.isWaiting ? (strip.isSR ? "ČEKA ULAZ" : "WAITING")
                     : strip.isMuted ? "MUTED" : strip.isSolo ? "SOLO"
                     : strip.channelName.toUpperCase()
                 font: Typography.captionBold
-                color: badge.isLost || strip.isMuted ? Colors.recRed : strip.isSolo ? Colors.alertAmber
+                color: badge.isLost || strip.isMuted ? Colors.recRed : strip.isSolo || badge.isWaiting ? Colors.alertAmber
                      : strip.audioState === "none" ? Colors.textMuted : Colors.textPrimary
             }
 
@@ -152,7 +154,10 @@ Rectangle {
                     radius: 4
                 }
 
-                contentItem: Column {
+                // The rows are the popup's children rather than its content item: they carry
+                // ids, and a content item with ids cannot be created late.
+                Column {
+                    anchors.fill: parent
                     spacing: 12
 
                     Text {
@@ -332,6 +337,8 @@ Rectangle {
             ToolTip.text: strip.audioState === "none" ? (strip.isSR ? "Bez ulaza: kanal je nem." : "No input: the channel is silent.")
                         : strip.audioState === "lost" ? (strip.isSR ? strip.inputLabel + " je izgubljen; ponovo se povezuje sam."
                                                                   : strip.inputLabel + " is lost; it reconnects by itself.")
+                        : strip.audioState === "waiting" ? (strip.isSR ? strip.inputLabel + " nije povezan; kanal ga čeka i uključuje ga čim se pojavi."
+                                                                       : strip.inputLabel + " is not connected; the channel waits for it and opens it as soon as it appears.")
                         : strip.inputLabel
         }
 
@@ -390,7 +397,7 @@ Rectangle {
                 Layout.fillHeight: true
                 label: "S"
                 isOn: strip.isSolo
-                onColor: Colors.alertAmber
+                litColor: Colors.alertAmber
                 onClicked: AppManager.setChannelAudioSolo(strip.channelId, !strip.isSolo)
             }
 

@@ -148,7 +148,7 @@ Rectangle {
             MixerMonitorBox {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
-                onOpacity: 0.2
+                litOpacity: 0.2
             }
         }
     }

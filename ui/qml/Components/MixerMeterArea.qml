@@ -47,8 +47,6 @@ Item {
 
             background: Item {
                 Rectangle {
-                    id: track
-
                     x: (fader.width - width) / 2
                     y: meterArea.contentTop
                     width: 4

@@ -6,10 +6,11 @@ import "Tint.js" as Tint
 Rectangle {
     id: monitorBox
 
-    property real onOpacity: 0.25
+    // How strongly the green shows while monitoring is on.
+    property real litOpacity: 0.25
 
     radius: 2
-    color: AppManager.liveMonitoringEnabled ? Tint.alpha(Colors.liveGreen, onOpacity) : Colors.surfaceDark
+    color: AppManager.liveMonitoringEnabled ? Tint.alpha(Colors.liveGreen, litOpacity) : Colors.surfaceDark
     border.width: 1
     border.color: AppManager.liveMonitoringEnabled ? Colors.liveGreen : Colors.borderDark
 

@@ -9,22 +9,23 @@ Rectangle {
     property string label
     property font labelFont: Typography.captionBold
     property bool isOn: false
-    property color onColor: Colors.accent
+    // Its colour while on ("onColor" would read as a signal handler).
+    property color litColor: Colors.accent
     property color offTextColor: Colors.textSecondary
     readonly property bool isHovered: textArea.containsMouse
 
     signal clicked()
 
     radius: 2
-    color: isOn ? Tint.alpha(onColor, 0.25) : Colors.surfaceDark
+    color: isOn ? Tint.alpha(litColor, 0.25) : Colors.surfaceDark
     border.width: 1
-    border.color: isOn ? onColor : Colors.borderDark
+    border.color: isOn ? litColor : Colors.borderDark
 
     Text {
         anchors.centerIn: parent
         text: textBox.label
         font: textBox.labelFont
-        color: textBox.isOn ? textBox.onColor : textBox.offTextColor
+        color: textBox.isOn ? textBox.litColor : textBox.offTextColor
     }
 
     MouseArea {

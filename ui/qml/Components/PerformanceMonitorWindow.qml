@@ -80,7 +80,8 @@ Window {
         logView.positionViewAtEnd()
         // Wrapped lines get their real height only once laid out; the first position used
         // estimates and could leave the newest line half hidden.
-        Qt.callLater(logView.positionViewAtEnd)
+        // (The linter of Qt 6.4 takes Qt.callLater for a property, not a method.)
+        Qt.callLater(logView.positionViewAtEnd) // qmllint disable type
     }
 
     function clearLogs() {
@@ -213,7 +214,8 @@ Window {
                     id: statusDot
 
                     readonly property bool pulsing: root.sessionState !== "idle"
-                    property real pulseOpacity: 1.0
+                    // Set by the animation below; only read while pulsing.
+                    property real pulseOpacity
 
                     Layout.preferredWidth: 10
                     Layout.preferredHeight: 10
@@ -463,7 +465,7 @@ Window {
                     onContentYChanged: isAtEnd = atYEnd
                     onContentHeightChanged: {
                         if (isAtEnd && !atYEnd)
-                            Qt.callLater(positionViewAtEnd)
+                            Qt.callLater(positionViewAtEnd) // qmllint disable type
                     }
 
                     anchors.fill: parent

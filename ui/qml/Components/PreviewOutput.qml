@@ -15,7 +15,8 @@ Window {
     property bool isFullscreenMode: true
     property bool overlayVisible: true
     readonly property bool isFullScreen: visibility === Window.FullScreen
-    readonly property var screens: Qt.application.screens
+    // The linter of Qt 6.4 types Qt.application as the core application, which has no screens.
+    readonly property var screens: Qt.application.screens // qmllint disable type
 
     function targetScreenIndex(index) {
         return OutputWindow.targetScreen(index, screens.length)

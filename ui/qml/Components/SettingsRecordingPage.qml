@@ -23,6 +23,7 @@ SettingsScrollPage {
     readonly property alias qualityBox: qualityBox
     readonly property alias formatBox: formatBox
     readonly property alias broadcastWavSwitch: broadcastWavSwitch
+    readonly property alias cameraModeBox: cameraModeBox
     readonly property alias settingNotes: settingNotes
     readonly property alias advancedSwitch: advancedSwitch
     readonly property alias advancedGrid: advancedGrid
@@ -248,6 +249,38 @@ SettingsScrollPage {
                 AppManager.recordingFormatIndex = index
                 currentIndex = Qt.binding(() => AppManager.recordingFormatIndex)
             }
+        }
+    }
+
+    // How cameras go into their files unless their channel chooses otherwise, and what each
+    // way costs on disk.
+    ColumnLayout {
+        width: parent.width
+        spacing: 6
+
+        SettingsCaption { text: "Camera Recording (Default)" }
+
+        DarkComboBox {
+            id: cameraModeBox
+
+            readonly property var keys: ["reencode", "camera"]
+
+            Layout.fillWidth: true
+            model: ["Re-encode (H.264/HEVC with the settings above)",
+                    "Camera's own stream (MJPEG into MOV or MKV, H.264 into MP4)"]
+            currentIndex: Math.max(0, keys.indexOf(AppManager.defaultCameraRecordingMode))
+            onActivated: index => AppManager.defaultCameraRecordingMode = keys[index]
+        }
+
+        Text {
+            objectName: "cameraModeCostText"
+            Layout.fillWidth: true
+            text: "Re-encoded: " + AppManager.recordingModeCostText("reencode")
+                  + ". Camera stream: " + AppManager.recordingModeCostText("camera")
+                  + ". The camera's stream needs almost no CPU; DaVinci Resolve, Premiere Pro and Final Cut Pro read MJPEG in MOV, VLC and Shotcut in MKV too."
+            font: Typography.small
+            color: Colors.textMuted
+            wrapMode: Text.WordWrap
         }
     }
 

@@ -34,7 +34,10 @@ Popup {
         color: Qt.rgba(0, 0, 0, 0.5)
     }
 
-    contentItem: ColumnLayout {
+    // The rows are the popup's children rather than its content item: they carry ids, and a
+    // content item with ids cannot be created late.
+    ColumnLayout {
+        anchors.fill: parent
         spacing: 12
 
         Text {

@@ -39,6 +39,10 @@ Rectangle {
 
     readonly property bool isEnglish: AppManager.currentLanguage === "EN"
     readonly property bool hasCameras: availableCameras.length > 0
+    // How the channel's camera goes into its file, in the order of recordingModeCombo.
+    readonly property var recordingModeKeys: ["default", "reencode", "camera"]
+    // Re-read every second while shown: the camera's stream rate is measured as it runs.
+    property int costRevision: 0
     // Re-read after every key change: getSourceKeyName has no notification of its own.
     property int keybindRevision: 0
     readonly property string keyName: keybindRevision >= 0 ? AppManager.getSourceKeyName(targetChannelId - 1) : ""
@@ -48,6 +52,7 @@ Rectangle {
     readonly property alias resolutionCombo: resolutionCombo
     readonly property alias frameRateCombo: frameRateCombo
     readonly property alias colorRangeCombo: colorRangeCombo
+    readonly property alias recordingModeCombo: recordingModeCombo
     readonly property alias flipBox: flipBox
     readonly property alias keyCapture: keyCapture
     readonly property alias keyCard: keyCard
@@ -91,6 +96,7 @@ Rectangle {
             rebuildResolutions()
             colorRangeCombo.currentIndex = 0
         }
+        recordingModeCombo.currentIndex = Math.max(0, recordingModeKeys.indexOf(AppManager.getCameraRecordingModeForChannel(channelId)))
         visible = true
     }
 
@@ -137,6 +143,8 @@ Rectangle {
         const resolution = selectedResolution()
         const rate = resolution.frameRates[frameRateCombo.currentIndex] || { fps: 30, formatName: "" }
         const range = formatChoices.colorRanges[colorRangeCombo.currentIndex] || { value: "Default" }
+        // The mode first: the camera keeps its compressed pictures from its first one.
+        AppManager.setCameraRecordingModeForChannel(targetChannelId, recordingModeKeys[recordingModeCombo.currentIndex])
         const result = AppManager.applyChannelSource(targetChannelId, link, resolution.width, resolution.height,
                                                      rate.fps, range.value, rate.formatName, nameField.text)
         if (!result.ok) {
@@ -164,6 +172,13 @@ Rectangle {
     Connections {
         target: AppManager
         function onKeybindsChanged() { root.keybindRevision++ }
+    }
+
+    Timer {
+        interval: 1000
+        repeat: true
+        running: root.visible && root.isEditMode
+        onTriggered: root.costRevision++
     }
 
     // The layer takes every click and wheel turn meant for the window below.
@@ -397,6 +412,36 @@ Rectangle {
                     shownChecked: root.isFlipChosen
                     onCommitted: checked => root.isFlipChosen = checked
                 }
+            }
+
+            ColumnLayout {
+                Layout.fillWidth: true
+                spacing: 6
+
+                Caption { text: root.tr("RECORDING:", "SNIMANJE:") }
+
+                ListBox {
+                    id: recordingModeCombo
+
+                    popupMinWidth: 260
+                    model: [
+                        root.tr("Default (", "Podrazumevano (")
+                            + (AppManager.defaultCameraRecordingMode === "camera" ? root.tr("camera stream", "strim kamere")
+                                                                                   : root.tr("re-encode", "ponovo kodiraj")) + ")",
+                        root.tr("Re-encode (H.264/HEVC)", "Ponovo kodiraj (H.264/HEVC)"),
+                        root.tr("Camera's own stream (MJPEG/H.264)", "Strim kamere (MJPEG/H.264)")
+                    ]
+                }
+            }
+
+            Text {
+                objectName: "recordingCostText"
+                Layout.fillWidth: true
+                visible: root.isEditMode && text !== ""
+                text: root.costRevision >= 0 && root.isEditMode ? AppManager.getRecordingCostTextForChannel(root.targetChannelId) : ""
+                font: Typography.caption
+                color: Colors.textSecondary
+                wrapMode: Text.WordWrap
             }
 
             ColumnLayout {

@@ -49,7 +49,8 @@ Rectangle {
         sourceState = ChannelsModel.getSourceState(channelIndex)
         sourceFormat = ChannelsModel.getSourceFormat(channelIndex)
         isFormatAsAsked = ChannelsModel.isSourceFormatAsAsked(channelIndex)
-        healthText = ChannelsModel.getSourceHealth(channelIndex).trouble || ""
+        // A map, whose keys the linter of Qt 6.4 does not know.
+        healthText = ChannelsModel.getSourceHealth(channelIndex).trouble || "" // qmllint disable type
         refreshKeyName()
     }
 
@@ -132,7 +133,7 @@ Rectangle {
 
         property string label
         property bool checked: false
-        property color onColor: Colors.accent
+        property color litColor: Colors.accent
 
         signal toggled(bool checked)
 
@@ -143,9 +144,9 @@ Rectangle {
             width: 16
             height: 16
             radius: 3
-            color: flagBox.checked ? flagBox.onColor : Colors.panelDark
+            color: flagBox.checked ? flagBox.litColor : Colors.panelDark
             border.width: 1
-            border.color: flagBox.checked ? flagBox.onColor : Colors.borderDark
+            border.color: flagBox.checked ? flagBox.litColor : Colors.borderDark
 
             Rectangle {
                 anchors.centerIn: parent
@@ -367,7 +368,7 @@ Rectangle {
                 FlagBox {
                     objectName: "storeBox"
                     label: "STORE"
-                    onColor: Colors.liveGreen
+                    litColor: Colors.liveGreen
                     checked: root.isStorageEnabled
                     // The camera recorded into a file of its own.
                     onToggled: checked => AppManager.setChannelCameraRecorded(root.channelIndex, checked)

@@ -11,8 +11,9 @@ import "Tint.js" as Tint
 Rectangle {
     id: root
 
-    // The update manager this dialog follows; the program's own unless a test gives another.
-    property QtObject updater: UpdateManager
+    // The update manager this dialog follows; the program's own unless a test gives another
+    // object with the same properties (so no narrower type than var).
+    property var updater: UpdateManager
 
     readonly property bool isDownloading: updater.isDownloading
     readonly property bool isReady: updater.updateReadyToInstall

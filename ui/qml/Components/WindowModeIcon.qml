@@ -30,22 +30,31 @@ Item {
         }
     }
 
+    // One corner of the frame: a short line along each edge that meets there.
+    component Corner: Item {
+        id: corner
+
+        property bool atRight: false
+        property bool atBottom: false
+        property color color
+
+        x: atRight && parent ? parent.width - 4 : 0
+        y: atBottom && parent ? parent.height - 4 : 0
+        width: 4
+        height: 4
+
+        Rectangle { y: corner.atBottom ? 3 : 0; width: 4; height: 1; color: corner.color }
+        Rectangle { x: corner.atRight ? 3 : 0; width: 1; height: 4; color: corner.color }
+    }
+
     // Fill the screen: the four corners of a frame.
-    Repeater {
-        model: root.isRestore ? 0 : 4
+    Item {
+        anchors.fill: parent
+        visible: !root.isRestore
 
-        Item {
-            required property int index
-            readonly property bool atRight: index % 2 === 1
-            readonly property bool atBottom: index >= 2
-
-            x: atRight ? root.width - 4 : 0
-            y: atBottom ? root.height - 4 : 0
-            width: 4
-            height: 4
-
-            Rectangle { y: parent.atBottom ? 3 : 0; width: 4; height: 1; color: root.color }
-            Rectangle { x: parent.atRight ? 3 : 0; width: 1; height: 4; color: root.color }
-        }
+        Corner { color: root.color }
+        Corner { atRight: true; color: root.color }
+        Corner { atBottom: true; color: root.color }
+        Corner { atRight: true; atBottom: true; color: root.color }
     }
 }

@@ -1,6 +1,7 @@
 pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Layouts
 import Vireon
 import "ComboText.js" as ComboText
 
@@ -38,8 +39,6 @@ ComboBox {
     }
 
     indicator: Canvas {
-        id: arrow
-
         property color fill: root.pressed || root.popup.visible ? Colors.accent
                            : root.hovered ? Colors.textPrimary : Colors.textSecondary
 
@@ -81,12 +80,12 @@ ComboBox {
                  : row.index % 2 === 0 ? Colors.surfaceDark : Colors.panelDark
         }
 
-        contentItem: Item {
+        // The entry's text takes the room its note leaves.
+        contentItem: RowLayout {
+            spacing: 8
+
             Text {
-                anchors.left: parent.left
-                anchors.right: noteLabel.left
-                anchors.rightMargin: 8
-                anchors.verticalCenter: parent.verticalCenter
+                Layout.fillWidth: true
                 text: ComboText.rowText(row.entry, root.textRole, root.textAt(row.index))
                       + (row.supported ? "" : "<font color=\"" + Colors.textMuted + "\"> (Unavailable)</font>")
                 textFormat: row.supported ? Text.PlainText : Text.StyledText
@@ -96,10 +95,7 @@ ComboBox {
             }
 
             Text {
-                id: noteLabel
-
-                anchors.right: parent.right
-                anchors.verticalCenter: parent.verticalCenter
+                Layout.minimumWidth: implicitWidth
                 text: ComboText.noteText(row.entry, root.noteRole)
                 font: Typography.caption
                 color: Colors.textSecondary
@@ -110,7 +106,8 @@ ComboBox {
     popup: Popup {
         y: root.height + 2
         width: Math.max(root.width, root.popupMinWidth)
-        height: Math.min(280, listView.contentHeight + 6)
+        // The list is as high as its rows (its implicit height).
+        height: Math.min(280, contentItem.implicitHeight + 6)
         padding: 2
         // Kept inside the window: a list wider than its box (the mixer's input lists at the
         // window's right edge) is moved left instead of being cut off.
@@ -123,8 +120,6 @@ ComboBox {
         }
 
         contentItem: ListView {
-            id: listView
-
             clip: true
             implicitHeight: contentHeight
             model: root.popup.visible ? root.delegateModel : null
@@ -133,8 +128,9 @@ ComboBox {
 
             ScrollBar.vertical: ScrollBar {
                 width: 6
-                // A list that fits has nothing to scroll: no thumb the length of the list.
-                policy: listView.contentHeight > listView.height ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+                // A list that fits has nothing to scroll: no thumb the length of the list (size
+                // is the shown part of the list).
+                policy: size < 1 ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
                 contentItem: Rectangle {
                     implicitWidth: 6
                     radius: 3

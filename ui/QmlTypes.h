@@ -46,6 +46,15 @@ public:
     static UpdateManager *create(QQmlEngine *, QJSEngine *);
 };
 
+// The studio of linked recorders the manager owns (AppManager.studio); never made in QML.
+struct StudioSessionForeign
+{
+    Q_GADGET
+    QML_FOREIGN(StudioSession)
+    QML_NAMED_ELEMENT(StudioSession)
+    QML_UNCREATABLE("The studio belongs to the manager: AppManager.studio")
+};
+
 struct RemoteServerForeign
 {
     Q_GADGET

@@ -1,6 +1,7 @@
 // Construction, destruction, the generic properties, the recording settings and the persisted
 // language.
 #include "app/ApplicationManager.h"
+#include "app/ManagerStudioRecorder.h"
 
 #include "recording/TakeNaming.h"
 #include "recording/TakeRecorder.h"
@@ -92,7 +93,7 @@ ApplicationManager::ApplicationManager(QObject *parent)
         qWarning().noquote() << "[ApplicationManager] Recording stopped: the disk is almost full," << freeBytes
                              << "bytes left for" << folder;
         setRecordingError(RecordingProblems::reserveReached(folder, freeBytes));
-        stopRecording();
+        finishTake();
     });
     connect(&m_diskWatch, &DiskWatch::runningOutOfSpace, this, [this](const QString &folder, qint64 seconds) {
         qWarning().noquote() << "[ApplicationManager] Disk almost full: about" << seconds
@@ -115,6 +116,11 @@ ApplicationManager::ApplicationManager(QObject *parent)
     }
 
     m_encoderFactory = [] { return std::make_shared<FfmpegEncoder>(); };
+
+    m_studioRecorder = std::make_unique<ManagerStudioRecorder>(this);
+    m_studio = std::make_unique<StudioSession>(m_studioRecorder.get());
+    m_studio->setLanguage(m_currentLanguage);
+    connect(m_studio->leader(), &StudioLeader::reportsReady, this, &ApplicationManager::writeStudioTimelines);
 }
 
 ApplicationManager::~ApplicationManager()
@@ -125,10 +131,12 @@ ApplicationManager::~ApplicationManager()
 
 void ApplicationManager::shutDown()
 {
-    // A take still running is finished: every file completed, the timeline written. A take
-    // being rebuilt is finished too; any left after it are rebuilt at the next start.
+    // A take still running is finished: every file completed, the timeline written; one
+    // still waiting for its studio instant is called off. A take being rebuilt is finished
+    // too; any left after it are rebuilt at the next start.
     if (m_isRecording)
-        stopRecording();
+        finishTake();
+    discardOpenedTake();
     m_recovery.stop();
     m_benchmark.cancel();
     m_timecodeTimer.stop();
@@ -203,6 +211,8 @@ void ApplicationManager::setCurrentLanguage(const QString &language)
         return;
     m_currentLanguage = language;
     storeSetting(kLanguageKey, language, "the interface language.");
+    if (m_studio)
+        m_studio->setLanguage(language);
     emit currentLanguageChanged();
     // The banner's and the tiles' texts follow the language.
     publishCameraHealth();

@@ -32,6 +32,9 @@
 //   ApplicationManagerDiskSpace.cpp     what the disk watch is told of the take
 //   ApplicationManagerNotices.cpp       what the operator is told: a take's failure or
 //                                       warning, the finished take
+//   ApplicationManagerStudio.cpp        this machine's take as part of a studio of linked
+//                                       recorders (StudioSession, src/studio): REC ALL and
+//                                       STOP at one instant, the followers' cameras
 //   ApplicationManagerJournal.cpp       the take's cut journal, the markers and the marker key
 //   ApplicationManagerRecovery.cpp      the takes a crash left without timelines, rebuilt at
 //                                       start from their cut journals
@@ -64,6 +67,7 @@
 #include "recording/TakeSetup.h"
 #include "recording/TimelineCut.h"
 #include "recording/TimelineExport.h"
+#include "studio/StudioSession.h"
 #include "recording/TimelineMarker.h"
 
 #include <QList>
@@ -84,6 +88,7 @@
 
 class AudioCapture;
 class IEncoder;
+class ManagerStudioRecorder;
 class ISource;
 class TakeRecorder;
 struct TakeFailure;
@@ -201,6 +206,9 @@ class ApplicationManager : public QObject
     // seconds of its track that are silence for an input that was lost or late; only channels
     // that had any). Empty before the first take.
     Q_PROPERTY(QVariantMap lastTakeSummary READ lastTakeSummary NOTIFY lastTakeSummaryChanged)
+    // This machine in a studio of linked recorders: its followers or its leader, the clocks,
+    // collecting files. Owned by the manager.
+    Q_PROPERTY(StudioSession *studio READ studio CONSTANT)
     // The last marker of the running (or last) take, "Marker 2 “cough” at 00:12:03.400";
     // empty before the first marker of a take.
     Q_PROPERTY(QString lastMarkerText READ lastMarkerText NOTIFY lastMarkerChanged)
@@ -298,6 +306,7 @@ public:
 
     // The switch log of the current (or last) take.
     const QList<TimelineCut> &timelineCuts() const { return m_timelineCuts; }
+    StudioSession *studio() const { return m_studio.get(); }
     // The markers of the current (or last) take.
     const QList<TimelineMarker> &takeMarkers() const { return m_takeMarkers; }
     QString lastMarkerText() const { return m_lastMarkerText; }
@@ -509,6 +518,8 @@ public:
     void setFreeSpaceProbe(FreeSpaceProbe probe) { m_diskWatch.setFreeSpaceProbe(std::move(probe)); }
     // Reads the free space now and acts on it (once a second by its own timer).
     void checkDiskSpace() { m_diskWatch.check(); }
+    // STOP: a studio take this machine leads ends on every machine at one instant a second
+    // ahead; any other take ends now.
     Q_INVOKABLE void stopRecording();
     Q_INVOKABLE void cancelArming();
     Q_INVOKABLE void generateTimeline();
@@ -530,6 +541,8 @@ public:
     Q_INVOKABLE void dismissTakeRecovery();
     // Writes the timeline of the last take; false when it could not be written.
     bool exportTimeline(qint64 durationMs);
+    // What the last take leaves for its timelines (its files, switches, markers, lengths).
+    TimelineExportInput takeTimelineInput(qint64 durationMs) const;
     // Folder of the running or last take; empty before the first.
     QString currentTakeFolder() const { return m_currentTakeFolder; }
     QString startTimecode() const { return m_startTimecode; }
@@ -647,6 +660,27 @@ private:
 
     // Makes c + 1 the programme source and logs the cut when a take runs.
     void switchToSource(int sourceId);
+    // A source the programme can switch to: channels 1-4, and the cameras of linked followers.
+    bool isProgrammeSource(int sourceId) const;
+
+    // A take in two steps (ApplicationManagerRecording.cpp): its folder and files opened, then
+    // started; a studio take (`plan`) is opened ahead of its instant, which names its timecode.
+    // False, with the recording error set, when it cannot be opened.
+    bool openTake(const StudioTakePlan *studio);
+    void beginTake(qint64 startNs);
+    // Closes and removes the files of a take opened that will not start.
+    void discardOpenedTake();
+    // Ends the take now: every file finalised, the timeline written.
+    void finishTake();
+
+    // The studio (ApplicationManagerStudio.cpp).
+    friend class ManagerStudioRecorder;
+    void startStudioTake();
+    // The take that just finished, told to the leader or follower side of a studio take.
+    void noteStudioTakeFinished(const TakeReport &report);
+    void showStudioArming(bool armed, int secondsLeft);
+    // Every follower's report is in: the studio timelines, every machine's angles.
+    void writeStudioTimelines();
 
     // Logs and refuses a channel id outside 1..4 given to a routing operation.
     bool acceptChannel(int channelId, const char *operation) const;
@@ -865,6 +899,16 @@ private:
     DiskWatch m_diskWatch;
 
     QVariantMap m_lastTakeSummary;
+
+    // A take opened ahead of its instant (a studio take) and its plan, moved to m_take and
+    // m_takePlan when it starts.
+    std::unique_ptr<TakeRecorder> m_openedTake;
+    TakePlan m_openedPlan;
+    // The plan of the opened or running studio take.
+    std::optional<StudioTakePlan> m_studioPlan;
+    // What the studio asks of this recorder, and the studio; the session goes first.
+    std::unique_ptr<ManagerStudioRecorder> m_studioRecorder;
+    std::unique_ptr<StudioSession> m_studio;
 
     // CPU time of this process at the previous metrics update, for the CPU share.
     qint64 m_lastCpuTimeNs = -1;

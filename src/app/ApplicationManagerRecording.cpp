@@ -99,23 +99,37 @@ std::shared_ptr<IEncoder> ApplicationManager::openCameraEncoder(int channelId, c
 
 void ApplicationManager::startRecording()
 {
-    if (m_isRecording)
+    if (m_isRecording || m_openedTake)
         return;
     qDebug() << "[ApplicationManager] startRecording() triggered.";
+    // With followers the take runs on every machine from one instant.
+    if (m_studio && m_studio->isLeading()) {
+        startStudioTake();
+        return;
+    }
+    if (openTake(nullptr))
+        beginTake(monotonicNowNs());
+}
+
+bool ApplicationManager::openTake(const StudioTakePlan *studio)
+{
     // A take always wins over a benchmark: both would fight for the same CPU.
     if (m_benchmark.isRunning())
         cancelBenchmark();
     if (const LocalisedText refusal = m_diskWatch.refusalToStart(recordingPath()); !refusal.isEmpty()) {
         qWarning().noquote() << "[ApplicationManager] Recording not started:" << refusal.en;
         setRecordingError(refusal);
-        return;
+        return false;
     }
 
-    // Where the take goes and what each file is written with.
+    // Where the take goes and what each file is written with. A studio take goes into the
+    // session folder its leader named and starts at its planned instant, on a frame boundary,
+    // at the rate and with the timecode the leader gave it.
     TakeRequest request;
     request.recordingPath = recordingPath();
-    request.sessionName = m_activeSessionName;
-    request.now = QDateTime::currentDateTime();
+    request.sessionName = studio ? studio->session : m_activeSessionName;
+    request.now = studio ? QDateTime::fromMSecsSinceEpoch(studio->start.startWallNs / 1'000'000)
+                         : QDateTime::currentDateTime();
     request.settings = m_recording;
     request.encoder = encoderChoice();
     request.cameras = takeCameras();
@@ -129,6 +143,12 @@ void ApplicationManager::startRecording()
         qWarning() << "[ApplicationManager] Encoder entry" << m_recording.encoderIndex
                    << "does not exist here; recording with" << request.encoder.name;
     TakePlan plan = TakeSetup::prepare(request);
+    if (studio) {
+        plan.rate = frameRateFraction(studio->start.fps);
+        plan.startTimecode = studio->start.timecode;
+        for (const TakeCamera &camera : request.cameras)
+            plan.cameras[camera.channelId] = plan.cameraConfig(camera);
+    }
     const QString &takeFolder = plan.takeFolder;
     m_currentTakeFolder = takeFolder;
     qDebug() << "[ApplicationManager] Recording to take folder:" << takeFolder;
@@ -186,19 +206,41 @@ void ApplicationManager::startRecording()
         take.reset();
         QDir().rmdir(takeFolder);
         setRecordingError(error);
-        return;
+        return false;
     }
     setRecordingError(LocalisedText{});
     setTimelineError(LocalisedText{});
     setRecordingWarning(LocalisedText{});
+    m_openedTake = std::move(take);
+    m_openedPlan = std::move(plan);
+    m_studioPlan = studio ? std::optional<StudioTakePlan>(*studio) : std::nullopt;
+    return true;
+}
+
+void ApplicationManager::discardOpenedTake()
+{
+    if (!m_openedTake)
+        return;
+    // Nothing was recorded: the files go, and the folder with them.
+    m_openedTake->finish([](int) { return std::shared_ptr<ISource>(); });
+    m_openedTake.reset();
+    m_studioPlan.reset();
+    QDir(m_currentTakeFolder).removeRecursively();
+    qDebug() << "[ApplicationManager] Take called off before it began:" << m_currentTakeFolder;
+}
+
+void ApplicationManager::beginTake(qint64 startNs)
+{
+    if (!m_openedTake || m_isRecording)
+        return;
     m_diskWatch.takeStarted();
 
     // Audio and video start at the same instant: the inputs drop what they collected while
-    // the files were being opened, and the frame slots count from now.
+    // the files were being opened, and the frame slots count from the start.
     m_mixer.reset();
-    m_takePlan = std::move(plan);
-    m_take = std::move(take);
-    m_take->start();
+    m_takePlan = std::move(m_openedPlan);
+    m_take = std::move(m_openedTake);
+    m_take->start(startNs);
     m_isRecording = true;
     m_recordStartNs = m_take->startNs();
     m_takeStats = TakeStats{};
@@ -249,6 +291,19 @@ void ApplicationManager::joinRunningTake(int channelId)
 
 void ApplicationManager::stopRecording()
 {
+    // A studio take this machine leads ends on every machine at one instant, or is called
+    // off everywhere while it is still arming.
+    if (m_studio && m_studio->leader()->isStudioTake() && m_studio->leader()->phase() != StudioLeader::Phase::Reporting) {
+        if (m_studio->leader()->stopWallNs() == 0)
+            qDebug() << "[ApplicationManager] stopRecording() triggered (studio take).";
+        m_studio->leader()->stopAll();
+        return;
+    }
+    finishTake();
+}
+
+void ApplicationManager::finishTake()
+{
     if (!m_isRecording)
         return;
     qDebug() << "[ApplicationManager] stopRecording() triggered.";
@@ -298,6 +353,7 @@ void ApplicationManager::stopRecording()
     const bool hasTimeline = exportTimeline(durationMs);
     m_lastTakeSummary = summariseTake(report, hasTimeline);
     emit lastTakeSummaryChanged();
+    noteStudioTakeFinished(report);
     emit takeFinished(m_currentTakeFolder);
 }
 
@@ -325,7 +381,7 @@ void ApplicationManager::updateTimecode()
     emit timecodeChanged();
 
     if (m_take->isLengthReached()) {
-        stopRecording();
+        finishTake();
         return;
     }
     m_take->pumpFrames([this](int id) { return sourceForChannel(id); });
@@ -396,10 +452,10 @@ void ApplicationManager::stopOnRecordingFailure()
         return;
     qWarning() << "[ApplicationManager] Recording stopped after a write failure:" << failure.text();
     setRecordingError(RecordingProblems::writeFailed(failure, failedFilePath(failure), m_currentTakeFolder));
-    stopRecording();
+    finishTake();
 }
 
-bool ApplicationManager::exportTimeline(qint64 durationMs)
+TimelineExportInput ApplicationManager::takeTimelineInput(qint64 durationMs) const
 {
     TakeSetup::RecordedTake take;
     take.durationMs = durationMs;
@@ -421,6 +477,12 @@ bool ApplicationManager::exportTimeline(qint64 durationMs)
     input.audioHasTimeReference = m_takeHasBroadcastWav;
     input.measuredFiles = m_takeFileLengths;
 
+    return input;
+}
+
+bool ApplicationManager::exportTimeline(qint64 durationMs)
+{
+    const TimelineExportInput input = takeTimelineInput(durationMs);
     if (!timelineHasRecordedFiles(input)) {
         qDebug() << "[ApplicationManager] No recorded files to export to XML.";
         return false;
@@ -461,7 +523,13 @@ void ApplicationManager::generateTimeline()
 
 void ApplicationManager::cancelArming()
 {
-    if (!m_isArming)
+    // REC ALL again while a studio take this machine leads is arming calls it off everywhere;
+    // a follower's arming is its leader's to call off.
+    if (m_studio && m_studio->leader()->phase() == StudioLeader::Phase::Armed) {
+        m_studio->leader()->stopAll();
+        return;
+    }
+    if (!m_isArming || m_studioPlan)
         return;
     m_countdownTimer.stop();
     m_isArming = false;

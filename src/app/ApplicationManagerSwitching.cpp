@@ -47,7 +47,7 @@ void ApplicationManager::switchToSource(int sourceId)
 
 void ApplicationManager::setActiveSourceId(int sourceId)
 {
-    if (!ChannelRange::contains(sourceId) || sourceId == m_activeSourceId)
+    if (!isProgrammeSource(sourceId) || sourceId == m_activeSourceId)
         return;
     switchToSource(sourceId);
 }

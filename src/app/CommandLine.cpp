@@ -2,6 +2,7 @@
 
 #include "common/AppInfo.h"
 #include "recording/RecordingChoices.h"
+#include "studio/LinkAddress.h"
 
 #include <QCommandLineParser>
 
@@ -40,13 +41,22 @@ struct Parser
                                            "whatever the settings say; the settings stay as saved.")
                                 .arg(RecordingChoices::resolutionValues()),
                             QStringLiteral("WIDTHxHEIGHT")};
+    QCommandLineOption follow{QStringLiteral("follow"),
+                              QStringLiteral("Follow the studio leader at LINK (the \"Remote control:\" address it "
+                                             "prints, key included), as FOLLOW LEADER in the remote dialog does; "
+                                             "kept for later runs."),
+                              QStringLiteral("LINK")};
+    QCommandLineOption machine{QStringLiteral("machine"),
+                               QStringLiteral("Name this machine in the studio (its cameras and folder on the "
+                                              "leader); kept for later runs."),
+                               QStringLiteral("NAME")};
 
     Parser()
     {
         parser.setApplicationDescription(
             QStringLiteral("Vireon %1 - multi-camera ISO recorder").arg(AppInfo::displayVersion));
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser.addOptions({help, version, headless, demo, record, output, session, port, fps, size});
+        parser.addOptions({help, version, headless, demo, record, output, session, port, fps, size, follow, machine});
     }
 };
 
@@ -134,6 +144,23 @@ CommandLineResult parse(const QStringList &args)
             result.action = CommandLineResult::Action::Error;
             result.errorText = QStringLiteral("--size '%1' is not offered; choose one of: %2.")
                                    .arg(p.parser.value(p.size), RecordingChoices::resolutionValues());
+            return result;
+        }
+    }
+    if (p.parser.isSet(p.follow)) {
+        QString why;
+        if (!parseLinkAddress(p.parser.value(p.follow), QString(), &why)) {
+            result.action = CommandLineResult::Action::Error;
+            result.errorText = QStringLiteral("--follow '%1': %2.").arg(p.parser.value(p.follow), why);
+            return result;
+        }
+        o.followLink = p.parser.value(p.follow).trimmed();
+    }
+    if (p.parser.isSet(p.machine)) {
+        o.machineName = p.parser.value(p.machine).trimmed();
+        if (o.machineName.isEmpty()) {
+            result.action = CommandLineResult::Action::Error;
+            result.errorText = QStringLiteral("--machine needs a name.");
             return result;
         }
     }

@@ -17,6 +17,10 @@ struct CommandLineOptions
     // and resolution lists (RecordingChoices); -1: keep the saved setting.
     int framerateIndex = -1;
     int resolutionIndex = -1;
+    // The studio: follow the leader at this link (as entered in the remote dialog, checked
+    // here) and this machine's name there; empty: as saved.
+    QString followLink;
+    QString machineName;
 };
 
 struct CommandLineResult

@@ -80,6 +80,38 @@ void applyCommandLine(ApplicationManager *manager, const CommandLineOptions &opt
     }
 }
 
+// The remote-control server carries the studio's routes: this machine as a follower, and
+// followers asking this one to lead them; the studio learns where it is reached and its key.
+void linkStudioToServer(RemoteControlServer *remote, StudioSession *studio)
+{
+    remote->setStudioFollower(studio->follower());
+    remote->setStudioJoinHandler([studio](const LinkAddress &follower, const QString &machine) {
+        return studio->acceptJoin(follower, machine);
+    });
+    const auto shareAccess = [remote, studio] {
+        if (remote->isRunning())
+            studio->setOwnAccess(quint16(remote->port()), remote->requireAccessKey() ? remote->accessKey() : QString());
+    };
+    QObject::connect(remote, &RemoteControlServer::serverStateChanged, studio, shareAccess);
+    QObject::connect(remote, &RemoteControlServer::accessKeyChanged, studio, shareAccess);
+    QObject::connect(remote, &RemoteControlServer::requireAccessKeyChanged, studio, shareAccess);
+    shareAccess();
+}
+
+// --machine and --follow: what the remote dialog's studio part sets, for a machine run
+// without windows.
+void applyStudioCommandLine(StudioSession *studio, const CommandLineOptions &options)
+{
+    if (!options.machineName.isEmpty())
+        studio->setMachineName(options.machineName);
+    if (options.followLink.isEmpty())
+        return;
+    if (const QString why = studio->followLeader(options.followLink, QString()); !why.isEmpty())
+        qWarning().noquote() << "[Vireon] Not following" << options.followLink << ":" << why;
+    else
+        qDebug().noquote() << "[Vireon] Following the studio leader at" << options.followLink;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -97,6 +129,11 @@ int main(int argc, char *argv[])
         return exitCode;
     const CommandLineOptions &options = commandLine.options;
 
+#ifdef Q_OS_UNIX
+    // From the first write on (the log comes before the signal handling is set up), a file at
+    // the size limit fails its write instead of killing the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     // Without windows there is no need for a display.
     if (options.headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -125,6 +162,8 @@ int main(int argc, char *argv[])
     RemoteControlServer *remote = RemoteControlServer::instance();
     // Listening from here on, before any window: a phone can connect during start-up.
     remote->startServer(options.port >= 0 ? options.port : RemoteControlServer::DefaultPort);
+    linkStudioToServer(remote, manager->studio());
+    applyStudioCommandLine(manager->studio(), options);
     // The address to open on the phone, key included, for whoever runs the program without
     // windows (there is no QR code to scan then).
     if (remote->isRunning()) {

@@ -85,12 +85,27 @@ bool TakeRecorder::hasOpenFile() const
 
 void TakeRecorder::start()
 {
+    start(m_clock());
+}
+
+void TakeRecorder::start(qint64 startNs)
+{
     if (m_started)
         return;
-    m_startNs = m_clock();
+    m_startNs = startNs;
     m_framePump.setStartTime(m_startNs);
     m_audio->start();
     m_started = true;
+    // Started after its instant: the inputs' sound begins now, so the time before it is
+    // silence and every file stays in step with the video from its first frame.
+    const qint64 lateFrames = std::max<qint64>(0, (m_clock() - m_startNs) * m_sampleRate / kNsPerSecond);
+    if (lateFrames > 0) {
+        const std::vector<float> silence(size_t(lateFrames) * kAudioChannels, 0.0f);
+        writeAudio(m_masterFile, silence);
+        for (const auto &[channelId, file] : m_channelFiles)
+            writeAudio(file, silence);
+        m_audioFrames = lateFrames;
+    }
 }
 
 qint64 TakeRecorder::nowNs() const

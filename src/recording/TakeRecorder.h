@@ -118,6 +118,10 @@ public:
 
     // Frame slot 0 and audio frame 0 begin now (on the take's clock).
     void start();
+    // ... or at `startNs` of the take's clock: a studio take begins at an instant planned
+    // ahead, and the tick that starts it may come after it (a busy machine). The audio files
+    // then begin with silence up to now, the frame slots from the instant.
+    void start(qint64 startNs);
     qint64 startNs() const { return m_startNs; }
     qint64 nowNs() const;
     // Ends the take after exactly lengthNs: files hold that much audio and video however

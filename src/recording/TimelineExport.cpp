@@ -8,6 +8,8 @@
 
 #include <QSaveFile>
 
+#include <functional>
+
 namespace {
 
 // Writes one document through a temporary file in the target's folder, renamed into place
@@ -71,13 +73,16 @@ QByteArray buildXmemlDocument(const TimelineExportInput &input, TimelineLayout l
     return writeXmemlDocument(buildTimelineModel(input), layout);
 }
 
-bool writeTimeline(const TimelineExportInput &input, QList<TimelineFileWrite> *results)
+namespace {
+
+using OutputPath = std::function<QString(TimelineLayout, TimelineFormat)>;
+
+bool writeEveryDocument(const TimelineModel &model, const OutputPath &outputPath, QList<TimelineFileWrite> *results)
 {
-    const TimelineModel model = buildTimelineModel(input);
     bool allWritten = true;
     for (const TimelineFormat format : timelineFormats()) {
         for (const TimelineLayout layout : {TimelineLayout::ProgrammeCut, TimelineLayout::AllAngles}) {
-            TimelineFileWrite result{layout, format, timelineOutputPath(input, layout, format), {}};
+            TimelineFileWrite result{layout, format, outputPath(layout, format), {}};
             if (result.path.isEmpty())
                 result.error = QStringLiteral("no take folder to write the timeline into");
             else if (!writeDocument(result.path, buildTimelineDocument(model, format, layout), &result.error)
@@ -89,4 +94,21 @@ bool writeTimeline(const TimelineExportInput &input, QList<TimelineFileWrite> *r
         }
     }
     return allWritten;
+}
+
+} // namespace
+
+bool writeTimeline(const TimelineExportInput &input, QList<TimelineFileWrite> *results)
+{
+    return writeEveryDocument(buildTimelineModel(input), [&](TimelineLayout layout, TimelineFormat format) {
+        return timelineOutputPath(input, layout, format);
+    }, results);
+}
+
+bool writeTimelineModel(const TimelineModel &model, const QString &folder, const QString &sessionName,
+                        const QString &takeName, QList<TimelineFileWrite> *results)
+{
+    return writeEveryDocument(model, [&](TimelineLayout layout, TimelineFormat format) {
+        return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + timelineFileName(sessionName, takeName, layout, format);
+    }, results);
 }

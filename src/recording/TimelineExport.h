@@ -49,5 +49,10 @@ struct TimelineFileWrite
 // may be null.
 bool writeTimeline(const TimelineExportInput &input, QList<TimelineFileWrite> *results);
 
+// The same for a model made elsewhere (a studio's timelines, with other machines' files): into
+// `folder`, named by timelineFileName(sessionName, takeName, ...).
+bool writeTimelineModel(const TimelineModel &model, const QString &folder, const QString &sessionName,
+                        const QString &takeName, QList<TimelineFileWrite> *results);
+
 // The formats in the order they are written.
 QList<TimelineFormat> timelineFormats();

@@ -80,12 +80,12 @@ TimelineMedia Builder::mediaFor(TimelineMedia::Kind kind, const QString &rawPath
 
 void Builder::addCameras()
 {
-    // Channels 1 to 4 in order; an empty path is no file.
-    for (int channelId = ChannelRange::kFirst; channelId <= ChannelRange::kLast; ++channelId) {
-        const auto video = m_in.videoPaths.find(channelId);
-        if (video == m_in.videoPaths.end() || video->second.isEmpty())
+    // Channels in order (1 to 4, and a studio's cameras of other machines after them); an
+    // empty path is no file.
+    for (const auto &[channelId, path] : m_in.videoPaths) {
+        if (channelId < ChannelRange::kFirst || path.isEmpty())
             continue;
-        TimelineMedia media = mediaFor(TimelineMedia::Kind::Video, video->second, timelineAbsolutePath(video->second));
+        TimelineMedia media = mediaFor(TimelineMedia::Kind::Video, path, timelineAbsolutePath(path));
         media.channelId = channelId;
         media.clipName = QStringLiteral("clip-cam-%1").arg(channelId);
         const auto size = m_in.videoSizes.find(channelId);
@@ -96,7 +96,7 @@ void Builder::addCameras()
         if (const auto joined = m_in.videoStartFrames.find(channelId); joined != m_in.videoStartFrames.end() && joined->second > 0) {
             const qint64 offset = std::min(joined->second, m_model.durationFrames);
             media.sequenceOffset = offset;
-            media.durationFrames = measuredFrames(video->second).value_or(m_model.durationFrames - offset);
+            media.durationFrames = measuredFrames(path).value_or(m_model.durationFrames - offset);
             media.timecodeFrame = m_model.startTimecodeFrame + offset;
             media.timecodeText = Timecode::text(*media.timecodeFrame, m_model.timebase(), m_model.isDropFrame);
         }

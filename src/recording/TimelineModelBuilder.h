@@ -6,6 +6,8 @@
 // second of frames when that is not positive. The rate is the exact fraction of the input's
 // rate (30000/1001 for 29.97).
 //
+// Cameras: every video file of the input in channel order (a studio's leader has its own 1-4
+// and its followers' cameras numbered after them).
 // Programme cut: track 1 holds the first camera for the whole take; every other camera has a
 // track of its own above it with a clip wherever the operator switched to it (a camera never
 // switched to has an empty track). A take without any video file gets one stand-in per camera

@@ -24,6 +24,7 @@ QByteArray reasonPhrase(int status)
     case 100: return "Continue";
     case 200: return "OK";
     case 204: return "No Content";
+    case 206: return "Partial Content";
     case 400: return "Bad Request";
     case 401: return "Unauthorized";
     case 403: return "Forbidden";
@@ -31,6 +32,7 @@ QByteArray reasonPhrase(int status)
     case 405: return "Method Not Allowed";
     case 409: return "Conflict";
     case 413: return "Payload Too Large";
+    case 416: return "Range Not Satisfiable";
     case 429: return "Too Many Requests";
     case 501: return "Not Implemented";
     case 503: return "Service Unavailable";
@@ -116,6 +118,31 @@ QByteArray withoutBody(const QByteArray &response)
 QByteArray continueInterim()
 {
     return "HTTP/1.1 100 Continue\r\n\r\n";
+}
+
+QByteArray fileHead(qint64 length, const QByteArray &contentRange)
+{
+    const bool partial = !contentRange.isEmpty();
+    return (partial ? "HTTP/1.1 206 Partial Content\r\n" : "HTTP/1.1 200 OK\r\n")
+           + QByteArray("Content-Type: application/octet-stream\r\n"
+                        "Accept-Ranges: bytes\r\n"
+                        "Cache-Control: no-store\r\n")
+           + (partial ? "Content-Range: " + contentRange + "\r\n" : QByteArray())
+           + "Content-Length: " + QByteArray::number(length) + "\r\n"
+           "Connection: close\r\n"
+           "\r\n";
+}
+
+QByteArray rangeNotSatisfiable(const QByteArray &contentRange)
+{
+    const QByteArray body = "416 Range Not Satisfiable";
+    return "HTTP/1.1 " + body + "\r\n"
+           "Content-Type: text/plain\r\n"
+           "Content-Range: " + contentRange + "\r\n"
+           "Content-Length: " + QByteArray::number(body.size()) + "\r\n"
+           "Connection: close\r\n"
+           "\r\n"
+           + body;
 }
 
 QByteArray streamHead()

@@ -27,6 +27,12 @@ QByteArray withoutBody(const QByteArray &response);
 // "HTTP/1.1 100 Continue", for a client that waits before sending its body.
 QByteArray continueInterim();
 
+// The head of a file download (the body follows it): 200 with the whole file, or 206 with
+// `contentRange` ("bytes 500-999/1000") for a part; the length is that of the body sent.
+QByteArray fileHead(qint64 length, const QByteArray &contentRange = QByteArray());
+// 416 for a range past the end of the file, with "Content-Range: bytes */<size>".
+QByteArray rangeNotSatisfiable(const QByteArray &contentRange);
+
 // The MJPEG stream: the head once, then one part per picture.
 QByteArray streamHead();
 QByteArray streamPart(const QByteArray &jpeg);

@@ -114,7 +114,7 @@ QJsonObject RemoteApi::status() const
         channels.append(channel);
     }
     // QJsonObject keeps its members sorted by key, which is the documented order.
-    return QJsonObject{
+    QJsonObject status{
         {QStringLiteral("activeSourceId"), m_manager->activeSourceId()},
         {QStringLiteral("activeVideoCount"), activeCount},
         {QStringLiteral("channels"), channels},
@@ -138,6 +138,10 @@ QJsonObject RemoteApi::status() const
         {QStringLiteral("warningText"), m_manager->recordingErrorText().isEmpty() ? m_manager->recordingWarningText()
                                                                                  : m_manager->recordingErrorText()},
     };
+    // Only a machine that leads or follows has a studio to show.
+    if (const QJsonObject studio = m_manager->studio()->statusJson(); !studio.isEmpty())
+        status.insert(QStringLiteral("studio"), studio);
+    return status;
 }
 
 QByteArray RemoteApi::statusJson() const
@@ -243,10 +247,18 @@ QByteArray RemoteApi::switchSource(const HttpRequest &request)
     }
     bool ok = false;
     const int sourceId = id.toInt(&ok);
-    if (ok && isChannelId(sourceId)) {
+    // Channels 1-4, or a linked follower's camera (5 and up): the manager decides.
+    if (ok && sourceId >= 1) {
         m_manager->setActiveSourceId(sourceId);
-        qDebug() << "[RemoteControlServer] Switched active source to:" << id;
+        if (m_manager->activeSourceId() == sourceId)
+            qDebug() << "[RemoteControlServer] Switched active source to:" << id;
     }
+    return statusJson();
+}
+
+QByteArray RemoteApi::collectFiles()
+{
+    m_manager->studio()->collectFiles();
     return statusJson();
 }
 
@@ -268,8 +280,11 @@ RemoteApi::Answer RemoteApi::dropMarker(const HttpRequest &request)
 
 QByteArray RemoteApi::toggleRecording()
 {
+    // As REC ALL in the window: stops a take, calls off an arming one, or starts one.
     if (m_manager->isRecording())
         m_manager->stopRecording();
+    else if (m_manager->isArming())
+        m_manager->cancelArming();
     else
         m_manager->startRecording();
     return statusJson();

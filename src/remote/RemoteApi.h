@@ -39,6 +39,8 @@ public:
     QByteArray removeAudio(const HttpRequest &request);
     QByteArray switchSource(const HttpRequest &request);
     QByteArray toggleRecording();
+    // "Collect files" of a studio take this machine led.
+    QByteArray collectFiles();
 
     // A route that can refuse: 200 with `body`, or `status` with `body` as its error message.
     struct Answer

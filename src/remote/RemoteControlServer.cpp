@@ -11,6 +11,7 @@
 #include "remote/RemoteAccessSettings.h"
 #include "remote/RequestAccess.h"
 #include "remote/SocketAcceptor.h"
+#include "remote/StudioApi.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -39,7 +40,7 @@ struct RemoteControlServer::Connection
 
 namespace {
 
-enum class Route { Page, Style, Script, Status, Devices, SourceFormats, AddSource, RemoveSource, RemoveAudio, Switch, Record, Marker, Stream, NotFound };
+enum class Route { Page, Style, Script, Status, Devices, SourceFormats, AddSource, RemoveSource, RemoveAudio, Switch, Record, Marker, Stream, Collect, Studio, NotFound };
 
 Route routeFor(const QString &path)
 {
@@ -69,13 +70,18 @@ Route routeFor(const QString &path)
         return Route::Marker;
     if (path == QLatin1String("/stream.mjpg") || path == QLatin1String("/preview.mjpg"))
         return Route::Stream;
+    if (path == QLatin1String("/api/studio/collect"))
+        return Route::Collect;
+    if (StudioApi::isStudioPath(path))
+        return Route::Studio;
     return Route::NotFound;
 }
 
 bool changesState(Route route)
 {
     return route == Route::AddSource || route == Route::RemoveSource || route == Route::RemoveAudio
-           || route == Route::Switch || route == Route::Record || route == Route::Marker;
+           || route == Route::Switch || route == Route::Record || route == Route::Marker
+           || route == Route::Collect;
 }
 
 // Everything but the page's own files and unknown paths reads or drives the recorder. The
@@ -142,6 +148,16 @@ RemoteControlServer *RemoteControlServer::instance()
 void RemoteControlServer::setChannelsModel(InputChannelsModel *model)
 {
     m_api.setChannelsModel(model);
+}
+
+void RemoteControlServer::setStudioFollower(StudioFollower *follower)
+{
+    m_studio.setFollower(follower);
+}
+
+void RemoteControlServer::setStudioJoinHandler(StudioApi::JoinHandler handler)
+{
+    m_studio.setJoinHandler(std::move(handler));
 }
 
 int RemoteControlServer::clientCount() const
@@ -435,8 +451,9 @@ void RemoteControlServer::handleRequest(QTcpSocket *socket, const HttpRequest &r
         return;
     }
     const bool headOnly = method == "HEAD";
+    const bool studioChange = route == Route::Studio && StudioApi::changesState(request.path);
     // A marker is dropped by POST only: a browser may fetch a GET address ahead of time.
-    if ((!headOnly && method != "GET" && method != "POST") || (headOnly && changesState(route))
+    if ((!headOnly && method != "GET" && method != "POST") || (headOnly && (changesState(route) || studioChange))
         || (route == Route::Marker && method != "POST")) {
         respond(socket, HttpResponse::error(405));
         return;
@@ -453,6 +470,14 @@ void RemoteControlServer::handleRequest(QTcpSocket *socket, const HttpRequest &r
             respond(socket, HttpResponse::streamHead());
         else
             startStream(socket);
+        return;
+    }
+    if (route == Route::Studio) {
+        const QByteArray answer = m_studio.handle(request, socket, headOnly);
+        if (answer.isEmpty())
+            forgetConnection(socket); // a download has the connection now
+        else
+            respond(socket, headOnly ? HttpResponse::withoutBody(answer) : answer);
         return;
     }
 
@@ -473,12 +498,14 @@ void RemoteControlServer::handleRequest(QTcpSocket *socket, const HttpRequest &r
     case Route::RemoveAudio: response = HttpResponse::json(m_api.removeAudio(request)); break;
     case Route::Switch: response = HttpResponse::json(m_api.switchSource(request)); break;
     case Route::Record: response = HttpResponse::json(m_api.toggleRecording()); break;
+    case Route::Collect: response = HttpResponse::json(m_api.collectFiles()); break;
     case Route::Marker: {
         const RemoteApi::Answer answer = m_api.dropMarker(request);
         response = answer.status == 200 ? HttpResponse::json(answer.body) : HttpResponse::jsonError(answer.status, answer.body);
         break;
     }
     case Route::Stream:
+    case Route::Studio:
     case Route::NotFound: response = HttpResponse::notFound(); break;
     }
     respond(socket, headOnly ? HttpResponse::withoutBody(response) : response);

@@ -6,7 +6,9 @@
 // One request per connection: a request is read whole (HttpRequestParser), checked against
 // other sites (HostCheck) and for the access key (RequestAccess), answered at once, and the
 // connection is closed; a stream request turns the connection into a preview client instead
-// (PreviewStream). The JSON routes live in RemoteApi on top of ApplicationManager.
+// (PreviewStream). The JSON routes live in RemoteApi on top of ApplicationManager; the routes
+// by which the recorders of a studio drive each other live in StudioApi, and a take file it
+// sends takes the connection over (FileResponse).
 //
 // Only the operator's phone gets in: the API and the stream need the installation's access
 // key (in the QR code's link; RemoteAccessSettings), wrong keys are rate-limited per address
@@ -21,6 +23,7 @@
 
 #include "remote/ConnectionLimits.h"
 #include "remote/RemoteApi.h"
+#include "remote/StudioApi.h"
 #include "remote/WrongKeyLimiter.h"
 
 #include <QElapsedTimer>
@@ -71,6 +74,10 @@ public:
 
     // The channel model for names and the "active" fall-back; without one, the manager's.
     void setChannelsModel(InputChannelsModel *model);
+    // This recorder's side of a studio another machine leads; none: those routes answer 404.
+    void setStudioFollower(StudioFollower *follower);
+    // What this recorder does when a follower asks to be led by it; none: 404.
+    void setStudioJoinHandler(StudioApi::JoinHandler handler);
 
     bool isRunning() const { return m_running; }
     QString serverUrl() const { return m_serverUrl; }
@@ -150,6 +157,7 @@ private:
 
     ApplicationManager *m_manager;
     RemoteApi m_api;
+    StudioApi m_studio;
     QStringList m_hostNames; // names of this machine that a Host header may carry
     std::unordered_map<QString, QByteArray> m_pageFiles; // by name, read once
     int m_requestTimeoutMs = DefaultRequestTimeoutMs;

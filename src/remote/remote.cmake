@@ -26,6 +26,9 @@ target_sources(vireon_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/QrCodeImage.h ${CMAKE_CURRENT_LIST_DIR}/QrCodeImage.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PreviewStream.h ${CMAKE_CURRENT_LIST_DIR}/PreviewStream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RemoteApi.h ${CMAKE_CURRENT_LIST_DIR}/RemoteApi.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ByteRange.h ${CMAKE_CURRENT_LIST_DIR}/ByteRange.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileResponse.h ${CMAKE_CURRENT_LIST_DIR}/FileResponse.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/StudioApi.h ${CMAKE_CURRENT_LIST_DIR}/StudioApi.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RemoteControlServer.h ${CMAKE_CURRENT_LIST_DIR}/RemoteControlServer.cpp
 )
 if(WIN32)

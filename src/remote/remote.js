@@ -1,7 +1,8 @@
 // The phone page's script (remote.html): polls the recorder's status, shows it, and sends
 // what the operator taps to the JSON API; the recorder decides, the page only shows.
 // Longer than our other files: the page loads one script beside its markup and style, and its
-// parts (access key, status, source cards, source dialog) share the page's state and elements.
+// parts (access key, status, source cards, source dialog, the studio of linked recorders)
+// share the page's state and elements.
 'use strict';
 
 // Every view element follows the last status the server sent; the only thing the page
@@ -50,6 +51,15 @@ const removeMicBtn = el('removeMicBtn');
 const offlineOverlay = el('offlineOverlay');
 const connectOverlay = el('connectOverlay');
 const connectDetail = el('connectDetail');
+const studioSection = el('studioSection');
+const studioRole = el('studioRole');
+const studioLeader = el('studioLeader');
+const studioFollowers = el('studioFollowers');
+const studioSources = el('studioSources');
+const studioCollect = el('studioCollect');
+const collectBtn = el('collectBtn');
+const collectBar = el('collectBar');
+const collectText = el('collectText');
 
 // ---- access key ----
 
@@ -238,10 +248,13 @@ function updateStatus(data) {
   lastMarkerLine.textContent = marker;
   lastMarkerLine.classList.toggle('hidden', marker === '');
 
-  // What the studio's window shows in its banner: why a take failed, or that the disk runs out.
-  const warning = typeof data.warningText === 'string' ? data.warningText : '';
-  warningBanner.textContent = warning;
-  warningBanner.classList.toggle('hidden', warning === '');
+  // What the studio's window shows in its banner: why a take failed, or that the disk runs
+  // out, and what went wrong with the linked recorders.
+  const studio = data.studio && typeof data.studio === 'object' ? data.studio : null;
+  const lines = [data.warningText, studio ? studio.problemText : ''].filter((t) => typeof t === 'string' && t !== '');
+  warningBanner.textContent = lines.join('\n');
+  warningBanner.classList.toggle('hidden', lines.length === 0);
+  renderStudio(studio);
 
   // The rate the take records at, as the studio writes it ("29.97", "25").
   if (data.currentFps !== undefined && data.currentFps !== null) {
@@ -261,7 +274,7 @@ function setBadge(text, look) {
 
 function markActive(id) {
   currentActiveSource = id;
-  grid.querySelectorAll('.source-card[data-id]').forEach((card) => {
+  document.querySelectorAll('.source-card[data-id]').forEach((card) => {
     card.classList.toggle('program', card.id === 'card-' + id);
   });
   pgmBadge.textContent = 'PROGRAM (PGM ' + id + ')';
@@ -366,6 +379,74 @@ function showTroubles(active) {
     trouble.textContent = !missing && typeof channel.trouble === 'string' ? channel.trouble : '';
   }
 }
+
+// ---- the studio of linked recorders ----
+
+let renderedStudioKey = null;
+
+function textElement(tag, className, text) {
+  const element = document.createElement(tag);
+  element.className = className;
+  element.textContent = text;
+  return element;
+}
+
+// What the recorder says of its studio: the followers with their link and clock offset, the
+// leader it follows, the followers' cameras to switch to, and collecting their files.
+function renderStudio(studio) {
+  studioSection.classList.toggle('hidden', !studio);
+  document.body.classList.toggle('with-studio', !!studio);
+  if (!studio)
+    return;
+  const leading = studio.role === 'leader';
+  studioRole.textContent = leading ? 'LEADER' : 'FOLLOWER';
+  studioLeader.textContent = studio.leaderText || '';
+  studioLeader.classList.toggle('hidden', !studio.leaderText);
+
+  const followers = Array.isArray(studio.followers) ? studio.followers : [];
+  const sources = Array.isArray(studio.sources) ? studio.sources : [];
+  // Rebuild only when something shown changed: a card replaced under a finger swallows the tap.
+  const key = JSON.stringify([followers, sources]);
+  if (key !== renderedStudioKey) {
+    renderedStudioKey = key;
+    studioFollowers.textContent = '';
+    for (const follower of followers) {
+      const row = document.createElement('div');
+      row.className = 'studio-follower';
+      row.append(textElement('span', 'name', follower.name + ' ' + (follower.cameras || '')),
+                 textElement('span', 'state ' + (follower.state || ''), follower.stateText || ''),
+                 textElement('span', 'offset ' + (follower.offsetLevel || ''), follower.offsetText || ''));
+      studioFollowers.append(row);
+    }
+    studioSources.textContent = '';
+    for (const source of sources) {
+      const card = document.createElement('div');
+      card.className = 'source-card';
+      card.id = 'card-' + source.id;
+      card.dataset.id = String(source.id);
+      const top = document.createElement('div');
+      top.className = 'card-top';
+      top.append(textElement('span', 'tally-dot', ''), textElement('span', 'card-num', 'CAM ' + source.id));
+      card.append(top, textElement('div', 'card-name', String(source.name)));
+      card.addEventListener('click', () => switchSource(source.id));
+      studioSources.append(card);
+    }
+    markActive(currentActiveSource);
+  }
+
+  studioCollect.classList.toggle('hidden', !leading);
+  collectBtn.disabled = studio.canCollect !== true;
+  collectBar.style.width = (studio.isCollecting ? Math.round(100 * (Number(studio.collectProgress) || 0)) : 0) + '%';
+  collectText.textContent = studio.collectText || '';
+}
+
+collectBtn.addEventListener('click', () => {
+  vibrate();
+  api('/api/studio/collect', { method: 'POST' })
+    .then((response) => response.json())
+    .then(updateStatus)
+    .catch(() => {});
+});
 
 // ---- switching and recording ----
 

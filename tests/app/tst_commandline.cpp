@@ -15,6 +15,7 @@ private slots:
     void initTestCase();
     void parse_data();
     void parse();
+    void studioOptions();
     void versionAndHelpExitZero();
     void badOptionPrintsUsageAndExitsTwo();
     void headlessRunsUntilTerminatedAndExitsCleanly();
@@ -80,6 +81,9 @@ void TestCommandLine::parse_data()
     QTest::newRow("fps auto") << QStringList{"--fps", "auto"} << run << false << "" << "" << -1 << 10 << -1;
     QTest::newRow("fps not offered") << QStringList{"--fps", "29.9"} << err << false << "" << "" << -1 << -1 << -1;
     QTest::newRow("size not offered") << QStringList{"--size", "1280x700"} << err << false << "" << "" << -1 << -1 << -1;
+    QTest::newRow("follow without an address") << QStringList{"--follow", "http://"} << err << false << "" << "" << -1 << -1 << -1;
+    QTest::newRow("follow with a short key") << QStringList{"--follow", "http://10.0.0.2:8080/?key=abc"} << err << false << "" << "" << -1 << -1 << -1;
+    QTest::newRow("blank machine") << QStringList{"--machine", " "} << err << false << "" << "" << -1 << -1 << -1;
 }
 
 void TestCommandLine::parse()
@@ -106,6 +110,16 @@ void TestCommandLine::parse()
     QCOMPARE(result.options.port, port);
     QCOMPARE(result.options.framerateIndex, fps);
     QCOMPARE(result.options.resolutionIndex, size);
+}
+
+void TestCommandLine::studioOptions()
+{
+    const QString link = QStringLiteral("http://127.0.0.1:8081/?key=0123456789abcdef0123456789abcdef");
+    const CommandLineResult result = CommandLine::parse({QStringLiteral("vireon"), QStringLiteral("--follow"), link,
+                                                         QStringLiteral("--machine"), QStringLiteral(" Studio B ")});
+    QCOMPARE(int(result.action), int(Action::Run));
+    QCOMPARE(result.options.followLink, link);
+    QCOMPARE(result.options.machineName, QStringLiteral("Studio B"));
 }
 
 void TestCommandLine::versionAndHelpExitZero()

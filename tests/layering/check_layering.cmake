@@ -5,6 +5,8 @@
 #   capture                     cameras and audio inputs
 #   recording, audio, update    files and encoders; the mixer and monitoring; updates (used
 #                               from ui up: the manager and the server never need them)
+#   studio                      linked recorders: the link, the clock check, the leader's
+#                               and the follower's sides of a studio take
 #   models                      the interface's models and items
 #   app                         the manager and what it hands work to
 #   remote                      the phone's server
@@ -24,7 +26,7 @@ if(NOT IS_DIRECTORY "${ROOT}/src")
   message(FATAL_ERROR "ROOT '${ROOT}' has no src folder")
 endif()
 
-set(src_floors common platform capture recording audio update models app remote main)
+set(src_floors common platform capture recording audio update studio models app remote main)
 set(top_floors ui sim bench fuzz tests)
 
 set(allowed_common    common)
@@ -33,8 +35,9 @@ set(allowed_capture   capture platform common)
 set(allowed_recording recording capture platform common)
 set(allowed_audio     audio capture platform common)
 set(allowed_update    update common)
+set(allowed_studio    studio recording capture platform common)
 set(allowed_models    models recording capture platform common)
-set(allowed_app       app models recording audio capture platform common)
+set(allowed_app       app models studio recording audio capture platform common)
 set(allowed_remote    remote ${allowed_app})
 set(allowed_ui        ui update ${allowed_remote})
 set(allowed_main      main ${allowed_ui})

@@ -1,6 +1,7 @@
 // The take itself: audio files that go on in parts without a gap or an overlap (as Broadcast
 // WAV files, each part with the time reference of its own first sample), a write failure that
-// ends the take with every file finalised, and the first frame slot.
+// ends the take with every file finalised, the first frame slot, and a take started at an
+// instant planned ahead that the tick reaches late.
 #include "capture/ISource.h"
 #include "recording/IEncoder.h"
 
@@ -72,6 +73,7 @@ private slots:
     void audioGoesOnInPartsWithoutGapOrOverlap();
     void writeFailureEndsTheTakeWithEveryFileFinalised();
     void firstSlotWaitsForAPictureOfItsOwn();
+    void takeStartedAtAPastInstantKeepsItsLength();
     void channelTracksKeepTimeThroughAnInputsSilence();
 };
 
@@ -207,6 +209,36 @@ void TestTakeRecorder::firstSlotWaitsForAPictureOfItsOwn()
     QCOMPARE(encoder->frames[0].pixels.at(0), 'a');
     QCOMPARE(encoder->frames[1].pixels.at(0), 'b');
     take.finish(sources);
+}
+
+void TestTakeRecorder::takeStartedAtAPastInstantKeepsItsLength()
+{
+    // The planned instant was 40 ms ago when the tick came; the take counts from it and holds
+    // exactly its length of frames and audio, the sound that came before the start lost.
+    QTemporaryDir folder;
+    qint64 now = 10000 * kMs;
+    TakeRecorder take(FrameRate{30, 1}, 48000, [&now] { return now; });
+    QVERIFY(take.openMasterAudio(folder.filePath(QStringLiteral("Master.wav"))));
+    auto encoder = std::make_shared<RecordingEncoder>();
+    take.addCamera(1, encoder, 2, 2);
+    auto camera = std::make_shared<TimedSource>();
+    camera->add(now - 100 * kMs, 'a');
+    const auto sources = [&](int) { return std::static_pointer_cast<ISource>(camera); };
+    take.start(now - 40 * kMs);
+    QCOMPARE(take.startNs(), now - 40 * kMs);
+    take.limitLength(1000 * kMs);
+    // 40 ms of silence stand for the time before the inputs' sound began.
+    QCOMPARE(take.audioFramesAppended(), qint64(1920));
+    for (int tick = 0; tick < 60 && !take.isLengthReached(); ++tick) {
+        now += 25 * kMs;
+        take.appendAudio(std::vector<float>(1200 * 2, 0.25f), {}, true);
+        take.pumpFrames(sources);
+    }
+    QVERIFY(take.isLengthReached());
+    const TakeReport report = take.finish(sources);
+    QCOMPARE(report.durationNs, 1000 * kMs);
+    QCOMPARE(encoder->frames.size(), size_t(30));
+    QCOMPARE(take.audioFramesAppended(), qint64(48000));
 }
 
 // A take of exactly one second whose channel 1 input vanishes for a while (no output at all)

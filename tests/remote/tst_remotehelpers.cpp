@@ -1,6 +1,7 @@
 // The pure pieces of the remote control: which requests count as this server's own, the
 // limit on wrong access keys over time, which address is announced, the QR code (read back
-// with zbarimg), the preview picture size.
+// with zbarimg), the preview picture size, the byte range a resumed download asks for.
+#include "remote/ByteRange.h"
 #include "remote/HostCheck.h"
 #include "remote/LocalAddress.h"
 #include "remote/PreviewStream.h"
@@ -36,7 +37,63 @@ private slots:
     void qrCodeOfTextTooLongFails();
     void previewFrameSize_data();
     void previewFrameSize();
+    void byteRange_data();
+    void byteRange();
 };
+
+void TestRemoteHelpers::byteRange_data()
+{
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<qint64>("first");
+    QTest::addColumn<qint64>("length");
+    QTest::addColumn<QByteArray>("contentRange");
+
+    const int whole = int(ByteRange::Kind::Whole);
+    const int part = int(ByteRange::Kind::Partial);
+    const int refused = int(ByteRange::Kind::Unsatisfiable);
+    QTest::newRow("no header") << QByteArray() << qint64(1000) << whole << qint64(0) << qint64(1000) << QByteArray();
+    QTest::newRow("resume") << QByteArray("bytes=400-") << qint64(1000) << part << qint64(400) << qint64(600)
+                            << QByteArray("bytes 400-999/1000");
+    QTest::newRow("closed range") << QByteArray("bytes=0-99") << qint64(1000) << part << qint64(0) << qint64(100)
+                                  << QByteArray("bytes 0-99/1000");
+    QTest::newRow("end past the file") << QByteArray("bytes=900-5000") << qint64(1000) << part << qint64(900) << qint64(100)
+                                       << QByteArray("bytes 900-999/1000");
+    QTest::newRow("last bytes") << QByteArray("bytes=-100") << qint64(1000) << part << qint64(900) << qint64(100)
+                                << QByteArray("bytes 900-999/1000");
+    QTest::newRow("more last bytes than the file") << QByteArray("bytes=-5000") << qint64(1000) << part << qint64(0)
+                                                   << qint64(1000) << QByteArray("bytes 0-999/1000");
+    QTest::newRow("start at the end") << QByteArray("bytes=1000-") << qint64(1000) << refused << qint64(0) << qint64(0)
+                                      << QByteArray("bytes */1000");
+    QTest::newRow("empty file") << QByteArray("bytes=0-") << qint64(0) << refused << qint64(0) << qint64(0)
+                                << QByteArray("bytes */0");
+    QTest::newRow("backwards") << QByteArray("bytes=500-100") << qint64(1000) << whole << qint64(0) << qint64(1000) << QByteArray();
+    QTest::newRow("several ranges") << QByteArray("bytes=0-1,5-9") << qint64(1000) << whole << qint64(0) << qint64(1000)
+                                    << QByteArray();
+    QTest::newRow("other unit") << QByteArray("items=0-1") << qint64(1000) << whole << qint64(0) << qint64(1000) << QByteArray();
+    QTest::newRow("negative start") << QByteArray("bytes=-5-9") << qint64(1000) << whole << qint64(0) << qint64(1000)
+                                    << QByteArray();
+    QTest::newRow("huge number") << QByteArray("bytes=99999999999999999999-") << qint64(1000) << whole << qint64(0)
+                                 << qint64(1000) << QByteArray();
+}
+
+void TestRemoteHelpers::byteRange()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(qint64, size);
+    QFETCH(int, kind);
+    QFETCH(qint64, first);
+    QFETCH(qint64, length);
+    QFETCH(QByteArray, contentRange);
+
+    const ByteRange::Selection selection = ByteRange::select(header, size);
+    QCOMPARE(int(selection.kind), kind);
+    QCOMPARE(selection.first, first);
+    QCOMPARE(selection.length, length);
+    if (!contentRange.isEmpty())
+        QCOMPARE(ByteRange::contentRange(selection, size), contentRange);
+}
 
 void TestRemoteHelpers::hostCheck_data()
 {

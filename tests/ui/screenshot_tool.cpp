@@ -1,10 +1,12 @@
 // Offscreen pictures of the main window: loads Main.qml with the built-in cameras on the first
 // N channels, optionally starts a take, and saves the window as a PNG.
 //   vireon_screenshot --channels N --state idle|recording --language EN|SR --output FILE
-//                     [--overlay source|source-edit|remote|remote-open|update|update-download|
-//                                take-failed|take-saved|take-recovered|disk-low] [--size WxH]
-// --size gives the main window another size than its initial 1280x720 (a 1366x768 laptop, a
-// 1920x1080 screen).
+//                     [--overlay source|source-edit|remote|remote-open|remote-studio|update|
+//                                update-download|take-failed|take-saved|take-recovered|disk-low]
+//                     [--size WxH]
+// remote-studio shows the remote dialog leading three followers on loopback: one in step, one
+// whose clock is 50 ms ahead, and one that does not answer. --size gives the main window
+// another size than its initial 1280x720 (a 1366x768 laptop, a 1920x1080 screen).
 // With --window help|help-missing|monitor it grabs that secondary window instead: the help
 // window on the shipped manual (or on none), or the performance monitor over this run's log.
 // The settings window instead, on one of its pages (0-3), optionally scrolled, with the
@@ -24,6 +26,9 @@
 #include "update/UpdateManager.h"
 
 #include "BuiltInDevices.h"
+#include "FakeStudioRecorder.h"
+#include "studio/StudioFollower.h"
+#include "studio/WallClock.h"
 #ifdef VIREON_HAVE_V4L2_SIMULATION
 #include "capture/V4l2Kernel.h"
 #include "SimulatedV4l2Kernel.h"
@@ -155,6 +160,36 @@ bool openOverlay(QQuickWindow *window, const QString &overlay, InputChannelsMode
         return dialogs && QMetaObject::invokeMethod(dialogs, "openForChannel", Q_ARG(QVariant, channel),
                                                     Q_ARG(QVariant, edit));
     }
+    if (overlay == QLatin1String("remote-studio")) {
+        // Two followers in this process, each with its own server; a third address answers nobody.
+        struct Follower
+        {
+            Follower(const QString &name, qint64 offsetNs, const QString &folder)
+                : recorder(name, folder), clock(offsetNs), follower(&recorder, &clock, &sync),
+                  server(ApplicationManager::instance())
+            {
+                server.setStudioFollower(&follower);
+                server.startServer(0);
+            }
+            FakeStudioRecorder recorder;
+            WallClock clock;
+            FixedClockSync sync;
+            StudioFollower follower;
+            RemoteControlServer server;
+        };
+        static Follower studioB(QStringLiteral("Studio B"), 400'000, scratchFolder);
+        static Follower studioC(QStringLiteral("Studio C"), 50'000'000, scratchFolder);
+        StudioSession *studio = ApplicationManager::instance()->studio();
+        studio->setMachineName(QStringLiteral("Studio A"));
+        for (const Follower *follower : {&studioB, &studioC})
+            studio->addFollower(QStringLiteral("127.0.0.1:%1").arg(follower->server.port()), follower->server.accessKey());
+        studio->addFollower(QStringLiteral("127.0.0.1:9"), QString());
+        waitFor([&] { return studio->followerSources().size() == 2; }, 5000);
+        QTest::qWait(2000); // the silent one is shown lost, the others measured
+        RemoteControlServer::instance()->startServer(0);
+        QObject *dialogs = holder("remoteControlOverlay");
+        return dialogs && QMetaObject::invokeMethod(dialogs, "openDialog");
+    }
     if (overlay == QLatin1String("remote") || overlay == QLatin1String("remote-open")) {
         // A free port: a picture must not depend on 8080 being free on this machine.
         RemoteControlServer::instance()->setRequireAccessKey(overlay == QLatin1String("remote"));
@@ -278,7 +313,7 @@ int main(int argc, char *argv[])
     parser.addOption({ QStringLiteral("language"), QStringLiteral("EN or SR."), QStringLiteral("lang"), QStringLiteral("EN") });
     parser.addOption({ QStringLiteral("output"), QStringLiteral("PNG file to write."), QStringLiteral("file") });
     parser.addOption({ QStringLiteral("overlay"),
-                       QStringLiteral("Dialog to open: source, source-edit, remote, remote-open (no access key), update or update-download."),
+                       QStringLiteral("Dialog to open: source, source-edit, remote, remote-open (no access key), remote-studio (three followers), update or update-download."),
                        QStringLiteral("overlay") });
     parser.addOption({ QStringLiteral("window"),
                        QStringLiteral("Grab help, help-missing, monitor or settings instead of the main window."),

@@ -592,6 +592,39 @@ test('page logic on crafted status answers', async (t) => {
     await page.waitForFunction(() => document.querySelector('#card-2 .state-badge')?.textContent === 'WAITING');
     assert.equal(await page.textContent('#card-2 .card-name'), 'waiting for USB Camera');
   });
+  await t.test('a studio leader shows its followers, their cameras and collecting', async () => {
+    const studio = {
+      role: 'leader', leaderText: '', problemText: 'C is lost: it records on by itself',
+      followers: [
+        { name: 'B', address: '192.168.1.21:8080', state: 'linked', stateText: 'linked', offsetText: 'B: +0.4 ms, PTP', offsetLevel: 'good', cameras: '5–8' },
+        { name: 'C', address: '192.168.1.22:8080', state: 'lost', stateText: 'lost', offsetText: 'C: +50.0 ms, NTP', offsetLevel: 'error', cameras: '9–12' },
+      ],
+      sources: [{ id: 5, name: 'B Test Pattern 1', machine: 'B' }, { id: 6, name: 'B <b>2</b>', machine: 'B' }],
+      canCollect: false, isCollecting: true, collectProgress: 0.25, collectText: 'Collecting files: 1.0 of 4.0 GB',
+    };
+    await serveStatus(status({ activeIds: [1], activeSourceId: 6, studio }));
+    await page.waitForSelector('#studioSection:not(.hidden)');
+    assert.equal(await page.textContent('#studioRole'), 'LEADER');
+    assert.equal(await page.locator('#studioFollowers .studio-follower').count(), 2);
+    assert.equal(await page.getAttribute('#studioFollowers .studio-follower:nth-child(2) .offset', 'class'), 'offset error');
+    assert.equal(await page.textContent('#card-6 .card-name'), 'B <b>2</b>', 'names are text');
+    await page.waitForFunction(() => document.getElementById('card-6').classList.contains('program'));
+    assert.ok((await page.textContent('#warningBanner')).includes('C is lost'));
+    assert.equal(await page.isDisabled('#collectBtn'), true);
+    assert.equal(await page.evaluate(() => document.getElementById('collectBar').style.width), '25%');
+    // A follower's camera is switched to like the leader's own.
+    const switched = new Promise((resolve) => {
+      page.route('**/api/switch*', async (route) => {
+        resolve(new URL(route.request().url()).searchParams.get('id'));
+        await route.fulfill({ status: 200, contentType: 'application/json', body: '{}' });
+      });
+    });
+    await page.locator('#card-5').tap();
+    assert.equal(await switched, '5');
+    await page.unroute('**/api/switch*');
+    await serveStatus(status({ activeIds: [1] }));
+    await page.waitForSelector('#studioSection', { state: 'hidden' });
+  });
   await t.test('a card names its microphone and says when it is lost; the dialog takes it off', async () => {
     await serveStatus(status({ activeIds: [1, 2, 3], audio: { 1: ['Interface \u2014 In 1', 'live'], 2: ['Interface \u2014 In 2', 'lost'] } }));
     await page.waitForSelector('#card-2 .card-mic.lost');

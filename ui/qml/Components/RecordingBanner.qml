@@ -4,16 +4,20 @@ import Vireon
 import "StatusTexts.js" as StatusTexts
 
 // The strip under the header that tells the operator what went wrong with a take (red: it
-// could not start, or it ended on a failure) or what is about to (amber: the disk runs out).
-// It stays until dismissed: a failure read only in the log is a failure nobody saw.
+// could not start, or it ended on a failure) or what is about to (amber: the disk runs out;
+// a linked recorder not reached, lost or stopped, its clock off). It stays until dismissed: a
+// failure read only in the log is a failure nobody saw. The studio's lines go by themselves
+// once what they say is over.
 Rectangle {
     id: root
 
     // Bound here so each look can be shown with chosen texts.
     property string errorText: AppManager.recordingErrorText
     property string warningText: AppManager.recordingWarningText
+    property string studioText: AppManager.studio.problemText
     readonly property bool isError: errorText !== ""
-    readonly property string shownText: isError ? errorText : warningText
+    readonly property string shownText: isError ? errorText
+                                                : warningText + (warningText !== "" && studioText !== "" ? "\n" : "") + studioText
 
     readonly property alias messageLabel: messageLabel
     readonly property alias dismissButton: dismissButton
@@ -54,6 +58,7 @@ Rectangle {
             id: dismissButton
 
             objectName: "bannerDismiss"
+            visible: root.isError || root.warningText !== ""
             implicitWidth: dismissLabel.implicitWidth + 20
             implicitHeight: 26
             onClicked: root.isError ? AppManager.dismissRecordingError() : AppManager.dismissRecordingWarning()

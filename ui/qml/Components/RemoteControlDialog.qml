@@ -5,8 +5,9 @@ import "StatusTexts.js" as StatusTexts
 
 // The phone remote control: the server's state, its address as a QR code and as text (with
 // the access key while it is required), the access key switch and a new key, and the buttons
-// to refresh the address and to start or stop the server. A dimmed layer over the main
-// window; a click beside the card closes it.
+// to refresh the address and to start or stop the server; beside it the studio of linked
+// recorders (StudioLinkPanel). A dimmed layer over the main window; a click beside the card
+// closes it.
 Rectangle {
     id: root
 
@@ -22,6 +23,7 @@ Rectangle {
     readonly property alias newKeyButton: newKeyButton
     readonly property alias requireKeySwitch: requireKeySwitch
     readonly property alias qrImage: qrImage
+    readonly property alias studioPanel: studioPanel
 
     function tr(english, serbian) {
         return StatusTexts.tr(AppManager.currentLanguage, english, serbian)
@@ -76,8 +78,8 @@ Rectangle {
         id: card
 
         anchors.centerIn: parent
-        width: 440
-        height: RemoteServer.requireAccessKey ? 550 : 590
+        width: 900
+        height: Math.max(RemoteServer.requireAccessKey ? 550 : 590, studioPanel.implicitHeight + 90)
         color: Colors.surfaceDark
         border.color: Colors.borderDark
         radius: 8
@@ -149,10 +151,33 @@ Rectangle {
             }
         }
 
+        Rectangle {
+            id: divider
+
+            anchors.top: header.bottom
+            anchors.bottom: parent.bottom
+            anchors.topMargin: 16
+            anchors.bottomMargin: 20
+            x: 440
+            width: 1
+            color: Colors.borderDark
+        }
+
+        StudioLinkPanel {
+            id: studioPanel
+
+            anchors.top: header.bottom
+            anchors.left: divider.right
+            anchors.right: parent.right
+            anchors.leftMargin: 20
+            anchors.rightMargin: 20
+            anchors.topMargin: 16
+        }
+
         ColumnLayout {
             anchors.top: header.bottom
             anchors.left: parent.left
-            anchors.right: parent.right
+            anchors.right: divider.left
             anchors.bottom: parent.bottom
             anchors.leftMargin: 20
             anchors.rightMargin: 20

@@ -44,7 +44,7 @@ SettingsScrollPage {
 
         title: "Select Recording Output Path"
         currentFolder: Rules.pathToFileUrl(AppManager.recordingPath)
-        onAccepted: root.acceptFolder(selectedFolder.toString())
+        onAccepted: root.acceptFolder(String(selectedFolder))
     }
 
     // 1. Output folder.
@@ -220,7 +220,7 @@ SettingsScrollPage {
             delegate: Text {
                 required property string modelData
 
-                width: settingNotes.width
+                width: parent ? parent.width : 0
                 text: "⚠ " + modelData
                 font: Typography.small
                 color: Colors.alertAmber

@@ -124,23 +124,7 @@ private slots:
     void longTakeGoesOnInPartsOnOneTrack();
     void timelineThatCannotBeWrittenIsAFailure();
     void takeLeftWithoutTimelinesIsRebuiltAndAnnounced();
-
-private:
-    // Records a take of exactly `ms` milliseconds and returns its folder.
-    QString record(int ms);
-
 };
-
-QString TestRecording::record(int ms)
-{
-    QSignalSpy finished(m_manager, &ApplicationManager::takeFinished);
-    m_manager->startRecording();
-    if (!m_manager->isRecording())
-        return QString();
-    m_manager->limitTakeLength(ms);
-    finished.wait(ms + 20000);
-    return finished.isEmpty() ? QString() : finished.first().first().toString();
-}
 
 void TestRecording::takeIsCompleteAndInSync()
 {

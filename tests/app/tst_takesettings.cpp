@@ -36,21 +36,9 @@ private slots:
     void cameraJoiningATakeIsRecordedFromItsPlace();
 
 private:
-    QString record(int ms);
     // Both timelines of a take, with what an editor finds wrong in them and their files.
     QList<XmemlTimeline> timelines(const QString &take, QStringList *faults) const;
 };
-
-QString TestTakeSettings::record(int ms)
-{
-    QSignalSpy finished(m_manager, &ApplicationManager::takeFinished);
-    m_manager->startRecording();
-    if (!m_manager->isRecording())
-        return QString();
-    m_manager->limitTakeLength(ms);
-    finished.wait(ms + 20000);
-    return finished.isEmpty() ? QString() : finished.first().first().toString();
-}
 
 QList<XmemlTimeline> TestTakeSettings::timelines(const QString &take, QStringList *faults) const
 {

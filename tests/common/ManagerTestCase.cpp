@@ -4,6 +4,7 @@
 #include "models/InputChannelsModel.h"
 
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <SDL.h>
@@ -50,4 +51,15 @@ void ManagerTestCase::cleanup()
     delete m_model;
     m_model = nullptr;
     m_output.reset();
+}
+
+QString ManagerTestCase::record(int ms)
+{
+    QSignalSpy finished(m_manager, &ApplicationManager::takeFinished);
+    m_manager->startRecording();
+    if (!m_manager->isRecording())
+        return QString();
+    m_manager->limitTakeLength(ms);
+    finished.wait(ms + 20000);
+    return finished.isEmpty() ? QString() : finished.first().first().toString();
 }

@@ -35,6 +35,9 @@ protected slots:
 protected:
     QString settingsPath() const { return m_settingsDir.path(); }
     QString outputPath() const { return m_output ? m_output->path() : QString(); }
+    // Records a take of exactly `ms` milliseconds and returns its folder (empty when none
+    // started or it did not finish).
+    QString record(int ms);
 
     ApplicationManager *m_manager = nullptr;
     InputChannelsModel *m_model = nullptr;

@@ -626,10 +626,11 @@ test('page logic on crafted status answers', async (t) => {
     await page.waitForSelector('#studioSection', { state: 'hidden' });
   });
   await t.test('a card names its microphone and says when it is lost; the dialog takes it off', async () => {
-    await serveStatus(status({ activeIds: [1, 2, 3], audio: { 1: ['Interface \u2014 In 1', 'live'], 2: ['Interface \u2014 In 2', 'lost'] } }));
+    await serveStatus(status({ activeIds: [1, 2, 3, 4], audio: { 1: ['Interface \u2014 In 1', 'live'], 2: ['Interface \u2014 In 2', 'lost'], 4: ['Interface \u2014 In 4', 'waiting'] } }));
     await page.waitForSelector('#card-2 .card-mic.lost');
     assert.equal(await page.textContent('#card-1 .card-mic'), '🎙 Interface \u2014 In 1');
     assert.equal(await page.textContent('#card-2 .card-mic'), 'MIC LOST: Interface \u2014 In 2');
+    assert.equal(await page.textContent('#card-4 .card-mic'), 'MIC WAITING: Interface \u2014 In 4'); // not plugged in yet
     assert.equal(await page.locator('#card-3 .card-mic').count(), 0); // no microphone, no line
 
     await page.route('**/api/devices*', (route) => route.fulfill({

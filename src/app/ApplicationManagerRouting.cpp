@@ -263,13 +263,13 @@ void ApplicationManager::setAudioInputForChannel(int channelId, const QString &d
 void ApplicationManager::openChannelAudioInput(int channelId, const QString &deviceName)
 {
     const bool wantsAudio = !isNoAudioName(deviceName);
-    m_channels.find(channelId)->isAudioWaiting = false;
+    ChannelState &channel = *m_channels.find(channelId);
+    channel.isAudioWaiting = false;
     if (m_channelsModel)
         m_channelsModel->setHasActiveAudio(channelId, wantsAudio);
     if (!wantsAudio)
         return;
 
-    ChannelState &channel = *m_channels.find(channelId);
     auto capture = std::make_unique<AudioCapture>();
     capture->setTrimDb(channel.trimDb);
     capture->setLowCutEnabled(channel.isLowCut);

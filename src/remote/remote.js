@@ -285,6 +285,15 @@ function markActive(id) {
 
 let renderedGridKey = null;
 
+// A source's card in the grid: a local channel's or a studio machine's camera alike.
+function sourceCardElement(id) {
+  const card = document.createElement('div');
+  card.className = 'source-card';
+  card.id = 'card-' + id;
+  card.dataset.id = String(id);
+  return card;
+}
+
 function renderGrid() {
   const active = activeChannels();
   // Rebuild only when the cards change: replacing a card under a finger would swallow the tap.
@@ -297,10 +306,7 @@ function renderGrid() {
 
   grid.textContent = '';
   for (const channel of active) {
-    const card = document.createElement('div');
-    card.className = 'source-card';
-    card.id = 'card-' + channel.id;
-    card.dataset.id = String(channel.id);
+    const card = sourceCardElement(channel.id);
 
     const top = document.createElement('div');
     top.className = 'card-top';
@@ -420,10 +426,7 @@ function renderStudio(studio) {
     }
     studioSources.textContent = '';
     for (const source of sources) {
-      const card = document.createElement('div');
-      card.className = 'source-card';
-      card.id = 'card-' + source.id;
-      card.dataset.id = String(source.id);
+      const card = sourceCardElement(source.id);
       const top = document.createElement('div');
       top.className = 'card-top';
       top.append(textElement('span', 'tally-dot', ''), textElement('span', 'card-num', 'CAM ' + source.id));
